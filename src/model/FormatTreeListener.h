@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string_view>
+
+namespace tqf {
+
+class FormatNode;
+
+// How a FormatTree talks back to its owner.
+class FormatTreeListener {
+public:
+    virtual ~FormatTreeListener() = default;
+
+    // One of the two refusals of the node operations, for a modal message box.
+    virtual void ShowTreeMessage(std::string_view text) = 0;
+
+    // The whole view should be repainted.
+    virtual void RequestRepaint() = 0;
+
+    // subtreeRoot and everything below it is about to be deleted (for the root
+    // itself: everything below it). Holders of node references clear the ones
+    // that point into it; FormatTree::IsWithin tells.
+    virtual void NodesAboutToBeDeleted(const FormatNode& subtreeRoot) = 0;
+
+    // The sub-nodes of parent have changed (a node was added or removed).
+    virtual void StructureChanged(const FormatNode& parent) { (void)parent; }
+};
+
+} // namespace tqf

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tqf {
+
+// Labels are at once what the tree shows and what the format file holds; they
+// are built only by these functions.
+
+// "S%dF%d", followed by "W" when a reply is required.
+std::string MakeMessageLabel(std::int32_t stream, std::int32_t function, bool replyRequired);
+
+// "<code[n]  description>", "<code  description>" or "<code[count]  description>";
+// the two blanks only when the description is not empty.
+std::string MakeItemLabel(int format, std::int32_t count, bool open, std::string_view description);
+
+// "<L[count]>", the label a fixed list receives whenever its sub-items change.
+std::string ListLabel(std::int32_t count);
+
+struct MessageLabelFields {
+    std::int32_t stream = 0;
+    std::int32_t function = 0;
+    bool replyRequired = false;
+};
+
+// Reads a message label back as "S%dF%d%c" does: the reply flag is on exactly
+// when the character after the function number is "W". Empty when the label
+// does not start with "S", a number, "F" and a number.
+std::optional<MessageLabelFields> ReadMessageLabel(std::string_view label);
+
+} // namespace tqf

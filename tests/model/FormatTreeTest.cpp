@@ -1,0 +1,301 @@
+#include "FormatTree.h"
+#include "Labels.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tqf {
+namespace {
+
+// Records what the tree says and holds the four outside references that must
+// never outlive their nodes.
+class RecordingOwner : public FormatTreeListener {
+public:
+    void ShowTreeMessage(std::string_view text) override { messages.emplace_back(text); }
+    void RequestRepaint() override { ++repaints; }
+    void NodesAboutToBeDeleted(const FormatNode& subtreeRoot) override {
+        for (FormatNode** ref : {&selectedNode, &highlightedNode, &currentNode, &lastCreatedNode}) {
+            if (*ref != nullptr && FormatTree::IsWithin(*ref, &subtreeRoot)) {
+                *ref = nullptr;
+            }
+        }
+    }
+
+    std::vector<std::string> messages;
+    int repaints = 0;
+    FormatNode* selectedNode = nullptr;
+    FormatNode* highlightedNode = nullptr;
+    FormatNode* currentNode = nullptr;
+    FormatNode* lastCreatedNode = nullptr;
+};
+
+class FormatTreeTest : public ::testing::Test {
+protected:
+    FormatNode* AddMessage(const std::string& label) {
+        FormatNode* root = tree.GetRootNode();
+        FormatNode* node = nullptr;
+        if (root->firstChild == nullptr) {
+            node = tree.AddChild(nullptr, label, false);
+        } else {
+            FormatNode* last = root->firstChild;
+            while (last->nextSibling != nullptr) {
+                last = last->nextSibling;
+            }
+            node = tree.AddSibling(last, label, false);
+        }
+        node->isMessage = 1;
+        return node;
+    }
+
+    FormatNode* AddList(FormatNode* parent, bool open = false) {
+        FormatNode* node = tree.AppendSubNode(parent, open ? "<L[n]>" : "<L[0]>");
+        node->isList = 1;
+        node->format = LIST;
+        node->count = open ? OPEN_COUNT : 0;
+        return node;
+    }
+
+    FormatNode* AddScalar(FormatNode* parent, int format) {
+        FormatNode* node = tree.AppendSubNode(parent, MakeItemLabel(format, 1, false, ""));
+        if (node != nullptr) {
+            node->format = format;
+            node->count = 1;
+        }
+        return node;
+    }
+
+    static std::vector<std::string> Labels(const FormatNode* parent) {
+        std::vector<std::string> labels;
+        for (const FormatNode* c = parent->firstChild; c != nullptr; c = c->nextSibling) {
+            labels.push_back(c->label);
+        }
+        return labels;
+    }
+
+    RecordingOwner owner;
+    FormatTree tree{&owner};
+};
+
+TEST_F(FormatTreeTest, NewNodesHaveTheirCreationValues) {
+    FormatNode* node = tree.AddChild(nullptr, "S1F1", false);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->label, "S1F1");
+    EXPECT_EQ(node->description, "");
+    EXPECT_TRUE(node->rect.IsEmpty());
+    EXPECT_EQ(node->usesTreeColor, 1);
+    EXPECT_EQ(node->expanded, 1);
+    EXPECT_EQ(node->isList, 0);
+    EXPECT_EQ(node->isMessage, 0);
+    EXPECT_EQ(node->count, 0);
+    EXPECT_EQ(node->format, NONE);
+    EXPECT_EQ(node->parent, tree.GetRootNode());
+    EXPECT_EQ(tree.GetRootNode()->count, 1);
+    EXPECT_EQ(tree.GetRootNode()->label, "");
+    EXPECT_EQ(owner.repaints, 0);
+}
+
+TEST_F(FormatTreeTest, AddChildGoesInFrontAndAddSiblingRightAfter) {
+    FormatNode* a = tree.AddChild(nullptr, "S1F1", true);
+    FormatNode* c = tree.AddSibling(a, "S1F3", true);
+    tree.AddSibling(a, "S1F2", false);
+    tree.AddChild(nullptr, "S1F0", false);
+    EXPECT_EQ(Labels(tree.GetRootNode()), (std::vector<std::string>{"S1F0", "S1F1", "S1F2", "S1F3"}));
+    EXPECT_EQ(tree.GetRootNode()->count, 4);
+    EXPECT_EQ(c->nextSibling, nullptr);
+    EXPECT_EQ(owner.repaints, 2);
+}
+
+TEST_F(FormatTreeTest, AMessageHoldsOneItem) {
+    FormatNode* message = AddMessage("S1F1");
+    FormatNode* item = AddScalar(message, ASCII);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(message->count, 1);
+
+    EXPECT_EQ(tree.AddSibling(item, "<A>", false), nullptr);
+    EXPECT_EQ(owner.messages, (std::vector<std::string>{"Cannot add new sub item."}));
+    EXPECT_EQ(message->count, 1);
+    EXPECT_EQ(tree.CountListChildren(message), 0);
+    EXPECT_EQ(item->nextSibling, nullptr);
+}
+
+TEST_F(FormatTreeTest, OnlyListsTakeSubItems) {
+    FormatNode* message = AddMessage("S1F1");
+    FormatNode* item = AddScalar(message, ASCII);
+    EXPECT_EQ(tree.AddChild(item, "<U4>", false), nullptr);
+    EXPECT_EQ(owner.messages, (std::vector<std::string>{"It is not a list item."}));
+    EXPECT_EQ(item->firstChild, nullptr);
+    EXPECT_EQ(item->count, 1);
+    EXPECT_EQ(item->label, "<A>");
+}
+
+TEST_F(FormatTreeTest, FixedListsAreCountedAndRelabelled) {
+    FormatNode* message = AddMessage("S6F11W");
+    FormatNode* list = AddList(message);
+    list->label = "<L[0]  header>";
+    FormatNode* first = AddScalar(list, UINT4);
+    EXPECT_EQ(list->count, 1);
+    EXPECT_EQ(list->label, "<L[1]>") << "a list's description leaves its label";
+    FormatNode* second = AddScalar(list, UINT4);
+    FormatNode* third = tree.AddSibling(second, "<A>", false);
+    EXPECT_EQ(list->count, 3);
+    EXPECT_EQ(list->label, "<L[3]>");
+    EXPECT_EQ(tree.CountListChildren(list), 3);
+
+    tree.DeleteNode(second, true);
+    EXPECT_EQ(list->count, 2);
+    EXPECT_EQ(list->label, "<L[2]>");
+    EXPECT_EQ(first->nextSibling, third);
+    tree.DeleteNode(first, true);
+    tree.DeleteNode(third, true);
+    EXPECT_EQ(list->count, 0);
+    EXPECT_EQ(list->label, "<L[0]>");
+    EXPECT_EQ(list->firstChild, nullptr);
+}
+
+TEST_F(FormatTreeTest, OpenListsKeepCountAndLabel) {
+    FormatNode* message = AddMessage("S1F1");
+    FormatNode* list = AddList(message, true);
+    FormatNode* child = AddScalar(list, BINARY);
+    FormatNode* second = AddScalar(list, BINARY); // the operations themselves do not limit open lists
+    EXPECT_EQ(list->count, OPEN_COUNT);
+    EXPECT_EQ(list->label, "<L[n]>");
+    tree.DeleteNode(child, false);
+    tree.DeleteNode(second, false);
+    EXPECT_EQ(list->count, OPEN_COUNT);
+    EXPECT_EQ(list->label, "<L[n]>");
+}
+
+TEST_F(FormatTreeTest, DeletingAMessageTakesItsItemsAndKeepsTheOrder) {
+    FormatNode* a = AddMessage("S1F1");
+    FormatNode* b = AddMessage("S1F2");
+    FormatNode* c = AddMessage("S1F3");
+    FormatNode* list = AddList(b);
+    AddScalar(AddList(list), UINT1);
+    tree.DeleteNode(b, true);
+    EXPECT_EQ(tree.GetRootNode()->count, 2);
+    EXPECT_EQ(a->nextSibling, c);
+    tree.DeleteNode(a, true);
+    EXPECT_EQ(tree.GetRootNode()->firstChild, c);
+    EXPECT_EQ(tree.GetRootNode()->count, 1);
+}
+
+TEST_F(FormatTreeTest, CountListChildrenReadsTheRealChain) {
+    FormatNode* message = AddMessage("S1F1");
+    FormatNode* list = AddList(message);
+    AddScalar(list, UINT1);
+    AddScalar(list, UINT1);
+    list->count = 7; // the count is not what is counted
+    EXPECT_EQ(FormatTree::CountListChildren(list), 2);
+    EXPECT_EQ(FormatTree::CountListChildren(message), 0);
+    EXPECT_EQ(FormatTree::CountListChildren(tree.GetRootNode()), 0);
+    EXPECT_EQ(FormatTree::CountListChildren(nullptr), 0);
+}
+
+TEST_F(FormatTreeTest, PreviousSibling) {
+    FormatNode* a = AddMessage("S1F1");
+    FormatNode* b = AddMessage("S1F2");
+    FormatNode* c = AddMessage("S1F3");
+    EXPECT_EQ(FormatTree::PreviousSibling(a), nullptr);
+    EXPECT_EQ(FormatTree::PreviousSibling(b), a);
+    EXPECT_EQ(FormatTree::PreviousSibling(c), b);
+    EXPECT_EQ(FormatTree::PreviousSibling(tree.GetRootNode()), nullptr);
+}
+
+TEST_F(FormatTreeTest, AppendSubNodeAddsAtTheEnd) {
+    FormatNode* message = AddMessage("S1F1");
+    FormatNode* list = AddList(message);
+    AddScalar(list, UINT1);
+    AddScalar(list, UINT2);
+    AddScalar(list, UINT4);
+    EXPECT_EQ(Labels(list), (std::vector<std::string>{"<U1>", "<U2>", "<U4>"}));
+    EXPECT_EQ(tree.AppendSubNode(message, "<A>"), nullptr);
+    EXPECT_EQ(owner.messages.back(), "Cannot add new sub item.");
+}
+
+TEST_F(FormatTreeTest, DeletedNodesLeaveNoOutsideReference) {
+    FormatNode* a = AddMessage("S1F1");
+    FormatNode* b = AddMessage("S1F2");
+    FormatNode* list = AddList(a);
+    FormatNode* inner = AddList(list);
+    FormatNode* leaf = AddScalar(inner, UINT4);
+
+    owner.selectedNode = leaf;
+    owner.highlightedNode = inner;
+    owner.currentNode = list;
+    owner.lastCreatedNode = b;
+    tree.DeleteNode(inner, true);
+    EXPECT_EQ(owner.selectedNode, nullptr);
+    EXPECT_EQ(owner.highlightedNode, nullptr);
+    EXPECT_EQ(owner.currentNode, list) << "a node outside the deleted sub-tree stays";
+    EXPECT_EQ(owner.lastCreatedNode, b);
+
+    owner.selectedNode = list;
+    owner.highlightedNode = a;
+    tree.DeleteNode(a, true);
+    EXPECT_EQ(owner.selectedNode, nullptr);
+    EXPECT_EQ(owner.highlightedNode, nullptr);
+    EXPECT_EQ(owner.currentNode, nullptr);
+    EXPECT_EQ(owner.lastCreatedNode, b);
+
+    tree.DeleteNode(tree.GetRootNode(), false);
+    EXPECT_EQ(owner.lastCreatedNode, nullptr);
+    EXPECT_EQ(tree.GetRootNode()->firstChild, nullptr);
+}
+
+TEST_F(FormatTreeTest, EmptyingTheDocumentMessageByMessage) {
+    for (int i = 0; i < 10; ++i) {
+        AddMessage("S1F" + std::to_string(i));
+    }
+    while (FormatNode* first = tree.GetRootNode()->firstChild) {
+        tree.DeleteNode(first, true);
+    }
+    EXPECT_EQ(tree.GetRootNode()->count, 0);
+}
+
+TEST(FormatTreeSizeTest, MillionMessagesBuildDeleteAndDestroy) {
+    constexpr int MESSAGES = 1'000'000;
+    auto tree = std::make_unique<FormatTree>();
+    FormatNode* last = tree->AddChild(nullptr, "S1F1", false);
+    for (int i = 1; i < MESSAGES; ++i) {
+        last = tree->AddSibling(last, "S1F1", false);
+        last->isMessage = 1;
+    }
+    EXPECT_EQ(tree->GetRootNode()->count, MESSAGES);
+    tree->DeleteNode(tree->GetRootNode(), false);
+    EXPECT_EQ(tree->GetRootNode()->firstChild, nullptr);
+    for (int i = 0; i < MESSAGES; ++i) {
+        tree->AddChild(nullptr, "S1F2", false);
+    }
+    tree.reset(); // destroying a long message list must not recurse along it
+}
+
+TEST(FormatTreeSizeTest, HundredThousandNestedListsBuildDeleteAndDestroy) {
+    constexpr int DEPTH = 100'000;
+    auto tree = std::make_unique<FormatTree>();
+    FormatNode* message = tree->AddChild(nullptr, "S1F1", false);
+    message->isMessage = 1;
+    FormatNode* parent = message;
+    for (int i = 0; i < DEPTH; ++i) {
+        FormatNode* list = tree->AddChild(parent, "<L[0]>", false);
+        list->isList = 1;
+        list->format = LIST;
+        parent = list;
+    }
+    EXPECT_EQ(parent->label, "<L[0]>");
+    EXPECT_EQ(parent->parent->label, "<L[1]>");
+    tree->DeleteNode(message->firstChild, false);
+    EXPECT_EQ(message->count, 0);
+
+    parent = message;
+    for (int i = 0; i < DEPTH; ++i) {
+        FormatNode* list = tree->AddChild(parent, "<L[0]>", false);
+        list->isList = 1;
+        parent = list;
+    }
+    tree.reset();
+}
+
+} // namespace
+} // namespace tqf
