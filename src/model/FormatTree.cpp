@@ -60,6 +60,7 @@ FormatNode* FormatTree::AddSibling(FormatNode* x, std::string label, bool repain
     x->nextSibling = node;
     RaiseCount(parent);
     if (listener_ != nullptr) {
+        listener_->NodeAdded(*node);
         listener_->StructureChanged(*parent);
     }
     if (repaint) {
@@ -85,6 +86,7 @@ FormatNode* FormatTree::AddChild(FormatNode* p, std::string label, bool repaint)
     p->firstChild = node;
     RaiseCount(p);
     if (listener_ != nullptr) {
+        listener_->NodeAdded(*node);
         listener_->StructureChanged(*p);
     }
     if (repaint) {

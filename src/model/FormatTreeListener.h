@@ -24,6 +24,10 @@ public:
 
     // The sub-nodes of parent have changed (a node was added or removed).
     virtual void StructureChanged(const FormatNode& parent) { (void)parent; }
+
+    // node has just been linked into the tree (called before StructureChanged
+    // of its parent).
+    virtual void NodeAdded(const FormatNode& node) { (void)node; }
 };
 
 } // namespace tqf

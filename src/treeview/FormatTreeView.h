@@ -2,21 +2,64 @@
 
 #include "FormatTree.h"
 #include "Prompts.h"
+#include "TreeLayout.h"
 #include "TreeMessages.h"
 
 #include <QAbstractScrollArea>
+#include <QFont>
 #include <QImage>
 
+#include <deque>
 #include <string>
 
 namespace tqf {
 
+// The codes of the vertical scroll bar's requests, with the numbers the
+// platform gives them.
+enum ScrollCode : int {
+    SCROLL_LINE_UP = 0,
+    SCROLL_LINE_DOWN = 1,
+    SCROLL_PAGE_UP = 2,
+    SCROLL_PAGE_DOWN = 3,
+    SCROLL_THUMB_POSITION = 4,
+    SCROLL_THUMB_TRACK = 5,
+    SCROLL_TO_TOP = 6,
+    SCROLL_TO_BOTTOM = 7,
+    SCROLL_END = 8,
+};
+
 // The custom-drawn, scrollable tree on the left of the main window. It owns
 // the document (a FormatTree) and offers its node operations to the editor.
-class FormatTreeView : public QAbstractScrollArea, private FormatTreeListener {
+//
+// Layout (line breaks and row positions) is kept between paints and brought up
+// to date at the next paint; painting draws only the rows that meet the client
+// area. Changes made through Tree() are followed by the view itself. A caller
+// that changes a node's label, or relinks sub-nodes, directly tells the view
+// with NodeChanged or ChildrenReordered, or calls Repaint, which lays out
+// everything again.
+class FormatTreeView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
+    // Horizontal step from one tree level to the next.
+    static constexpr int INDENT = TreeLayout::INDENT;
+    // Top offset of the first row, and right margin of every row.
+    static constexpr int MARGIN = TreeLayout::MARGIN;
+    // Added to the height of "X" to give the height of one row.
+    static constexpr int ROW_PADDING = 4;
+    // What the scroll range adds to the content height, as the platform's
+    // scroll bar counts it: the range's top is contentHeight + 8.
+    static constexpr int SCROLL_RANGE_EXTRA = 8;
+    // One notch of a mouse wheel.
+    static constexpr int WHEEL_NOTCH = 120;
+    static constexpr int DEFAULT_POINT_SIZE = 9;
+    static constexpr const char* DEFAULT_FACE = "Tahoma";
+    static constexpr ColorRef DEFAULT_TEXT_COLOR = Rgb(0, 0, 0);
+    static constexpr ColorRef DEFAULT_LINE_COLOR = Rgb(128, 128, 128);
+    static constexpr ColorRef DEFAULT_BACKGROUND_COLOR = Rgb(255, 255, 255);
+    // The filter of the background picture's file dialog.
+    static constexpr const char* PICTURE_FILTER = "Bitmap Files (*.bmp)|*.bmp||";
+
     explicit FormatTreeView(Prompts& prompts, QWidget* parent = nullptr);
     ~FormatTreeView() override;
 
@@ -28,14 +71,47 @@ public:
     // they do not repaint.
     virtual FormatTreeView& SetTreeFont(int pointSize, bool bold, bool italic, const std::string& faceName);
     virtual FormatTreeView& SetTreeTextColor(ColorRef color);
+    FormatTreeView& SetLineColor(ColorRef color);
+    FormatTreeView& SetBackgroundColor(ColorRef color);
     void SetNodeColor(FormatNode* node, ColorRef color, bool repaint);
     void ToggleExpanded(FormatNode* node, bool repaint);
 
-    // Invalidates the whole client area; one paint follows.
+    // Invalidates the whole client area; one paint follows, which lays out the
+    // whole document again first. Use it after changes the view was not told
+    // about.
     void Repaint();
+
+    // Invalidates the whole client area without laying anything out again:
+    // for changes of colour only.
+    void Redraw();
+
+    // The label of node has changed; its rows are measured again at the next
+    // paint. Does not repaint.
+    void NodeChanged(const FormatNode* node);
+
+    // The sub-nodes of parent have been relinked in another order; their rows
+    // are placed again at the next paint. Does not repaint.
+    void ChildrenReordered(const FormatNode* parent);
 
     // Runs one of the view's commands (TreeCommand), as its menu does.
     void RunCommand(int commandId);
+
+    // Lets the user choose a bitmap file for the background; a file that is
+    // not a bitmap leaves no picture.
+    void ChooseBackgroundPicture(bool repaint);
+
+    // What a right click at a client point does before the menu opens: removes
+    // the highlight, selects the node under the point (or none) and highlights
+    // it.
+    void SelectForContextMenu(QPoint clientPos);
+
+    // A request of the vertical scroll bar (ScrollCode); thumbPosition counts
+    // for the two thumb codes only.
+    void VerticalScroll(int code, int thumbPosition = 0);
+    int ScrollPosition() const;
+    // The greatest scroll position: contentHeight + 9 - H while the bar is
+    // shown, 0 while it is hidden.
+    int ScrollLimit() const;
 
     FormatNode* SelectedNode() const { return selectedNode_; }
     FormatNode* HighlightedNode() const { return highlightedNode_; }
@@ -45,40 +121,115 @@ public:
     bool ShowLines() const { return showLines_; }
     int RowHeight() const { return rowHeight_; }
     int ContentHeight() const { return contentHeight_; }
+    const QFont& TreeFont() const { return treeFont_; }
+    // The font as the font chooser is given it.
+    FontChoice TreeFontChoice() const;
+    // The pixel height the font was made with (the font description's height
+    // is its negative).
+    int FontPixelHeight() const { return fontPixelHeight_; }
+    const QImage& BackgroundPicture() const { return backgroundPicture_; }
+
+    // Where the last paint laid out a node, in client pixels: the rows of its
+    // label from the text start to the right margin; (0, 0, 0, 0) for a label
+    // without room. For a node the last paint did not lay out (hidden, or
+    // added since), its rect field: where it was last drawn, empty if never.
+    NodeRect LaidOutRect(const FormatNode* node) const;
 
     // The node under a client point as of the last paint, searching from the
     // given node, its visible descendants and following siblings; or none.
     FormatNode* HitTestNode(QPoint point, FormatNode* from) const;
 
     // Paints the client area into an image of its size at device pixel ratio
-    // 1, exactly as the screen shows it.
+    // 1, exactly as the screen shows it. This is the paint: it lays out,
+    // writes the rect field of every node whose rows meet the client area, and
+    // updates the content height and the scroll bar.
     QImage RenderImage();
 
 signals:
     // One of the TreeMessage notifications, with its node where it has one.
-    // Connect with Qt::QueuedConnection.
+    // The view emits it from a queued invocation, after its own event has
+    // finished, so any connection type sees it late enough; a notification
+    // whose node is deleted before it is delivered is dropped.
     void TreeNotification(int message, tqf::FormatNode* node);
 
     // subtreeRoot and everything under it is about to be deleted: holders of
     // node references clear the ones that point into it. Delivered directly.
     void NodesAboutToBeDeleted(const tqf::FormatNode* subtreeRoot);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
 private:
-    // FormatTreeListener
-    void ShowTreeMessage(std::string_view text) override;
-    void RequestRepaint() override;
-    void NodesAboutToBeDeleted(const FormatNode& subtreeRoot) override;
+    // How the document talks back to the view.
+    class Listener final : public FormatTreeListener {
+    public:
+        explicit Listener(FormatTreeView& view) : view_(view) {}
+        void ShowTreeMessage(std::string_view text) override;
+        void RequestRepaint() override;
+        void NodesAboutToBeDeleted(const FormatNode& subtreeRoot) override;
+        void NodeAdded(const FormatNode& node) override;
+        void StructureChanged(const FormatNode& parent) override;
+
+    private:
+        FormatTreeView& view_;
+    };
+
+    struct PendingNotification {
+        int message = 0;
+        FormatNode* node = nullptr;
+        bool dropped = false;
+    };
+
+    void PostNotification(int message, FormatNode* node);
+    void DeliverNotification();
+    void ForgetNodes(const FormatNode& subtreeRoot);
+    void UpdateScrollBar();
+    void ScrollTo(int position);
+    // A left-button release or double click; false when the default handling
+    // is to run.
+    bool OnLeftButton(QPoint point, bool doubleClick);
+    void AddListItem();
+    void AddSubItem();
+    void DeleteSelectedNode();
+    void ChooseMemberColor(ColorRef& member);
+    void ChooseTreeFont();
+    QSize ClientSize() const;
 
     Prompts& prompts_;
-    FormatTree tree_;
+    Listener listener_{*this};
+    FormatTree tree_{&listener_};
+    TreeLayout layout_;
     FormatNode* selectedNode_ = nullptr;
     FormatNode* highlightedNode_ = nullptr;
-    ColorRef textColor_ = Rgb(0, 0, 0);
-    ColorRef lineColor_ = Rgb(128, 128, 128);
-    ColorRef backgroundColor_ = Rgb(255, 255, 255);
+    ColorRef textColor_ = DEFAULT_TEXT_COLOR;
+    ColorRef lineColor_ = DEFAULT_LINE_COLOR;
+    ColorRef backgroundColor_ = DEFAULT_BACKGROUND_COLOR;
     bool showLines_ = true;
+    QImage backgroundPicture_;
+    // The picture stretched to the client size of the last paint.
+    QImage stretchedPicture_;
+    int fontPointSize_ = DEFAULT_POINT_SIZE;
+    bool fontBold_ = false;
+    bool fontItalic_ = false;
+    std::string fontFace_ = DEFAULT_FACE;
+    int fontPixelHeight_ = 0;
+    QFont treeFont_;
     int rowHeight_ = 0;
     int contentHeight_ = 0;
+    bool updatingScrollBar_ = false;
+    bool scrollBarShown_ = false;
+    int wheelRemainder_ = 0;
+    // The scroll position and client width of the last paint, which place the
+    // laid-out rows in client pixels for hit-testing.
+    int paintScroll_ = 0;
+    int paintWidth_ = 0;
+    std::deque<PendingNotification> pendingNotifications_;
 };
 
 } // namespace tqf

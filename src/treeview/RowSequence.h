@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace tqf {
+
+class FormatNode;
+
+// One laid-out node: the pixels its rows take and its depth below the root.
+// A forgotten row (a node deleted since the last layout) has no node but
+// keeps its pixels until RemoveForgotten.
+struct RowEntry {
+    const FormatNode* node = nullptr;
+    std::int32_t height = 0;
+    std::int32_t depth = 0;
+};
+
+// The laid-out nodes in document order, with the content position of each.
+// Rows are kept in blocks that know their total height, so that finding the
+// row at a position, the position of a node, and inserting or removing rows
+// take time in proportion to a block, not to the document.
+class RowSequence {
+public:
+    RowSequence() = default;
+    RowSequence(const RowSequence&) = delete;
+    RowSequence& operator=(const RowSequence&) = delete;
+
+    std::size_t Size() const { return size_; }
+    std::int64_t TotalHeight() const { return totalHeight_; }
+
+    const RowEntry& At(std::size_t index) const;
+    // The content position of the row's top.
+    std::int64_t TopOf(std::size_t index) const;
+    std::optional<std::size_t> IndexOf(const FormatNode* node) const;
+    bool Contains(const FormatNode* node) const { return blockOf_.count(node) != 0; }
+    // The first row that ends below y (top + height > y), or Size().
+    std::size_t FirstEndingAfter(std::int64_t y) const;
+
+    void Assign(const std::vector<RowEntry>& rows);
+    void Insert(std::size_t index, const std::vector<RowEntry>& rows);
+    void Erase(std::size_t first, std::size_t last);
+    void SetHeight(std::size_t index, std::int32_t height);
+    // Gives every row the height that measure(row) returns, in order.
+    template <class Measure> void SetEveryHeight(const Measure& measure) {
+        totalHeight_ = 0;
+        for (const std::unique_ptr<Block>& block : blocks_) {
+            block->height = 0;
+            for (RowEntry& row : block->rows) {
+                row.height = measure(static_cast<const RowEntry&>(row));
+                block->height += row.height;
+            }
+            totalHeight_ += block->height;
+        }
+        prefixValid_ = 0;
+    }
+    // Drops the row's node and keeps its pixels.
+    void Forget(std::size_t index);
+    void RemoveForgotten();
+    bool HasForgotten() const { return forgotten_ != 0; }
+
+private:
+    // Rows per block after a split; a block is split when it holds twice as
+    // many and merged with a neighbour when it falls below a quarter.
+    static constexpr std::size_t BLOCK_ROWS = 256;
+    static constexpr std::size_t MAX_BLOCK_ROWS = 2 * BLOCK_ROWS;
+    static constexpr std::size_t MIN_BLOCK_ROWS = BLOCK_ROWS / 4;
+
+    struct Block {
+        std::vector<RowEntry> rows;
+        std::int64_t height = 0;
+        std::size_t forgotten = 0;
+        std::size_t index = 0; // place in blocks_
+        std::size_t first = 0; // index of the first row, valid up to prefixValid_
+        std::int64_t top = 0;  // content position of the first row, likewise
+    };
+
+    struct Position {
+        std::size_t block = 0;
+        std::size_t offset = 0;
+    };
+
+    Position Locate(std::size_t index) const;
+    void EnsurePrefix() const;
+    void Invalidate(std::size_t blockIndex);
+    void Renumber(std::size_t fromBlock);
+    void SplitIfLarge(std::size_t blockIndex);
+    void MergeIfSmall(std::size_t blockIndex);
+    void RemoveBlock(std::size_t blockIndex);
+    void Register(Block& block, std::size_t fromOffset);
+
+    std::vector<std::unique_ptr<Block>> blocks_;
+    std::unordered_map<const FormatNode*, Block*> blockOf_;
+    std::size_t size_ = 0;
+    std::int64_t totalHeight_ = 0;
+    std::size_t forgotten_ = 0;
+    // Blocks before this one have valid first and top.
+    mutable std::size_t prefixValid_ = 0;
+};
+
+} // namespace tqf

@@ -1,0 +1,376 @@
+#include "TreeLayout.h"
+
+#include "FormatTree.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace tqf {
+
+namespace {
+
+// Fewer additions than this are placed one by one; more are laid out with
+// the rest of the document in one walk, which is then cheaper.
+constexpr std::size_t MIN_BULK_ADDITIONS = 1024;
+constexpr std::size_t BULK_ADDITION_SHARE = 8;
+// No node's height may come near the limits of the row positions.
+constexpr std::int64_t MAX_NODE_HEIGHT = std::numeric_limits<std::int32_t>::max() / 2;
+
+} // namespace
+
+TreeLayout::TreeLayout(const FormatNode* root) : root_(root) {}
+
+void TreeLayout::SetFont(const QFont& font, int rowHeight) {
+    measurer_.SetFont(font);
+    rowHeight_ = rowHeight;
+    InvalidateMeasures();
+}
+
+void TreeLayout::InvalidateAll() {
+    rebuild_ = true;
+    added_.clear();
+    addedSet_.clear();
+    changed_.clear();
+    toggled_.clear();
+    reordered_.clear();
+}
+
+void TreeLayout::NodeAdded(const FormatNode& node) {
+    if (rebuild_) {
+        return;
+    }
+    if (added_.size() >= std::max(MIN_BULK_ADDITIONS, rows_.Size() / BULK_ADDITION_SHARE)) {
+        InvalidateAll();
+        return;
+    }
+    if (addedSet_.insert(&node).second) {
+        added_.push_back(&node);
+    }
+}
+
+void TreeLayout::NodeChanged(const FormatNode* node) {
+    if (!rebuild_ && node != nullptr && node != root_) {
+        changed_.insert(node);
+    }
+}
+
+void TreeLayout::ExpansionChanged(const FormatNode* node) {
+    if (rebuild_ || node == nullptr) {
+        return;
+    }
+    if (node == root_) {
+        // The root is never drawn; its messages show whatever its flag says.
+        return;
+    }
+    toggled_.insert(node);
+}
+
+void TreeLayout::ChildrenReordered(const FormatNode* parent) {
+    if (rebuild_ || parent == nullptr) {
+        return;
+    }
+    if (parent == root_) {
+        // Every row may have moved.
+        InvalidateAll();
+        return;
+    }
+    reordered_.insert(parent);
+}
+
+void TreeLayout::Forget(const FormatNode* node) {
+    if (!rowStarts_.empty()) {
+        rowStarts_.erase(node);
+    }
+    if (!strays_.empty()) {
+        strays_.erase(node);
+    }
+}
+
+void TreeLayout::DropPendingWithin(const FormatNode& subtreeRoot) {
+    const auto dropFrom = [&](std::unordered_set<const FormatNode*>& pending) {
+        for (auto it = pending.begin(); it != pending.end();) {
+            it = FormatTree::IsWithin(*it, &subtreeRoot) ? pending.erase(it) : std::next(it);
+        }
+    };
+    dropFrom(addedSet_);
+    dropFrom(changed_);
+    dropFrom(toggled_);
+    dropFrom(reordered_);
+    // added_ keeps its order; entries no longer in addedSet_ are skipped and
+    // never dereferenced.
+}
+
+void TreeLayout::NodesAboutToBeDeleted(const FormatNode& subtreeRoot) {
+    if (&subtreeRoot == root_) {
+        for (std::size_t i = 0; i < rows_.Size(); ++i) {
+            rows_.Forget(i);
+        }
+        rowStarts_.clear();
+        strays_.clear();
+        InvalidateAll();
+        return;
+    }
+    DropPendingWithin(subtreeRoot);
+    const std::optional<std::size_t> index = rows_.IndexOf(&subtreeRoot);
+    if (!index) {
+        return;
+    }
+    // The node's laid-out descendants follow it, deeper than it.
+    const std::int32_t depth = rows_.At(*index).depth;
+    for (std::size_t i = *index; i < rows_.Size(); ++i) {
+        const RowEntry& row = rows_.At(i);
+        if (i != *index && row.depth <= depth) {
+            break;
+        }
+        if (row.node != nullptr) {
+            Forget(row.node);
+            rows_.Forget(i);
+        }
+    }
+}
+
+bool TreeLayout::IsStray(const FormatNode* node, std::int32_t depth) const {
+    return node->label.empty() && TextLeft(depth) >= clientWidth_ - MARGIN;
+}
+
+std::int32_t TreeLayout::Measure(const FormatNode* node, std::int32_t depth) {
+    if (IsStray(node, depth)) {
+        strays_.insert(node);
+    } else if (!strays_.empty()) {
+        strays_.erase(node);
+    }
+    if (!rowStarts_.empty()) {
+        rowStarts_.erase(node);
+    }
+    if (node->label.empty()) {
+        return rowHeight_;
+    }
+    const int available = clientWidth_ - MARGIN - TextLeft(depth);
+    if (available <= 0) {
+        // Rows without width: nothing of the label shows and it takes no
+        // pixels.
+        return 0;
+    }
+    const LabelText text(node->label);
+    if (measurer_.Width(text, 0, text.Length()) <= available) {
+        return rowHeight_;
+    }
+    std::vector<std::int32_t> starts = measurer_.BreakIntoRows(text, available);
+    const auto rows = static_cast<std::int64_t>(starts.size());
+    if (rows > 1) {
+        rowStarts_[node] = std::move(starts);
+    }
+    return static_cast<std::int32_t>(std::min(rows * rowHeight_, MAX_NODE_HEIGHT));
+}
+
+const std::vector<std::int32_t>& TreeLayout::RowStarts(const FormatNode* node) const {
+    static const std::vector<std::int32_t> oneRow;
+    const auto found = rowStarts_.find(node);
+    return found == rowStarts_.end() ? oneRow : found->second;
+}
+
+void TreeLayout::AppendVisibleSubtree(const FormatNode* top, std::int32_t depth, std::vector<RowEntry>& out) {
+    // Document order without recursion: down to the first sub-node while
+    // expanded, else on to the next sibling, climbing as far as needed.
+    if (top != root_) {
+        out.push_back({top, Measure(top, depth), depth});
+        if (top->expanded == 0) {
+            return;
+        }
+    }
+    const FormatNode* node = top->firstChild;
+    std::int32_t d = depth + 1;
+    while (node != nullptr) {
+        out.push_back({node, Measure(node, d), d});
+        if (node->expanded != 0 && node->firstChild != nullptr) {
+            node = node->firstChild;
+            ++d;
+            continue;
+        }
+        for (;;) {
+            if (node->nextSibling != nullptr) {
+                node = node->nextSibling;
+                break;
+            }
+            node = node->parent;
+            --d;
+            if (node == top) {
+                node = nullptr;
+                break;
+            }
+        }
+    }
+}
+
+void TreeLayout::Remeasure() {
+    // The rows stay where they are in the order; only their pixels change.
+    rowStarts_.clear();
+    strays_.clear();
+    rows_.SetEveryHeight(
+        [this](const RowEntry& row) { return row.node != nullptr ? Measure(row.node, row.depth) : 0; });
+    remeasure_ = false;
+}
+
+void TreeLayout::Rebuild() {
+    remeasure_ = false;
+    rowStarts_.clear();
+    strays_.clear();
+    std::vector<RowEntry> rows;
+    rows.reserve(rows_.Size());
+    AppendVisibleSubtree(root_, 0, rows);
+    rows_.Assign(rows);
+    InvalidateAll();
+    rebuild_ = false;
+}
+
+void TreeLayout::InsertSubtree(std::size_t index, const FormatNode* top, std::int32_t depth) {
+    std::vector<RowEntry> rows;
+    AppendVisibleSubtree(top, depth, rows);
+    rows_.Insert(index, rows);
+}
+
+void TreeLayout::EraseDescendants(std::size_t index) {
+    const std::int32_t depth = rows_.At(index).depth;
+    std::size_t end = index + 1;
+    while (end < rows_.Size() && rows_.At(end).depth > depth) {
+        if (const FormatNode* node = rows_.At(end).node) {
+            Forget(node);
+        }
+        ++end;
+    }
+    rows_.Erase(index + 1, end);
+}
+
+std::int32_t TreeLayout::DepthOf(const FormatNode* node) const {
+    if (const std::optional<std::size_t> index = rows_.IndexOf(node)) {
+        return rows_.At(*index).depth;
+    }
+    std::int32_t depth = 0;
+    for (const FormatNode* n = node; n != nullptr && n != root_; n = n->parent) {
+        ++depth;
+    }
+    return depth;
+}
+
+void TreeLayout::ApplyReorder(const FormatNode* parent) {
+    const std::optional<std::size_t> index = rows_.IndexOf(parent);
+    if (!index) {
+        return;
+    }
+    const std::int32_t depth = rows_.At(*index).depth;
+    EraseDescendants(*index);
+    if (parent->expanded == 0 || parent->firstChild == nullptr) {
+        return;
+    }
+    std::vector<RowEntry> rows;
+    AppendVisibleSubtree(parent, depth, rows);
+    rows.erase(rows.begin()); // the parent keeps its row
+    rows_.Insert(*index + 1, rows);
+}
+
+void TreeLayout::ApplyExpansion(const FormatNode* node) {
+    const std::optional<std::size_t> index = rows_.IndexOf(node);
+    if (!index) {
+        return;
+    }
+    const std::int32_t depth = rows_.At(*index).depth;
+    const bool shown = *index + 1 < rows_.Size() && rows_.At(*index + 1).depth > depth;
+    const bool wanted = node->expanded != 0 && node->firstChild != nullptr;
+    if (wanted && !shown) {
+        std::vector<RowEntry> rows;
+        AppendVisibleSubtree(node, depth, rows);
+        rows.erase(rows.begin());
+        rows_.Insert(*index + 1, rows);
+    } else if (!wanted && shown) {
+        EraseDescendants(*index);
+    }
+}
+
+void TreeLayout::ApplyAddition(const FormatNode* node) {
+    if (rows_.Contains(node)) {
+        return;
+    }
+    const FormatNode* parent = node->parent;
+    if (parent == nullptr) {
+        return;
+    }
+    std::int32_t depth = 1;
+    if (parent != root_) {
+        const std::optional<std::size_t> parentIndex = rows_.IndexOf(parent);
+        if (!parentIndex || parent->expanded == 0) {
+            return; // hidden under a collapsed node
+        }
+        depth = rows_.At(*parentIndex).depth + 1;
+    }
+    // The new rows go right before the first laid-out node that follows the
+    // new node's sub-tree in document order; nodes added after this one are
+    // not laid out yet and are passed over.
+    std::size_t index = rows_.Size();
+    const FormatNode* at = node;
+    while (at != nullptr && at != root_) {
+        if (const FormatNode* next = at->nextSibling) {
+            if (const std::optional<std::size_t> found = rows_.IndexOf(next)) {
+                index = *found;
+                break;
+            }
+            at = next;
+        } else {
+            at = at->parent;
+        }
+    }
+    InsertSubtree(index, node, depth);
+}
+
+void TreeLayout::ApplyChange(const FormatNode* node) {
+    if (const std::optional<std::size_t> index = rows_.IndexOf(node)) {
+        rows_.SetHeight(*index, Measure(node, rows_.At(*index).depth));
+    }
+}
+
+void TreeLayout::Update(int clientWidth) {
+    if (clientWidth != clientWidth_) {
+        clientWidth_ = clientWidth;
+        InvalidateMeasures();
+    }
+    if (rebuild_) {
+        Rebuild();
+        return;
+    }
+    rows_.RemoveForgotten();
+    for (const FormatNode* parent : reordered_) {
+        ApplyReorder(parent);
+    }
+    for (const FormatNode* node : toggled_) {
+        ApplyExpansion(node);
+    }
+    for (const FormatNode* node : added_) {
+        if (addedSet_.count(node) != 0) {
+            ApplyAddition(node);
+        }
+    }
+    for (const FormatNode* node : changed_) {
+        ApplyChange(node);
+    }
+    if (remeasure_) {
+        Remeasure();
+    }
+    added_.clear();
+    addedSet_.clear();
+    changed_.clear();
+    toggled_.clear();
+    reordered_.clear();
+}
+
+RowPlacement TreeLayout::At(std::size_t index) const {
+    const RowEntry& row = rows_.At(index);
+    return {row.node, rows_.TopOf(index), row.height, row.depth};
+}
+
+std::optional<RowPlacement> TreeLayout::Find(const FormatNode* node) const {
+    if (const std::optional<std::size_t> index = rows_.IndexOf(node)) {
+        return At(*index);
+    }
+    return std::nullopt;
+}
+
+} // namespace tqf

@@ -1,0 +1,147 @@
+#include "TreeViewTestSupport.h"
+
+#include <QElapsedTimer>
+
+namespace tqf::test {
+namespace {
+
+// Appends messages in one pass: AddSibling after the last one found so far.
+void AppendMessages(TreeViewHarness& h, int count) {
+    FormatNode* last = h.Root()->firstChild;
+    while (last != nullptr && last->nextSibling != nullptr) {
+        last = last->nextSibling;
+    }
+    for (int i = 0; i < count; ++i) {
+        const std::string label = "S" + std::to_string(1 + i % 127) + "F" + std::to_string(i % 256) + "W";
+        last = last == nullptr ? h.Tree().AddChild(nullptr, label, false) : h.Tree().AddSibling(last, label, false);
+        last->isMessage = 1;
+    }
+}
+
+std::string Repeat(const std::string& piece, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += piece;
+    }
+    return text;
+}
+
+TEST(LargeDocumentTest, MillionMessagesPaintAndHitTestAnywhere) {
+    TreeViewHarness h(800, 600);
+    AppendMessages(h, 1000000);
+    h.Render();
+    FormatTreeView& view = h.View();
+    const int rh = view.RowHeight();
+    EXPECT_EQ(view.ContentHeight(), 1000000 * rh);
+
+    view.VerticalScroll(SCROLL_THUMB_POSITION, 500000 * rh);
+    QElapsedTimer timer;
+    timer.start();
+    h.Render();
+    const qint64 firstPaint = timer.elapsed();
+    timer.restart();
+    const QImage image = h.Render();
+    const qint64 secondPaint = timer.elapsed();
+    FormatNode* hit = view.HitTestNode(QPoint(100, 4 + rh / 2), h.Root()->firstChild);
+    ASSERT_NE(hit, nullptr);
+    EXPECT_EQ(view.LaidOutRect(hit).top, 4);
+
+    // An edit in the middle and a paint touch only what they change.
+    timer.restart();
+    h.Tree().DeleteNode(hit, true);
+    FormatNode* added = h.Tree().AddSibling(h.Root()->firstChild, "S9F9", false);
+    added->isMessage = 1;
+    h.Render();
+    const qint64 editAndPaint = timer.elapsed();
+    EXPECT_EQ(view.ContentHeight(), 1000000 * rh);
+    EXPECT_NE(view.HitTestNode(QPoint(100, 4 + rh / 2), h.Root()->firstChild), nullptr);
+    std::cout << "[          ] paints in the middle " << firstPaint << " and " << secondPaint
+              << " ms, delete + add + paint " << editAndPaint << " ms\n";
+
+    // Clearing the document as New does, one message at a time.
+    timer.restart();
+    while (h.Root()->firstChild != nullptr) {
+        h.Tree().DeleteNode(h.Root()->firstChild, true);
+    }
+    h.Render();
+    EXPECT_EQ(view.ContentHeight(), 0);
+    std::cout << "[          ] clearing " << timer.elapsed() << " ms\n";
+}
+
+TEST(LargeDocumentTest, HundredThousandLevelsPaintAndHitTest) {
+    TreeViewHarness h(400, 300);
+    FormatNode* message = h.AddMessage("S1F1");
+    FormatNode* node = message;
+    for (int i = 0; i < 100000; ++i) {
+        node = h.Tree().AddChild(node, "<L[1]>", false);
+        node->isList = 1;
+        node->format = LIST;
+    }
+    FormatNode* deepest = h.Tree().AddChild(node, "", false);
+    h.Render();
+    ReferenceTreePainter reference;
+    EXPECT_EQ(h.RenderAndCompare(&reference), "");
+    FormatTreeView& view = h.View();
+    EXPECT_EQ(view.HitTestNode(QPoint(20, 5), h.Root()->firstChild), message);
+
+    // Nodes beyond the width take no rows; the empty label at the bottom does.
+    int height = 0;
+    for (const auto& entry : reference.rects) {
+        height += entry.second.bottom - entry.second.top;
+    }
+    EXPECT_EQ(view.ContentHeight(), height);
+    EXPECT_EQ(view.LaidOutRect(deepest).bottom - view.LaidOutRect(deepest).top, view.RowHeight());
+    view.VerticalScroll(SCROLL_THUMB_POSITION, view.ScrollLimit());
+    EXPECT_EQ(h.RenderAndCompare(), "");
+    EXPECT_EQ(view.HitTestNode(QPoint(390, 290), h.Root()->firstChild), nullptr);
+
+    // Collapsing near the top hides the whole chain at once.
+    view.ToggleExpanded(message->firstChild, true);
+    h.Render();
+    EXPECT_EQ(view.LaidOutRect(deepest), deepest->rect);
+    view.ToggleExpanded(message->firstChild, true);
+    h.Render();
+    h.Tree().DeleteNode(message, true);
+    h.Render();
+    EXPECT_EQ(view.ContentHeight(), 0);
+}
+
+TEST(LargeDocumentTest, TenThousandCharacterLabels) {
+    TreeViewHarness h(400, 300);
+    FormatNode* word = h.AddMessage(Repeat("x", 10000));
+    FormatNode* words = h.AddMessage(Repeat("word ", 2000));
+    FormatNode* hangul = h.AddMessage(Repeat("한", 10000));
+    FormatNode* empty = h.AddMessage("");
+    h.Render();
+    FormatTreeView& view = h.View();
+    const int rh = view.RowHeight();
+    const NodeRect wordRect = view.LaidOutRect(word);
+    // One character per row until the rest fits on one.
+    EXPECT_GT((wordRect.bottom - wordRect.top) / rh, 9000);
+
+    const NodeRect hangulRect = view.LaidOutRect(hangul);
+    view.VerticalScroll(SCROLL_THUMB_POSITION, hangulRect.top + 5000 * rh);
+    const QImage image = h.Render();
+    EXPECT_EQ(view.HitTestNode(QPoint(100, 100), h.Root()->firstChild), hangul);
+    // One character on every row of the client area, in the text colour.
+    for (int y = 4 + rh; y + rh < image.height(); y += rh) {
+        int inked = 0;
+        for (int x = 16; x < 16 + 2 * rh; ++x) {
+            for (int dy = 0; dy < rh; ++dy) {
+                inked += Pixel(image, x, y + dy) == 0 ? 1 : 0;
+            }
+        }
+        EXPECT_GT(inked, 0) << y;
+    }
+
+    view.VerticalScroll(SCROLL_THUMB_POSITION, view.ScrollLimit());
+    h.Render();
+    const NodeRect emptyRect = view.LaidOutRect(empty);
+    EXPECT_EQ(emptyRect.bottom - emptyRect.top, rh);
+    EXPECT_EQ(view.HitTestNode(QPoint(100, emptyRect.top), h.Root()->firstChild), empty);
+    const NodeRect wordsRect = view.LaidOutRect(words);
+    EXPECT_GT((wordsRect.bottom - wordsRect.top) / rh, 20);
+}
+
+} // namespace
+} // namespace tqf::test

@@ -1,0 +1,294 @@
+#include "TreeViewTestSupport.h"
+
+#include <random>
+#include <vector>
+
+namespace tqf::test {
+namespace {
+
+// Labels of every kind the layout treats differently: short, wrapping at
+// spaces, one long word, empty, and multi-byte characters (Hangul, and an
+// emoji outside the 16-bit range).
+std::string RandomLabel(std::mt19937& random) {
+    static const std::vector<std::string> pieces = {"S1F1",  "<L[2]>", "<A  name>", "word ", "averyveryverylongword",
+                                                    "한글 ", "😀",      "fi",        "x",     " "};
+    const int kind = static_cast<int>(random() % 10);
+    if (kind == 0) {
+        return "";
+    }
+    const int count = kind < 6 ? 1 : static_cast<int>(random() % 12);
+    std::string label;
+    for (int i = 0; i < count; ++i) {
+        label += pieces[random() % pieces.size()];
+    }
+    return label;
+}
+
+// Every node of the document, in document order, collapsed ones included.
+std::vector<FormatNode*> AllNodes(FormatNode* root) {
+    std::vector<FormatNode*> nodes;
+    FormatNode* node = root->firstChild;
+    while (node != nullptr) {
+        nodes.push_back(node);
+        if (node->firstChild != nullptr) {
+            node = node->firstChild;
+            continue;
+        }
+        while (node != nullptr && node->nextSibling == nullptr) {
+            node = node->parent == root ? nullptr : node->parent;
+        }
+        if (node != nullptr) {
+            node = node->nextSibling;
+        }
+    }
+    return nodes;
+}
+
+// The plain search over the reference rectangles.
+FormatNode* ReferenceHit(FormatNode* root, const ReferenceTreePainter& reference, QPoint point) {
+    FormatNode* node = root->firstChild;
+    while (node != nullptr) {
+        const auto found = reference.rects.find(node);
+        if (found != reference.rects.end() && found->second.Contains(point.x(), point.y())) {
+            return node;
+        }
+        if (node->expanded != 0 && node->firstChild != nullptr) {
+            node = node->firstChild;
+            continue;
+        }
+        while (node != nullptr && node->nextSibling == nullptr) {
+            node = node->parent == root ? nullptr : node->parent;
+        }
+        if (node != nullptr) {
+            node = node->nextSibling;
+        }
+    }
+    return nullptr;
+}
+
+class Editor {
+public:
+    Editor(TreeViewHarness& h, unsigned seed) : h_(h), random_(seed) {}
+
+    void Build(int messages) {
+        for (int i = 0; i < messages; ++i) {
+            AddMessage();
+            for (int k = 0; k < 6; ++k) {
+                AddItem();
+            }
+        }
+    }
+
+    // One random change of the kinds the view is told about.
+    void Step() {
+        const std::vector<FormatNode*> nodes = AllNodes(h_.Root());
+        switch (random_() % 9) {
+        case 0:
+            AddMessage();
+            break;
+        case 1:
+        case 2:
+            AddItem();
+            break;
+        case 3:
+            if (!nodes.empty()) {
+                h_.Tree().DeleteNode(Pick(nodes), true);
+            }
+            break;
+        case 4:
+            if (!nodes.empty()) {
+                h_.View().ToggleExpanded(Pick(nodes), true);
+            }
+            break;
+        case 5:
+            if (!nodes.empty()) {
+                FormatNode* node = Pick(nodes);
+                node->label = RandomLabel(random_);
+                h_.View().NodeChanged(node);
+            }
+            break;
+        case 6:
+            if (!nodes.empty()) {
+                SwapWithNext(Pick(nodes));
+            }
+            break;
+        case 7:
+            h_.view->resize(60 + static_cast<int>(random_() % 300), 80 + static_cast<int>(random_() % 200));
+            break;
+        default:
+            h_.View().VerticalScroll(SCROLL_THUMB_POSITION, static_cast<int>(random_() % 2000));
+            break;
+        }
+    }
+
+    // Paints and compares the picture, every laid-out rectangle and the hits
+    // at a few points with the plain paint of the same document.
+    void Check(const std::string& context) {
+        const int scroll = h_.View().ScrollPosition();
+        const QImage image = h_.Render();
+        ReferenceTreePainter reference;
+        const QImage expected = h_.Reference(image.width(), image.height(), scroll, &reference);
+        ASSERT_EQ(FirstDifference(image, expected), "") << context << " scroll " << scroll;
+        for (const auto& [node, rect] : reference.rects) {
+            const NodeRect mine = h_.View().LaidOutRect(node);
+            if (mine.bottom - mine.top != rect.bottom - rect.top) {
+                ADD_FAILURE() << "height " << (mine.bottom - mine.top) << " vs " << (rect.bottom - rect.top) << " left "
+                              << rect.left << " right " << rect.right << " '" << node->label << "'";
+            }
+        }
+        for (const auto& [node, rect] : reference.rects) {
+            ASSERT_EQ(h_.View().LaidOutRect(node), rect) << context << " label '" << node->label << "'";
+        }
+        EXPECT_EQ(h_.View().ContentHeight(), static_cast<int>(ReferenceHeight(reference)));
+        for (int i = 0; i < 20; ++i) {
+            const QPoint point(static_cast<int>(random_() % static_cast<unsigned>(image.width())),
+                               static_cast<int>(random_() % static_cast<unsigned>(image.height())));
+            ASSERT_EQ(h_.View().HitTestNode(point, h_.Root()->firstChild), ReferenceHit(h_.Root(), reference, point))
+                << context;
+        }
+    }
+
+    std::mt19937& Random() { return random_; }
+
+private:
+    long long ReferenceHeight(const ReferenceTreePainter& reference) const {
+        long long height = 0;
+        for (const auto& entry : reference.rects) {
+            height += entry.second.bottom - entry.second.top;
+        }
+        return height;
+    }
+
+    FormatNode* Pick(const std::vector<FormatNode*>& nodes) { return nodes[random_() % nodes.size()]; }
+
+    void AddMessage() {
+        FormatNode* root = h_.Root();
+        FormatNode* node = nullptr;
+        if (root->firstChild == nullptr || random_() % 4 == 0) {
+            node = h_.Tree().AddChild(root, RandomLabel(random_), false);
+        } else {
+            std::vector<FormatNode*> messages;
+            for (FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
+                messages.push_back(m);
+            }
+            node = h_.Tree().AddSibling(Pick(messages), RandomLabel(random_), false);
+        }
+        node->isMessage = 1;
+    }
+
+    void AddItem() {
+        std::vector<FormatNode*> parents;
+        for (FormatNode* node : AllNodes(h_.Root())) {
+            if (node->isList != 0 || (node->isMessage != 0 && node->firstChild == nullptr)) {
+                parents.push_back(node);
+            }
+        }
+        if (parents.empty()) {
+            return;
+        }
+        FormatNode* parent = Pick(parents);
+        FormatNode* node = nullptr;
+        if (parent->firstChild != nullptr && random_() % 2 == 0) {
+            std::vector<FormatNode*> children;
+            for (FormatNode* c = parent->firstChild; c != nullptr; c = c->nextSibling) {
+                children.push_back(c);
+            }
+            node = h_.Tree().AddSibling(Pick(children), RandomLabel(random_), false);
+        } else {
+            node = h_.Tree().AddChild(parent, RandomLabel(random_), false);
+        }
+        if (node != nullptr && random_() % 2 == 0) {
+            node->isList = 1;
+            node->format = LIST;
+        }
+    }
+
+    // Relinks a node after its next sibling, as the move commands do.
+    void SwapWithNext(FormatNode* node) {
+        FormatNode* next = node->nextSibling;
+        if (next == nullptr) {
+            return;
+        }
+        FormatNode* before = FormatTree::PreviousSibling(node);
+        node->nextSibling = next->nextSibling;
+        next->nextSibling = node;
+        if (before != nullptr) {
+            before->nextSibling = next;
+        } else {
+            node->parent->firstChild = next;
+        }
+        h_.View().ChildrenReordered(node->parent);
+    }
+
+    TreeViewHarness& h_;
+    std::mt19937 random_;
+};
+
+TEST(TreeLayoutCacheTest, EditedDocumentPaintsAsAFreshPaintWould) {
+    for (const unsigned seed : {1U, 2U, 3U}) {
+        TreeViewHarness h(220, 180);
+        Editor editor(h, seed);
+        editor.Build(12);
+        editor.Check("built");
+        for (int step = 0; step < 150; ++step) {
+            editor.Step();
+            // Some changes pile up over several steps before the next paint.
+            if (editor.Random()() % 3 != 0) {
+                editor.Check("seed " + std::to_string(seed) + " step " + std::to_string(step));
+                if (::testing::Test::HasFatalFailure()) {
+                    return;
+                }
+            }
+        }
+    }
+}
+
+TEST(TreeLayoutCacheTest, FontChangeAndInvalidationLayOutEverythingAgain) {
+    TreeViewHarness h(200, 300);
+    Editor editor(h, 7);
+    editor.Build(8);
+    editor.Check("built");
+    h.View().SetTreeFont(12, true, false, "Tahoma");
+    editor.Check("larger font");
+    // A label changed without telling the view shows after Repaint.
+    FormatNode* first = h.Root()->firstChild;
+    first->label = "a label that is now long enough to need more than one row of this view";
+    h.View().Repaint();
+    editor.Check("after Repaint");
+}
+
+TEST(TreeLayoutCacheTest, EmptyLabelsWithoutRoomDrawTheirFarConnectors) {
+    // A list with no room for its label, far down the document, whose
+    // sub-item has an empty label: the sub-item's line starts at the top of
+    // the client area, wherever its row is, and crosses every paint.
+    TreeViewHarness h(200, 150);
+    for (int i = 0; i < 20; ++i) {
+        h.AddMessage("S1F" + std::to_string(i));
+    }
+    FormatNode* message = h.AddMessage("S2F1");
+    FormatNode* list = h.AddItem(message, "<L[1]>", true);
+    FormatNode* empty = h.AddItem(list, "");
+    for (int i = 0; i < 20; ++i) {
+        h.AddMessage("S3F" + std::to_string(i));
+    }
+    Editor editor(h, 11);
+    bool found = false;
+    // The widest view where the list has no room: its sub-item's column,
+    // 6 pixels left of the list's text start, lies inside the client area.
+    for (int width = 90; width > 30 && !found; --width) {
+        h.view->resize(width, 150);
+        h.Render();
+        h.Render();
+        found = h.View().LaidOutRect(list) == NodeRect{} && !h.View().LaidOutRect(message).IsEmpty();
+    }
+    ASSERT_TRUE(found);
+    const NodeRect emptyRect = h.View().LaidOutRect(empty);
+    ASSERT_EQ(emptyRect.bottom - emptyRect.top, h.View().RowHeight());
+    ASSERT_LT(emptyRect.left - 22, h.View().viewport()->width());
+    editor.Check("stray below");
+    h.View().VerticalScroll(SCROLL_THUMB_POSITION, h.View().ScrollLimit());
+    editor.Check("stray above");
+}
+
+} // namespace
+} // namespace tqf::test

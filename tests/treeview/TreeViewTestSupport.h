@@ -1,0 +1,108 @@
+#pragma once
+
+#include "FakePrompts.h"
+#include "FormatTreeView.h"
+#include "ItemFormat.h"
+#include "ReferenceTreePainter.h"
+
+#include <QApplication>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace tqf::test {
+
+inline QRgb Pixel(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFFU; }
+inline QRgb Rgb24(ColorRef color) { return qRgb(RedOf(color), GreenOf(color), BlueOf(color)) & 0xFFFFFFU; }
+
+// The first pixel at which two images differ, as "(x, y)", or empty.
+inline std::string FirstDifference(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) {
+        return "sizes differ";
+    }
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (Pixel(a, x, y) != Pixel(b, x, y)) {
+                return "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+            }
+        }
+    }
+    return {};
+}
+
+// A view of a given client size with its own scripted prompts.
+struct TreeViewHarness {
+    FakePrompts prompts;
+    std::unique_ptr<FormatTreeView> view;
+
+    explicit TreeViewHarness(int width = 300, int height = 200) : view(std::make_unique<FormatTreeView>(prompts)) {
+        view->resize(width, height);
+        // Shown, so that the viewport takes its place inside the view.
+        view->show();
+    }
+
+    FormatTreeView& View() { return *view; }
+    FormatTree& Tree() { return view->Tree(); }
+    FormatNode* Root() { return view->GetRootNode(); }
+
+    // A message appended after the last one.
+    FormatNode* AddMessage(const std::string& label) {
+        FormatNode* node = Tree().AppendSubNode(Root(), label);
+        node->isMessage = 1;
+        return node;
+    }
+
+    // An item appended under a message or list; a list when isList.
+    FormatNode* AddItem(FormatNode* parent, const std::string& label, bool isList = false) {
+        FormatNode* node = Tree().AppendSubNode(parent, label);
+        if (node != nullptr && isList) {
+            node->isList = 1;
+            node->format = LIST;
+        }
+        return node;
+    }
+
+    QImage Render() { return view->RenderImage(); }
+
+    // Paints, then paints the same document the plain way at the size and
+    // scroll position of that paint; the first pixel where they differ, or
+    // empty.
+    std::string RenderAndCompare(ReferenceTreePainter* out = nullptr) {
+        const int scroll = view->ScrollPosition();
+        const QImage image = Render();
+        return FirstDifference(image, Reference(image.width(), image.height(), scroll, out));
+    }
+
+    // The same document painted the plain way, with the view's settings, at
+    // the view's client size and scroll position.
+    QImage Reference(ReferenceTreePainter* out = nullptr) {
+        const QSize client = view->viewport()->size();
+        return Reference(client.width(), client.height(), view->ScrollPosition(), out);
+    }
+
+    QImage Reference(int width, int height, int scroll, ReferenceTreePainter* out = nullptr) {
+        ReferenceTreePainter painter;
+        painter.font = view->TreeFont();
+        painter.rowHeight = view->RowHeight();
+        painter.textColor = view->TextColor();
+        painter.lineColor = view->LineColor();
+        painter.backgroundColor = view->BackgroundColor();
+        painter.showLines = view->ShowLines();
+        const QSize client(width, height);
+        QImage stretched;
+        if (!view->BackgroundPicture().isNull()) {
+            stretched = view->BackgroundPicture().scaled(client, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+            painter.picture = &stretched;
+        }
+        QImage image = painter.Paint(Root(), width, height, scroll);
+        if (out != nullptr) {
+            *out = painter;
+        }
+        return image;
+    }
+};
+
+} // namespace tqf::test
