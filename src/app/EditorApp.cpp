@@ -1,0 +1,56 @@
+#include "EditorApp.h"
+
+#include "DialogFont.h"
+#include "EditorDialog.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace tqf {
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+namespace {
+
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+} // namespace
+#endif
+
+EditorApp::EditorApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QString::fromUtf8(PRODUCT_NAME));
+    setApplicationVersion(QString::fromUtf8(PRODUCT_VERSION));
+}
+
+bool EditorApp::InitInstance() {
+    DialogFont::RegisterFonts();
+    EditorDialog dialog;
+    dialog.exec();
+    return false;
+}
+
+bool EditorApp::HasDisplay() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform != nullptr && platform[0] != '\0') {
+        // An explicit X11 platform still needs its server; any other choice
+        // (offscreen, wayland, vnc, ...) is the user's to make.
+        if (std::strncmp(platform, "xcb", std::strlen("xcb")) == 0) {
+            return IsSet("DISPLAY");
+        }
+        return true;
+    }
+    return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+const char* EditorApp::NoDisplayText() {
+    return "tqf-editor: no display found (DISPLAY and WAYLAND_DISPLAY are not set); "
+           "run it under Xvfb: xvfb-run -a build/src/app/tqf-editor";
+}
+
+} // namespace tqf

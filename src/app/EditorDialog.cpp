@@ -1,0 +1,357 @@
+#include "EditorDialog.h"
+
+#include "AboutDialog.h"
+#include "AppIcon.h"
+#include "Color.h"
+#include "ControlIds.h"
+#include "DialogFont.h"
+#include "DialogUnits.h"
+#include "DigitsOnlyLineEdit.h"
+#include "EditorApp.h"
+#include "EditorCommands.h"
+#include "FormatTreeView.h"
+#include "ItemFormat.h"
+#include "QtPrompts.h"
+#include "SkinButton.h"
+#include "SkinCheckBox.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDate>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QShortcut>
+
+#include <array>
+#include <string>
+
+namespace tqf {
+
+namespace {
+
+// What each entry of the window's layout is.
+enum class Kind {
+    TreePlaceholder, // becomes the tree view, keeping its place
+    PushButton,
+    CheckBox,
+    GroupBox,
+    Label,
+    CentredLabel,
+    NumberEdit,
+    CentredNumberEdit,
+    TextEdit,
+    FormatList,
+    CountDisplay, // centred, sunken static text
+    CreditLine,   // the product's name and version
+    EtchedFrame,
+    GreyFrame,
+};
+
+constexpr int NO_ID = -1;
+
+// One control of the window in dialog units. Controls without an id carry a
+// readable object name instead.
+struct LayoutEntry {
+    int id;
+    Kind kind;
+    const char* caption; // UTF-8
+    const char* name;
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+// The window's controls in their creation order, which is also the tab order
+// and, first on top, the stacking order.
+constexpr std::array<LayoutEntry, 40> LAYOUT{{
+    {IDC_TREE, Kind::TreePlaceholder, "", "", 7, 41, 229, 247},
+    {IDC_CREATE_MESSAGE, Kind::PushButton, "Create", "", 247, 114, 38, 19},
+    {NO_ID, Kind::GroupBox, "SECS Message", "messageGroup", 240, 37, 132, 106},
+    {NO_ID, Kind::CentredLabel, "Stream", "streamLabel", 245, 53, 23, 11},
+    {NO_ID, Kind::CentredLabel, "Function", "functionLabel", 245, 63, 28, 11},
+    {IDC_STREAM, Kind::NumberEdit, "", "", 278, 53, 14, 12},
+    {IDC_FUNCTION, Kind::NumberEdit, "", "", 278, 65, 14, 12},
+    {IDC_REPLY_REQUIRED, Kind::CheckBox, "Reply Required", "", 299, 57, 66, 12},
+    {NO_ID, Kind::Label, "SECS Message Description", "messageDescriptionLabel", 247, 83, 117, 11},
+    {IDC_MESSAGE_DESCRIPTION, Kind::TextEdit, "", "", 247, 95, 117, 12},
+    {NO_ID, Kind::GroupBox, "Sub Item", "itemGroup", 240, 147, 132, 105},
+    {NO_ID, Kind::CentredLabel, "Item Format", "itemFormatLabel", 244, 156, 48, 11},
+    {IDC_FORMAT, Kind::FormatList, "", "", 292, 156, 70, 185},
+    {IDC_UPDATE_ITEM, Kind::PushButton, "Update", "", 288, 224, 38, 19},
+    {IDC_OPEN, Kind::PushButton, "Open", "", 55, 11, 43, 20},
+    {IDC_SAVE, Kind::PushButton, "Save", "", 99, 11, 43, 20},
+    {IDC_SAVE_AS, Kind::PushButton, "Save As", "", 143, 11, 45, 20},
+    {IDC_EXIT, Kind::PushButton, "Exit", "", 189, 11, 43, 20},
+    {IDC_NEW, Kind::PushButton, "New", "", 11, 11, 43, 20},
+    {IDC_UPDATE_MESSAGE, Kind::PushButton, "Update", "", 287, 114, 38, 19},
+    {NO_ID, Kind::EtchedFrame, "", "fileFrame", 7, 7, 229, 29},
+    {NO_ID, Kind::EtchedFrame, "", "countFrame", 240, 7, 132, 29},
+    {NO_ID, Kind::Label, "SECS Message :", "messageCountLabel", 246, 18, 51, 11},
+    {IDC_MESSAGE_COUNT, Kind::CountDisplay, "", "", 300, 16, 28, 13},
+    {NO_ID, Kind::CentredLabel, "Created", "createdLabel", 330, 16, 32, 13},
+    {NO_ID, Kind::CentredLabel, "Item Count", "itemCountLabel", 246, 171, 42, 11},
+    {IDC_ITEM_COUNT, Kind::CentredNumberEdit, "", "", 292, 172, 19, 12},
+    {IDC_NOT_FIXED, Kind::CheckBox, "Not Fixed", "", 316, 171, 50, 12},
+    {NO_ID, Kind::Label, "Sub Item Description", "itemDescriptionLabel", 247, 192, 117, 11},
+    {IDC_ITEM_DESCRIPTION, Kind::TextEdit, "", "", 247, 205, 117, 12},
+    {IDC_ADD_ITEM, Kind::PushButton, "Add", "", 248, 224, 38, 19},
+    {IDC_DELETE_MESSAGE, Kind::PushButton, "Delete", "", 326, 114, 38, 19},
+    {IDC_DELETE_ITEM, Kind::PushButton, "Delete", "", 328, 224, 38, 19},
+    {IDC_MOVE_UP, Kind::PushButton, "UP \xE2\x96\xB2", "", 249, 268, 50, 15},
+    {IDC_MOVE_DOWN, Kind::PushButton, "\xE2\x96\xBC  DOWN", "", 310, 268, 50, 15},
+    {NO_ID, Kind::CreditLine, "", "creditLine", 274, 293, 65, 9},
+    {NO_ID, Kind::GroupBox, "Node Move", "moveGroup", 240, 255, 132, 33},
+    {IDC_PATH, Kind::Label, "", "", 18, 291, 204, 11},
+    {NO_ID, Kind::GreyFrame, "", "pathFrame", 7, 290, 229, 14},
+    {NO_ID, Kind::GreyFrame, "", "creditFrame", 240, 290, 132, 14},
+}};
+
+// The height of the format list while it is closed; the rest of its layout
+// height is room for the dropped list, which shows every row.
+constexpr int COMBO_CLOSED_HEIGHT_DU = 12;
+
+// A group box as the dialogs of the platform draw it: an etched frame whose
+// top line runs through the middle of the title, the title a little in from
+// the left.
+constexpr const char* GROUP_BOX_STYLE =
+    "QGroupBox { border: 2px groove palette(mid); margin-top: 6px; }"
+    "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0px 2px; }";
+
+constexpr const char* ABOUT_MENU_TEXT = "TQF 정보(&A)...";
+constexpr const char* TREE_FONT_FACE = "Tahoma";
+constexpr const char* TITLE_FORMAT = "%1 - Build %2";
+
+constexpr Qt::Alignment LEFT_TOP = Qt::AlignLeft | Qt::AlignTop;
+constexpr Qt::Alignment CENTRE_TOP = Qt::AlignHCenter | Qt::AlignTop;
+
+QString Utf8(const char* text) { return QString::fromUtf8(text); }
+
+bool IsEatenKey(const QKeyEvent* event) {
+    const int key = event->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+}
+
+// The compiler's date of this file, "Mmm dd yyyy", as an ISO date.
+QString BuildDate() {
+    const QString compiled = QString::fromLatin1(__DATE__).simplified();
+    const QDate date = QDate::fromString(compiled, QStringLiteral("MMM d yyyy"));
+    return date.isValid() ? date.toString(Qt::ISODate) : compiled;
+}
+
+QLabel* MakeLabel(const LayoutEntry& entry, Qt::Alignment alignment, QWidget* parent) {
+    auto* label = new QLabel(Utf8(entry.caption), parent);
+    label->setAlignment(alignment);
+    return label;
+}
+
+QFrame* MakeFrame(QFrame::Shadow shadow, QPalette::ColorRole lineRole, QWidget* parent) {
+    auto* frame = new QFrame(parent);
+    frame->setFrameStyle(QFrame::Box | shadow);
+    frame->setLineWidth(1);
+    frame->setForegroundRole(lineRole);
+    return frame;
+}
+
+QComboBox* MakeFormatList(QWidget* parent) {
+    auto* combo = new QComboBox(parent);
+    // The list is an upper-case list: its rows show in capitals.
+    for (int row = 0; row < FORMAT_ROW_COUNT; ++row) {
+        const std::string_view text = FormatRowText(row);
+        combo->addItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).toUpper());
+    }
+    combo->setMaxVisibleItems(FORMAT_ROW_COUNT);
+    combo->setCurrentIndex(NO_FORMAT_ROW);
+    return combo;
+}
+
+} // namespace
+
+EditorDialog::EditorDialog(Prompts* prompts, QWidget* parent) : QDialog(parent) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(DialogFont::MainFont());
+    setFixedSize(TAHOMA_9_UNITS.Size(WIDTH_DU, HEIGHT_DU));
+    if (prompts == nullptr) {
+        ownPrompts_ = std::make_unique<QtPrompts>(this);
+        prompts = ownPrompts_.get();
+    }
+    prompts_ = prompts;
+
+    CreateControls();
+    commands_ = new EditorCommands(panel_, *prompts_, this);
+    InitDialog();
+
+    // Enter and Escape neither press a button nor end the window, whichever
+    // control has the focus; the application sees every key first.
+    qApp->installEventFilter(this);
+    auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(about, &QShortcut::activated, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+}
+
+EditorDialog::~EditorDialog() {
+    qApp->removeEventFilter(this);
+    // The commands go first: the tree view's nodes are deleted with the view,
+    // and nothing should be told about it any more.
+    delete commands_;
+    commands_ = nullptr;
+}
+
+void EditorDialog::CreateControls() {
+    std::array<QWidget*, LAYOUT.size()> created{};
+    for (std::size_t i = 0; i < LAYOUT.size(); ++i) {
+        const LayoutEntry& entry = LAYOUT[i];
+        QWidget* widget = CreateControl(static_cast<int>(i));
+        QRect geometry = TAHOMA_9_UNITS.Rect(entry.x, entry.y, entry.width, entry.height);
+        if (entry.kind == Kind::FormatList) {
+            geometry.setHeight(TAHOMA_9_UNITS.Rect(entry.x, entry.y, entry.width, COMBO_CLOSED_HEIGHT_DU).height());
+        }
+        widget->setGeometry(geometry);
+        if (entry.id != NO_ID) {
+            widget->setObjectName(QString::number(entry.id));
+            controls_.insert(entry.id, widget);
+        } else {
+            widget->setObjectName(QString::fromLatin1(entry.name));
+        }
+        created[i] = widget;
+    }
+    // Frames and group boxes come after the controls they surround; the first
+    // control of the layout lies on top, so they never take a click.
+    for (auto it = created.rbegin(); it != created.rend(); ++it) {
+        (*it)->raise();
+    }
+
+    auto button = [this](int id) { return static_cast<SkinButton*>(controls_.value(id)); };
+    auto check = [this](int id) { return static_cast<SkinCheckBox*>(controls_.value(id)); };
+    auto edit = [this](int id) { return static_cast<QLineEdit*>(controls_.value(id)); };
+    auto label = [this](int id) { return static_cast<QLabel*>(controls_.value(id)); };
+
+    panel_.window = this;
+    panel_.treeView = treeView_;
+    panel_.streamEdit = edit(IDC_STREAM);
+    panel_.functionEdit = edit(IDC_FUNCTION);
+    panel_.replyRequiredCheck = check(IDC_REPLY_REQUIRED);
+    panel_.messageDescriptionEdit = edit(IDC_MESSAGE_DESCRIPTION);
+    panel_.messageCountLabel = label(IDC_MESSAGE_COUNT);
+    panel_.createButton = button(IDC_CREATE_MESSAGE);
+    panel_.updateMessageButton = button(IDC_UPDATE_MESSAGE);
+    panel_.deleteMessageButton = button(IDC_DELETE_MESSAGE);
+    panel_.formatCombo = static_cast<QComboBox*>(controls_.value(IDC_FORMAT));
+    panel_.itemCountEdit = edit(IDC_ITEM_COUNT);
+    panel_.notFixedCheck = check(IDC_NOT_FIXED);
+    panel_.itemDescriptionEdit = edit(IDC_ITEM_DESCRIPTION);
+    panel_.addItemButton = button(IDC_ADD_ITEM);
+    panel_.updateItemButton = button(IDC_UPDATE_ITEM);
+    panel_.deleteItemButton = button(IDC_DELETE_ITEM);
+    panel_.moveUpButton = button(IDC_MOVE_UP);
+    panel_.moveDownButton = button(IDC_MOVE_DOWN);
+    panel_.newButton = button(IDC_NEW);
+    panel_.openButton = button(IDC_OPEN);
+    panel_.saveButton = button(IDC_SAVE);
+    panel_.saveAsButton = button(IDC_SAVE_AS);
+    panel_.exitButton = button(IDC_EXIT);
+    panel_.pathDisplay = label(IDC_PATH);
+}
+
+QWidget* EditorDialog::CreateControl(int index) {
+    const LayoutEntry& entry = LAYOUT[static_cast<std::size_t>(index)];
+    switch (entry.kind) {
+    case Kind::TreePlaceholder:
+        treeView_ = new FormatTreeView(*prompts_, this);
+        return treeView_;
+    case Kind::PushButton:
+        return new SkinButton(Utf8(entry.caption), this);
+    case Kind::CheckBox:
+        return new SkinCheckBox(Utf8(entry.caption), this);
+    case Kind::GroupBox: {
+        auto* group = new QGroupBox(Utf8(entry.caption), this);
+        group->setStyleSheet(QString::fromLatin1(GROUP_BOX_STYLE));
+        return group;
+    }
+    case Kind::CreditLine:
+        return new QLabel(QStringLiteral("%1 %2").arg(Utf8(EditorApp::PRODUCT_NAME), Utf8(EditorApp::PRODUCT_VERSION)),
+                          this);
+    case Kind::Label:
+        return MakeLabel(entry, LEFT_TOP, this);
+    case Kind::CentredLabel:
+        return MakeLabel(entry, CENTRE_TOP, this);
+    case Kind::NumberEdit:
+        return new DigitsOnlyLineEdit(this);
+    case Kind::CentredNumberEdit: {
+        auto* field = new DigitsOnlyLineEdit(this);
+        field->setAlignment(Qt::AlignHCenter);
+        return field;
+    }
+    case Kind::TextEdit:
+        return new QLineEdit(this);
+    case Kind::FormatList:
+        return MakeFormatList(this);
+    case Kind::CountDisplay: {
+        QLabel* count = MakeLabel(entry, CENTRE_TOP, this);
+        count->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        count->setLineWidth(1);
+        return count;
+    }
+    case Kind::EtchedFrame:
+        return MakeFrame(QFrame::Sunken, QPalette::WindowText, this);
+    case Kind::GreyFrame:
+        return MakeFrame(QFrame::Plain, QPalette::Dark, this);
+    }
+    return new QWidget(this);
+}
+
+void EditorDialog::InitDialog() {
+    setWindowTitle(Title());
+    setWindowIcon(AppIcon::Icon());
+    treeView_->SetTreeFont(TREE_FONT_POINTS, false, false, TREE_FONT_FACE)
+        .SetTreeTextColor(Rgb(TREE_TEXT_RED, TREE_TEXT_GREEN, TREE_TEXT_BLUE));
+    commands_->RefreshMessageCount();
+    // The first tab stop of the layout; the tree takes no focus.
+    panel_.createButton->setFocus();
+}
+
+QString EditorDialog::Title() {
+    return QString::fromLatin1(TITLE_FORMAT).arg(Utf8(EditorApp::PRODUCT_NAME), BuildDate());
+}
+
+void EditorDialog::OnSysCommand(int commandId) {
+    if ((commandId & SYSTEM_COMMAND_MASK) == IDM_ABOUTBOX) {
+        AboutDialog about(this);
+        about.exec();
+    }
+}
+
+QMenu* EditorDialog::CreateWindowMenu() {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("windowMenu"));
+    QAction* about = menu->addAction(Utf8(ABOUT_MENU_TEXT));
+    connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    return menu;
+}
+
+bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && IsEatenKey(static_cast<QKeyEvent*>(event))) {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget != nullptr && widget->window() == this) {
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void EditorDialog::contextMenuEvent(QContextMenuEvent* event) {
+    // Only the window's free area offers the menu: its background, labels and
+    // frames, not a control that takes input.
+    const QWidget* child = childAt(event->pos());
+    if (child != nullptr && child->focusPolicy() != Qt::NoFocus) {
+        return;
+    }
+    std::unique_ptr<QMenu> menu(CreateWindowMenu());
+    menu->exec(event->globalPos());
+}
+
+} // namespace tqf

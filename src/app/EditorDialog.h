@@ -1,0 +1,73 @@
+#pragma once
+
+#include "EditorPanel.h"
+
+#include <QDialog>
+#include <QHash>
+
+#include <memory>
+
+class QMenu;
+
+namespace tqf {
+
+class EditorCommands;
+class FormatTreeView;
+class Prompts;
+class QtPrompts;
+
+// The main window: the tree of messages and items on the left; on the right
+// the message panel, the item panel and the node-move buttons; the file
+// buttons along the top. Its commands live in EditorCommands.
+class EditorDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // The window's size in dialog units.
+    static constexpr int WIDTH_DU = 379;
+    static constexpr int HEIGHT_DU = 311;
+
+    // The text colour of the tree: RGB(0, 64, 128).
+    static constexpr int TREE_TEXT_RED = 0;
+    static constexpr int TREE_TEXT_GREEN = 64;
+    static constexpr int TREE_TEXT_BLUE = 128;
+    static constexpr int TREE_FONT_POINTS = 9;
+
+    // Prompts answer the window's boxes and choosers; none means Qt's own.
+    explicit EditorDialog(Prompts* prompts = nullptr, QWidget* parent = nullptr);
+    ~EditorDialog() override;
+
+    EditorCommands& Commands() { return *commands_; }
+    FormatTreeView& TreeView() { return *treeView_; }
+    const EditorPanel& Panel() const { return panel_; }
+
+    // The control with the given id, or none.
+    QWidget* Control(int id) const { return controls_.value(id, nullptr); }
+
+    // The window's system commands; IDM_ABOUTBOX opens the About box.
+    void OnSysCommand(int commandId);
+
+    // The menu the window offers on its free area: the About entry.
+    QMenu* CreateWindowMenu();
+
+    // The product's name followed by the build date.
+    static QString Title();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void CreateControls();
+    QWidget* CreateControl(int index);
+    void InitDialog();
+
+    std::unique_ptr<QtPrompts> ownPrompts_;
+    Prompts* prompts_ = nullptr;
+    FormatTreeView* treeView_ = nullptr;
+    EditorPanel panel_;
+    EditorCommands* commands_ = nullptr;
+    QHash<int, QWidget*> controls_;
+};
+
+} // namespace tqf

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "EditorPanel.h"
+
+#include <QObject>
+#include <QString>
+
+#include <deque>
+#include <string>
+
+namespace tqf {
+
+class FormatNode;
+class FormatTree;
+class Prompts;
+
+// The texts of the main window's refusals and reports.
+inline constexpr const char* MSG_INVALID_STREAM = "Invalid Stream Number";
+inline constexpr const char* MSG_INVALID_FUNCTION = "Invalid Function Number";
+inline constexpr const char* MSG_NO_MESSAGE_SELECTED = "No message selected.";
+inline constexpr const char* MSG_UPDATED = "Updated Successfully";
+inline constexpr const char* CAPTION_DELETE_MESSAGE = "Delete Message";
+inline constexpr const char* MSG_ARE_YOU_SURE = "Are you sure ?";
+inline constexpr const char* MSG_NO_NODE_SELECTED = "No node selected.";
+inline constexpr const char* MSG_NO_ITEM_SELECTED = "No item selected.";
+inline constexpr const char* MSG_NO_ITEM_IN_LIST = "No item selected from item list";
+inline constexpr const char* MSG_ASCII_ZERO_LENGTH = "AsciiItem Cannot be zero length";
+inline constexpr const char* MSG_CANNOT_ADD_SUB_ITEM = "Cannot add sub item.";
+inline constexpr const char* MSG_UNFIXED_LIST_ONE_ITEM = "Unfixed list item can have only one sub item.";
+inline constexpr const char* MSG_SUB_ITEM_EXISTS = "Sub item exists.";
+inline constexpr const char* MSG_NON_FIXED_LIST_SINGLE = "Non-fixed list item can only single item.";
+inline constexpr const char* MSG_NOT_AN_ITEM = "It's not a item.";
+inline constexpr const char* MSG_CANNOT_MOVE_UP = "Cannot move up.";
+inline constexpr const char* MSG_CANNOT_MOVE_DOWN = "Cannot move down.";
+
+// The main window's message and item commands and its handling of the tree's
+// notifications. The commands read the panel fields, check their rules in a
+// fixed order, report the first broken rule in a message box and change
+// nothing, or change the document through the tree's node operations.
+class EditorCommands : public QObject {
+    Q_OBJECT
+
+public:
+    // Connects the panel's buttons, check boxes, format list, function field
+    // and tree view to the commands.
+    EditorCommands(const EditorPanel& panel, Prompts& prompts, QObject* parent = nullptr);
+    ~EditorCommands() override;
+
+    // Runs the command of a control id, as a click on that control does.
+    void OnCommand(int controlId);
+
+    // Message commands.
+    void CreateMessage();
+    void UpdateMessage();
+    void DeleteMessage();
+    void OnFunctionChanged();
+    void ShowNode(FormatNode* node);
+    void RefreshMessageCount();
+    void EnableItemPanel(bool enable);
+
+    // Item commands.
+    void OnFormatChanged();
+    void OnNotFixedClicked();
+    void AddItem();
+    void UpdateItem();
+    void DeleteItem();
+    void MoveUp();
+    void MoveDown();
+
+    // Handles one of the tree's notifications at once. The view's signal is
+    // queued first and arrives here after the view's own event has ended.
+    void OnTreeNotification(int message, FormatNode* node);
+
+    // Copies the five edit fields into the text members, and back.
+    void ReadFields();
+    void WriteFields();
+
+    const EditorPanel& Panel() const { return panel_; }
+
+    // The node the panels show and the commands act on; none when its node is
+    // deleted.
+    FormatNode* currentNode = nullptr;
+    // The message created last, drawn in the highlight colour until the next
+    // selection in the tree.
+    FormatNode* lastCreatedNode = nullptr;
+
+    // The panel texts, in the system's 8-bit encoding.
+    std::string streamText;
+    std::string functionText;
+    std::string messageDescription;
+    std::string itemCountText;
+    std::string itemDescription;
+
+    // The path of the open format file.
+    std::string filePath;
+    // The document has changes that are not saved.
+    bool modified = false;
+
+private:
+    struct PendingNotification {
+        int message = 0;
+        FormatNode* node = nullptr;
+        bool dropped = false; // its node was deleted before it was handled
+    };
+
+    void Connect();
+    void QueueTreeNotification(int message, FormatNode* node);
+    void DeliverNextNotification();
+    void OnNodesAboutToBeDeleted(const FormatNode* subtreeRoot);
+
+    FormatTree& Tree() const;
+    void Show(const char* text);
+    // The item panel's idle state after Add and Update.
+    void ResetItemPanel();
+    void RepaintWindow();
+    void UnhighlightLastCreated();
+    void ClearMessageFields();
+
+    EditorPanel panel_;
+    Prompts& prompts_;
+    // The message a pending delete question is about.
+    FormatNode* confirmTarget_ = nullptr;
+    std::deque<PendingNotification> pending_;
+};
+
+} // namespace tqf

@@ -1,0 +1,190 @@
+#include "SubItemDialog.h"
+
+#include "DialogFont.h"
+#include "SkinButton.h"
+#include "SkinCheckBox.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+
+namespace tqf {
+
+namespace {
+
+const char* const DIALOG_TITLE = "Add Sub Item";
+const char* const OPEN_COUNT_TEXT = "n";
+const char* const LIST_PRESET_COUNT = "0";
+const char* const SCALAR_PRESET_COUNT = "1";
+
+// The new list that a ticked-off "Not Fixed" describes has no sub-items yet,
+// so its fixed count is this, whatever the receiving node holds.
+const char* const NEW_LIST_COUNT = "0";
+
+// Rectangles of the controls in dialog units: x, y, width, height.
+struct DluRect {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+constexpr DluRect FORMAT_LABEL_RECT{7, 7, 54, 12};
+// The closed format list; its dropped list has room for every row.
+constexpr DluRect FORMAT_COMBO_RECT{63, 7, 90, 12};
+constexpr DluRect COUNT_LABEL_RECT{21, 23, 39, 10};
+constexpr DluRect COUNT_EDIT_RECT{63, 20, 33, 15};
+constexpr DluRect NOT_FIXED_RECT{97, 20, 54, 13};
+constexpr DluRect DESCRIPTION_LABEL_RECT{7, 36, 54, 12};
+constexpr DluRect DESCRIPTION_EDIT_RECT{63, 36, 89, 13};
+constexpr DluRect ADD_BUTTON_RECT{29, 54, 50, 14};
+constexpr DluRect CANCEL_BUTTON_RECT{82, 54, 50, 14};
+
+std::string ToBytes(const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void Place(QWidget* widget, const DluRect& rect) {
+    widget->setGeometry(SubItemDialog::UNITS.Rect(rect.x, rect.y, rect.width, rect.height));
+}
+
+bool IsSeparatorRow(int row) { return row == NONE || row == SEPARATOR; }
+
+} // namespace
+
+SubItemDialog::SubItemDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("subItemDialog"));
+    setWindowTitle(QLatin1String(DIALOG_TITLE));
+    setModal(true);
+    QFont dialogFont = DialogFont::MainFont();
+    dialogFont.setPixelSize(DIALOG_FONT_PIXELS);
+    setFont(dialogFont);
+
+    formatLabel_ = new QLabel(QStringLiteral("Sub Item Format"), this);
+    formatLabel_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    formatCombo_ = new QComboBox(this);
+    formatCombo_->setObjectName(QStringLiteral("formatCombo"));
+    for (int row = 0; row < FORMAT_ROW_COUNT; ++row) {
+        const std::string_view text = FormatRowText(row);
+        formatCombo_->addItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    formatCombo_->setMaxVisibleItems(FORMAT_ROW_COUNT);
+    formatCombo_->setCurrentIndex(NO_FORMAT_ROW);
+
+    countLabel_ = new QLabel(QStringLiteral("Item Count"), this);
+    countLabel_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    countEdit_ = new QLineEdit(this);
+    countEdit_->setObjectName(QStringLiteral("countEdit"));
+    // Typing takes digits only; the open count "n" is set by the dialog itself.
+    countEdit_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), countEdit_));
+
+    notFixedCheck_ = new SkinCheckBox(QStringLiteral("Not Fixed"), this);
+    notFixedCheck_->setObjectName(QStringLiteral("notFixedCheck"));
+
+    descriptionLabel_ = new QLabel(QStringLiteral("Description"), this);
+    descriptionLabel_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    descriptionEdit_ = new QLineEdit(this);
+    descriptionEdit_->setObjectName(QStringLiteral("descriptionEdit"));
+
+    addButton_ = new SkinButton(QStringLiteral("ADD"), this);
+    addButton_->setObjectName(QStringLiteral("addButton"));
+    cancelButton_ = new SkinButton(QStringLiteral("Cancel"), this);
+    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+
+    Place(formatLabel_, FORMAT_LABEL_RECT);
+    Place(formatCombo_, FORMAT_COMBO_RECT);
+    Place(countLabel_, COUNT_LABEL_RECT);
+    Place(countEdit_, COUNT_EDIT_RECT);
+    Place(notFixedCheck_, NOT_FIXED_RECT);
+    Place(descriptionLabel_, DESCRIPTION_LABEL_RECT);
+    Place(descriptionEdit_, DESCRIPTION_EDIT_RECT);
+    Place(addButton_, ADD_BUTTON_RECT);
+    Place(cancelButton_, CANCEL_BUTTON_RECT);
+    setFixedSize(UNITS.Size(DIALOG_WIDTH_DLU, DIALOG_HEIGHT_DLU));
+
+    // Nothing can be added before a format is chosen.
+    addButton_->setEnabled(false);
+
+    connect(formatCombo_, &QComboBox::activated, this, &SubItemDialog::OnFormatChosen);
+    connect(notFixedCheck_, &QAbstractButton::clicked, this, &SubItemDialog::OnNotFixedClicked);
+    connect(addButton_, &QAbstractButton::clicked, this, &SubItemDialog::accept);
+    connect(cancelButton_, &QAbstractButton::clicked, this, &SubItemDialog::reject);
+}
+
+SubItemDialog::~SubItemDialog() = default;
+
+SubItemChoice SubItemDialog::Choice() const {
+    SubItemChoice choice;
+    choice.format = format;
+    choice.notFixed = notFixed;
+    choice.countText = countText;
+    choice.description = description;
+    return choice;
+}
+
+void SubItemDialog::accept() {
+    format = formatCombo_->currentIndex();
+    notFixed = notFixedCheck_->GetCheck();
+    description = ToBytes(descriptionEdit_->text());
+    countText = ToBytes(countEdit_->text());
+    QDialog::accept();
+}
+
+void SubItemDialog::keyPressEvent(QKeyEvent* event) {
+    // ADD is the default button: Enter presses it when it can be pressed. A
+    // focused push button takes Enter for itself.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (focusWidget() == cancelButton_) {
+            cancelButton_->click();
+        } else if (addButton_->isEnabled()) {
+            addButton_->click();
+        }
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void SubItemDialog::OnFormatChosen(int row) {
+    notFixedCheck_->SetCheck(0);
+    if (IsSeparatorRow(row)) {
+        // A separator row is no format: the choice is undone at once.
+        descriptionEdit_->setEnabled(false);
+        countEdit_->clear();
+        countEdit_->setEnabled(false);
+        formatCombo_->setCurrentIndex(NO_FORMAT_ROW);
+        addButton_->setEnabled(false);
+        notFixedCheck_->setEnabled(false);
+        return;
+    }
+    addButton_->setEnabled(true);
+    notFixedCheck_->setEnabled(true);
+    if (row == LIST) {
+        // A list's count is the number of its sub-items, never typed.
+        countEdit_->setText(QLatin1String(LIST_PRESET_COUNT));
+        countEdit_->setEnabled(false);
+        descriptionEdit_->setEnabled(false);
+    } else {
+        countEdit_->setText(QLatin1String(SCALAR_PRESET_COUNT));
+        countEdit_->setEnabled(true);
+        descriptionEdit_->setEnabled(true);
+    }
+}
+
+void SubItemDialog::OnNotFixedClicked() {
+    if (notFixedCheck_->GetCheck() != 0) {
+        countEdit_->setText(QLatin1String(OPEN_COUNT_TEXT));
+        countEdit_->setEnabled(false);
+    } else if (formatCombo_->currentIndex() == LIST) {
+        countEdit_->setText(QLatin1String(NEW_LIST_COUNT));
+        countEdit_->setEnabled(false);
+    } else {
+        countEdit_->setText(QLatin1String(SCALAR_PRESET_COUNT));
+        countEdit_->setEnabled(true);
+    }
+}
+
+} // namespace tqf

@@ -1,0 +1,317 @@
+#include "EditorWindowTest.h"
+
+#include "Color.h"
+#include "ItemFormat.h"
+#include "TreeMessages.h"
+
+namespace tqf {
+namespace {
+
+using MessageCommandsTest = EditorWindowTest;
+
+const QString S = QStringLiteral("Invalid Stream Number");
+const QString F = QStringLiteral("Invalid Function Number");
+
+TEST_F(MessageCommandsTest, CreateRefusesStreamsOutsideOneTo127First) {
+    const struct {
+        const char* stream;
+        const char* function;
+        QString message;
+    } cases[] = {
+        {"0", "1", S},
+        {"128", "1", S},
+        {"", "1", S},
+        {"0", "300", S},
+        {"1", "256", F},
+        // Pasted texts: a sign, letters, a number far too long for 32 bits.
+        {"-1", "1", S},
+        {"abc", "1", S},
+        {"99999999999999999999999999999999999999999999999999", "1", S},
+        {"4294967297", "1", S},
+        {"1", "-3", F},
+        {"1", "99999999999999999999999999999999999999999999999999", F},
+    };
+    for (const auto& c : cases) {
+        Commands().modified = false;
+        Paste(IDC_STREAM, QString::fromLatin1(c.stream));
+        Paste(IDC_FUNCTION, QString::fromLatin1(c.function));
+        Click(IDC_CREATE_MESSAGE);
+        EXPECT_EQ(prompts.TakeMessages(), QStringList{c.message}) << c.stream << " " << c.function;
+        // A refused Create still counts as a change.
+        EXPECT_TRUE(Commands().modified);
+    }
+    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("0"));
+}
+
+TEST_F(MessageCommandsTest, CreateAcceptsTheLimitsAndLabelsTheMessage) {
+    FormatNode* limit = CreateMessage(QStringLiteral("127"), QStringLiteral("255"), QStringLiteral("  last one \t"));
+    ASSERT_NE(limit, nullptr);
+    EXPECT_EQ(limit->label, "S127F255W");
+    EXPECT_EQ(limit->description, "last one");
+    EXPECT_EQ(limit->isMessage, 1);
+    Paste(IDC_STREAM, QStringLiteral(" 1"));
+    Type(IDC_FUNCTION, QStringLiteral("0"));
+    Click(IDC_CREATE_MESSAGE);
+    FormatNode* zero = Commands().currentNode;
+    EXPECT_EQ(zero->label, "S1F0");
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("2"));
+    EXPECT_TRUE(Enabled(IDC_UPDATE_MESSAGE));
+    EXPECT_TRUE(Enabled(IDC_DELETE_MESSAGE));
+    EXPECT_TRUE(Enabled(IDC_FORMAT));
+    EXPECT_FALSE(Enabled(IDC_ADD_ITEM));
+    // The panel keeps what was typed.
+    EXPECT_EQ(Text(IDC_STREAM), QStringLiteral(" 1"));
+}
+
+TEST_F(MessageCommandsTest, TypingTheFunctionSetsTheReplyFlagByParity) {
+    Type(IDC_FUNCTION, QStringLiteral("3"));
+    EXPECT_EQ(Check(IDC_REPLY_REQUIRED)->GetCheck(), 1);
+    Type(IDC_FUNCTION, QStringLiteral("4"));
+    EXPECT_EQ(Check(IDC_REPLY_REQUIRED)->GetCheck(), 0);
+    Type(IDC_FUNCTION, QStringLiteral("41"));
+    EXPECT_EQ(Check(IDC_REPLY_REQUIRED)->GetCheck(), 1);
+    Type(IDC_FUNCTION, QString());
+    EXPECT_EQ(Check(IDC_REPLY_REQUIRED)->GetCheck(), 0);
+    // The user can change the flag afterwards.
+    Type(IDC_FUNCTION, QStringLiteral("5"));
+    Click(IDC_REPLY_REQUIRED);
+    Type(IDC_STREAM, QStringLiteral("1"));
+    Click(IDC_CREATE_MESSAGE);
+    EXPECT_EQ(MessageLabels(), std::vector<std::string>{"S1F5"});
+}
+
+TEST_F(MessageCommandsTest, NewMessagesArePlacedByTheirNumbers) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    CreateMessage(QStringLiteral("1"), QStringLiteral("3"));
+    CreateMessage(QStringLiteral("1"), QStringLiteral("2"));
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S1F2", "S1F3W"}));
+    // The walk stops at the first message with a greater stream or a greater
+    // function: F2 > F1 stops it right after S1F1.
+    CreateMessage(QStringLiteral("2"), QStringLiteral("1"));
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S2F1W", "S1F2", "S1F3W"}));
+    CreateMessage(QStringLiteral("2"), QStringLiteral("2"));
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S2F1W", "S1F2", "S2F2", "S1F3W"}));
+    // Duplicates are accepted and go after their equals.
+    FormatNode* again = CreateMessage(QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("second"));
+    EXPECT_EQ(Root()->firstChild->nextSibling, again);
+    EXPECT_EQ(again->label, "S1F1W");
+    EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("6"));
+}
+
+TEST_F(MessageCommandsTest, StreamAndFunctionAreComparedEachOnItsOwn) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    CreateMessage(QStringLiteral("2"), QStringLiteral("1"));
+    CreateMessage(QStringLiteral("1"), QStringLiteral("3"));
+    ASSERT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S1F3W", "S2F1W"}));
+    CreateMessage(QStringLiteral("2"), QStringLiteral("2"));
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S2F2", "S1F3W", "S2F1W"}));
+}
+
+TEST_F(MessageCommandsTest, NoMessageIsPlacedBeforeTheFirst) {
+    CreateMessage(QStringLiteral("5"), QStringLiteral("1"));
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S5F1W", "S1F1W"}));
+}
+
+TEST_F(MessageCommandsTest, TheLastCreatedMessageIsHighlightedUntilTheNextSelection) {
+    FormatNode* first = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    EXPECT_EQ(first->usesTreeColor, 0);
+    EXPECT_EQ(first->color, HIGHLIGHT_COLOR);
+    FormatNode* second = CreateMessage(QStringLiteral("1"), QStringLiteral("2"));
+    EXPECT_EQ(first->color, Rgb(0, 64, 128));
+    EXPECT_EQ(second->color, HIGHLIGHT_COLOR);
+    EXPECT_EQ(Commands().lastCreatedNode, second);
+
+    ClickNode(first);
+    EXPECT_EQ(Commands().lastCreatedNode, nullptr);
+    EXPECT_EQ(second->color, Tree().TextColor());
+    EXPECT_EQ(Commands().currentNode, first);
+}
+
+TEST_F(MessageCommandsTest, ClickingAMessageOrAnItemFillsThePanels) {
+    FormatNode* message = CreateMessage(QStringLiteral("6"), QStringLiteral("11"), QStringLiteral("event report"));
+    AddItem(LIST);
+    FormatNode* list = message->firstChild;
+    ASSERT_NE(list, nullptr);
+    ClickNode(list);
+    AddItem(UINT4, QStringLiteral("3"), false, QStringLiteral("ids"));
+    FormatNode* ids = list->firstChild;
+    ASSERT_NE(ids, nullptr);
+
+    // Clear the message panel, then let a click on the item fill it again.
+    Type(IDC_STREAM, QString());
+    Type(IDC_FUNCTION, QStringLiteral("2"));
+    ClickNode(ids);
+    EXPECT_EQ(Commands().currentNode, ids);
+    EXPECT_EQ(Text(IDC_STREAM), QStringLiteral("6"));
+    EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("11"));
+    EXPECT_EQ(Text(IDC_MESSAGE_DESCRIPTION), QStringLiteral("event report"));
+    EXPECT_EQ(Check(IDC_REPLY_REQUIRED)->GetCheck(), 1);
+    EXPECT_EQ(Formats()->currentIndex(), UINT4);
+    EXPECT_EQ(Text(IDC_ITEM_COUNT), QStringLiteral("3"));
+    EXPECT_EQ(Text(IDC_ITEM_DESCRIPTION), QStringLiteral("ids"));
+    for (int id :
+         {IDC_ADD_ITEM, IDC_UPDATE_ITEM, IDC_DELETE_ITEM, IDC_NOT_FIXED, IDC_ITEM_COUNT, IDC_ITEM_DESCRIPTION}) {
+        EXPECT_TRUE(Enabled(id)) << id;
+    }
+
+    ClickNode(message);
+    EXPECT_EQ(Formats()->currentIndex(), -1);
+    EXPECT_TRUE(Enabled(IDC_FORMAT));
+    for (int id :
+         {IDC_ADD_ITEM, IDC_UPDATE_ITEM, IDC_DELETE_ITEM, IDC_NOT_FIXED, IDC_ITEM_COUNT, IDC_ITEM_DESCRIPTION}) {
+        EXPECT_FALSE(Enabled(id)) << id;
+    }
+    EXPECT_TRUE(Text(IDC_ITEM_COUNT).isEmpty());
+    EXPECT_TRUE(Text(IDC_ITEM_DESCRIPTION).isEmpty());
+}
+
+TEST_F(MessageCommandsTest, UpdateChangesTheMessageOfTheSelectedNodeInPlace) {
+    // Without messages Update does nothing at all.
+    Commands().OnCommand(IDC_UPDATE_MESSAGE);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+
+    FormatNode* first = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    CreateMessage(QStringLiteral("2"), QStringLiteral("1"));
+    AddItem(ASCII);
+    FormatNode* item = Root()->firstChild->nextSibling->firstChild;
+    ASSERT_NE(item, nullptr);
+    ClickNode(item);
+    Commands().modified = false;
+
+    Type(IDC_STREAM, QStringLiteral("0"));
+    Click(IDC_UPDATE_MESSAGE);
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{S});
+    Type(IDC_STREAM, QStringLiteral("9"));
+    Paste(IDC_FUNCTION, QStringLiteral("256"));
+    Click(IDC_UPDATE_MESSAGE);
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{F});
+    EXPECT_FALSE(Commands().modified);
+
+    // No re-ordering: S9F0 stays second although S1F1 precedes it.
+    Type(IDC_FUNCTION, QStringLiteral("0"));
+    Type(IDC_MESSAGE_DESCRIPTION, QStringLiteral(" renamed "));
+    Click(IDC_UPDATE_MESSAGE);
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Updated Successfully")});
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S9F0"}));
+    EXPECT_EQ(Root()->firstChild->nextSibling->description, "renamed");
+    EXPECT_EQ(Root()->firstChild->nextSibling->firstChild, item);
+    EXPECT_EQ(first->label, "S1F1W");
+    EXPECT_TRUE(Commands().modified);
+}
+
+TEST_F(MessageCommandsTest, UpdateAndDeleteWithoutASelectionSayNoMessageSelected) {
+    FormatNode* message = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    AddItem(BINARY);
+    ClickNode(message->firstChild);
+    Click(IDC_DELETE_ITEM);
+    ASSERT_EQ(Commands().currentNode, nullptr);
+    Commands().modified = false;
+    Click(IDC_UPDATE_MESSAGE);
+    Click(IDC_DELETE_MESSAGE);
+    EXPECT_EQ(prompts.TakeMessages(),
+              QStringList({QStringLiteral("No message selected."), QStringLiteral("No message selected.")}));
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_FALSE(Commands().modified);
+}
+
+TEST_F(MessageCommandsTest, DeleteAsksAndRemovesTheMessageWithItsItems) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    FormatNode* second = CreateMessage(QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("doomed"));
+    AddItem(LIST);
+    ClickNode(second->firstChild);
+    AddItem(BOOLEAN);
+    ClickNode(second->firstChild->firstChild);
+    Type(IDC_ITEM_DESCRIPTION, QStringLiteral("kept"));
+    Commands().modified = false;
+
+    prompts.answers = {false};
+    Click(IDC_DELETE_MESSAGE);
+    ASSERT_EQ(prompts.questions.size(), 1U);
+    EXPECT_EQ(prompts.questions[0].caption, QStringLiteral("Delete Message"));
+    EXPECT_EQ(prompts.questions[0].text, QStringLiteral("Are you sure ?"));
+    EXPECT_EQ(Root()->count, 2);
+    EXPECT_FALSE(Commands().modified);
+
+    prompts.answers = {true};
+    Click(IDC_DELETE_MESSAGE);
+    EXPECT_EQ(MessageLabels(), std::vector<std::string>{"S1F1W"});
+    EXPECT_EQ(Commands().currentNode, nullptr);
+    EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("1"));
+    EXPECT_TRUE(Text(IDC_STREAM).isEmpty());
+    EXPECT_TRUE(Text(IDC_FUNCTION).isEmpty());
+    EXPECT_TRUE(Text(IDC_MESSAGE_DESCRIPTION).isEmpty());
+    EXPECT_TRUE(Text(IDC_ITEM_COUNT).isEmpty());
+    EXPECT_EQ(Text(IDC_ITEM_DESCRIPTION), QStringLiteral("kept"));
+    EXPECT_EQ(Check(IDC_REPLY_REQUIRED)->GetCheck(), 0);
+    EXPECT_EQ(Check(IDC_NOT_FIXED)->GetCheck(), 0);
+    EXPECT_EQ(Formats()->currentIndex(), -1);
+    EXPECT_TRUE(Commands().modified);
+}
+
+TEST_F(MessageCommandsTest, DeletingTheLastMessageDisablesThePanels) {
+    FormatNode* only = CreateMessage(QStringLiteral("3"), QStringLiteral("1"));
+    ASSERT_EQ(Commands().lastCreatedNode, only);
+    prompts.answers = {true};
+    Click(IDC_DELETE_MESSAGE);
+    EXPECT_EQ(Commands().lastCreatedNode, nullptr);
+    EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("0"));
+    for (int id : {IDC_UPDATE_MESSAGE, IDC_DELETE_MESSAGE, IDC_FORMAT, IDC_ITEM_COUNT, IDC_NOT_FIXED,
+                   IDC_ITEM_DESCRIPTION, IDC_ADD_ITEM, IDC_UPDATE_ITEM, IDC_DELETE_ITEM}) {
+        EXPECT_FALSE(Enabled(id)) << id;
+    }
+}
+
+TEST_F(MessageCommandsTest, TreeNotificationsReachTheWindowAfterTheViewsEvent) {
+    FormatNode* first = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    FormatNode* second = CreateMessage(QStringLiteral("2"), QStringLiteral("2"));
+    Commands().modified = false;
+
+    emit Tree().TreeNotification(WM_TREE_CHANGED, nullptr);
+    EXPECT_FALSE(Commands().modified) << "handled before the view's event ended";
+    Settle();
+    EXPECT_TRUE(Commands().modified);
+
+    emit Tree().TreeNotification(WM_TREE_MOVE_UP, second);
+    Settle();
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S2F2", "S1F1W"}));
+    emit Tree().TreeNotification(WM_TREE_MOVE_UP, second);
+    Settle();
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Cannot move up.")});
+    emit Tree().TreeNotification(WM_TREE_MOVE_DOWN, first);
+    Settle();
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Cannot move down.")});
+    EXPECT_EQ(Commands().currentNode, first);
+
+    // "Delete Node" removed a message: the counter follows, the message
+    // panel empties.
+    ClickNode(first);
+    Tree().Tree().DeleteNode(first, true);
+    emit Tree().TreeNotification(WM_TREE_MESSAGE_DELETED, nullptr);
+    Settle();
+    EXPECT_EQ(Commands().currentNode, nullptr);
+    EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("1"));
+    EXPECT_TRUE(Text(IDC_STREAM).isEmpty());
+    EXPECT_TRUE(Text(IDC_FUNCTION).isEmpty());
+    EXPECT_EQ(Check(IDC_REPLY_REQUIRED)->GetCheck(), 0);
+}
+
+TEST_F(MessageCommandsTest, NotificationsAboutDeletedNodesAreDropped) {
+    FormatNode* first = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    FormatNode* second = CreateMessage(QStringLiteral("1"), QStringLiteral("2"));
+    AddItem(LIST);
+    FormatNode* list = second->firstChild;
+    emit Tree().TreeNotification(WM_TREE_NODE_SELECTED, list);
+    emit Tree().TreeNotification(WM_TREE_MOVE_UP, second);
+    emit Tree().TreeNotification(WM_TREE_NODE_SELECTED, first);
+    prompts.answers = {true};
+    Click(IDC_DELETE_MESSAGE); // deletes second, which the first two name
+    EXPECT_EQ(Commands().currentNode, first);
+    EXPECT_EQ(MessageLabels(), std::vector<std::string>{"S1F1W"});
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+} // namespace
+} // namespace tqf
