@@ -6,7 +6,12 @@
 namespace tqf {
 
 std::string MakeMessageLabel(std::int32_t stream, std::int32_t function, bool replyRequired) {
-    std::string label = "S" + std::to_string(stream) + "F" + std::to_string(function);
+    std::string label;
+    label.reserve(16);
+    label += 'S';
+    label += std::to_string(stream);
+    label += 'F';
+    label += std::to_string(function);
     if (replyRequired) {
         label += 'W';
     }
@@ -30,7 +35,12 @@ std::string MakeItemLabel(int format, std::int32_t count, bool open, std::string
     return label;
 }
 
-std::string ListLabel(std::int32_t count) { return "<L[" + std::to_string(count) + "]>"; }
+std::string ListLabel(std::int32_t count) {
+    std::string label = "<L[";
+    label += std::to_string(count);
+    label += "]>";
+    return label;
+}
 
 std::optional<MessageLabelFields> ReadMessageLabel(std::string_view label) {
     if (label.empty() || label[0] != 'S') {

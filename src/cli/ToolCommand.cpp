@@ -1,0 +1,83 @@
+#include "ToolCommand.h"
+
+#include "FormatReader.h"
+#include "FormatTree.h"
+#include "FormatWriter.h"
+
+#include <string_view>
+
+namespace tqf {
+
+namespace {
+
+constexpr std::string_view USAGE = "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool --help";
+constexpr std::string_view HELP_TEXT =
+    "tqf-tool: reads a TQF message format file as the editor opens it.\n"
+    "\n"
+    "  tqf-tool normalize FILE   write to standard output the bytes the editor would save\n"
+    "  tqf-tool check FILE       list the statements that reading drops, then a summary\n"
+    "  tqf-tool --help           show this text\n"
+    "\n"
+    "Exit status: 0 success, 1 dropped statements (check) or no message to save (normalize),\n"
+    "2 wrong arguments or a file that cannot be read.\n";
+constexpr std::string_view NO_MESSAGE_TO_SAVE = "No message to save.";
+
+// Reads path into document; on failure says why on err.
+bool ReadInto(FormatTree& document, const std::string& path, ReadResult& result, std::ostream& err) {
+    FormatReader reader(document);
+    result = reader.ReadFormatFile(path);
+    if (!result.Complete()) {
+        err << "tqf-tool: " << path << ": " << result.errorText << '\n';
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() == 1 && args[0] == "--help") {
+        out << USAGE << "\n\n" << HELP_TEXT;
+        return EXIT_OK;
+    }
+    if (args.size() == 2 && args[0] == "normalize") {
+        return Normalize(args[1], out, err);
+    }
+    if (args.size() == 2 && args[0] == "check") {
+        return Check(args[1], out, err);
+    }
+    err << USAGE << '\n';
+    return EXIT_UNUSABLE;
+}
+
+int ToolCommand::Normalize(const std::string& path, std::ostream& out, std::ostream& err) {
+    FormatTree document;
+    ReadResult result;
+    if (!ReadInto(document, path, result, err)) {
+        return EXIT_UNUSABLE;
+    }
+    if (document.GetRootNode()->firstChild == nullptr) {
+        err << NO_MESSAGE_TO_SAVE << '\n';
+        return EXIT_FINDINGS;
+    }
+    if (!FormatWriter::WriteFormatFile(document.GetRootNode(), out)) {
+        err << "tqf-tool: cannot write to standard output\n";
+        return EXIT_UNUSABLE;
+    }
+    return EXIT_OK;
+}
+
+int ToolCommand::Check(const std::string& path, std::ostream& out, std::ostream& err) {
+    FormatTree document;
+    ReadResult result;
+    if (!ReadInto(document, path, result, err)) {
+        return EXIT_UNUSABLE;
+    }
+    for (const DroppedStatement& dropped : result.dropped) {
+        out << dropped.line << (dropped.unterminated ? ": unterminated\n" : ": dropped\n");
+    }
+    out << result.messagesRead << " messages, " << result.dropped.size() << " dropped\n";
+    return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;
+}
+
+} // namespace tqf

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tqf {
+
+// tqf-tool: checks format files and writes them back as the editor would
+// save them. Scripts compare its output byte for byte.
+class ToolCommand {
+public:
+    static constexpr int EXIT_OK = 0;
+    static constexpr int EXIT_FINDINGS = 1; // dropped statements, or nothing to save
+    static constexpr int EXIT_UNUSABLE = 2; // wrong arguments, or a file that cannot be read
+
+    // args are the arguments after the program name.
+    static int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+private:
+    static int Normalize(const std::string& path, std::ostream& out, std::ostream& err);
+    static int Check(const std::string& path, std::ostream& out, std::ostream& err);
+};
+
+} // namespace tqf

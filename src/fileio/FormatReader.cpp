@@ -1,0 +1,314 @@
+#include "FormatReader.h"
+
+#include "Decimal.h"
+#include "ItemParser.h"
+#include "LineReader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <streambuf>
+#include <system_error>
+#include <utility>
+
+namespace tqf {
+
+namespace {
+
+// A read-only stream buffer over bytes that are already in memory.
+class MemoryBuffer : public std::streambuf {
+public:
+    explicit MemoryBuffer(std::string_view bytes) {
+        // The get area is only read from; streambuf merely wants non-const pointers.
+        char* begin = const_cast<char*>(bytes.data());
+        setg(begin, begin, begin + bytes.size());
+    }
+};
+
+bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+std::string_view TrimTrailingSpace(std::string_view text) {
+    while (!text.empty() && IsSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+constexpr std::size_t NOT_FOUND = std::string_view::npos;
+
+// What the statement rules need to know of a line.
+struct LineMarks {
+    std::size_t lastDot = NOT_FOUND;
+    std::size_t lastClose = NOT_FOUND;
+    bool hasOpen = false;
+    bool hasSlash = false;      // "/*", "*/" and "//" all need one
+    std::uint32_t spacings = 0; // as ItemParser::SpacingsIn gives them
+
+    // One pass: lines are short, so a call per question would cost more.
+    static LineMarks Of(std::string_view line) {
+        LineMarks marks;
+        char previous = '\0';
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const char c = line[i];
+            if (c == '>') {
+                marks.lastClose = i;
+            } else if (c == '<') {
+                marks.hasOpen = true;
+            } else if (c == '.') {
+                marks.lastDot = i;
+            } else if (c == '/') {
+                marks.hasSlash = true;
+            }
+            if (c == ' ' || previous == ' ') {
+                marks.spacings |= ItemParser::SpacingOf(previous, c);
+            }
+            previous = c;
+        }
+        return marks;
+    }
+};
+
+} // namespace
+
+// The state of one run over a file: the statement being collected and
+// whether a "/*" comment is open across lines.
+class StatementCollector {
+public:
+    StatementCollector(FormatReader& reader, ReadResult& result) : reader_(reader), result_(result) {}
+
+    // line has its letters in capitals already.
+    void HandleLine(std::string_view line, std::size_t lineNumber) {
+        if (line.empty()) {
+            return;
+        }
+        LineMarks marks = LineMarks::Of(line);
+        if (marks.hasSlash) {
+            if (!RemoveComments(line)) {
+                return;
+            }
+            marks = LineMarks::Of(line);
+        } else if (inBlockComment_) {
+            return;
+        }
+        Collect(line, marks, lineNumber);
+    }
+
+    void Finish(std::size_t lastLine) {
+        if (!TrimSpace(statement_).empty()) {
+            result_.dropped.push_back({lastLine, true});
+        }
+        statement_.clear();
+    }
+
+private:
+    // Removes the comment parts of line; false when nothing is left of it.
+    bool RemoveComments(std::string_view& line) {
+        const std::size_t open = line.find("/*");
+        const std::size_t close = line.find("*/");
+        if (open != std::string_view::npos && close != std::string_view::npos) {
+            joined_.assign(line.substr(0, open));
+            joined_.append(line.substr(close + 2));
+            line = joined_;
+        } else if (open != std::string_view::npos) {
+            inBlockComment_ = true;
+            line = line.substr(0, open);
+        } else if (close != std::string_view::npos && inBlockComment_) {
+            line = line.substr(close + 2);
+            inBlockComment_ = false;
+        } else {
+            if (inBlockComment_) {
+                return false;
+            }
+            if (const std::size_t slashes = line.find("//"); slashes != std::string_view::npos) {
+                line = line.substr(0, slashes);
+            }
+        }
+        return !line.empty();
+    }
+
+    void Collect(std::string_view line, const LineMarks& marks, std::size_t lineNumber) {
+        if (marks.lastDot == NOT_FOUND) {
+            Append(line, marks);
+            return;
+        }
+        if (marks.hasOpen || marks.lastClose != NOT_FOUND) {
+            // A "." before the line's last ">" is ordinary text, for example
+            // inside a description.
+            if (marks.lastClose == NOT_FOUND || marks.lastDot < marks.lastClose) {
+                Append(line, marks);
+                return;
+            }
+        }
+        // The statement ends here: its text runs to the line's first "." after
+        // any leading ones, and the rest of the line is dropped.
+        const std::size_t runStart = line.find_first_not_of('.');
+        if (runStart != NOT_FOUND) {
+            const std::size_t runEnd = line.find('.', runStart);
+            Append(line.substr(runStart, runEnd - runStart), marks);
+        }
+        TrimStatement();
+        if (reader_.ParseCollected(statement_, spacings_)) {
+            result_.messageLines.push_back(lineNumber);
+            ++result_.messagesRead;
+        } else if (!statement_.empty()) {
+            result_.dropped.push_back({lineNumber, false});
+        }
+        statement_.clear();
+        spacings_ = 0;
+    }
+
+    // marks may be those of a longer text than part: a spacing too many only
+    // costs the normalisation a pass.
+    void Append(std::string_view part, const LineMarks& marks) {
+        if (part.empty()) {
+            return;
+        }
+        if (!statement_.empty()) {
+            spacings_ |= ItemParser::SpacingOf(statement_.back(), part.front());
+        }
+        spacings_ |= marks.spacings;
+        statement_.append(part);
+    }
+
+    void TrimStatement() {
+        std::size_t end = statement_.size();
+        while (end > 0 && IsSpace(statement_[end - 1])) {
+            --end;
+        }
+        statement_.resize(end);
+        std::size_t begin = 0;
+        while (begin < end && IsSpace(statement_[begin])) {
+            ++begin;
+        }
+        statement_.erase(0, begin);
+    }
+
+    FormatReader& reader_;
+    ReadResult& result_;
+    std::string statement_;
+    std::uint32_t spacings_ = 0; // bracket spacings that may occur in statement_
+    std::string joined_;
+    bool inBlockComment_ = false;
+};
+
+FormatReader::FormatReader(FormatTree& document, MessageBuilder::MessageCallback onMessage)
+    : builder_(document, std::move(onMessage)) {}
+
+ReadResult FormatReader::ReadFormatFile(const std::filesystem::path& path) {
+    ReadResult result;
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        result.status = ReadStatus::OPEN_FAILED;
+        result.errorText = std::make_error_code(std::errc::is_a_directory).message();
+        return result;
+    }
+    errno = 0;
+    std::ifstream file(path, std::ios::in | std::ios::binary);
+    if (!file.is_open()) {
+        const int error = errno;
+        result.status = ReadStatus::OPEN_FAILED;
+        result.errorText = error != 0 ? std::generic_category().message(error) : "cannot be opened";
+        return result;
+    }
+    return ReadFormatFile(file);
+}
+
+ReadResult FormatReader::ReadFormatBytes(std::string_view bytes) {
+    MemoryBuffer buffer(bytes);
+    std::istream in(&buffer);
+    return ReadFormatFile(in);
+}
+
+ReadResult FormatReader::ReadFormatFile(std::istream& in) {
+    ReadResult result;
+    StatementCollector collector(*this, result);
+    LineReader lines(in, LineReader::LetterCase::UPPER);
+    std::span<char> line;
+    std::size_t lineNumber = 0;
+    while (lines.Next(line)) {
+        ++lineNumber;
+        collector.HandleLine(std::string_view(line.data(), line.size()), lineNumber);
+    }
+    collector.Finish(lineNumber);
+    if (lines.Failed()) {
+        result.status = ReadStatus::READ_FAILED;
+        result.errorText = "the file could not be read to its end";
+    }
+    return result;
+}
+
+bool FormatReader::ParseStatement(std::string_view text) {
+    statementCopy_.assign(text);
+    return ParseCollected(statementCopy_, ItemParser::SpacingsIn(statementCopy_));
+}
+
+bool FormatReader::ParseCollected(std::string& text, std::uint32_t spacings) {
+    ItemParser::NormaliseBracketsInPlace(text, spacings);
+    // One tree serves every statement; it starts each one empty.
+    tree_.Clear();
+    if (!ParseMessageHeader(text, tree_)) {
+        return false;
+    }
+    const std::size_t firstOpen = text.find('<');
+    if (firstOpen == std::string::npos) {
+        if (tree_.stream == 0) {
+            return false;
+        }
+    } else if (!ItemParser::ParseBody(std::string_view(text).substr(firstOpen), tree_)) {
+        return false;
+    }
+    builder_.BuildMessage(tree_);
+    return true;
+}
+
+bool FormatReader::ParseMessageHeader(std::string_view text, ParseTree& tree) {
+    text = TrimSpace(text);
+    if (text.empty()) {
+        return false;
+    }
+    const std::string_view header = TrimTrailingSpace(text.substr(0, text.find('<')));
+    if (!Contains(header, "S") || !Contains(header, "F")) {
+        return false;
+    }
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        const char c = header[i];
+        if (c >= '0' && c <= '9') {
+            continue; // a digit of a number already read
+        }
+        switch (c) {
+        case 'S':
+        case 'F': {
+            DecimalScan number = ScanDecimal(header, i + 1);
+            if (!number.hasDigits) {
+                return false;
+            }
+            (c == 'S' ? tree.stream : tree.function) = SaturatedInt32(number);
+            break;
+        }
+        case 'W':
+            if (tree.replyRequired == 1) {
+                return false;
+            }
+            tree.replyRequired = 1;
+            break;
+        case '\'':
+            break;
+        case ' ': {
+            std::string_view description = TrimSpace(header.substr(i + 1));
+            if (!description.empty() && description.front() == '(') {
+                description.remove_prefix(1);
+            }
+            if (!description.empty() && description.back() == ')') {
+                description.remove_suffix(1);
+            }
+            tree.description = std::string(description);
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace tqf

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "FormatTree.h"
+#include "MessageBuilder.h"
+#include "ParseTree.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tqf {
+
+// A statement that reading a format file did not turn into a message.
+struct DroppedStatement {
+    std::size_t line = 0;      // 1-based: where its "." stood, or the file's last line
+    bool unterminated = false; // its "." never came before the end of the file
+    friend bool operator==(const DroppedStatement&, const DroppedStatement&) = default;
+};
+
+enum class ReadStatus {
+    READ,        // the whole input was read
+    OPEN_FAILED, // the file could not be opened: nothing was read
+    READ_FAILED, // reading stopped part-way because the input failed
+};
+
+struct ReadResult {
+    ReadStatus status = ReadStatus::READ;
+    std::string errorText;                 // why opening or reading failed
+    std::size_t messagesRead = 0;          // messages appended to the document
+    std::vector<std::size_t> messageLines; // for each message appended, the line of its "."
+    std::vector<DroppedStatement> dropped; // in file order
+
+    bool Opened() const { return status != ReadStatus::OPEN_FAILED; }
+    bool Complete() const { return status == ReadStatus::READ; }
+};
+
+// Reads format files into a document: line by line, comments removed, one
+// statement per message, each accepted statement appended as a message after
+// the document's last one.
+class FormatReader {
+public:
+    // onMessage is called after each message appended to document.
+    explicit FormatReader(FormatTree& document, MessageBuilder::MessageCallback onMessage = {});
+
+    // Opens the file for reading only.
+    [[nodiscard]] ReadResult ReadFormatFile(const std::filesystem::path& path);
+    [[nodiscard]] ReadResult ReadFormatFile(std::istream& in);
+    [[nodiscard]] ReadResult ReadFormatBytes(std::string_view bytes);
+
+    // Reads one collected statement, already trimmed; true when a message was
+    // appended, false when the statement was dropped.
+    bool ParseStatement(std::string_view text);
+
+    // Reads the message header at the front of text into tree's stream,
+    // function, replyRequired and description; false when it is not one.
+    [[nodiscard]] static bool ParseMessageHeader(std::string_view text, ParseTree& tree);
+
+private:
+    friend class StatementCollector;
+
+    // ParseStatement on a statement that may be changed in place; spacings
+    // as ItemParser::NormaliseBracketsInPlace takes them.
+    bool ParseCollected(std::string& text, std::uint32_t spacings);
+
+    MessageBuilder builder_;
+    // Kept from statement to statement so that their memory is reused.
+    ParseTree tree_;
+    std::string statementCopy_;
+};
+
+} // namespace tqf

@@ -1,0 +1,199 @@
+#include "FormatWriter.h"
+
+#include <vector>
+
+namespace tqf {
+
+namespace {
+
+// Output is gathered in memory and handed to the stream in large pieces.
+constexpr std::size_t FLUSH_THRESHOLD = std::size_t{64} * 1024;
+
+class Output {
+public:
+    explicit Output(std::string& text, std::ostream* file = nullptr) : text_(text), file_(file) {}
+
+    void Put(std::string_view part) { text_.append(part); }
+    void Put(char c) { text_ += c; }
+    // A deep list's closing lines can add up to far more than memory holds,
+    // so the buffer is handed on at line ends too, not only between nodes.
+    void LineEnd() {
+        text_.append(FormatWriter::LINE_END);
+        MaybeFlush();
+    }
+    void Tabs(int n) {
+        if (n > 0) {
+            text_.append(static_cast<std::size_t>(n), '\t');
+        }
+    }
+    void MaybeFlush() {
+        if (file_ != nullptr && text_.size() >= FLUSH_THRESHOLD) {
+            Flush();
+        }
+    }
+    void Flush() {
+        if (file_ != nullptr && !text_.empty()) {
+            file_->write(text_.data(), static_cast<std::streamsize>(text_.size()));
+            text_.clear();
+        }
+    }
+
+private:
+    std::string& text_;
+    std::ostream* file_;
+};
+
+// True when no ancestor of node between it and its message has a next sibling.
+bool AncestorsAreLast(const FormatNode* node) {
+    for (const FormatNode* p = node->parent; p != nullptr && p->isMessage == 0; p = p->parent) {
+        if (p->nextSibling != nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Writes one node. depth is its NodeDepth; ancestorsLast tells whether every
+// ancestor below its message is the last of its siblings.
+void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, Output& out) {
+    if (node->label.empty()) {
+        return;
+    }
+    if (node->isMessage != 0) {
+        out.LineEnd();
+        out.LineEnd();
+        out.Put(node->label);
+        if (!node->description.empty()) {
+            out.Put(" (");
+            out.Put(node->description);
+            out.Put(')');
+        }
+        if (node->firstChild == nullptr) {
+            out.Put('.');
+        }
+        out.LineEnd();
+        return;
+    }
+    out.Tabs(depth - 1);
+    if (node->isList != 0 && node->firstChild != nullptr) {
+        // The list stays open on its own line; a ">" line closes it later.
+        for (char c : node->label) {
+            if (c != '>') {
+                out.Put(c);
+            }
+        }
+        out.LineEnd();
+        return;
+    }
+    out.Put(node->label);
+    if (node->firstChild != nullptr) {
+        out.LineEnd();
+        return;
+    }
+    // Close every list whose last descendant this item is, innermost first.
+    const FormatNode* x = node;
+    int xDepth = depth;
+    while (x->nextSibling == nullptr && x->parent != nullptr && x->parent->isList != 0 && x->parent->count != 0) {
+        out.LineEnd();
+        out.Tabs(xDepth - 2);
+        out.Put('>');
+        xDepth = x->isMessage != 0 ? FormatWriter::NodeDepth(x->parent) : xDepth - 1;
+        x = x->parent;
+    }
+    if (node->nextSibling == nullptr && ancestorsLast) {
+        out.Put('.');
+    }
+    out.LineEnd();
+}
+
+// Depth first, with an explicit stack: each node, then its sub-nodes, then
+// (when asked for, or below the starting node) its next sibling.
+void WriteTree(const FormatNode* start, bool withSiblings, Output& out) {
+    if (start == nullptr) {
+        return;
+    }
+    struct Level {
+        const FormatNode* node; // the node whose sub-nodes are being written
+        int parentDepth;        // the NodeDepth of node's parent
+        bool ancestorsLast;     // whether node's own ancestors are all last
+    };
+    std::vector<Level> stack;
+    const FormatNode* node = start;
+    int parentDepth = start->parent != nullptr ? FormatWriter::NodeDepth(start->parent) : -1;
+    bool ancestorsLast = AncestorsAreLast(start);
+    while (true) {
+        const int depth = node->isMessage != 0 ? 0 : parentDepth + 1;
+        WriteNode(node, depth, ancestorsLast, out);
+        if (node->firstChild != nullptr) {
+            stack.push_back({node, parentDepth, ancestorsLast});
+            const bool isItem = node->isMessage == 0 && node->parent != nullptr;
+            ancestorsLast = isItem ? ancestorsLast && node->nextSibling == nullptr : true;
+            parentDepth = depth;
+            node = node->firstChild;
+            continue;
+        }
+        while (node->nextSibling == nullptr || (stack.empty() && !withSiblings)) {
+            if (stack.empty()) {
+                return;
+            }
+            node = stack.back().node;
+            parentDepth = stack.back().parentDepth;
+            ancestorsLast = stack.back().ancestorsLast;
+            stack.pop_back();
+        }
+        node = node->nextSibling;
+    }
+}
+
+} // namespace
+
+void FormatWriter::WriteNodes(const FormatNode* node, std::ostream& file) {
+    std::string buffer;
+    Output out(buffer, &file);
+    WriteTree(node, true, out);
+    out.Flush();
+}
+
+void FormatWriter::AppendNodes(const FormatNode* node, std::string& out) {
+    Output output(out);
+    WriteTree(node, true, output);
+}
+
+void FormatWriter::AppendSubtree(const FormatNode* node, std::string& out) {
+    Output output(out);
+    WriteTree(node, false, output);
+}
+
+bool FormatWriter::WriteFormatFile(const FormatNode* root, std::ostream& file) {
+    file.write(FILE_HEADER.data(), static_cast<std::streamsize>(FILE_HEADER.size()));
+    WriteNodes(root, file);
+    file.flush();
+    return static_cast<bool>(file);
+}
+
+std::string FormatWriter::FormatFileText(const FormatNode* root) {
+    std::string text(FILE_HEADER);
+    AppendNodes(root, text);
+    return text;
+}
+
+const FormatNode* FormatWriter::LastChild(const FormatNode* node) {
+    if (node == nullptr) {
+        return nullptr;
+    }
+    const FormatNode* last = node->firstChild;
+    while (last != nullptr && last->nextSibling != nullptr) {
+        last = last->nextSibling;
+    }
+    return last;
+}
+
+int FormatWriter::NodeDepth(const FormatNode* node) {
+    int depth = 0;
+    for (const FormatNode* n = node; n != nullptr && n->isMessage == 0 && n->parent != nullptr; n = n->parent) {
+        ++depth;
+    }
+    return depth;
+}
+
+} // namespace tqf

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "FormatNode.h"
+
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace tqf {
+
+// Writes the document as a format file: the header line, then each message
+// with its label and description and its items in bracket notation, one per
+// line, indented by tabs. Lines end in CR LF on every platform.
+class FormatWriter {
+public:
+    static constexpr std::string_view FILE_HEADER = "/* TALVO SECS MESSAGE FORMAT FILE */";
+    static constexpr std::string_view LINE_END = "\r\n";
+
+    // Writes node, its descendants, and every following sibling with its
+    // descendants. Works without recursion, so any depth is fine.
+    static void WriteNodes(const FormatNode* node, std::ostream& file);
+
+    // The bytes WriteNodes writes, appended to out.
+    static void AppendNodes(const FormatNode* node, std::string& out);
+
+    // Like AppendNodes, but for node and its descendants only, not its
+    // following siblings. For a message, this is the message's part of the file.
+    static void AppendSubtree(const FormatNode* node, std::string& out);
+
+    // The whole file for the document under root: the header, then the nodes.
+    // True when the stream took every byte and flushed them.
+    [[nodiscard]] static bool WriteFormatFile(const FormatNode* root, std::ostream& file);
+    static std::string FormatFileText(const FormatNode* root);
+
+    // The last direct child of node, or none.
+    static const FormatNode* LastChild(const FormatNode* node);
+
+    // The steps from node up to the nearest message, node included: 0 for a
+    // message, 1 for its top-level item.
+    static int NodeDepth(const FormatNode* node);
+};
+
+} // namespace tqf

@@ -1,0 +1,392 @@
+#include "ItemParser.h"
+
+#include "Decimal.h"
+#include "ItemFormat.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <utility>
+
+namespace tqf {
+
+namespace {
+
+struct CodeEntry {
+    std::string_view code;
+    std::int32_t format;
+};
+
+constexpr std::array<CodeEntry, 17> FORMAT_CODES{{
+    {"L", LIST},
+    {"B", BINARY},
+    {"BOOL", BOOLEAN},
+    {"BOOLEAN", BOOLEAN},
+    {"A", ASCII},
+    {"J", JIS8},
+    {"J8", JIS8},
+    {"I1", INT1},
+    {"I2", INT2},
+    {"I4", INT4},
+    {"I8", INT8},
+    {"U1", UINT1},
+    {"U2", UINT2},
+    {"U4", UINT4},
+    {"U8", UINT8},
+    {"F4", FLOAT4},
+    {"F8", FLOAT8},
+}};
+
+constexpr std::array<std::string_view, 4> VARIANT_WORDS{"V", "UNDEFINED", "VAR", "VARIANT"};
+
+// The bracket spacings that NormaliseBrackets removes, in the order it removes them.
+constexpr std::array<std::pair<std::string_view, char>, 8> BRACKET_SPACINGS{{
+    {"< ", '<'},
+    {" <", '<'},
+    {"[ ", '['},
+    {" [", '['},
+    {" >", '>'},
+    {"> ", '>'},
+    {"] ", ']'},
+    {" ]", ']'},
+}};
+
+// The longest code of the table; a longer text cannot be a code.
+constexpr std::size_t LONGEST_CODE = 9;
+
+char UpperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// True when text, upper-cased, is word (which is in capitals).
+bool EqualsUpperCased(std::string_view text, std::string_view word) {
+    if (text.size() != word.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (UpperLetter(text[i]) != word[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string_view TrimTrailingSpace(std::string_view text) {
+    while (!text.empty() && IsSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// One left-to-right pass that replaces every occurrence of a spacing (a
+// bracket and a space, in either order) by its bracket, never looking again
+// at what it has just produced. Two occurrences of one spacing can never
+// overlap, so the pass removes the space of every occurrence in the text as
+// it was before the pass. The text only shrinks, so this works in place,
+// moving the kept stretches between removed spaces.
+void ReplaceSpacing(std::string& text, std::string_view spacing, char bracket) {
+    const bool spaceFirst = spacing[0] == ' ';
+    char* const data = text.data();
+    const std::size_t size = text.size();
+    std::size_t write = 0;
+    std::size_t kept = 0; // start of the stretch not yet moved
+    std::size_t from = 0;
+    while (from < size) {
+        const void* hit = std::memchr(data + from, bracket, size - from);
+        if (hit == nullptr) {
+            break;
+        }
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        from = at + 1;
+        std::size_t space = 0;
+        if (spaceFirst) {
+            // The space before this bracket; it may not be one that an
+            // earlier occurrence of this pass already took as its own.
+            if (at == 0 || data[at - 1] != ' ' || at - 1 < kept) {
+                continue;
+            }
+            space = at - 1;
+        } else {
+            if (at + 1 >= size || data[at + 1] != ' ') {
+                continue;
+            }
+            space = at + 1;
+            from = at + 2;
+        }
+        std::memmove(data + write, data + kept, space - kept);
+        write += space - kept;
+        kept = space + 1;
+    }
+    std::memmove(data + write, data + kept, size - kept);
+    text.resize(write + size - kept);
+}
+
+} // namespace
+
+std::string ItemParser::NormaliseBrackets(std::string_view text) {
+    std::string result(text);
+    NormaliseBracketsInPlace(result, SpacingsIn(result));
+    return result;
+}
+
+std::uint32_t ItemParser::SpacingsIn(std::string_view text) {
+    // Only the neighbours of spaces matter, so the scan jumps from space to space.
+    std::uint32_t found = 0;
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    for (const char* p = begin; p < end;) {
+        const auto* space = static_cast<const char*>(std::memchr(p, ' ', static_cast<std::size_t>(end - p)));
+        if (space == nullptr) {
+            break;
+        }
+        if (space > begin) {
+            found |= SpacingOf(space[-1], ' ');
+        }
+        if (space + 1 < end) {
+            found |= SpacingOf(' ', space[1]);
+        }
+        p = space + 1;
+    }
+    return found;
+}
+
+void ItemParser::NormaliseBracketsInPlace(std::string& text, std::uint32_t spacings) {
+    // Bit k stands for BRACKET_SPACINGS[k]. A pass whose spacing does not
+    // occur changes nothing and is skipped.
+    for (std::size_t k = 0; k < BRACKET_SPACINGS.size() && spacings != 0; ++k) {
+        if ((spacings & (1U << k)) != 0) {
+            ReplaceSpacing(text, BRACKET_SPACINGS[k].first, BRACKET_SPACINGS[k].second);
+            spacings = SpacingsIn(text);
+        }
+    }
+}
+
+bool ItemParser::NeedsNormalising(std::string_view text) { return SpacingsIn(text) != 0; }
+
+std::int32_t ItemParser::FormatCodeFromText(std::string_view text) {
+    if (text.empty() || text.size() > LONGEST_CODE) {
+        return UNKNOWN_CODE;
+    }
+    // The common codes first: a letter and a digit.
+    if (text.size() == 2 && text[1] >= '1' && text[1] <= '8') {
+        const char letter = UpperLetter(text[0]);
+        const int bytes = text[1] - '0';
+        const int step = bytes == 1 ? 0 : bytes == 2 ? 1 : bytes == 4 ? 2 : bytes == 8 ? 3 : -1;
+        if (step >= 0) {
+            switch (letter) {
+            case 'I':
+                return INT1 + step;
+            case 'U':
+                return UINT1 + step;
+            case 'F':
+                return step >= 2 ? FLOAT4 + step - 2 : UNKNOWN_CODE;
+            case 'J':
+                return bytes == 8 ? JIS8 : UNKNOWN_CODE;
+            default:
+                return UNKNOWN_CODE;
+            }
+        }
+        return UNKNOWN_CODE;
+    }
+    for (const CodeEntry& entry : FORMAT_CODES) {
+        if (EqualsUpperCased(text, entry.code)) {
+            return entry.format;
+        }
+    }
+    return UNKNOWN_CODE;
+}
+
+bool ItemParser::IsVariantWord(std::string_view code) {
+    return std::ranges::any_of(VARIANT_WORDS, [code](std::string_view word) { return EqualsUpperCased(code, word); });
+}
+
+bool ItemParser::FindItemFormat(std::string_view code, std::int32_t& format) {
+    format = FormatCodeFromText(code);
+    if (format != UNKNOWN_CODE) {
+        return true;
+    }
+    if (IsVariantWord(code)) {
+        format = VARIANT;
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Where the characters that split an item first occur in it.
+struct ItemMarks {
+    std::size_t open = std::string_view::npos;  // "["
+    std::size_t close = std::string_view::npos; // "]"
+    std::size_t space = std::string_view::npos; // " "
+    bool angle = false;                         // "<" or ">"
+
+    // One pass: items are short, so a call per character sought would cost more.
+    static ItemMarks Of(std::string_view text) {
+        ItemMarks marks;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            if (c == ' ') {
+                marks.space = std::min(marks.space, i);
+            } else if (c == '[') {
+                marks.open = std::min(marks.open, i);
+            } else if (c == ']') {
+                marks.close = std::min(marks.close, i);
+            } else if (c == '<' || c == '>') {
+                marks.angle = true;
+            }
+        }
+        return marks;
+    }
+};
+
+} // namespace
+
+bool ItemParser::ParseItemHeader(std::string_view item, ItemHeader& header) {
+    // Without its brackets. An item read by the body scan has "<" in front and
+    // ">" at the end only, which a view leaves out without a copy.
+    std::string withoutBrackets;
+    std::string_view text = item;
+    if (text.size() >= 2 && text.front() == '<' && text.back() == '>') {
+        text = text.substr(1, text.size() - 2);
+    }
+    ItemMarks marks = ItemMarks::Of(text);
+    if (marks.angle) {
+        for (char c : item) {
+            if (c != '<' && c != '>') {
+                withoutBrackets += c;
+            }
+        }
+        text = withoutBrackets;
+        marks = ItemMarks::Of(text);
+    }
+    if ((marks.open == std::string_view::npos) != (marks.close == std::string_view::npos)) {
+        return false;
+    }
+    if (marks.open != std::string_view::npos) {
+        const std::string_view code = TrimTrailingSpace(text.substr(0, marks.open));
+        if (!FindItemFormat(code, header.format)) {
+            return false;
+        }
+        // The count part runs from the end of the code to the first "]" (a
+        // known code holds none); it holds the count only when it starts with
+        // "[" and a number follows, as "[%ld]" reads it.
+        std::string_view rest = text.substr(code.size());
+        const std::string_view countText = rest.substr(0, marks.close - code.size() + 1);
+        if (EqualsUpperCased(countText, "[N]")) {
+            header.count = OPEN_COUNT;
+        } else if (countText.front() == '[') {
+            const DecimalScan scan = ScanDecimal(countText, 1);
+            if (scan.hasDigits) {
+                header.count = SaturatedInt32(scan);
+            }
+        }
+        rest.remove_prefix(countText.size());
+        header.description = std::string(TrimSpace(rest));
+        return true;
+    }
+    header.count = 1;
+    if (!FindItemFormat(text.substr(0, marks.space), header.format)) {
+        return false;
+    }
+    header.description =
+        marks.space == std::string_view::npos ? std::string{} : std::string(TrimSpace(text.substr(marks.space)));
+    return true;
+}
+
+void ItemParser::AddItem(ParseTree& tree, ItemHeader&& header) {
+    using AddMember = void (ParseTree::*)(std::int32_t, std::string);
+    // Indexed by format; the entries for LIST, NONE, SEPARATOR and VARIANT are
+    // never used here.
+    static constexpr std::array<AddMember, FORMAT_ROW_COUNT> ADD_MEMBERS{
+        nullptr,
+        nullptr,
+        &ParseTree::AddBinary,
+        &ParseTree::AddBoolean,
+        &ParseTree::AddAscii,
+        &ParseTree::AddJis8,
+        &ParseTree::AddInt1,
+        &ParseTree::AddInt2,
+        &ParseTree::AddInt4,
+        &ParseTree::AddInt8,
+        &ParseTree::AddUint1,
+        &ParseTree::AddUint2,
+        &ParseTree::AddUint4,
+        &ParseTree::AddUint8,
+        &ParseTree::AddFloat4,
+        &ParseTree::AddFloat8,
+        nullptr,
+        nullptr,
+    };
+    if (header.format == VARIANT) {
+        tree.AddVariant(std::move(header.description));
+        return;
+    }
+    if (header.format >= BINARY && header.format <= FLOAT8) {
+        (tree.*ADD_MEMBERS[static_cast<std::size_t>(header.format)])(header.count, std::move(header.description));
+    }
+}
+
+bool ItemParser::ParseBody(std::string_view body, ParseTree& tree) {
+    // The body is consumed from the front by moving an index, never by
+    // erasing, so that a long body is scanned in linear time.
+    std::size_t pos = 0;
+    const std::size_t size = body.size();
+    while (pos < size) {
+        const char c = body[pos];
+        if (c == '<') {
+            std::int32_t count = 0;
+            if (pos + 1 < size && body[pos + 1] == 'L') {
+                const char third = pos + 2 < size ? body[pos + 2] : '\0';
+                if (third == '>') {
+                    tree.OpenList(false);
+                    tree.CloseList();
+                    pos += 3;
+                    continue;
+                }
+                if (third == '[') {
+                    std::size_t close = body.find(']', pos + 3);
+                    if (close == std::string_view::npos) {
+                        return false;
+                    }
+                    std::string_view inner = TrimSpace(body.substr(pos + 3, close - (pos + 3)));
+                    if (inner == "N" || inner == "n") {
+                        count = OPEN_COUNT;
+                    } else {
+                        count = SaturatedInt32(ScanDecimal(inner));
+                    }
+                    pos = close + 1;
+                } else {
+                    pos += 2;
+                }
+                tree.OpenList(count == OPEN_COUNT);
+                continue;
+            }
+            std::size_t close = body.find('>', pos);
+            if (close == std::string_view::npos) {
+                return false;
+            }
+            ItemHeader header;
+            header.count = count;
+            if (!ParseItemHeader(body.substr(pos, close + 1 - pos), header)) {
+                return false;
+            }
+            pos = close + 1;
+            AddItem(tree, std::move(header));
+        } else if (c == '>') {
+            tree.CloseList();
+            ++pos;
+        } else if (c == '[') {
+            // A "[" between items skips to its "]"; without one the statement
+            // cannot be read.
+            std::size_t close = body.find(']', pos);
+            if (close == std::string_view::npos) {
+                return false;
+            }
+            pos = close + 1;
+        } else {
+            ++pos;
+        }
+    }
+    return true;
+}
+
+} // namespace tqf

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <istream>
+#include <span>
+#include <string>
+
+namespace tqf {
+
+// Reads whole lines, however long, from a stream. A line ends at LF; a CR
+// right before the LF is not part of it; a last line without LF is a line too.
+class LineReader {
+public:
+    enum class LetterCase {
+        KEEP,
+        UPPER, // letters a to z come out as A to Z; no other byte changes
+    };
+
+    explicit LineReader(std::istream& in, LetterCase letterCase = LetterCase::KEEP);
+
+    // The next line, without its line end, as a view into the reader's buffer
+    // that the caller may change in place; valid until the next call. False
+    // at the end of the input.
+    bool Next(std::span<char>& line);
+
+    // True when reading stopped because the stream failed, not at its end.
+    bool Failed() const { return failed_; }
+
+private:
+    void Refill();
+
+    std::istream& in_;
+    LetterCase letterCase_;
+    std::string buffer_;
+    std::size_t begin_ = 0;   // start of the first line not handed out yet
+    std::size_t scanned_ = 0; // bytes before this are known to hold no LF of that line
+    bool atEnd_ = false;
+    bool failed_ = false;
+};
+
+} // namespace tqf

@@ -1,0 +1,91 @@
+#include "MessageBuilder.h"
+
+#include "Labels.h"
+
+#include <cassert>
+#include <utility>
+#include <vector>
+
+namespace tqf {
+
+MessageBuilder::MessageBuilder(FormatTree& document, MessageCallback onMessage)
+    : document_(document), onMessage_(std::move(onMessage)) {
+    for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
+        lastMessage_ = m;
+    }
+}
+
+FormatNode* MessageBuilder::BuildMessage(ParseTree& tree) {
+    std::string label = MakeMessageLabel(tree.stream, tree.function, tree.replyRequired != 0);
+    FormatNode* message = nullptr;
+    // Messages appended by someone else since the last one built here are
+    // passed over, so the new message still goes to the end.
+    while (lastMessage_ != nullptr && lastMessage_->nextSibling != nullptr) {
+        lastMessage_ = lastMessage_->nextSibling;
+    }
+    if (lastMessage_ == nullptr) {
+        message = document_.AddChild(nullptr, std::move(label), false);
+    } else {
+        message = document_.AddSibling(lastMessage_, std::move(label), false);
+    }
+    assert(message != nullptr && "the root and its messages always take a new message");
+    message->isMessage = 1;
+    message->description = std::move(tree.description);
+    lastMessage_ = message;
+
+    if (ParseNode* rootItem = tree.RootItem(); rootItem != nullptr) {
+        FormatNode* item = document_.AddChild(message, std::string{}, false);
+        item->format = rootItem->kind;
+        item->isList = rootItem->kind == LIST ? 1 : 0;
+        BuildItemNodes(item, rootItem);
+    }
+    if (onMessage_) {
+        onMessage_(*message);
+    }
+    return message;
+}
+
+void MessageBuilder::FillItemNode(FormatNode* node, ParseNode* parseNode) {
+    node->format = parseNode->kind;
+    if (parseNode->kind == LIST) {
+        node->isList = 1;
+        if (parseNode->open != 0) {
+            node->count = OPEN_COUNT;
+        }
+    } else {
+        node->count = parseNode->count;
+    }
+    node->label = MakeItemLabel(parseNode->kind, parseNode->count, parseNode->open != 0, parseNode->text);
+    node->description = std::move(parseNode->text);
+}
+
+void MessageBuilder::BuildItemNodes(FormatNode* node, ParseNode* parseNode) {
+    // Depth first, each node before its sub-items and those before its next
+    // sibling. The stack holds the pairs whose siblings are still to come.
+    struct Pending {
+        FormatNode* node;
+        ParseNode* parseNode;
+    };
+    std::vector<Pending> pending;
+    while (true) {
+        FillItemNode(node, parseNode);
+        if (parseNode->firstChild != nullptr) {
+            pending.push_back({node, parseNode});
+            node = document_.AddChild(node, std::string{}, false);
+            parseNode = parseNode->firstChild;
+            continue;
+        }
+        while (parseNode->nextSibling == nullptr && !pending.empty()) {
+            node = pending.back().node;
+            parseNode = pending.back().parseNode;
+            pending.pop_back();
+        }
+        if (parseNode->nextSibling == nullptr) {
+            return;
+        }
+        node = document_.AddSibling(node, std::string{}, false);
+        parseNode = parseNode->nextSibling;
+    }
+}
+
+} // namespace tqf

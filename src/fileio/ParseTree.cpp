@@ -1,0 +1,92 @@
+#include "ParseTree.h"
+
+#include "ItemFormat.h"
+
+#include <utility>
+
+namespace tqf {
+
+ParseNode* ParseTree::AddNode(std::int32_t kind, std::int32_t count, std::string text) {
+    if (used_ > 0 && cursor == nullptr) {
+        // The top-level item is not a list, so nothing else belongs to the
+        // message: the node would never be built, and is not kept either.
+        return nullptr;
+    }
+    if (used_ == nodes_.size()) {
+        nodes_.push_back(std::make_unique<ParseNode>());
+    }
+    ParseNode& node = *nodes_[used_++];
+    node.kind = kind;
+    node.open = (kind != LIST && count == OPEN_COUNT) ? 1 : 0;
+    node.count = count;
+    node.text = std::move(text);
+    node.parent = nullptr;
+    node.firstChild = nullptr;
+    node.lastChild = nullptr;
+    node.prevSibling = nullptr;
+    node.nextSibling = nullptr;
+    if (cursor != nullptr) {
+        ++cursor->count;
+        node.parent = cursor;
+        if (cursor->lastChild != nullptr) {
+            node.prevSibling = cursor->lastChild;
+            cursor->lastChild->nextSibling = &node;
+        } else {
+            cursor->firstChild = &node;
+        }
+        cursor->lastChild = &node;
+    }
+    return &node;
+}
+
+int ParseTree::OpenList(bool open) {
+    ParseNode* list = AddNode(LIST, 0, std::string{});
+    if (list == nullptr) {
+        return 0;
+    }
+    list->open = open ? 1 : 0;
+    cursor = list;
+    return 1;
+}
+
+int ParseTree::CloseList() {
+    if (cursor == nullptr || cursor->parent == nullptr) {
+        return 0;
+    }
+    cursor = cursor->parent;
+    return 1;
+}
+
+ParseNode* ParseTree::AddLeaf(std::int32_t kind, std::int32_t count, std::string text) {
+    return AddNode(kind, count, std::move(text));
+}
+
+void ParseTree::AddBinary(std::int32_t count, std::string text) { AddLeaf(BINARY, count, std::move(text)); }
+void ParseTree::AddBoolean(std::int32_t count, std::string text) { AddLeaf(BOOLEAN, count, std::move(text)); }
+void ParseTree::AddAscii(std::int32_t count, std::string text) { AddLeaf(ASCII, count, std::move(text)); }
+void ParseTree::AddJis8(std::int32_t count, std::string text) { AddLeaf(JIS8, count, std::move(text)); }
+void ParseTree::AddInt1(std::int32_t count, std::string text) { AddLeaf(INT1, count, std::move(text)); }
+void ParseTree::AddInt2(std::int32_t count, std::string text) { AddLeaf(INT2, count, std::move(text)); }
+void ParseTree::AddInt4(std::int32_t count, std::string text) { AddLeaf(INT4, count, std::move(text)); }
+void ParseTree::AddInt8(std::int32_t count, std::string text) { AddLeaf(INT8, count, std::move(text)); }
+void ParseTree::AddUint1(std::int32_t count, std::string text) { AddLeaf(UINT1, count, std::move(text)); }
+void ParseTree::AddUint2(std::int32_t count, std::string text) { AddLeaf(UINT2, count, std::move(text)); }
+void ParseTree::AddUint4(std::int32_t count, std::string text) { AddLeaf(UINT4, count, std::move(text)); }
+void ParseTree::AddUint8(std::int32_t count, std::string text) { AddLeaf(UINT8, count, std::move(text)); }
+void ParseTree::AddFloat4(std::int32_t count, std::string text) { AddLeaf(FLOAT4, count, std::move(text)); }
+void ParseTree::AddFloat8(std::int32_t count, std::string text) { AddLeaf(FLOAT8, count, std::move(text)); }
+void ParseTree::AddVariant(std::string text) { AddLeaf(VARIANT, 0, std::move(text)); }
+
+void ParseTree::Clear() {
+    stream = -1;
+    function = -1;
+    description.clear();
+    replyRequired = 0;
+    cursor = nullptr;
+    used_ = 0;
+}
+
+ParseNode* ParseTree::RootItem() { return used_ == 0 ? nullptr : nodes_.front().get(); }
+const ParseNode* ParseTree::RootItem() const { return used_ == 0 ? nullptr : nodes_.front().get(); }
+
+} // namespace tqf

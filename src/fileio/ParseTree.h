@@ -1,0 +1,77 @@
+#pragma once
+
+#include "ParseNode.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tqf {
+
+// What one statement of a format file holds: the message header and the item
+// tree, built while the statement's body is scanned and turned into document
+// nodes only once the whole statement has been accepted.
+class ParseTree {
+public:
+    ParseTree() = default;
+    ParseTree(const ParseTree&) = delete;
+    ParseTree& operator=(const ParseTree&) = delete;
+    virtual ~ParseTree() = default;
+
+    // Adds a list under the cursor and makes it the cursor. A list that has
+    // nowhere to go (the statement's first item is not a list) is ignored with
+    // everything inside it: then the result is 0 and the cursor stays none.
+    int OpenList(bool open);
+
+    // Moves the cursor to the enclosing list; 0 when there is none, and then
+    // nothing changes, so the top-level list keeps the cursor.
+    int CloseList();
+
+    // Non-list items, one member per format; a count of -1 marks an open count.
+    void AddBinary(std::int32_t count, std::string text);
+    void AddBoolean(std::int32_t count, std::string text);
+    void AddAscii(std::int32_t count, std::string text);
+    void AddJis8(std::int32_t count, std::string text);
+    void AddInt1(std::int32_t count, std::string text);
+    void AddInt2(std::int32_t count, std::string text);
+    void AddInt4(std::int32_t count, std::string text);
+    void AddInt8(std::int32_t count, std::string text);
+    void AddUint1(std::int32_t count, std::string text);
+    void AddUint2(std::int32_t count, std::string text);
+    void AddUint4(std::int32_t count, std::string text);
+    void AddUint8(std::int32_t count, std::string text);
+    void AddFloat4(std::int32_t count, std::string text);
+    void AddFloat8(std::int32_t count, std::string text);
+    // A VARIANT item keeps no count: it stays 0 and not open.
+    void AddVariant(std::string text);
+
+    // Back to the state of a new tree, for the next statement.
+    void Clear();
+
+    // The statement's top-level item: the first node added, or none.
+    ParseNode* RootItem();
+    const ParseNode* RootItem() const;
+
+    // The number of nodes that belong to the message's item tree.
+    std::size_t NodeCount() const { return used_; }
+
+    std::int32_t stream = -1;
+    std::int32_t function = -1;
+    std::string description;
+    std::int32_t replyRequired = 0;
+    ParseNode* cursor = nullptr;
+
+private:
+    ParseNode* AddLeaf(std::int32_t kind, std::int32_t count, std::string text);
+    ParseNode* AddNode(std::int32_t kind, std::int32_t count, std::string text);
+
+    // Owns every node of the item tree: the first used_ entries, in the order
+    // they were added. Clear keeps the nodes for the next statement, so a
+    // reader allocates them only while its statements grow.
+    std::vector<std::unique_ptr<ParseNode>> nodes_;
+    std::size_t used_ = 0;
+};
+
+} // namespace tqf

@@ -1,0 +1,276 @@
+#include "FormatReader.h"
+#include "DocumentDump.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tqf {
+namespace {
+
+struct ReadCase {
+    const char* name;
+    std::string text;
+    std::string document;
+};
+
+struct Outcome {
+    ReadResult result;
+    std::string document;
+};
+
+Outcome Read(const std::string& text) {
+    FormatTree document;
+    FormatReader reader(document);
+    Outcome outcome{reader.ReadFormatBytes(text), {}};
+    outcome.document = DumpDocument(document.GetRootNode());
+    return outcome;
+}
+
+// The number of messages in a dump: the lines that are not indented.
+std::size_t MessageCount(const std::string& dump) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < dump.size(); at = dump.find('\n', at) + 1) {
+        if (dump[at] != ' ') {
+            ++count;
+        }
+    }
+    return count;
+}
+
+std::vector<DroppedStatement> Dropped(std::initializer_list<std::size_t> lines, std::size_t unterminatedLine = 0) {
+    std::vector<DroppedStatement> dropped;
+    for (std::size_t line : lines) {
+        dropped.push_back({line, false});
+    }
+    if (unterminatedLine != 0) {
+        dropped.push_back({unterminatedLine, true});
+    }
+    return dropped;
+}
+
+TEST(FormatReaderTest, Statements) {
+    const ReadCase cases[] = {
+        {"written file",
+         "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\nS1F1W (Are You There).\r\n\r\n\r\nS2F41W\r\n"
+         "<L[2]\r\n\t<A[n]  Rcmd>\r\n\t<L[n]>\r\n>.\r\n",
+         "S1F1W 'ARE YOU THERE'\nS2F41W\n  <L[2]> #2 list\n    <A[n]  RCMD> #-1 'RCMD'\n    <L[n]> #-1 list\n"},
+        {"no header line, LF only", "S1F1W (ARE YOU THERE).\n", "S1F1W 'ARE YOU THERE'\n"},
+        {"lower case", "s1f1w.\n", "S1F1W\n"},
+        {"one line", "S1F3 <L[2] <U4 ID> <A[n] NAME>>.",
+         "S1F3\n  <L[2]> #2 list\n    <U4  ID> #1 'ID'\n    <A[n]  NAME> #-1 'NAME'\n"},
+        {"spread over lines", "S1F3\n<L[2]\n<U4 ID>\n\n   \n<U4>\n>\n.\n",
+         "S1F3\n  <L[2]> #2 list\n    <U4  ID> #1 'ID'\n"
+         "    <U4> #1\n"},
+        {"one statement per line", "S1F1.S1F2.\nS1F3.\n", "S1F1\nS1F3\n"},
+        {"leading dots", "..S1F1.\n", "S1F1\n"},
+        {"dot in a description ends early", "S1F1 (VER. 2).\n", "S1F1 'VER'\n"},
+        {"dot inside an item", "S1F1 <A[2] X.Y>\n.\n", "S1F1\n  <A[2]  X.Y> #2 'X.Y'\n"},
+        {"double slash", "S1F1 (A//B).\nS1F2.\n", "S1F1 'AS1F2'\n"},
+        {"block comment", "S1F1 (A/*B).\nS1F2.\nS1F3 */.\nS1F4.\n", "S1F1 'A'\nS1F4\n"},
+        {"comment within a line", "S1F1 /* C */ (X).\n", "S1F1 'X'\n"},
+        {"close marker without comment", "S1F1 (A*/B).\n", "S1F1 'A*/B'\n"},
+        {"stray digits", "123\nS1F1.\n", "S1F1\n"},
+        {"stray W", "W\nS1F1.\n", "S1F1W\n"},
+        {"apostrophes", "S1F1'W'.\n", "S1F1W\n"},
+        {"no space before the body", "S2F41W<L[1]<A>>.\n", "S2F41W\n  <L[1]> #1 list\n    <A> #1\n"},
+        {"W after a space", "S1F1 W.\n", "S1F1 'W'\n"},
+        {"description in parentheses", "S1F1 ( X ).\n", "S1F1 ' X '\n"},
+        {"description without parentheses", "S1F1 HELLO THERE.\n", "S1F1 'HELLO THERE'\n"},
+        {"S only in the description", "F1 (S).\n", "S-1F1 'S'\n"},
+        {"space after the letter", "S 1F1.\n", "S1F-1 '1F1'\n"},
+        {"stream 0 with items", "S0F1 <A>.\n", "S0F1\n  <A> #1\n"},
+        {"numbers saturate", "S99999999999F0 <U4>.\n", "S2147483647F0\n  <U4> #1\n"},
+        {"items after a top-level non-list item", "S1F1 <U4 X> <U4 Y>.\n", "S1F1\n  <U4  X> #1 'X'\n"},
+        {"list after a top-level non-list item", "S1F1 <U4><L[1] <A>>.\n", "S1F1\n  <U4> #1\n"},
+        {"CR alone stays in the line", "S1F1 (A\rB).\r\n", "S1F1 'A\rB'\n"},
+        {"last line without LF", "S1F1.\nS1F2.", "S1F1\nS1F2\n"},
+        {"NUL bytes are ordinary bytes", std::string("S1F1 (A\0B).\n", 12), std::string("S1F1 'A\0B'\n", 11)},
+    };
+    for (const ReadCase& c : cases) {
+        const Outcome outcome = Read(c.text);
+        EXPECT_EQ(outcome.document, c.document) << c.name;
+        EXPECT_TRUE(outcome.result.dropped.empty()) << c.name;
+    }
+}
+
+TEST(FormatReaderTest, DroppedStatementsAreReportedByTheLineOfTheirDot) {
+    struct DropCase {
+        const char* name;
+        std::string text;
+        std::string document;
+        std::vector<DroppedStatement> dropped;
+    };
+    const DropCase cases[] = {
+        {"header that does not parse", "S1F1.\nHELLO\nS1F2.\nS1F3.\n", "S1F1\nS1F3\n", Dropped({3})},
+        {"tab before the description", "S1F1\t(X).\n", "", Dropped({1})},
+        {"S without a number", "SF1.\nS1F.\nS1FX.\n", "", Dropped({1, 2, 3})},
+        {"negative number", "S-1F1.\n", "", Dropped({1})},
+        {"two W", "S1F1WW.\n", "", Dropped({1})},
+        {"stream 0 without items", "S0F1.\n", "", Dropped({1})},
+        {"dot in the last item's description", "S1F1 <L[1]\n<A VER. 2>.\n", "", Dropped({2})},
+        {"items cut off by a dot in the header", "S1F1 (VER. 2)\n<L[1]\n<A>\n>.\n", "S1F1 'VER'\n", Dropped({4})},
+        {"unknown code", "S1F1 <L <ASCII>>.\n", "", Dropped({1})},
+        {"missing bracket after L[", "S1F1 <L[1 <A>>.\n", "", Dropped({1})},
+        {"missing closing bracket of an item", "S1F1 <A\n.\n", "", Dropped({2})},
+        {"an item's brackets may span lines", "S1F1 <L[1]\n<A\n>.\n", "S1F1\n  <L[1]> #1 list\n    <A> #1\n",
+         Dropped({})},
+        {"open bracket at body level", "S1F1 <L[1] <A> [>.\n", "", Dropped({1})},
+        {"empty statements are not reported", "\n.\n..\n   .\n", "", Dropped({})},
+        {"unterminated at the end", "S1F1.\nS1F2 <L\n<A>\n", "S1F1\n", Dropped({}, 3)},
+        {"trailing junk", "S1F1.\r\nJUNK\r\n", "S1F1\n", Dropped({}, 2)},
+        {"trailing white space", "S1F1.\n  \t\n", "S1F1\n", Dropped({})},
+        {"open comment at the end", "S1F1.\nS1F2 /* X\nS1F3.\n", "S1F1\n", Dropped({}, 3)},
+        {"lines counted through comments and blanks", "/* A */\n\n// B\n\n/*\nC\n*/\nS1F1.\nS1F1 <L[>.\n", "S1F1\n",
+         Dropped({9})},
+    };
+    for (const DropCase& c : cases) {
+        const Outcome outcome = Read(c.text);
+        EXPECT_EQ(outcome.document, c.document) << c.name;
+        EXPECT_EQ(outcome.result.dropped, c.dropped) << c.name;
+        EXPECT_EQ(outcome.result.messagesRead, MessageCount(c.document)) << c.name;
+    }
+}
+
+TEST(FormatReaderTest, LongLinesAreReadWhole) {
+    // Past 254 characters nothing changes: the description stays whole, and a
+    // comment marker or the final "." far along the line is still seen.
+    const std::string description(1000, 'D');
+    const Outcome whole = Read("S1F1 (" + description + ").\n");
+    EXPECT_EQ(whole.document, "S1F1 '" + description + "'\n");
+
+    const Outcome comment = Read("S1F1 (" + std::string(300, 'X') + "/* GONE */).\n");
+    EXPECT_EQ(comment.document, "S1F1 '" + std::string(300, 'X') + "'\n");
+
+    const std::string items = "S1F1 <L" + std::string(400, ' ') + "<A[n] " + description + ">>.";
+    const Outcome item = Read(items + "\r\n" + items);
+    EXPECT_EQ(item.result.messagesRead, 2U);
+    EXPECT_TRUE(item.result.dropped.empty());
+    EXPECT_NE(item.document.find("<A[n]  " + description + "> #-1"), std::string::npos);
+}
+
+TEST(FormatReaderTest, LinesLongerThanTheReadBufferAndManyMessages) {
+    std::string text;
+    for (int i = 0; i < 2000; ++i) {
+        text += "S1F" + std::to_string(i % 250) + " (" + std::string(static_cast<std::size_t>(i % 97) * 11, 'Q') +
+                ") <L <U4> <A[" + std::to_string(i) + "]>>.\r\n";
+    }
+    text += "S9F9 (" + std::string(200'000, 'Z') + ").";
+    std::istringstream in(text);
+    FormatTree document;
+    FormatReader reader(document);
+    const ReadResult result = reader.ReadFormatFile(in);
+    EXPECT_EQ(result.messagesRead, 2001U);
+    EXPECT_TRUE(result.dropped.empty());
+    EXPECT_EQ(result.messageLines.back(), 2001U);
+    EXPECT_EQ(document.GetRootNode()->count, 2001);
+}
+
+class FormatReaderFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("tqf-reader-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::filesystem::path dir;
+};
+
+TEST_F(FormatReaderFileTest, ReadOnlyFilesOpen) {
+    const auto path = dir / "readonly.TQF";
+    std::ofstream(path, std::ios::binary) << "S1F1 (X).\r\n";
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    FormatTree document;
+    FormatReader reader(document);
+    const ReadResult result = reader.ReadFormatFile(path);
+    EXPECT_TRUE(result.Complete());
+    EXPECT_EQ(result.messagesRead, 1U);
+    std::ifstream stillThere(path, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(stillThere)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "S1F1 (X).\r\n") << "reading never writes";
+}
+
+TEST_F(FormatReaderFileTest, FilesThatCannotBeOpenedLeaveTheDocumentAlone) {
+    FormatTree document;
+    FormatReader reader(document);
+    const ReadResult missing = reader.ReadFormatFile(dir / "missing.TQF");
+    EXPECT_FALSE(missing.Opened());
+    EXPECT_EQ(missing.status, ReadStatus::OPEN_FAILED);
+    EXPECT_EQ(missing.errorText, "No such file or directory");
+    const ReadResult folder = reader.ReadFormatFile(dir);
+    EXPECT_EQ(folder.status, ReadStatus::OPEN_FAILED);
+    EXPECT_FALSE(folder.errorText.empty());
+    EXPECT_EQ(document.GetRootNode()->firstChild, nullptr);
+}
+
+TEST(FormatReaderTest, StatementsOnTheirOwn) {
+    FormatTree document;
+    FormatReader reader(document);
+    EXPECT_TRUE(reader.ParseStatement("S1F3 <L[2] <U4 ID> <A[N] NAME>>"));
+    EXPECT_TRUE(reader.ParseStatement("S1F3 <L[2] <U4 ID> <A[N] NAME>")) << "lists still open are complete";
+    EXPECT_FALSE(reader.ParseStatement("S1F3 <L[2] <U4 ID> <A[N] NAME"));
+    EXPECT_FALSE(reader.ParseStatement(""));
+    EXPECT_FALSE(reader.ParseStatement("S0F1"));
+    EXPECT_TRUE(reader.ParseStatement("S0F1<A>"));
+    EXPECT_EQ(DumpDocument(document.GetRootNode()),
+              "S1F3\n  <L[2]> #2 list\n    <U4  ID> #1 'ID'\n    <A[n]  NAME> #-1 'NAME'\n"
+              "S1F3\n  <L[2]> #2 list\n    <U4  ID> #1 'ID'\n    <A[n]  NAME> #-1 'NAME'\n"
+              "S0F1\n  <A> #1\n");
+}
+
+TEST(FormatReaderTest, HeadersOnTheirOwn) {
+    ParseTree tree;
+    ASSERT_TRUE(FormatReader::ParseMessageHeader("  S6F11W (EVENT REPORT)<L[3]", tree));
+    EXPECT_EQ(tree.stream, 6);
+    EXPECT_EQ(tree.function, 11);
+    EXPECT_EQ(tree.replyRequired, 1);
+    EXPECT_EQ(tree.description, "EVENT REPORT");
+    for (const char* bad : {"", "   ", "S1", "F1", "S1F1X", "S1F1(X)", "S1S", "FS1"}) {
+        ParseTree other;
+        EXPECT_FALSE(FormatReader::ParseMessageHeader(bad, other)) << bad;
+    }
+    ParseTree longHeader;
+    std::string header(1, 'S');
+    header.append(5000, '0');
+    header += "7F1";
+    ASSERT_TRUE(FormatReader::ParseMessageHeader(header, longHeader));
+    EXPECT_EQ(longHeader.stream, 7);
+}
+
+TEST(FormatReaderTest, AnyBytesAreRead) {
+    // Random text from the characters that matter to the reader: it must end,
+    // and everything it reports must agree with the document.
+    const std::string alphabet = "<>[]./*SFWLANU4 \t\r\n(')0123-vx";
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    std::uniform_int_distribution<int> length(0, 300);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int n = length(random);
+        for (int i = 0; i < n; ++i) {
+            text += alphabet[pick(random)];
+        }
+        FormatTree document;
+        FormatReader reader(document);
+        const ReadResult result = reader.ReadFormatBytes(text);
+        ASSERT_EQ(static_cast<std::size_t>(document.GetRootNode()->count), result.messagesRead) << text;
+        ASSERT_EQ(result.messageLines.size(), result.messagesRead);
+        const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+        for (const DroppedStatement& d : result.dropped) {
+            ASSERT_LE(d.line, lines) << text;
+        }
+    }
+}
+
+} // namespace
+} // namespace tqf

@@ -1,0 +1,48 @@
+#include "LibraryBuilder.h"
+
+#include "ItemFormat.h"
+#include "Labels.h"
+
+#include <cassert>
+
+namespace tqf {
+
+LibraryBuilder::LibraryBuilder(FormatTree& document) : document_(document) {
+    for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
+        lastMessage_ = m;
+    }
+}
+
+FormatNode* LibraryBuilder::AddMessage(std::int32_t stream, std::int32_t function, bool replyRequired,
+                                       const std::string& description) {
+    std::string label = MakeMessageLabel(stream, function, replyRequired);
+    FormatNode* message = lastMessage_ == nullptr ? document_.AddChild(nullptr, label, false)
+                                                  : document_.AddSibling(lastMessage_, label, false);
+    assert(message != nullptr);
+    message->isMessage = 1;
+    message->description = description;
+    lastMessage_ = message;
+    return message;
+}
+
+FormatNode* LibraryBuilder::AddItem(FormatNode* parent, int format, std::int32_t count,
+                                    const std::string& description) {
+    FormatNode* item = document_.AppendSubNode(parent, MakeItemLabel(format, count, count == OPEN_COUNT, description));
+    assert(item != nullptr);
+    item->format = format;
+    item->count = count;
+    item->description = description;
+    return item;
+}
+
+FormatNode* LibraryBuilder::AddList(FormatNode* parent, bool open) {
+    const std::int32_t count = open ? OPEN_COUNT : 0;
+    FormatNode* list = document_.AppendSubNode(parent, MakeItemLabel(LIST, count, open, {}));
+    assert(list != nullptr);
+    list->format = LIST;
+    list->isList = 1;
+    list->count = count;
+    return list;
+}
+
+} // namespace tqf
