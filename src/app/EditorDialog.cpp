@@ -7,8 +7,10 @@
 #include "DialogFont.h"
 #include "DialogUnits.h"
 #include "DigitsOnlyLineEdit.h"
+#include "EditFieldLimits.h"
 #include "EditorApp.h"
 #include "EditorCommands.h"
+#include "FileCommands.h"
 #include "FormatTreeView.h"
 #include "ItemFormat.h"
 #include "QtPrompts.h"
@@ -16,6 +18,7 @@
 #include "SkinCheckBox.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDate>
@@ -184,6 +187,7 @@ EditorDialog::EditorDialog(Prompts* prompts, QWidget* parent) : QDialog(parent) 
 
     CreateControls();
     commands_ = new EditorCommands(panel_, *prompts_, this);
+    fileCommands_ = new FileCommands(*commands_, *prompts_, this);
     InitDialog();
 
     // Enter and Escape neither press a button nor end the window, whichever
@@ -196,7 +200,10 @@ EditorDialog::EditorDialog(Prompts* prompts, QWidget* parent) : QDialog(parent) 
 EditorDialog::~EditorDialog() {
     qApp->removeEventFilter(this);
     // The commands go first: the tree view's nodes are deleted with the view,
-    // and nothing should be told about it any more.
+    // and nothing should be told about it any more. The file commands work
+    // on the editor commands' state, so they go before them.
+    delete fileCommands_;
+    fileCommands_ = nullptr;
     delete commands_;
     commands_ = nullptr;
 }
@@ -286,8 +293,11 @@ QWidget* EditorDialog::CreateControl(int index) {
         field->setAlignment(Qt::AlignHCenter);
         return field;
     }
-    case Kind::TextEdit:
-        return new QLineEdit(this);
+    case Kind::TextEdit: {
+        auto* field = new QLineEdit(this);
+        field->setMaxLength(EDIT_FIELD_MAX_LENGTH);
+        return field;
+    }
     case Kind::FormatList:
         return MakeFormatList(this);
     case Kind::CountDisplay: {
@@ -341,6 +351,15 @@ bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void EditorDialog::closeEvent(QCloseEvent* event) {
+    // A hidden window has nothing left to lose.
+    if (isVisible() && !fileCommands_->ConfirmClose()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 void EditorDialog::contextMenuEvent(QContextMenuEvent* event) {

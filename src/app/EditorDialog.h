@@ -12,6 +12,7 @@ class QMenu;
 namespace tqf {
 
 class EditorCommands;
+class FileCommands;
 class FormatTreeView;
 class Prompts;
 class QtPrompts;
@@ -38,6 +39,7 @@ public:
     ~EditorDialog() override;
 
     EditorCommands& Commands() { return *commands_; }
+    FileCommands& Files() { return *fileCommands_; }
     FormatTreeView& TreeView() { return *treeView_; }
     const EditorPanel& Panel() const { return panel_; }
 
@@ -55,6 +57,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Closing from the frame (close box, Alt+F4) asks about unsaved changes
+    // as Exit does.
+    void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -67,6 +72,7 @@ private:
     FormatTreeView* treeView_ = nullptr;
     EditorPanel panel_;
     EditorCommands* commands_ = nullptr;
+    FileCommands* fileCommands_ = nullptr;
     QHash<int, QWidget*> controls_;
 };
 

@@ -236,13 +236,15 @@ TEST_F(EditorDialogTest, ContextMenuOnTheFreeAreaOffersTheAboutBox) {
     EXPECT_TRUE(shown);
 }
 
-TEST_F(EditorDialogTest, ClosingTheWindowEndsItWithoutAQuestion) {
+TEST_F(EditorDialogTest, ClosingTheWindowWithUnsavedChangesAsksFirst) {
     CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     ASSERT_TRUE(Commands().modified);
+    prompts.answers = {true};
     dialog->close();
     Settle();
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_TRUE(prompts.questions.empty());
+    ASSERT_EQ(prompts.questions.size(), 1U);
+    EXPECT_EQ(prompts.questions[0].text, QStringLiteral("Not saved. Are you sure to close without saving ?"));
 }
 
 TEST(EditorStartUpTest, WithoutADisplayItSaysHowToRunItAndFails) {

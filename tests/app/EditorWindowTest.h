@@ -38,6 +38,7 @@ protected:
     void TearDown() override {
         dialog.reset();
         EXPECT_TRUE(prompts.answers.empty()) << "scripted answers left unused";
+        EXPECT_TRUE(prompts.fileAnswers.empty()) << "scripted file choices left unused";
     }
 
     // Runs what is queued, such as the tree's notifications.

@@ -7,13 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <optional>
 #include <vector>
 
 namespace tqf {
 
-// Prompts that never block: boxes are recorded, questions take their answers
-// from a script. A question the test did not script fails the test and
-// answers No.
+// Prompts that never block: boxes are recorded, questions and file dialogs
+// take their answers from a script. A question the test did not script fails
+// the test and answers No; a file dialog likewise, and is cancelled.
 class ScriptedPrompts : public Prompts {
 public:
     struct Question {
@@ -21,10 +22,24 @@ public:
         QString text;
     };
 
+    // A box with only an OK button, as it was shown.
+    struct Box {
+        QString text;
+        QString caption;
+        PromptIcon icon = PromptIcon::None;
+    };
+
+    // A file dialog, as it was asked for.
+    struct FileDialog {
+        bool save = false;
+        QString filter;
+        QString defaultExtension;
+        bool mustExist = false;
+    };
+
     void ShowMessage(const QString& text, const QString& caption, PromptIcon icon) override {
-        (void)caption;
-        (void)icon;
         messages.append(text);
+        boxes.push_back({text, caption, icon});
     }
 
     bool AskYesNo(const QString& caption, const QString& text) override {
@@ -38,8 +53,15 @@ public:
         return answer;
     }
 
-    std::optional<QString> ChooseOpenFile(const QString&, const QString&, bool) override { return std::nullopt; }
-    std::optional<QString> ChooseSaveFile(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> ChooseOpenFile(const QString& filter, const QString& defaultExtension,
+                                          bool mustExist) override {
+        fileDialogs.push_back({false, filter, defaultExtension, mustExist});
+        return NextFile();
+    }
+    std::optional<QString> ChooseSaveFile(const QString& filter, const QString& defaultExtension) override {
+        fileDialogs.push_back({true, filter, defaultExtension, false});
+        return NextFile();
+    }
     std::optional<QColor> ChooseColor(const QColor&) override { return std::nullopt; }
     std::optional<FontChoice> ChooseFont(const FontChoice&) override { return std::nullopt; }
     std::optional<SubItemChoice> RunSubItemDialog(int) override { return std::nullopt; }
@@ -52,8 +74,28 @@ public:
     }
 
     QStringList messages;
+    std::vector<Box> boxes;
     std::vector<Question> questions;
     std::deque<bool> answers;
+    std::vector<FileDialog> fileDialogs;
+    // The paths the next file dialogs choose; nothing means Cancel.
+    std::deque<std::optional<QString>> fileAnswers;
+
+private:
+    // A file dialog the test did not script fails the test and is cancelled.
+    std::optional<QString> NextFile() {
+        if (fileAnswers.empty()) {
+            ADD_FAILURE() << "unexpected file dialog";
+            return std::nullopt;
+        }
+        const bool chosen = fileAnswers.front().has_value();
+        const QString path = chosen ? *fileAnswers.front() : QString();
+        fileAnswers.pop_front();
+        if (!chosen) {
+            return std::nullopt;
+        }
+        return path;
+    }
 };
 
 } // namespace tqf

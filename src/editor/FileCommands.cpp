@@ -1,0 +1,333 @@
+#include "FileCommands.h"
+
+#include "ControlIds.h"
+#include "EditorCommands.h"
+#include "FormatReader.h"
+#include "FormatTree.h"
+#include "FormatTreeView.h"
+#include "FormatWriter.h"
+#include "ItemFormat.h"
+#include "LibraryFileWriter.h"
+#include "Prompts.h"
+#include "RoundTripCheck.h"
+#include "SkinButton.h"
+#include "SkinCheckBox.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+
+#include <filesystem>
+#include <string>
+
+namespace tqf {
+
+namespace {
+
+constexpr const char* REASON_FOLDER = "it is a folder";
+
+QString FromBytes(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToBytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+// The file system's own bytes of a path, whatever the locale makes of them.
+std::filesystem::path FileSystemPath(const QString& path) {
+    const QByteArray bytes = QFile::encodeName(path);
+    return std::filesystem::path(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+QString Latin1(const char* text) { return QString::fromLatin1(text); }
+
+// Each text is filled in one pass of arg(), so that a "%" in a path or a
+// reason is never taken for a place to fill.
+QString OpenFailureText(const QString& path, const QString& reason) {
+    return QStringLiteral("Cannot open the file\n%1\n\nReason: %2.").arg(path, reason);
+}
+
+QString ReadFailureText(const QString& path, const QString& reason, std::size_t messagesRead) {
+    return QStringLiteral("The file\n%1\ncould not be read to its end.\n\nReason: %2.\n\n"
+                          "Its first %3 message(s) were read. Save will ask for a file name, so that this part "
+                          "does not replace the whole file.")
+        .arg(path, reason, QString::number(messagesRead));
+}
+
+QString DroppedText(const QString& path, const std::vector<DroppedStatement>& dropped) {
+    const std::size_t count = dropped.size();
+    QStringList lines;
+    for (std::size_t i = 0; i < count && i < static_cast<std::size_t>(FileCommands::MAX_LISTED_LINES); ++i) {
+        QString line = QString::number(dropped[i].line);
+        if (dropped[i].unterminated) {
+            line += QStringLiteral(" (unterminated)");
+        }
+        lines.append(line);
+    }
+    QString listed = lines.join(QStringLiteral(", "));
+    if (count > static_cast<std::size_t>(FileCommands::MAX_LISTED_LINES)) {
+        listed += QStringLiteral(" and %1 more").arg(count - static_cast<std::size_t>(FileCommands::MAX_LISTED_LINES));
+    }
+    const bool one = count == 1;
+    return QStringLiteral("%1 %2 of the file\n%3\ncould not be read and %4 left out, at line%5 %6.\n\n"
+                          "Saving this library would not keep %7.")
+        .arg(QString::number(count), one ? QStringLiteral("statement") : QStringLiteral("statements"), path,
+             one ? QStringLiteral("was") : QStringLiteral("were"), one ? QString() : QStringLiteral("s"), listed,
+             one ? QStringLiteral("it") : QStringLiteral("them"));
+}
+
+QString SaveFailureText(const QString& path, const QString& reason, bool existed) {
+    QString text = QStringLiteral("Cannot save the library to\n%1\n\nReason: %2.").arg(path, reason);
+    if (existed) {
+        text += QStringLiteral("\n\nThe file was not changed.");
+    }
+    return text;
+}
+
+QString RoundTripQuestion(const RoundTripReport& report) {
+    QString text = QStringLiteral("These messages would not read back the same from the saved file:\n");
+    const std::size_t count = report.problems.size();
+    const auto named = static_cast<std::size_t>(FileCommands::MAX_NAMED_MESSAGES);
+    for (std::size_t i = 0; i < count && i < named; ++i) {
+        const RoundTripProblem& problem = report.problems[i];
+        text += QStringLiteral("\n%1: %2").arg(FromBytes(problem.label), FromBytes(problem.reason));
+    }
+    if (count > named) {
+        text += QStringLiteral("\n... and %1 more").arg(count - named);
+    }
+    text += QStringLiteral("\n\nSave anyway ?");
+    return text;
+}
+
+} // namespace
+
+FileCommands::FileCommands(EditorCommands& editor, Prompts& prompts, QObject* parent)
+    : QObject(parent), editor_(editor), prompts_(prompts) {
+    Connect();
+}
+
+void FileCommands::Connect() {
+    const EditorPanel& panel = editor_.Panel();
+    const struct {
+        SkinButton* button;
+        int id;
+    } buttons[] = {
+        {panel.newButton, IDC_NEW},        {panel.openButton, IDC_OPEN}, {panel.saveButton, IDC_SAVE},
+        {panel.saveAsButton, IDC_SAVE_AS}, {panel.exitButton, IDC_EXIT},
+    };
+    for (const auto& entry : buttons) {
+        if (entry.button != nullptr) {
+            const int id = entry.id;
+            connect(entry.button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+        }
+    }
+}
+
+void FileCommands::OnCommand(int controlId) {
+    switch (controlId) {
+    case IDC_NEW:
+        OnNew();
+        break;
+    case IDC_OPEN:
+        OnOpen();
+        break;
+    case IDC_SAVE:
+        OnSave();
+        break;
+    case IDC_SAVE_AS:
+        OnSaveAs();
+        break;
+    case IDC_EXIT:
+        OnExit();
+        break;
+    default:
+        break;
+    }
+}
+
+FormatTreeView& FileCommands::View() const { return *editor_.Panel().treeView; }
+
+int FileCommands::MessageCount() const { return View().GetRootNode()->count; }
+
+QString FileCommands::PathDisplay() const { return editor_.Panel().pathDisplay->text(); }
+
+void FileCommands::SetPathDisplay(const QString& path) { editor_.Panel().pathDisplay->setText(path); }
+
+bool FileCommands::Ask(const char* text) { return prompts_.AskYesNo(Latin1(CAPTION_CONFIRMATION), Latin1(text)); }
+
+void FileCommands::ShowWarning(const QString& text) { prompts_.ShowMessage(text, QString(), PromptIcon::Warning); }
+
+// ---- Clearing and the question before changes are lost ----
+
+void FileCommands::ClearDocument() {
+    FormatTreeView& view = View();
+    FormatTree& tree = view.Tree();
+    FormatNode* root = tree.GetRootNode();
+    if (root->firstChild == nullptr) {
+        return;
+    }
+    // What the user typed into the item description stays.
+    editor_.ReadFields();
+    // One message at a time, with the count shown after each (setting a label
+    // and a few enabled states costs well under a microsecond), but with one
+    // repaint at the end: a repaint lays out the whole remaining document.
+    while (root->firstChild != nullptr) {
+        tree.DeleteNode(root->firstChild, false);
+        editor_.RefreshMessageCount();
+    }
+    view.Repaint();
+
+    const EditorPanel& panel = editor_.Panel();
+    editor_.currentNode = nullptr;
+    editor_.streamText.clear();
+    editor_.functionText.clear();
+    editor_.messageDescription.clear();
+    editor_.itemCountText.clear();
+    panel.replyRequiredCheck->SetCheck(0);
+    panel.notFixedCheck->SetCheck(0);
+    panel.formatCombo->setCurrentIndex(NO_FORMAT_ROW);
+    editor_.WriteFields();
+    editor_.modified = true;
+}
+
+bool FileCommands::ConfirmDiscard() {
+    if (!PathDisplay().isEmpty()) {
+        if (editor_.modified && !Ask(MSG_CONTENTS_MODIFIED)) {
+            return false;
+        }
+        ClearDocument();
+        return true;
+    }
+    if (editor_.modified && MessageCount() != 0) {
+        if (!Ask(MSG_NOT_SAVED)) {
+            return false;
+        }
+        ClearDocument();
+    }
+    return true;
+}
+
+bool FileCommands::ConfirmClose() {
+    if (!PathDisplay().isEmpty()) {
+        return !editor_.modified || Ask(MSG_CONTENTS_MODIFIED_CLOSE);
+    }
+    return !(editor_.modified && MessageCount() != 0) || Ask(MSG_NOT_SAVED_CLOSE);
+}
+
+// ---- The commands ----
+
+void FileCommands::OnNew() { ConfirmDiscard(); }
+
+void FileCommands::OnExit() {
+    if (!ConfirmClose()) {
+        return;
+    }
+    if (auto* dialog = qobject_cast<QDialog*>(editor_.Panel().window); dialog != nullptr) {
+        dialog->accept();
+    }
+}
+
+void FileCommands::OnOpen() {
+    const bool named = !PathDisplay().isEmpty();
+    editor_.currentNode = nullptr;
+    // Without a file, an empty document that was cleared unsaved still asks.
+    const bool ask = named ? editor_.modified : editor_.modified || MessageCount() != 0;
+    if (ask && !Ask(named ? MSG_CONTENTS_MODIFIED : MSG_NOT_SAVED)) {
+        return;
+    }
+    // The document goes before the file is chosen.
+    ClearDocument();
+    editor_.currentNode = nullptr;
+    const std::optional<QString> path =
+        prompts_.ChooseOpenFile(Latin1(FORMAT_FILE_FILTER), Latin1(FORMAT_FILE_EXTENSION), false);
+    if (!path) {
+        return;
+    }
+    OpenFile(*path);
+}
+
+void FileCommands::OpenFile(const QString& path) {
+    FormatTreeView& view = View();
+    // The count follows each message read; the view is repainted once, after
+    // the last, for the same reason as when clearing.
+    FormatReader reader(view.Tree(), [this](FormatNode&) { editor_.RefreshMessageCount(); });
+    const ReadResult result = reader.ReadFormatFile(FileSystemPath(path));
+    view.Repaint();
+    editor_.currentNode = nullptr;
+    ReportRead(path, result);
+}
+
+void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
+    switch (result.status) {
+    case ReadStatus::OPEN_FAILED: {
+        editor_.modified = false;
+        const QString reason = QFileInfo(path).isDir() ? Latin1(REASON_FOLDER) : FromBytes(result.errorText);
+        ShowWarning(OpenFailureText(path, reason));
+        return;
+    }
+    case ReadStatus::READ_FAILED:
+        // Part of a file is not that file: the document keeps what was read,
+        // but no later Save writes it over a file without asking for a name.
+        SetPathDisplay(QString());
+        editor_.filePath.clear();
+        editor_.modified = MessageCount() != 0;
+        ShowWarning(ReadFailureText(path, FromBytes(result.errorText), result.messagesRead));
+        return;
+    case ReadStatus::READ:
+        break;
+    }
+    SetPathDisplay(path);
+    editor_.modified = false;
+    if (!result.dropped.empty()) {
+        ShowWarning(DroppedText(path, result.dropped));
+    }
+}
+
+void FileCommands::OnSave() { Save(false); }
+
+void FileCommands::OnSaveAs() { Save(true); }
+
+void FileCommands::Save(bool askForName) {
+    if (MessageCount() == 0) {
+        ShowWarning(Latin1(MSG_NO_MESSAGE_TO_SAVE));
+        return;
+    }
+    QString target;
+    if (!askForName) {
+        target = PathDisplay();
+        editor_.filePath = ToBytes(target);
+    }
+    if (target.isEmpty()) {
+        const std::optional<QString> chosen =
+            prompts_.ChooseSaveFile(Latin1(FORMAT_FILE_FILTER), Latin1(FORMAT_FILE_EXTENSION));
+        if (!chosen) {
+            return;
+        }
+        target = *chosen;
+    }
+
+    const FormatNode* root = View().GetRootNode();
+    if (!ConfirmRoundTrip(RoundTripCheck::CheckRoundTrip(root))) {
+        return;
+    }
+    const bool existed = QFileInfo::exists(target);
+    const WriteOutcome outcome = LibraryFileWriter::Write(target, FormatWriter::FormatFileText(root));
+    if (!outcome.written) {
+        ShowWarning(SaveFailureText(target, outcome.reason, existed));
+        return;
+    }
+    editor_.filePath = ToBytes(target);
+    prompts_.ShowMessage(Latin1(MSG_SAVED));
+    editor_.modified = false;
+    SetPathDisplay(target);
+}
+
+bool FileCommands::ConfirmRoundTrip(const RoundTripReport& report) {
+    if (report.Ok()) {
+        return true;
+    }
+    return prompts_.AskYesNo(Latin1(CAPTION_CONFIRMATION), RoundTripQuestion(report));
+}
+
+} // namespace tqf

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace tqf {
+
+class EditorCommands;
+class FormatTreeView;
+class Prompts;
+struct ReadResult;
+struct RoundTripReport;
+
+// The questions asked before unsaved changes are lost, all captioned
+// CAPTION_CONFIRMATION. "Not saved" is asked while the document has no file
+// yet, "Contents modified" once the path display names one.
+inline constexpr const char* CAPTION_CONFIRMATION = "CONFIRMATION";
+inline constexpr const char* MSG_NOT_SAVED = "Not saved. Are you sure ?";
+inline constexpr const char* MSG_CONTENTS_MODIFIED = "Contents modified. Are you sure ?";
+inline constexpr const char* MSG_NOT_SAVED_CLOSE = "Not saved. Are you sure to close without saving ?";
+inline constexpr const char* MSG_CONTENTS_MODIFIED_CLOSE = "Contents modified. Are you sure to close without saving ?";
+inline constexpr const char* MSG_NO_MESSAGE_TO_SAVE = "No message to save.";
+inline constexpr const char* MSG_SAVED = "Saved successfully.";
+
+// The file dialogs' filter and the extension a typed name without one gets.
+inline constexpr const char* FORMAT_FILE_FILTER = "Format File (*.TQF)|*.TQF|All Files (*.*)|*.*||";
+inline constexpr const char* FORMAT_FILE_EXTENSION = "*.TQF";
+
+// The main window's file commands: New, Open, Save, Save As and Exit, the
+// clearing of the document, and the question before unsaved changes are
+// lost. They work on the window state that EditorCommands holds (the panel
+// texts, currentNode, filePath, modified) and on the path display, whose text
+// is the current file's path.
+class FileCommands : public QObject {
+    Q_OBJECT
+
+public:
+    // How many messages a question about the saved file names at most, and
+    // how many line numbers a warning about an opened file lists at most.
+    static constexpr int MAX_NAMED_MESSAGES = 5;
+    static constexpr int MAX_LISTED_LINES = 10;
+
+    // Connects the five file buttons of the editor's panel to the commands.
+    FileCommands(EditorCommands& editor, Prompts& prompts, QObject* parent = nullptr);
+
+    // Runs the command of a file button's control id.
+    void OnCommand(int controlId);
+
+    void OnNew();
+    void OnOpen();
+    void OnSave();
+    void OnSaveAs();
+    // Asks about unsaved changes, then ends the main window as its OK does.
+    void OnExit();
+
+    // The body of New: asks about unsaved changes and clears the document.
+    // False when the user answered No.
+    bool ConfirmDiscard();
+
+    // Deletes every message and empties the panels; a document without
+    // messages stays as it is, its modified flag included.
+    void ClearDocument();
+
+    // The question Exit asks before the window closes; true when it may
+    // close. Closing the window from its frame asks it too.
+    bool ConfirmClose();
+
+    // The text of the path display: the current file's path, empty while the
+    // document has no file.
+    QString PathDisplay() const;
+
+private:
+    void Connect();
+    FormatTreeView& View() const;
+    int MessageCount() const;
+    bool Ask(const char* text);
+    void ShowWarning(const QString& text);
+    void SetPathDisplay(const QString& path);
+
+    // Reads the file at path into the (empty) document and reports what went
+    // wrong.
+    void OpenFile(const QString& path);
+    void ReportRead(const QString& path, const ReadResult& result);
+
+    // Save and Save As; askForName always shows the save dialog.
+    void Save(bool askForName);
+    // Asks whether to save a document whose file would not read back the same.
+    bool ConfirmRoundTrip(const RoundTripReport& report);
+
+    EditorCommands& editor_;
+    Prompts& prompts_;
+};
+
+} // namespace tqf

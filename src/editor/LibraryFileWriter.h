@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <string_view>
+
+namespace tqf {
+
+// What became of writing a file: written completely, or why not.
+struct WriteOutcome {
+    bool written = false;
+    QString reason; // why it failed, for the user; empty when written
+};
+
+// Writes a whole file so that the file on disk is either replaced by every
+// byte of the new contents or left exactly as it was. The bytes go to a
+// temporary file beside the target, which takes the target's place only when
+// every write took all its bytes and the data reached the disk.
+class LibraryFileWriter {
+public:
+    // The size of one write; each write's length is checked on its own.
+    static constexpr std::size_t WRITE_CHUNK_BYTES = 1 << 16;
+
+    [[nodiscard]] static WriteOutcome Write(const QString& path, std::string_view bytes);
+};
+
+} // namespace tqf

@@ -1,0 +1,456 @@
+#include "FileWindowTest.h"
+
+#include "FormatWriter.h"
+#include "ItemFormat.h"
+
+#include <QFileInfo>
+
+namespace tqf {
+namespace {
+
+using FileCommandsTest = FileWindowTest;
+
+const QString FILTER = QStringLiteral("Format File (*.TQF)|*.TQF|All Files (*.*)|*.*||");
+const QString EXTENSION = QStringLiteral("*.TQF");
+
+// ---- The flag and the path display through a session ----
+
+TEST_F(FileCommandsTest, StartsUnmodifiedWithoutPath) {
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_TRUE(PathDisplay().isEmpty());
+    EXPECT_TRUE(Commands().filePath.empty());
+}
+
+TEST_F(FileCommandsTest, SaveAsWritesTheDocumentAndShowsThePath) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("Are You There"));
+    const QString path = PathIn(QStringLiteral("lib.TQF"));
+    prompts.fileAnswers.push_back(path);
+    Click(IDC_SAVE_AS);
+
+    ASSERT_EQ(prompts.fileDialogs.size(), 1U);
+    EXPECT_TRUE(prompts.fileDialogs[0].save);
+    EXPECT_EQ(prompts.fileDialogs[0].filter, FILTER);
+    EXPECT_EQ(prompts.fileDialogs[0].defaultExtension, EXTENSION);
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("Saved successfully."));
+    EXPECT_TRUE(prompts.boxes[0].caption.isEmpty()) << "the application's title";
+    EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::None);
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_EQ(PathDisplay(), path);
+    EXPECT_EQ(Commands().filePath, path.toStdString());
+    EXPECT_EQ(ReadBytes(path), "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\nS1F1W (Are You There).\r\n");
+}
+
+TEST_F(FileCommandsTest, SaveWithAPathWritesAtOnceAndSaveAsAlwaysAsks) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    const QString first = PathIn(QStringLiteral("first.TQF"));
+    SaveAs(first);
+    CreateMessage(QStringLiteral("2"), QStringLiteral("1"));
+    ASSERT_TRUE(Commands().modified);
+    prompts.fileDialogs.clear();
+
+    Click(IDC_SAVE);
+    EXPECT_TRUE(prompts.fileDialogs.empty());
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Saved successfully.")});
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_EQ(ReadBytes(first), FormatWriter::FormatFileText(Root()));
+
+    const QString second = PathIn(QStringLiteral("second.TQF"));
+    prompts.fileAnswers.push_back(second);
+    Click(IDC_SAVE_AS);
+    EXPECT_EQ(prompts.fileDialogs.size(), 1U);
+    EXPECT_EQ(PathDisplay(), second);
+    EXPECT_EQ(ReadBytes(second), ReadBytes(first));
+}
+
+TEST_F(FileCommandsTest, SaveWithoutAPathAsksForOneAndCancelChangesNothing) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    prompts.fileAnswers.push_back(std::nullopt);
+    Click(IDC_SAVE);
+    EXPECT_EQ(prompts.fileDialogs.size(), 1U);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(PathDisplay().isEmpty());
+    EXPECT_TRUE(FolderEntries().isEmpty());
+}
+
+TEST_F(FileCommandsTest, SaveReplacesAnOlderLongerFileWhole) {
+    const QString path = PathIn(QStringLiteral("old.TQF"));
+    WriteBytes(path, std::string(100000, 'x'));
+    CreateMessage(QStringLiteral("1"), QStringLiteral("2"));
+    SaveAs(path);
+    EXPECT_EQ(ReadBytes(path), FormatWriter::FormatFileText(Root()));
+    EXPECT_EQ(FolderEntries(), QStringList{QStringLiteral("old.TQF")}) << "no temporary file is left";
+}
+
+TEST_F(FileCommandsTest, SaveOfAnEmptyDocumentOnlySaysSo) {
+    for (int id : {IDC_SAVE, IDC_SAVE_AS}) {
+        Click(id);
+        ASSERT_EQ(prompts.boxes.size(), 1U);
+        EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("No message to save."));
+        EXPECT_TRUE(prompts.boxes[0].caption.isEmpty());
+        EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
+        prompts.boxes.clear();
+        prompts.messages.clear();
+    }
+    // Also when a path is displayed.
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    const QString path = PathIn(QStringLiteral("a.TQF"));
+    SaveAs(path);
+    const std::string saved = ReadBytes(path);
+    Files().ClearDocument();
+    prompts.boxes.clear();
+    for (int id : {IDC_SAVE, IDC_SAVE_AS}) {
+        Click(id);
+        ASSERT_EQ(prompts.boxes.size(), 1U);
+        EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("No message to save."));
+        prompts.boxes.clear();
+    }
+    EXPECT_TRUE(prompts.fileDialogs.size() == 1U) << "only the first Save As asked for a name";
+    EXPECT_EQ(ReadBytes(path), saved);
+    EXPECT_TRUE(Commands().modified);
+}
+
+TEST_F(FileCommandsTest, EditingAfterASaveSetsTheFlagAndKeepsThePath) {
+    FormatNode* message = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    const QString path = PathIn(QStringLiteral("a.TQF"));
+    SaveAs(path);
+    ClickNode(message);
+    AddItem(UINT4);
+    EXPECT_TRUE(Commands().modified);
+    EXPECT_EQ(PathDisplay(), path);
+
+    SaveAs(path);
+    Commands().OnTreeNotification(WM_TREE_CHANGED, nullptr);
+    EXPECT_TRUE(Commands().modified);
+    EXPECT_EQ(PathDisplay(), path);
+}
+
+TEST_F(FileCommandsTest, NewKeepsThePathSoTheNextSaveWritesThere) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    const QString path = PathIn(QStringLiteral("a.TQF"));
+    SaveAs(path);
+    Click(IDC_NEW);
+    EXPECT_EQ(Root()->count, 0);
+    EXPECT_TRUE(Commands().modified);
+    EXPECT_EQ(PathDisplay(), path);
+
+    CreateMessage(QStringLiteral("5"), QStringLiteral("5"));
+    prompts.fileDialogs.clear();
+    Click(IDC_SAVE);
+    EXPECT_TRUE(prompts.fileDialogs.empty());
+    EXPECT_EQ(ReadBytes(path), "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\nS5F5W.\r\n");
+}
+
+TEST_F(FileCommandsTest, NewOnAnEmptyUnnamedDocumentDoesNothing) {
+    Type(IDC_STREAM, QStringLiteral("3"));
+    Click(IDC_NEW);
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_EQ(Text(IDC_STREAM), QStringLiteral("3"));
+}
+
+TEST_F(FileCommandsTest, AfterAnUnsavedClearOpenAsksButNewDoesNot) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    prompts.answers = {true};
+    Click(IDC_NEW);
+    EXPECT_EQ(Root()->count, 0);
+    EXPECT_TRUE(Commands().modified);
+    prompts.questions.clear();
+
+    Click(IDC_NEW);
+    EXPECT_TRUE(prompts.questions.empty());
+
+    prompts.answers = {false};
+    Click(IDC_OPEN);
+    ASSERT_EQ(prompts.questions.size(), 1U);
+    EXPECT_EQ(prompts.questions[0].text, QStringLiteral("Not saved. Are you sure ?"));
+    EXPECT_TRUE(prompts.fileDialogs.empty());
+}
+
+TEST_F(FileCommandsTest, ClearingEmptiesThePanelsButKeepsTheItemDescription) {
+    FormatNode* message = CreateMessage(QStringLiteral("6"), QStringLiteral("11"), QStringLiteral("Event"));
+    ClickNode(message);
+    AddItem(LIST);
+    ClickNode(message->firstChild);
+    ChooseFormat(UINT4);
+    Click(IDC_NOT_FIXED);
+    Type(IDC_ITEM_DESCRIPTION, QStringLiteral("typed"));
+    ASSERT_EQ(Check(IDC_REPLY_REQUIRED)->GetCheck(), 1);
+    ASSERT_EQ(Check(IDC_NOT_FIXED)->GetCheck(), 1);
+
+    Files().ClearDocument();
+    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->firstChild, nullptr);
+    EXPECT_EQ(Commands().currentNode, nullptr);
+    EXPECT_EQ(Commands().lastCreatedNode, nullptr);
+    EXPECT_EQ(Tree().SelectedNode(), nullptr);
+    for (int id : {IDC_STREAM, IDC_FUNCTION, IDC_MESSAGE_DESCRIPTION, IDC_ITEM_COUNT}) {
+        EXPECT_TRUE(Text(id).isEmpty()) << id;
+    }
+    EXPECT_EQ(Text(IDC_ITEM_DESCRIPTION), QStringLiteral("typed"));
+    EXPECT_EQ(Check(IDC_REPLY_REQUIRED)->GetCheck(), 0);
+    EXPECT_EQ(Check(IDC_NOT_FIXED)->GetCheck(), 0);
+    EXPECT_EQ(Formats()->currentIndex(), -1);
+    EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("0"));
+    EXPECT_FALSE(Enabled(IDC_UPDATE_MESSAGE));
+    EXPECT_FALSE(Enabled(IDC_DELETE_MESSAGE));
+    EXPECT_FALSE(Enabled(IDC_FORMAT));
+    EXPECT_FALSE(Enabled(IDC_ADD_ITEM));
+    EXPECT_TRUE(Commands().modified);
+
+    // The cleared window still paints and takes new messages.
+    Tree().viewport()->repaint();
+    FormatNode* again = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(MessageLabels(), std::vector<std::string>{"S1F1W"});
+}
+
+TEST_F(FileCommandsTest, ClearingAnEmptyDocumentChangesNothing) {
+    Type(IDC_STREAM, QStringLiteral("4"));
+    Files().ClearDocument();
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_EQ(Text(IDC_STREAM), QStringLiteral("4"));
+}
+
+// ---- Open ----
+
+TEST_F(FileCommandsTest, OpenReadsTheFileAndSaveWritesBackWithoutADialog) {
+    const QString path = PathIn(QStringLiteral("in.tqf"));
+    WriteBytes(path, "s1f1w (are you there).\nS1F3 <L[2] <U4 ID> <A[n] NAME>>.\n");
+    Open(path);
+    ASSERT_EQ(prompts.fileDialogs.size(), 1U);
+    EXPECT_FALSE(prompts.fileDialogs[0].save);
+    EXPECT_FALSE(prompts.fileDialogs[0].mustExist);
+    EXPECT_EQ(prompts.fileDialogs[0].filter, FILTER);
+    EXPECT_EQ(prompts.fileDialogs[0].defaultExtension, EXTENSION);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S1F3"}));
+    EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("2"));
+    EXPECT_TRUE(Enabled(IDC_UPDATE_MESSAGE));
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_EQ(PathDisplay(), path);
+    EXPECT_EQ(Commands().currentNode, nullptr);
+
+    // The read document paints and answers clicks.
+    ClickNode(Root()->firstChild->nextSibling);
+    EXPECT_EQ(Text(IDC_STREAM), QStringLiteral("1"));
+    EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("3"));
+
+    prompts.fileDialogs.clear();
+    Click(IDC_SAVE);
+    EXPECT_TRUE(prompts.fileDialogs.empty());
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Saved successfully.")});
+    EXPECT_EQ(ReadBytes(path), FormatWriter::FormatFileText(Root()));
+}
+
+TEST_F(FileCommandsTest, OpenAnsweredYesThenCancelledLeavesAnEmptyDocumentAndThePath) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    const QString path = PathIn(QStringLiteral("a.TQF"));
+    SaveAs(path);
+    CreateMessage(QStringLiteral("2"), QStringLiteral("2"));
+    prompts.answers = {true};
+    prompts.fileAnswers.push_back(std::nullopt);
+    Click(IDC_OPEN);
+    EXPECT_EQ(Root()->count, 0);
+    EXPECT_TRUE(Commands().modified);
+    EXPECT_EQ(PathDisplay(), path);
+}
+
+TEST_F(FileCommandsTest, OpenCancelledOnAnEmptyDocumentKeepsTheFlag) {
+    prompts.fileAnswers.push_back(std::nullopt);
+    Click(IDC_OPEN);
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_TRUE(PathDisplay().isEmpty());
+}
+
+TEST_F(FileCommandsTest, OpenOfAMissingFileSaysWhyAndLeavesAnEmptyUnmodifiedDocument) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    const QString saved = PathIn(QStringLiteral("a.TQF"));
+    SaveAs(saved);
+    const QString missing = PathIn(QStringLiteral("missing.TQF"));
+    Open(missing);
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
+    EXPECT_TRUE(prompts.boxes[0].text.contains(missing));
+    EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("No such file or directory")));
+    EXPECT_EQ(Root()->count, 0);
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_EQ(PathDisplay(), saved);
+}
+
+TEST_F(FileCommandsTest, OpenOfAFolderSaysItIsAFolder) {
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("lib.TQF")));
+    const QString path = PathIn(QStringLiteral("lib.TQF"));
+    Open(path);
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("Cannot open the file\n%1\n\nReason: it is a folder.").arg(path));
+    EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_TRUE(PathDisplay().isEmpty());
+}
+
+TEST_F(FileCommandsTest, OpenThatStopsPartWayKeepsNoPathSoSaveAsksForOne) {
+    // Reading this file fails at its first byte, after it opened well.
+    const QString path = QStringLiteral("/proc/self/mem");
+    if (!QFileInfo(path).isReadable()) {
+        GTEST_SKIP() << "no process memory file here";
+    }
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    SaveAs(PathIn(QStringLiteral("a.TQF")));
+    Open(path);
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("could not be read to its end")));
+    EXPECT_TRUE(prompts.boxes[0].text.contains(path));
+    EXPECT_TRUE(PathDisplay().isEmpty());
+    EXPECT_EQ(Root()->count, 0);
+    EXPECT_FALSE(Commands().modified);
+}
+
+TEST_F(FileCommandsTest, OpenWarnsOnceAboutDroppedStatementsWithTheirLines) {
+    const QString path = PathIn(QStringLiteral("dropped.TQF"));
+    WriteBytes(path, "S1F1W.\r\n"            // 1: read
+                     "X1F1.\r\n"             // 2: dropped, the header is no header
+                     "S2F1 <Q A>.\r\n"       // 3: dropped, Q is no format
+                     "S3F1.\r\n"             // 4: read
+                     "S4F1 <L[1]\r\n"        // 5
+                     "<U4 NEVER ENDS>\r\n"); // 6: its "." never comes
+    Open(path);
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S3F1"}));
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
+    EXPECT_TRUE(prompts.boxes[0].caption.isEmpty());
+    EXPECT_EQ(prompts.boxes[0].text,
+              QStringLiteral("3 statements of the file\n%1\ncould not be read and were left out, "
+                             "at lines 2, 3, 6 (unterminated).\n\n"
+                             "Saving this library would not keep them.")
+                  .arg(path));
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_EQ(PathDisplay(), path);
+}
+
+TEST_F(FileCommandsTest, DroppedStatementsBeyondTenAreCounted) {
+    std::string text;
+    for (int i = 0; i < 13; ++i) {
+        text += "BAD.\n";
+    }
+    text += "S1F1.\n";
+    const QString path = PathIn(QStringLiteral("many.TQF"));
+    WriteBytes(path, text);
+    Open(path);
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    const QString& shown = prompts.boxes[0].text;
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("13 statements of the file"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("at lines 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 and 3 more.")))
+        << shown.toStdString();
+    EXPECT_EQ(Root()->count, 1);
+}
+
+TEST_F(FileCommandsTest, OneDroppedStatementIsNamedInTheSingular) {
+    // Percent signs in the name stay as they are in the text.
+    const QString path = PathIn(QStringLiteral("one %1 %7.TQF"));
+    WriteBytes(path, "S1F1.\nS2F2 <U4 X\n.\n");
+    Open(path);
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_TRUE(prompts.boxes[0].text.startsWith(QStringLiteral("1 statement of the file")));
+    EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("was left out, at line 3.")));
+    EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("would not keep it.")));
+    EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("\n%1\n").arg(path)))
+        << prompts.boxes[0].text.toStdString();
+}
+
+// ---- Saves that cannot be made, and saves that would not read back ----
+
+TEST_F(FileCommandsTest, SaveOntoAFolderFailsAndReportsIt) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    const QString path = PathIn(QStringLiteral("a.TQF"));
+    SaveAs(path);
+    const std::string saved = ReadBytes(path);
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("folder.TQF")));
+    const QString target = PathIn(QStringLiteral("folder.TQF"));
+    CreateMessage(QStringLiteral("2"), QStringLiteral("1"));
+
+    prompts.fileAnswers.push_back(target);
+    Click(IDC_SAVE_AS);
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
+    EXPECT_EQ(prompts.boxes[0].text,
+              QStringLiteral("Cannot save the library to\n%1\n\nReason: it is a folder.\n\nThe file was not changed.")
+                  .arg(target));
+    EXPECT_TRUE(Commands().modified);
+    EXPECT_EQ(PathDisplay(), path);
+    EXPECT_EQ(Commands().filePath, path.toStdString());
+    EXPECT_TRUE(QFileInfo(target).isDir());
+    EXPECT_TRUE(QDir(target).isEmpty());
+    EXPECT_EQ(ReadBytes(path), saved);
+    EXPECT_EQ(FolderEntries(), (QStringList{QStringLiteral("a.TQF"), QStringLiteral("folder.TQF")}));
+}
+
+TEST_F(FileCommandsTest, SaveIntoAMissingFolderFailsAndReportsIt) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    const QString target = PathIn(QStringLiteral("no/such/folder/a.TQF"));
+    prompts.fileAnswers.push_back(target);
+    Click(IDC_SAVE_AS);
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_TRUE(
+        prompts.boxes[0].text.startsWith(QStringLiteral("Cannot save the library to\n%1\n\nReason: ").arg(target)));
+    EXPECT_FALSE(prompts.boxes[0].text.contains(QStringLiteral("not changed"))) << "there was no file";
+    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(PathDisplay().isEmpty());
+    EXPECT_TRUE(FolderEntries().isEmpty());
+}
+
+TEST_F(FileCommandsTest, SaveAsksBeforeWritingWhatWouldNotReadBackAndNoChangesNothing) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("VER. 2"));
+    CreateMessage(QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("fine"));
+    const QString path = PathIn(QStringLiteral("a.TQF"));
+
+    prompts.answers = {false};
+    prompts.fileAnswers.push_back(path);
+    Click(IDC_SAVE_AS);
+    ASSERT_EQ(prompts.questions.size(), 1U);
+    EXPECT_EQ(prompts.questions[0].caption, QStringLiteral("CONFIRMATION"));
+    const QString& question = prompts.questions[0].text;
+    EXPECT_TRUE(question.contains(QStringLiteral("\nS1F1W: "))) << question.toStdString();
+    EXPECT_FALSE(question.contains(QStringLiteral("S1F3W"))) << question.toStdString();
+    EXPECT_TRUE(question.endsWith(QStringLiteral("Save anyway ?")));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(FolderEntries().isEmpty());
+    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(PathDisplay().isEmpty());
+    EXPECT_TRUE(Commands().filePath.empty());
+
+    prompts.questions.clear();
+    prompts.answers = {true};
+    prompts.fileAnswers.push_back(path);
+    Click(IDC_SAVE_AS);
+    EXPECT_EQ(prompts.questions.size(), 1U);
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Saved successfully.")});
+    EXPECT_EQ(ReadBytes(path), FormatWriter::FormatFileText(Root()));
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_EQ(PathDisplay(), path);
+}
+
+TEST_F(FileCommandsTest, TheRoundTripQuestionNamesAtMostFiveMessages) {
+    // A "." in a message's description ends its statement early when it is
+    // read: each of these messages comes back with a shorter description.
+    for (int function = 2; function <= 14; function += 2) {
+        CreateMessage(QStringLiteral("1"), QString::number(function), QStringLiteral("v1.%1").arg(function));
+    }
+    prompts.answers = {false};
+    prompts.fileAnswers.push_back(PathIn(QStringLiteral("a.TQF")));
+    Click(IDC_SAVE_AS);
+    ASSERT_EQ(prompts.questions.size(), 1U);
+    const QString& question = prompts.questions[0].text;
+    EXPECT_TRUE(question.startsWith(QStringLiteral("These messages would not read back the same")));
+    for (const char* label : {"\nS1F2: ", "\nS1F4: ", "\nS1F6: ", "\nS1F8: ", "\nS1F10: "}) {
+        EXPECT_TRUE(question.contains(QString::fromLatin1(label))) << label << question.toStdString();
+    }
+    EXPECT_FALSE(question.contains(QStringLiteral("S1F12"))) << question.toStdString();
+    EXPECT_FALSE(question.contains(QStringLiteral("S1F14"))) << question.toStdString();
+    EXPECT_TRUE(question.contains(QStringLiteral("\n... and 2 more\n"))) << question.toStdString();
+    EXPECT_TRUE(FolderEntries().isEmpty());
+}
+
+} // namespace
+} // namespace tqf
