@@ -1,5 +1,7 @@
 #include "DigitsOnlyLineEdit.h"
 
+#include "EditFieldLimits.h"
+
 #include <QKeyEvent>
 
 namespace tqf {
@@ -33,7 +35,7 @@ bool IsRefusedTyping(const QKeyEvent* event) {
 
 } // namespace
 
-DigitsOnlyLineEdit::DigitsOnlyLineEdit(QWidget* parent) : QLineEdit(parent) {}
+DigitsOnlyLineEdit::DigitsOnlyLineEdit(QWidget* parent) : QLineEdit(parent) { setMaxLength(EDIT_FIELD_MAX_LENGTH); }
 
 void DigitsOnlyLineEdit::keyPressEvent(QKeyEvent* event) {
     if (IsRefusedTyping(event)) {

@@ -1,6 +1,7 @@
 #include "SubItemDialog.h"
 
 #include "DialogFont.h"
+#include "EditFieldLimits.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
 
@@ -80,6 +81,7 @@ SubItemDialog::SubItemDialog(QWidget* parent) : QDialog(parent) {
     countEdit_->setObjectName(QStringLiteral("countEdit"));
     // Typing takes digits only; the open count "n" is set by the dialog itself.
     countEdit_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), countEdit_));
+    countEdit_->setMaxLength(EDIT_FIELD_MAX_LENGTH);
 
     notFixedCheck_ = new SkinCheckBox(QStringLiteral("Not Fixed"), this);
     notFixedCheck_->setObjectName(QStringLiteral("notFixedCheck"));
@@ -88,6 +90,7 @@ SubItemDialog::SubItemDialog(QWidget* parent) : QDialog(parent) {
     descriptionLabel_->setAlignment(Qt::AlignRight | Qt::AlignTop);
     descriptionEdit_ = new QLineEdit(this);
     descriptionEdit_->setObjectName(QStringLiteral("descriptionEdit"));
+    descriptionEdit_->setMaxLength(EDIT_FIELD_MAX_LENGTH);
 
     addButton_ = new SkinButton(QStringLiteral("ADD"), this);
     addButton_->setObjectName(QStringLiteral("addButton"));

@@ -62,16 +62,24 @@ bool LabelText::IsSpace(int index) const {
 }
 
 int LabelText::FindSpace(int from) const {
-    if (ascii_) {
-        const std::size_t found = bytes_.find(' ', static_cast<std::size_t>(from));
-        return found == std::string_view::npos ? length_ : static_cast<int>(found);
+    if (from >= spaceSearchFrom_ && from <= spaceFound_) {
+        return spaceFound_;
     }
-    for (int i = from; i < length_; ++i) {
-        if (IsSpace(i)) {
-            return i;
+    int found = length_;
+    if (ascii_) {
+        const std::size_t space = bytes_.find(' ', static_cast<std::size_t>(from));
+        found = space == std::string_view::npos ? length_ : static_cast<int>(space);
+    } else {
+        for (int i = from; i < length_; ++i) {
+            if (IsSpace(i)) {
+                found = i;
+                break;
+            }
         }
     }
-    return length_;
+    spaceSearchFrom_ = from;
+    spaceFound_ = found;
+    return found;
 }
 
 QString LabelText::Slice(int begin, int end) const {

@@ -45,6 +45,11 @@ private:
     // decoded text holds no surrogate pair, since the offsets then equal the
     // indexes.
     std::vector<std::int32_t> offsets_;
+    // The last FindSpace: its start and its answer. Line breaking asks again
+    // and again from starts that only grow, and a word may be megabytes long;
+    // the answer holds for every start up to it, so the word is searched once.
+    mutable int spaceSearchFrom_ = -1;
+    mutable int spaceFound_ = -1;
 };
 
 } // namespace tqf

@@ -1,0 +1,151 @@
+// Feeds arbitrary bytes to the format file reader and checks what a library
+// from an unknown source must never do to the editor: crash, leak, run into
+// undefined behaviour or take long (the sanitizers and libFuzzer's timeout
+// watch those), build a document whose links, counts or labels disagree, or
+// save a file that changes when it is read and saved again although the save's
+// own check said it reads back the same.
+
+#include "DocumentInvariants.h"
+#include "FormatReader.h"
+#include "FormatTree.h"
+#include "FormatWriter.h"
+#include "RoundTripCheck.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+namespace {
+
+// Reports a broken property and stops the run, so that libFuzzer keeps the input.
+[[noreturn]] void Fail(const std::string& what) {
+    std::fprintf(stderr, "\n*** property broken: %s\n", what.c_str());
+    std::abort();
+}
+
+// Where two texts first differ, with a little of each around it.
+std::string FirstDifference(std::string_view a, std::string_view b) {
+    constexpr std::size_t CONTEXT = 40;
+    const auto mismatch = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    const auto at = static_cast<std::size_t>(mismatch.first - a.begin());
+    const std::size_t from = at > CONTEXT ? at - CONTEXT : 0;
+    return "at byte " + std::to_string(at) + ": \"" + std::string(a.substr(from, 2 * CONTEXT)) + "\" vs \"" +
+           std::string(b.substr(from, 2 * CONTEXT)) + "\"";
+}
+
+// One reading of bytes into a fresh document, with what the reader reported.
+struct Reading {
+    tqf::FormatTree document;
+    tqf::ReadResult result;
+    std::string written; // the file a save of the document writes
+
+    explicit Reading(std::string_view bytes) {
+        tqf::FormatReader reader(document);
+        result = reader.ReadFormatBytes(bytes);
+        written = tqf::FormatWriter::FormatFileText(document.GetRootNode());
+    }
+
+    const tqf::FormatNode* Root() const { return document.GetRootNode(); }
+};
+
+// The reader's report must agree with the document and with the input.
+void CheckReading(const Reading& reading, std::string_view bytes, const char* which) {
+    const std::string prefix = std::string(which) + ": ";
+    if (std::string fault = tqf::DocumentInvariants::Check(reading.Root()); !fault.empty()) {
+        Fail(prefix + fault);
+    }
+    const tqf::ReadResult& result = reading.result;
+    if (!result.Complete()) {
+        Fail(prefix + "reading bytes in memory failed: " + result.errorText);
+    }
+    if (result.messagesRead != static_cast<std::size_t>(reading.Root()->count) ||
+        result.messageLines.size() != result.messagesRead) {
+        Fail(prefix + "the reader's message count disagrees with the document");
+    }
+    const std::size_t lines = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+    const auto beyond = [lines](std::size_t line) { return line == 0 || line > lines; };
+    if (!std::is_sorted(result.messageLines.begin(), result.messageLines.end()) ||
+        std::any_of(result.messageLines.begin(), result.messageLines.end(), beyond)) {
+        Fail(prefix + "message lines out of order or outside the input");
+    }
+    for (const tqf::DroppedStatement& dropped : result.dropped) {
+        if (beyond(dropped.line)) {
+            Fail(prefix + "a dropped statement outside the input, at line " + std::to_string(dropped.line));
+        }
+    }
+}
+
+// The same bytes with the letters A to Z made lower case: the reader reads
+// capitals only, so nothing may change.
+std::string LowerCased(std::string_view bytes) {
+    std::string lower(bytes);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
+}
+
+// The same bytes with every line feed that has no CR before it made CR LF.
+std::string WithCrLf(std::string_view bytes) {
+    std::string crlf;
+    crlf.reserve(bytes.size() + bytes.size() / 8);
+    char previous = '\0';
+    for (char c : bytes) {
+        if (c == '\n' && previous != '\r') {
+            crlf += '\r';
+        }
+        crlf += c;
+        previous = c;
+    }
+    return crlf;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+    const Reading first(bytes);
+    CheckReading(first, bytes, "first reading");
+
+    // Letter case and line ends are no part of a library.
+    const std::string lower = LowerCased(bytes);
+    if (const Reading lowered(lower); lowered.written != first.written) {
+        Fail("lower case reads differently, " + FirstDifference(first.written, lowered.written));
+    }
+    const std::string crlf = WithCrLf(bytes);
+    if (const Reading withCrLf(crlf); withCrLf.written != first.written) {
+        Fail("CR LF line ends read differently, " + FirstDifference(first.written, withCrLf.written));
+    }
+
+    // Saving through a stream writes what the text form holds.
+    std::ostringstream stream;
+    if (!tqf::FormatWriter::WriteFormatFile(first.Root(), stream) || stream.str() != first.written) {
+        Fail("the stream writer and the text writer disagree");
+    }
+
+    // Save, open, save again.
+    const Reading second(first.written);
+    CheckReading(second, first.written, "reading the saved file");
+    const tqf::RoundTripReport report = tqf::RoundTripCheck::CheckRoundTrip(first.Root());
+    if (report.Ok()) {
+        if (!second.result.dropped.empty()) {
+            Fail("the round-trip check passed, but reading the saved file dropped a statement");
+        }
+        if (second.Root()->count != first.Root()->count) {
+            Fail("the round-trip check passed, but the saved file holds another number of messages");
+        }
+        if (second.written != first.written) {
+            Fail("the round-trip check passed, but saving again writes other bytes, " +
+                 FirstDifference(first.written, second.written));
+        }
+    }
+    return 0;
+}
