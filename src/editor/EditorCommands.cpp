@@ -652,7 +652,7 @@ void EditorCommands::MoveUp() {
     }
     before->nextSibling = node->nextSibling;
     node->nextSibling = before;
-    panel_.treeView->ChildrenReordered(parent);
+    panel_.treeView->NodeMoved(node);
 
     modified = true;
     RepaintWindow();
@@ -677,7 +677,7 @@ void EditorCommands::MoveDown() {
     } else {
         node->parent->firstChild = after;
     }
-    panel_.treeView->ChildrenReordered(node->parent);
+    panel_.treeView->NodeMoved(node);
 
     modified = true;
     RepaintWindow();

@@ -4,6 +4,7 @@
 #include "ItemParser.h"
 #include "LineReader.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -36,6 +37,20 @@ std::string_view TrimTrailingSpace(std::string_view text) {
 
 constexpr std::size_t NOT_FOUND = std::string_view::npos;
 
+// What a byte of a line means to the statement rules; most bytes mean
+// nothing, and a table lookup tells so at once.
+enum class LineByte : std::uint8_t { PLAIN, CLOSE, OPEN, DOT, SLASH, SPACE };
+
+constexpr std::array<LineByte, 256> LINE_BYTES = [] {
+    std::array<LineByte, 256> table{};
+    table[static_cast<unsigned char>('>')] = LineByte::CLOSE;
+    table[static_cast<unsigned char>('<')] = LineByte::OPEN;
+    table[static_cast<unsigned char>('.')] = LineByte::DOT;
+    table[static_cast<unsigned char>('/')] = LineByte::SLASH;
+    table[static_cast<unsigned char>(' ')] = LineByte::SPACE;
+    return table;
+}();
+
 // What the statement rules need to know of a line.
 struct LineMarks {
     std::size_t lastDot = NOT_FOUND;
@@ -47,22 +62,33 @@ struct LineMarks {
     // One pass: lines are short, so a call per question would cost more.
     static LineMarks Of(std::string_view line) {
         LineMarks marks;
-        char previous = '\0';
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            const char c = line[i];
-            if (c == '>') {
+        const std::size_t size = line.size();
+        for (std::size_t i = 0; i < size; ++i) {
+            switch (LINE_BYTES[static_cast<unsigned char>(line[i])]) {
+            case LineByte::PLAIN:
+                break;
+            case LineByte::CLOSE:
                 marks.lastClose = i;
-            } else if (c == '<') {
+                break;
+            case LineByte::OPEN:
                 marks.hasOpen = true;
-            } else if (c == '.') {
+                break;
+            case LineByte::DOT:
                 marks.lastDot = i;
-            } else if (c == '/') {
+                break;
+            case LineByte::SLASH:
                 marks.hasSlash = true;
+                break;
+            case LineByte::SPACE:
+                // Every bracket spacing is a space and a neighbour of it.
+                if (i > 0) {
+                    marks.spacings |= ItemParser::SpacingOf(line[i - 1], ' ');
+                }
+                if (i + 1 < size) {
+                    marks.spacings |= ItemParser::SpacingOf(' ', line[i + 1]);
+                }
+                break;
             }
-            if (c == ' ' || previous == ' ') {
-                marks.spacings |= ItemParser::SpacingOf(previous, c);
-            }
-            previous = c;
         }
         return marks;
     }

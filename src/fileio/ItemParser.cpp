@@ -212,6 +212,19 @@ bool ItemParser::FindItemFormat(std::string_view code, std::int32_t& format) {
 
 namespace {
 
+// What a byte of an item means to its split; most bytes mean nothing.
+enum class ItemByte : std::uint8_t { PLAIN, SPACE, OPEN, CLOSE, ANGLE };
+
+constexpr std::array<ItemByte, 256> ITEM_BYTES = [] {
+    std::array<ItemByte, 256> table{};
+    table[static_cast<unsigned char>(' ')] = ItemByte::SPACE;
+    table[static_cast<unsigned char>('[')] = ItemByte::OPEN;
+    table[static_cast<unsigned char>(']')] = ItemByte::CLOSE;
+    table[static_cast<unsigned char>('<')] = ItemByte::ANGLE;
+    table[static_cast<unsigned char>('>')] = ItemByte::ANGLE;
+    return table;
+}();
+
 // Where the characters that split an item first occur in it.
 struct ItemMarks {
     std::size_t open = std::string_view::npos;  // "["
@@ -223,15 +236,21 @@ struct ItemMarks {
     static ItemMarks Of(std::string_view text) {
         ItemMarks marks;
         for (std::size_t i = 0; i < text.size(); ++i) {
-            const char c = text[i];
-            if (c == ' ') {
+            switch (ITEM_BYTES[static_cast<unsigned char>(text[i])]) {
+            case ItemByte::PLAIN:
+                break;
+            case ItemByte::SPACE:
                 marks.space = std::min(marks.space, i);
-            } else if (c == '[') {
+                break;
+            case ItemByte::OPEN:
                 marks.open = std::min(marks.open, i);
-            } else if (c == ']') {
+                break;
+            case ItemByte::CLOSE:
                 marks.close = std::min(marks.close, i);
-            } else if (c == '<' || c == '>') {
+                break;
+            case ItemByte::ANGLE:
                 marks.angle = true;
+                break;
             }
         }
         return marks;

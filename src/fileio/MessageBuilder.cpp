@@ -16,32 +16,38 @@ MessageBuilder::MessageBuilder(FormatTree& document, MessageCallback onMessage)
 }
 
 FormatNode* MessageBuilder::BuildMessage(ParseTree& tree) {
-    std::string label = MakeMessageLabel(tree.stream, tree.function, tree.replyRequired != 0);
     FormatNode* message = nullptr;
+    {
+        // Each list is given its final label as it is filled in; relabelling
+        // it for every sub-item on the way would only repeat that.
+        FormatTree::DeferredListLabels deferred(document_);
+        message = AppendMessage(tree);
+        if (ParseNode* rootItem = tree.RootItem(); rootItem != nullptr) {
+            FormatNode* item = document_.AddChild(message, std::string{}, false);
+            item->format = rootItem->kind;
+            item->isList = rootItem->kind == LIST ? 1 : 0;
+            BuildItemNodes(item, rootItem);
+        }
+    }
+    if (onMessage_) {
+        onMessage_(*message);
+    }
+    return message;
+}
+
+FormatNode* MessageBuilder::AppendMessage(ParseTree& tree) {
+    std::string label = MakeMessageLabel(tree.stream, tree.function, tree.replyRequired != 0);
     // Messages appended by someone else since the last one built here are
     // passed over, so the new message still goes to the end.
     while (lastMessage_ != nullptr && lastMessage_->nextSibling != nullptr) {
         lastMessage_ = lastMessage_->nextSibling;
     }
-    if (lastMessage_ == nullptr) {
-        message = document_.AddChild(nullptr, std::move(label), false);
-    } else {
-        message = document_.AddSibling(lastMessage_, std::move(label), false);
-    }
+    FormatNode* message = lastMessage_ == nullptr ? document_.AddChild(nullptr, std::move(label), false)
+                                                  : document_.AddSibling(lastMessage_, std::move(label), false);
     assert(message != nullptr && "the root and its messages always take a new message");
     message->isMessage = 1;
     message->description = std::move(tree.description);
     lastMessage_ = message;
-
-    if (ParseNode* rootItem = tree.RootItem(); rootItem != nullptr) {
-        FormatNode* item = document_.AddChild(message, std::string{}, false);
-        item->format = rootItem->kind;
-        item->isList = rootItem->kind == LIST ? 1 : 0;
-        BuildItemNodes(item, rootItem);
-    }
-    if (onMessage_) {
-        onMessage_(*message);
-    }
     return message;
 }
 

@@ -32,6 +32,8 @@ public:
     void BuildItemNodes(FormatNode* node, ParseNode* parseNode);
 
 private:
+    // The message node of tree, after the last message.
+    FormatNode* AppendMessage(ParseTree& tree);
     static void FillItemNode(FormatNode* node, ParseNode* parseNode);
 
     FormatTree& document_;

@@ -10,8 +10,6 @@ constexpr std::uint64_t INT32_MAGNITUDE_LIMIT = 0x80000000ULL; // |INT32_MIN|
 
 } // namespace
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
 std::string_view TrimSpace(std::string_view text) {
     std::size_t first = 0;
     while (first < text.size() && IsSpace(text[first])) {

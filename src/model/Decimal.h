@@ -12,7 +12,7 @@ namespace tqf {
 struct DecimalScan {
     bool hasDigits = false;
     bool negative = false;
-    bool overflow = false;      // the magnitude did not fit in 32 bits
+    bool overflow = false;       // the magnitude did not fit in 32 bits
     std::uint64_t magnitude = 0; // exact while overflow is false
     std::size_t end = 0;         // index just after the last character read
 };
@@ -31,8 +31,9 @@ std::int32_t ReadPanelNumber(std::string_view text);
 bool PanelNumberInRange(std::string_view text, std::uint32_t low, std::uint32_t high);
 
 // White space as the C library's isspace sees it in the "C" locale:
-// space, tab, LF, VT, FF and CR.
-bool IsSpace(char c);
+// space, tab, LF, VT, FF and CR. Inline: the reader asks it of every byte it
+// trims.
+constexpr bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 std::string_view TrimSpace(std::string_view text);
 
 } // namespace tqf

@@ -24,13 +24,33 @@ void FormatTree::Repaint() {
     }
 }
 
+void FormatTree::Relabel(FormatNode* list) {
+    if (deferrals_ == 0) {
+        list->label = ListLabel(list->count);
+        return;
+    }
+    // Sub-nodes are mostly added one after another under the same list.
+    if (deferredLists_.empty() || deferredLists_.back() != list) {
+        deferredLists_.push_back(list);
+    }
+}
+
+void FormatTree::RelabelDeferredLists() {
+    for (FormatNode* list : deferredLists_) {
+        if (list->isList != 0 && list->count != OPEN_COUNT) {
+            list->label = ListLabel(list->count);
+        }
+    }
+    deferredLists_.clear();
+}
+
 void FormatTree::RaiseCount(FormatNode* parent) {
     if (parent->count == OPEN_COUNT) {
         return;
     }
     ++parent->count;
     if (parent->isList != 0) {
-        parent->label = ListLabel(parent->count);
+        Relabel(parent);
     }
 }
 
@@ -40,7 +60,15 @@ void FormatTree::LowerCount(FormatNode* parent) {
     }
     --parent->count;
     if (parent->isList != 0) {
-        parent->label = ListLabel(parent->count);
+        Relabel(parent);
+    }
+}
+
+FormatTree::DeferredListLabels::DeferredListLabels(FormatTree& tree) : tree_(tree) { ++tree_.deferrals_; }
+
+FormatTree::DeferredListLabels::~DeferredListLabels() {
+    if (--tree_.deferrals_ == 0) {
+        tree_.RelabelDeferredLists();
     }
 }
 
@@ -101,6 +129,10 @@ void FormatTree::DeleteNode(FormatNode* x, bool repaint) {
     ownedCache_ = nullptr;
     if (listener_ != nullptr) {
         listener_->NodesAboutToBeDeleted(*x);
+    }
+    if (!deferredLists_.empty()) {
+        // A held-back list that goes now is not relabelled later.
+        std::erase_if(deferredLists_, [x](const FormatNode* list) { return IsWithin(list, x); });
     }
     if (x->firstChild != nullptr) {
         DeleteChain(x->firstChild);

@@ -4,6 +4,7 @@
 #include "FormatTreeListener.h"
 
 #include <string>
+#include <vector>
 
 namespace tqf {
 
@@ -57,15 +58,38 @@ public:
     // True when node belongs to this tree.
     bool Owns(const FormatNode* node) const;
 
+    // While one of these lives, adding and deleting nodes under a fixed list
+    // still counts them, but the list keeps its label; when the last one
+    // ends, every list counted meanwhile gets the label of its final count.
+    // A caller that adds many nodes in a row, such as the reader, thus
+    // labels each list once instead of once per sub-node, and the document
+    // ends up exactly as without it.
+    class DeferredListLabels {
+    public:
+        explicit DeferredListLabels(FormatTree& tree);
+        DeferredListLabels(const DeferredListLabels&) = delete;
+        DeferredListLabels& operator=(const DeferredListLabels&) = delete;
+        ~DeferredListLabels();
+
+    private:
+        FormatTree& tree_;
+    };
+
 private:
     void RaiseCount(FormatNode* parent);
     void LowerCount(FormatNode* parent);
+    void Relabel(FormatNode* list);
+    void RelabelDeferredLists();
     void Repaint();
     void AssertOwned(const FormatNode* node);
 
     FormatNode root_;
     FormatTreeListener* listener_;
     const FormatNode* ownedCache_ = nullptr; // debug builds only: last node checked
+    // How many DeferredListLabels live, and the lists they hold back, in the
+    // order they were first counted (a list may appear more than once).
+    int deferrals_ = 0;
+    std::vector<FormatNode*> deferredLists_;
 };
 
 } // namespace tqf

@@ -173,6 +173,8 @@ void FormatTreeView::NodeChanged(const FormatNode* node) { layout_.NodeChanged(n
 
 void FormatTreeView::ChildrenReordered(const FormatNode* parent) { layout_.ChildrenReordered(parent); }
 
+void FormatTreeView::NodeMoved(const FormatNode* node) { layout_.NodeMoved(node); }
+
 // ---- Deletion ----
 
 void FormatTreeView::ForgetNodes(const FormatNode& subtreeRoot) {

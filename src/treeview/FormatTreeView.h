@@ -35,8 +35,8 @@ enum ScrollCode : int {
 // to date at the next paint; painting draws only the rows that meet the client
 // area. Changes made through Tree() are followed by the view itself. A caller
 // that changes a node's label, or relinks sub-nodes, directly tells the view
-// with NodeChanged or ChildrenReordered, or calls Repaint, which lays out
-// everything again.
+// with NodeChanged, NodeMoved or ChildrenReordered, or calls Repaint, which
+// lays out everything again.
 class FormatTreeView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -92,6 +92,12 @@ public:
     // The sub-nodes of parent have been relinked in another order; their rows
     // are placed again at the next paint. Does not repaint.
     void ChildrenReordered(const FormatNode* parent);
+
+    // node has been relinked to another place under the same parent; only
+    // what moved is placed again at the next paint, which for a message
+    // among thousands is far less than ChildrenReordered of the root. Does
+    // not repaint.
+    void NodeMoved(const FormatNode* node);
 
     // Runs one of the view's commands (TreeCommand), as its menu does.
     void RunCommand(int commandId);

@@ -38,7 +38,7 @@ void RowSequence::Renumber(std::size_t fromBlock) {
 void RowSequence::Register(Block& block, std::size_t fromOffset) {
     for (std::size_t i = fromOffset; i < block.rows.size(); ++i) {
         if (block.rows[i].node != nullptr) {
-            blockOf_[block.rows[i].node] = &block;
+            blockOf_.insert(block.rows[i].node, &block);
         }
     }
 }
@@ -68,11 +68,11 @@ std::int64_t RowSequence::TopOf(std::size_t index) const {
 }
 
 std::optional<std::size_t> RowSequence::IndexOf(const FormatNode* node) const {
-    const auto found = blockOf_.find(node);
-    if (found == blockOf_.end()) {
+    const Block* found = blockOf_.value(node, nullptr);
+    if (found == nullptr) {
         return std::nullopt;
     }
-    const Block& block = *found->second;
+    const Block& block = *found;
     EnsurePrefix();
     for (std::size_t i = 0; i < block.rows.size(); ++i) {
         if (block.rows[i].node == node) {
@@ -100,31 +100,49 @@ std::size_t RowSequence::FirstEndingAfter(std::int64_t y) const {
     return (*block)->first + (*block)->rows.size();
 }
 
-void RowSequence::Assign(const std::vector<RowEntry>& rows) {
+void RowSequence::Clear() {
     blocks_.clear();
     blockOf_.clear();
-    blockOf_.reserve(rows.size());
-    size_ = rows.size();
+    size_ = 0;
     totalHeight_ = 0;
     forgotten_ = 0;
-    for (std::size_t start = 0; start < rows.size(); start += BLOCK_ROWS) {
-        auto block = std::make_unique<Block>();
-        const std::size_t end = std::min(rows.size(), start + BLOCK_ROWS);
-        block->rows.assign(rows.begin() + static_cast<std::ptrdiff_t>(start),
-                           rows.begin() + static_cast<std::ptrdiff_t>(end));
-        for (const RowEntry& row : block->rows) {
-            block->height += row.height;
-            if (row.node == nullptr) {
-                ++block->forgotten;
-            }
-        }
-        totalHeight_ += block->height;
-        forgotten_ += block->forgotten;
-        block->index = blocks_.size();
-        Register(*block, 0);
-        blocks_.push_back(std::move(block));
-    }
     prefixValid_ = 0;
+}
+
+RowSequence::Block& RowSequence::NewBlock() {
+    auto block = std::make_unique<Block>();
+    block->rows.reserve(BLOCK_ROWS);
+    block->index = blocks_.size();
+    blocks_.push_back(std::move(block));
+    return *blocks_.back();
+}
+
+void RowSequence::Append(const RowEntry& row) {
+    Block& block = blocks_.empty() || blocks_.back()->rows.size() >= BLOCK_ROWS ? NewBlock() : *blocks_.back();
+    block.rows.push_back(row);
+    block.height += row.height;
+    totalHeight_ += row.height;
+    if (row.node == nullptr) {
+        ++block.forgotten;
+        ++forgotten_;
+    }
+    ++size_;
+    Invalidate(block.index);
+}
+
+void RowSequence::EndAppend() {
+    blockOf_.reserve(static_cast<qsizetype>(size_ - forgotten_));
+    for (const std::unique_ptr<Block>& block : blocks_) {
+        Register(*block, 0);
+    }
+}
+
+void RowSequence::Assign(const std::vector<RowEntry>& rows) {
+    BeginAppend();
+    for (const RowEntry& row : rows) {
+        Append(row);
+    }
+    EndAppend();
 }
 
 void RowSequence::Insert(std::size_t index, const std::vector<RowEntry>& rows) {
@@ -151,7 +169,7 @@ void RowSequence::Insert(std::size_t index, const std::vector<RowEntry>& rows) {
             ++block.forgotten;
             ++forgotten_;
         } else {
-            blockOf_[row.node] = &block;
+            blockOf_.insert(row.node, &block);
         }
     }
     size_ += rows.size();
@@ -246,7 +264,7 @@ void RowSequence::Erase(std::size_t first, std::size_t last) {
                 --block.forgotten;
                 --forgotten_;
             } else {
-                blockOf_.erase(row.node);
+                blockOf_.remove(row.node);
             }
         }
         block.rows.erase(block.rows.begin() + static_cast<std::ptrdiff_t>(offset),
@@ -286,7 +304,7 @@ void RowSequence::Forget(std::size_t index) {
     if (row.node == nullptr) {
         return;
     }
-    blockOf_.erase(row.node);
+    blockOf_.remove(row.node);
     row.node = nullptr;
     ++block.forgotten;
     ++forgotten_;

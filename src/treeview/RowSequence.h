@@ -1,10 +1,11 @@
 #pragma once
 
+#include <QHash>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 namespace tqf {
@@ -37,11 +38,19 @@ public:
     // The content position of the row's top.
     std::int64_t TopOf(std::size_t index) const;
     std::optional<std::size_t> IndexOf(const FormatNode* node) const;
-    bool Contains(const FormatNode* node) const { return blockOf_.count(node) != 0; }
+    bool Contains(const FormatNode* node) const { return blockOf_.contains(node); }
     // The first row that ends below y (top + height > y), or Size().
     std::size_t FirstEndingAfter(std::int64_t y) const;
 
     void Assign(const std::vector<RowEntry>& rows);
+    void Clear();
+    // Assign row by row, without a copy of all rows: BeginAppend empties the
+    // sequence, Append adds a row after the last, and EndAppend makes the
+    // rows' nodes known to IndexOf and Contains, all at once, which spares
+    // the index of nodes from growing step by step.
+    void BeginAppend() { Clear(); }
+    void Append(const RowEntry& row);
+    void EndAppend();
     void Insert(std::size_t index, const std::vector<RowEntry>& rows);
     void Erase(std::size_t first, std::size_t last);
     void SetHeight(std::size_t index, std::int32_t height);
@@ -62,6 +71,7 @@ public:
     void Forget(std::size_t index);
     void RemoveForgotten();
     bool HasForgotten() const { return forgotten_ != 0; }
+    std::size_t ForgottenCount() const { return forgotten_; }
 
 private:
     // Rows per block after a split; a block is split when it holds twice as
@@ -92,9 +102,13 @@ private:
     void MergeIfSmall(std::size_t blockIndex);
     void RemoveBlock(std::size_t blockIndex);
     void Register(Block& block, std::size_t fromOffset);
+    Block& NewBlock();
 
     std::vector<std::unique_ptr<Block>> blocks_;
-    std::unordered_map<const FormatNode*, Block*> blockOf_;
+    // The block of every laid-out node. An open-addressing table, which
+    // holds a large document's nodes in less than half the memory of a
+    // node-based map and without an allocation per node.
+    QHash<const FormatNode*, Block*> blockOf_;
     std::size_t size_ = 0;
     std::int64_t totalHeight_ = 0;
     std::size_t forgotten_ = 0;

@@ -13,6 +13,12 @@ namespace {
 // the rest of the document in one walk, which is then cheaper.
 constexpr std::size_t MIN_BULK_ADDITIONS = 1024;
 constexpr std::size_t BULK_ADDITION_SHARE = 8;
+// Once this share of the rows, and at least this many, are forgotten,
+// deleting more forgets the whole layout instead: a document emptied message
+// by message would otherwise pay for every row it loses, and laying out what
+// is left costs no more.
+constexpr std::size_t FORGET_ALL_SHARE = 16;
+constexpr std::size_t MIN_FORGOTTEN_FOR_ALL = 1024;
 // No node's height may come near the limits of the row positions.
 constexpr std::int64_t MAX_NODE_HEIGHT = std::numeric_limits<std::int32_t>::max() / 2;
 
@@ -33,6 +39,7 @@ void TreeLayout::InvalidateAll() {
     changed_.clear();
     toggled_.clear();
     reordered_.clear();
+    movedMessages_.clear();
 }
 
 void TreeLayout::NodeAdded(const FormatNode& node) {
@@ -77,6 +84,17 @@ void TreeLayout::ChildrenReordered(const FormatNode* parent) {
     reordered_.insert(parent);
 }
 
+void TreeLayout::NodeMoved(const FormatNode* node) {
+    if (rebuild_ || node == nullptr || node == root_ || node->parent == nullptr) {
+        return;
+    }
+    if (node->parent == root_) {
+        movedMessages_.insert(node);
+    } else {
+        reordered_.insert(node->parent);
+    }
+}
+
 void TreeLayout::Forget(const FormatNode* node) {
     if (!rowStarts_.empty()) {
         rowStarts_.erase(node);
@@ -96,18 +114,24 @@ void TreeLayout::DropPendingWithin(const FormatNode& subtreeRoot) {
     dropFrom(changed_);
     dropFrom(toggled_);
     dropFrom(reordered_);
+    dropFrom(movedMessages_);
     // added_ keeps its order; entries no longer in addedSet_ are skipped and
     // never dereferenced.
 }
 
+void TreeLayout::ForgetAll() {
+    rows_.Clear();
+    rowStarts_.clear();
+    strays_.clear();
+    InvalidateAll();
+}
+
 void TreeLayout::NodesAboutToBeDeleted(const FormatNode& subtreeRoot) {
-    if (&subtreeRoot == root_) {
-        for (std::size_t i = 0; i < rows_.Size(); ++i) {
-            rows_.Forget(i);
-        }
-        rowStarts_.clear();
-        strays_.clear();
-        InvalidateAll();
+    const std::size_t forgotten = rows_.ForgottenCount();
+    if (&subtreeRoot == root_ || (forgotten >= MIN_FORGOTTEN_FOR_ALL && forgotten * FORGET_ALL_SHARE > rows_.Size())) {
+        // Until the next update nothing is laid out, so no row, and no
+        // deleted node, can be hit.
+        ForgetAll();
         return;
     }
     DropPendingWithin(subtreeRoot);
@@ -169,11 +193,12 @@ const std::vector<std::int32_t>& TreeLayout::RowStarts(const FormatNode* node) c
     return found == rowStarts_.end() ? oneRow : found->second;
 }
 
-void TreeLayout::AppendVisibleSubtree(const FormatNode* top, std::int32_t depth, std::vector<RowEntry>& out) {
+template <class Visit>
+void TreeLayout::WalkVisibleSubtree(const FormatNode* top, std::int32_t depth, const Visit& visit) {
     // Document order without recursion: down to the first sub-node while
     // expanded, else on to the next sibling, climbing as far as needed.
     if (top != root_) {
-        out.push_back({top, Measure(top, depth), depth});
+        visit(RowEntry{top, Measure(top, depth), depth});
         if (top->expanded == 0) {
             return;
         }
@@ -181,7 +206,7 @@ void TreeLayout::AppendVisibleSubtree(const FormatNode* top, std::int32_t depth,
     const FormatNode* node = top->firstChild;
     std::int32_t d = depth + 1;
     while (node != nullptr) {
-        out.push_back({node, Measure(node, d), d});
+        visit(RowEntry{node, Measure(node, d), d});
         if (node->expanded != 0 && node->firstChild != nullptr) {
             node = node->firstChild;
             ++d;
@@ -202,6 +227,10 @@ void TreeLayout::AppendVisibleSubtree(const FormatNode* top, std::int32_t depth,
     }
 }
 
+void TreeLayout::AppendVisibleSubtree(const FormatNode* top, std::int32_t depth, std::vector<RowEntry>& out) {
+    WalkVisibleSubtree(top, depth, [&out](const RowEntry& row) { out.push_back(row); });
+}
+
 void TreeLayout::Remeasure() {
     // The rows stay where they are in the order; only their pixels change.
     rowStarts_.clear();
@@ -215,10 +244,11 @@ void TreeLayout::Rebuild() {
     remeasure_ = false;
     rowStarts_.clear();
     strays_.clear();
-    std::vector<RowEntry> rows;
-    rows.reserve(rows_.Size());
-    AppendVisibleSubtree(root_, 0, rows);
-    rows_.Assign(rows);
+    // Straight into the sequence: a copy of every row first would add to
+    // what a large document takes at its peak.
+    rows_.BeginAppend();
+    WalkVisibleSubtree(root_, 0, [this](const RowEntry& row) { rows_.Append(row); });
+    rows_.EndAppend();
     InvalidateAll();
     rebuild_ = false;
 }
@@ -286,6 +316,23 @@ void TreeLayout::ApplyExpansion(const FormatNode* node) {
     }
 }
 
+std::size_t TreeLayout::InsertionIndex(const FormatNode* node) const {
+    // Nodes that are not laid out yet (added or moved since the last update)
+    // are passed over.
+    const FormatNode* at = node;
+    while (at != nullptr && at != root_) {
+        if (const FormatNode* next = at->nextSibling) {
+            if (const std::optional<std::size_t> found = rows_.IndexOf(next)) {
+                return *found;
+            }
+            at = next;
+        } else {
+            at = at->parent;
+        }
+    }
+    return rows_.Size();
+}
+
 void TreeLayout::ApplyAddition(const FormatNode* node) {
     if (rows_.Contains(node)) {
         return;
@@ -302,23 +349,22 @@ void TreeLayout::ApplyAddition(const FormatNode* node) {
         }
         depth = rows_.At(*parentIndex).depth + 1;
     }
-    // The new rows go right before the first laid-out node that follows the
-    // new node's sub-tree in document order; nodes added after this one are
-    // not laid out yet and are passed over.
-    std::size_t index = rows_.Size();
-    const FormatNode* at = node;
-    while (at != nullptr && at != root_) {
-        if (const FormatNode* next = at->nextSibling) {
-            if (const std::optional<std::size_t> found = rows_.IndexOf(next)) {
-                index = *found;
-                break;
-            }
-            at = next;
-        } else {
-            at = at->parent;
+    InsertSubtree(InsertionIndex(node), node, depth);
+}
+
+void TreeLayout::ApplyMessageMoves() {
+    // All moved messages leave first; then each goes back right before the
+    // laid-out node that follows it now. Whatever the order of the moves,
+    // the messages that stayed keep their order, so each lands in its place.
+    for (const FormatNode* message : movedMessages_) {
+        if (const std::optional<std::size_t> index = rows_.IndexOf(message)) {
+            EraseDescendants(*index);
+            rows_.Erase(*index, *index + 1);
         }
     }
-    InsertSubtree(index, node, depth);
+    for (const FormatNode* message : movedMessages_) {
+        InsertSubtree(InsertionIndex(message), message, 1);
+    }
 }
 
 void TreeLayout::ApplyChange(const FormatNode* node) {
@@ -337,6 +383,7 @@ void TreeLayout::Update(int clientWidth) {
         return;
     }
     rows_.RemoveForgotten();
+    ApplyMessageMoves();
     for (const FormatNode* parent : reordered_) {
         ApplyReorder(parent);
     }
@@ -359,6 +406,7 @@ void TreeLayout::Update(int clientWidth) {
     changed_.clear();
     toggled_.clear();
     reordered_.clear();
+    movedMessages_.clear();
 }
 
 RowPlacement TreeLayout::At(std::size_t index) const {

@@ -53,9 +53,15 @@ public:
     void NodeChanged(const FormatNode* node);
     void ExpansionChanged(const FormatNode* node);
     void ChildrenReordered(const FormatNode* parent);
+    // node has been relinked to another place under the same parent. For a
+    // message only its own rows move; under a list, the list's sub-nodes are
+    // placed again as for ChildrenReordered.
+    void NodeMoved(const FormatNode* node);
     // Forgets subtreeRoot and everything below it (for the root: everything
     // below it) at once. The rows they took stay until the next Update, so
-    // that the rows below keep their places until then.
+    // that the rows below keep their places until then; but once many rows
+    // are forgotten (a document emptied message by message), or for the
+    // root, the whole layout is forgotten and made anew at the next Update.
     void NodesAboutToBeDeleted(const FormatNode& subtreeRoot);
 
     // Brings the layout up to date for a client area clientWidth wide.
@@ -88,11 +94,15 @@ private:
     // where its rows start.
     std::int32_t Measure(const FormatNode* node, std::int32_t depth);
     void Forget(const FormatNode* node);
+    void ForgetAll();
     bool IsStray(const FormatNode* node, std::int32_t depth) const;
     void Rebuild();
     void Remeasure();
     // Appends top (unless it is the root) and its visible descendants.
     void AppendVisibleSubtree(const FormatNode* top, std::int32_t depth, std::vector<RowEntry>& out);
+    // Hands each row of top (unless it is the root) and of its visible
+    // descendants to visit, in document order, measured.
+    template <class Visit> void WalkVisibleSubtree(const FormatNode* top, std::int32_t depth, const Visit& visit);
     void InsertSubtree(std::size_t index, const FormatNode* top, std::int32_t depth);
     // Removes the rows of the descendants of the node at index.
     void EraseDescendants(std::size_t index);
@@ -100,6 +110,10 @@ private:
     void ApplyReorder(const FormatNode* parent);
     void ApplyExpansion(const FormatNode* node);
     void ApplyAddition(const FormatNode* node);
+    void ApplyMessageMoves();
+    // Where the rows of node, which are not laid out, belong: right before
+    // the first laid-out node that follows node's sub-tree in document order.
+    std::size_t InsertionIndex(const FormatNode* node) const;
     void ApplyChange(const FormatNode* node);
     void DropPendingWithin(const FormatNode& subtreeRoot);
 
@@ -120,6 +134,7 @@ private:
     std::unordered_set<const FormatNode*> changed_;
     std::unordered_set<const FormatNode*> toggled_;
     std::unordered_set<const FormatNode*> reordered_;
+    std::unordered_set<const FormatNode*> movedMessages_;
 };
 
 } // namespace tqf

@@ -167,6 +167,60 @@ TEST_F(FormatTreeTest, OpenListsKeepCountAndLabel) {
     EXPECT_EQ(list->label, "<L[n]>");
 }
 
+TEST_F(FormatTreeTest, DeferredListLabelsAreSetOnceWithTheFinalCount) {
+    FormatNode* message = AddMessage("S6F11W");
+    FormatNode* outer = AddList(message);
+    FormatNode* open = nullptr;
+    FormatNode* inner = nullptr;
+    {
+        FormatTree::DeferredListLabels deferred(tree);
+        AddScalar(outer, UINT4);
+        inner = AddList(outer);
+        open = AddList(outer, true);
+        AddScalar(open, ASCII);
+        {
+            FormatTree::DeferredListLabels nested(tree);
+            AddScalar(inner, UINT4);
+            AddScalar(inner, UINT4);
+        }
+        AddScalar(outer, BINARY);
+        // Counted at once, labelled only when the last deferral ends.
+        EXPECT_EQ(outer->count, 4);
+        EXPECT_EQ(outer->label, "<L[0]>");
+        EXPECT_EQ(inner->count, 2);
+        EXPECT_EQ(inner->label, "<L[0]>");
+    }
+    EXPECT_EQ(outer->label, "<L[4]>");
+    EXPECT_EQ(inner->label, "<L[2]>");
+    EXPECT_EQ(open->count, OPEN_COUNT);
+    EXPECT_EQ(open->label, "<L[n]>");
+
+    // After the deferral, lists are relabelled at once again.
+    AddScalar(inner, UINT4);
+    EXPECT_EQ(inner->label, "<L[3]>");
+}
+
+TEST_F(FormatTreeTest, ListsDeletedWhileTheirLabelsWaitAreLeftAlone) {
+    FormatNode* message = AddMessage("S1F1");
+    FormatNode* outer = AddList(message);
+    {
+        FormatTree::DeferredListLabels deferred(tree);
+        FormatNode* doomed = AddList(outer);
+        AddScalar(doomed, UINT4);
+        AddScalar(outer, UINT4);
+        // The held-back list goes; the end of the deferral must not touch it.
+        tree.DeleteNode(doomed, false);
+        EXPECT_EQ(outer->count, 1);
+    }
+    EXPECT_EQ(outer->label, "<L[1]>");
+    {
+        FormatTree::DeferredListLabels deferred(tree);
+        AddScalar(AddList(outer), UINT4);
+        tree.DeleteNode(message, false);
+    }
+    EXPECT_EQ(tree.GetRootNode()->firstChild, nullptr);
+}
+
 TEST_F(FormatTreeTest, DeletingAMessageTakesItsItemsAndKeepsTheOrder) {
     FormatNode* a = AddMessage("S1F1");
     FormatNode* b = AddMessage("S1F2");

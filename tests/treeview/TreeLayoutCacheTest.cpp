@@ -203,7 +203,8 @@ private:
         }
     }
 
-    // Relinks a node after its next sibling, as the move commands do.
+    // Relinks a node after its next sibling, as the move commands do, and
+    // tells the view either way it may be told.
     void SwapWithNext(FormatNode* node) {
         FormatNode* next = node->nextSibling;
         if (next == nullptr) {
@@ -217,7 +218,11 @@ private:
         } else {
             node->parent->firstChild = next;
         }
-        h_.View().ChildrenReordered(node->parent);
+        if (random_() % 2 == 0) {
+            h_.View().NodeMoved(random_() % 2 == 0 ? node : next);
+        } else {
+            h_.View().ChildrenReordered(node->parent);
+        }
     }
 
     TreeViewHarness& h_;
@@ -241,6 +246,67 @@ TEST(TreeLayoutCacheTest, EditedDocumentPaintsAsAFreshPaintWould) {
             }
         }
     }
+}
+
+TEST(TreeLayoutCacheTest, MessagesMovedSeveralTimesBeforeAPaintLandInTheirPlaces) {
+    TreeViewHarness h(220, 400);
+    std::vector<FormatNode*> messages;
+    for (int i = 0; i < 8; ++i) {
+        messages.push_back(h.AddMessage("S" + std::to_string(i) + "F1"));
+        h.AddItem(messages.back(), "<A  " + std::to_string(i) + ">");
+    }
+    Editor editor(h, 5);
+    editor.Check("built");
+    std::mt19937 random(5);
+    for (int round = 0; round < 40; ++round) {
+        // A few moves of messages, each told only by NodeMoved, then a paint.
+        const int moves = 1 + static_cast<int>(random() % 4);
+        for (int m = 0; m < moves; ++m) {
+            FormatNode* node = messages[random() % messages.size()];
+            FormatNode* next = node->nextSibling;
+            if (next == nullptr) {
+                continue;
+            }
+            FormatNode* before = FormatTree::PreviousSibling(node);
+            node->nextSibling = next->nextSibling;
+            next->nextSibling = node;
+            if (before != nullptr) {
+                before->nextSibling = next;
+            } else {
+                h.Root()->firstChild = next;
+            }
+            h.View().NodeMoved(node);
+        }
+        editor.Check("round " + std::to_string(round));
+        if (::testing::Test::HasFatalFailure()) {
+            return;
+        }
+    }
+}
+
+TEST(TreeLayoutCacheTest, EmptyingALargeDocumentBeforeAPaintLeavesNothingToHit) {
+    TreeViewHarness h(220, 300);
+    for (int i = 0; i < 3000; ++i) {
+        h.AddItem(h.AddMessage("S1F" + std::to_string(i)), "<U4>");
+    }
+    h.Render();
+    // Message by message, as New does, without a paint in between: past a
+    // point the view forgets its whole layout instead of row by row.
+    while (h.Root()->firstChild != nullptr && h.Root()->count > 2) {
+        h.Tree().DeleteNode(h.Root()->firstChild, false);
+        const int rh = h.View().RowHeight();
+        for (int y = 4; y < 4 + 6 * rh; y += rh) {
+            FormatNode* hit = h.View().HitTestNode(QPoint(40, y), h.Root()->firstChild);
+            // Whatever is hit is still in the document.
+            if (hit != nullptr) {
+                ASSERT_TRUE(h.Tree().Owns(hit));
+            }
+        }
+    }
+    FormatNode* kept = h.Root()->firstChild;
+    Editor editor(h, 9);
+    editor.Check("two messages left");
+    EXPECT_EQ(h.View().LaidOutRect(kept).top, 4);
 }
 
 TEST(TreeLayoutCacheTest, FontChangeAndInvalidationLayOutEverythingAgain) {

@@ -1,0 +1,487 @@
+// The main window's commands on a generated library, through the real
+// (headless) window: the editing commands next to a node in the middle of the
+// library, and New, Open and Save As. Each command is timed with the events
+// it leaves behind, the paint of the tree included; whatever a command changed
+// is undone with the timer stopped.
+#include "BenchLibrary.h"
+#include "BenchPrompts.h"
+#include "DialogFont.h"
+#include "EditorCommands.h"
+#include "EditorDialog.h"
+#include "FileCommands.h"
+#include "FormatTree.h"
+#include "FormatTreeView.h"
+#include "GuiBench.h"
+#include "ItemFormat.h"
+#include "SkinCheckBox.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLineEdit>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Counts the paints of the tree, to show that every timed command ends with
+// one.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    long paints = 0;
+};
+
+// A copy of a node and its descendants, enough to put a deleted message or
+// item back where it was.
+struct NodeCopy {
+    int depth = 0;
+    std::string label;
+    std::string description;
+    std::int32_t count = 0;
+    std::int32_t format = tqf::NONE;
+    std::int32_t isList = 0;
+    std::int32_t isMessage = 0;
+};
+
+std::vector<NodeCopy> Snapshot(const tqf::FormatNode* top) {
+    std::vector<NodeCopy> copies;
+    const tqf::FormatNode* node = top;
+    int depth = 0;
+    while (node != nullptr) {
+        copies.push_back(
+            {depth, node->label, node->description, node->count, node->format, node->isList, node->isMessage});
+        if (node->firstChild != nullptr) {
+            node = node->firstChild;
+            ++depth;
+            continue;
+        }
+        while (node != top && node->nextSibling == nullptr) {
+            node = node->parent;
+            --depth;
+        }
+        node = node == top ? nullptr : node->nextSibling;
+    }
+    return copies;
+}
+
+// Puts a copy back after previous, or first under parent when previous is
+// none; returns the copy's top node.
+tqf::FormatNode* Restore(tqf::FormatTreeView& view, tqf::FormatNode* parent, tqf::FormatNode* previous,
+                         const std::vector<NodeCopy>& copies) {
+    tqf::FormatTree& tree = view.Tree();
+    std::vector<tqf::FormatNode*> made;
+    std::vector<tqf::FormatNode*> atDepth;
+    for (const NodeCopy& copy : copies) {
+        tqf::FormatNode* node = nullptr;
+        if (copy.depth == 0) {
+            node = previous != nullptr ? tree.AddSibling(previous, {}, false) : tree.AddChild(parent, {}, false);
+        } else {
+            node = tree.AppendSubNode(atDepth[static_cast<std::size_t>(copy.depth) - 1], {});
+        }
+        // Counted from nothing while the sub-nodes come back; set for good below.
+        node->isList = copy.isList;
+        node->isMessage = copy.isMessage;
+        node->count = copy.count == tqf::OPEN_COUNT ? tqf::OPEN_COUNT : 0;
+        atDepth.resize(static_cast<std::size_t>(copy.depth) + 1);
+        atDepth.back() = node;
+        made.push_back(node);
+    }
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        made[i]->label = copies[i].label;
+        made[i]->description = copies[i].description;
+        made[i]->count = copies[i].count;
+        made[i]->format = copies[i].format;
+        view.NodeChanged(made[i]);
+    }
+    view.Redraw();
+    return made.front();
+}
+
+// The real window with a library opened through its Open command.
+struct LoadedEditor {
+    tqf::BenchPrompts prompts;
+    std::unique_ptr<tqf::EditorDialog> dialog;
+    PaintCounter counter;
+    // A message in the middle of the library whose item is a fixed list with
+    // a leaf among its sub-items.
+    tqf::FormatNode* message = nullptr;
+
+    explicit LoadedEditor(int messageCount) {
+        tqf::DialogFont::RegisterFonts();
+        dialog = std::make_unique<tqf::EditorDialog>(&prompts);
+        dialog->show();
+        (void)QTest::qWaitForWindowExposed(dialog.get());
+        View().viewport()->installEventFilter(&counter);
+        Open(messageCount);
+    }
+
+    tqf::FormatTreeView& View() { return dialog->TreeView(); }
+    tqf::EditorCommands& Commands() { return dialog->Commands(); }
+    tqf::FileCommands& Files() { return dialog->Files(); }
+    const tqf::EditorPanel& Panel() { return dialog->Panel(); }
+    tqf::FormatNode* Root() { return View().GetRootNode(); }
+
+    static void Settle() {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+
+    void Open(int messageCount) {
+        prompts.openPath = QString::fromStdString(tqf::LibraryFile(messageCount).string());
+        Files().OnOpen();
+        Settle();
+    }
+
+    static bool Suits(const tqf::FormatNode* m) {
+        const tqf::FormatNode* list = m->firstChild;
+        if (list == nullptr || list->isList == 0 || list->count == tqf::OPEN_COUNT || list->count < 3) {
+            return false;
+        }
+        for (const tqf::FormatNode* c = list->firstChild; c != nullptr; c = c->nextSibling) {
+            if (c->firstChild == nullptr && c->isList == 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Finds the target message from the middle on and scrolls it into view.
+    bool FindTarget() {
+        const int middle = Root()->count / 2;
+        tqf::FormatNode* m = Root()->firstChild;
+        for (int i = 0; i < middle && m != nullptr; ++i) {
+            m = m->nextSibling;
+        }
+        while (m != nullptr && !Suits(m)) {
+            m = m->nextSibling;
+        }
+        if (m == nullptr) {
+            return false;
+        }
+        message = m;
+        ScrollToTarget();
+        return true;
+    }
+
+    void ScrollToTarget() {
+        (void)View().RenderImage();
+        const int top = View().LaidOutRect(message).top;
+        View().VerticalScroll(tqf::SCROLL_THUMB_POSITION, View().ScrollPosition() + top - View().RowHeight());
+        Settle();
+    }
+
+    tqf::FormatNode* List() { return message->firstChild; }
+    tqf::FormatNode* Leaf() {
+        for (tqf::FormatNode* c = List()->firstChild; c != nullptr; c = c->nextSibling) {
+            if (c->firstChild == nullptr && c->isList == 0) {
+                return c;
+            }
+        }
+        return nullptr;
+    }
+};
+
+LoadedEditor& Editor(int messageCount) {
+    static std::map<int, std::unique_ptr<LoadedEditor>> editors;
+    if (editors.empty()) {
+        tqf::AtBenchmarksEnd([] { editors.clear(); });
+    }
+    std::unique_ptr<LoadedEditor>& entry = editors[messageCount];
+    if (!entry) {
+        entry = std::make_unique<LoadedEditor>(messageCount);
+    }
+    return *entry;
+}
+
+// The editor for the editing commands, with its target found and in view.
+LoadedEditor* EditingEditor(benchmark::State& state) {
+    LoadedEditor& editor = Editor(static_cast<int>(state.range(0)));
+    if (!editor.FindTarget()) {
+        state.SkipWithError("no message with a fixed list of three items or more");
+        return nullptr;
+    }
+    editor.counter.paints = 0;
+    return &editor;
+}
+
+void ReportPaints(benchmark::State& state, const LoadedEditor& editor) {
+    state.counters["paints"] =
+        benchmark::Counter(static_cast<double>(editor.counter.paints), benchmark::Counter::kAvgIterations);
+}
+
+void BM_CreateMessage(benchmark::State& state) {
+    LoadedEditor* e = EditingEditor(state);
+    if (e == nullptr) {
+        return;
+    }
+    const tqf::EditorPanel& panel = e->Panel();
+    for (auto _ : state) {
+        state.PauseTiming();
+        // The greatest numbers: the new message goes after every other one,
+        // which is the longest search for its place.
+        panel.streamEdit->setText(QStringLiteral("127"));
+        panel.functionEdit->setText(QStringLiteral("255"));
+        panel.replyRequiredCheck->SetCheck(0);
+        panel.messageDescriptionEdit->setText(QStringLiteral("BENCH MESSAGE"));
+        state.ResumeTiming();
+        e->Commands().CreateMessage();
+        LoadedEditor::Settle();
+        state.PauseTiming();
+        e->View().Tree().DeleteNode(e->Commands().currentNode, true);
+        LoadedEditor::Settle();
+        state.ResumeTiming();
+    }
+    ReportPaints(state, *e);
+}
+
+void BM_AddItem(benchmark::State& state) {
+    LoadedEditor* e = EditingEditor(state);
+    if (e == nullptr) {
+        return;
+    }
+    const tqf::EditorPanel& panel = e->Panel();
+    for (auto _ : state) {
+        state.PauseTiming();
+        e->Commands().ShowNode(e->List());
+        panel.formatCombo->setCurrentIndex(tqf::UINT4);
+        panel.itemCountEdit->setText(QStringLiteral("1"));
+        panel.notFixedCheck->SetCheck(0);
+        panel.itemDescriptionEdit->setText(QStringLiteral("BENCH ITEM"));
+        state.ResumeTiming();
+        e->Commands().AddItem();
+        LoadedEditor::Settle();
+        state.PauseTiming();
+        tqf::FormatNode* last = e->List()->firstChild;
+        while (last->nextSibling != nullptr) {
+            last = last->nextSibling;
+        }
+        e->View().Tree().DeleteNode(last, true);
+        LoadedEditor::Settle();
+        state.ResumeTiming();
+    }
+    ReportPaints(state, *e);
+}
+
+void BM_UpdateItem(benchmark::State& state) {
+    LoadedEditor* e = EditingEditor(state);
+    if (e == nullptr) {
+        return;
+    }
+    const tqf::EditorPanel& panel = e->Panel();
+    bool longer = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        e->Commands().ShowNode(e->Leaf());
+        longer = !longer;
+        panel.itemDescriptionEdit->setText(longer ? QStringLiteral("A LONGER DESCRIPTION OF THE ITEM")
+                                                  : QStringLiteral("SHORT"));
+        state.ResumeTiming();
+        e->Commands().UpdateItem();
+        LoadedEditor::Settle();
+    }
+    ReportPaints(state, *e);
+}
+
+void BM_DeleteItem(benchmark::State& state) {
+    LoadedEditor* e = EditingEditor(state);
+    if (e == nullptr) {
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        tqf::FormatNode* leaf = e->Leaf();
+        const std::vector<NodeCopy> copy = Snapshot(leaf);
+        tqf::FormatNode* previous = tqf::FormatTree::PreviousSibling(leaf);
+        e->Commands().ShowNode(leaf);
+        state.ResumeTiming();
+        e->Commands().DeleteItem();
+        LoadedEditor::Settle();
+        state.PauseTiming();
+        Restore(e->View(), e->List(), previous, copy);
+        LoadedEditor::Settle();
+        state.ResumeTiming();
+    }
+    ReportPaints(state, *e);
+}
+
+// Moves a node up and down in turn; node chooses it.
+template <class Choose> void MoveInTurn(benchmark::State& state, LoadedEditor& e, Choose choose) {
+    tqf::FormatNode* node = choose(e);
+    bool up = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        e.Commands().ShowNode(node);
+        up = !up;
+        state.ResumeTiming();
+        if (up) {
+            e.Commands().MoveUp();
+        } else {
+            e.Commands().MoveDown();
+        }
+        LoadedEditor::Settle();
+    }
+    // Back in its place, when the count was odd.
+    if (up) {
+        e.Commands().ShowNode(node);
+        e.Commands().MoveDown();
+        LoadedEditor::Settle();
+    }
+    ReportPaints(state, e);
+}
+
+void BM_MoveItem(benchmark::State& state) {
+    LoadedEditor* e = EditingEditor(state);
+    if (e == nullptr) {
+        return;
+    }
+    MoveInTurn(state, *e, [](LoadedEditor& editor) { return editor.List()->firstChild->nextSibling; });
+}
+
+void BM_MoveMessage(benchmark::State& state) {
+    LoadedEditor* e = EditingEditor(state);
+    if (e == nullptr) {
+        return;
+    }
+    MoveInTurn(state, *e, [](LoadedEditor& editor) { return editor.message; });
+}
+
+void BM_DeleteMessage(benchmark::State& state) {
+    LoadedEditor* e = EditingEditor(state);
+    if (e == nullptr) {
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::vector<NodeCopy> copy = Snapshot(e->message);
+        tqf::FormatNode* previous = tqf::FormatTree::PreviousSibling(e->message);
+        e->Commands().ShowNode(e->message);
+        state.ResumeTiming();
+        e->Commands().DeleteMessage();
+        LoadedEditor::Settle();
+        state.PauseTiming();
+        e->message = Restore(e->View(), e->Root(), previous, copy);
+        LoadedEditor::Settle();
+        state.ResumeTiming();
+    }
+    ReportPaints(state, *e);
+}
+
+void BM_SelectNode(benchmark::State& state) {
+    LoadedEditor* e = EditingEditor(state);
+    if (e == nullptr) {
+        return;
+    }
+    bool first = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        first = !first;
+        const tqf::NodeRect rect = e->View().LaidOutRect(first ? e->List() : e->Leaf());
+        const QPoint point(rect.left + 1, rect.top + 1);
+        state.ResumeTiming();
+        QTest::mouseClick(e->View().viewport(), Qt::LeftButton, Qt::NoModifier, point);
+        LoadedEditor::Settle();
+    }
+    ReportPaints(state, *e);
+}
+
+// ---- The file commands, on an editor of their own ----
+
+LoadedEditor& FileEditor(int messageCount) { return Editor(-messageCount); }
+
+void BM_EditorNew(benchmark::State& state) {
+    const int messages = static_cast<int>(state.range(0));
+    LoadedEditor& e = FileEditor(messages);
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (e.Root()->count == 0) {
+            e.Open(messages);
+        }
+        state.ResumeTiming();
+        e.Files().OnNew();
+        LoadedEditor::Settle();
+    }
+}
+
+void OpenInTurn(benchmark::State& state, bool withPaint) {
+    const int messages = static_cast<int>(state.range(0));
+    LoadedEditor& e = FileEditor(messages);
+    e.prompts.openPath = QString::fromStdString(tqf::LibraryFile(messages).string());
+    for (auto _ : state) {
+        state.PauseTiming();
+        e.Files().OnNew();
+        LoadedEditor::Settle();
+        state.ResumeTiming();
+        e.Files().OnOpen();
+        if (withPaint) {
+            LoadedEditor::Settle();
+        } else {
+            state.PauseTiming();
+            LoadedEditor::Settle();
+            state.ResumeTiming();
+        }
+    }
+    state.SetLabel("wc:" + tqf::LibraryFile(messages).filename().string());
+}
+
+// Open without the paint that follows it: reading, building and the count.
+void BM_EditorOpen(benchmark::State& state) { OpenInTurn(state, false); }
+
+// Open and the first paint, which lays out the whole library.
+void BM_EditorOpenAndPaint(benchmark::State& state) { OpenInTurn(state, true); }
+
+void BM_EditorSaveAs(benchmark::State& state) {
+    const int messages = static_cast<int>(state.range(0));
+    LoadedEditor& e = FileEditor(messages);
+    if (e.Root()->count == 0) {
+        e.Open(messages);
+    }
+    const std::filesystem::path target =
+        tqf::BenchDataDir() / ("saved-" + tqf::LibraryFile(messages).filename().string());
+    e.prompts.savePath = QString::fromStdString(target.string());
+    for (auto _ : state) {
+        e.Files().OnSaveAs();
+        LoadedEditor::Settle();
+    }
+    state.SetLabel("cp:" + tqf::LibraryFile(messages).filename().string());
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+    b->Arg(tqf::TINY_LIBRARY)->Arg(tqf::LARGE_LIBRARY)->Unit(benchmark::kMillisecond);
+}
+
+// The file commands take long on the large library; a few runs say enough.
+constexpr double FILE_COMMAND_MIN_SECONDS = 0.1;
+
+void FileSizes(benchmark::internal::Benchmark* b) {
+    b->Arg(tqf::TINY_LIBRARY)
+        ->Arg(tqf::LARGE_LIBRARY)
+        ->MinTime(FILE_COMMAND_MIN_SECONDS)
+        ->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_SelectNode)->Apply(Sizes);
+BENCHMARK(BM_CreateMessage)->Apply(Sizes);
+BENCHMARK(BM_AddItem)->Apply(Sizes);
+BENCHMARK(BM_UpdateItem)->Apply(Sizes);
+BENCHMARK(BM_DeleteItem)->Apply(Sizes);
+BENCHMARK(BM_MoveItem)->Apply(Sizes);
+BENCHMARK(BM_MoveMessage)->Apply(Sizes);
+BENCHMARK(BM_DeleteMessage)->Apply(Sizes);
+BENCHMARK(BM_EditorNew)->Apply(FileSizes);
+BENCHMARK(BM_EditorOpen)->Apply(FileSizes);
+BENCHMARK(BM_EditorOpenAndPaint)->Apply(FileSizes);
+BENCHMARK(BM_EditorSaveAs)->Apply(FileSizes);
+
+} // namespace
