@@ -23,8 +23,10 @@ constexpr std::string_view HELP_TEXT =
 constexpr std::string_view NO_MESSAGE_TO_SAVE = "No message to save.";
 
 // Reads path into document; on failure says why on err.
-bool ReadInto(FormatTree& document, const std::string& path, ReadResult& result, std::ostream& err) {
+bool ReadInto(FormatTree& document, const std::string& path, std::size_t nodeLimit, ReadResult& result,
+              std::ostream& err) {
     FormatReader reader(document);
+    reader.SetNodeLimit(nodeLimit);
     result = reader.ReadFormatFile(path);
     if (!result.Complete()) {
         err << "tqf-tool: " << path << ": " << result.errorText << '\n';
@@ -35,25 +37,27 @@ bool ReadInto(FormatTree& document, const std::string& path, ReadResult& result,
 
 } // namespace
 
-int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     std::optional<std::size_t> nodeLimit) {
+    const std::size_t limit = nodeLimit.value_or(FormatReader::DefaultNodeLimit());
     if (args.size() == 1 && args[0] == "--help") {
         out << USAGE << "\n\n" << HELP_TEXT;
         return EXIT_OK;
     }
     if (args.size() == 2 && args[0] == "normalize") {
-        return Normalize(args[1], out, err);
+        return Normalize(args[1], limit, out, err);
     }
     if (args.size() == 2 && args[0] == "check") {
-        return Check(args[1], out, err);
+        return Check(args[1], limit, out, err);
     }
     err << USAGE << '\n';
     return EXIT_UNUSABLE;
 }
 
-int ToolCommand::Normalize(const std::string& path, std::ostream& out, std::ostream& err) {
+int ToolCommand::Normalize(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err) {
     FormatTree document;
     ReadResult result;
-    if (!ReadInto(document, path, result, err)) {
+    if (!ReadInto(document, path, nodeLimit, result, err)) {
         return EXIT_UNUSABLE;
     }
     if (document.GetRootNode()->firstChild == nullptr) {
@@ -67,10 +71,10 @@ int ToolCommand::Normalize(const std::string& path, std::ostream& out, std::ostr
     return EXIT_OK;
 }
 
-int ToolCommand::Check(const std::string& path, std::ostream& out, std::ostream& err) {
+int ToolCommand::Check(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err) {
     FormatTree document;
     ReadResult result;
-    if (!ReadInto(document, path, result, err)) {
+    if (!ReadInto(document, path, nodeLimit, result, err)) {
         return EXIT_UNUSABLE;
     }
     for (const DroppedStatement& dropped : result.dropped) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,12 +16,14 @@ public:
     static constexpr int EXIT_FINDINGS = 1; // dropped statements, or nothing to save
     static constexpr int EXIT_UNUSABLE = 2; // wrong arguments, or a file that cannot be read
 
-    // args are the arguments after the program name.
-    static int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+    // args are the arguments after the program name; nodeLimit is how many
+    // messages and items a file may hold (none: the reader's default).
+    static int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   std::optional<std::size_t> nodeLimit = std::nullopt);
 
 private:
-    static int Normalize(const std::string& path, std::ostream& out, std::ostream& err);
-    static int Check(const std::string& path, std::ostream& out, std::ostream& err);
+    static int Normalize(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err);
+    static int Check(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err);
 };
 
 } // namespace tqf

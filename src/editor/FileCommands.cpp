@@ -14,9 +14,12 @@
 #include "SkinCheckBox.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 
 #include <filesystem>
@@ -27,6 +30,9 @@ namespace tqf {
 namespace {
 
 constexpr const char* REASON_FOLDER = "it is a folder";
+
+// How often the window is repainted while a file is read.
+constexpr qint64 REPAINT_INTERVAL_MS = 250;
 
 QString FromBytes(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
@@ -103,8 +109,20 @@ QString RoundTripQuestion(const RoundTripReport& report) {
 } // namespace
 
 FileCommands::FileCommands(EditorCommands& editor, Prompts& prompts, QObject* parent)
-    : QObject(parent), editor_(editor), prompts_(prompts) {
+    : QObject(parent), editor_(editor), prompts_(prompts), nodeLimit_(FormatReader::DefaultNodeLimit()) {
     Connect();
+}
+
+FileCommands::BusyScope::BusyScope(FileCommands& commands) : commands_(commands) {
+    if (commands_.busyDepth_++ == 0) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+}
+
+FileCommands::BusyScope::~BusyScope() {
+    if (--commands_.busyDepth_ == 0) {
+        QGuiApplication::restoreOverrideCursor();
+    }
 }
 
 void FileCommands::Connect() {
@@ -169,6 +187,7 @@ void FileCommands::ClearDocument() {
     }
     // What the user typed into the item description stays.
     editor_.ReadFields();
+    const BusyScope busy(*this);
     // One message at a time, with the count shown after each (setting a label
     // and a few enabled states costs well under a microsecond), but with one
     // repaint at the end: a repaint lays out the whole remaining document.
@@ -209,6 +228,9 @@ bool FileCommands::ConfirmDiscard() {
 }
 
 bool FileCommands::ConfirmClose() {
+    if (Busy()) {
+        return false;
+    }
     if (!PathDisplay().isEmpty()) {
         return !editor_.modified || Ask(MSG_CONTENTS_MODIFIED_CLOSE);
     }
@@ -249,11 +271,26 @@ void FileCommands::OnOpen() {
 
 void FileCommands::OpenFile(const QString& path) {
     FormatTreeView& view = View();
-    // The count follows each message read; the view is repainted once, after
-    // the last, for the same reason as when clearing.
-    FormatReader reader(view.Tree(), [this](FormatNode&) { editor_.RefreshMessageCount(); });
-    const ReadResult result = reader.ReadFormatFile(FileSystemPath(path));
-    view.Repaint();
+    ReadResult result;
+    {
+        const BusyScope busy(*this);
+        // The count follows each message read, and a large file shows it
+        // growing: the window is repainted a few times a second, without
+        // taking input. The tree itself is repainted after the last message,
+        // for the same reason as when clearing.
+        QElapsedTimer sinceRepaint;
+        sinceRepaint.start();
+        FormatReader reader(view.Tree(), [this, &sinceRepaint](FormatNode&) {
+            editor_.RefreshMessageCount();
+            if (sinceRepaint.elapsed() >= REPAINT_INTERVAL_MS) {
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                sinceRepaint.restart();
+            }
+        });
+        reader.SetNodeLimit(nodeLimit_);
+        result = reader.ReadFormatFile(FileSystemPath(path));
+        view.Repaint();
+    }
     editor_.currentNode = nullptr;
     ReportRead(path, result);
 }
@@ -273,6 +310,12 @@ void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
         editor_.filePath.clear();
         editor_.modified = MessageCount() != 0;
         ShowWarning(ReadFailureText(path, FromBytes(result.errorText), result.messagesRead));
+        return;
+    case ReadStatus::TOO_LARGE:
+        // Nothing of a file that cannot be opened whole stays.
+        ClearDocument();
+        editor_.modified = false;
+        ShowWarning(OpenFailureText(path, FromBytes(result.errorText)));
         return;
     case ReadStatus::READ:
         break;
@@ -308,11 +351,20 @@ void FileCommands::Save(bool askForName) {
     }
 
     const FormatNode* root = View().GetRootNode();
-    if (!ConfirmRoundTrip(RoundTripCheck::CheckRoundTrip(root))) {
+    RoundTripReport report;
+    {
+        const BusyScope busy(*this);
+        report = RoundTripCheck::CheckRoundTrip(root);
+    }
+    if (!ConfirmRoundTrip(report)) {
         return;
     }
     const bool existed = QFileInfo::exists(target);
-    const WriteOutcome outcome = LibraryFileWriter::Write(target, FormatWriter::FormatFileText(root));
+    WriteOutcome outcome;
+    {
+        const BusyScope busy(*this);
+        outcome = LibraryFileWriter::Write(target, FormatWriter::FormatFileText(root));
+    }
     if (!outcome.written) {
         ShowWarning(SaveFailureText(target, outcome.reason, existed));
         return;

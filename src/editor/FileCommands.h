@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <cstddef>
+
 namespace tqf {
 
 class EditorCommands;
@@ -62,8 +64,18 @@ public:
     void ClearDocument();
 
     // The question Exit asks before the window closes; true when it may
-    // close. Closing the window from its frame asks it too.
+    // close. Closing the window from its frame asks it too. While a file is
+    // being read, the window does not close.
     bool ConfirmClose();
+
+    // True while a command works on the whole document: opening, saving or
+    // clearing a library. The window is repainted now and then meanwhile,
+    // but takes no input.
+    bool Busy() const { return busyDepth_ > 0; }
+
+    // Sets how many nodes an opened library may hold at most (the reader's
+    // default otherwise).
+    void SetNodeLimit(std::size_t nodes) { nodeLimit_ = nodes; }
 
     // The text of the path display: the current file's path, empty while the
     // document has no file.
@@ -87,8 +99,22 @@ private:
     // Asks whether to save a document whose file would not read back the same.
     bool ConfirmRoundTrip(const RoundTripReport& report);
 
+    // Marks the editor busy, with the wait cursor, while it lives.
+    class BusyScope {
+    public:
+        explicit BusyScope(FileCommands& commands);
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+        ~BusyScope();
+
+    private:
+        FileCommands& commands_;
+    };
+
     EditorCommands& editor_;
     Prompts& prompts_;
+    std::size_t nodeLimit_;
+    int busyDepth_ = 0;
 };
 
 } // namespace tqf

@@ -11,6 +11,9 @@
 #include <streambuf>
 #include <system_error>
 #include <utility>
+#include <vector>
+
+#include <unistd.h>
 
 namespace tqf {
 
@@ -176,7 +179,7 @@ private:
         if (reader_.ParseCollected(statement_, spacings_)) {
             result_.messageLines.push_back(lineNumber);
             ++result_.messagesRead;
-        } else if (!statement_.empty()) {
+        } else if (!statement_.empty() && !reader_.tooLarge_) {
             result_.dropped.push_back({lineNumber, false});
         }
         statement_.clear();
@@ -218,7 +221,44 @@ private:
 };
 
 FormatReader::FormatReader(FormatTree& document, MessageBuilder::MessageCallback onMessage)
-    : builder_(document, std::move(onMessage)) {}
+    : builder_(document, std::move(onMessage)), document_(document) {}
+
+std::size_t FormatReader::DefaultNodeLimit() {
+    // At most this much memory per node: the node, its texts in a typical
+    // library, and what the tree view keeps of it.
+    constexpr std::size_t BYTES_PER_NODE = 256;
+    // Without a reading of the memory size, what any machine that runs the
+    // editor has.
+    std::size_t memory = std::size_t{4} << 30;
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0) {
+        memory = static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize);
+    }
+    return memory / 4 / BYTES_PER_NODE;
+}
+
+bool FormatReader::FitsUnderLimit(std::size_t itemNodes) {
+    if (!nodesCounted_) {
+        // The document may hold messages already; they count too.
+        std::vector<const FormatNode*> pending{document_.GetRootNode()};
+        while (!pending.empty()) {
+            const FormatNode* node = pending.back();
+            pending.pop_back();
+            for (const FormatNode* c = node->firstChild; c != nullptr; c = c->nextSibling) {
+                ++nodeCount_;
+                pending.push_back(c);
+            }
+        }
+        nodesCounted_ = true;
+    }
+    const std::size_t needed = itemNodes + 1; // the message node too
+    if (nodeCount_ > nodeLimit_ || needed > nodeLimit_ - nodeCount_) {
+        return false;
+    }
+    nodeCount_ += needed;
+    return true;
+}
 
 ReadResult FormatReader::ReadFormatFile(const std::filesystem::path& path) {
     ReadResult result;
@@ -251,9 +291,16 @@ ReadResult FormatReader::ReadFormatFile(std::istream& in) {
     LineReader lines(in, LineReader::LetterCase::UPPER);
     std::span<char> line;
     std::size_t lineNumber = 0;
-    while (lines.Next(line)) {
+    tooLarge_ = false;
+    while (!tooLarge_ && lines.Next(line)) {
         ++lineNumber;
         collector.HandleLine(std::string_view(line.data(), line.size()), lineNumber);
+    }
+    if (tooLarge_) {
+        result.status = ReadStatus::TOO_LARGE;
+        result.errorText = "the library holds more than " + std::to_string(nodeLimit_) +
+                           " messages and items, more than a quarter of this computer's memory can hold";
+        return result;
     }
     collector.Finish(lineNumber);
     if (lines.Failed()) {
@@ -281,6 +328,10 @@ bool FormatReader::ParseCollected(std::string& text, std::uint32_t spacings) {
             return false;
         }
     } else if (!ItemParser::ParseBody(std::string_view(text).substr(firstOpen), tree_)) {
+        return false;
+    }
+    if (!FitsUnderLimit(tree_.NodeCount())) {
+        tooLarge_ = true;
         return false;
     }
     builder_.BuildMessage(tree_);

@@ -25,6 +25,7 @@ enum class ReadStatus {
     READ,        // the whole input was read
     OPEN_FAILED, // the file could not be opened: nothing was read
     READ_FAILED, // reading stopped part-way because the input failed
+    TOO_LARGE,   // reading stopped because the library would not fit in memory
 };
 
 struct ReadResult {
@@ -51,6 +52,14 @@ public:
     [[nodiscard]] ReadResult ReadFormatFile(std::istream& in);
     [[nodiscard]] ReadResult ReadFormatBytes(std::string_view bytes);
 
+    // How many nodes (messages and items) the document may hold at most;
+    // reading stops with TOO_LARGE before a message would go beyond it.
+    void SetNodeLimit(std::size_t nodes) { nodeLimit_ = nodes; }
+
+    // The default limit: as many nodes as a quarter of this computer's
+    // memory holds, at the most a node of a loaded library takes.
+    static std::size_t DefaultNodeLimit();
+
     // Reads one collected statement, already trimmed; true when a message was
     // appended, false when the statement was dropped.
     bool ParseStatement(std::string_view text);
@@ -66,7 +75,16 @@ private:
     // as ItemParser::NormaliseBracketsInPlace takes them.
     bool ParseCollected(std::string& text, std::uint32_t spacings);
 
+    // Counts the document's nodes on the first call; true when a message of
+    // itemNodes items still fits under the limit, and then counts it.
+    bool FitsUnderLimit(std::size_t itemNodes);
+
     MessageBuilder builder_;
+    FormatTree& document_;
+    std::size_t nodeLimit_ = DefaultNodeLimit();
+    std::size_t nodeCount_ = 0;
+    bool nodesCounted_ = false;
+    bool tooLarge_ = false;
     // Kept from statement to statement so that their memory is reused.
     ParseTree tree_;
     std::string statementCopy_;

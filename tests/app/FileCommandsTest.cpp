@@ -4,6 +4,7 @@
 #include "ItemFormat.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 
 namespace tqf {
 namespace {
@@ -277,6 +278,31 @@ TEST_F(FileCommandsTest, OpenOfAMissingFileSaysWhyAndLeavesAnEmptyUnmodifiedDocu
     EXPECT_EQ(Root()->count, 0);
     EXPECT_FALSE(Commands().modified);
     EXPECT_EQ(PathDisplay(), saved);
+}
+
+TEST_F(FileCommandsTest, OpenOfALibraryTooLargeForMemoryKeepsNothingOfIt) {
+    const QString path = PathIn(QStringLiteral("big.TQF"));
+    WriteBytes(path, "S1F1 <L <A> <A>>.\nS1F2 <A>.\nS1F3.\n");
+    Files().SetNodeLimit(5);
+    Open(path);
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
+    EXPECT_TRUE(prompts.boxes[0].text.startsWith(
+        QStringLiteral("Cannot open the file\n%1\n\nReason: the library holds more than 5 ").arg(path)))
+        << prompts.boxes[0].text.toStdString();
+    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->firstChild, nullptr);
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_TRUE(PathDisplay().isEmpty());
+    EXPECT_FALSE(Files().Busy());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "the wait cursor ends with the command";
+
+    prompts.boxes.clear();
+    Files().SetNodeLimit(7);
+    Open(path);
+    EXPECT_TRUE(prompts.boxes.empty());
+    EXPECT_EQ(Root()->count, 3);
+    EXPECT_EQ(PathDisplay(), path);
 }
 
 TEST_F(FileCommandsTest, OpenOfAFolderSaysItIsAFolder) {

@@ -74,6 +74,22 @@ TEST_F(ToolCommandTest, FilesThatCannotBeOpened) {
     EXPECT_NE(err.str().find(dir.string()), std::string::npos);
 }
 
+TEST_F(ToolCommandTest, FilesTooLargeForMemoryAreRefused) {
+    const std::string path = File("big.tqf", "S1F1 <L <A> <A>>.\nS1F2 <A>.\n");
+    for (const char* command : {"check", "normalize"}) {
+        out.str({});
+        err.str({});
+        EXPECT_EQ(ToolCommand::Run({command, path}, out, err, std::size_t{5}), 2) << command;
+        EXPECT_EQ(out.str(), "") << command;
+        const std::string said = err.str();
+        EXPECT_EQ(said.rfind("tqf-tool: " + path + ": the library holds more than 5 ", 0), 0U) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
+    }
+    out.str({});
+    EXPECT_EQ(ToolCommand::Run({"check", path}, out, err, std::size_t{6}), 0);
+    EXPECT_EQ(out.str(), "2 messages, 0 dropped\n");
+}
+
 TEST_F(ToolCommandTest, HelpAndWrongArguments) {
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out.str().find("normalize FILE"), std::string::npos);

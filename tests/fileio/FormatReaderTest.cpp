@@ -213,6 +213,46 @@ TEST_F(FormatReaderFileTest, FilesThatCannotBeOpenedLeaveTheDocumentAlone) {
     EXPECT_EQ(document.GetRootNode()->firstChild, nullptr);
 }
 
+TEST(FormatReaderTest, ReadingStopsBeforeTheDocumentGrowsBeyondItsNodeLimit) {
+    // Two nodes, four nodes, one node: the limit counts messages and items.
+    const std::string text = "S1F1 <A>.\nS1F2 <L <U1> <U2>>.\nS1F3.\n";
+    const struct {
+        std::size_t limit;
+        std::size_t messages;
+    } cases[] = {{0, 0}, {5, 1}, {6, 2}};
+    for (const auto& [limit, messages] : cases) {
+        FormatTree document;
+        FormatReader reader(document);
+        reader.SetNodeLimit(limit);
+        const ReadResult result = reader.ReadFormatBytes(text);
+        EXPECT_EQ(result.status, ReadStatus::TOO_LARGE) << limit;
+        EXPECT_FALSE(result.Complete());
+        EXPECT_TRUE(result.Opened());
+        EXPECT_NE(result.errorText.find(std::to_string(limit)), std::string::npos) << result.errorText;
+        EXPECT_EQ(result.messagesRead, messages) << "the message that does not fit is neither read nor dropped";
+        EXPECT_TRUE(result.dropped.empty());
+        EXPECT_EQ(document.GetRootNode()->count, static_cast<int>(messages));
+    }
+
+    FormatTree exact;
+    FormatReader exactReader(exact);
+    exactReader.SetNodeLimit(7);
+    EXPECT_EQ(exactReader.ReadFormatBytes(text).status, ReadStatus::READ) << "a document of exactly the limit fits";
+    // What the document held before counts too.
+    FormatReader again(exact);
+    again.SetNodeLimit(8);
+    const ReadResult second = again.ReadFormatBytes("S2F1.\nS2F2.\n");
+    EXPECT_EQ(second.status, ReadStatus::TOO_LARGE);
+    EXPECT_EQ(second.messagesRead, 1U);
+    EXPECT_EQ(exact.GetRootNode()->count, 4);
+}
+
+TEST(FormatReaderTest, TheDefaultNodeLimitLeavesRoomForLargeLibraries) {
+    // A library of ten million items, about 200 MB of text, opens on any
+    // machine with 12 GB of memory or more; none is refused below a million.
+    EXPECT_GE(FormatReader::DefaultNodeLimit(), std::size_t{1'000'000});
+}
+
 TEST(FormatReaderTest, StatementsOnTheirOwn) {
     FormatTree document;
     FormatReader reader(document);
