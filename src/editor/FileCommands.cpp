@@ -5,7 +5,6 @@
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatTreeView.h"
-#include "FormatWriter.h"
 #include "ItemFormat.h"
 #include "LibraryFileWriter.h"
 #include "Prompts.h"
@@ -363,7 +362,8 @@ void FileCommands::Save(bool askForName) {
     WriteOutcome outcome;
     {
         const BusyScope busy(*this);
-        outcome = LibraryFileWriter::Write(target, FormatWriter::FormatFileText(root));
+        // The file the check read back is the one written.
+        outcome = LibraryFileWriter::Write(target, report.text);
     }
     if (!outcome.written) {
         ShowWarning(SaveFailureText(target, outcome.reason, existed));

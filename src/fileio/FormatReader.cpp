@@ -41,18 +41,38 @@ std::string_view TrimTrailingSpace(std::string_view text) {
 constexpr std::size_t NOT_FOUND = std::string_view::npos;
 
 // What a byte of a line means to the statement rules; most bytes mean
-// nothing, and a table lookup tells so at once.
-enum class LineByte : std::uint8_t { PLAIN, CLOSE, OPEN, DOT, SLASH, SPACE };
+// nothing, and a table lookup tells so at once. The brackets "[" and "]"
+// matter only next to a space.
+enum LineByte : std::uint8_t { PLAIN, CLOSE, OPEN, DOT, SLASH, SPACE, SQUARE_OPEN, SQUARE_CLOSE, LINE_BYTE_KINDS };
 
-constexpr std::array<LineByte, 256> LINE_BYTES = [] {
-    std::array<LineByte, 256> table{};
-    table[static_cast<unsigned char>('>')] = LineByte::CLOSE;
-    table[static_cast<unsigned char>('<')] = LineByte::OPEN;
-    table[static_cast<unsigned char>('.')] = LineByte::DOT;
-    table[static_cast<unsigned char>('/')] = LineByte::SLASH;
-    table[static_cast<unsigned char>(' ')] = LineByte::SPACE;
+constexpr std::array<std::uint8_t, 256> LINE_BYTES = [] {
+    std::array<std::uint8_t, 256> table{};
+    table[static_cast<unsigned char>('>')] = CLOSE;
+    table[static_cast<unsigned char>('<')] = OPEN;
+    table[static_cast<unsigned char>('.')] = DOT;
+    table[static_cast<unsigned char>('/')] = SLASH;
+    table[static_cast<unsigned char>(' ')] = SPACE;
+    table[static_cast<unsigned char>('[')] = SQUARE_OPEN;
+    table[static_cast<unsigned char>(']')] = SQUARE_CLOSE;
     return table;
 }();
+
+// A byte that stands for each kind.
+constexpr std::array<char, LINE_BYTE_KINDS> KIND_BYTES{'x', '>', '<', '.', '/', ' ', '[', ']'};
+
+// The bracket spacing that two neighbouring kinds of bytes form, as
+// ItemParser::SpacingOf gives it for such bytes.
+constexpr std::array<std::uint8_t, LINE_BYTE_KINDS* LINE_BYTE_KINDS> PAIR_SPACINGS = [] {
+    std::array<std::uint8_t, LINE_BYTE_KINDS * LINE_BYTE_KINDS> table{};
+    for (std::size_t a = 0; a < LINE_BYTE_KINDS; ++a) {
+        for (std::size_t b = 0; b < LINE_BYTE_KINDS; ++b) {
+            table[a * LINE_BYTE_KINDS + b] =
+                static_cast<std::uint8_t>(ItemParser::SpacingOf(KIND_BYTES[a], KIND_BYTES[b]));
+        }
+    }
+    return table;
+}();
+static_assert(ItemParser::SpacingOf(' ', ']') < 256, "every spacing fits a byte");
 
 // What the statement rules need to know of a line.
 struct LineMarks {
@@ -62,37 +82,29 @@ struct LineMarks {
     bool hasSlash = false;      // "/*", "*/" and "//" all need one
     std::uint32_t spacings = 0; // as ItemParser::SpacingsIn gives them
 
-    // One pass: lines are short, so a call per question would cost more.
+    // One pass without branches on the bytes: lines are short, so a call per
+    // question would cost more, and most bytes are plain.
     static LineMarks Of(std::string_view line) {
-        LineMarks marks;
         const std::size_t size = line.size();
+        std::size_t lastDot = NOT_FOUND;
+        std::size_t lastClose = NOT_FOUND;
+        unsigned seen = 0; // bit k: a byte of kind k occurs
+        unsigned spacings = 0;
+        unsigned previous = PLAIN;
         for (std::size_t i = 0; i < size; ++i) {
-            switch (LINE_BYTES[static_cast<unsigned char>(line[i])]) {
-            case LineByte::PLAIN:
-                break;
-            case LineByte::CLOSE:
-                marks.lastClose = i;
-                break;
-            case LineByte::OPEN:
-                marks.hasOpen = true;
-                break;
-            case LineByte::DOT:
-                marks.lastDot = i;
-                break;
-            case LineByte::SLASH:
-                marks.hasSlash = true;
-                break;
-            case LineByte::SPACE:
-                // Every bracket spacing is a space and a neighbour of it.
-                if (i > 0) {
-                    marks.spacings |= ItemParser::SpacingOf(line[i - 1], ' ');
-                }
-                if (i + 1 < size) {
-                    marks.spacings |= ItemParser::SpacingOf(' ', line[i + 1]);
-                }
-                break;
-            }
+            const unsigned kind = LINE_BYTES[static_cast<unsigned char>(line[i])];
+            spacings |= PAIR_SPACINGS[previous * LINE_BYTE_KINDS + kind];
+            lastDot = kind == DOT ? i : lastDot;
+            lastClose = kind == CLOSE ? i : lastClose;
+            seen |= 1U << kind;
+            previous = kind;
         }
+        LineMarks marks;
+        marks.lastDot = lastDot;
+        marks.lastClose = lastClose;
+        marks.hasOpen = (seen & (1U << OPEN)) != 0;
+        marks.hasSlash = (seen & (1U << SLASH)) != 0;
+        marks.spacings = spacings;
         return marks;
     }
 };

@@ -262,19 +262,19 @@ struct ItemMarks {
 bool ItemParser::ParseItemHeader(std::string_view item, ItemHeader& header) {
     // Without its brackets. An item read by the body scan has "<" in front and
     // ">" at the end only, which a view leaves out without a copy.
-    std::string withoutBrackets;
     std::string_view text = item;
     if (text.size() >= 2 && text.front() == '<' && text.back() == '>') {
         text = text.substr(1, text.size() - 2);
     }
     ItemMarks marks = ItemMarks::Of(text);
     if (marks.angle) {
+        header.scratch.clear();
         for (char c : item) {
             if (c != '<' && c != '>') {
-                withoutBrackets += c;
+                header.scratch += c;
             }
         }
-        text = withoutBrackets;
+        text = header.scratch;
         marks = ItemMarks::Of(text);
     }
     if ((marks.open == std::string_view::npos) != (marks.close == std::string_view::npos)) {
@@ -299,7 +299,7 @@ bool ItemParser::ParseItemHeader(std::string_view item, ItemHeader& header) {
             }
         }
         rest.remove_prefix(countText.size());
-        header.description = std::string(TrimSpace(rest));
+        header.description = TrimSpace(rest);
         return true;
     }
     header.count = 1;
@@ -307,12 +307,12 @@ bool ItemParser::ParseItemHeader(std::string_view item, ItemHeader& header) {
         return false;
     }
     header.description =
-        marks.space == std::string_view::npos ? std::string{} : std::string(TrimSpace(text.substr(marks.space)));
+        marks.space == std::string_view::npos ? std::string_view{} : TrimSpace(text.substr(marks.space));
     return true;
 }
 
-void ItemParser::AddItem(ParseTree& tree, ItemHeader&& header) {
-    using AddMember = void (ParseTree::*)(std::int32_t, std::string);
+void ItemParser::AddItem(ParseTree& tree, const ItemHeader& header) {
+    using AddMember = void (ParseTree::*)(std::int32_t, std::string_view);
     // Indexed by format; the entries for LIST, NONE, SEPARATOR and VARIANT are
     // never used here.
     static constexpr std::array<AddMember, FORMAT_ROW_COUNT> ADD_MEMBERS{
@@ -336,11 +336,11 @@ void ItemParser::AddItem(ParseTree& tree, ItemHeader&& header) {
         nullptr,
     };
     if (header.format == VARIANT) {
-        tree.AddVariant(std::move(header.description));
+        tree.AddVariant(header.description);
         return;
     }
     if (header.format >= BINARY && header.format <= FLOAT8) {
-        (tree.*ADD_MEMBERS[static_cast<std::size_t>(header.format)])(header.count, std::move(header.description));
+        (tree.*ADD_MEMBERS[static_cast<std::size_t>(header.format)])(header.count, header.description);
     }
 }
 
@@ -389,7 +389,7 @@ bool ItemParser::ParseBody(std::string_view body, ParseTree& tree) {
                 return false;
             }
             pos = close + 1;
-            AddItem(tree, std::move(header));
+            AddItem(tree, header);
         } else if (c == '>') {
             tree.CloseList();
             ++pos;

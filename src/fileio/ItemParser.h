@@ -8,11 +8,18 @@
 
 namespace tqf {
 
-// What one non-list item "<code[count] description>" says.
+// What one non-list item "<code[count] description>" says. The description
+// is a view into the item's text, or into scratch when the item had to be
+// rewritten first; it lives as long as both.
 struct ItemHeader {
+    ItemHeader() = default;
+    ItemHeader(const ItemHeader&) = delete;
+    ItemHeader& operator=(const ItemHeader&) = delete;
+
     std::int32_t format = 0;
     std::int32_t count = 0;
-    std::string description;
+    std::string_view description;
+    std::string scratch;
 };
 
 // Reads the bracket notation of a statement's items.
@@ -51,7 +58,8 @@ public:
     [[nodiscard]] static bool ParseBody(std::string_view body, ParseTree& tree);
 
     // Splits one non-list item "<...>" into format, count and description;
-    // false when the item is not readable.
+    // false when the item is not readable. The description is a view into
+    // item (or into header's scratch), so item has to outlive its use.
     [[nodiscard]] static bool ParseItemHeader(std::string_view item, ItemHeader& header);
 
     // The format a code of the file stands for (LIST, BINARY to FLOAT8), or
@@ -63,7 +71,7 @@ public:
 
 private:
     static bool FindItemFormat(std::string_view code, std::int32_t& format);
-    static void AddItem(ParseTree& tree, ItemHeader&& header);
+    static void AddItem(ParseTree& tree, const ItemHeader& header);
 };
 
 } // namespace tqf

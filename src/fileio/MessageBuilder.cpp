@@ -62,7 +62,8 @@ void MessageBuilder::FillItemNode(FormatNode* node, ParseNode* parseNode) {
         node->count = parseNode->count;
     }
     node->label = MakeItemLabel(parseNode->kind, parseNode->count, parseNode->open != 0, parseNode->text);
-    node->description = std::move(parseNode->text);
+    // A copy: the parse node keeps its buffer for the next statement.
+    node->description = parseNode->text;
 }
 
 void MessageBuilder::BuildItemNodes(FormatNode* node, ParseNode* parseNode) {

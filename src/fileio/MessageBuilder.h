@@ -21,12 +21,12 @@ public:
     explicit MessageBuilder(FormatTree& document, MessageCallback onMessage = {});
 
     // Appends the message of tree, with its items, after the last message;
-    // returns the new message node. The descriptions move from tree's nodes
-    // into the document's, so tree is spent afterwards.
+    // returns the new message node. The message's description moves into the
+    // document, so tree is spent afterwards.
     FormatNode* BuildMessage(ParseTree& tree);
 
     // Fills node from parseNode and builds the nodes of parseNode's sub-items
-    // and following siblings after it, in order, moving their descriptions.
+    // and following siblings after it, in order.
     // Works without recursion, so any nesting depth and any number of siblings
     // are fine.
     void BuildItemNodes(FormatNode* node, ParseNode* parseNode);

@@ -6,7 +6,7 @@
 
 namespace tqf {
 
-ParseNode* ParseTree::AddNode(std::int32_t kind, std::int32_t count, std::string text) {
+ParseNode* ParseTree::AddNode(std::int32_t kind, std::int32_t count, std::string_view text) {
     if (used_ > 0 && cursor == nullptr) {
         // The top-level item is not a list, so nothing else belongs to the
         // message: the node would never be built, and is not kept either.
@@ -19,7 +19,7 @@ ParseNode* ParseTree::AddNode(std::int32_t kind, std::int32_t count, std::string
     node.kind = kind;
     node.open = (kind != LIST && count == OPEN_COUNT) ? 1 : 0;
     node.count = count;
-    node.text = std::move(text);
+    node.text.assign(text);
     node.parent = nullptr;
     node.firstChild = nullptr;
     node.lastChild = nullptr;
@@ -40,7 +40,7 @@ ParseNode* ParseTree::AddNode(std::int32_t kind, std::int32_t count, std::string
 }
 
 int ParseTree::OpenList(bool open) {
-    ParseNode* list = AddNode(LIST, 0, std::string{});
+    ParseNode* list = AddNode(LIST, 0, std::string_view{});
     if (list == nullptr) {
         return 0;
     }
@@ -57,25 +57,25 @@ int ParseTree::CloseList() {
     return 1;
 }
 
-ParseNode* ParseTree::AddLeaf(std::int32_t kind, std::int32_t count, std::string text) {
-    return AddNode(kind, count, std::move(text));
+ParseNode* ParseTree::AddLeaf(std::int32_t kind, std::int32_t count, std::string_view text) {
+    return AddNode(kind, count, text);
 }
 
-void ParseTree::AddBinary(std::int32_t count, std::string text) { AddLeaf(BINARY, count, std::move(text)); }
-void ParseTree::AddBoolean(std::int32_t count, std::string text) { AddLeaf(BOOLEAN, count, std::move(text)); }
-void ParseTree::AddAscii(std::int32_t count, std::string text) { AddLeaf(ASCII, count, std::move(text)); }
-void ParseTree::AddJis8(std::int32_t count, std::string text) { AddLeaf(JIS8, count, std::move(text)); }
-void ParseTree::AddInt1(std::int32_t count, std::string text) { AddLeaf(INT1, count, std::move(text)); }
-void ParseTree::AddInt2(std::int32_t count, std::string text) { AddLeaf(INT2, count, std::move(text)); }
-void ParseTree::AddInt4(std::int32_t count, std::string text) { AddLeaf(INT4, count, std::move(text)); }
-void ParseTree::AddInt8(std::int32_t count, std::string text) { AddLeaf(INT8, count, std::move(text)); }
-void ParseTree::AddUint1(std::int32_t count, std::string text) { AddLeaf(UINT1, count, std::move(text)); }
-void ParseTree::AddUint2(std::int32_t count, std::string text) { AddLeaf(UINT2, count, std::move(text)); }
-void ParseTree::AddUint4(std::int32_t count, std::string text) { AddLeaf(UINT4, count, std::move(text)); }
-void ParseTree::AddUint8(std::int32_t count, std::string text) { AddLeaf(UINT8, count, std::move(text)); }
-void ParseTree::AddFloat4(std::int32_t count, std::string text) { AddLeaf(FLOAT4, count, std::move(text)); }
-void ParseTree::AddFloat8(std::int32_t count, std::string text) { AddLeaf(FLOAT8, count, std::move(text)); }
-void ParseTree::AddVariant(std::string text) { AddLeaf(VARIANT, 0, std::move(text)); }
+void ParseTree::AddBinary(std::int32_t count, std::string_view text) { AddLeaf(BINARY, count, text); }
+void ParseTree::AddBoolean(std::int32_t count, std::string_view text) { AddLeaf(BOOLEAN, count, text); }
+void ParseTree::AddAscii(std::int32_t count, std::string_view text) { AddLeaf(ASCII, count, text); }
+void ParseTree::AddJis8(std::int32_t count, std::string_view text) { AddLeaf(JIS8, count, text); }
+void ParseTree::AddInt1(std::int32_t count, std::string_view text) { AddLeaf(INT1, count, text); }
+void ParseTree::AddInt2(std::int32_t count, std::string_view text) { AddLeaf(INT2, count, text); }
+void ParseTree::AddInt4(std::int32_t count, std::string_view text) { AddLeaf(INT4, count, text); }
+void ParseTree::AddInt8(std::int32_t count, std::string_view text) { AddLeaf(INT8, count, text); }
+void ParseTree::AddUint1(std::int32_t count, std::string_view text) { AddLeaf(UINT1, count, text); }
+void ParseTree::AddUint2(std::int32_t count, std::string_view text) { AddLeaf(UINT2, count, text); }
+void ParseTree::AddUint4(std::int32_t count, std::string_view text) { AddLeaf(UINT4, count, text); }
+void ParseTree::AddUint8(std::int32_t count, std::string_view text) { AddLeaf(UINT8, count, text); }
+void ParseTree::AddFloat4(std::int32_t count, std::string_view text) { AddLeaf(FLOAT4, count, text); }
+void ParseTree::AddFloat8(std::int32_t count, std::string_view text) { AddLeaf(FLOAT8, count, text); }
+void ParseTree::AddVariant(std::string_view text) { AddLeaf(VARIANT, 0, text); }
 
 void ParseTree::Clear() {
     stream = -1;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tqf {
@@ -30,22 +31,23 @@ public:
     int CloseList();
 
     // Non-list items, one member per format; a count of -1 marks an open count.
-    void AddBinary(std::int32_t count, std::string text);
-    void AddBoolean(std::int32_t count, std::string text);
-    void AddAscii(std::int32_t count, std::string text);
-    void AddJis8(std::int32_t count, std::string text);
-    void AddInt1(std::int32_t count, std::string text);
-    void AddInt2(std::int32_t count, std::string text);
-    void AddInt4(std::int32_t count, std::string text);
-    void AddInt8(std::int32_t count, std::string text);
-    void AddUint1(std::int32_t count, std::string text);
-    void AddUint2(std::int32_t count, std::string text);
-    void AddUint4(std::int32_t count, std::string text);
-    void AddUint8(std::int32_t count, std::string text);
-    void AddFloat4(std::int32_t count, std::string text);
-    void AddFloat8(std::int32_t count, std::string text);
+    // The tree keeps a copy of text.
+    void AddBinary(std::int32_t count, std::string_view text);
+    void AddBoolean(std::int32_t count, std::string_view text);
+    void AddAscii(std::int32_t count, std::string_view text);
+    void AddJis8(std::int32_t count, std::string_view text);
+    void AddInt1(std::int32_t count, std::string_view text);
+    void AddInt2(std::int32_t count, std::string_view text);
+    void AddInt4(std::int32_t count, std::string_view text);
+    void AddInt8(std::int32_t count, std::string_view text);
+    void AddUint1(std::int32_t count, std::string_view text);
+    void AddUint2(std::int32_t count, std::string_view text);
+    void AddUint4(std::int32_t count, std::string_view text);
+    void AddUint8(std::int32_t count, std::string_view text);
+    void AddFloat4(std::int32_t count, std::string_view text);
+    void AddFloat8(std::int32_t count, std::string_view text);
     // A VARIANT item keeps no count: it stays 0 and not open.
-    void AddVariant(std::string text);
+    void AddVariant(std::string_view text);
 
     // Back to the state of a new tree, for the next statement.
     void Clear();
@@ -64,8 +66,8 @@ public:
     ParseNode* cursor = nullptr;
 
 private:
-    ParseNode* AddLeaf(std::int32_t kind, std::int32_t count, std::string text);
-    ParseNode* AddNode(std::int32_t kind, std::int32_t count, std::string text);
+    ParseNode* AddLeaf(std::int32_t kind, std::int32_t count, std::string_view text);
+    ParseNode* AddNode(std::int32_t kind, std::int32_t count, std::string_view text);
 
     // Owns every node of the item tree: the first used_ entries, in the order
     // they were added. Clear keeps the nodes for the next statement, so a

@@ -159,6 +159,7 @@ RoundTripReport RoundTripCheck::CheckRoundTrip(const FormatNode* root) {
             report.problems.push_back({message, message->label, std::move(reason)});
         }
     }
+    report.text = std::move(text);
     return report;
 }
 

@@ -16,6 +16,7 @@ struct RoundTripProblem {
 
 struct RoundTripReport {
     std::vector<RoundTripProblem> problems; // in document order
+    std::string text;                       // the file the check wrote, byte for byte as a save writes it
 
     bool Ok() const { return problems.empty(); }
 };

@@ -3,6 +3,7 @@
 #include "Labels.h"
 
 #include <cassert>
+#include <new>
 #include <vector>
 
 namespace tqf {
@@ -15,6 +16,17 @@ FormatTree::~FormatTree() {
     if (root_.firstChild != nullptr) {
         DeleteChain(root_.firstChild);
         root_.firstChild = nullptr;
+    }
+}
+
+FormatNode* FormatTree::NewNode(std::string label) { return new (pool_.Allocate()) FormatNode(std::move(label)); }
+
+void FormatTree::FreeNode(FormatNode* node) {
+    node->~FormatNode();
+    pool_.Release(node);
+    if (pool_.SlotsInUse() == 0) {
+        // The document is empty: its storage goes back to the system.
+        pool_.ReleaseAll();
     }
 }
 
@@ -82,7 +94,7 @@ FormatNode* FormatTree::AddSibling(FormatNode* x, std::string label, bool repain
         }
         return nullptr;
     }
-    auto* node = new FormatNode(std::move(label));
+    FormatNode* node = NewNode(std::move(label));
     node->parent = parent;
     node->nextSibling = x->nextSibling;
     x->nextSibling = node;
@@ -108,7 +120,7 @@ FormatNode* FormatTree::AddChild(FormatNode* p, std::string label, bool repaint)
         }
         return nullptr;
     }
-    auto* node = new FormatNode(std::move(label));
+    FormatNode* node = NewNode(std::move(label));
     node->parent = p;
     node->nextSibling = p->firstChild;
     p->firstChild = node;
@@ -156,7 +168,7 @@ void FormatTree::DeleteNode(FormatNode* x, bool repaint) {
         before->nextSibling = x->nextSibling;
     }
     LowerCount(parent);
-    delete x;
+    FreeNode(x);
     if (listener_ != nullptr) {
         listener_->StructureChanged(*parent);
     }
@@ -182,7 +194,7 @@ void FormatTree::DeleteChain(FormatNode* x) {
         if (node->firstChild != nullptr) {
             pending.push_back(node->firstChild);
         }
-        delete node;
+        FreeNode(node);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "FormatNode.h"
 #include "FormatTreeListener.h"
+#include "NodePool.h"
 
 #include <string>
 #include <vector>
@@ -82,7 +83,11 @@ private:
     void RelabelDeferredLists();
     void Repaint();
     void AssertOwned(const FormatNode* node);
+    FormatNode* NewNode(std::string label);
+    void FreeNode(FormatNode* node);
 
+    // Declared before the root, so that the nodes' storage outlives them.
+    NodePool pool_{sizeof(FormatNode)};
     FormatNode root_;
     FormatTreeListener* listener_;
     const FormatNode* ownedCache_ = nullptr; // debug builds only: last node checked

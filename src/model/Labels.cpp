@@ -3,6 +3,7 @@
 #include "Decimal.h"
 #include "ItemFormat.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tqf {
@@ -51,14 +52,14 @@ std::string MakeItemLabel(int format, std::int32_t count, bool open, std::string
         countLength = WriteBracketedCount(count, countText);
     }
     const std::string_view separator = description.empty() ? std::string_view{} : std::string_view{"  "};
-    std::string label;
-    label.reserve(code.size() + countLength + separator.size() + description.size() + 2);
-    label += '<';
-    label.append(code);
-    label.append(countText, countLength);
-    label.append(separator);
-    label.append(description);
-    label += '>';
+    std::string label(code.size() + countLength + separator.size() + description.size() + 2, '\0');
+    char* out = label.data();
+    *out++ = '<';
+    out += code.copy(out, code.size());
+    out = std::copy_n(countText, countLength, out);
+    out += separator.copy(out, separator.size());
+    out += description.copy(out, description.size());
+    *out = '>';
     return label;
 }
 

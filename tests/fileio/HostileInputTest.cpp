@@ -56,7 +56,6 @@ Reading Read(std::string_view bytes) {
     return reading;
 }
 
-
 std::string Repeat(std::string_view piece, std::size_t times) {
     std::string text;
     text.reserve(piece.size() * times);

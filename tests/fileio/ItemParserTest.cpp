@@ -120,8 +120,9 @@ TEST(ItemParserTest, ItemHeadersThatAreRejected) {
 
 TEST(ItemParserTest, DescriptionsHaveNoLengthLimit) {
     const std::string description(100'000, 'D');
+    const std::string item = "<A[n]" + description + ">";
     ItemHeader header;
-    ASSERT_TRUE(ItemParser::ParseItemHeader("<A[n]" + description + ">", header));
+    ASSERT_TRUE(ItemParser::ParseItemHeader(item, header));
     EXPECT_EQ(header.description, description);
 }
 

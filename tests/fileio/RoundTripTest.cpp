@@ -37,7 +37,9 @@ TEST(RoundTripTest, TheStandardLibraryComesBackUnchanged) {
     EXPECT_TRUE(result.dropped.empty());
     EXPECT_EQ(DumpDocument(copy.GetRootNode()), DumpDocument(original.GetRootNode()));
     EXPECT_EQ(FormatWriter::FormatFileText(copy.GetRootNode()), FormatWriter::FormatFileText(original.GetRootNode()));
-    EXPECT_TRUE(RoundTripCheck::CheckRoundTrip(original.GetRootNode()).Ok());
+    const RoundTripReport report = RoundTripCheck::CheckRoundTrip(original.GetRootNode());
+    EXPECT_TRUE(report.Ok());
+    EXPECT_EQ(report.text, FormatWriter::FormatFileText(original.GetRootNode())) << "the text checked is the one saved";
 }
 
 TEST(RoundTripTest, WhatTheFormatDoesNotKeep) {
@@ -104,13 +106,16 @@ TEST(RoundTripTest, ChangedFieldsAreNamed) {
     b.AddItem(lower, INT2, 3, "mixed Case");
     lower->label = "s2f4"; // letter case aside
 
-    EXPECT_EQ(ProblemLabels(RoundTripCheck::CheckRoundTrip(original.GetRootNode())),
-              (std::vector<std::string>{"S2F1", "S2F2", "S2F3"}));
+    const RoundTripReport report = RoundTripCheck::CheckRoundTrip(original.GetRootNode());
+    EXPECT_EQ(ProblemLabels(report), (std::vector<std::string>{"S2F1", "S2F2", "S2F3"}));
+    EXPECT_EQ(report.text, FormatWriter::FormatFileText(original.GetRootNode()));
 }
 
 TEST(RoundTripTest, AnEmptyDocumentHasNoProblems) {
     FormatTree original;
-    EXPECT_TRUE(RoundTripCheck::CheckRoundTrip(original.GetRootNode()).Ok());
+    const RoundTripReport report = RoundTripCheck::CheckRoundTrip(original.GetRootNode());
+    EXPECT_TRUE(report.Ok());
+    EXPECT_EQ(report.text, FormatWriter::FormatFileText(original.GetRootNode()));
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "ItemFormat.h"
 #include "Labels.h"
+#include "ItemFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,102 @@
+#include "NodePool.h"
+
+#include <algorithm>
+#include <cassert>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TQF_POOL_POISONING 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define TQF_POOL_POISONING 1
+#endif
+
+#ifdef TQF_POOL_POISONING
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace tqf {
+
+namespace {
+
+// Blocks start small, so that a small document costs little, and grow up to
+// this size, so that a large one needs few of them.
+constexpr std::size_t FIRST_BLOCK_SLOTS = 16;
+constexpr std::size_t LARGEST_BLOCK_BYTES = std::size_t{256} * 1024;
+
+void Poison([[maybe_unused]] void* begin, [[maybe_unused]] std::size_t size) {
+#ifdef TQF_POOL_POISONING
+    ASAN_POISON_MEMORY_REGION(begin, size);
+#endif
+}
+
+void Unpoison([[maybe_unused]] void* begin, [[maybe_unused]] std::size_t size) {
+#ifdef TQF_POOL_POISONING
+    ASAN_UNPOISON_MEMORY_REGION(begin, size);
+#endif
+}
+
+} // namespace
+
+NodePool::NodePool(std::size_t slotSize)
+    : slotSize_((std::max(slotSize, sizeof(void*)) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
+                alignof(std::max_align_t)),
+      blockSlots_(FIRST_BLOCK_SLOTS) {}
+
+NodePool::~NodePool() {
+    assert(inUse_ == 0 && "every node is destroyed before its pool");
+    ReleaseAll();
+}
+
+void NodePool::AddBlock() {
+    const std::size_t bytes = blockSlots_ * slotSize_;
+    // new[] of bytes gives storage aligned for any fundamental type.
+    blocks_.push_back({std::make_unique_for_overwrite<std::byte[]>(bytes), bytes});
+    next_ = blocks_.back().bytes.get();
+    end_ = next_ + bytes;
+    Poison(next_, bytes);
+    if (bytes * 2 <= LARGEST_BLOCK_BYTES) {
+        blockSlots_ *= 2;
+    }
+}
+
+void* NodePool::Allocate() {
+    void* slot = nullptr;
+    if (!released_.empty()) {
+        slot = released_.back();
+        released_.pop_back();
+    } else {
+        if (next_ == end_) {
+            AddBlock();
+        }
+        slot = next_;
+        next_ += slotSize_;
+    }
+    Unpoison(slot, slotSize_);
+    ++inUse_;
+    return slot;
+}
+
+void NodePool::Release(void* slot) {
+    assert(slot != nullptr && inUse_ > 0);
+    --inUse_;
+    Poison(slot, slotSize_);
+    released_.push_back(slot);
+}
+
+void NodePool::ReleaseAll() {
+    assert(inUse_ == 0 && "a node still lives in the pool");
+    for (const Block& block : blocks_) {
+        // The blocks go back as they came, whatever was poisoned in them.
+        Unpoison(block.bytes.get(), block.size);
+    }
+    blocks_.clear();
+    released_.clear();
+    released_.shrink_to_fit();
+    next_ = nullptr;
+    end_ = nullptr;
+    blockSlots_ = FIRST_BLOCK_SLOTS;
+}
+
+} // namespace tqf

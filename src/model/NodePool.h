@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace tqf {
+
+// Storage for the nodes of one document. A document holds up to millions of
+// nodes of one size that mostly come and go together (opening and clearing a
+// library), so they are carved from large blocks instead of being allocated
+// one by one, and a slot given back is handed out again first.
+//
+// Under the address sanitizer, a slot given back and the unused rest of a
+// block are poisoned, so that using a deleted node is still caught.
+class NodePool {
+public:
+    explicit NodePool(std::size_t slotSize);
+    NodePool(const NodePool&) = delete;
+    NodePool& operator=(const NodePool&) = delete;
+    ~NodePool();
+
+    // Uninitialised, suitably aligned storage for one node.
+    void* Allocate();
+
+    // Gives back storage that Allocate handed out; the node in it has been
+    // destroyed already.
+    void Release(void* slot);
+
+    // Returns every block to the system. Only while no slot is in use.
+    void ReleaseAll();
+
+    // How many slots are handed out.
+    std::size_t SlotsInUse() const { return inUse_; }
+
+private:
+    void AddBlock();
+
+    std::size_t slotSize_;
+    std::size_t blockSlots_;
+    struct Block {
+        std::unique_ptr<std::byte[]> bytes;
+        std::size_t size;
+    };
+    std::vector<Block> blocks_;
+    std::byte* next_ = nullptr; // the first slot of the newest block never handed out
+    std::byte* end_ = nullptr;
+    std::vector<void*> released_;
+    std::size_t inUse_ = 0;
+};
+
+} // namespace tqf
