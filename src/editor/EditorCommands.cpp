@@ -288,7 +288,32 @@ void EditorCommands::OnFunctionChanged() {
     panel_.replyRequiredCheck->SetCheck(function % 2 != 0 ? 1 : 0);
 }
 
+EditorCommands::DeferredCount::DeferredCount(EditorCommands& commands) : commands_(commands) {
+    ++commands_.countDeferrals_;
+}
+
+EditorCommands::DeferredCount::~DeferredCount() {
+    if (--commands_.countDeferrals_ == 0) {
+        commands_.ShowMessageCountNow();
+    }
+}
+
+void EditorCommands::ShowMessageCountNow() {
+    if (!countChanged_) {
+        return;
+    }
+    const int deferrals = countDeferrals_;
+    countDeferrals_ = 0;
+    RefreshMessageCount();
+    countDeferrals_ = deferrals;
+}
+
 void EditorCommands::RefreshMessageCount() {
+    if (countDeferrals_ > 0) {
+        countChanged_ = true;
+        return;
+    }
+    countChanged_ = false;
     const std::int32_t count = Tree().GetRootNode()->count;
     panel_.messageCountLabel->setText(QString::number(count));
     panel_.updateMessageButton->setEnabled(count != 0);

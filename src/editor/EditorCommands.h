@@ -58,6 +58,25 @@ public:
     void RefreshMessageCount();
     void EnableItemPanel(bool enable);
 
+    // While one of these lives, RefreshMessageCount only notes that the
+    // count changed; the panel shows it when the last one ends, or at
+    // ShowMessageCountNow. Commands that add or delete thousands of messages
+    // without letting the window repaint in between use it: the window
+    // looks the same afterwards, without a panel update per message.
+    class DeferredCount {
+    public:
+        explicit DeferredCount(EditorCommands& commands);
+        DeferredCount(const DeferredCount&) = delete;
+        DeferredCount& operator=(const DeferredCount&) = delete;
+        ~DeferredCount();
+
+    private:
+        EditorCommands& commands_;
+    };
+
+    // Shows a count held back by a DeferredCount, before the window repaints.
+    void ShowMessageCountNow();
+
     // Item commands.
     void OnFormatChanged();
     void OnNotFixedClicked();
@@ -121,6 +140,8 @@ private:
     // The message a pending delete question is about.
     FormatNode* confirmTarget_ = nullptr;
     std::deque<PendingNotification> pending_;
+    int countDeferrals_ = 0;
+    bool countChanged_ = false;
 };
 
 } // namespace tqf

@@ -187,12 +187,16 @@ void FileCommands::ClearDocument() {
     // What the user typed into the item description stays.
     editor_.ReadFields();
     const BusyScope busy(*this);
-    // One message at a time, with the count shown after each (setting a label
-    // and a few enabled states costs well under a microsecond), but with one
-    // repaint at the end: a repaint lays out the whole remaining document.
-    while (root->firstChild != nullptr) {
-        tree.DeleteNode(root->firstChild, false);
-        editor_.RefreshMessageCount();
+    // One message at a time, with the count refreshed after each; but the
+    // window is not repainted before the end, so the panel shows the count
+    // once, and the tree is repainted once: a repaint lays out the whole
+    // remaining document.
+    {
+        const EditorCommands::DeferredCount deferred(editor_);
+        while (root->firstChild != nullptr) {
+            tree.DeleteNode(root->firstChild, false);
+            editor_.RefreshMessageCount();
+        }
     }
     view.Repaint();
 
@@ -279,9 +283,11 @@ void FileCommands::OpenFile(const QString& path) {
         // for the same reason as when clearing.
         QElapsedTimer sinceRepaint;
         sinceRepaint.start();
+        const EditorCommands::DeferredCount deferred(editor_);
         FormatReader reader(view.Tree(), [this, &sinceRepaint](FormatNode&) {
             editor_.RefreshMessageCount();
             if (sinceRepaint.elapsed() >= REPAINT_INTERVAL_MS) {
+                editor_.ShowMessageCountNow();
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
                 sinceRepaint.restart();
             }
