@@ -5,8 +5,10 @@
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatTreeView.h"
+#include "FormatWriter.h"
 #include "ItemFormat.h"
 #include "LibraryFileWriter.h"
+#include "MemoryBudget.h"
 #include "Prompts.h"
 #include "RoundTripCheck.h"
 #include "SkinButton.h"
@@ -21,7 +23,10 @@
 #include <QGuiApplication>
 #include <QLabel>
 
+#include <cstdint>
 #include <filesystem>
+#include <new>
+#include <optional>
 #include <string>
 
 namespace tqf {
@@ -90,6 +95,13 @@ QString SaveFailureText(const QString& path, const QString& reason, bool existed
     return text;
 }
 
+QString UncheckedSaveQuestion(std::uint64_t sizeBound) {
+    constexpr std::uint64_t MEGABYTE = std::uint64_t{1} << 20;
+    return QStringLiteral("The file would take up to %1 MB: too large to check in memory, before it is written, "
+                          "that it reads back the same.\n\nSave without the check ?")
+        .arg(QString::number((sizeBound + MEGABYTE - 1) / MEGABYTE));
+}
+
 QString RoundTripQuestion(const RoundTripReport& report) {
     QString text = QStringLiteral("These messages would not read back the same from the saved file:\n");
     const std::size_t count = report.problems.size();
@@ -108,7 +120,8 @@ QString RoundTripQuestion(const RoundTripReport& report) {
 } // namespace
 
 FileCommands::FileCommands(EditorCommands& editor, Prompts& prompts, QObject* parent)
-    : QObject(parent), editor_(editor), prompts_(prompts), nodeLimit_(FormatReader::DefaultNodeLimit()) {
+    : QObject(parent), editor_(editor), prompts_(prompts), nodeLimit_(FormatReader::DefaultNodeLimit()),
+      textBudget_(LibraryMemoryBudget()) {
     Connect();
 }
 
@@ -171,7 +184,9 @@ QString FileCommands::PathDisplay() const { return editor_.Panel().pathDisplay->
 
 void FileCommands::SetPathDisplay(const QString& path) { editor_.Panel().pathDisplay->setText(path); }
 
-bool FileCommands::Ask(const char* text) { return prompts_.AskYesNo(Latin1(CAPTION_CONFIRMATION), Latin1(text)); }
+bool FileCommands::Ask(const char* text) { return Ask(Latin1(text)); }
+
+bool FileCommands::Ask(const QString& text) { return prompts_.AskYesNo(Latin1(CAPTION_CONFIRMATION), text); }
 
 void FileCommands::ShowWarning(const QString& text) { prompts_.ShowMessage(text, QString(), PromptIcon::Warning); }
 
@@ -356,20 +371,32 @@ void FileCommands::Save(bool askForName) {
     }
 
     const FormatNode* root = View().GetRootNode();
-    RoundTripReport report;
-    {
-        const BusyScope busy(*this);
-        report = RoundTripCheck::CheckRoundTrip(root);
+    // The read-back check holds the whole file in memory; a file too large
+    // for that is written piece by piece, unchecked, if the user agrees.
+    const std::uint64_t sizeBound = FormatWriter::FileSizeBound(root);
+    std::optional<RoundTripReport> report;
+    if (sizeBound <= textBudget_) {
+        try {
+            const BusyScope busy(*this);
+            report = RoundTripCheck::CheckRoundTrip(root);
+        } catch (const std::bad_alloc&) {
+            report.reset();
+        }
     }
-    if (!ConfirmRoundTrip(report)) {
+    if (report ? !ConfirmRoundTrip(*report) : !Ask(UncheckedSaveQuestion(sizeBound))) {
         return;
     }
     const bool existed = QFileInfo::exists(target);
     WriteOutcome outcome;
     {
         const BusyScope busy(*this);
-        // The file the check read back is the one written.
-        outcome = LibraryFileWriter::Write(target, report.text);
+        if (report) {
+            // The file the check read back is the one written.
+            outcome = LibraryFileWriter::Write(target, report->text);
+        } else {
+            outcome = LibraryFileWriter::WriteStreamed(
+                target, [root](std::ostream& out) { return FormatWriter::WriteFormatFile(root, out); });
+        }
     }
     if (!outcome.written) {
         ShowWarning(SaveFailureText(target, outcome.reason, existed));

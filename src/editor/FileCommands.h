@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <cstdint>
 
 namespace tqf {
 
@@ -77,6 +78,11 @@ public:
     // default otherwise).
     void SetNodeLimit(std::size_t nodes) { nodeLimit_ = nodes; }
 
+    // Sets the size of the largest file that Save checks in memory before
+    // writing it (a quarter of the computer's memory otherwise); a larger
+    // one is written unchecked, after a question.
+    void SetTextBudget(std::uint64_t bytes) { textBudget_ = bytes; }
+
     // The text of the path display: the current file's path, empty while the
     // document has no file.
     QString PathDisplay() const;
@@ -86,6 +92,7 @@ private:
     FormatTreeView& View() const;
     int MessageCount() const;
     bool Ask(const char* text);
+    bool Ask(const QString& text);
     void ShowWarning(const QString& text);
     void SetPathDisplay(const QString& path);
 
@@ -114,6 +121,7 @@ private:
     EditorCommands& editor_;
     Prompts& prompts_;
     std::size_t nodeLimit_;
+    std::uint64_t textBudget_;
     int busyDepth_ = 0;
 };
 

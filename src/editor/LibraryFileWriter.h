@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+#include <ostream>
 #include <string_view>
 
 namespace tqf {
@@ -22,6 +24,12 @@ public:
     static constexpr std::size_t WRITE_CHUNK_BYTES = 1 << 16;
 
     [[nodiscard]] static WriteOutcome Write(const QString& path, std::string_view bytes);
+
+    // The same for contents too large to hold in memory at once: produce
+    // writes them to the stream it is given, piece by piece, and returns
+    // false when it could not write them all.
+    [[nodiscard]] static WriteOutcome WriteStreamed(const QString& path,
+                                                    const std::function<bool(std::ostream&)>& produce);
 };
 
 } // namespace tqf

@@ -3,6 +3,7 @@
 #include "Decimal.h"
 #include "ItemParser.h"
 #include "LineReader.h"
+#include "MemoryBudget.h"
 
 #include <array>
 #include <cerrno>
@@ -12,8 +13,6 @@
 #include <system_error>
 #include <utility>
 #include <vector>
-
-#include <unistd.h>
 
 namespace tqf {
 
@@ -239,15 +238,7 @@ std::size_t FormatReader::DefaultNodeLimit() {
     // At most this much memory per node: the node, its texts in a typical
     // library, and what the tree view keeps of it.
     constexpr std::size_t BYTES_PER_NODE = 256;
-    // Without a reading of the memory size, what any machine that runs the
-    // editor has.
-    std::size_t memory = std::size_t{4} << 30;
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && pageSize > 0) {
-        memory = static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize);
-    }
-    return memory / 4 / BYTES_PER_NODE;
+    return LibraryMemoryBudget() / BYTES_PER_NODE;
 }
 
 bool FormatReader::FitsUnderLimit(std::size_t itemNodes) {

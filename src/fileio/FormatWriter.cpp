@@ -177,6 +177,42 @@ std::string FormatWriter::FormatFileText(const FormatNode* root) {
     return text;
 }
 
+std::uint64_t FormatWriter::FileSizeBound(const FormatNode* root) {
+    std::uint64_t bytes = FILE_HEADER.size();
+    if (root == nullptr) {
+        return bytes;
+    }
+    // A message takes two empty lines, its label, " (description)", "." and
+    // a line end; an item its indentation (fewer tabs than its depth), its
+    // label, "." and a line end; a list also the line that closes it.
+    constexpr std::uint64_t MESSAGE_EXTRA = 3 * LINE_END.size() + 4;
+    constexpr std::uint64_t LINE_EXTRA = 1 + LINE_END.size();
+    struct Pending {
+        const FormatNode* node;
+        std::uint64_t depth;
+    };
+    std::vector<Pending> pending;
+    for (const FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
+        pending.push_back({m, 0});
+    }
+    while (!pending.empty()) {
+        const auto [node, depth] = pending.back();
+        pending.pop_back();
+        if (depth == 0) {
+            bytes += node->label.size() + node->description.size() + MESSAGE_EXTRA;
+        } else {
+            bytes += depth + node->label.size() + LINE_EXTRA;
+            if (node->isList != 0) {
+                bytes += depth + LINE_EXTRA;
+            }
+        }
+        for (const FormatNode* c = node->firstChild; c != nullptr; c = c->nextSibling) {
+            pending.push_back({c, depth + 1});
+        }
+    }
+    return bytes;
+}
+
 const FormatNode* FormatWriter::LastChild(const FormatNode* node) {
     if (node == nullptr) {
         return nullptr;

@@ -2,6 +2,7 @@
 
 #include "FormatNode.h"
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -31,6 +32,10 @@ public:
     // True when the stream took every byte and flushed them.
     [[nodiscard]] static bool WriteFormatFile(const FormatNode* root, std::ostream& file);
     static std::string FormatFileText(const FormatNode* root);
+
+    // At least as many bytes as WriteFormatFile writes for the document under
+    // root, found without writing: a walk over the nodes.
+    static std::uint64_t FileSizeBound(const FormatNode* root);
 
     // The last direct child of node, or none.
     static const FormatNode* LastChild(const FormatNode* node);

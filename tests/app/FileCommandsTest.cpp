@@ -457,6 +457,37 @@ TEST_F(FileCommandsTest, SaveAsksBeforeWritingWhatWouldNotReadBackAndNoChangesNo
     EXPECT_EQ(PathDisplay(), path);
 }
 
+TEST_F(FileCommandsTest, AFileTooLargeToCheckInMemoryIsWrittenUncheckedOnlyIfTheUserAgrees) {
+    // "VER. 2" would not read back; a file too large to check cannot tell.
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("VER. 2"));
+    CreateMessage(QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("fine"));
+    const QString path = PathIn(QStringLiteral("big.TQF"));
+    Files().SetTextBudget(10);
+
+    prompts.answers = {false};
+    prompts.fileAnswers.push_back(path);
+    Click(IDC_SAVE_AS);
+    ASSERT_EQ(prompts.questions.size(), 1U);
+    EXPECT_EQ(prompts.questions[0].caption, QStringLiteral("CONFIRMATION"));
+    EXPECT_TRUE(prompts.questions[0].text.startsWith(QStringLiteral("The file would take up to 1 MB")))
+        << prompts.questions[0].text.toStdString();
+    EXPECT_TRUE(prompts.questions[0].text.endsWith(QStringLiteral("Save without the check ?")));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(FolderEntries().isEmpty());
+    EXPECT_TRUE(Commands().modified);
+
+    prompts.questions.clear();
+    prompts.answers = {true};
+    prompts.fileAnswers.push_back(path);
+    Click(IDC_SAVE_AS);
+    EXPECT_EQ(prompts.questions.size(), 1U);
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Saved successfully.")});
+    EXPECT_EQ(ReadBytes(path), FormatWriter::FormatFileText(Root()));
+    EXPECT_FALSE(Commands().modified);
+    EXPECT_EQ(PathDisplay(), path);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(FileCommandsTest, TheRoundTripQuestionNamesAtMostFiveMessages) {
     // A "." in a message's description ends its statement early when it is
     // read: each of these messages comes back with a shorter description.

@@ -2,6 +2,7 @@
 #include "CountingBuffer.h"
 #include "ItemFormat.h"
 #include "LibraryBuilder.h"
+#include "StandardMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -168,6 +169,28 @@ TEST_F(FormatWriterTest, IndentationAndClosingLinesFollowTheDepth) {
     }
     expected += ".\r\n";
     EXPECT_EQ(FileText(), expected);
+}
+
+TEST(FileSizeBoundTest, TheFileSizeBoundIsNeverBelowTheFileAndNotFarAbove) {
+    FormatTree standard;
+    BuildStandardMessages(standard);
+    FormatTree deep;
+    {
+        LibraryBuilder b(deep);
+        FormatNode* list = b.AddList(b.AddMessage(1, 1, true, "deep"));
+        for (int i = 0; i < 300; ++i) {
+            list = b.AddList(list);
+        }
+        b.AddItem(list, ASCII, OPEN_COUNT, "inner");
+        b.AddItem(b.AddMessage(1, 2, false), UINT1, 1);
+    }
+    FormatTree empty;
+    for (const FormatTree* tree : {&standard, &deep, &empty}) {
+        const std::uint64_t written = FormatWriter::FormatFileText(tree->GetRootNode()).size();
+        const std::uint64_t bound = FormatWriter::FileSizeBound(tree->GetRootNode());
+        EXPECT_GE(bound, written);
+        EXPECT_LE(bound, written * 2);
+    }
 }
 
 } // namespace
