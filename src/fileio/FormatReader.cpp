@@ -241,20 +241,21 @@ std::size_t FormatReader::DefaultNodeLimit() {
     return LibraryMemoryBudget() / BYTES_PER_NODE;
 }
 
-bool FormatReader::FitsUnderLimit(std::size_t itemNodes) {
-    if (!nodesCounted_) {
-        // The document may hold messages already; they count too.
-        std::vector<const FormatNode*> pending{document_.GetRootNode()};
-        while (!pending.empty()) {
-            const FormatNode* node = pending.back();
-            pending.pop_back();
-            for (const FormatNode* c = node->firstChild; c != nullptr; c = c->nextSibling) {
-                ++nodeCount_;
-                pending.push_back(c);
-            }
+void FormatReader::CountDocumentNodes() {
+    // The document may hold messages already; they count too.
+    std::vector<const FormatNode*> pending{document_.GetRootNode()};
+    while (!pending.empty()) {
+        const FormatNode* node = pending.back();
+        pending.pop_back();
+        for (const FormatNode* c = node->firstChild; c != nullptr; c = c->nextSibling) {
+            ++nodeCount_;
+            pending.push_back(c);
         }
-        nodesCounted_ = true;
     }
+    nodesCounted_ = true;
+}
+
+bool FormatReader::FitsUnderLimit(std::size_t itemNodes) {
     const std::size_t needed = itemNodes + 1; // the message node too
     if (nodeCount_ > nodeLimit_ || needed > nodeLimit_ - nodeCount_) {
         return false;
@@ -320,8 +321,13 @@ bool FormatReader::ParseStatement(std::string_view text) {
 
 bool FormatReader::ParseCollected(std::string& text, std::uint32_t spacings) {
     ItemParser::NormaliseBracketsInPlace(text, spacings);
-    // One tree serves every statement; it starts each one empty.
+    // One tree serves every statement; it starts each one empty, and holds
+    // no more items than the document can still take.
     tree_.Clear();
+    if (!nodesCounted_) {
+        CountDocumentNodes();
+    }
+    tree_.SetNodeLimit(nodeCount_ < nodeLimit_ ? nodeLimit_ - nodeCount_ - 1 : 0);
     if (!ParseMessageHeader(text, tree_)) {
         return false;
     }
@@ -331,6 +337,7 @@ bool FormatReader::ParseCollected(std::string& text, std::uint32_t spacings) {
             return false;
         }
     } else if (!ItemParser::ParseBody(std::string_view(text).substr(firstOpen), tree_)) {
+        tooLarge_ = tree_.Overflowed();
         return false;
     }
     if (!FitsUnderLimit(tree_.NodeCount())) {

@@ -75,8 +75,10 @@ private:
     // as ItemParser::NormaliseBracketsInPlace takes them.
     bool ParseCollected(std::string& text, std::uint32_t spacings);
 
-    // Counts the document's nodes on the first call; true when a message of
-    // itemNodes items still fits under the limit, and then counts it.
+    // Counts the nodes the document holds before reading.
+    void CountDocumentNodes();
+    // True when a message of itemNodes items still fits under the limit, and
+    // then counts it.
     bool FitsUnderLimit(std::size_t itemNodes);
 
     MessageBuilder builder_;

@@ -349,7 +349,9 @@ bool ItemParser::ParseBody(std::string_view body, ParseTree& tree) {
     // erasing, so that a long body is scanned in linear time.
     std::size_t pos = 0;
     const std::size_t size = body.size();
-    while (pos < size) {
+    // A tree that cannot take more nodes ends the scan: the statement is
+    // too large to read.
+    while (pos < size && !tree.Overflowed()) {
         const char c = body[pos];
         if (c == '<') {
             std::int32_t count = 0;
@@ -405,7 +407,7 @@ bool ItemParser::ParseBody(std::string_view body, ParseTree& tree) {
             ++pos;
         }
     }
-    return true;
+    return !tree.Overflowed();
 }
 
 } // namespace tqf

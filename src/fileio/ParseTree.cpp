@@ -12,6 +12,10 @@ ParseNode* ParseTree::AddNode(std::int32_t kind, std::int32_t count, std::string
         // message: the node would never be built, and is not kept either.
         return nullptr;
     }
+    if (used_ >= nodeLimit_) {
+        overflowed_ = true;
+        return nullptr;
+    }
     if (used_ == nodes_.size()) {
         nodes_.push_back(std::make_unique<ParseNode>());
     }
@@ -84,6 +88,7 @@ void ParseTree::Clear() {
     replyRequired = 0;
     cursor = nullptr;
     used_ = 0;
+    overflowed_ = false;
 }
 
 ParseNode* ParseTree::RootItem() { return used_ == 0 ? nullptr : nodes_.front().get(); }

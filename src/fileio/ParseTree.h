@@ -59,6 +59,11 @@ public:
     // The number of nodes that belong to the message's item tree.
     std::size_t NodeCount() const { return used_; }
 
+    // How many nodes the tree may hold; a node beyond that is not added and
+    // marks the tree as overflowed until Clear. No limit unless set.
+    void SetNodeLimit(std::size_t nodes) { nodeLimit_ = nodes; }
+    bool Overflowed() const { return overflowed_; }
+
     std::int32_t stream = -1;
     std::int32_t function = -1;
     std::string description;
@@ -74,6 +79,8 @@ private:
     // reader allocates them only while its statements grow.
     std::vector<std::unique_ptr<ParseNode>> nodes_;
     std::size_t used_ = 0;
+    std::size_t nodeLimit_ = static_cast<std::size_t>(-1);
+    bool overflowed_ = false;
 };
 
 } // namespace tqf

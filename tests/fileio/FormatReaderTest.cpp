@@ -247,6 +247,34 @@ TEST(FormatReaderTest, ReadingStopsBeforeTheDocumentGrowsBeyondItsNodeLimit) {
     EXPECT_EQ(exact.GetRootNode()->count, 4);
 }
 
+TEST(FormatReaderTest, AStatementWithMoreItemsThanTheLimitStopsReadingWhileItIsScanned) {
+    // One statement of a million empty lists: it is not scanned to its end
+    // before reading stops.
+    std::string text = "S1F1.\nS1F2 <L[N]";
+    for (int i = 0; i < 1'000'000; ++i) {
+        text += "<L>";
+    }
+    text += ">.\nS1F3.\n";
+    FormatTree document;
+    FormatReader reader(document);
+    reader.SetNodeLimit(1'000);
+    const ReadResult result = reader.ReadFormatBytes(text);
+    EXPECT_EQ(result.status, ReadStatus::TOO_LARGE);
+    EXPECT_EQ(result.messagesRead, 1U);
+    EXPECT_TRUE(result.dropped.empty());
+    EXPECT_EQ(document.GetRootNode()->count, 1);
+
+    // A statement that is wrong before it reaches the limit is dropped as usual.
+    FormatTree other;
+    FormatReader otherReader(other);
+    otherReader.SetNodeLimit(10);
+    const ReadResult dropped =
+        otherReader.ReadFormatBytes("S1F1 <L <Q> <A> <A> <A> <A> <A> <A> <A> <A> <A> <A>>.\nS1F2.\n");
+    EXPECT_EQ(dropped.status, ReadStatus::READ);
+    EXPECT_EQ(dropped.dropped, Dropped({1}));
+    EXPECT_EQ(dropped.messagesRead, 1U);
+}
+
 TEST(FormatReaderTest, TheDefaultNodeLimitLeavesRoomForLargeLibraries) {
     // A library of ten million items, about 200 MB of text, opens on any
     // machine with 12 GB of memory or more; none is refused below a million.

@@ -28,6 +28,24 @@ TEST(ParseTreeTest, ListsTakeTheItemsAddedWhileTheyHoldTheCursor) {
     EXPECT_EQ(top->lastChild->kind, FLOAT8);
 }
 
+TEST(ParseTreeTest, ATreeTakesNoNodeBeyondItsLimitUntilCleared) {
+    ParseTree tree;
+    tree.SetNodeLimit(3);
+    EXPECT_EQ(tree.OpenList(false), 1);
+    tree.AddUint1(1, "A");
+    tree.AddUint1(1, "B");
+    EXPECT_FALSE(tree.Overflowed());
+    tree.AddUint1(1, "C");
+    EXPECT_EQ(tree.OpenList(false), 0);
+    EXPECT_TRUE(tree.Overflowed());
+    EXPECT_EQ(tree.NodeCount(), 3U);
+    EXPECT_EQ(ParseTreeText(tree), "L[2](U1[1] 'A', U1[1] 'B')");
+    tree.Clear();
+    EXPECT_FALSE(tree.Overflowed());
+    tree.AddBinary(1, "");
+    EXPECT_EQ(tree.NodeCount(), 1U);
+}
+
 TEST(ParseTreeTest, TheTopLevelListKeepsTheCursorWhenClosed) {
     ParseTree tree;
     EXPECT_EQ(tree.CloseList(), 0) << "nothing to close in an empty tree";
