@@ -5,6 +5,7 @@
 #include "LineReader.h"
 #include "MemoryBudget.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -186,6 +187,9 @@ private:
             const std::size_t runEnd = line.find('.', runStart);
             Append(line.substr(runStart, runEnd - runStart), marks);
         }
+        if (reader_.tooLarge_) {
+            return;
+        }
         TrimStatement();
         if (reader_.ParseCollected(statement_, spacings_)) {
             result_.messageLines.push_back(lineNumber);
@@ -207,6 +211,10 @@ private:
             spacings_ |= ItemParser::SpacingOf(statement_.back(), part.front());
         }
         spacings_ |= marks.spacings;
+        if (part.size() > reader_.textLimit_ - std::min(statement_.size(), reader_.textLimit_)) {
+            reader_.StopAsTooLong();
+            return;
+        }
         statement_.append(part);
     }
 
@@ -232,13 +240,19 @@ private:
 };
 
 FormatReader::FormatReader(FormatTree& document, MessageBuilder::MessageCallback onMessage)
-    : builder_(document, std::move(onMessage)), document_(document) {}
+    : builder_(document, std::move(onMessage)), document_(document), textLimit_(LibraryMemoryBudget()) {}
 
 std::size_t FormatReader::DefaultNodeLimit() {
     // At most this much memory per node: the node, its texts in a typical
     // library, and what the tree view keeps of it.
     constexpr std::size_t BYTES_PER_NODE = 256;
     return LibraryMemoryBudget() / BYTES_PER_NODE;
+}
+
+void FormatReader::StopAsTooLong() {
+    tooLarge_ = true;
+    tooLargeReason_ = "a statement of the library is longer than " + std::to_string(textLimit_) +
+                      " bytes, more than a quarter of this computer's memory can hold";
 }
 
 void FormatReader::CountDocumentNodes() {
@@ -296,14 +310,21 @@ ReadResult FormatReader::ReadFormatFile(std::istream& in) {
     std::span<char> line;
     std::size_t lineNumber = 0;
     tooLarge_ = false;
+    tooLargeReason_.clear();
+    lines.SetLineLimit(textLimit_);
     while (!tooLarge_ && lines.Next(line)) {
         ++lineNumber;
         collector.HandleLine(std::string_view(line.data(), line.size()), lineNumber);
     }
+    if (lines.TooLong()) {
+        StopAsTooLong();
+    }
     if (tooLarge_) {
         result.status = ReadStatus::TOO_LARGE;
-        result.errorText = "the library holds more than " + std::to_string(nodeLimit_) +
-                           " messages and items, more than a quarter of this computer's memory can hold";
+        result.errorText = tooLargeReason_.empty()
+                               ? "the library holds more than " + std::to_string(nodeLimit_) +
+                                     " messages and items, more than a quarter of this computer's memory can hold"
+                               : tooLargeReason_;
         return result;
     }
     collector.Finish(lineNumber);

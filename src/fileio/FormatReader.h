@@ -56,6 +56,10 @@ public:
     // reading stops with TOO_LARGE before a message would go beyond it.
     void SetNodeLimit(std::size_t nodes) { nodeLimit_ = nodes; }
 
+    // How many bytes one line or statement may take at most; reading stops
+    // with TOO_LARGE at a longer one. A quarter of the memory by default.
+    void SetTextLimit(std::size_t bytes) { textLimit_ = bytes; }
+
     // The default limit: as many nodes as a quarter of this computer's
     // memory holds, at the most a node of a loaded library takes.
     static std::size_t DefaultNodeLimit();
@@ -75,6 +79,8 @@ private:
     // as ItemParser::NormaliseBracketsInPlace takes them.
     bool ParseCollected(std::string& text, std::uint32_t spacings);
 
+    // Ends the reading: a line or statement is longer than the text limit.
+    void StopAsTooLong();
     // Counts the nodes the document holds before reading.
     void CountDocumentNodes();
     // True when a message of itemNodes items still fits under the limit, and
@@ -84,9 +90,11 @@ private:
     MessageBuilder builder_;
     FormatTree& document_;
     std::size_t nodeLimit_ = DefaultNodeLimit();
+    std::size_t textLimit_;
     std::size_t nodeCount_ = 0;
     bool nodesCounted_ = false;
     bool tooLarge_ = false;
+    std::string tooLargeReason_;
     // Kept from statement to statement so that their memory is reused.
     ParseTree tree_;
     std::string statementCopy_;

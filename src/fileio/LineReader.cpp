@@ -80,6 +80,10 @@ bool LineReader::Next(std::span<char>& line) {
             return true;
         }
         scanned_ = size;
+        if (size - begin_ > lineLimit_) {
+            tooLong_ = true;
+            return false;
+        }
         if (atEnd_) {
             if (begin_ < size) {
                 line = std::span<char>(data + begin_, size - begin_);

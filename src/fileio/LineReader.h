@@ -26,6 +26,11 @@ public:
     // True when reading stopped because the stream failed, not at its end.
     bool Failed() const { return failed_; }
 
+    // Lines longer than this many bytes stop the reading: Next returns false
+    // and TooLong tells why. No limit unless set.
+    void SetLineLimit(std::size_t bytes) { lineLimit_ = bytes; }
+    bool TooLong() const { return tooLong_; }
+
 private:
     void Refill();
 
@@ -36,6 +41,8 @@ private:
     std::size_t scanned_ = 0; // bytes before this are known to hold no LF of that line
     bool atEnd_ = false;
     bool failed_ = false;
+    std::size_t lineLimit_ = static_cast<std::size_t>(-1);
+    bool tooLong_ = false;
 };
 
 } // namespace tqf

@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tqf {
@@ -42,6 +43,14 @@ std::size_t MessageCount(const std::string& dump) {
         }
     }
     return count;
+}
+
+std::string Repeat(std::string_view piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) {
+        text += piece;
+    }
+    return text;
 }
 
 std::vector<DroppedStatement> Dropped(std::initializer_list<std::size_t> lines, std::size_t unterminatedLine = 0) {
@@ -273,6 +282,34 @@ TEST(FormatReaderTest, AStatementWithMoreItemsThanTheLimitStopsReadingWhileItIsS
     EXPECT_EQ(dropped.status, ReadStatus::READ);
     EXPECT_EQ(dropped.dropped, Dropped({1}));
     EXPECT_EQ(dropped.messagesRead, 1U);
+}
+
+TEST(FormatReaderTest, LinesAndStatementsLongerThanTheTextLimitStopReading) {
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"a long line", "S1F1.\nS1F2 (" + std::string(5'000, 'D') + ").\nS1F3.\n"},
+        {"a long line without a line end", "S1F1.\nS1F2 (" + std::string(500'000, 'D') + ")."},
+        {"a long statement of short lines", "S1F1.\nS1F2 <L" + Repeat("\n<A>", 2'000) + ">.\nS1F3.\n"},
+        {"a statement ending on a long line", "S1F1.\nS1F2\n<A " + std::string(5'000, 'D') + ">.\n"},
+    };
+    for (const auto& c : cases) {
+        FormatTree document;
+        FormatReader reader(document);
+        reader.SetTextLimit(1'000);
+        const ReadResult result = reader.ReadFormatBytes(c.text);
+        EXPECT_EQ(result.status, ReadStatus::TOO_LARGE) << c.name;
+        EXPECT_EQ(result.errorText.rfind("a statement of the library is longer than 1000 bytes", 0), 0U)
+            << result.errorText;
+        EXPECT_EQ(result.messagesRead, 1U) << c.name;
+        EXPECT_TRUE(result.dropped.empty()) << c.name;
+        EXPECT_EQ(document.GetRootNode()->count, 1) << c.name << ": nothing of the long statement is built";
+    }
+    FormatTree document;
+    FormatReader reader(document);
+    reader.SetTextLimit(1'000);
+    EXPECT_EQ(reader.ReadFormatBytes("S1F1 (" + std::string(900, 'D') + ").\nS1F2.\n").status, ReadStatus::READ);
 }
 
 TEST(FormatReaderTest, TheDefaultNodeLimitLeavesRoomForLargeLibraries) {
