@@ -299,13 +299,9 @@ EditorCommands::DeferredCount::~DeferredCount() {
 }
 
 void EditorCommands::ShowMessageCountNow() {
-    if (!countChanged_) {
-        return;
+    if (countChanged_) {
+        ShowMessageCount();
     }
-    const int deferrals = countDeferrals_;
-    countDeferrals_ = 0;
-    RefreshMessageCount();
-    countDeferrals_ = deferrals;
 }
 
 void EditorCommands::RefreshMessageCount() {
@@ -313,6 +309,10 @@ void EditorCommands::RefreshMessageCount() {
         countChanged_ = true;
         return;
     }
+    ShowMessageCount();
+}
+
+void EditorCommands::ShowMessageCount() {
     countChanged_ = false;
     const std::int32_t count = Tree().GetRootNode()->count;
     panel_.messageCountLabel->setText(QString::number(count));

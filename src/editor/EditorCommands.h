@@ -133,6 +133,8 @@ private:
     void ResetItemPanel();
     void RepaintWindow();
     void UnhighlightLastCreated();
+    // The message count and the enabled states that follow it, shown now.
+    void ShowMessageCount();
     void ClearMessageFields();
 
     EditorPanel panel_;
