@@ -44,8 +44,10 @@ struct Reading {
     tqf::ReadResult result;
     std::string written; // the file a save of the document writes
 
-    explicit Reading(std::string_view bytes) {
+    // pipelineThreshold as FormatReader::SetPipelineThreshold takes it.
+    explicit Reading(std::string_view bytes, std::uintmax_t pipelineThreshold = UINTMAX_MAX) {
         tqf::FormatReader reader(document);
+        reader.SetPipelineThreshold(pipelineThreshold);
         result = reader.ReadFormatBytes(bytes);
         written = tqf::FormatWriter::FormatFileText(document.GetRootNode());
     }
@@ -114,6 +116,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const Reading first(bytes);
     CheckReading(first, bytes, "first reading");
+
+    // Reading on a second thread while the messages are built comes to the same.
+    if (const Reading beside(bytes, 0); beside.written != first.written ||
+                                        beside.result.messageLines != first.result.messageLines ||
+                                        beside.result.dropped != first.result.dropped) {
+        Fail("reading beside the building reads differently, " + FirstDifference(first.written, beside.written));
+    }
 
     // Letter case and line ends are no part of a library.
     const std::string lower = LowerCased(bytes);

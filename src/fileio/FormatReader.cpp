@@ -4,14 +4,17 @@
 #include "ItemParser.h"
 #include "LineReader.h"
 #include "MemoryBudget.h"
+#include "StatementPipe.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <streambuf>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -111,11 +114,82 @@ struct LineMarks {
 
 } // namespace
 
+// Where accepted statements go: the tree each statement is read into, and
+// what happens to it once it is a message.
+class StatementSink {
+public:
+    StatementSink() = default;
+    StatementSink(const StatementSink&) = delete;
+    StatementSink& operator=(const StatementSink&) = delete;
+    virtual ~StatementSink() = default;
+
+    // The tree the next statement is read into.
+    virtual ParseTree& Tree() = 0;
+    // The statement in Tree() is a message.
+    virtual void Accept() = 0;
+    // Every statement has been read.
+    virtual void Finish() {}
+};
+
+namespace {
+
+// Builds each message as soon as it is read, on the reading thread.
+class BuildingSink final : public StatementSink {
+public:
+    BuildingSink(ParseTree& tree, MessageBuilder& builder) : tree_(tree), builder_(builder) {}
+    ParseTree& Tree() override { return tree_; }
+    void Accept() override { builder_.BuildMessage(tree_); }
+
+private:
+    ParseTree& tree_;
+    MessageBuilder& builder_;
+};
+
+// Thrown on the reading thread when the building thread has stopped.
+struct BuildingStopped {};
+
+// Passes the messages read to the building thread in batches.
+class PipeSink final : public StatementSink {
+public:
+    explicit PipeSink(StatementPipe& pipe) : pipe_(pipe), batch_(Take()) {}
+    ParseTree& Tree() override { return batch_->Next(); }
+    void Accept() override {
+        batch_->Keep();
+        if (batch_->Full()) {
+            pipe_.PutFull(batch_);
+            batch_ = Take();
+        }
+    }
+    void Finish() override {
+        if (batch_->used > 0) {
+            pipe_.PutFull(batch_);
+        } else {
+            pipe_.PutEmpty(batch_);
+        }
+        batch_ = nullptr;
+    }
+
+private:
+    StatementBatch* Take() {
+        StatementBatch* batch = pipe_.TakeEmpty();
+        if (batch == nullptr) {
+            throw BuildingStopped{};
+        }
+        return batch;
+    }
+
+    StatementPipe& pipe_;
+    StatementBatch* batch_;
+};
+
+} // namespace
+
 // The state of one run over a file: the statement being collected and
 // whether a "/*" comment is open across lines.
 class StatementCollector {
 public:
-    StatementCollector(FormatReader& reader, ReadResult& result) : reader_(reader), result_(result) {}
+    StatementCollector(FormatReader& reader, ReadResult& result, StatementSink& sink)
+        : reader_(reader), result_(result), sink_(sink) {}
 
     // line has its letters in capitals already.
     void HandleLine(std::string_view line, std::size_t lineNumber) {
@@ -191,9 +265,10 @@ private:
             return;
         }
         TrimStatement();
-        if (reader_.ParseCollected(statement_, spacings_)) {
+        if (reader_.ParseCollected(statement_, spacings_, sink_.Tree())) {
             result_.messageLines.push_back(lineNumber);
             ++result_.messagesRead;
+            sink_.Accept();
         } else if (!statement_.empty() && !reader_.tooLarge_) {
             result_.dropped.push_back({lineNumber, false});
         }
@@ -233,6 +308,7 @@ private:
 
     FormatReader& reader_;
     ReadResult& result_;
+    StatementSink& sink_;
     std::string statement_;
     std::uint32_t spacings_ = 0; // bracket spacings that may occur in statement_
     std::string joined_;
@@ -294,28 +370,86 @@ ReadResult FormatReader::ReadFormatFile(const std::filesystem::path& path) {
         result.errorText = error != 0 ? std::generic_category().message(error) : "cannot be opened";
         return result;
     }
-    return ReadFormatFile(file);
+    // The size only decides how the file is read; one that cannot be told
+    // counts as small.
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    return Read(file, ec ? 0 : size);
 }
 
 ReadResult FormatReader::ReadFormatBytes(std::string_view bytes) {
     MemoryBuffer buffer(bytes);
     std::istream in(&buffer);
-    return ReadFormatFile(in);
+    return Read(in, bytes.size());
 }
 
-ReadResult FormatReader::ReadFormatFile(std::istream& in) {
+ReadResult FormatReader::ReadFormatFile(std::istream& in) { return Read(in, 0); }
+
+ReadResult FormatReader::Read(std::istream& in, std::uintmax_t size) {
     ReadResult result;
-    StatementCollector collector(*this, result);
+    tooLarge_ = false;
+    tooLargeReason_.clear();
+    if (!nodesCounted_) {
+        CountDocumentNodes();
+    }
+    if (size >= pipelineThreshold_ && ReadBesideBuilding(in, result)) {
+        return result;
+    }
+    BuildingSink sink(tree_, builder_);
+    ReadStatements(in, result, sink);
+    return result;
+}
+
+bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
+    StatementPipe pipe;
+    std::thread reading;
+    try {
+        reading = std::thread([this, &in, &result, &pipe] {
+            std::exception_ptr error;
+            try {
+                PipeSink sink(pipe);
+                ReadStatements(in, result, sink);
+            } catch (const BuildingStopped&) {
+                // The builder gave up and reports why.
+            } catch (...) {
+                error = std::current_exception();
+            }
+            pipe.Close(error);
+        });
+    } catch (const std::system_error&) {
+        return false; // no thread to be had: read on this one
+    }
+    // However the building ends, the reading thread ends before the pipe goes.
+    struct JoinReading {
+        StatementPipe& pipe;
+        std::thread& reading;
+        ~JoinReading() {
+            pipe.Cancel();
+            reading.join();
+        }
+    } join{pipe, reading};
+    while (StatementBatch* batch = pipe.TakeFull()) {
+        for (std::size_t i = 0; i < batch->used; ++i) {
+            builder_.BuildMessage(*batch->trees[i]);
+        }
+        pipe.PutEmpty(batch);
+    }
+    if (std::exception_ptr error = pipe.Error()) {
+        std::rethrow_exception(error);
+    }
+    return true;
+}
+
+void FormatReader::ReadStatements(std::istream& in, ReadResult& result, StatementSink& sink) {
+    StatementCollector collector(*this, result, sink);
     LineReader lines(in, LineReader::LetterCase::UPPER);
     std::span<char> line;
     std::size_t lineNumber = 0;
-    tooLarge_ = false;
-    tooLargeReason_.clear();
     lines.SetLineLimit(textLimit_);
     while (!tooLarge_ && lines.Next(line)) {
         ++lineNumber;
         collector.HandleLine(std::string_view(line.data(), line.size()), lineNumber);
     }
+    sink.Finish();
     if (lines.TooLong()) {
         StopAsTooLong();
     }
@@ -325,47 +459,49 @@ ReadResult FormatReader::ReadFormatFile(std::istream& in) {
                                ? "the library holds more than " + std::to_string(nodeLimit_) +
                                      " messages and items, more than a quarter of this computer's memory can hold"
                                : tooLargeReason_;
-        return result;
+        return;
     }
     collector.Finish(lineNumber);
     if (lines.Failed()) {
         result.status = ReadStatus::READ_FAILED;
         result.errorText = "the file could not be read to its end";
     }
-    return result;
 }
 
 bool FormatReader::ParseStatement(std::string_view text) {
     statementCopy_.assign(text);
-    return ParseCollected(statementCopy_, ItemParser::SpacingsIn(statementCopy_));
-}
-
-bool FormatReader::ParseCollected(std::string& text, std::uint32_t spacings) {
-    ItemParser::NormaliseBracketsInPlace(text, spacings);
-    // One tree serves every statement; it starts each one empty, and holds
-    // no more items than the document can still take.
-    tree_.Clear();
     if (!nodesCounted_) {
         CountDocumentNodes();
     }
-    tree_.SetNodeLimit(nodeCount_ < nodeLimit_ ? nodeLimit_ - nodeCount_ - 1 : 0);
-    if (!ParseMessageHeader(text, tree_)) {
+    if (!ParseCollected(statementCopy_, ItemParser::SpacingsIn(statementCopy_), tree_)) {
+        return false;
+    }
+    builder_.BuildMessage(tree_);
+    return true;
+}
+
+bool FormatReader::ParseCollected(std::string& text, std::uint32_t spacings, ParseTree& tree) {
+    ItemParser::NormaliseBracketsInPlace(text, spacings);
+    // A tree serves statement after statement; it starts each one empty, and
+    // holds no more items than the document can still take.
+    tree.Clear();
+    tree.SetNodeLimit(nodeCount_ < nodeLimit_ ? nodeLimit_ - nodeCount_ - 1 : 0);
+    if (!ParseMessageHeader(text, tree)) {
         return false;
     }
     const std::size_t firstOpen = text.find('<');
     if (firstOpen == std::string::npos) {
-        if (tree_.stream == 0) {
+        if (tree.stream == 0) {
             return false;
         }
-    } else if (!ItemParser::ParseBody(std::string_view(text).substr(firstOpen), tree_)) {
-        tooLarge_ = tree_.Overflowed();
+    } else if (!ItemParser::ParseBody(std::string_view(text).substr(firstOpen), tree)) {
+        tooLarge_ = tree.Overflowed();
         return false;
     }
-    if (!FitsUnderLimit(tree_.NodeCount())) {
+    if (!FitsUnderLimit(tree.NodeCount())) {
         tooLarge_ = true;
         return false;
     }
-    builder_.BuildMessage(tree_);
     return true;
 }
 

@@ -14,6 +14,8 @@
 
 namespace tqf {
 
+class StatementSink;
+
 // A statement that reading a format file did not turn into a message.
 struct DroppedStatement {
     std::size_t line = 0;      // 1-based: where its "." stood, or the file's last line
@@ -60,6 +62,13 @@ public:
     // with TOO_LARGE at a longer one. A quarter of the memory by default.
     void SetTextLimit(std::size_t bytes) { textLimit_ = bytes; }
 
+    // An input of at least this many bytes is read on a second thread while
+    // the calling thread builds the messages read so far; a smaller one, or
+    // a stream of unknown size, is read on the calling thread alone. Either
+    // way the document, the result and the calls of onMessage are the same,
+    // and onMessage is called on the calling thread.
+    void SetPipelineThreshold(std::uintmax_t bytes) { pipelineThreshold_ = bytes; }
+
     // The default limit: as many nodes as a quarter of this computer's
     // memory holds, at the most a node of a loaded library takes.
     static std::size_t DefaultNodeLimit();
@@ -75,9 +84,19 @@ public:
 private:
     friend class StatementCollector;
 
-    // ParseStatement on a statement that may be changed in place; spacings
-    // as ItemParser::NormaliseBracketsInPlace takes them.
-    bool ParseCollected(std::string& text, std::uint32_t spacings);
+    // Reads in; size is the input's size in bytes, 0 when unknown.
+    ReadResult Read(std::istream& in, std::uintmax_t size);
+    // Reads in on a second thread and builds on this one; false, with nothing
+    // read, when no thread can be started.
+    bool ReadBesideBuilding(std::istream& in, ReadResult& result);
+    // Collects and parses every statement of in, and passes each accepted one
+    // to sink; the reading half of Read.
+    void ReadStatements(std::istream& in, ReadResult& result, StatementSink& sink);
+
+    // Parses a statement, which may be changed in place, into tree; spacings
+    // as ItemParser::NormaliseBracketsInPlace takes them. True when it is a
+    // message, which then counts under the node limit.
+    bool ParseCollected(std::string& text, std::uint32_t spacings, ParseTree& tree);
 
     // Ends the reading: a line or statement is longer than the text limit.
     void StopAsTooLong();
@@ -91,11 +110,13 @@ private:
     FormatTree& document_;
     std::size_t nodeLimit_ = DefaultNodeLimit();
     std::size_t textLimit_;
+    std::uintmax_t pipelineThreshold_ = std::uintmax_t{64} * 1024;
     std::size_t nodeCount_ = 0;
     bool nodesCounted_ = false;
     bool tooLarge_ = false;
     std::string tooLargeReason_;
-    // Kept from statement to statement so that their memory is reused.
+    // Kept from statement to statement so that their memory is reused, when
+    // reading and building take turns on one thread.
     ParseTree tree_;
     std::string statementCopy_;
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -150,11 +151,18 @@ std::uint32_t ItemParser::SpacingsIn(std::string_view text) {
 
 void ItemParser::NormaliseBracketsInPlace(std::string& text, std::uint32_t spacings) {
     // Bit k stands for BRACKET_SPACINGS[k]. A pass whose spacing does not
-    // occur changes nothing and is skipped.
+    // occur changes nothing and is skipped. Removing the space of a spacing
+    // joins two bytes of which at most one is a space and the other is that
+    // spacing's bracket, so a pass can make new occurrences of its own
+    // spacing only: the later passes that can find anything are among those
+    // of spacings that occurred before, and the text is looked at again only
+    // to rule some of them out.
     for (std::size_t k = 0; k < BRACKET_SPACINGS.size() && spacings != 0; ++k) {
-        if ((spacings & (1U << k)) != 0) {
+        const std::uint32_t bit = 1U << k;
+        if ((spacings & bit) != 0) {
             ReplaceSpacing(text, BRACKET_SPACINGS[k].first, BRACKET_SPACINGS[k].second);
-            spacings = SpacingsIn(text);
+            const std::uint32_t later = spacings & ~(2 * bit - 1);
+            spacings = later == 0 ? 0 : SpacingsIn(text) & later;
         }
     }
 }
@@ -225,6 +233,23 @@ constexpr std::array<ItemByte, 256> ITEM_BYTES = [] {
     return table;
 }();
 
+// Bit 7 of each byte of the result is set at the first byte of word that
+// equals byte, and maybe at later ones; no bit is set when none does.
+constexpr std::uint64_t FirstBytesEqual(std::uint64_t word, char byte) {
+    constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+    constexpr std::uint64_t HIGH_BITS = 0x80 * ONES;
+    const std::uint64_t x = word ^ (static_cast<unsigned char>(byte) * ONES);
+    return (x - ONES) & ~x & HIGH_BITS;
+}
+
+// The position of the first byte whose bit 7 is set in found (a result of
+// FirstBytesEqual for the word at offset), or the earlier position kept.
+constexpr std::size_t FirstOf(std::uint64_t found, std::size_t offset, std::size_t kept) {
+    const std::size_t at =
+        found == 0 ? std::string_view::npos : offset + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+    return std::min(kept, at);
+}
+
 // Where the characters that split an item first occur in it.
 struct ItemMarks {
     std::size_t open = std::string_view::npos;  // "["
@@ -232,26 +257,31 @@ struct ItemMarks {
     std::size_t space = std::string_view::npos; // " "
     bool angle = false;                         // "<" or ">"
 
-    // One pass: items are short, so a call per character sought would cost more.
+    // Items are short, and most of their bytes are plain: eight bytes are
+    // looked at together, and what is left over one by one, without a call
+    // or a branch per byte.
     static ItemMarks Of(std::string_view text) {
         ItemMarks marks;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            switch (ITEM_BYTES[static_cast<unsigned char>(text[i])]) {
-            case ItemByte::PLAIN:
-                break;
-            case ItemByte::SPACE:
-                marks.space = std::min(marks.space, i);
-                break;
-            case ItemByte::OPEN:
-                marks.open = std::min(marks.open, i);
-                break;
-            case ItemByte::CLOSE:
-                marks.close = std::min(marks.close, i);
-                break;
-            case ItemByte::ANGLE:
-                marks.angle = true;
-                break;
+        const std::size_t size = text.size();
+        std::size_t i = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::uint64_t angles = 0;
+            for (; i + sizeof(std::uint64_t) <= size; i += sizeof(std::uint64_t)) {
+                std::uint64_t word = 0;
+                std::memcpy(&word, text.data() + i, sizeof word);
+                marks.open = FirstOf(FirstBytesEqual(word, '['), i, marks.open);
+                marks.close = FirstOf(FirstBytesEqual(word, ']'), i, marks.close);
+                marks.space = FirstOf(FirstBytesEqual(word, ' '), i, marks.space);
+                angles |= FirstBytesEqual(word, '<') | FirstBytesEqual(word, '>');
             }
+            marks.angle = angles != 0;
+        }
+        for (; i < size; ++i) {
+            const ItemByte kind = ITEM_BYTES[static_cast<unsigned char>(text[i])];
+            marks.open = std::min(marks.open, kind == ItemByte::OPEN ? i : std::string_view::npos);
+            marks.close = std::min(marks.close, kind == ItemByte::CLOSE ? i : std::string_view::npos);
+            marks.space = std::min(marks.space, kind == ItemByte::SPACE ? i : std::string_view::npos);
+            marks.angle = marks.angle || kind == ItemByte::ANGLE;
         }
         return marks;
     }

@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace tqf {
@@ -26,12 +29,43 @@ struct Outcome {
     std::string document;
 };
 
-Outcome Read(const std::string& text) {
+// Inputs of at least this many bytes are read on a second thread.
+constexpr std::uintmax_t BESIDE_BUILDING = 0;
+constexpr std::uintmax_t ALONE = UINTMAX_MAX;
+
+Outcome ReadWith(const std::string& text, std::uintmax_t pipelineThreshold, std::size_t nodeLimit = 0) {
     FormatTree document;
     FormatReader reader(document);
+    reader.SetPipelineThreshold(pipelineThreshold);
+    if (nodeLimit != 0) {
+        reader.SetNodeLimit(nodeLimit);
+    }
     Outcome outcome{reader.ReadFormatBytes(text), {}};
     outcome.document = DumpDocument(document.GetRootNode());
     return outcome;
+}
+
+// Where two readings disagree, or empty.
+std::string Disagreement(const Outcome& a, const Outcome& b) {
+    if (a.document != b.document) {
+        return "documents:\n" + a.document + "\nvs\n" + b.document;
+    }
+    const ReadResult& x = a.result;
+    const ReadResult& y = b.result;
+    if (x.status != y.status || x.errorText != y.errorText || x.messagesRead != y.messagesRead ||
+        x.messageLines != y.messageLines || x.dropped != y.dropped) {
+        return "results: " + std::to_string(x.messagesRead) + " vs " + std::to_string(y.messagesRead) + " messages, " +
+               x.errorText + " vs " + y.errorText;
+    }
+    return {};
+}
+
+// Reads text on the calling thread alone and beside the building, which must
+// come to the same.
+Outcome Read(const std::string& text) {
+    Outcome alone = ReadWith(text, ALONE);
+    EXPECT_EQ(Disagreement(alone, ReadWith(text, BESIDE_BUILDING)), "") << text;
+    return alone;
 }
 
 // The number of messages in a dump: the lines that are not indented.
@@ -369,11 +403,83 @@ TEST(FormatReaderTest, AnyBytesAreRead) {
         FormatReader reader(document);
         const ReadResult result = reader.ReadFormatBytes(text);
         ASSERT_EQ(static_cast<std::size_t>(document.GetRootNode()->count), result.messagesRead) << text;
+        if (round % 10 == 0) {
+            ASSERT_EQ(Disagreement(ReadWith(text, ALONE), ReadWith(text, BESIDE_BUILDING)), "") << text;
+        }
         ASSERT_EQ(result.messageLines.size(), result.messagesRead);
         const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
         for (const DroppedStatement& d : result.dropped) {
             ASSERT_LE(d.line, lines) << text;
         }
+    }
+}
+
+// A library of many messages, enough for many hand-overs between the threads.
+std::string ManyMessages(int count) {
+    std::string text = "/* TALVO SECS MESSAGE FORMAT FILE */\r\n";
+    for (int i = 0; i < count; ++i) {
+        text += "S" + std::to_string(i % 127 + 1) + "F" + std::to_string(i % 256) + (i % 3 == 0 ? "W" : "") + " (M" +
+                std::to_string(i) + ")\r\n<L[3]\r\n\t<U4[n]  ID>\r\n\t<L\r\n";
+        for (int j = 0; j < i % 40; ++j) {
+            text += "\t\t<A[" + std::to_string(j) + "]  TEXT>\r\n";
+        }
+        text += "\t>\r\n\t<BOOLEAN>\r\n>.\r\n";
+        if (i % 17 == 0) {
+            text += "S1F1 <L[1] <NOPE>>.\r\n"; // dropped
+        }
+    }
+    return text + "S5F5 (never ended)";
+}
+
+TEST(FormatReaderTest, ReadingBesideBuildingComesToTheSameAsReadingAlone) {
+    const std::string text = ManyMessages(3000);
+    const Outcome alone = ReadWith(text, ALONE);
+    EXPECT_EQ(alone.result.messagesRead, 3000U);
+    EXPECT_EQ(alone.result.dropped.size(), 3000U / 17 + 2);
+    EXPECT_TRUE(alone.result.dropped.back().unterminated);
+    EXPECT_EQ(Disagreement(alone, ReadWith(text, BESIDE_BUILDING)), "");
+
+    // Stopping at the node limit, wherever it falls, stops both alike.
+    for (const std::size_t limit : {std::size_t{1}, std::size_t{5}, std::size_t{999}, std::size_t{20'000}}) {
+        const Outcome stopped = ReadWith(text, ALONE, limit);
+        EXPECT_EQ(stopped.result.status, ReadStatus::TOO_LARGE) << limit;
+        EXPECT_EQ(Disagreement(stopped, ReadWith(text, BESIDE_BUILDING, limit)), "") << limit;
+    }
+}
+
+TEST(FormatReaderTest, MessagesAreAnnouncedInOrderOnTheCallingThread) {
+    const std::string text = ManyMessages(2000);
+    FormatTree document;
+    std::vector<std::string> labels;
+    bool elsewhere = false;
+    const std::thread::id caller = std::this_thread::get_id();
+    FormatReader reader(document, [&](FormatNode& message) {
+        labels.push_back(message.label + " " + message.description);
+        elsewhere = elsewhere || std::this_thread::get_id() != caller;
+        // The message is in the document, after those announced before.
+        EXPECT_EQ(static_cast<std::size_t>(document.GetRootNode()->count), labels.size());
+    });
+    reader.SetPipelineThreshold(BESIDE_BUILDING);
+    EXPECT_EQ(reader.ReadFormatBytes(text).messagesRead, 2000U);
+    EXPECT_FALSE(elsewhere);
+    ASSERT_EQ(labels.size(), 2000U);
+    EXPECT_EQ(labels[0], "S1F0W M0");
+    EXPECT_EQ(labels[1999], "S95F207 M1999");
+}
+
+TEST(FormatReaderTest, AFailureWhileBuildingStopsTheReadingThreadAndComesThrough) {
+    const std::string text = ManyMessages(3000);
+    for (const int failAt : {1, 700}) {
+        FormatTree document;
+        int built = 0;
+        FormatReader reader(document, [&](FormatNode&) {
+            if (++built == failAt) {
+                throw std::runtime_error("no more");
+            }
+        });
+        reader.SetPipelineThreshold(BESIDE_BUILDING);
+        EXPECT_THROW((void)reader.ReadFormatBytes(text), std::runtime_error) << failAt;
+        EXPECT_EQ(document.GetRootNode()->count, failAt) << "what was built before stays, nothing after";
     }
 }
 

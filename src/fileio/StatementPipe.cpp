@@ -1,0 +1,101 @@
+#include "StatementPipe.h"
+
+#include <cassert>
+
+namespace tqf {
+
+namespace {
+
+// A batch goes to the builder at this many statements or item nodes,
+// whichever comes first: large enough that handing over costs nothing
+// noticeable, small enough that the builder starts early and the trees stay
+// in the cache.
+constexpr std::size_t BATCH_STATEMENTS = 128;
+constexpr std::size_t BATCH_NODES = 4096;
+
+} // namespace
+
+ParseTree& StatementBatch::Next() {
+    if (used == trees.size()) {
+        trees.push_back(std::make_unique<ParseTree>());
+    }
+    ParseTree& tree = *trees[used];
+    tree.Clear();
+    return tree;
+}
+
+void StatementBatch::Keep() {
+    nodes += trees[used]->NodeCount();
+    ++used;
+}
+
+bool StatementBatch::Full() const { return used >= BATCH_STATEMENTS || nodes >= BATCH_NODES; }
+
+StatementBatch* StatementPipe::TakeEmpty() {
+    std::unique_lock lock(mutex_);
+    if (empty_.empty() && batches_.size() < BATCHES && !cancelled_) {
+        batches_.push_back(std::make_unique<StatementBatch>());
+        return batches_.back().get();
+    }
+    changed_.wait(lock, [this] { return cancelled_ || !empty_.empty(); });
+    if (cancelled_) {
+        return nullptr;
+    }
+    StatementBatch* batch = empty_.back();
+    empty_.pop_back();
+    return batch;
+}
+
+void StatementPipe::PutFull(StatementBatch* batch) {
+    {
+        std::lock_guard lock(mutex_);
+        full_.push_back(batch);
+    }
+    changed_.notify_all();
+}
+
+void StatementPipe::Close(std::exception_ptr error) {
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        error_ = std::move(error);
+    }
+    changed_.notify_all();
+}
+
+StatementBatch* StatementPipe::TakeFull() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return closed_ || !full_.empty(); });
+    if (full_.empty()) {
+        return nullptr;
+    }
+    StatementBatch* batch = full_.front();
+    full_.pop_front();
+    return batch;
+}
+
+void StatementPipe::PutEmpty(StatementBatch* batch) {
+    assert(batch != nullptr);
+    batch->used = 0;
+    batch->nodes = 0;
+    {
+        std::lock_guard lock(mutex_);
+        empty_.push_back(batch);
+    }
+    changed_.notify_all();
+}
+
+void StatementPipe::Cancel() {
+    {
+        std::lock_guard lock(mutex_);
+        cancelled_ = true;
+    }
+    changed_.notify_all();
+}
+
+std::exception_ptr StatementPipe::Error() const {
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+} // namespace tqf
