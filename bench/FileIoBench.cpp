@@ -12,20 +12,27 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
 
-void BM_ReadFormatFile(benchmark::State& state) {
+// Reading as the editor reads: a large file on a second thread while the
+// messages are built.
+void ReadFormatFile(benchmark::State& state, std::optional<std::uintmax_t> pipelineThreshold) {
     const std::filesystem::path path = tqf::LibraryFile(static_cast<int>(state.range(0)));
     const auto bytes = static_cast<std::int64_t>(std::filesystem::file_size(path));
     std::size_t messages = 0;
     for (auto _ : state) {
         auto document = std::make_unique<tqf::FormatTree>();
         tqf::FormatReader reader(*document);
+        if (pipelineThreshold) {
+            reader.SetPipelineThreshold(*pipelineThreshold);
+        }
         const tqf::ReadResult result = reader.ReadFormatFile(path);
         messages = result.messagesRead;
         benchmark::DoNotOptimize(messages);
@@ -37,6 +44,11 @@ void BM_ReadFormatFile(benchmark::State& state) {
     state.SetLabel("wc:" + path.filename().string());
     state.counters["messages"] = static_cast<double>(messages);
 }
+
+void BM_ReadFormatFile(benchmark::State& state) { ReadFormatFile(state, std::nullopt); }
+
+// The same on the calling thread alone: what the second thread gains.
+void BM_ReadFormatFileOnOneThread(benchmark::State& state) { ReadFormatFile(state, UINTMAX_MAX); }
 
 void BM_WriteFormatFile(benchmark::State& state) {
     const std::filesystem::path path = tqf::LibraryFile(static_cast<int>(state.range(0)));
@@ -83,6 +95,7 @@ BENCHMARK(BM_ReadFormatFile)
     ->Arg(tqf::LARGE_LIBRARY)
     ->Arg(HUGE_LIBRARY)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadFormatFileOnOneThread)->Arg(SMALL_LIBRARY)->Arg(tqf::LARGE_LIBRARY)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteFormatFile)
     ->Arg(SMALL_LIBRARY)
     ->Arg(tqf::LARGE_LIBRARY)

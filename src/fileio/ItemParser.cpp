@@ -1,11 +1,11 @@
 #include "ItemParser.h"
 
+#include "ByteSearch.h"
 #include "Decimal.h"
 #include "ItemFormat.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -220,34 +220,10 @@ bool ItemParser::FindItemFormat(std::string_view code, std::int32_t& format) {
 
 namespace {
 
-// What a byte of an item means to its split; most bytes mean nothing.
-enum class ItemByte : std::uint8_t { PLAIN, SPACE, OPEN, CLOSE, ANGLE };
-
-constexpr std::array<ItemByte, 256> ITEM_BYTES = [] {
-    std::array<ItemByte, 256> table{};
-    table[static_cast<unsigned char>(' ')] = ItemByte::SPACE;
-    table[static_cast<unsigned char>('[')] = ItemByte::OPEN;
-    table[static_cast<unsigned char>(']')] = ItemByte::CLOSE;
-    table[static_cast<unsigned char>('<')] = ItemByte::ANGLE;
-    table[static_cast<unsigned char>('>')] = ItemByte::ANGLE;
-    return table;
-}();
-
-// Bit 7 of each byte of the result is set at the first byte of word that
-// equals byte, and maybe at later ones; no bit is set when none does.
-constexpr std::uint64_t FirstBytesEqual(std::uint64_t word, char byte) {
-    constexpr std::uint64_t ONES = 0x0101010101010101ULL;
-    constexpr std::uint64_t HIGH_BITS = 0x80 * ONES;
-    const std::uint64_t x = word ^ (static_cast<unsigned char>(byte) * ONES);
-    return (x - ONES) & ~x & HIGH_BITS;
-}
-
-// The position of the first byte whose bit 7 is set in found (a result of
-// FirstBytesEqual for the word at offset), or the earlier position kept.
+// The position of the first byte marked in found (a result of FirstBytesEqual
+// for the word at offset), or the earlier position kept.
 constexpr std::size_t FirstOf(std::uint64_t found, std::size_t offset, std::size_t kept) {
-    const std::size_t at =
-        found == 0 ? std::string_view::npos : offset + static_cast<std::size_t>(std::countr_zero(found)) / 8;
-    return std::min(kept, at);
+    return std::min(kept, found == 0 ? std::string_view::npos : offset + FirstMarkedByte(found));
 }
 
 // Where the characters that split an item first occur in it.
@@ -258,31 +234,31 @@ struct ItemMarks {
     bool angle = false;                         // "<" or ">"
 
     // Items are short, and most of their bytes are plain: eight bytes are
-    // looked at together, and what is left over one by one, without a call
-    // or a branch per byte.
+    // looked at together, without a call or a branch per byte. A last word
+    // that overlaps the one before only finds again what that one found.
     static ItemMarks Of(std::string_view text) {
         ItemMarks marks;
+        std::uint64_t angles = 0;
+        const auto look = [&marks, &angles](std::uint64_t word, std::size_t offset) {
+            marks.open = FirstOf(FirstBytesEqual(word, '['), offset, marks.open);
+            marks.close = FirstOf(FirstBytesEqual(word, ']'), offset, marks.close);
+            marks.space = FirstOf(FirstBytesEqual(word, ' '), offset, marks.space);
+            angles |= FirstBytesEqual(word, '<') | FirstBytesEqual(word, '>');
+        };
         const std::size_t size = text.size();
-        std::size_t i = 0;
-        if constexpr (std::endian::native == std::endian::little) {
-            std::uint64_t angles = 0;
+        if (size < sizeof(std::uint64_t)) {
+            // The missing bytes are 0, which is none of the bytes sought.
+            look(LoadShortWord(text.data(), size), 0);
+        } else {
+            std::size_t i = 0;
             for (; i + sizeof(std::uint64_t) <= size; i += sizeof(std::uint64_t)) {
-                std::uint64_t word = 0;
-                std::memcpy(&word, text.data() + i, sizeof word);
-                marks.open = FirstOf(FirstBytesEqual(word, '['), i, marks.open);
-                marks.close = FirstOf(FirstBytesEqual(word, ']'), i, marks.close);
-                marks.space = FirstOf(FirstBytesEqual(word, ' '), i, marks.space);
-                angles |= FirstBytesEqual(word, '<') | FirstBytesEqual(word, '>');
+                look(LoadWord(text.data() + i), i);
             }
-            marks.angle = angles != 0;
+            if (i < size) {
+                look(LoadWord(text.data() + size - sizeof(std::uint64_t)), size - sizeof(std::uint64_t));
+            }
         }
-        for (; i < size; ++i) {
-            const ItemByte kind = ITEM_BYTES[static_cast<unsigned char>(text[i])];
-            marks.open = std::min(marks.open, kind == ItemByte::OPEN ? i : std::string_view::npos);
-            marks.close = std::min(marks.close, kind == ItemByte::CLOSE ? i : std::string_view::npos);
-            marks.space = std::min(marks.space, kind == ItemByte::SPACE ? i : std::string_view::npos);
-            marks.angle = marks.angle || kind == ItemByte::ANGLE;
-        }
+        marks.angle = angles != 0;
         return marks;
     }
 };
@@ -411,10 +387,11 @@ bool ItemParser::ParseBody(std::string_view body, ParseTree& tree) {
                 tree.OpenList(count == OPEN_COUNT);
                 continue;
             }
-            std::size_t close = body.find('>', pos);
-            if (close == std::string_view::npos) {
+            const char* found = FindNearByte(body.data() + pos, size - pos, '>');
+            if (found == nullptr) {
                 return false;
             }
+            const auto close = static_cast<std::size_t>(found - body.data());
             ItemHeader header;
             header.count = count;
             if (!ParseItemHeader(body.substr(pos, close + 1 - pos), header)) {

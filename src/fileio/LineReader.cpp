@@ -1,5 +1,7 @@
 #include "LineReader.h"
 
+#include "ByteSearch.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -67,9 +69,9 @@ bool LineReader::Next(std::span<char>& line) {
     while (true) {
         char* data = buffer_.data();
         const std::size_t size = buffer_.size();
-        const void* lf = scanned_ < size ? std::memchr(data + scanned_, '\n', size - scanned_) : nullptr;
+        const char* lf = scanned_ < size ? FindNearByte(data + scanned_, size - scanned_, '\n') : nullptr;
         if (lf != nullptr) {
-            const auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - data);
+            const auto end = static_cast<std::size_t>(lf - data);
             std::size_t lineEnd = end;
             if (lineEnd > begin_ && data[lineEnd - 1] == '\r') {
                 --lineEnd;

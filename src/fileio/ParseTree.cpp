@@ -17,9 +17,9 @@ ParseNode* ParseTree::AddNode(std::int32_t kind, std::int32_t count, std::string
         return nullptr;
     }
     if (used_ == nodes_.size()) {
-        nodes_.push_back(std::make_unique<ParseNode>());
+        nodes_.emplace_back();
     }
-    ParseNode& node = *nodes_[used_++];
+    ParseNode& node = nodes_[used_++];
     node.kind = kind;
     node.open = (kind != LIST && count == OPEN_COUNT) ? 1 : 0;
     node.count = count;
@@ -91,7 +91,7 @@ void ParseTree::Clear() {
     overflowed_ = false;
 }
 
-ParseNode* ParseTree::RootItem() { return used_ == 0 ? nullptr : nodes_.front().get(); }
-const ParseNode* ParseTree::RootItem() const { return used_ == 0 ? nullptr : nodes_.front().get(); }
+ParseNode* ParseTree::RootItem() { return used_ == 0 ? nullptr : &nodes_.front(); }
+const ParseNode* ParseTree::RootItem() const { return used_ == 0 ? nullptr : &nodes_.front(); }
 
 } // namespace tqf

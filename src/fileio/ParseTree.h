@@ -4,10 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <deque>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tqf {
 
@@ -77,7 +76,9 @@ private:
     // Owns every node of the item tree: the first used_ entries, in the order
     // they were added. Clear keeps the nodes for the next statement, so a
     // reader allocates them only while its statements grow.
-    std::vector<std::unique_ptr<ParseNode>> nodes_;
+    // A deque keeps every node where it is as more are added, and allocates
+    // them a few at a time.
+    std::deque<ParseNode> nodes_;
     std::size_t used_ = 0;
     std::size_t nodeLimit_ = static_cast<std::size_t>(-1);
     bool overflowed_ = false;

@@ -7,9 +7,9 @@ namespace tqf {
 namespace {
 
 // A batch goes to the builder at this many statements or item nodes,
-// whichever comes first: large enough that handing over costs nothing
-// noticeable, small enough that the builder starts early and the trees stay
-// in the cache.
+// whichever comes first: large enough that the threads seldom have to wake
+// each other (waking a thread that sleeps can cost tens of microseconds on a
+// virtual machine), small enough that the builder starts early.
 constexpr std::size_t BATCH_STATEMENTS = 128;
 constexpr std::size_t BATCH_NODES = 4096;
 
@@ -37,7 +37,9 @@ StatementBatch* StatementPipe::TakeEmpty() {
         batches_.push_back(std::make_unique<StatementBatch>());
         return batches_.back().get();
     }
+    ++waiting_;
     changed_.wait(lock, [this] { return cancelled_ || !empty_.empty(); });
+    --waiting_;
     if (cancelled_) {
         return nullptr;
     }
@@ -47,11 +49,9 @@ StatementBatch* StatementPipe::TakeEmpty() {
 }
 
 void StatementPipe::PutFull(StatementBatch* batch) {
-    {
-        std::lock_guard lock(mutex_);
-        full_.push_back(batch);
-    }
-    changed_.notify_all();
+    std::lock_guard lock(mutex_);
+    full_.push_back(batch);
+    WakeWaiting();
 }
 
 void StatementPipe::Close(std::exception_ptr error) {
@@ -65,7 +65,9 @@ void StatementPipe::Close(std::exception_ptr error) {
 
 StatementBatch* StatementPipe::TakeFull() {
     std::unique_lock lock(mutex_);
+    ++waiting_;
     changed_.wait(lock, [this] { return closed_ || !full_.empty(); });
+    --waiting_;
     if (full_.empty()) {
         return nullptr;
     }
@@ -78,11 +80,15 @@ void StatementPipe::PutEmpty(StatementBatch* batch) {
     assert(batch != nullptr);
     batch->used = 0;
     batch->nodes = 0;
-    {
-        std::lock_guard lock(mutex_);
-        empty_.push_back(batch);
+    std::lock_guard lock(mutex_);
+    empty_.push_back(batch);
+    WakeWaiting();
+}
+
+void StatementPipe::WakeWaiting() {
+    if (waiting_ > 0) {
+        changed_.notify_all();
     }
-    changed_.notify_all();
 }
 
 void StatementPipe::Cancel() {

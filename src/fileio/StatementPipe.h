@@ -60,11 +60,15 @@ private:
     // ahead of the builder.
     static constexpr std::size_t BATCHES = 4;
 
+    // Called with mutex_ held: only a side that waits needs waking.
+    void WakeWaiting();
+
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::unique_ptr<StatementBatch>> batches_;
     std::deque<StatementBatch*> full_;
     std::vector<StatementBatch*> empty_;
+    int waiting_ = 0; // sides waiting for changed_
     bool closed_ = false;
     bool cancelled_ = false;
     std::exception_ptr error_;

@@ -118,6 +118,39 @@ TEST(ItemParserTest, ItemHeadersThatAreRejected) {
     }
 }
 
+TEST(ItemParserTest, ItemHeadersReadTheSameWhereverTheirMarksFall) {
+    // The brackets and spaces of an item are found a few bytes at a time; here
+    // they fall at every offset, near the start, the middle and the end.
+    struct Expected {
+        std::string item;
+        bool read;
+        std::int32_t format;
+        std::int32_t count;
+        std::string description;
+    };
+    for (std::size_t k = 0; k < 30; ++k) {
+        const std::string d(k, 'D');
+        const Expected cases[] = {
+            {"<A[7]" + std::string(k, ' ') + d + ">", true, ASCII, 7, d},
+            {"<BOOLEAN" + std::string(k + 1, ' ') + d + "X>", true, BOOLEAN, 1, d + "X"},
+            {"<U4[2]" + d + "]>", true, UINT4, 2, d + "]"}, // the count ends at the first "]"
+            // The code runs to the first "[", less trailing spaces; what follows
+            // it then starts with a space, which "[%ld]" does not read.
+            {"<U4 " + d + "[2]>", k == 0, UINT4, 0, ""},
+            {"<A X" + d + "<Y>", true, ASCII, 1, "X" + d + "Y"}, // angle brackets inside are dropped
+        };
+        for (const Expected& c : cases) {
+            ItemHeader header;
+            ASSERT_EQ(ItemParser::ParseItemHeader(c.item, header), c.read) << c.item;
+            if (c.read) {
+                EXPECT_EQ(header.format, c.format) << c.item;
+                EXPECT_EQ(header.count, c.count) << c.item;
+                EXPECT_EQ(header.description, c.description) << c.item;
+            }
+        }
+    }
+}
+
 TEST(ItemParserTest, DescriptionsHaveNoLengthLimit) {
     const std::string description(100'000, 'D');
     const std::string item = "<A[n]" + description + ">";
