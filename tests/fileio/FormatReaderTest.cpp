@@ -33,12 +33,16 @@ struct Outcome {
 constexpr std::uintmax_t BESIDE_BUILDING = 0;
 constexpr std::uintmax_t ALONE = UINTMAX_MAX;
 
-Outcome ReadWith(const std::string& text, std::uintmax_t pipelineThreshold, std::size_t nodeLimit = 0) {
+Outcome ReadWith(const std::string& text, std::uintmax_t pipelineThreshold, std::size_t nodeLimit = 0,
+                 std::size_t textLimit = 0) {
     FormatTree document;
     FormatReader reader(document);
     reader.SetPipelineThreshold(pipelineThreshold);
     if (nodeLimit != 0) {
         reader.SetNodeLimit(nodeLimit);
+    }
+    if (textLimit != 0) {
+        reader.SetTextLimit(textLimit);
     }
     Outcome outcome{reader.ReadFormatBytes(text), {}};
     outcome.document = DumpDocument(document.GetRootNode());
@@ -445,6 +449,11 @@ TEST(FormatReaderTest, ReadingBesideBuildingComesToTheSameAsReadingAlone) {
         EXPECT_EQ(stopped.result.status, ReadStatus::TOO_LARGE) << limit;
         EXPECT_EQ(Disagreement(stopped, ReadWith(text, BESIDE_BUILDING, limit)), "") << limit;
     }
+    // So does a statement longer than the text limit, far into the file.
+    const std::string longer = text + "\r\nS1F1 (" + std::string(5'000, 'L') + ").\r\n";
+    const Outcome tooLong = ReadWith(longer, ALONE, 0, 4'000);
+    EXPECT_EQ(tooLong.result.status, ReadStatus::TOO_LARGE);
+    EXPECT_EQ(Disagreement(tooLong, ReadWith(longer, BESIDE_BUILDING, 0, 4'000)), "");
 }
 
 TEST(FormatReaderTest, MessagesAreAnnouncedInOrderOnTheCallingThread) {
