@@ -10,8 +10,8 @@ namespace {
 // whichever comes first: large enough that the threads seldom have to wake
 // each other (waking a thread that sleeps can cost tens of microseconds on a
 // virtual machine), small enough that the builder starts early.
-constexpr std::size_t BATCH_STATEMENTS = 128;
-constexpr std::size_t BATCH_NODES = 4096;
+constexpr std::size_t BATCH_STATEMENTS = 64;
+constexpr std::size_t BATCH_NODES = 2048;
 
 } // namespace
 
