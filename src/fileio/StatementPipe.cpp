@@ -19,9 +19,7 @@ ParseTree& StatementBatch::Next() {
     if (used == trees.size()) {
         trees.push_back(std::make_unique<ParseTree>());
     }
-    ParseTree& tree = *trees[used];
-    tree.Clear();
-    return tree;
+    return *trees[used];
 }
 
 void StatementBatch::Keep() {

@@ -19,7 +19,8 @@ struct StatementBatch {
     std::size_t used = 0;
     std::size_t nodes = 0; // item nodes in the used trees
 
-    // The tree the next statement is read into; it comes empty.
+    // The tree the next statement is read into; reading a statement starts
+    // by clearing it.
     ParseTree& Next();
     // Counts the statement in Next()'s tree as one of the batch.
     void Keep();
