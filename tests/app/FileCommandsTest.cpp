@@ -355,6 +355,31 @@ TEST_F(FileCommandsTest, OpenWarnsOnceAboutDroppedStatementsWithTheirLines) {
     EXPECT_EQ(PathDisplay(), path);
 }
 
+TEST_F(FileCommandsTest, ALargeFileOpensWholeWithItsDroppedStatementsNamed) {
+    // Large enough to be read on a second thread while the window builds.
+    const QString path = PathIn(QStringLiteral("large.TQF"));
+    std::string text;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string label = "S" + std::to_string(i % 127 + 1) + "F" + std::to_string(i % 256);
+        text += label + " (MESSAGE " + std::to_string(i) + ")\r\n<L[2]\r\n\t<U4[n]  ID>\r\n\t<A  NAME>\r\n>.\r\n";
+        expected.push_back(label);
+    }
+    text += "S9F9 <Q>.\r\n"; // line 15001: dropped
+    WriteBytes(path, text);
+    ASSERT_GE(text.size(), std::size_t{64} * 1024);
+    Open(path);
+    EXPECT_EQ(MessageLabels(), expected);
+    EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("3000"));
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_NE(prompts.boxes[0].text.indexOf(QStringLiteral("at line 15001.")), -1)
+        << prompts.boxes[0].text.toStdString();
+    EXPECT_FALSE(Commands().modified);
+
+    ClickNode(Root()->firstChild->nextSibling);
+    EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("1"));
+}
+
 TEST_F(FileCommandsTest, DroppedStatementsBeyondTenAreCounted) {
     std::string text;
     for (int i = 0; i < 13; ++i) {
