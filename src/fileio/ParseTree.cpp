@@ -2,6 +2,7 @@
 
 #include "ItemFormat.h"
 
+#include <iterator>
 #include <utility>
 
 namespace tqf {
@@ -16,10 +17,12 @@ ParseNode* ParseTree::AddNode(std::int32_t kind, std::int32_t count, std::string
         overflowed_ = true;
         return nullptr;
     }
-    if (used_ == nodes_.size()) {
+    if (next_ == nodes_.end()) {
         nodes_.emplace_back();
+        next_ = std::prev(nodes_.end());
     }
-    ParseNode& node = nodes_[used_++];
+    ParseNode& node = *next_++;
+    ++used_;
     node.kind = kind;
     node.open = (kind != LIST && count == OPEN_COUNT) ? 1 : 0;
     node.count = count;
@@ -88,6 +91,7 @@ void ParseTree::Clear() {
     replyRequired = 0;
     cursor = nullptr;
     used_ = 0;
+    next_ = nodes_.begin();
     overflowed_ = false;
 }
 

@@ -80,6 +80,7 @@ private:
     // them a few at a time.
     std::deque<ParseNode> nodes_;
     std::size_t used_ = 0;
+    std::deque<ParseNode>::iterator next_ = nodes_.begin(); // the node after the used ones
     std::size_t nodeLimit_ = static_cast<std::size_t>(-1);
     bool overflowed_ = false;
 };
