@@ -9,7 +9,22 @@
 namespace tqf {
 namespace {
 
-using FileCommandsTest = FileWindowTest;
+class FileCommandsTest : public FileWindowTest {
+protected:
+    // Save As to path, answering yes to the one question it asks: the file
+    // then holds the document, which is saved under that path.
+    void SaveAsAnsweringYes(const QString& path) {
+        prompts.questions.clear();
+        prompts.answers = {true};
+        prompts.fileAnswers.push_back(path);
+        Click(IDC_SAVE_AS);
+        EXPECT_EQ(prompts.questions.size(), 1U);
+        EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Saved successfully.")});
+        EXPECT_EQ(ReadBytes(path), FormatWriter::FormatFileText(Root()));
+        EXPECT_FALSE(Commands().modified);
+        EXPECT_EQ(PathDisplay(), path);
+    }
+};
 
 const QString FILTER = QStringLiteral("Format File (*.TQF)|*.TQF|All Files (*.*)|*.*||");
 const QString EXTENSION = QStringLiteral("*.TQF");
@@ -471,15 +486,7 @@ TEST_F(FileCommandsTest, SaveAsksBeforeWritingWhatWouldNotReadBackAndNoChangesNo
     EXPECT_TRUE(PathDisplay().isEmpty());
     EXPECT_TRUE(Commands().filePath.empty());
 
-    prompts.questions.clear();
-    prompts.answers = {true};
-    prompts.fileAnswers.push_back(path);
-    Click(IDC_SAVE_AS);
-    EXPECT_EQ(prompts.questions.size(), 1U);
-    EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Saved successfully.")});
-    EXPECT_EQ(ReadBytes(path), FormatWriter::FormatFileText(Root()));
-    EXPECT_FALSE(Commands().modified);
-    EXPECT_EQ(PathDisplay(), path);
+    SaveAsAnsweringYes(path);
 }
 
 TEST_F(FileCommandsTest, AFileTooLargeToCheckInMemoryIsWrittenUncheckedOnlyIfTheUserAgrees) {
@@ -501,15 +508,7 @@ TEST_F(FileCommandsTest, AFileTooLargeToCheckInMemoryIsWrittenUncheckedOnlyIfThe
     EXPECT_TRUE(FolderEntries().isEmpty());
     EXPECT_TRUE(Commands().modified);
 
-    prompts.questions.clear();
-    prompts.answers = {true};
-    prompts.fileAnswers.push_back(path);
-    Click(IDC_SAVE_AS);
-    EXPECT_EQ(prompts.questions.size(), 1U);
-    EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Saved successfully.")});
-    EXPECT_EQ(ReadBytes(path), FormatWriter::FormatFileText(Root()));
-    EXPECT_FALSE(Commands().modified);
-    EXPECT_EQ(PathDisplay(), path);
+    SaveAsAnsweringYes(path);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
