@@ -265,11 +265,12 @@ private:
             return;
         }
         TrimStatement();
+        const bool hasText = !statement_.empty();
         if (reader_.ParseCollected(statement_, spacings_, sink_.Tree())) {
             result_.messageLines.push_back(lineNumber);
             ++result_.messagesRead;
             sink_.Accept();
-        } else if (!statement_.empty() && !reader_.tooLarge_) {
+        } else if (hasText && !reader_.tooLarge_) {
             result_.dropped.push_back({lineNumber, false});
         }
         statement_.clear();
@@ -483,18 +484,20 @@ bool FormatReader::ParseStatement(std::string_view text) {
 bool FormatReader::ParseCollected(std::string& text, std::uint32_t spacings, ParseTree& tree) {
     ItemParser::NormaliseBracketsInPlace(text, spacings);
     // A tree serves statement after statement; it starts each one empty, and
-    // holds no more items than the document can still take.
+    // holds no more items than the document can still take. It keeps the
+    // statement, which its items' texts point into.
     tree.Clear();
     tree.SetNodeLimit(nodeCount_ < nodeLimit_ ? nodeLimit_ - nodeCount_ - 1 : 0);
-    if (!ParseMessageHeader(text, tree)) {
+    const std::string_view statement = tree.AdoptStatement(text);
+    if (!ParseMessageHeader(statement, tree)) {
         return false;
     }
-    const std::size_t firstOpen = text.find('<');
+    const std::size_t firstOpen = statement.find('<');
     if (firstOpen == std::string::npos) {
         if (tree.stream == 0) {
             return false;
         }
-    } else if (!ItemParser::ParseBody(std::string_view(text).substr(firstOpen), tree)) {
+    } else if (!ItemParser::ParseBody(statement.substr(firstOpen), tree)) {
         tooLarge_ = tree.Overflowed();
         return false;
     }

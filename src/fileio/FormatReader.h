@@ -93,9 +93,10 @@ private:
     // to sink; the reading half of Read.
     void ReadStatements(std::istream& in, ReadResult& result, StatementSink& sink);
 
-    // Parses a statement, which may be changed in place, into tree; spacings
-    // as ItemParser::NormaliseBracketsInPlace takes them. True when it is a
-    // message, which then counts under the node limit.
+    // Parses a statement into tree, which takes it over: text is left with a
+    // buffer to use again. spacings as ItemParser::NormaliseBracketsInPlace
+    // takes them. True when it is a message, which then counts under the
+    // node limit.
     bool ParseCollected(std::string& text, std::uint32_t spacings, ParseTree& tree);
 
     // Ends the reading: a line or statement is longer than the text limit.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 namespace tqf {
 
@@ -20,7 +20,7 @@ public:
     std::int32_t kind = NO_KIND; // an ItemFormat value: LIST, BINARY to FLOAT8, or VARIANT
     std::int32_t open = 0;       // 1 when the count was written as "[N]"
     std::int32_t count = 0;      // a list: the number of its sub-items; otherwise the item count
-    std::string text;            // the item's description
+    std::string_view text;       // the item's description, kept by the tree
     ParseNode* parent = nullptr;
     ParseNode* firstChild = nullptr;
     ParseNode* lastChild = nullptr; // so that appending a sub-item never walks the sub-items

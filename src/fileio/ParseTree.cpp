@@ -2,6 +2,7 @@
 
 #include "ItemFormat.h"
 
+#include <functional>
 #include <iterator>
 #include <utility>
 
@@ -26,7 +27,7 @@ ParseNode* ParseTree::AddNode(std::int32_t kind, std::int32_t count, std::string
     node.kind = kind;
     node.open = (kind != LIST && count == OPEN_COUNT) ? 1 : 0;
     node.count = count;
-    node.text.assign(text);
+    node.text = Keep(text);
     node.parent = nullptr;
     node.firstChild = nullptr;
     node.lastChild = nullptr;
@@ -44,6 +45,35 @@ ParseNode* ParseTree::AddNode(std::int32_t kind, std::int32_t count, std::string
         cursor->lastChild = &node;
     }
     return &node;
+}
+
+std::string_view ParseTree::Keep(std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const std::less<const char*> before;
+    const char* const begin = statement_.data();
+    const char* const end = begin + statement_.size();
+    if (!before(text.data(), begin) && !before(end, text.data() + text.size())) {
+        return text;
+    }
+    if (copiesUsed_ == copies_.size()) {
+        copies_.emplace_back();
+    }
+    std::string& copy = copies_[copiesUsed_++];
+    copy.assign(text);
+    return copy;
+}
+
+std::string_view ParseTree::AdoptStatement(std::string& text) {
+    // A buffer far larger than statements usually are is not passed on to be
+    // held besides the one the tree keeps.
+    constexpr std::size_t LARGEST_BUFFER_PASSED_ON = std::size_t{1} << 20;
+    statement_.swap(text);
+    if (text.capacity() > LARGEST_BUFFER_PASSED_ON) {
+        std::string().swap(text);
+    }
+    return statement_;
 }
 
 int ParseTree::OpenList(bool open) {
@@ -93,6 +123,8 @@ void ParseTree::Clear() {
     used_ = 0;
     next_ = nodes_.begin();
     overflowed_ = false;
+    statement_.clear();
+    copiesUsed_ = 0;
 }
 
 ParseNode* ParseTree::RootItem() { return used_ == 0 ? nullptr : &nodes_.front(); }

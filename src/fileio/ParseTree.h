@@ -30,7 +30,8 @@ public:
     int CloseList();
 
     // Non-list items, one member per format; a count of -1 marks an open count.
-    // The tree keeps a copy of text.
+    // The tree keeps text: a view when it lies within the statement text the
+    // tree has adopted, a copy otherwise.
     void AddBinary(std::int32_t count, std::string_view text);
     void AddBoolean(std::int32_t count, std::string_view text);
     void AddAscii(std::int32_t count, std::string_view text);
@@ -50,6 +51,12 @@ public:
 
     // Back to the state of a new tree, for the next statement.
     void Clear();
+
+    // Takes the statement text the items are read from, so that their texts
+    // need no copies while the tree holds it; text is left with a buffer to
+    // use again, and what it holds is unspecified. Call after Clear and
+    // before adding items.
+    std::string_view AdoptStatement(std::string& text);
 
     // The statement's top-level item: the first node added, or none.
     ParseNode* RootItem();
@@ -72,6 +79,7 @@ public:
 private:
     ParseNode* AddLeaf(std::int32_t kind, std::int32_t count, std::string_view text);
     ParseNode* AddNode(std::int32_t kind, std::int32_t count, std::string_view text);
+    std::string_view Keep(std::string_view text);
 
     // Owns every node of the item tree: the first used_ entries, in the order
     // they were added. Clear keeps the nodes for the next statement, so a
@@ -81,6 +89,11 @@ private:
     std::deque<ParseNode> nodes_;
     std::size_t used_ = 0;
     std::deque<ParseNode>::iterator next_ = nodes_.begin(); // the node after the used ones
+    // The adopted statement, and copies of the texts from elsewhere (the
+    // first copiesUsed_ entries; a deque keeps each where it is).
+    std::string statement_;
+    std::deque<std::string> copies_;
+    std::size_t copiesUsed_ = 0;
     std::size_t nodeLimit_ = static_cast<std::size_t>(-1);
     bool overflowed_ = false;
 };

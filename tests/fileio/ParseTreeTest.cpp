@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
+
 namespace tqf {
 namespace {
 
@@ -92,6 +95,22 @@ TEST(ParseTreeTest, NothingFollowsATopLevelItemThatIsNotAList) {
     EXPECT_EQ(tree.CloseList(), 0);
     EXPECT_EQ(ParseTreeText(tree), "U4[1] 'X'");
     EXPECT_EQ(tree.NodeCount(), 1U);
+}
+
+TEST(ParseTreeTest, TextsOutliveWhatTheyWereReadFrom) {
+    ParseTree tree;
+    std::string statement = "S1F1 <L <A  FROM THE STATEMENT>>";
+    const std::string_view adopted = tree.AdoptStatement(statement);
+    tree.OpenList(false);
+    tree.AddAscii(1, adopted.substr(adopted.find("FROM"), 18));
+    {
+        std::string elsewhere = "A COPY OF A TEXT FROM ELSEWHERE";
+        tree.AddBinary(1, elsewhere);
+        elsewhere.assign(elsewhere.size(), '#');
+    }
+    // What the caller got back is its own buffer again, to fill anew.
+    statement.assign(64, '#');
+    EXPECT_EQ(ParseTreeText(tree), "L[2](A[1] 'FROM THE STATEMENT', B[1] 'A COPY OF A TEXT FROM ELSEWHERE')");
 }
 
 } // namespace

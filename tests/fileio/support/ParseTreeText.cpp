@@ -34,7 +34,9 @@ std::string ParseTreeText(const ParseTree& tree) {
         }
         text += '[' + std::to_string(n->count) + ']';
         if (!n->text.empty()) {
-            text += " '" + n->text + "'";
+            text += " '";
+            text += n->text;
+            text += '\'';
         }
         if (n->nextSibling != nullptr) {
             pending.push_back({n->nextSibling, false});
