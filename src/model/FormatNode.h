@@ -31,11 +31,6 @@ public:
     FormatNode& operator=(const FormatNode&) = delete;
     virtual ~FormatNode() = default;
 
-    // The links and the label first: walking a chain of siblings and reading
-    // their labels then touches as few cache lines of each node as it can.
-    FormatNode* parent = nullptr;
-    FormatNode* nextSibling = nullptr;
-    FormatNode* firstChild = nullptr;
     std::string label;
     std::string description;
     NodeRect rect;
@@ -44,6 +39,9 @@ public:
     std::int32_t expanded = 1;
     std::int32_t isList = 0;
     std::int32_t isMessage = 0;
+    FormatNode* parent = nullptr;
+    FormatNode* nextSibling = nullptr;
+    FormatNode* firstChild = nullptr;
     std::int32_t count = 0;
     std::int32_t format = NONE;
 };
