@@ -19,14 +19,19 @@ FormatTree::~FormatTree() {
     }
 }
 
-FormatNode* FormatTree::NewNode(std::string label) { return new (pool_.Allocate()) FormatNode(std::move(label)); }
+// A node stays under the root, as a message, or below it, as an item, for
+// as long as it lives, so its parent tells which pool holds it.
+FormatNode* FormatTree::NewNode(std::string label, const FormatNode* parent) {
+    return new (PoolUnder(parent).Allocate()) FormatNode(std::move(label));
+}
 
 void FormatTree::FreeNode(FormatNode* node) {
+    NodePool& pool = PoolUnder(node->parent);
     node->~FormatNode();
-    pool_.Release(node);
-    if (pool_.SlotsInUse() == 0) {
-        // The document is empty: its storage goes back to the system.
-        pool_.ReleaseAll();
+    pool.Release(node);
+    if (pool.SlotsInUse() == 0) {
+        // No message (or no item) is left: that storage goes back to the system.
+        pool.ReleaseAll();
     }
 }
 
@@ -94,7 +99,7 @@ FormatNode* FormatTree::AddSibling(FormatNode* x, std::string label, bool repain
         }
         return nullptr;
     }
-    FormatNode* node = NewNode(std::move(label));
+    FormatNode* node = NewNode(std::move(label), parent);
     node->parent = parent;
     node->nextSibling = x->nextSibling;
     x->nextSibling = node;
@@ -120,7 +125,7 @@ FormatNode* FormatTree::AddChild(FormatNode* p, std::string label, bool repaint)
         }
         return nullptr;
     }
-    FormatNode* node = NewNode(std::move(label));
+    FormatNode* node = NewNode(std::move(label), p);
     node->parent = p;
     node->nextSibling = p->firstChild;
     p->firstChild = node;

@@ -83,11 +83,15 @@ private:
     void RelabelDeferredLists();
     void Repaint();
     void AssertOwned(const FormatNode* node);
-    FormatNode* NewNode(std::string label);
+    FormatNode* NewNode(std::string label, const FormatNode* parent);
     void FreeNode(FormatNode* node);
+    NodePool& PoolUnder(const FormatNode* parent) { return parent == &root_ ? messagePool_ : itemPool_; }
 
     // Declared before the root, so that the nodes' storage outlives them.
-    NodePool pool_{sizeof(FormatNode)};
+    // Messages are kept apart from items: walking the messages, as creating
+    // one does to find its place, then reads nodes that lie close together.
+    NodePool messagePool_{sizeof(FormatNode)};
+    NodePool itemPool_{sizeof(FormatNode)};
     FormatNode root_;
     FormatTreeListener* listener_;
     const FormatNode* ownedCache_ = nullptr; // debug builds only: last node checked

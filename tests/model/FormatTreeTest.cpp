@@ -298,6 +298,38 @@ TEST_F(FormatTreeTest, DeletedNodesLeaveNoOutsideReference) {
     EXPECT_EQ(tree.GetRootNode()->firstChild, nullptr);
 }
 
+// Messages and items are stored apart, and each kind's storage goes back to
+// the system once the last of its nodes is deleted; the other kind must not
+// notice (the sanitizer build catches any use of storage given back).
+TEST_F(FormatTreeTest, MessagesOutliveEveryItemAndItemsEveryMessage) {
+    std::vector<FormatNode*> messages;
+    for (int i = 0; i < 40; ++i) {
+        messages.push_back(AddMessage("S1F" + std::to_string(i)));
+        AddScalar(AddList(messages.back()), UINT4);
+    }
+    for (FormatNode* m : messages) {
+        tree.DeleteNode(m->firstChild, true);
+    }
+    for (FormatNode* m : messages) {
+        m->description = "KEPT " + m->label;
+        AddScalar(AddList(m), BINARY);
+    }
+    EXPECT_EQ(messages[39]->description, "KEPT S1F39");
+    EXPECT_EQ(Labels(messages[7]->firstChild), std::vector<std::string>{"<B>"});
+
+    // The last message goes while items of others stay, and the other way round.
+    for (std::size_t i = 0; i + 1 < messages.size(); ++i) {
+        tree.DeleteNode(messages[i], true);
+    }
+    FormatNode* list = messages.back()->firstChild;
+    AddScalar(list, ASCII);
+    EXPECT_EQ(Labels(list), (std::vector<std::string>{"<B>", "<A>"}));
+    tree.DeleteNode(messages.back(), true);
+    EXPECT_EQ(tree.GetRootNode()->count, 0);
+    AddScalar(AddList(AddMessage("S2F1")), FLOAT8);
+    EXPECT_EQ(Labels(tree.GetRootNode()->firstChild->firstChild), std::vector<std::string>{"<F8>"});
+}
+
 TEST_F(FormatTreeTest, EmptyingTheDocumentMessageByMessage) {
     for (int i = 0; i < 10; ++i) {
         AddMessage("S1F" + std::to_string(i));
