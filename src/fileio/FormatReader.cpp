@@ -333,6 +333,9 @@ void FormatReader::StopAsTooLong() {
 }
 
 void FormatReader::CountDocumentNodes() {
+    if (nodesCounted_) {
+        return;
+    }
     // The document may hold messages already; they count too.
     std::vector<const FormatNode*> pending{document_.GetRootNode()};
     while (!pending.empty()) {
@@ -389,9 +392,7 @@ ReadResult FormatReader::Read(std::istream& in, std::uintmax_t size) {
     ReadResult result;
     tooLarge_ = false;
     tooLargeReason_.clear();
-    if (!nodesCounted_) {
-        CountDocumentNodes();
-    }
+    CountDocumentNodes();
     if (size >= pipelineThreshold_ && ReadBesideBuilding(in, result)) {
         return result;
     }
@@ -471,9 +472,7 @@ void FormatReader::ReadStatements(std::istream& in, ReadResult& result, Statemen
 
 bool FormatReader::ParseStatement(std::string_view text) {
     statementCopy_.assign(text);
-    if (!nodesCounted_) {
-        CountDocumentNodes();
-    }
+    CountDocumentNodes();
     if (!ParseCollected(statementCopy_, ItemParser::SpacingsIn(statementCopy_), tree_)) {
         return false;
     }

@@ -101,7 +101,7 @@ private:
 
     // Ends the reading: a line or statement is longer than the text limit.
     void StopAsTooLong();
-    // Counts the nodes the document holds before reading.
+    // Counts the nodes the document holds before reading, the first time only.
     void CountDocumentNodes();
     // True when a message of itemNodes items still fits under the limit, and
     // then counts it.

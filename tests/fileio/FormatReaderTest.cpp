@@ -297,11 +297,7 @@ TEST(FormatReaderTest, ReadingStopsBeforeTheDocumentGrowsBeyondItsNodeLimit) {
 TEST(FormatReaderTest, AStatementWithMoreItemsThanTheLimitStopsReadingWhileItIsScanned) {
     // One statement of a million empty lists: it is not scanned to its end
     // before reading stops.
-    std::string text = "S1F1.\nS1F2 <L[N]";
-    for (int i = 0; i < 1'000'000; ++i) {
-        text += "<L>";
-    }
-    text += ">.\nS1F3.\n";
+    const std::string text = "S1F1.\nS1F2 <L[N]" + Repeat("<L>", 1'000'000) + ">.\nS1F3.\n";
     FormatTree document;
     FormatReader reader(document);
     reader.SetNodeLimit(1'000);
