@@ -11,6 +11,7 @@
 #include "EditorApp.h"
 #include "EditorCommands.h"
 #include "FileCommands.h"
+#include "FormatComboBox.h"
 #include "FormatTreeView.h"
 #include "ItemFormat.h"
 #include "QtPrompts.h"
@@ -28,7 +29,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QShortcut>
+#include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -134,6 +137,22 @@ constexpr Qt::Alignment CENTRE_TOP = Qt::AlignHCenter | Qt::AlignTop;
 
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 
+// Entries that take no input of their own.
+bool IsDecoration(Kind kind) {
+    switch (kind) {
+    case Kind::GroupBox:
+    case Kind::Label:
+    case Kind::CentredLabel:
+    case Kind::CountDisplay:
+    case Kind::CreditLine:
+    case Kind::EtchedFrame:
+    case Kind::GreyFrame:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool IsEatenKey(const QKeyEvent* event) {
     const int key = event->key();
     return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
@@ -161,7 +180,7 @@ QFrame* MakeFrame(QFrame::Shadow shadow, QPalette::ColorRole lineRole, QWidget* 
 }
 
 QComboBox* MakeFormatList(QWidget* parent) {
-    auto* combo = new QComboBox(parent);
+    auto* combo = new FormatComboBox(parent);
     // The list is an upper-case list: its rows show in capitals.
     for (int row = 0; row < FORMAT_ROW_COUNT; ++row) {
         const std::string_view text = FormatRowText(row);
@@ -193,12 +212,15 @@ EditorDialog::EditorDialog(Prompts* prompts, QWidget* parent) : QDialog(parent) 
     // Enter and Escape neither press a button nor end the window, whichever
     // control has the focus; the application sees every key first.
     qApp->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, &EditorDialog::OnFocusChanged);
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(about, &QShortcut::activated, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
 }
 
 EditorDialog::~EditorDialog() {
     qApp->removeEventFilter(this);
+    // The controls go with the window's base part, after this part has gone.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     // The commands go first: the tree view's nodes are deleted with the view,
     // and nothing should be told about it any more. The file commands work
     // on the editor commands' state, so they go before them.
@@ -226,10 +248,18 @@ void EditorDialog::CreateControls() {
         }
         created[i] = widget;
     }
-    // Frames and group boxes come after the controls they surround; the first
-    // control of the layout lies on top, so they never take a click.
+    // The first control of the layout lies on top. Frames, group boxes and
+    // labels only show where things are: they lie beneath every control and
+    // let the pointer through, so a click always reaches the control under
+    // it, wherever they stand in the layout.
     for (auto it = created.rbegin(); it != created.rend(); ++it) {
         (*it)->raise();
+    }
+    for (std::size_t i = 0; i < LAYOUT.size(); ++i) {
+        if (IsDecoration(LAYOUT[i].kind)) {
+            created[i]->lower();
+            created[i]->setAttribute(Qt::WA_TransparentForMouseEvents);
+        }
     }
 
     auto button = [this](int id) { return static_cast<SkinButton*>(controls_.value(id)); };
@@ -341,6 +371,45 @@ QMenu* EditorDialog::CreateWindowMenu() {
     QAction* about = menu->addAction(Utf8(ABOUT_MENU_TEXT));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
     return menu;
+}
+
+QWidget* EditorDialog::NextStepAfter(const QWidget* control) const {
+    // Work in the item panel goes on with the choice of the next format;
+    // everywhere else with the next message's stream number, a field that is
+    // never disabled.
+    const std::array<const QWidget*, 7> itemPanel{
+        panel_.formatCombo,   panel_.itemCountEdit,    panel_.notFixedCheck,   panel_.itemDescriptionEdit,
+        panel_.addItemButton, panel_.updateItemButton, panel_.deleteItemButton};
+    const bool inItemPanel = std::find(itemPanel.begin(), itemPanel.end(), control) != itemPanel.end();
+    if (inItemPanel && panel_.formatCombo->isEnabled()) {
+        return panel_.formatCombo;
+    }
+    return panel_.streamEdit;
+}
+
+void EditorDialog::OnFocusChanged(QWidget* old, QWidget* now) {
+    // Disabling the focused control hands the focus on along the tab order,
+    // possibly to a command that deletes, opens or exits, where the next
+    // Space would run it. The focus goes where the work goes on instead. A
+    // command may enable controls again after disabling them, so the choice
+    // is made again once the command has ended.
+    if (old == nullptr || old->window() != this || old->isEnabled() || (now != nullptr && now->window() != this)) {
+        return;
+    }
+    placedFocus_ = NextStepAfter(old);
+    if (now != placedFocus_) {
+        placedFocus_->setFocus(Qt::OtherFocusReason);
+    }
+    QTimer::singleShot(0, this, [this, from = QPointer<QWidget>(old)] {
+        if (from.isNull() || placedFocus_.isNull() || focusWidget() != placedFocus_) {
+            return;
+        }
+        QWidget* next = NextStepAfter(from);
+        if (next != placedFocus_ && next->isEnabled()) {
+            placedFocus_ = next;
+            next->setFocus(Qt::OtherFocusReason);
+        }
+    });
 }
 
 bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {

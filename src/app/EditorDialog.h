@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QPointer>
 
 #include <memory>
 
@@ -66,6 +67,10 @@ private:
     void CreateControls();
     QWidget* CreateControl(int index);
     void InitDialog();
+    // Where the focus goes when the focused control is disabled: the next
+    // step of the work, never a command that deletes, opens or exits.
+    QWidget* NextStepAfter(const QWidget* control) const;
+    void OnFocusChanged(QWidget* old, QWidget* now);
 
     std::unique_ptr<QtPrompts> ownPrompts_;
     Prompts* prompts_ = nullptr;
@@ -74,6 +79,7 @@ private:
     EditorCommands* commands_ = nullptr;
     FileCommands* fileCommands_ = nullptr;
     QHash<int, QWidget*> controls_;
+    QPointer<QWidget> placedFocus_;
 };
 
 } // namespace tqf

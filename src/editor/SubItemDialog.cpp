@@ -2,6 +2,7 @@
 
 #include "DialogFont.h"
 #include "EditFieldLimits.h"
+#include "FormatComboBox.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
 
@@ -66,7 +67,7 @@ SubItemDialog::SubItemDialog(QWidget* parent) : QDialog(parent) {
 
     formatLabel_ = new QLabel(QStringLiteral("Sub Item Format"), this);
     formatLabel_->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    formatCombo_ = new QComboBox(this);
+    formatCombo_ = new FormatComboBox(this);
     formatCombo_->setObjectName(QStringLiteral("formatCombo"));
     for (int row = 0; row < FORMAT_ROW_COUNT; ++row) {
         const std::string_view text = FormatRowText(row);

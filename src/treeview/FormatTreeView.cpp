@@ -84,6 +84,8 @@ FormatTreeView::FormatTreeView(Prompts& prompts, QWidget* parent)
     viewport()->setFocusPolicy(Qt::NoFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     verticalScrollBar()->setRange(0, 0);
+    // A notch of the wheel over the bar moves as far as one over the rows.
+    verticalScrollBar()->installEventFilter(this);
     SetTreeFont(DEFAULT_POINT_SIZE, false, false, DEFAULT_FACE);
 }
 
@@ -106,9 +108,15 @@ FormatTreeView& FormatTreeView::SetTreeFont(int pointSize, bool bold, bool itali
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
     font.setItalic(italic);
     // Widths are measured as the labels' rows are broken: character by
-    // character, without kerning, and drawn without smoothing.
+    // character, without kerning, and drawn without smoothing. Unsmoothed
+    // glyphs need whole-pixel advances: with the fractional advances of a
+    // lightly hinted font, each glyph lands on a rounded position and the
+    // gaps between letters come out uneven ("VER Y"). Full hinting fits the
+    // glyphs and their advances to the pixel grid, as the small sizes of a
+    // screen font are meant to be drawn.
     font.setKerning(false);
     font.setStyleStrategy(QFont::NoAntialias);
+    font.setHintingPreference(QFont::PreferFullHinting);
     treeFont_ = font;
     setFont(treeFont_);
     rowHeight_ = QFontMetrics(treeFont_).height() + ROW_PADDING;
@@ -332,6 +340,14 @@ void FormatTreeView::wheelEvent(QWheelEvent* event) {
         VerticalScroll(SCROLL_LINE_DOWN);
     }
     event->accept();
+}
+
+bool FormatTreeView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == verticalScrollBar() && event->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent*>(event));
+        return true;
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 // ---- Hit-testing and the mouse ----
