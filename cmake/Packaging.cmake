@@ -7,7 +7,10 @@ set(CPACK_PACKAGE_NAME tqf-editor)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor for libraries of SECS-II message formats")
 set(CPACK_PACKAGE_DESCRIPTION
-    "TQF Editor builds libraries of SECS-II message format definitions kept in .TQF files: messages with their stream, function and reply flag, and the tree of items each carries. tqf-tool checks and normalises the same files from the command line.")
+    "TQF Editor builds libraries of SECS-II message format definitions kept in
+.TQF files: messages with their stream, function and reply flag, and the
+tree of items each carries. tqf-tool checks and normalises the same files
+from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
