@@ -32,7 +32,7 @@ protected:
 
     // Enters the window and moves over point, as a drag does; the answer
     // to the move is what the pointer shows.
-    Answer DragOver(const QMimeData& data, QPoint point, Qt::DropActions actions = FILE_MANAGER_ACTIONS) {
+    Answer Hover(const QMimeData& data, QPoint point, Qt::DropActions actions) {
         QDragEnterEvent enter(point, actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(Window(), &enter);
         QDragMoveEvent move(point, actions, &data, Qt::LeftButton, Qt::NoModifier);
@@ -40,9 +40,17 @@ protected:
         return {move.isAccepted(), move.dropAction()};
     }
 
+    // Drags data over point and out of the window again.
+    Answer DragOver(const QMimeData& data, QPoint point, Qt::DropActions actions = FILE_MANAGER_ACTIONS) {
+        const Answer answer = Hover(data, point, actions);
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(Window(), &leave);
+        return answer;
+    }
+
     // Drags data over point and lets it go there.
     Answer Drop(const QMimeData& data, QPoint point, Qt::DropActions actions = FILE_MANAGER_ACTIONS) {
-        DragOver(data, point, actions);
+        Hover(data, point, actions);
         QDropEvent drop(QPointF(point), actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(Window(), &drop);
         const Answer answer{drop.isAccepted(), drop.dropAction()};
