@@ -11,6 +11,8 @@ packages=(
   clang libclang-rt-14-dev         # the fuzzer and sanitizer runtimes
   xvfb xauth                       # a display for the editor on a headless machine
   fonts-wine fonts-nanum           # Tahoma and a Hangul font for the dialogs
+  desktop-file-utils appstream shared-mime-info  # the install tests' validators and MIME database
+  dpkg-dev                         # dpkg-shlibdeps, for scripts/package.sh
 )
 
 missing=()

@@ -2,6 +2,9 @@
 
 #include "DialogFont.h"
 #include "EditorDialog.h"
+#include "FileCommands.h"
+
+#include <QMetaObject>
 
 #include <cstdlib>
 #include <cstring>
@@ -22,13 +25,23 @@ bool IsSet(const char* name) {
 EditorApp::EditorApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromUtf8(PRODUCT_NAME));
     setApplicationVersion(QString::fromUtf8(PRODUCT_VERSION));
+    // The desktop matches the window to the installed desktop entry by it.
+    setDesktopFileName(QString::fromLatin1(TQF_APP_ID));
 }
 
-bool EditorApp::InitInstance() {
+bool EditorApp::InitInstance(const QString& file) {
     DialogFont::RegisterFonts();
     EditorDialog dialog;
+    if (!file.isEmpty()) {
+        OpenAtStart(dialog, file);
+    }
     dialog.exec();
     return false;
+}
+
+void EditorApp::OpenAtStart(EditorDialog& dialog, const QString& file) {
+    QMetaObject::invokeMethod(
+        &dialog, [&dialog, file] { dialog.Files().OpenPath(file); }, Qt::QueuedConnection);
 }
 
 bool EditorApp::HasDisplay() {

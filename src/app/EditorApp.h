@@ -1,8 +1,13 @@
 #pragma once
 
+#include "TqfVersion.h"
+
 #include <QApplication>
+#include <QString>
 
 namespace tqf {
+
+class EditorDialog;
 
 // The application object: it runs the main window as a modal dialog and lets
 // the process end when the window ends.
@@ -11,13 +16,18 @@ class EditorApp : public QApplication {
 
 public:
     static constexpr const char* PRODUCT_NAME = "TQF Editor";
-    static constexpr const char* PRODUCT_VERSION = "1.0.0";
+    static constexpr const char* PRODUCT_VERSION = TQF_VERSION;
 
     EditorApp(int& argc, char** argv);
 
-    // Runs the main window until it closes. Returns false: there is no loop
-    // of the application's own after the window.
-    bool InitInstance();
+    // Runs the main window until it closes, with file open in it when one
+    // is given. Returns false: there is no loop of the application's own
+    // after the window.
+    bool InitInstance(const QString& file = QString());
+
+    // Opens file in the window as Open does, once the window runs: its
+    // reports then show over the window.
+    static void OpenAtStart(EditorDialog& dialog, const QString& file);
 
     // Whether the windowing system can be reached: Qt aborts without one, so
     // the program checks before it creates the application object.

@@ -11,6 +11,7 @@
 #include "EditorApp.h"
 #include "EditorCommands.h"
 #include "FileCommands.h"
+#include "FileDropTarget.h"
 #include "FormatComboBox.h"
 #include "FormatTreeView.h"
 #include "ItemFormat.h"
@@ -207,6 +208,7 @@ EditorDialog::EditorDialog(Prompts* prompts, QWidget* parent) : QDialog(parent) 
     CreateControls();
     commands_ = new EditorCommands(panel_, *prompts_, this);
     fileCommands_ = new FileCommands(*commands_, *prompts_, this);
+    new FileDropTarget(*this, *fileCommands_);
     InitDialog();
 
     // Enter and Escape neither press a button nor end the window, whichever

@@ -3,6 +3,7 @@
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
+#include "TqfVersion.h"
 
 #include <string_view>
 
@@ -17,6 +18,7 @@ constexpr std::string_view HELP_TEXT =
     "  tqf-tool normalize FILE   write to standard output the bytes the editor would save\n"
     "  tqf-tool check FILE       list the statements that reading drops, then a summary\n"
     "  tqf-tool --help           show this text\n"
+    "  tqf-tool --version        show the version\n"
     "\n"
     "Exit status: 0 success, 1 dropped statements (check) or no message to save (normalize),\n"
     "2 wrong arguments or a file that cannot be read.\n";
@@ -42,6 +44,10 @@ int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     const std::size_t limit = nodeLimit.value_or(FormatReader::DefaultNodeLimit());
     if (args.size() == 1 && args[0] == "--help") {
         out << USAGE << "\n\n" << HELP_TEXT;
+        return EXIT_OK;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        out << "tqf-tool " << TQF_VERSION << '\n';
         return EXIT_OK;
     }
     if (args.size() == 2 && args[0] == "normalize") {

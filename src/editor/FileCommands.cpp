@@ -268,23 +268,38 @@ void FileCommands::OnExit() {
     }
 }
 
-void FileCommands::OnOpen() {
+bool FileCommands::ConfirmOpen() {
     const bool named = !PathDisplay().isEmpty();
     editor_.currentNode = nullptr;
     // Without a file, an empty document that was cleared unsaved still asks.
     const bool ask = named ? editor_.modified : editor_.modified || MessageCount() != 0;
     if (ask && !Ask(named ? MSG_CONTENTS_MODIFIED : MSG_NOT_SAVED)) {
-        return;
+        return false;
     }
     // The document goes before the file is chosen.
     ClearDocument();
     editor_.currentNode = nullptr;
+    return true;
+}
+
+void FileCommands::OnOpen() {
+    if (!ConfirmOpen()) {
+        return;
+    }
     const std::optional<QString> path =
         prompts_.ChooseOpenFile(Latin1(FORMAT_FILE_FILTER), Latin1(FORMAT_FILE_EXTENSION), false);
     if (!path) {
         return;
     }
     OpenFile(*path);
+}
+
+void FileCommands::OpenPath(const QString& path) {
+    // A file cannot be opened while another is being read or written.
+    if (Busy() || !ConfirmOpen()) {
+        return;
+    }
+    OpenFile(path);
 }
 
 void FileCommands::OpenFile(const QString& path) {

@@ -56,6 +56,11 @@ public:
     // Asks about unsaved changes, then ends the main window as its OK does.
     void OnExit();
 
+    // Opens the file at path as Open opens the file chosen in its dialog:
+    // the same question first, the same reports after. For a file named on
+    // the command line or dropped on the window.
+    void OpenPath(const QString& path);
+
     // The body of New: asks about unsaved changes and clears the document.
     // False when the user answered No.
     bool ConfirmDiscard();
@@ -95,6 +100,10 @@ private:
     bool Ask(const QString& text);
     void ShowWarning(const QString& text);
     void SetPathDisplay(const QString& path);
+
+    // The part of Open before a file is chosen: the question, then clearing
+    // the document. False when the user answered No.
+    bool ConfirmOpen();
 
     // Reads the file at path into the (empty) document and reports what went
     // wrong.

@@ -1,5 +1,6 @@
 #include "ToolCommand.h"
 #include "ToolRun.h"
+#include "TqfVersion.h"
 
 #include <gtest/gtest.h>
 
@@ -101,6 +102,16 @@ TEST_F(ToolCommandTest, HelpAndWrongArguments) {
         EXPECT_EQ(out.str(), "");
         EXPECT_EQ(err.str(), "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool --help\n");
     }
+}
+
+TEST_F(ToolCommandTest, VersionNamesTheProgramAndTheProjectVersion) {
+    const ToolRun version = RunToolProgram({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, std::string("tqf-tool ") + TQF_VERSION + "\n");
+    EXPECT_EQ(version.err, "");
+    // The option stands alone, like --help.
+    EXPECT_EQ(Run({"--version", "x"}), 2);
+    EXPECT_EQ(out.str(), "");
 }
 
 TEST_F(ToolCommandTest, TheProgramKeepsTheContract) {
