@@ -4,7 +4,10 @@
 #include "FormatTree.h"
 #include "FormatWriter.h"
 
+#include <algorithm>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tqf {
 
@@ -15,7 +18,8 @@ constexpr std::string_view HELP_TEXT =
     "tqf-tool: reads a TQF message format file as the editor opens it.\n"
     "\n"
     "  tqf-tool normalize FILE   write to standard output the bytes the editor would save\n"
-    "  tqf-tool check FILE       list the statements that reading drops, then a summary\n"
+    "  tqf-tool check FILE       list each statement that reading drops, with where and why, and what\n"
+    "                            reads but is rarely meant, as FILE:LINE:COLUMN: lines; then a summary\n"
     "  tqf-tool --help           show this text\n"
     "\n"
     "Exit status: 0 success, 1 dropped statements (check) or no message to save (normalize),\n"
@@ -77,8 +81,25 @@ int ToolCommand::Check(const std::string& path, std::size_t nodeLimit, std::ostr
     if (!ReadInto(document, path, nodeLimit, result, err)) {
         return EXIT_UNUSABLE;
     }
-    for (const DroppedStatement& dropped : result.dropped) {
-        out << dropped.line << (dropped.unterminated ? ": unterminated\n" : ": dropped\n");
+    // In file order, as a compiler lists its errors, so that editors and CI
+    // jump to each.
+    struct Finding {
+        const ReadDiagnostic* diagnostic;
+        const char* kind;
+    };
+    std::vector<Finding> findings;
+    for (const ReadDiagnostic& reason : result.dropReasons) {
+        findings.push_back({&reason, "dropped"});
+    }
+    for (const ReadDiagnostic& warning : result.warnings) {
+        findings.push_back({&warning, "warning"});
+    }
+    std::ranges::stable_sort(findings, [](const Finding& a, const Finding& b) {
+        return std::pair(a.diagnostic->line, a.diagnostic->column) < std::pair(b.diagnostic->line, b.diagnostic->column);
+    });
+    for (const Finding& finding : findings) {
+        out << path << ':' << finding.diagnostic->line << ':' << finding.diagnostic->column << ": " << finding.kind
+            << ": " << finding.diagnostic->reason << '\n';
     }
     out << result.messagesRead << " messages, " << result.dropped.size() << " dropped\n";
     return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;

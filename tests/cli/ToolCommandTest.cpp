@@ -57,7 +57,9 @@ TEST_F(ToolCommandTest, NormalizeWithoutAnyMessage) {
 TEST_F(ToolCommandTest, CheckListsDroppedStatementsInFileOrder) {
     const std::string path = File("mixed.tqf", "S1F1.\r\nS1F2 <ASCII>.\r\n\r\nSF1.\r\nS1F3 <L\r\n<A>>.\r\nS1F4 <L\r\n");
     EXPECT_EQ(Run({"check", path}), 1);
-    EXPECT_EQ(out.str(), "2: dropped\n4: dropped\n7: unterminated\n2 messages, 3 dropped\n");
+    EXPECT_EQ(out.str(), path + ":2:7: dropped: unknown item format ASCII\n" + path +
+                             ":4:1: dropped: header has no stream number\n" + path +
+                             ":7:6: dropped: list not closed at end of file\n2 messages, 3 dropped\n");
 
     EXPECT_EQ(Run({"check", File("clean.tqf", "S1F1.\n")}), 0);
     EXPECT_EQ(out.str(), "1 messages, 0 dropped\n");
@@ -107,7 +109,7 @@ TEST_F(ToolCommandTest, TheProgramKeepsTheContract) {
     const std::string path = File("in.tqf", "S1F1 (X).\nS1F2 <B>.\nBAD.\n");
     const ToolRun check = RunToolProgram({"check", path});
     EXPECT_EQ(check.status, 1);
-    EXPECT_EQ(check.out, "3: dropped\n2 messages, 1 dropped\n");
+    EXPECT_EQ(check.out, path + ":3:1: dropped: header has no stream number\n2 messages, 1 dropped\n");
 
     const ToolRun normalize = RunToolProgram({"normalize", path});
     EXPECT_EQ(normalize.status, 0);
