@@ -133,8 +133,8 @@ HeaderWalk WalkHeader(std::string_view text) {
         case 'F': {
             const DecimalScan scan = ScanDecimal(header, i + 1);
             if (!scan.hasDigits) {
-                walk.problem = StatementFinding{
-                    begin + i, c == 'S' ? "header has no stream number" : "header has no function number"};
+                walk.problem = StatementFinding{begin + i, c == 'S' ? "header has no stream number"
+                                                                    : "header has no function number"};
                 return walk;
             }
             if (c == 'S') {

@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
-#include <limits>
 #include <fstream>
+#include <limits>
 #include <streambuf>
 #include <system_error>
 #include <thread>
@@ -405,7 +405,7 @@ private:
     std::string_view rawLine_;
     std::size_t lineNumber_ = 0;
     std::pair<std::size_t, std::size_t> joinedGap_{}; // where joined_ left out a comment, and how much
-    std::size_t commentLine_ = 0; // where the open block comment starts
+    std::size_t commentLine_ = 0;                     // where the open block comment starts
     std::size_t commentColumn_ = 0;
     std::size_t hiddenLines_ = 0; // lines it has hidden since
 };

@@ -308,8 +308,8 @@ bool ItemParser::ParseItemHeader(std::string_view item, ItemHeader& header) {
             const DecimalScan scan = ScanDecimal(countText, 1);
             if (scan.hasDigits) {
                 header.count = SaturatedInt32(scan);
-                header.countClamped = scan.overflow || header.count == INT32_MAX_COUNT ||
-                                      header.count == INT32_MIN_COUNT;
+                header.countClamped =
+                    scan.overflow || header.count == INT32_MAX_COUNT || header.count == INT32_MIN_COUNT;
             }
         }
         rest.remove_prefix(countText.size());
