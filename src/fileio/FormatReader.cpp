@@ -367,6 +367,14 @@ private:
             return;
         }
         pieces_.push_back({statement_.size(), lineNumber_, ColumnOf(part.data())});
+        // A part of the line joined around a comment continues after it.
+        if (part.data() >= joined_.data() && part.data() < joined_.data() + joined_.size()) {
+            const auto at = static_cast<std::size_t>(part.data() - joined_.data());
+            if (at < joinedGap_.first && at + part.size() > joinedGap_.first) {
+                pieces_.push_back(
+                    {statement_.size() + joinedGap_.first - at, lineNumber_, joinedGap_.first + joinedGap_.second + 1});
+            }
+        }
         statement_.append(part);
     }
 
