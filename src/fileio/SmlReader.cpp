@@ -539,7 +539,7 @@ private:
     std::string SafeDescription(std::string text, std::size_t line, std::size_t column) {
         const std::string before = text;
         if (SmlReader::MakeDescriptionSafe(text)) {
-            Note(line, column, "description " + Quoted(before) + " made safe as " + Quoted(text));
+            Note(line, column, "description \"" + before + "\" made safe as \"" + text + '"');
         }
         return text;
     }
