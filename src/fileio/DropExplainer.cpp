@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdint>
 #include <limits>
-#include <numeric>
 #include <optional>
 #include <utility>
 
@@ -29,43 +28,64 @@ constexpr std::array<std::pair<std::string_view, char>, 8> SPACINGS{{
 
 constexpr std::size_t LONGEST_QUOTE = 24;
 
-// A text and, for each of its bytes, the offset of the byte of the original
-// text it came from.
+// A text and the offsets of the bytes of the original text that it lacks,
+// in order; a text with few of them costs little more than itself.
 struct Tracked {
     std::string text;
-    std::vector<std::size_t> origin;
-    std::size_t originalSize = 0;
+    std::vector<std::size_t> removed;
 
-    std::size_t At(std::size_t i) const { return i < origin.size() ? origin[i] : originalSize; }
+    // The offset in the original text of the byte at i, or of the end.
+    std::size_t At(std::size_t i) const {
+        std::size_t j = 0;
+        std::size_t original = i;
+        while (j < removed.size() && removed[j] <= original) {
+            ++j;
+            original = i + j;
+        }
+        return original;
+    }
 };
 
 // The reader's bracket normalisation, one replace-all pass per spacing, with
-// the origin of each byte kept.
+// the places of the removed bytes kept.
 Tracked Normalise(std::string_view statement) {
     Tracked tracked;
     tracked.text.assign(statement);
-    tracked.origin.resize(statement.size());
-    std::iota(tracked.origin.begin(), tracked.origin.end(), std::size_t{0});
-    tracked.originalSize = statement.size();
     for (const auto& [spacing, bracket] : SPACINGS) {
         if (tracked.text.find(spacing) == std::string::npos) {
             continue;
         }
-        const std::size_t bracketAt = spacing[0] == ' ' ? 1 : 0;
-        Tracked next;
-        next.originalSize = tracked.originalSize;
+        const std::size_t spaceAt = spacing[0] == ' ' ? 0 : 1;
+        std::string next;
+        next.reserve(tracked.text.size());
+        std::vector<std::size_t> removedNow; // offsets in tracked.text
         for (std::size_t i = 0; i < tracked.text.size();) {
             if (tracked.text.compare(i, 2, spacing) == 0) {
-                next.text += bracket;
-                next.origin.push_back(tracked.origin[i + bracketAt]);
+                next += bracket;
+                removedNow.push_back(i + spaceAt);
                 i += 2;
             } else {
-                next.text += tracked.text[i];
-                next.origin.push_back(tracked.origin[i]);
+                next += tracked.text[i];
                 ++i;
             }
         }
-        tracked = std::move(next);
+        // Both lists are in order, so one walk finds each removed byte's
+        // original offset.
+        std::vector<std::size_t> merged;
+        merged.reserve(tracked.removed.size() + removedNow.size());
+        std::size_t j = 0;
+        for (const std::size_t at : removedNow) {
+            std::size_t original = at + j;
+            while (j < tracked.removed.size() && tracked.removed[j] <= original) {
+                merged.push_back(tracked.removed[j]);
+                ++j;
+                original = at + j;
+            }
+            merged.push_back(original);
+        }
+        merged.insert(merged.end(), tracked.removed.begin() + static_cast<std::ptrdiff_t>(j), tracked.removed.end());
+        tracked.text = std::move(next);
+        tracked.removed = std::move(merged);
     }
     return tracked;
 }
