@@ -441,6 +441,11 @@ private:
                     item.counted = true;
                     item.count = SaturatedInt32(*number);
                     SkipBlank();
+                } else if (Upper(Peek()) == 'N' && !IsWordByte(Peek(1))) {
+                    // "<L n ...>", as "<L k ...>" writes a fixed count.
+                    item.open = true;
+                    ++pos_;
+                    SkipBlank();
                 }
             }
             while (!AtEnd() && (IsWordByte(Peek()) || static_cast<unsigned char>(Peek()) >= 0x80)) {
