@@ -284,7 +284,8 @@ private:
             return ErrorHere(AtEnd() ? "unterminated at end of file" : "header has no stream number");
         }
         ++pos_;
-        const std::optional<DecimalScan> stream = Number();
+        // A .TQF file reads no sign in a header: numbers are digits only.
+        const std::optional<DecimalScan> stream = IsDigit(Peek()) ? Number() : std::nullopt;
         if (!stream) {
             return ErrorHere("header has no stream number");
         }
@@ -292,7 +293,7 @@ private:
             return ErrorHere("header has no function number");
         }
         ++pos_;
-        const std::optional<DecimalScan> function = Number();
+        const std::optional<DecimalScan> function = IsDigit(Peek()) ? Number() : std::nullopt;
         if (!function) {
             return ErrorHere("header has no function number");
         }

@@ -99,7 +99,8 @@ TEST(SmlReaderTest, WhatCannotBeReadIsReportedWithItsPlaceAndTheRestIsRead) {
                             "S1F11 <U4>>.\n"      // 11
                             "S0F12.\n"            // 12
                             "S1F13.\n"            // 13
-                            "S1F14 <L[1]\n<A>\n"; // 14
+                            "S-1F15.\n"           // 14
+                            "S1F14 <L[1]\n<A>\n"; // 15
     const Imported imported = Import(sml);
     EXPECT_EQ(imported.document, "S1F1\nS1F13\n");
     std::vector<std::string> dropped;
@@ -118,7 +119,8 @@ TEST(SmlReaderTest, WhatCannotBeReadIsReportedWithItsPlaceAndTheRestIsRead) {
                            "10:9: [ without ]",
                            "11:11: > without <",
                            "12:1: stream 0 on a message without items: a .TQF file cannot keep it",
-                           "14:7: list not closed at end of file",
+                           "14:2: header has no stream number",
+                           "15:7: list not closed at end of file",
                        }));
 }
 
