@@ -90,8 +90,7 @@ TEST(ExamplesTest, TheHandWrittenSmlReadsWhole) {
     EXPECT_EQ(run.err, "15 messages, 0 dropped, 20 values left out (a TQF file keeps no values)\n");
     // A name is the description, before a comment; counts come from brackets,
     // values or the items of a list, or are open.
-    EXPECT_NE(run.out.find("\r\nS1F13W\r\n<L[2]\r\n\t<A[n]  MDLN>\r\n\t<A[n]  SOFTREV>\r\n>."),
-              std::string::npos)
+    EXPECT_NE(run.out.find("\r\nS1F13W\r\n<L[2]\r\n\t<A[n]  MDLN>\r\n\t<A[n]  SOFTREV>\r\n>."), std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("\r\nS1F2\r\n<L[2]\r\n\t<A[8]>\r\n\t<A[5]>\r\n>."), std::string::npos);
     EXPECT_NE(run.out.find("\r\nS1F4\r\n<L[n]\r\n\t<VARIANT  SV>\r\n>."), std::string::npos);
