@@ -45,7 +45,7 @@ class FileCommands : public QObject {
 
 public:
     // How many messages a question about the saved file names at most, and
-    // how many line numbers a warning about an opened file lists at most.
+    // how many dropped statements a warning about an opened file lists at most.
     static constexpr int MAX_NAMED_MESSAGES = 5;
     static constexpr int MAX_LISTED_LINES = 10;
 
