@@ -51,6 +51,7 @@ struct DropCase {
 TEST(ReadDiagnosticsTest, EveryReasonForADropNamesWhereTheStatementWentWrong) {
     const DropCase cases[] = {
         {"X1F1.\n", "1:1: header has no stream number"},
+        {"  <U4 ID>.\n", "1:3: message has no header"},
         {"S1 (NO).\n", "1:1: header has no function number"},
         {"SF1.\n", "1:1: header has no stream number"},
         {"S1F.\n", "1:3: header has no function number"},
