@@ -80,6 +80,15 @@ void CheckReading(const Reading& reading, std::string_view bytes, const char* wh
             Fail(prefix + "a dropped statement outside the input, at line " + std::to_string(dropped.line));
         }
     }
+    // Every drop is explained by a reason of its own, at a place in the input.
+    if (result.dropReasons.size() != result.dropped.size()) {
+        Fail(prefix + "a dropped statement without its reason");
+    }
+    for (const tqf::ReadDiagnostic& reason : result.dropReasons) {
+        if (beyond(reason.line) || reason.column == 0 || reason.reason == "statement cannot be read") {
+            Fail(prefix + "a drop explained as \"" + reason.reason + "\" at line " + std::to_string(reason.line));
+        }
+    }
 }
 
 // The same bytes with the letters A to Z made lower case: the reader reads
@@ -118,9 +127,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckReading(first, bytes, "first reading");
 
     // Reading on a second thread while the messages are built comes to the same.
-    if (const Reading beside(bytes, 0); beside.written != first.written ||
-                                        beside.result.messageLines != first.result.messageLines ||
-                                        beside.result.dropped != first.result.dropped) {
+    if (const Reading beside(bytes, 0);
+        beside.written != first.written || beside.result.messageLines != first.result.messageLines ||
+        beside.result.dropped != first.result.dropped || beside.result.dropReasons != first.result.dropReasons ||
+        beside.result.warnings != first.result.warnings) {
         Fail("reading beside the building reads differently, " + FirstDifference(first.written, beside.written));
     }
 

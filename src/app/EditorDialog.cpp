@@ -130,6 +130,8 @@ constexpr const char* GROUP_BOX_STYLE =
     "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0px 2px; }";
 
 constexpr const char* ABOUT_MENU_TEXT = "TQF 정보(&A)...";
+constexpr const char* IMPORT_SML_MENU_TEXT = "Import SML...";
+constexpr const char* EXPORT_SML_MENU_TEXT = "Export SML...";
 constexpr const char* TREE_FONT_FACE = "Tahoma";
 constexpr const char* TITLE_FORMAT = "%1 - Build %2";
 
@@ -370,6 +372,13 @@ void EditorDialog::OnSysCommand(int commandId) {
 QMenu* EditorDialog::CreateWindowMenu() {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("windowMenu"));
+    QAction* importSml = menu->addAction(QString::fromLatin1(IMPORT_SML_MENU_TEXT));
+    importSml->setObjectName(QStringLiteral("importSml"));
+    connect(importSml, &QAction::triggered, fileCommands_, &FileCommands::OnImportSml);
+    QAction* exportSml = menu->addAction(QString::fromLatin1(EXPORT_SML_MENU_TEXT));
+    exportSml->setObjectName(QStringLiteral("exportSml"));
+    connect(exportSml, &QAction::triggered, fileCommands_, &FileCommands::OnExportSml);
+    menu->addSeparator();
     QAction* about = menu->addAction(Utf8(ABOUT_MENU_TEXT));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
     return menu;

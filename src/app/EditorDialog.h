@@ -50,7 +50,8 @@ public:
     // The window's system commands; IDM_ABOUTBOX opens the About box.
     void OnSysCommand(int commandId);
 
-    // The menu the window offers on its free area: the About entry.
+    // The menu the window offers on its free area: Import SML..., Export
+    // SML... and the About entry.
     QMenu* CreateWindowMenu();
 
     // The product's name followed by the build date.

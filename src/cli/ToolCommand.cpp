@@ -1,26 +1,39 @@
 #include "ToolCommand.h"
 
+#include "AtomicFileWriter.h"
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
+#include "SmlReader.h"
+#include "SmlWriter.h"
 #include "TqfVersion.h"
 
+#include <algorithm>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tqf {
 
 namespace {
 
-constexpr std::string_view USAGE = "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool --help";
+constexpr std::string_view USAGE =
+    "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool from-sml FILE [-o OUT] | "
+    "tqf-tool to-sml FILE [-o OUT] | tqf-tool --help";
 constexpr std::string_view HELP_TEXT =
     "tqf-tool: reads a TQF message format file as the editor opens it.\n"
     "\n"
     "  tqf-tool normalize FILE   write to standard output the bytes the editor would save\n"
-    "  tqf-tool check FILE       list the statements that reading drops, then a summary\n"
+    "  tqf-tool check FILE       list each statement that reading drops, with where and why, and what\n"
+    "                            reads but is rarely meant, as FILE:LINE:COLUMN: lines; then a summary\n"
+    "  tqf-tool from-sml FILE    read an SML file and write it as a TQF file; what was dropped or\n"
+    "                            changed is listed on standard error\n"
+    "  tqf-tool to-sml FILE      write a TQF file as SML\n"
+    "  -o OUT                    (from-sml, to-sml) write OUT instead of standard output, whole or not at all\n"
     "  tqf-tool --help           show this text\n"
     "  tqf-tool --version        show the version\n"
     "\n"
-    "Exit status: 0 success, 1 dropped statements (check) or no message to save (normalize),\n"
+    "Exit status: 0 success, 1 dropped statements (check, from-sml, to-sml) or no message to save,\n"
     "2 wrong arguments or a file that cannot be read.\n";
 constexpr std::string_view NO_MESSAGE_TO_SAVE = "No message to save.";
 
@@ -35,6 +48,67 @@ bool ReadInto(FormatTree& document, const std::string& path, std::size_t nodeLim
         return false;
     }
     return true;
+}
+
+// Each finding as compilers write theirs, FILE:LINE:COLUMN: KIND: REASON,
+// in file order, so that editors and CI jump to it.
+struct Finding {
+    const ReadDiagnostic* diagnostic;
+    const char* kind;
+};
+
+void AddFindings(std::vector<Finding>& findings, const std::vector<ReadDiagnostic>& diagnostics, const char* kind) {
+    for (const ReadDiagnostic& diagnostic : diagnostics) {
+        findings.push_back({&diagnostic, kind});
+    }
+}
+
+void PrintFindings(std::vector<Finding>& findings, const std::string& path, std::ostream& out) {
+    std::ranges::stable_sort(findings, [](const Finding& a, const Finding& b) {
+        return std::pair(a.diagnostic->line, a.diagnostic->column) <
+               std::pair(b.diagnostic->line, b.diagnostic->column);
+    });
+    for (const Finding& finding : findings) {
+        out << path << ':' << finding.diagnostic->line << ':' << finding.diagnostic->column << ": " << finding.kind
+            << ": " << finding.diagnostic->reason << '\n';
+    }
+}
+
+// Writes bytes to output, or to standard output when output is empty.
+bool WriteOutput(const std::string& output, const std::string& bytes, std::ostream& out, std::ostream& err) {
+    if (output.empty()) {
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) {
+            err << "tqf-tool: cannot write to standard output\n";
+            return false;
+        }
+        return true;
+    }
+    if (const std::optional<std::string> failure = AtomicFileWriter::Write(output, bytes)) {
+        err << "tqf-tool: " << output << ": " << *failure << '\n';
+        return false;
+    }
+    return true;
+}
+
+// FILE [-o OUT] or -o OUT FILE; false when the arguments are neither.
+bool ReadConversionArgs(const std::vector<std::string>& args, std::string& input, std::string& output) {
+    if (args.size() == 2) {
+        input = args[1];
+        return args[1] != "-o";
+    }
+    if (args.size() == 4 && args[2] == "-o" && args[1] != "-o") {
+        input = args[1];
+        output = args[3];
+        return true;
+    }
+    if (args.size() == 4 && args[1] == "-o" && args[3] != "-o") {
+        output = args[2];
+        input = args[3];
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -55,6 +129,11 @@ int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
     }
     if (args.size() == 2 && args[0] == "check") {
         return Check(args[1], limit, out, err);
+    }
+    std::string input;
+    std::string output;
+    if (!args.empty() && (args[0] == "from-sml" || args[0] == "to-sml") && ReadConversionArgs(args, input, output)) {
+        return args[0] == "from-sml" ? FromSml(input, output, out, err) : ToSml(input, output, limit, out, err);
     }
     err << USAGE << '\n';
     return EXIT_UNUSABLE;
@@ -83,10 +162,56 @@ int ToolCommand::Check(const std::string& path, std::size_t nodeLimit, std::ostr
     if (!ReadInto(document, path, nodeLimit, result, err)) {
         return EXIT_UNUSABLE;
     }
-    for (const DroppedStatement& dropped : result.dropped) {
-        out << dropped.line << (dropped.unterminated ? ": unterminated\n" : ": dropped\n");
-    }
+    std::vector<Finding> findings;
+    AddFindings(findings, result.dropReasons, "dropped");
+    AddFindings(findings, result.warnings, "warning");
+    PrintFindings(findings, path, out);
     out << result.messagesRead << " messages, " << result.dropped.size() << " dropped\n";
+    return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;
+}
+
+int ToolCommand::FromSml(const std::string& path, const std::string& output, std::ostream& out, std::ostream& err) {
+    FormatTree document;
+    SmlReader reader(document);
+    const SmlReadResult result = reader.ReadSmlFile(path);
+    if (!result.Complete()) {
+        err << "tqf-tool: " << path << ": " << result.errorText << '\n';
+        return EXIT_UNUSABLE;
+    }
+    std::vector<Finding> findings;
+    AddFindings(findings, result.dropped, "dropped");
+    AddFindings(findings, result.changed, "changed");
+    AddFindings(findings, result.warnings, "warning");
+    PrintFindings(findings, path, err);
+    err << result.messagesRead << " messages, " << result.dropped.size() << " dropped, " << result.valuesDropped
+        << " values left out (a TQF file keeps no values)\n";
+    if (document.GetRootNode()->firstChild == nullptr) {
+        err << NO_MESSAGE_TO_SAVE << '\n';
+        return EXIT_FINDINGS;
+    }
+    if (!WriteOutput(output, FormatWriter::FormatFileText(document.GetRootNode()), out, err)) {
+        return EXIT_UNUSABLE;
+    }
+    return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;
+}
+
+int ToolCommand::ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::ostream& out,
+                       std::ostream& err) {
+    FormatTree document;
+    ReadResult result;
+    if (!ReadInto(document, path, nodeLimit, result, err)) {
+        return EXIT_UNUSABLE;
+    }
+    std::vector<Finding> findings;
+    AddFindings(findings, result.dropReasons, "dropped");
+    PrintFindings(findings, path, err);
+    if (document.GetRootNode()->firstChild == nullptr) {
+        err << NO_MESSAGE_TO_SAVE << '\n';
+        return EXIT_FINDINGS;
+    }
+    if (!WriteOutput(output, SmlWriter::SmlText(document.GetRootNode()), out, err)) {
+        return EXIT_UNUSABLE;
+    }
     return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;
 }
 

@@ -24,6 +24,10 @@ public:
 private:
     static int Normalize(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err);
     static int Check(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err);
+    // output empty: standard output.
+    static int FromSml(const std::string& path, const std::string& output, std::ostream& out, std::ostream& err);
+    static int ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::ostream& out,
+                     std::ostream& err);
 };
 
 } // namespace tqf

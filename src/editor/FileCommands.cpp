@@ -13,6 +13,8 @@
 #include "RoundTripCheck.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
+#include "SmlReader.h"
+#include "SmlWriter.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -28,6 +30,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tqf {
 
@@ -65,26 +68,59 @@ QString ReadFailureText(const QString& path, const QString& reason, std::size_t 
         .arg(path, reason, QString::number(messagesRead));
 }
 
-QString DroppedText(const QString& path, const std::vector<DroppedStatement>& dropped) {
-    const std::size_t count = dropped.size();
-    QStringList lines;
-    for (std::size_t i = 0; i < count && i < static_cast<std::size_t>(FileCommands::MAX_LISTED_LINES); ++i) {
-        QString line = QString::number(dropped[i].line);
-        if (dropped[i].unterminated) {
-            line += QStringLiteral(" (unterminated)");
-        }
-        lines.append(line);
+// One line for each of the first findings: where and why.
+QString FindingLines(const std::vector<ReadDiagnostic>& findings) {
+    QString lines;
+    const auto listed = static_cast<std::size_t>(FileCommands::MAX_LISTED_LINES);
+    for (std::size_t i = 0; i < findings.size() && i < listed; ++i) {
+        lines += QStringLiteral("\nline %1, column %2: %3")
+                     .arg(QString::number(findings[i].line), QString::number(findings[i].column),
+                          FromBytes(findings[i].reason));
     }
-    QString listed = lines.join(QStringLiteral(", "));
-    if (count > static_cast<std::size_t>(FileCommands::MAX_LISTED_LINES)) {
-        listed += QStringLiteral(" and %1 more").arg(count - static_cast<std::size_t>(FileCommands::MAX_LISTED_LINES));
+    if (findings.size() > listed) {
+        lines += QStringLiteral("\n... and %1 more").arg(findings.size() - listed);
     }
+    return lines;
+}
+
+QString DroppedText(const QString& path, const std::vector<ReadDiagnostic>& reasons) {
+    const std::size_t count = reasons.size();
     const bool one = count == 1;
-    return QStringLiteral("%1 %2 of the file\n%3\ncould not be read and %4 left out, at line%5 %6.\n\n"
-                          "Saving this library would not keep %7.")
+    return QStringLiteral("%1 %2 of the file\n%3\ncould not be read and %4 left out:\n%5\n\n"
+                          "Saving this library would not keep %6.")
         .arg(QString::number(count), one ? QStringLiteral("statement") : QStringLiteral("statements"), path,
-             one ? QStringLiteral("was") : QStringLiteral("were"), one ? QString() : QStringLiteral("s"), listed,
+             one ? QStringLiteral("was") : QStringLiteral("were"), FindingLines(reasons),
              one ? QStringLiteral("it") : QStringLiteral("them"));
+}
+
+QString ImportReportText(const QString& path, const SmlReadResult& result) {
+    QString text =
+        QStringLiteral("%1 message(s) were imported from\n%2\n").arg(QString::number(result.messagesRead), path);
+    if (!result.dropped.empty()) {
+        text += QStringLiteral("\n%1 statement(s) could not be read and were left out:\n%2\n")
+                    .arg(QString::number(result.dropped.size()), FindingLines(result.dropped));
+    }
+    if (!result.changed.empty()) {
+        text += QStringLiteral("\n%1 change(s) were made to fit a format file:\n%2\n")
+                    .arg(QString::number(result.changed.size()), FindingLines(result.changed));
+    }
+    if (!result.warnings.empty()) {
+        text += QStringLiteral("\n%1 warning(s):\n%2\n")
+                    .arg(QString::number(result.warnings.size()), FindingLines(result.warnings));
+    }
+    if (result.valuesDropped > 0) {
+        text += QStringLiteral("\n%1 item value(s) were left out: a format file keeps no values.\n")
+                    .arg(QString::number(result.valuesDropped));
+    }
+    return text.trimmed();
+}
+
+QString ExportFailureText(const QString& path, const QString& reason, bool existed) {
+    QString text = QStringLiteral("Cannot export the library to\n%1\n\nReason: %2.").arg(path, reason);
+    if (existed) {
+        text += QStringLiteral("\n\nThe file was not changed.");
+    }
+    return text;
 }
 
 QString SaveFailureText(const QString& path, const QString& reason, bool existed) {
@@ -358,7 +394,7 @@ void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
     SetPathDisplay(path);
     editor_.modified = false;
     if (!result.dropped.empty()) {
-        ShowWarning(DroppedText(path, result.dropped));
+        ShowWarning(DroppedText(path, result.dropReasons));
     }
 }
 
@@ -428,6 +464,67 @@ bool FileCommands::ConfirmRoundTrip(const RoundTripReport& report) {
         return true;
     }
     return prompts_.AskYesNo(Latin1(CAPTION_CONFIRMATION), RoundTripQuestion(report));
+}
+
+// ---- SML ----
+
+void FileCommands::OnImportSml() {
+    if (!ConfirmOpen()) {
+        return;
+    }
+    const std::optional<QString> path =
+        prompts_.ChooseOpenFile(Latin1(SML_FILE_FILTER), Latin1(SML_FILE_EXTENSION), false);
+    if (!path) {
+        return;
+    }
+    FormatTreeView& view = View();
+    SmlReadResult result;
+    {
+        const BusyScope busy(*this);
+        const EditorCommands::DeferredCount deferred(editor_);
+        SmlReader reader(view.Tree(), [this](FormatNode&) { editor_.RefreshMessageCount(); });
+        result = reader.ReadSmlFile(FileSystemPath(*path));
+        view.Repaint();
+    }
+    editor_.currentNode = nullptr;
+    if (!result.Complete()) {
+        // Nothing of a file that cannot be read whole stays.
+        ClearDocument();
+        editor_.modified = false;
+        const QString reason = QFileInfo(*path).isDir() ? Latin1(REASON_FOLDER) : FromBytes(result.errorText);
+        ShowWarning(OpenFailureText(*path, reason));
+        return;
+    }
+    // The library is not kept in any format file yet: Save asks for a name,
+    // and closing asks before it is lost.
+    SetPathDisplay(QString());
+    editor_.filePath.clear();
+    editor_.modified = MessageCount() != 0;
+    if (!result.dropped.empty() || !result.changed.empty() || !result.warnings.empty()) {
+        ShowWarning(ImportReportText(*path, result));
+    }
+}
+
+void FileCommands::OnExportSml() {
+    if (MessageCount() == 0) {
+        ShowWarning(Latin1(MSG_NO_MESSAGE_TO_EXPORT));
+        return;
+    }
+    const std::optional<QString> path = prompts_.ChooseSaveFile(Latin1(SML_FILE_FILTER), Latin1(SML_FILE_EXTENSION));
+    if (!path) {
+        return;
+    }
+    const bool existed = QFileInfo::exists(*path);
+    WriteOutcome outcome;
+    {
+        const BusyScope busy(*this);
+        outcome = LibraryFileWriter::Write(*path, SmlWriter::SmlText(View().GetRootNode()));
+    }
+    if (!outcome.written) {
+        ShowWarning(ExportFailureText(*path, outcome.reason, existed));
+        return;
+    }
+    prompts_.ShowMessage(Latin1(MSG_EXPORTED));
 }
 
 } // namespace tqf

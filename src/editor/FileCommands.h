@@ -29,6 +29,12 @@ inline constexpr const char* MSG_SAVED = "Saved successfully.";
 inline constexpr const char* FORMAT_FILE_FILTER = "Format File (*.TQF)|*.TQF|All Files (*.*)|*.*||";
 inline constexpr const char* FORMAT_FILE_EXTENSION = "*.TQF";
 
+// The file dialogs' filter and default extension for SML files.
+inline constexpr const char* SML_FILE_FILTER = "SML File (*.sml)|*.sml|All Files (*.*)|*.*||";
+inline constexpr const char* SML_FILE_EXTENSION = "*.sml";
+inline constexpr const char* MSG_NO_MESSAGE_TO_EXPORT = "No message to export.";
+inline constexpr const char* MSG_EXPORTED = "Exported successfully.";
+
 // The main window's file commands: New, Open, Save, Save As and Exit, the
 // clearing of the document, and the question before unsaved changes are
 // lost. They work on the window state that EditorCommands holds (the panel
@@ -39,7 +45,7 @@ class FileCommands : public QObject {
 
 public:
     // How many messages a question about the saved file names at most, and
-    // how many line numbers a warning about an opened file lists at most.
+    // how many dropped statements a warning about an opened file lists at most.
     static constexpr int MAX_NAMED_MESSAGES = 5;
     static constexpr int MAX_LISTED_LINES = 10;
 
@@ -60,6 +66,15 @@ public:
     // the same question first, the same reports after. For a file named on
     // the command line or dropped on the window.
     void OpenPath(const QString& path);
+
+    // Reads an SML file into the document as Open reads a format file: the
+    // same question first, the document cleared before the file is chosen.
+    // The library has no format file yet: the path display is emptied, so
+    // that Save asks for a name.
+    void OnImportSml();
+    // Writes the document as an SML file; the document, its path and its
+    // modified flag stay as they are.
+    void OnExportSml();
 
     // The body of New: asks about unsaved changes and clears the document.
     // False when the user answered No.
@@ -109,6 +124,8 @@ private:
     // wrong.
     void OpenFile(const QString& path);
     void ReportRead(const QString& path, const ReadResult& result);
+    // The question Open and Import SML ask; false when the user answered No.
+    bool ConfirmOpen();
 
     // Save and Save As; askForName always shows the save dialog.
     void Save(bool askForName);

@@ -1,6 +1,7 @@
 #include "FormatReader.h"
 
 #include "Decimal.h"
+#include "DropExplainer.h"
 #include "ItemParser.h"
 #include "LineReader.h"
 #include "MemoryBudget.h"
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <limits>
 #include <streambuf>
 #include <system_error>
 #include <thread>
@@ -42,6 +44,8 @@ std::string_view TrimTrailingSpace(std::string_view text) {
 }
 
 constexpr std::size_t NOT_FOUND = std::string_view::npos;
+
+constexpr auto LARGEST_INT32 = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
 
 // What a byte of a line means to the statement rules; most bytes mean
 // nothing, and a table lookup tells so at once. The brackets "[" and "]"
@@ -193,7 +197,10 @@ public:
 
     // line has its letters in capitals already.
     void HandleLine(std::string_view line, std::size_t lineNumber) {
+        rawLine_ = line;
+        lineNumber_ = lineNumber;
         if (line.empty()) {
+            hiddenLines_ += inBlockComment_ ? 1 : 0;
             return;
         }
         LineMarks marks = LineMarks::Of(line);
@@ -203,6 +210,7 @@ public:
             }
             marks = LineMarks::Of(line);
         } else if (inBlockComment_) {
+            ++hiddenLines_;
             return;
         }
         Collect(line, marks, lineNumber);
@@ -211,6 +219,14 @@ public:
     void Finish(std::size_t lastLine) {
         if (!TrimSpace(statement_).empty()) {
             result_.dropped.push_back({lastLine, true});
+            const std::size_t trimmed = TrimmedFront();
+            StatementFinding finding = DropExplainer::ExplainUnterminated(TrimSpace(statement_));
+            result_.dropReasons.push_back(Diagnostic(finding.offset + trimmed, std::move(finding.reason)));
+        }
+        if (inBlockComment_) {
+            result_.warnings.push_back({commentLine_, commentColumn_,
+                                        "block comment not closed: it hides " + std::to_string(hiddenLines_) +
+                                            (hiddenLines_ == 1 ? " line" : " lines") + " to the end of the file"});
         }
         statement_.clear();
     }
@@ -223,15 +239,20 @@ private:
         if (open != std::string_view::npos && close != std::string_view::npos) {
             joined_.assign(line.substr(0, open));
             joined_.append(line.substr(close + 2));
+            joinedGap_ = {open, close + 2 - open};
             line = joined_;
         } else if (open != std::string_view::npos) {
             inBlockComment_ = true;
+            commentLine_ = lineNumber_;
+            commentColumn_ = open + 1;
+            hiddenLines_ = 0;
             line = line.substr(0, open);
         } else if (close != std::string_view::npos && inBlockComment_) {
             line = line.substr(close + 2);
             inBlockComment_ = false;
         } else {
             if (inBlockComment_) {
+                ++hiddenLines_;
                 return false;
             }
             if (const std::size_t slashes = line.find("//"); slashes != std::string_view::npos) {
@@ -264,17 +285,71 @@ private:
         if (reader_.tooLarge_) {
             return;
         }
-        TrimStatement();
+        const std::size_t trimmed = TrimStatement();
         const bool hasText = !statement_.empty();
-        if (reader_.ParseCollected(statement_, spacings_, sink_.Tree())) {
+        // The tree keeps the statement with the spaces next to brackets
+        // removed; a report needs it as it was.
+        const bool normalised = spacings_ != 0;
+        if (normalised) {
+            original_.assign(statement_);
+        }
+        ParseTree& tree = sink_.Tree();
+        if (reader_.ParseCollected(statement_, spacings_, tree)) {
+            if (tree.numberClamped) {
+                ReportClamped(normalised ? std::string_view(original_) : tree.Statement(), trimmed);
+            }
             result_.messageLines.push_back(lineNumber);
             ++result_.messagesRead;
             sink_.Accept();
         } else if (hasText && !reader_.tooLarge_) {
             result_.dropped.push_back({lineNumber, false});
+            StatementFinding finding =
+                DropExplainer::ExplainDrop(normalised ? std::string_view(original_) : tree.Statement());
+            result_.dropReasons.push_back(Diagnostic(finding.offset + trimmed, std::move(finding.reason)));
         }
         statement_.clear();
         spacings_ = 0;
+        pieces_.clear();
+    }
+
+    void ReportClamped(std::string_view statement, std::size_t trimmed) {
+        for (StatementFinding& finding : DropExplainer::FindClampedNumbers(statement)) {
+            result_.warnings.push_back(Diagnostic(finding.offset + trimmed, std::move(finding.reason)));
+        }
+    }
+
+    // The place in the file of a byte of the statement, by its offset in the
+    // statement as collected.
+    ReadDiagnostic Diagnostic(std::size_t offset, std::string reason) const {
+        ReadDiagnostic diagnostic{lineNumber_, 1, std::move(reason)};
+        const auto after = std::upper_bound(pieces_.begin(), pieces_.end(), offset,
+                                            [](std::size_t at, const Piece& piece) { return at < piece.offset; });
+        if (after != pieces_.begin()) {
+            const Piece& piece = *(after - 1);
+            diagnostic.line = piece.line;
+            diagnostic.column = piece.column + (offset - piece.offset);
+        }
+        return diagnostic;
+    }
+
+    // The 1-based column in the current line of a byte of the text handed to
+    // Collect: a byte of the line itself, or of the line joined around a
+    // comment.
+    std::size_t ColumnOf(const char* byte) const {
+        if (byte >= rawLine_.data() && byte <= rawLine_.data() + rawLine_.size()) {
+            return static_cast<std::size_t>(byte - rawLine_.data()) + 1;
+        }
+        const auto joined = static_cast<std::size_t>(byte - joined_.data());
+        return (joined < joinedGap_.first ? joined : joined + joinedGap_.second) + 1;
+    }
+
+    // The statement's leading white space, which TrimSpace leaves out.
+    std::size_t TrimmedFront() const {
+        std::size_t begin = 0;
+        while (begin < statement_.size() && IsSpace(statement_[begin])) {
+            ++begin;
+        }
+        return begin;
     }
 
     // marks may be those of a longer text than part: a spacing too many only
@@ -291,10 +366,20 @@ private:
             reader_.StopAsTooLong();
             return;
         }
+        pieces_.push_back({statement_.size(), lineNumber_, ColumnOf(part.data())});
+        // A part of the line joined around a comment continues after it.
+        if (part.data() >= joined_.data() && part.data() < joined_.data() + joined_.size()) {
+            const auto at = static_cast<std::size_t>(part.data() - joined_.data());
+            if (at < joinedGap_.first && at + part.size() > joinedGap_.first) {
+                pieces_.push_back(
+                    {statement_.size() + joinedGap_.first - at, lineNumber_, joinedGap_.first + joinedGap_.second + 1});
+            }
+        }
         statement_.append(part);
     }
 
-    void TrimStatement() {
+    // Returns how many bytes were trimmed from the front.
+    std::size_t TrimStatement() {
         std::size_t end = statement_.size();
         while (end > 0 && IsSpace(statement_[end - 1])) {
             --end;
@@ -305,6 +390,7 @@ private:
             ++begin;
         }
         statement_.erase(0, begin);
+        return begin;
     }
 
     FormatReader& reader_;
@@ -314,6 +400,22 @@ private:
     std::uint32_t spacings_ = 0; // bracket spacings that may occur in statement_
     std::string joined_;
     bool inBlockComment_ = false;
+
+    // Where the text of the statement came from, for the report of a
+    // statement that is dropped: one piece for each part appended.
+    struct Piece {
+        std::size_t offset; // in the statement as collected
+        std::size_t line;
+        std::size_t column;
+    };
+    std::vector<Piece> pieces_;
+    std::string original_; // the statement before its brackets were normalised
+    std::string_view rawLine_;
+    std::size_t lineNumber_ = 0;
+    std::pair<std::size_t, std::size_t> joinedGap_{}; // where joined_ left out a comment, and how much
+    std::size_t commentLine_ = 0;                     // where the open block comment starts
+    std::size_t commentColumn_ = 0;
+    std::size_t hiddenLines_ = 0; // lines it has hidden since
 };
 
 FormatReader::FormatReader(FormatTree& document, MessageBuilder::MessageCallback onMessage)
@@ -529,6 +631,7 @@ bool FormatReader::ParseMessageHeader(std::string_view text, ParseTree& tree) {
                 return false;
             }
             (c == 'S' ? tree.stream : tree.function) = SaturatedInt32(number);
+            tree.numberClamped = tree.numberClamped || number.overflow || number.magnitude > LARGEST_INT32;
             break;
         }
         case 'W':

@@ -3,6 +3,7 @@
 #include "FormatTree.h"
 #include "MessageBuilder.h"
 #include "ParseTree.h"
+#include "ReadDiagnostic.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -36,6 +37,12 @@ struct ReadResult {
     std::size_t messagesRead = 0;          // messages appended to the document
     std::vector<std::size_t> messageLines; // for each message appended, the line of its "."
     std::vector<DroppedStatement> dropped; // in file order
+    // Why each statement of dropped was dropped, and where it went wrong:
+    // one entry for each, in the same order.
+    std::vector<ReadDiagnostic> dropReasons;
+    // What was read without being dropped but is rarely meant: a block
+    // comment never closed, a number clamped to 32 bits.
+    std::vector<ReadDiagnostic> warnings;
 
     bool Opened() const { return status != ReadStatus::OPEN_FAILED; }
     bool Complete() const { return status == ReadStatus::READ; }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace tqf {
@@ -51,6 +52,11 @@ constexpr std::array<std::pair<std::string_view, char>, 8> BRACKET_SPACINGS{{
     {"] ", ']'},
     {" ]", ']'},
 }};
+
+// What a count beyond the 32-bit range is kept as; a count of exactly one of
+// them is flagged too, and the report then finds that nothing was clamped.
+constexpr std::int32_t INT32_MAX_COUNT = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t INT32_MIN_COUNT = std::numeric_limits<std::int32_t>::min();
 
 // The longest code of the table; a longer text cannot be a code.
 constexpr std::size_t LONGEST_CODE = 9;
@@ -302,6 +308,8 @@ bool ItemParser::ParseItemHeader(std::string_view item, ItemHeader& header) {
             const DecimalScan scan = ScanDecimal(countText, 1);
             if (scan.hasDigits) {
                 header.count = SaturatedInt32(scan);
+                header.countClamped =
+                    scan.overflow || header.count == INT32_MAX_COUNT || header.count == INT32_MIN_COUNT;
             }
         }
         rest.remove_prefix(countText.size());
@@ -398,6 +406,7 @@ bool ItemParser::ParseBody(std::string_view body, ParseTree& tree) {
                 return false;
             }
             pos = close + 1;
+            tree.numberClamped = tree.numberClamped || (header.countClamped && header.format != VARIANT);
             AddItem(tree, header);
         } else if (c == '>') {
             tree.CloseList();

@@ -20,6 +20,7 @@ struct ItemHeader {
     std::int32_t count = 0;
     std::string_view description;
     std::string scratch;
+    bool countClamped = false; // the count was beyond the 32-bit range
 };
 
 // Reads the bracket notation of a statement's items.

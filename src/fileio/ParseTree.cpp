@@ -120,6 +120,7 @@ void ParseTree::Clear() {
     description.clear();
     replyRequired = 0;
     cursor = nullptr;
+    numberClamped = false;
     used_ = 0;
     next_ = nodes_.begin();
     overflowed_ = false;

@@ -75,6 +75,12 @@ public:
     std::string description;
     std::int32_t replyRequired = 0;
     ParseNode* cursor = nullptr;
+    // A stream or function number or an item count was beyond the 32-bit
+    // range and kept as the nearest end of it.
+    bool numberClamped = false;
+
+    // The statement text adopted, as the items were read from it.
+    std::string_view Statement() const { return statement_; }
 
 private:
     ParseNode* AddLeaf(std::int32_t kind, std::int32_t count, std::string_view text);

@@ -219,10 +219,15 @@ TEST_F(EditorDialogTest, ContextMenuOnTheFreeAreaOffersTheAboutBox) {
         [&](QWidget* popup) {
             auto* menu = qobject_cast<QMenu*>(popup);
             ASSERT_NE(menu, nullptr);
-            ASSERT_EQ(menu->actions().size(), 1);
-            entry = menu->actions().front()->text();
+            QStringList texts;
+            for (const QAction* action : menu->actions()) {
+                texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+            }
+            EXPECT_EQ(texts, (QStringList{QStringLiteral("Import SML..."), QStringLiteral("Export SML..."),
+                                          QStringLiteral("-"), QString::fromUtf8("TQF 정보(&A)...")}));
+            entry = menu->actions().back()->text();
             OnNextModal([&](QWidget* modal) { ExpectAboutBoxAndClose(modal, &shown); });
-            menu->actions().front()->trigger();
+            menu->actions().back()->trigger();
             menu->close();
         },
         true);

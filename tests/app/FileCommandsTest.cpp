@@ -348,7 +348,7 @@ TEST_F(FileCommandsTest, OpenThatStopsPartWayKeepsNoPathSoSaveAsksForOne) {
     EXPECT_FALSE(Commands().modified);
 }
 
-TEST_F(FileCommandsTest, OpenWarnsOnceAboutDroppedStatementsWithTheirLines) {
+TEST_F(FileCommandsTest, OpenWarnsOnceAboutDroppedStatementsWithTheirPlacesAndReasons) {
     const QString path = PathIn(QStringLiteral("dropped.TQF"));
     WriteBytes(path, "S1F1W.\r\n"            // 1: read
                      "X1F1.\r\n"             // 2: dropped, the header is no header
@@ -362,8 +362,10 @@ TEST_F(FileCommandsTest, OpenWarnsOnceAboutDroppedStatementsWithTheirLines) {
     EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
     EXPECT_TRUE(prompts.boxes[0].caption.isEmpty());
     EXPECT_EQ(prompts.boxes[0].text,
-              QStringLiteral("3 statements of the file\n%1\ncould not be read and were left out, "
-                             "at lines 2, 3, 6 (unterminated).\n\n"
+              QStringLiteral("3 statements of the file\n%1\ncould not be read and were left out:\n"
+                             "\nline 2, column 1: header has no stream number"
+                             "\nline 3, column 7: unknown item format Q"
+                             "\nline 5, column 6: list not closed at end of file\n\n"
                              "Saving this library would not keep them.")
                   .arg(path));
     EXPECT_FALSE(Commands().modified);
@@ -387,7 +389,7 @@ TEST_F(FileCommandsTest, ALargeFileOpensWholeWithItsDroppedStatementsNamed) {
     EXPECT_EQ(MessageLabels(), expected);
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("3000"));
     ASSERT_EQ(prompts.boxes.size(), 1U);
-    EXPECT_NE(prompts.boxes[0].text.indexOf(QStringLiteral("at line 15001.")), -1)
+    EXPECT_NE(prompts.boxes[0].text.indexOf(QStringLiteral("\nline 15001, column 7: unknown item format Q\n")), -1)
         << prompts.boxes[0].text.toStdString();
     EXPECT_FALSE(Commands().modified);
 
@@ -407,7 +409,7 @@ TEST_F(FileCommandsTest, DroppedStatementsBeyondTenAreCounted) {
     ASSERT_EQ(prompts.boxes.size(), 1U);
     const QString& shown = prompts.boxes[0].text;
     EXPECT_TRUE(shown.startsWith(QStringLiteral("13 statements of the file"))) << shown.toStdString();
-    EXPECT_TRUE(shown.contains(QStringLiteral("at lines 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 and 3 more.")))
+    EXPECT_TRUE(shown.contains(QStringLiteral("\nline 10, column 1: header has no stream number\n... and 3 more\n")))
         << shown.toStdString();
     EXPECT_EQ(Root()->count, 1);
 }
@@ -419,7 +421,8 @@ TEST_F(FileCommandsTest, OneDroppedStatementIsNamedInTheSingular) {
     Open(path);
     ASSERT_EQ(prompts.boxes.size(), 1U);
     EXPECT_TRUE(prompts.boxes[0].text.startsWith(QStringLiteral("1 statement of the file")));
-    EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("was left out, at line 3.")));
+    EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("was left out:\n\nline 2, column 6: < without >\n")))
+        << prompts.boxes[0].text.toStdString();
     EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("would not keep it.")));
     EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("\n%1\n").arg(path)))
         << prompts.boxes[0].text.toStdString();

@@ -82,5 +82,33 @@ TEST(ExamplesTest, CheckFindsNothingInTheStandardLibrary) {
     EXPECT_EQ(run.err, "");
 }
 
+const std::string SML_EXAMPLE = std::string(TQF_EXAMPLES_DIR) + "/equipment-manual.sml";
+
+TEST(ExamplesTest, TheHandWrittenSmlReadsWhole) {
+    const ToolRun run = RunToolProgram({"from-sml", SML_EXAMPLE});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "15 messages, 0 dropped, 20 values left out (a TQF file keeps no values)\n");
+    // A name is the description, before a comment; counts come from brackets,
+    // values or the items of a list, or are open.
+    EXPECT_NE(run.out.find("\r\nS1F13W\r\n<L[2]\r\n\t<A[n]  MDLN>\r\n\t<A[n]  SOFTREV>\r\n>."), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\r\nS1F2\r\n<L[2]\r\n\t<A[8]>\r\n\t<A[5]>\r\n>."), std::string::npos);
+    EXPECT_NE(run.out.find("\r\nS1F4\r\n<L[n]\r\n\t<VARIANT  SV>\r\n>."), std::string::npos);
+    EXPECT_NE(run.out.find("\t\t\t\t<U2[2]>\r\n\t\t\t\t<F4[2]>\r\n\t\t\t\t<BOOLEAN>\r\n"), std::string::npos);
+}
+
+TEST(ExamplesTest, TheStandardLibraryGoesThroughSmlAndBackUnchanged) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("tqf-sml-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string sml = (folder / "standard.sml").string();
+    const std::string back = (folder / "back.TQF").string();
+    EXPECT_EQ(RunToolProgram({"to-sml", EXAMPLE, "-o", sml}).status, 0);
+    EXPECT_EQ(RunToolProgram({"from-sml", sml, "-o", back}).status, 0);
+    EXPECT_EQ(RunToolProgram({"normalize", back}).out, ReadBytes(EXAMPLE));
+    EXPECT_EQ(RunToolProgram({"to-sml", back}).out, ReadBytes(sml));
+    std::filesystem::remove_all(folder);
+}
+
 } // namespace
 } // namespace tqf

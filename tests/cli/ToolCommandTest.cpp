@@ -1,18 +1,28 @@
 #include "ToolCommand.h"
+#include "AtomicFileWriter.h"
 #include "ToolRun.h"
 #include "TqfVersion.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace tqf {
 namespace {
+
+const std::string USAGE = "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool from-sml FILE [-o OUT] | "
+                          "tqf-tool to-sml FILE [-o OUT] | tqf-tool --help\n";
 
 class ToolCommandTest : public ::testing::Test {
 protected:
@@ -58,7 +68,9 @@ TEST_F(ToolCommandTest, NormalizeWithoutAnyMessage) {
 TEST_F(ToolCommandTest, CheckListsDroppedStatementsInFileOrder) {
     const std::string path = File("mixed.tqf", "S1F1.\r\nS1F2 <ASCII>.\r\n\r\nSF1.\r\nS1F3 <L\r\n<A>>.\r\nS1F4 <L\r\n");
     EXPECT_EQ(Run({"check", path}), 1);
-    EXPECT_EQ(out.str(), "2: dropped\n4: dropped\n7: unterminated\n2 messages, 3 dropped\n");
+    EXPECT_EQ(out.str(), path + ":2:7: dropped: unknown item format ASCII\n" + path +
+                             ":4:1: dropped: header has no stream number\n" + path +
+                             ":7:6: dropped: list not closed at end of file\n2 messages, 3 dropped\n");
 
     EXPECT_EQ(Run({"check", File("clean.tqf", "S1F1.\n")}), 0);
     EXPECT_EQ(out.str(), "1 messages, 0 dropped\n");
@@ -95,12 +107,21 @@ TEST_F(ToolCommandTest, HelpAndWrongArguments) {
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out.str().find("normalize FILE"), std::string::npos);
     EXPECT_EQ(err.str(), "");
-    const std::vector<std::vector<std::string>> wrong = {
-        {}, {"check"}, {"normalize"}, {"verify", "x"}, {"check", "a", "b"}, {"--help", "x"}, {"-h"}};
+    const std::vector<std::vector<std::string>> wrong = {{},
+                                                         {"check"},
+                                                         {"normalize"},
+                                                         {"verify", "x"},
+                                                         {"check", "a", "b"},
+                                                         {"--help", "x"},
+                                                         {"-h"},
+                                                         {"from-sml"},
+                                                         {"to-sml", "a", "-o"},
+                                                         {"to-sml", "-o", "x"},
+                                                         {"from-sml", "a", "-x", "b"}};
     for (const auto& args : wrong) {
         EXPECT_EQ(Run(args), 2);
         EXPECT_EQ(out.str(), "");
-        EXPECT_EQ(err.str(), "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool --help\n");
+        EXPECT_EQ(err.str(), USAGE);
     }
 }
 
@@ -118,7 +139,7 @@ TEST_F(ToolCommandTest, TheProgramKeepsTheContract) {
     const std::string path = File("in.tqf", "S1F1 (X).\nS1F2 <B>.\nBAD.\n");
     const ToolRun check = RunToolProgram({"check", path});
     EXPECT_EQ(check.status, 1);
-    EXPECT_EQ(check.out, "3: dropped\n2 messages, 1 dropped\n");
+    EXPECT_EQ(check.out, path + ":3:1: dropped: header has no stream number\n2 messages, 1 dropped\n");
 
     const ToolRun normalize = RunToolProgram({"normalize", path});
     EXPECT_EQ(normalize.status, 0);
@@ -131,7 +152,86 @@ TEST_F(ToolCommandTest, TheProgramKeepsTheContract) {
 
     const ToolRun usage = RunToolProgram({});
     EXPECT_EQ(usage.status, 2);
-    EXPECT_EQ(usage.err, "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool --help\n");
+    EXPECT_EQ(usage.err, USAGE);
+}
+
+TEST_F(ToolCommandTest, SmlInAndOut) {
+    const std::string tqf = File("in.tqf", "S1F1W (ARE YOU THERE).\nS6F11W <L[2] <U4 CEID> <L[n] <A[n] LOT>>>.\n");
+    EXPECT_EQ(Run({"to-sml", tqf}), 0);
+    const std::string sml = out.str();
+    EXPECT_NE(sml.find("\nS1F1 W.  // ARE YOU THERE\n"), std::string::npos) << sml;
+    EXPECT_EQ(err.str(), "");
+
+    EXPECT_EQ(Run({"from-sml", File("in.sml", sml)}), 0);
+    const std::string back = out.str();
+    EXPECT_EQ(err.str(), "2 messages, 0 dropped, 0 values left out (a TQF file keeps no values)\n");
+    EXPECT_EQ(Run({"normalize", tqf}), 0);
+    EXPECT_EQ(back, out.str());
+
+    // What is dropped or changed is listed on standard error, in file order;
+    // the rest is written.
+    const std::string mixed = File("mixed.sml", "S1F1 <Q>.\nS1F2 <L[2] NAME <U4 1>>.\n");
+    EXPECT_EQ(Run({"from-sml", mixed}), 1);
+    EXPECT_EQ(err.str(), mixed + ":1:7: dropped: unknown item format Q\n" + mixed +
+                             ":2:6: changed: list name \"NAME\" left out: a .TQF file keeps no list names\n" + mixed +
+                             ":2:6: changed: list declares 2 items and holds 1: its count is 1\n"
+                             "1 messages, 1 dropped, 1 values left out (a TQF file keeps no values)\n");
+    EXPECT_NE(out.str().find("S1F2\r\n<L[1]\r\n\t<U4>\r\n>."), std::string::npos);
+
+    EXPECT_EQ(Run({"from-sml", File("none.sml", "// nothing\n")}), 1);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_NE(err.str().find("No message to save."), std::string::npos);
+}
+
+TEST_F(ToolCommandTest, OutputFilesAreWrittenWholeOrNotAtAll) {
+    const std::string sml = File("in.sml", "S1F1 W.\n");
+    const std::string target = File("out.TQF", "OLD");
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                             std::filesystem::perms::group_read);
+    EXPECT_EQ(Run({"from-sml", sml, "-o", target}), 0);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(ReadBytes(target), "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\nS1F1W.\r\n");
+    EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read)
+        << "the file keeps its permissions";
+
+    EXPECT_EQ(Run({"to-sml", "-o", (dir / "out.sml").string(), target}), 0);
+    EXPECT_NE(ReadBytes((dir / "out.sml").string()).find("\nS1F1 W.\n"), std::string::npos);
+
+    // A target that cannot be written fails with the reason and leaves
+    // nothing behind.
+    std::filesystem::create_directory(dir / "folder");
+    EXPECT_EQ(Run({"from-sml", sml, "-o", (dir / "folder").string()}), 2);
+    EXPECT_EQ(err.str().substr(err.str().find("\n") + 1),
+              "tqf-tool: " + (dir / "folder").string() + ": it is a folder\n");
+    EXPECT_EQ(Run({"to-sml", target, "-o", (dir / "missing" / "x.sml").string()}), 2);
+    EXPECT_EQ(err.str(), "tqf-tool: " + (dir / "missing" / "x.sml").string() + ": No such file or directory\n");
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        files += entry.is_regular_file() ? 1 : 0;
+    }
+    EXPECT_EQ(files, 3U) << "no temporary file stays";
+}
+
+// A disk that fills up half-way, as a file size limit makes it in a child
+// process: the write fails with the reason and the old file stays whole.
+TEST_F(ToolCommandTest, AFullDiskLeavesTheOldFile) {
+    const std::string target = File("full.TQF", "OLD");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const std::optional<std::string> failure = AtomicFileWriter::Write(target, std::string(100000, 'x'));
+        ::_exit(failure && failure->find("too large") != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadBytes(target), "OLD");
 }
 
 } // namespace

@@ -1,0 +1,807 @@
+#include "SmlReader.h"
+
+#include "Decimal.h"
+#include "DropExplainer.h"
+#include "ItemFormat.h"
+#include "MemoryBudget.h"
+#include "SmlWriter.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+namespace tqf {
+
+namespace {
+
+struct CodeEntry {
+    std::string_view code;
+    std::int32_t format;
+};
+
+// The item codes of SML and their usual spellings, in capitals.
+constexpr std::array<CodeEntry, 35> SML_CODES{{
+    {"L", LIST},        {"LIST", LIST},       {"A", ASCII},       {"ASCII", ASCII}, {"J", JIS8},
+    {"J8", JIS8},       {"JIS", JIS8},        {"JIS8", JIS8},     {"B", BINARY},    {"BIN", BINARY},
+    {"BINARY", BINARY}, {"BOOLEAN", BOOLEAN}, {"BOOL", BOOLEAN},  {"U1", UINT1},    {"U2", UINT2},
+    {"U4", UINT4},      {"U8", UINT8},        {"UINT1", UINT1},   {"UINT2", UINT2}, {"UINT4", UINT4},
+    {"UINT8", UINT8},   {"I1", INT1},         {"I2", INT2},       {"I4", INT4},     {"I8", INT8},
+    {"INT1", INT1},     {"INT2", INT2},       {"INT4", INT4},     {"INT8", INT8},   {"F4", FLOAT4},
+    {"F8", FLOAT8},     {"FLOAT4", FLOAT4},   {"FLOAT8", FLOAT8}, {"V", VARIANT},   {"VARIANT", VARIANT},
+}};
+
+constexpr std::size_t LONGEST_CODE = 7;
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool IsWordByte(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool EqualsUpper(std::string_view text, std::string_view word) {
+    if (text.size() != word.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (Upper(text[i]) != word[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<std::int32_t> SmlFormat(std::string_view code) {
+    if (code.size() > LONGEST_CODE) {
+        return std::nullopt;
+    }
+    for (const CodeEntry& entry : SML_CODES) {
+        if (EqualsUpper(code, entry.code)) {
+            return entry.format;
+        }
+    }
+    return std::nullopt;
+}
+
+// The characters of a text in UTF-8: its bytes that do not continue one.
+std::size_t CharacterCount(std::string_view text) {
+    return static_cast<std::size_t>(
+        std::ranges::count_if(text, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string Quoted(std::string_view text) { return '"' + DropExplainer::Quote(text) + '"'; }
+
+bool Clamped(const DecimalScan& scan) {
+    constexpr std::uint64_t LARGEST = std::numeric_limits<std::int32_t>::max();
+    return scan.hasDigits && (scan.overflow || scan.magnitude > LARGEST + (scan.negative ? 1 : 0));
+}
+
+// One item of a statement as SML wrote it, before it becomes a ParseTree node.
+struct SmlItem {
+    std::int32_t format = ASCII;
+    int depth = 0;
+    bool open = false;      // "[n]"
+    bool counted = false;   // "[k]", or a number after L
+    std::int32_t count = 0; // k
+    std::size_t length = 0; // the values: characters of texts, or how many
+    std::size_t values = 0; // the values as written
+    std::size_t items = 0;  // a list's sub-items
+    bool leftOut = false;   // a second top-level item, or inside one
+    std::string name;       // bare words after the code
+    std::string comment;    // the // comment on the item's line
+    std::size_t line = 0;
+    std::size_t column = 0;
+};
+
+// Where a statement went wrong.
+struct SmlError {
+    std::size_t line = 0;
+    std::size_t column = 0;
+    std::string reason;
+    bool atEnd = false; // the input ended inside the statement
+    bool ended = false; // the statement's "." has been read already
+};
+
+// One pass over the SML text, statement by statement.
+class SmlParser {
+public:
+    SmlParser(std::string_view text, SmlReadResult& result, MessageBuilder& builder, ParseTree& tree)
+        : text_(text), result_(result), builder_(builder), tree_(tree) {}
+
+    void Run() {
+        while (true) {
+            owner_ = NO_OWNER;
+            SkipBlank();
+            if (pos_ >= text_.size()) {
+                break;
+            }
+            if (const std::optional<SmlError> error = ReadStatement()) {
+                result_.dropped.push_back({error->line, error->column, error->reason});
+                if (error->atEnd) {
+                    break;
+                }
+                if (!error->ended) {
+                    SkipToStatementEnd();
+                }
+                continue;
+            }
+            Build();
+        }
+    }
+
+private:
+    static constexpr std::size_t NO_OWNER = static_cast<std::size_t>(-1);
+    static constexpr std::size_t HEADER_OWNER = static_cast<std::size_t>(-2);
+
+    std::size_t Column(std::size_t pos) const { return pos - lineStart_ + 1; }
+    bool AtEnd() const { return pos_ >= text_.size(); }
+    char Peek(std::size_t ahead = 0) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0'; }
+
+    SmlError ErrorHere(std::string reason) const { return {line_, Column(pos_), std::move(reason), AtEnd()}; }
+
+    void NewLine() {
+        ++pos_;
+        ++line_;
+        lineStart_ = pos_;
+    }
+
+    // White space, line ends and comments. A // comment goes to the message
+    // or item that owns its line.
+    void SkipBlank() {
+        while (pos_ < text_.size()) {
+            const char c = text_[pos_];
+            if (c == '\n') {
+                NewLine();
+            } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
+                ++pos_;
+            } else if (c == '/' && Peek(1) == '/') {
+                LineComment();
+            } else if (c == '/' && Peek(1) == '*') {
+                BlockComment();
+            } else {
+                break;
+            }
+        }
+    }
+
+    void LineComment() {
+        const std::size_t start = pos_ + 2;
+        std::size_t end = text_.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text_.size();
+        }
+        pos_ = end;
+        if (owner_ == NO_OWNER || ownerLine_ != line_) {
+            return;
+        }
+        std::string& target = owner_ == HEADER_OWNER ? messageComment_ : items_[owner_].comment;
+        if (target.empty()) {
+            target.assign(TrimSpace(text_.substr(start, end - start)));
+        }
+    }
+
+    void BlockComment() {
+        const std::size_t close = text_.find("*/", pos_ + 2);
+        if (close == std::string_view::npos) {
+            const auto hidden = static_cast<std::size_t>(
+                std::count(text_.begin() + static_cast<std::ptrdiff_t>(pos_), text_.end(), '\n'));
+            result_.warnings.push_back({line_, Column(pos_),
+                                        "block comment not closed: it hides " + std::to_string(hidden) +
+                                            (hidden == 1 ? " line" : " lines") + " to the end of the file"});
+            pos_ = text_.size();
+            return;
+        }
+        while (pos_ < close) {
+            if (text_[pos_] == '\n') {
+                NewLine();
+            } else {
+                ++pos_;
+            }
+        }
+        pos_ = close + 2;
+    }
+
+    // True when only blanks or a comment follow on this line.
+    bool AtLineEnd() const {
+        std::size_t after = pos_;
+        while (after < text_.size() && (text_[after] == ' ' || text_[after] == '\t' || text_[after] == '\r')) {
+            ++after;
+        }
+        return after >= text_.size() || text_[after] == '\n' || text_.compare(after, 2, "//") == 0;
+    }
+
+    // After a statement that cannot be read: on to the "." that ends a line,
+    // where statements end.
+    void SkipToStatementEnd() {
+        while (pos_ < text_.size()) {
+            const char c = text_[pos_];
+            if (c == '\n') {
+                NewLine();
+            } else if (c == '/' && (Peek(1) == '/' || Peek(1) == '*')) {
+                if (Peek(1) == '/') {
+                    pos_ = std::min(text_.find('\n', pos_), text_.size());
+                } else {
+                    BlockComment();
+                }
+            } else if (c == '.') {
+                ++pos_;
+                if (AtLineEnd()) {
+                    return;
+                }
+            } else {
+                ++pos_;
+            }
+        }
+    }
+
+    // A decimal number, optionally signed; nothing when there are no digits.
+    std::optional<DecimalScan> Number() {
+        if (!IsDigit(Peek()) && !(Peek() == '-' && IsDigit(Peek(1)))) {
+            return std::nullopt;
+        }
+        const std::size_t start = pos_;
+        DecimalScan scan = ScanDecimal(text_, pos_);
+        pos_ = scan.end;
+        if (Clamped(scan)) {
+            result_.warnings.push_back({line_, Column(start),
+                                        "number " + DropExplainer::Quote(text_.substr(start, pos_ - start)) +
+                                            " beyond the 32-bit range, read as " +
+                                            std::to_string(SaturatedInt32(scan))});
+        }
+        return scan;
+    }
+
+    std::optional<SmlError> ReadStatement() {
+        items_.clear();
+        messageName_.clear();
+        messageComment_.clear();
+        statementLine_ = line_;
+        statementColumn_ = Column(pos_);
+        // NAME: before the header, on the header's line.
+        std::size_t look = pos_;
+        while (look < text_.size() && std::string_view(":<.\n'\"/").find(text_[look]) == std::string_view::npos) {
+            ++look;
+        }
+        if (look < text_.size() && text_[look] == ':') {
+            messageName_.assign(TrimSpace(text_.substr(pos_, look - pos_)));
+            pos_ = look + 1;
+            SkipBlank();
+        }
+        owner_ = HEADER_OWNER;
+        ownerLine_ = line_;
+        const char quote = (Peek() == '\'' || Peek() == '"') ? Peek() : '\0';
+        if (quote != '\0') {
+            ++pos_;
+        }
+        if (Upper(Peek()) != 'S') {
+            return ErrorHere(AtEnd() ? "unterminated at end of file" : "header has no stream number");
+        }
+        ++pos_;
+        // A .TQF file reads no sign in a header: numbers are digits only.
+        const std::optional<DecimalScan> stream = IsDigit(Peek()) ? Number() : std::nullopt;
+        if (!stream) {
+            return ErrorHere("header has no stream number");
+        }
+        if (Upper(Peek()) != 'F') {
+            return ErrorHere("header has no function number");
+        }
+        ++pos_;
+        const std::optional<DecimalScan> function = IsDigit(Peek()) ? Number() : std::nullopt;
+        if (!function) {
+            return ErrorHere("header has no function number");
+        }
+        bool reply = false;
+        if (Upper(Peek()) == 'W' && !IsWordByte(Peek(1))) {
+            reply = true;
+            ++pos_;
+        }
+        if (quote != '\0') {
+            if (Peek() != quote) {
+                return ErrorHere(std::string("header's ") + quote + " not closed");
+            }
+            ++pos_;
+        }
+        SkipBlank();
+        if (!reply && Upper(Peek()) == 'W' && !IsWordByte(Peek(1))) {
+            reply = true;
+            ++pos_;
+            SkipBlank();
+        }
+        stream_ = SaturatedInt32(*stream);
+        function_ = SaturatedInt32(*function);
+        reply_ = reply;
+        if (Peek() == '.') {
+            return EndStatement();
+        }
+        if (Peek() != '<') {
+            return ErrorHere(AtEnd() ? "unterminated at end of file"
+                                     : "expected < or . after the header, not " + Quoted(text_.substr(pos_, 1)));
+        }
+        return ReadItems();
+    }
+
+    // The "." that ends the statement, and a comment after it on its line.
+    std::optional<SmlError> EndStatement() {
+        ++pos_;
+        while (Peek() == ' ' || Peek() == '\t') {
+            ++pos_;
+        }
+        if (Peek() == '/' && Peek(1) == '/') {
+            LineComment();
+        }
+        return std::nullopt;
+    }
+
+    std::optional<SmlError> ReadItems() {
+        std::vector<std::size_t> lists; // the lists still open
+        std::size_t topItems = 0;
+        while (true) {
+            SkipBlank();
+            if (AtEnd()) {
+                if (!lists.empty()) {
+                    const SmlItem& list = items_[lists.front()];
+                    return SmlError{list.line, list.column, "list not closed at end of file", true};
+                }
+                return SmlError{statementLine_, statementColumn_, "unterminated at end of file", true};
+            }
+            const char c = Peek();
+            if (c == '<') {
+                const bool leftOut = lists.empty() ? topItems++ > 0 : items_[lists.back()].leftOut;
+                if (std::optional<SmlError> error = ReadItem(static_cast<int>(lists.size()), leftOut)) {
+                    return error;
+                }
+                if (!lists.empty()) {
+                    ++items_[lists.back()].items;
+                }
+                if (items_.back().format == LIST && !listClosed_) {
+                    lists.push_back(items_.size() - 1);
+                }
+            } else if (c == '>') {
+                if (lists.empty()) {
+                    return ErrorHere("> without <");
+                }
+                lists.pop_back();
+                ++pos_;
+            } else if (c == '.' && lists.empty()) {
+                return EndStatement();
+            } else if (c == '.') {
+                return ErrorHere("list not closed before .");
+            } else {
+                return ErrorHere(lists.empty() ? "expected < or . after the item, not " + Quoted(text_.substr(pos_, 1))
+                                               : "unexpected " + Quoted(text_.substr(pos_, 1)) + " in a list");
+            }
+        }
+    }
+
+    // A word: up to white space, a bracket, a quote or a comment.
+    std::string_view Word() {
+        const std::size_t start = pos_;
+        while (pos_ < text_.size()) {
+            const char c = text_[pos_];
+            if (IsSpace(c) || c == '<' || c == '>' || c == '"' || c == '\'' ||
+                (c == '/' && (Peek(1) == '/' || Peek(1) == '*'))) {
+                break;
+            }
+            ++pos_;
+        }
+        return text_.substr(start, pos_ - start);
+    }
+
+    static bool IsValueWord(std::string_view word, std::int32_t format) {
+        const char first = word.front();
+        if (IsDigit(first) || ((first == '-' || first == '+' || first == '.') && word.size() > 1 &&
+                               (IsDigit(word[1]) || word[1] == '.'))) {
+            return true;
+        }
+        return format == BOOLEAN && (EqualsUpper(word, "TRUE") || EqualsUpper(word, "FALSE") ||
+                                     EqualsUpper(word, "T") || EqualsUpper(word, "F"));
+    }
+
+    std::optional<SmlError> ReadItem(int depth, bool leftOut) {
+        SmlItem& item = items_.emplace_back();
+        item.depth = depth;
+        item.leftOut = leftOut;
+        item.line = line_;
+        item.column = Column(pos_);
+        owner_ = items_.size() - 1;
+        ownerLine_ = line_;
+        listClosed_ = false;
+        ++pos_;
+        SkipBlank();
+        const std::size_t codeStart = pos_;
+        while (pos_ < text_.size() && IsWordByte(text_[pos_])) {
+            ++pos_;
+        }
+        const std::string_view code = text_.substr(codeStart, pos_ - codeStart);
+        if (code.empty()) {
+            return ErrorHere(AtEnd() ? "item not closed at end of file" : "item has no format");
+        }
+        const std::optional<std::int32_t> format = SmlFormat(code);
+        if (!format) {
+            pos_ = codeStart;
+            return ErrorHere("unknown item format " + DropExplainer::Quote(code));
+        }
+        item.format = *format;
+        SkipBlank();
+        if (Peek() == '[') {
+            if (std::optional<SmlError> error = ReadBracket(item)) {
+                return error;
+            }
+            SkipBlank();
+        }
+        if (item.format == LIST) {
+            if (!item.counted && !item.open) {
+                if (const std::optional<DecimalScan> number = Number()) {
+                    item.counted = true;
+                    item.count = SaturatedInt32(*number);
+                    SkipBlank();
+                } else if (Upper(Peek()) == 'N' && !IsWordByte(Peek(1))) {
+                    // "<L n ...>", as "<L k ...>" writes a fixed count.
+                    item.open = true;
+                    ++pos_;
+                    SkipBlank();
+                }
+            }
+            while (!AtEnd() && (IsWordByte(Peek()) || static_cast<unsigned char>(Peek()) >= 0x80)) {
+                AppendName(item, Word());
+                SkipBlank();
+            }
+            if (Peek() == '>') {
+                ++pos_;
+                listClosed_ = true;
+            }
+            return std::nullopt;
+        }
+        while (true) {
+            SkipBlank();
+            if (AtEnd()) {
+                return SmlError{item.line, item.column, "item not closed at end of file", true};
+            }
+            const char c = Peek();
+            if (c == '>') {
+                ++pos_;
+                return std::nullopt;
+            }
+            if (c == '<') {
+                return SmlError{item.line, item.column, "item not closed: > missing before the next <", false};
+            }
+            if (c == '"' || c == '\'') {
+                const std::size_t close = text_.find_first_of(c == '"' ? "\"\n" : "'\n", pos_ + 1);
+                if (close == std::string_view::npos || text_[close] != c) {
+                    return ErrorHere("text not closed");
+                }
+                const std::string_view value = text_.substr(pos_ + 1, close - pos_ - 1);
+                item.length += (item.format == ASCII || item.format == JIS8) ? CharacterCount(value) : 1;
+                ++item.values;
+                pos_ = close + 1;
+                continue;
+            }
+            const std::string_view word = Word();
+            if (word.back() == '.' && AtLineEnd()) {
+                // "<U4 1 2." ends the statement with the item still open.
+                return SmlError{item.line, item.column, "item not closed: > missing before .", false, true};
+            }
+            if (IsValueWord(word, item.format)) {
+                ++item.length;
+                ++item.values;
+            } else {
+                AppendName(item, word);
+            }
+        }
+    }
+
+    static void AppendName(SmlItem& item, std::string_view word) {
+        if (!item.name.empty()) {
+            item.name += ' ';
+        }
+        item.name += word;
+    }
+
+    // "[k]" or "[n]" after the code.
+    std::optional<SmlError> ReadBracket(SmlItem& item) {
+        const std::size_t open = pos_;
+        std::size_t close = open + 1;
+        while (close < text_.size() && text_[close] != ']' && text_[close] != '>' && text_[close] != '<' &&
+               text_[close] != '\n') {
+            ++close;
+        }
+        if (close >= text_.size() || text_[close] != ']') {
+            return ErrorHere("[ without ]");
+        }
+        const std::string_view inside = TrimSpace(text_.substr(open + 1, close - open - 1));
+        if (EqualsUpper(inside, "N")) {
+            item.open = true;
+        } else if (!inside.empty()) {
+            pos_ = open + 1;
+            while (Peek() == ' ' || Peek() == '\t') {
+                ++pos_;
+            }
+            const std::optional<DecimalScan> number = Number();
+            while (Peek() == ' ' || Peek() == '\t') {
+                ++pos_;
+            }
+            if (!number || pos_ != close) {
+                pos_ = open;
+                return ErrorHere("count " + Quoted(inside) + " in [ ] is not a number");
+            }
+            item.counted = true;
+            item.count = SaturatedInt32(*number);
+        }
+        pos_ = close + 1;
+        return std::nullopt;
+    }
+
+    void Note(std::size_t line, std::size_t column, std::string reason) {
+        result_.changed.push_back({line, column, std::move(reason)});
+    }
+
+    std::string SafeDescription(std::string text, std::size_t line, std::size_t column) {
+        const std::string before = text;
+        if (SmlReader::MakeDescriptionSafe(text)) {
+            Note(line, column, "description \"" + before + "\" made safe as \"" + text + '"');
+        }
+        return text;
+    }
+
+    // The tags of a comment that SmlWriter writes; what follows is the
+    // description.
+    struct Tags {
+        bool open = false;
+        bool variant = false;
+        std::string_view rest;
+    };
+
+    static Tags ReadTags(std::string_view comment) {
+        Tags tags;
+        while (true) {
+            comment = TrimSpace(comment);
+            if (comment.size() >= SmlWriter::OPEN_TAG.size() &&
+                EqualsUpper(comment.substr(0, SmlWriter::OPEN_TAG.size()), "[N]")) {
+                tags.open = true;
+                comment.remove_prefix(SmlWriter::OPEN_TAG.size());
+            } else if (comment.size() >= SmlWriter::VARIANT_TAG.size() &&
+                       EqualsUpper(comment.substr(0, SmlWriter::VARIANT_TAG.size()), SmlWriter::VARIANT_TAG)) {
+                tags.variant = true;
+                comment.remove_prefix(SmlWriter::VARIANT_TAG.size());
+            } else {
+                break;
+            }
+        }
+        tags.rest = comment;
+        return tags;
+    }
+
+    void Build() {
+        if (items_.empty() && stream_ == 0) {
+            // A .TQF file reads such a message as nothing.
+            result_.dropped.push_back(
+                {statementLine_, statementColumn_, "stream 0 on a message without items: a .TQF file cannot keep it"});
+            return;
+        }
+        tree_.Clear();
+        tree_.stream = stream_;
+        tree_.function = function_;
+        tree_.replyRequired = reply_ ? 1 : 0;
+        tree_.description = SafeDescription(
+            std::string(messageName_.empty() ? TrimSpace(messageComment_) : std::string_view(messageName_)),
+            statementLine_, statementColumn_);
+        int openDepth = 0;
+        for (SmlItem& item : items_) {
+            result_.valuesDropped += item.values;
+            if (item.leftOut) {
+                if (item.depth == 0) {
+                    Note(item.line, item.column, "second item of the message left out: a message holds one item");
+                }
+                continue;
+            }
+            while (openDepth > item.depth) {
+                tree_.CloseList();
+                --openDepth;
+            }
+            const Tags tags = ReadTags(item.comment);
+            const std::string_view description = item.name.empty() ? tags.rest : std::string_view(item.name);
+            if (item.format == LIST) {
+                if (!description.empty()) {
+                    Note(item.line, item.column,
+                         "list name " + Quoted(description) + " left out: a .TQF file keeps no list names");
+                }
+                const bool open = item.open || tags.open;
+                if (item.counted && !open && item.count >= 0 && static_cast<std::size_t>(item.count) != item.items) {
+                    Note(item.line, item.column,
+                         "list declares " + std::to_string(item.count) + " items and holds " +
+                             std::to_string(item.items) + ": its count is " + std::to_string(item.items));
+                }
+                tree_.OpenList(open);
+                openDepth = item.depth + 1;
+                continue;
+            }
+            const std::string safe = SafeDescription(std::string(description), item.line, item.column);
+            if (tags.variant || item.format == VARIANT) {
+                tree_.AddVariant(safe);
+                continue;
+            }
+            std::int32_t count = OPEN_COUNT;
+            if (!item.open && !tags.open) {
+                if (item.counted) {
+                    count = item.count;
+                } else if (item.length > 0) {
+                    count = static_cast<std::int32_t>(
+                        std::min<std::size_t>(item.length, std::numeric_limits<std::int32_t>::max()));
+                }
+            }
+            AddLeaf(item.format, count, safe);
+        }
+        builder_.BuildMessage(tree_);
+        ++result_.messagesRead;
+    }
+
+    void AddLeaf(std::int32_t format, std::int32_t count, std::string_view text) {
+        switch (format) {
+        case BINARY:
+            tree_.AddBinary(count, text);
+            break;
+        case BOOLEAN:
+            tree_.AddBoolean(count, text);
+            break;
+        case ASCII:
+            tree_.AddAscii(count, text);
+            break;
+        case JIS8:
+            tree_.AddJis8(count, text);
+            break;
+        case INT1:
+            tree_.AddInt1(count, text);
+            break;
+        case INT2:
+            tree_.AddInt2(count, text);
+            break;
+        case INT4:
+            tree_.AddInt4(count, text);
+            break;
+        case INT8:
+            tree_.AddInt8(count, text);
+            break;
+        case UINT1:
+            tree_.AddUint1(count, text);
+            break;
+        case UINT2:
+            tree_.AddUint2(count, text);
+            break;
+        case UINT4:
+            tree_.AddUint4(count, text);
+            break;
+        case UINT8:
+            tree_.AddUint8(count, text);
+            break;
+        case FLOAT4:
+            tree_.AddFloat4(count, text);
+            break;
+        case FLOAT8:
+            tree_.AddFloat8(count, text);
+            break;
+        default:
+            break;
+        }
+    }
+
+    std::string_view text_;
+    SmlReadResult& result_;
+    MessageBuilder& builder_;
+    ParseTree& tree_;
+    std::size_t pos_ = 0;
+    std::size_t line_ = 1;
+    std::size_t lineStart_ = 0;
+    // The message or item whose line a // comment describes.
+    std::size_t owner_ = NO_OWNER;
+    std::size_t ownerLine_ = 0;
+    // The statement being read.
+    std::size_t statementLine_ = 0;
+    std::size_t statementColumn_ = 0;
+    std::int32_t stream_ = 0;
+    std::int32_t function_ = 0;
+    bool reply_ = false;
+    std::string messageName_;
+    std::string messageComment_;
+    std::vector<SmlItem> items_;
+    bool listClosed_ = false; // the list just read was "<L>", closed at once
+};
+
+} // namespace
+
+SmlReader::SmlReader(FormatTree& document, MessageBuilder::MessageCallback onMessage)
+    : builder_(document, std::move(onMessage)) {}
+
+bool SmlReader::MakeDescriptionSafe(std::string& text) {
+    std::string safe;
+    safe.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        switch (c) {
+        case '.':
+            safe += ',';
+            break;
+        case '<':
+        case '[':
+            safe += '(';
+            break;
+        case '>':
+        case ']':
+            safe += ')';
+            break;
+        case '/':
+        case '*':
+            // "//", "/*" and "*/" would start or end a comment.
+            safe += c;
+            if ((c == '/' && (next == '/' || next == '*')) || (c == '*' && next == '/')) {
+                safe += ' ';
+            }
+            break;
+        case '\r':
+        case '\n':
+            safe += ' ';
+            break;
+        default:
+            safe += c;
+            break;
+        }
+    }
+    const std::string_view trimmed = TrimSpace(safe);
+    const bool changed = trimmed != text;
+    text.assign(trimmed);
+    return changed;
+}
+
+SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
+    SmlReadResult result;
+    SmlParser parser(bytes, result, builder_, tree_);
+    parser.Run();
+    return result;
+}
+
+SmlReadResult SmlReader::ReadSmlFile(const std::filesystem::path& path) {
+    SmlReadResult result;
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        result.status = ReadStatus::OPEN_FAILED;
+        result.errorText = std::make_error_code(std::errc::is_a_directory).message();
+        return result;
+    }
+    errno = 0;
+    std::ifstream file(path, std::ios::in | std::ios::binary);
+    if (!file.is_open()) {
+        const int error = errno;
+        result.status = ReadStatus::OPEN_FAILED;
+        result.errorText = error != 0 ? std::generic_category().message(error) : "cannot be opened";
+        return result;
+    }
+    // The whole text is held while it is read: a file larger than the
+    // library may take is refused before it is read.
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > LibraryMemoryBudget()) {
+        result.status = ReadStatus::TOO_LARGE;
+        result.errorText = "the file is larger than " + std::to_string(LibraryMemoryBudget()) +
+                           " bytes, more than a quarter of this computer's memory can hold";
+        return result;
+    }
+    std::string bytes;
+    if (!ec) {
+        bytes.reserve(static_cast<std::size_t>(size));
+    }
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (file.bad()) {
+        result.status = ReadStatus::READ_FAILED;
+        result.errorText = "the file could not be read to its end";
+        return result;
+    }
+    return ReadSmlBytes(bytes);
+}
+
+} // namespace tqf

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "FormatReader.h"
+#include "FormatTree.h"
+#include "MessageBuilder.h"
+#include "ParseTree.h"
+#include "ReadDiagnostic.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tqf {
+
+// What importing an SML file did.
+struct SmlReadResult {
+    ReadStatus status = ReadStatus::READ;
+    std::string errorText; // why opening or reading failed
+    std::size_t messagesRead = 0;
+    // Statements that were not imported, each where it went wrong and why.
+    std::vector<ReadDiagnostic> dropped;
+    // What was imported otherwise than SML says: descriptions made safe for
+    // a .TQF file, list names and extra items left out, list counts.
+    std::vector<ReadDiagnostic> changed;
+    // What reads but is rarely meant: a comment never closed, a number
+    // beyond the 32-bit range.
+    std::vector<ReadDiagnostic> warnings;
+    // Item values read and left out: a .TQF file keeps no values.
+    std::size_t valuesDropped = 0;
+
+    bool Complete() const { return status == ReadStatus::READ; }
+};
+
+// Reads SML (SECS Message Language), as equipment manuals and SECS libraries
+// write it, into a document: each statement "header items ." becomes a
+// message after the document's last one. A statement that cannot be read is
+// reported with its place and reason, and the rest is read.
+//
+// Headers: S1F1, S1F1W, S1F1 W, 'S1F1' W, NAME: 'S1F1' W, NAME:S1F1 W, in any
+// letter case. Items: <L[k] ...>, <L k ...>, <L ...>, <L[n] ...> and
+// <CODE[k] values>, values being quoted texts, numbers (decimal, 0x, 0b, real)
+// and TRUE/FALSE/T/F; a bare name after the code is the item's description,
+// and so is a // comment on the item's line.
+class SmlReader {
+public:
+    explicit SmlReader(FormatTree& document, MessageBuilder::MessageCallback onMessage = {});
+
+    [[nodiscard]] SmlReadResult ReadSmlFile(const std::filesystem::path& path);
+    [[nodiscard]] SmlReadResult ReadSmlBytes(std::string_view bytes);
+
+    // A text made fit to be a description in a .TQF file, which would read
+    // "." and the brackets as structure and "//" and "/*" as comments; false
+    // when nothing had to change.
+    static bool MakeDescriptionSafe(std::string& text);
+
+private:
+    MessageBuilder builder_;
+    ParseTree tree_;
+};
+
+} // namespace tqf

@@ -1,0 +1,143 @@
+#include "SmlWriter.h"
+
+#include "ItemFormat.h"
+#include "Labels.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+namespace tqf {
+
+namespace {
+
+constexpr std::string_view INDENT = "  ";
+constexpr std::string_view COMMENT = "  // ";
+
+// The SML code of a format. JIS-8 is "J" in SML; a VARIANT item has no
+// code of its own and is written as ASCII, its comment saying what it is.
+std::string_view SmlCode(std::int32_t format) {
+    switch (format) {
+    case JIS8:
+        return "J";
+    case VARIANT:
+        return "A";
+    default:
+        return FormatCode(format);
+    }
+}
+
+void AppendIndent(std::string& out, int depth) {
+    for (int i = 0; i < depth; ++i) {
+        out += INDENT;
+    }
+}
+
+// Ends a line: the statement's "." where it ends, then the comment with
+// the tags and the description, when there is any.
+void EndLine(std::string& out, bool endsMessage, std::string_view tag, std::string_view description) {
+    if (endsMessage) {
+        out += '.';
+    }
+    if (!tag.empty() || !description.empty()) {
+        out += COMMENT;
+        out += tag;
+        if (!tag.empty() && !description.empty()) {
+            out += ' ';
+        }
+        out += description;
+    }
+    out += '\n';
+}
+
+void AppendHeader(const FormatNode* message, std::string& out) {
+    if (const std::optional<MessageLabelFields> fields = ReadMessageLabel(message->label)) {
+        out += 'S';
+        out += std::to_string(fields->stream);
+        out += 'F';
+        out += std::to_string(fields->function);
+        if (fields->replyRequired) {
+            out += " W";
+        }
+    } else {
+        out += message->label;
+    }
+}
+
+// The item line of node at depth (0 for the message's top-level item).
+void AppendItem(const FormatNode* node, int depth, bool endsMessage, std::string& out) {
+    AppendIndent(out, depth);
+    out += '<';
+    out += SmlCode(node->format);
+    std::string_view tag;
+    if (node->format == VARIANT) {
+        tag = SmlWriter::VARIANT_TAG;
+    } else if (node->count != OPEN_COUNT) {
+        out += '[';
+        out += std::to_string(node->isList != 0 ? node->count : std::max(node->count, 0));
+        out += ']';
+    } else if (node->isList != 0) {
+        // A list without a bracket counts its items; only the comment can say
+        // that its count is open.
+        tag = SmlWriter::OPEN_TAG;
+    }
+    const bool hasItems = node->firstChild != nullptr;
+    if (!hasItems) {
+        out += '>';
+    }
+    // A list's description is not part of the library: its label drops it
+    // once it has items, and the file does not read it back.
+    EndLine(out, endsMessage && !hasItems, tag, node->isList != 0 ? std::string_view{} : node->description);
+}
+
+} // namespace
+
+void SmlWriter::AppendMessage(const FormatNode* message, std::string& out) {
+    AppendHeader(message, out);
+    const FormatNode* item = message->firstChild;
+    if (item == nullptr) {
+        EndLine(out, true, {}, message->description);
+        return;
+    }
+    EndLine(out, false, {}, message->description);
+    // Depth first without recursion: down to the first sub-item, else along
+    // to the next sibling, else up, closing each list left.
+    const FormatNode* node = item;
+    int depth = 0;
+    while (node != nullptr) {
+        // The "." follows the top-level item's line, or its closing ">".
+        const bool last = node == item && node->firstChild == nullptr;
+        AppendItem(node, depth, last, out);
+        if (node->firstChild != nullptr) {
+            node = node->firstChild;
+            ++depth;
+            continue;
+        }
+        while (node != item && node->nextSibling == nullptr) {
+            node = node->parent;
+            --depth;
+            AppendIndent(out, depth);
+            out += '>';
+            EndLine(out, node == item, {}, {});
+        }
+        node = node == item ? nullptr : node->nextSibling;
+    }
+}
+
+std::string SmlWriter::SmlText(const FormatNode* root) {
+    std::string out(FILE_COMMENT);
+    for (const FormatNode* message = root->firstChild; message != nullptr; message = message->nextSibling) {
+        out += '\n';
+        AppendMessage(message, out);
+    }
+    return out;
+}
+
+bool SmlWriter::WriteSml(const FormatNode* root, std::ostream& out) {
+    const std::string text = SmlText(root);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+} // namespace tqf

@@ -1,0 +1,126 @@
+#include "FileWindowTest.h"
+#include "ModalHelper.h"
+
+#include "SmlWriter.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QWindow>
+
+namespace tqf {
+namespace {
+
+const QString SML_FILTER = QStringLiteral("SML File (*.sml)|*.sml|All Files (*.*)|*.*||");
+const QString SML_EXTENSION = QStringLiteral("*.sml");
+
+class SmlWindowTest : public FileWindowTest {
+protected:
+    // Right-clicks the window's free area and clicks the entry of the menu
+    // that opens, both as a person would, at window coordinates.
+    void ChooseFromWindowMenu(const QString& entry) {
+        bool clicked = false;
+        OnNextModal(
+            [&](QWidget* popup) {
+                auto* menu = qobject_cast<QMenu*>(popup);
+                ASSERT_NE(menu, nullptr);
+                for (QAction* action : menu->actions()) {
+                    if (action->text() == entry) {
+                        clicked = true;
+                        QTest::mouseClick(menu->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                                          menu->actionGeometry(action).center());
+                        return;
+                    }
+                }
+                menu->close();
+            },
+            true);
+        // Left of the file frame: the window's own background.
+        const QPoint free(4, 4);
+        ASSERT_EQ(dialog->childAt(free), nullptr);
+        QTest::mouseClick(dialog->windowHandle(), Qt::RightButton, Qt::NoModifier, free);
+        Settle();
+        EXPECT_TRUE(clicked) << entry.toStdString();
+    }
+};
+
+TEST_F(SmlWindowTest, ImportAsksFirstReadsTheFileAndLeavesThePathEmpty) {
+    const QString tqf = PathIn(QStringLiteral("lib.TQF"));
+    CreateMessage(QStringLiteral("9"), QStringLiteral("9"));
+    SaveAs(tqf);
+    CreateMessage(QStringLiteral("9"), QStringLiteral("10"));
+    prompts.fileDialogs.clear();
+    const QString sml = PathIn(QStringLiteral("in.sml"));
+    WriteBytes(sml, "AreYouThere: S1F1 W.\n"
+                    "S1F2 <L[2] <A \"MODEL\">  <A SOFTREV>>.\n"
+                    "S1F3 <QQ>.\n");
+    prompts.answers = {true};
+    prompts.fileAnswers.push_back(sml);
+    ChooseFromWindowMenu(QStringLiteral("Import SML..."));
+
+    ASSERT_EQ(prompts.questions.size(), 1U);
+    EXPECT_EQ(prompts.questions[0].text, QStringLiteral("Contents modified. Are you sure ?"));
+    ASSERT_EQ(prompts.fileDialogs.size(), 1U);
+    EXPECT_FALSE(prompts.fileDialogs[0].save);
+    EXPECT_EQ(prompts.fileDialogs[0].filter, SML_FILTER);
+    EXPECT_EQ(prompts.fileDialogs[0].defaultExtension, SML_EXTENSION);
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S1F2"}));
+    EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("2"));
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
+    EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("2 message(s) were imported from\n%1\n\n"
+                                                    "1 statement(s) could not be read and were left out:\n\n"
+                                                    "line 3, column 7: unknown item format QQ\n\n"
+                                                    "1 item value(s) were left out: a format file keeps no values.")
+                                         .arg(sml));
+    // The library has no format file: Save asks for one, and the old one
+    // stays as it was.
+    EXPECT_TRUE(PathDisplay().isEmpty());
+    EXPECT_TRUE(Commands().modified);
+    const std::string old = ReadBytes(tqf);
+    prompts.fileDialogs.clear();
+    prompts.fileAnswers.push_back(std::nullopt);
+    Click(IDC_SAVE);
+    ASSERT_EQ(prompts.fileDialogs.size(), 1U);
+    EXPECT_TRUE(prompts.fileDialogs[0].save);
+    EXPECT_EQ(ReadBytes(tqf), old);
+}
+
+TEST_F(SmlWindowTest, ImportAnsweredNoChangesNothing) {
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    prompts.answers = {false};
+    ChooseFromWindowMenu(QStringLiteral("Import SML..."));
+    EXPECT_EQ(prompts.questions.size(), 1U);
+    EXPECT_TRUE(prompts.fileDialogs.empty());
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W"}));
+}
+
+TEST_F(SmlWindowTest, ExportWritesTheLibraryAsSmlAndKeepsTheDocumentAsItIs) {
+    ChooseFromWindowMenu(QStringLiteral("Export SML..."));
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("No message to export.")});
+    EXPECT_TRUE(prompts.fileDialogs.empty());
+
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("Are You There"));
+    const QString sml = PathIn(QStringLiteral("out.sml"));
+    prompts.fileAnswers.push_back(sml);
+    ChooseFromWindowMenu(QStringLiteral("Export SML..."));
+    ASSERT_EQ(prompts.fileDialogs.size(), 1U);
+    EXPECT_TRUE(prompts.fileDialogs[0].save);
+    EXPECT_EQ(prompts.fileDialogs[0].filter, SML_FILTER);
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Exported successfully.")});
+    EXPECT_EQ(ReadBytes(sml), SmlWriter::SmlText(Root()));
+    EXPECT_NE(ReadBytes(sml).find("S1F1 W.  // Are You There\n"), std::string::npos);
+    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(PathDisplay().isEmpty());
+
+    // A target that cannot be written is reported, and nothing else changes.
+    prompts.boxes.clear();
+    prompts.fileAnswers.push_back(folder.path());
+    ChooseFromWindowMenu(QStringLiteral("Export SML..."));
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_TRUE(prompts.boxes[0].text.startsWith(
+        QStringLiteral("Cannot export the library to\n%1\n\nReason: ").arg(folder.path())))
+        << prompts.boxes[0].text.toStdString();
+}
+
+} // namespace
+} // namespace tqf

@@ -1,0 +1,280 @@
+#include "Decimal.h"
+#include "DocumentDump.h"
+#include "FormatReader.h"
+#include "FormatWriter.h"
+#include "ItemFormat.h"
+#include "LibraryBuilder.h"
+#include "SmlReader.h"
+#include "SmlWriter.h"
+#include "StandardMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace tqf {
+namespace {
+
+struct Imported {
+    SmlReadResult result;
+    std::string document;
+    std::string tqf; // the library as its format file
+};
+
+Imported Import(const std::string& sml) {
+    FormatTree document;
+    SmlReader reader(document);
+    Imported imported{reader.ReadSmlBytes(sml), DumpDocument(document.GetRootNode()), {}};
+    imported.tqf = FormatWriter::FormatFileText(document.GetRootNode());
+    return imported;
+}
+
+std::string Format(const ReadDiagnostic& d) {
+    return std::to_string(d.line) + ":" + std::to_string(d.column) + ": " + d.reason;
+}
+
+// The bytes Save writes after a format file is opened: what normalize gives.
+std::string Normalize(const std::string& tqf) {
+    FormatTree document;
+    FormatReader reader(document);
+    const ReadResult result = reader.ReadFormatBytes(tqf);
+    EXPECT_TRUE(result.dropped.empty());
+    return FormatWriter::FormatFileText(document.GetRootNode());
+}
+
+struct StyleCase {
+    const char* name;
+    std::string sml;
+    std::string document;
+};
+
+TEST(SmlReaderTest, TheStylesOfManualsAndLibraries) {
+    const StyleCase cases[] = {
+        {"bare header", "S1F1.", "S1F1\n"},
+        {"W apart", "S1F1 W.", "S1F1W\n"},
+        {"W attached, lower case", "s1f1w.", "S1F1W\n"},
+        {"quoted header", "'S1F1' W.", "S1F1W\n"},
+        {"name and quoted header", "AreYouThere: 'S1F1' W.", "S1F1W 'AreYouThere'\n"},
+        {"name without space", "Online:S1F2\n<L>.", "S1F2 'Online'\n  <L[0]> #0 list\n"},
+        {"comments everywhere",
+         "// a library\n/* of one\n message */ S6F11 W // event report\n<L[2] // body\n  <U4 DATAID> /* x */\n"
+         "  <A>  // lot id\n>.\n",
+         "S6F11W 'event report'\n  <L[2]> #2 list\n    <U4[n]  DATAID> #-1 'DATAID'\n    <A[n]  lot id> #-1 "
+         "'lot id'\n"},
+        {"list forms", "S1F3 <L[2] <L 1 <U4 5>> <L[n] <U1> <U1>>>.",
+         "S1F3\n  <L[2]> #2 list\n    <L[1]> #1 list\n      <U4> #1\n    <L[n]> #-1 list\n      <U1[n]> #-1\n"
+         "      <U1[n]> #-1\n"},
+        {"values give counts", "S2F1 <L <A \"MODEL-7\"> <A 'v1.02' \"x\"> <J 'ﾃｽﾄ'> <U2 0x10 0b11 7> <F8 1.5e-3>>.",
+         "S2F1\n  <L[5]> #5 list\n    <A[7]> #7\n    <A[6]> #6\n    <J8[3]> #3\n    <U2[3]> #3\n    <F8> #1\n"},
+        {"bracket counts win", "S2F3 <L[2] <A[40] MDLN> <B[2] 0x01>>.",
+         "S2F3\n  <L[2]> #2 list\n    <A[40]  MDLN> #40 'MDLN'\n    <B[2]> #2\n"},
+        {"spellings", "S2F5 <L <ASCII> <JIS8> <BINARY> <Boolean T FALSE> <BOOL> <I8 -1> <V> <F4>>.",
+         "S2F5\n  <L[8]> #8 list\n    <A[n]> #-1\n    <J8[n]> #-1\n    <B[n]> #-1\n    <BOOLEAN[2]> #2\n"
+         "    <BOOLEAN[n]> #-1\n    <I8> #1\n    <VARIANT> #0\n    <F4[n]> #-1\n"},
+        {"tags of the export", "S1F4 <L // [n]\n  <A> // [VARIANT] SV\n  <U4[0]> // [n] ID\n>.",
+         "S1F4\n  <L[n]> #-1 list\n    <VARIANT  SV> #0 'SV'\n    <U4[n]  ID> #-1 'ID'\n"},
+        {"item comment after the end", "S1F16 <B[1]>. // OFLACK", "S1F16\n  <B  OFLACK> #1 'OFLACK'\n"},
+        {"CR LF and tabs", "S1F1\r\n\t<L[1]\r\n\t\t<A>\r\n\t>.\r\n", "S1F1\n  <L[1]> #1 list\n    <A[n]> #-1\n"},
+    };
+    for (const StyleCase& c : cases) {
+        const Imported imported = Import(c.sml);
+        EXPECT_EQ(imported.document, c.document) << c.name;
+        EXPECT_TRUE(imported.result.dropped.empty()) << c.name << ": " << Format(imported.result.dropped.front());
+    }
+}
+
+TEST(SmlReaderTest, WhatCannotBeReadIsReportedWithItsPlaceAndTheRestIsRead) {
+    const std::string sml = "S1F1.\n"
+                            "S1F2 <QQ 1>.\n"      // 2
+                            "S1F3 <U4 1 2.\n"     // 3
+                            "S1F4 <L[2] <A>.\n"   // 4
+                            "S1F5 <A \"open>.\n"  // 5
+                            "S1F6 <U4[x]>.\n"     // 6
+                            "S1F7 junk.\n"        // 7
+                            "X1F8.\n"             // 8
+                            "S1F9 <U4 <A>>.\n"    // 9
+                            "S1F10 <A[2 x>.\n"    // 10
+                            "S1F11 <U4>>.\n"      // 11
+                            "S0F12.\n"            // 12
+                            "S1F13.\n"            // 13
+                            "S-1F15.\n"           // 14
+                            "S1F14 <L[1]\n<A>\n"; // 15
+    const Imported imported = Import(sml);
+    EXPECT_EQ(imported.document, "S1F1\nS1F13\n");
+    std::vector<std::string> dropped;
+    for (const ReadDiagnostic& d : imported.result.dropped) {
+        dropped.push_back(Format(d));
+    }
+    EXPECT_EQ(dropped, (std::vector<std::string>{
+                           "2:7: unknown item format QQ",
+                           "3:6: item not closed: > missing before .",
+                           "4:15: list not closed before .",
+                           "5:9: text not closed",
+                           "6:9: count \"x\" in [ ] is not a number",
+                           "7:6: expected < or . after the header, not \"j\"",
+                           "8:1: header has no stream number",
+                           "9:6: item not closed: > missing before the next <",
+                           "10:9: [ without ]",
+                           "11:11: > without <",
+                           "12:1: stream 0 on a message without items: a .TQF file cannot keep it",
+                           "14:2: header has no stream number",
+                           "15:7: list not closed at end of file",
+                       }));
+}
+
+TEST(SmlReaderTest, WhatTheFormatCannotHoldIsChangedAndReported) {
+    const Imported imported = Import("S1F1 W.  // Ver.2\n"
+                                     "S1F2 <L[3] DATA\n"
+                                     "  <A[2] \"ab\"> // lot <1> [x] a//b /*c*/\n"
+                                     ">.\n"
+                                     "S1F3 <U4 1> <U4 2>.\n"
+                                     "S1F4 <U4[99999999999]>.\n"
+                                     "S1F5.\n/* never closed\n\n");
+    EXPECT_EQ(imported.document, "S1F1W 'Ver,2'\nS1F2\n  <L[1]> #1 list\n    <A[2]  lot (1) (x) a/ /b / *c* /> #2 "
+                                 "'lot (1) (x) a/ /b / *c* /'\nS1F3\n  <U4> #1\nS1F4\n  <U4[2147483647]> #2147483647\n"
+                                 "S1F5\n");
+    std::vector<std::string> changed;
+    for (const ReadDiagnostic& d : imported.result.changed) {
+        changed.push_back(Format(d));
+    }
+    EXPECT_EQ(changed, (std::vector<std::string>{
+                           "1:1: description \"Ver.2\" made safe as \"Ver,2\"",
+                           "2:6: list name \"DATA\" left out: a .TQF file keeps no list names",
+                           "2:6: list declares 3 items and holds 1: its count is 1",
+                           "3:3: description \"lot <1> [x] a//b /*c*/\" made safe as \"lot (1) (x) a/ /b / *c* /\"",
+                           "5:13: second item of the message left out: a message holds one item",
+                       }));
+    ASSERT_EQ(imported.result.warnings.size(), 2U);
+    EXPECT_EQ(Format(imported.result.warnings[0]),
+              "6:10: number 99999999999 beyond the 32-bit range, read as 2147483647");
+    EXPECT_EQ(Format(imported.result.warnings[1]),
+              "8:1: block comment not closed: it hides 2 lines to the end of the file");
+    EXPECT_EQ(imported.result.valuesDropped, 3U) << "the values of the item left out count too";
+}
+
+TEST(SmlReaderTest, SafeDescriptionsReadBackFromAFormatFile) {
+    std::mt19937 random(11);
+    const std::string alphabet = "AB .<>[]/*()W";
+    for (int round = 0; round < 300; ++round) {
+        std::string description;
+        for (int i = static_cast<int>(random() % 12); i > 0; --i) {
+            description += alphabet[random() % alphabet.size()];
+        }
+        SmlReader::MakeDescriptionSafe(description);
+        FormatTree document;
+        LibraryBuilder builder(document);
+        FormatNode* message = builder.AddMessage(1, 1, false, description);
+        builder.AddItem(builder.AddList(message), UINT4, 2, description);
+        FormatTree back;
+        FormatReader reader(back);
+        const ReadResult result = reader.ReadFormatBytes(FormatWriter::FormatFileText(document.GetRootNode()));
+        ASSERT_EQ(result.messagesRead, 1U) << description;
+        EXPECT_EQ(back.GetRootNode()->firstChild->description, description) << description;
+        EXPECT_EQ(back.GetRootNode()->firstChild->firstChild->firstChild->description, description) << description;
+    }
+}
+
+// A library of random shapes, with every format, open and fixed counts and
+// descriptions in capitals, as a format file reads them back.
+void BuildRandomLibrary(FormatTree& document, int messages, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    LibraryBuilder builder(document);
+    const auto word = [&random] {
+        std::string text;
+        for (int i = static_cast<int>(random() % 3); i >= 0; --i) {
+            text += static_cast<char>('A' + random() % 26);
+            text += random() % 4 == 0 ? " " : "";
+        }
+        return std::string(TrimSpace(text));
+    };
+    for (int m = 0; m < messages; ++m) {
+        FormatNode* message =
+            builder.AddMessage(static_cast<std::int32_t>(random() % 127 + 1), static_cast<std::int32_t>(random() % 256),
+                               random() % 2 == 0, random() % 2 == 0 ? word() : std::string());
+        if (random() % 5 == 0) {
+            continue;
+        }
+        struct Pending {
+            FormatNode* parent;
+            int depth;
+        };
+        std::vector<Pending> pending{{message, 0}};
+        while (!pending.empty()) {
+            const Pending p = pending.back();
+            pending.pop_back();
+            const int items = p.parent == message ? 1 : static_cast<int>(random() % 4);
+            for (int i = 0; i < items; ++i) {
+                if (p.depth < 3 && random() % 3 == 0) {
+                    pending.push_back({builder.AddList(p.parent, random() % 4 == 0), p.depth + 1});
+                    continue;
+                }
+                const int format = static_cast<int>(random() % 17);
+                const int kind = format == 0 || format == 1 || format == 16 ? VARIANT : format;
+                const std::int32_t count = random() % 3 == 0 ? OPEN_COUNT : static_cast<std::int32_t>(random() % 5);
+                builder.AddItem(p.parent, kind, count, random() % 2 == 0 ? word() : std::string());
+            }
+        }
+    }
+}
+
+TEST(SmlRoundTripTest, FormatFileToSmlAndBackGivesTheSameBytes) {
+    for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+        FormatTree built;
+        BuildRandomLibrary(built, 60, seed);
+        const std::string tqf = Normalize(FormatWriter::FormatFileText(built.GetRootNode()));
+        FormatTree opened;
+        FormatReader reader(opened);
+        (void)reader.ReadFormatBytes(tqf);
+        const std::string sml = SmlWriter::SmlText(opened.GetRootNode());
+
+        const Imported imported = Import(sml);
+        EXPECT_TRUE(imported.result.dropped.empty()) << seed;
+        EXPECT_TRUE(imported.result.changed.empty()) << seed;
+        EXPECT_EQ(Normalize(imported.tqf), tqf) << seed;
+
+        // And from that SML through a format file back to the same SML.
+        FormatTree reopened;
+        FormatReader again(reopened);
+        (void)again.ReadFormatBytes(imported.tqf);
+        EXPECT_EQ(SmlWriter::SmlText(reopened.GetRootNode()), sml) << seed;
+    }
+}
+
+TEST(SmlRoundTripTest, TheStandardMessages) {
+    FormatTree document;
+    BuildStandardMessages(document);
+    const std::string tqf = Normalize(FormatWriter::FormatFileText(document.GetRootNode()));
+    EXPECT_EQ(Normalize(Import(SmlWriter::SmlText(document.GetRootNode())).tqf), tqf);
+}
+
+TEST(SmlWriterTest, ItemsWithoutValuesAndTheirComments) {
+    FormatTree document;
+    LibraryBuilder builder(document);
+    builder.AddMessage(1, 1, true, "ARE YOU THERE");
+    FormatNode* report = builder.AddMessage(6, 11, true);
+    FormatNode* body = builder.AddList(report);
+    builder.AddItem(body, UINT4, 1, "DATAID");
+    FormatNode* open = builder.AddList(body, true);
+    builder.AddItem(open, ASCII, OPEN_COUNT, "LOT ID");
+    builder.AddItem(open, VARIANT, 0);
+    builder.AddList(body);
+    builder.AddItem(builder.AddMessage(1, 16, false), JIS8, 3);
+    EXPECT_EQ(SmlWriter::SmlText(document.GetRootNode()), std::string(SmlWriter::FILE_COMMENT) +
+                                                              "\nS1F1 W.  // ARE YOU THERE\n"
+                                                              "\nS6F11 W\n"
+                                                              "<L[3]\n"
+                                                              "  <U4[1]>  // DATAID\n"
+                                                              "  <L  // [n]\n"
+                                                              "    <A>  // LOT ID\n"
+                                                              "    <A>  // [VARIANT]\n"
+                                                              "  >\n"
+                                                              "  <L[0]>\n"
+                                                              ">.\n"
+                                                              "\nS1F16\n"
+                                                              "<J[3]>.\n");
+}
+
+} // namespace
+} // namespace tqf
