@@ -116,16 +116,14 @@ private:
     void ShowWarning(const QString& text);
     void SetPathDisplay(const QString& path);
 
-    // The part of Open before a file is chosen: the question, then clearing
-    // the document. False when the user answered No.
+    // The part of Open and Import SML before a file is chosen: the question,
+    // then clearing the document. False when the user answered No.
     bool ConfirmOpen();
 
     // Reads the file at path into the (empty) document and reports what went
     // wrong.
     void OpenFile(const QString& path);
     void ReportRead(const QString& path, const ReadResult& result);
-    // The question Open and Import SML ask; false when the user answered No.
-    bool ConfirmOpen();
 
     // Save and Save As; askForName always shows the save dialog.
     void Save(bool askForName);
