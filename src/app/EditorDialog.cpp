@@ -11,6 +11,7 @@
 #include "EditorApp.h"
 #include "EditorCommands.h"
 #include "FileCommands.h"
+#include "FindDialog.h"
 #include "FormatTreeView.h"
 #include "ItemFormat.h"
 #include "QtPrompts.h"
@@ -126,6 +127,7 @@ constexpr const char* GROUP_BOX_STYLE =
     "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0px 2px; }";
 
 constexpr const char* ABOUT_MENU_TEXT = "TQF 정보(&A)...";
+constexpr const char* FIND_MENU_TEXT = "Find...";
 constexpr const char* TREE_FONT_FACE = "Tahoma";
 constexpr const char* TITLE_FORMAT = "%1 - Build %2";
 
@@ -195,6 +197,12 @@ EditorDialog::EditorDialog(Prompts* prompts, QWidget* parent) : QDialog(parent) 
     qApp->installEventFilter(this);
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(about, &QShortcut::activated, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    auto* find = new QShortcut(QKeySequence(QKeySequence::Find), this);
+    connect(find, &QShortcut::activated, this, &EditorDialog::OpenFind);
+    auto* findNext = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    connect(findNext, &QShortcut::activated, this, [this] { RepeatFind(true); });
+    auto* findPrevious = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this);
+    connect(findPrevious, &QShortcut::activated, this, [this] { RepeatFind(false); });
 }
 
 EditorDialog::~EditorDialog() {
@@ -338,9 +346,36 @@ void EditorDialog::OnSysCommand(int commandId) {
 QMenu* EditorDialog::CreateWindowMenu() {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("windowMenu"));
+    QAction* find = menu->addAction(Utf8(FIND_MENU_TEXT));
+    find->setShortcut(QKeySequence(QKeySequence::Find));
+    connect(find, &QAction::triggered, this, &EditorDialog::OpenFind);
+    menu->addSeparator();
     QAction* about = menu->addAction(Utf8(ABOUT_MENU_TEXT));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
     return menu;
+}
+
+FindDialog& EditorDialog::Finder() {
+    if (findDialog_ == nullptr) {
+        findDialog_ = new FindDialog(
+            *treeView_, [this] { return commands_->currentNode; }, this);
+    }
+    return *findDialog_;
+}
+
+void EditorDialog::OpenFind() { Finder().Open(); }
+
+void EditorDialog::RepeatFind(bool forward) {
+    FindDialog& finder = Finder();
+    if (!finder.HasText()) {
+        finder.Open();
+        return;
+    }
+    const FindDialog::Outcome outcome = forward ? finder.FindNext() : finder.FindPrevious();
+    // With the dialog open its status line says it; otherwise a box does.
+    if (outcome == FindDialog::Outcome::NotFound && !finder.isVisible()) {
+        prompts_->ShowMessage(QString::fromLatin1(MSG_NOT_FOUND));
+    }
 }
 
 bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {

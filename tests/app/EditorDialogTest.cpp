@@ -219,10 +219,11 @@ TEST_F(EditorDialogTest, ContextMenuOnTheFreeAreaOffersTheAboutBox) {
         [&](QWidget* popup) {
             auto* menu = qobject_cast<QMenu*>(popup);
             ASSERT_NE(menu, nullptr);
-            ASSERT_EQ(menu->actions().size(), 1);
-            entry = menu->actions().front()->text();
+            // "Find...", a separator, and the About entry last.
+            ASSERT_EQ(menu->actions().size(), 3);
+            entry = menu->actions().back()->text();
             OnNextModal([&](QWidget* modal) { ExpectAboutBoxAndClose(modal, &shown); });
-            menu->actions().front()->trigger();
+            menu->actions().back()->trigger();
             menu->close();
         },
         true);
