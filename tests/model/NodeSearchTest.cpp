@@ -102,6 +102,30 @@ TEST(NodeSearchQuery, MessageLabelFormsAreRecognised) {
     EXPECT_GT(huge.Stream(), 1'000'000'000);
 }
 
+TEST(NodeSearchQuery, TextIsFoundAnywhereInLabelOrDescriptionInEitherCase) {
+    struct Case {
+        const char* text;
+        const char* label;
+        const char* description;
+        bool found;
+    };
+    const Case cases[] = {
+        {"aab", "<A>", "xaaab", true},          // a partial match just before the real one
+        {"AAB", "<A>", "xaAaB", true},          // both sides in mixed case
+        {"ids>", "<U4[3]  ids>", "", true},     // at the very end of the label
+        {"<u4", "<U4[3]  ids>", "", true},      // at the very start
+        {"ids!", "<U4[3]  ids>", "ids", false}, // longer than what is there
+        {"lot  id", "<A>", "lot id", false},    // blanks count as typed
+        {"9", "<A[9]>", "", true},
+        {"[9", "<A[90]>", "", true},
+    };
+    for (const Case& c : cases) {
+        FormatNode node(c.label);
+        node.description = c.description;
+        EXPECT_EQ(NodeSearch(c.text).Matches(node), c.found) << c.text << " in " << c.label << " / " << c.description;
+    }
+}
+
 TEST_F(NodeSearchTest, MessageLabelFindsEachDefinitionInOrderWithAndWithoutReply) {
     for (const char* text : {"S6F11", "s6f11", "S6F11W", "6 11", "S6 F11"}) {
         EXPECT_EQ(Cycle(text, nullptr, true),
