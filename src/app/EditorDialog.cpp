@@ -12,6 +12,7 @@
 #include "EditorCommands.h"
 #include "FileCommands.h"
 #include "FileDropTarget.h"
+#include "FindDialog.h"
 #include "FormatComboBox.h"
 #include "FormatTreeView.h"
 #include "ItemFormat.h"
@@ -132,6 +133,7 @@ constexpr const char* GROUP_BOX_STYLE =
 constexpr const char* ABOUT_MENU_TEXT = "TQF 정보(&A)...";
 constexpr const char* IMPORT_SML_MENU_TEXT = "Import SML...";
 constexpr const char* EXPORT_SML_MENU_TEXT = "Export SML...";
+constexpr const char* FIND_MENU_TEXT = "Find...";
 constexpr const char* TREE_FONT_FACE = "Tahoma";
 constexpr const char* TITLE_FORMAT = "%1 - Build %2";
 
@@ -219,6 +221,12 @@ EditorDialog::EditorDialog(Prompts* prompts, QWidget* parent) : QDialog(parent) 
     connect(qApp, &QApplication::focusChanged, this, &EditorDialog::OnFocusChanged);
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(about, &QShortcut::activated, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    auto* find = new QShortcut(QKeySequence(QKeySequence::Find), this);
+    connect(find, &QShortcut::activated, this, &EditorDialog::OpenFind);
+    auto* findNext = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    connect(findNext, &QShortcut::activated, this, [this] { RepeatFind(true); });
+    auto* findPrevious = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this);
+    connect(findPrevious, &QShortcut::activated, this, [this] { RepeatFind(false); });
 }
 
 EditorDialog::~EditorDialog() {
@@ -372,6 +380,10 @@ void EditorDialog::OnSysCommand(int commandId) {
 QMenu* EditorDialog::CreateWindowMenu() {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("windowMenu"));
+    QAction* find = menu->addAction(Utf8(FIND_MENU_TEXT));
+    find->setShortcut(QKeySequence(QKeySequence::Find));
+    connect(find, &QAction::triggered, this, &EditorDialog::OpenFind);
+    menu->addSeparator();
     QAction* importSml = menu->addAction(QString::fromLatin1(IMPORT_SML_MENU_TEXT));
     importSml->setObjectName(QStringLiteral("importSml"));
     connect(importSml, &QAction::triggered, fileCommands_, &FileCommands::OnImportSml);
@@ -421,6 +433,29 @@ void EditorDialog::OnFocusChanged(QWidget* old, QWidget* now) {
             next->setFocus(Qt::OtherFocusReason);
         }
     });
+}
+
+FindDialog& EditorDialog::Finder() {
+    if (findDialog_ == nullptr) {
+        findDialog_ = new FindDialog(
+            *treeView_, [this] { return commands_->currentNode; }, this);
+    }
+    return *findDialog_;
+}
+
+void EditorDialog::OpenFind() { Finder().Open(); }
+
+void EditorDialog::RepeatFind(bool forward) {
+    FindDialog& finder = Finder();
+    if (!finder.HasText()) {
+        finder.Open();
+        return;
+    }
+    const FindDialog::Outcome outcome = forward ? finder.FindNext() : finder.FindPrevious();
+    // With the dialog open its status line says it; otherwise a box does.
+    if (outcome == FindDialog::Outcome::NotFound && !finder.isVisible()) {
+        prompts_->ShowMessage(QString::fromLatin1(MSG_NOT_FOUND));
+    }
 }
 
 bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {

@@ -14,6 +14,7 @@ namespace tqf {
 
 class EditorCommands;
 class FileCommands;
+class FindDialog;
 class FormatTreeView;
 class Prompts;
 class QtPrompts;
@@ -50,9 +51,16 @@ public:
     // The window's system commands; IDM_ABOUTBOX opens the About box.
     void OnSysCommand(int commandId);
 
-    // The menu the window offers on its free area: Import SML..., Export
-    // SML... and the About entry.
+    // The menu the window offers on its free area: "Find...", Import SML...,
+    // Export SML... and the About entry.
     QMenu* CreateWindowMenu();
+
+    // The "Find" dialog, made on first use; Ctrl+F opens it.
+    FindDialog& Finder();
+    void OpenFind();
+    // F3 and Shift+F3: the last search again, forwards or backwards. With
+    // nothing to search for yet they open the dialog.
+    void RepeatFind(bool forward);
 
     // The product's name followed by the build date.
     static QString Title();
@@ -79,6 +87,7 @@ private:
     EditorPanel panel_;
     EditorCommands* commands_ = nullptr;
     FileCommands* fileCommands_ = nullptr;
+    FindDialog* findDialog_ = nullptr;
     QHash<int, QWidget*> controls_;
     QPointer<QWidget> placedFocus_;
 };

@@ -1,13 +1,16 @@
 #include "FormatTreeView.h"
 
 #include "Decimal.h"
+#include "FocusMark.h"
 #include "Labels.h"
 #include "TahomaFont.h"
 #include "TreeContextMenu.h"
 #include "TreePainter.h"
 
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -80,8 +83,12 @@ FormatTreeView::FormatTreeView(Prompts& prompts, QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setFocusPolicy(Qt::NoFocus);
+    // A click gives the tree the focus for its keys; Tab passes it by, so
+    // the window's tab order stays that of its other controls. The viewport
+    // hands the focus on to the view, and setting its policy sets the
+    // view's too, so the view's comes last.
     viewport()->setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::ClickFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     verticalScrollBar()->setRange(0, 0);
     // A notch of the wheel over the bar moves as far as one over the rows.
@@ -234,6 +241,12 @@ QImage FormatTreeView::RenderImage() {
     }
     paintScroll_ = scroll;
     paintWidth_ = width;
+    if (ShowsFocusMark()) {
+        const std::optional<RowPlacement> row = layout_.Find(VisibleChosenNode());
+        const NodeRect nodeRect = row ? TreePainter::ClientRect(*row, scroll, width) : NodeRect{};
+        FocusMark::Draw(image,
+                        nodeRect.IsEmpty() ? FocusMark::InsideFrame(width, height) : FocusMark::AroundNode(nodeRect));
+    }
 
     const int total = static_cast<int>(std::min(layout_.TotalHeight(), MAX_CONTENT_HEIGHT));
     if (total != contentHeight_) {
@@ -465,8 +478,249 @@ void FormatTreeView::SelectForContextMenu(QPoint clientPos) {
 }
 
 void FormatTreeView::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // The menu key: the menu of the chosen node, not of the node under
+        // the mouse. Some platforms follow the key, which the view has
+        // handled already, with this event of their own.
+        if (!menuKeyEcho_) {
+            RequestKeyboardMenu();
+        }
+        menuKeyEcho_ = false;
+        return;
+    }
     SelectForContextMenu(viewport()->mapFromGlobal(event->globalPos()));
     const std::optional<int> command = TreeContextMenu::Exec(*this, event->globalPos());
+    if (command) {
+        RunCommand(*command);
+    }
+}
+
+// ---- Choosing a node, and the keyboard ----
+
+void FormatTreeView::BringLayoutUpToDate() {
+    // Showing or hiding the scroll bar changes the client width, which may
+    // break labels anew; a few rounds settle it.
+    constexpr int MAX_ROUNDS = 3;
+    for (int round = 0; round < MAX_ROUNDS; ++round) {
+        const int width = ClientSize().width();
+        layout_.Update(width);
+        const int total = static_cast<int>(std::min(layout_.TotalHeight(), MAX_CONTENT_HEIGHT));
+        if (total != contentHeight_) {
+            contentHeight_ = total;
+            UpdateScrollBar();
+        }
+        if (ClientSize().width() == width) {
+            return;
+        }
+    }
+}
+
+void FormatTreeView::RevealNode(const FormatNode* node, bool centre) {
+    BringLayoutUpToDate();
+    const std::optional<RowPlacement> row = layout_.Find(node);
+    if (!row) {
+        return;
+    }
+    const std::int64_t height = ClientSize().height();
+    // The scroll positions at which the row starts where the first row
+    // starts unscrolled, and at which it ends at the client area's bottom.
+    const std::int64_t atTop = row->top;
+    const std::int64_t atBottom = MARGIN + row->top + row->height - height;
+    std::int64_t position = ScrollPosition();
+    if (centre) {
+        position = MARGIN + row->top + row->height / 2 - height / 2;
+    } else if (position > atTop || row->height > height) {
+        position = atTop;
+    } else if (position < atBottom) {
+        position = atBottom;
+    }
+    ScrollTo(static_cast<int>(std::clamp<std::int64_t>(position, 0, ScrollLimit())));
+}
+
+void FormatTreeView::ExpandAbove(const FormatNode* node) {
+    const FormatNode* root = GetRootNode();
+    for (FormatNode* above = node->parent; above != nullptr && above != root; above = above->parent) {
+        if (above->expanded == 0) {
+            ToggleExpanded(above, false);
+        }
+    }
+}
+
+void FormatTreeView::Choose(FormatNode* node, bool centre) {
+    if (highlightedNode_ != nullptr) {
+        SetNodeColor(highlightedNode_, textColor_, true);
+    }
+    ExpandAbove(node);
+    PostNotification(WM_TREE_NODE_SELECTED, node);
+    SetNodeColor(node, HIGHLIGHT_COLOR, true);
+    highlightedNode_ = node;
+    selectedNode_ = node;
+    RevealNode(node, centre);
+}
+
+void FormatTreeView::ChooseNode(FormatNode* node) {
+    if (node == nullptr || node == GetRootNode() || !tree_.Owns(node)) {
+        return;
+    }
+    Choose(node, true);
+}
+
+bool FormatTreeView::ShowsFocusMark() const { return keyboardCues_ && hasFocus(); }
+
+FormatNode* FormatTreeView::VisibleChosenNode() const {
+    const FormatNode* root = tree_.GetRootNode();
+    FormatNode* shown = selectedNode_;
+    for (FormatNode* above = shown != nullptr ? shown->parent : nullptr; above != nullptr && above != root;
+         above = above->parent) {
+        if (above->expanded == 0) {
+            shown = above;
+        }
+    }
+    return shown;
+}
+
+FormatNode* FormatTreeView::MoveTarget(int key) {
+    BringLayoutUpToDate();
+    const std::size_t rows = layout_.Size();
+    if (rows == 0) {
+        return nullptr;
+    }
+    const std::optional<std::size_t> at = layout_.IndexOf(VisibleChosenNode());
+    std::size_t target = 0;
+    if (key == Qt::Key_End) {
+        target = rows - 1;
+    } else if (!at || key == Qt::Key_Home) {
+        // Without a chosen node every move starts at the first row.
+        target = 0;
+    } else if (key == Qt::Key_Up) {
+        target = *at > 0 ? *at - 1 : 0;
+    } else if (key == Qt::Key_Down) {
+        target = std::min(*at + 1, rows - 1);
+    } else {
+        // A page is the client height: the row that lies that far above or
+        // below the top of the chosen one.
+        const std::int64_t page = ClientSize().height();
+        const std::int64_t top = layout_.At(*at).top;
+        const std::int64_t y = key == Qt::Key_PageUp ? top - page : top + page;
+        target = y < 0 ? 0 : std::min(layout_.FirstEndingAfter(y), rows - 1);
+    }
+    return const_cast<FormatNode*>(layout_.At(target).node);
+}
+
+void FormatTreeView::CollapseOrClimb() {
+    FormatNode* node = VisibleChosenNode();
+    if (node == nullptr) {
+        return;
+    }
+    if (node->expanded != 0 && node->firstChild != nullptr) {
+        ToggleExpanded(node, true);
+        RevealNode(node, false);
+    } else if (node->parent != nullptr && node->parent != GetRootNode()) {
+        Choose(node->parent, false);
+    }
+}
+
+void FormatTreeView::ExpandOrDescend() {
+    FormatNode* node = VisibleChosenNode();
+    if (node == nullptr || node->firstChild == nullptr) {
+        return;
+    }
+    if (node->expanded == 0) {
+        ToggleExpanded(node, true);
+        RevealNode(node, false);
+    } else {
+        Choose(node->firstChild, false);
+    }
+}
+
+void FormatTreeView::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (key == Qt::Key_Menu || (key == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        keyboardCues_ = true;
+        menuKeyEcho_ = true;
+        RequestKeyboardMenu();
+        event->accept();
+        return;
+    }
+    menuKeyEcho_ = false;
+    if (modifiers != Qt::NoModifier) {
+        event->ignore();
+        return;
+    }
+    switch (key) {
+    case Qt::Key_Left:
+        CollapseOrClimb();
+        break;
+    case Qt::Key_Right:
+        ExpandOrDescend();
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        if (FormatNode* target = MoveTarget(key); target != nullptr && target != selectedNode_) {
+            Choose(target, false);
+        } else if (target != nullptr) {
+            // Already chosen: at the first or last row, nothing moves, but
+            // the node is brought into view.
+            RevealNode(target, false);
+        }
+        break;
+    default:
+        event->ignore();
+        return;
+    }
+    keyboardCues_ = true;
+    Redraw();
+    event->accept();
+}
+
+void FormatTreeView::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    Redraw();
+}
+
+void FormatTreeView::focusOutEvent(QFocusEvent* event) {
+    keyboardCues_ = false;
+    QAbstractScrollArea::focusOutEvent(event);
+    Redraw();
+}
+
+void FormatTreeView::RequestKeyboardMenu() {
+    // Opened after the key's event has ended, once however often it is
+    // asked for meanwhile.
+    if (keyboardMenuPending_) {
+        return;
+    }
+    keyboardMenuPending_ = true;
+    QMetaObject::invokeMethod(this, &FormatTreeView::OpenKeyboardMenu, Qt::QueuedConnection);
+}
+
+void FormatTreeView::OpenKeyboardMenu() {
+    FormatNode* chosen = selectedNode_;
+    if (chosen != nullptr && highlightedNode_ != chosen) {
+        // A click on empty space took the highlight away but kept the
+        // selection; the menu is for that node, so it is shown as such again.
+        if (highlightedNode_ != nullptr) {
+            SetNodeColor(highlightedNode_, textColor_, true);
+        }
+        SetNodeColor(chosen, HIGHLIGHT_COLOR, true);
+        highlightedNode_ = chosen;
+    }
+    QPoint at(MARGIN, MARGIN);
+    if (chosen != nullptr && chosen == VisibleChosenNode()) {
+        RevealNode(chosen, false);
+        if (const std::optional<RowPlacement> row = layout_.Find(chosen)) {
+            const NodeRect rect = TreePainter::ClientRect(*row, ScrollPosition(), ClientSize().width());
+            // Where a right click on the node's first row would open it.
+            at = QPoint(rect.left, std::min(rect.top + rowHeight_, rect.bottom));
+        }
+    }
+    const std::optional<int> command = TreeContextMenu::Exec(*this, viewport()->mapToGlobal(at));
+    keyboardMenuPending_ = false;
     if (command) {
         RunCommand(*command);
     }

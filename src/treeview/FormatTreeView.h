@@ -99,6 +99,16 @@ public:
     // not repaint.
     void NodeMoved(const FormatNode* node);
 
+    // Makes node the chosen node exactly as a click on it does (the
+    // selection, the highlight, the notification to the window), expands the
+    // nodes above it and scrolls it into view, centred where the view can.
+    // A node of another document, or none, changes nothing.
+    void ChooseNode(FormatNode* node);
+
+    // True while the view draws its focus mark: it has the focus and the
+    // keyboard has been used in it since it took the focus.
+    bool ShowsFocusMark() const;
+
     // Runs one of the view's commands (TreeCommand), as its menu does.
     void RunCommand(int commandId);
 
@@ -171,6 +181,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     // How the document talks back to the view.
@@ -198,6 +211,28 @@ private:
     void ForgetNodes(const FormatNode& subtreeRoot);
     void UpdateScrollBar();
     void ScrollTo(int position);
+    // Lays out the document as it is now and fits the scroll bar to it, as
+    // the next paint would, so that rows can be found and scrolled to.
+    void BringLayoutUpToDate();
+    // Scrolls a laid-out node into view: centred, or by as little as needed.
+    void RevealNode(const FormatNode* node, bool centre);
+    void ExpandAbove(const FormatNode* node);
+    // What a click on node does, then the nodes above it are expanded and it
+    // is scrolled into view.
+    void Choose(FormatNode* node, bool centre);
+    // The chosen node, or the nearest node above it that is shown when it
+    // lies under a collapsed node; none when nothing is chosen.
+    FormatNode* VisibleChosenNode() const;
+    // The node a move key leads to from the chosen node, or none.
+    FormatNode* MoveTarget(int key);
+    // Left and Right: collapse or go to the parent, expand or go to the
+    // first sub-node.
+    void CollapseOrClimb();
+    void ExpandOrDescend();
+    // The menu key and Shift+F10: the context menu for the chosen node, once
+    // per request however many events ask for it.
+    void RequestKeyboardMenu();
+    void OpenKeyboardMenu();
     // A left-button release or double click; false when the default handling
     // is to run.
     bool OnLeftButton(QPoint point, bool doubleClick);
@@ -232,6 +267,15 @@ private:
     bool updatingScrollBar_ = false;
     bool scrollBarShown_ = false;
     int wheelRemainder_ = 0;
+    // The keyboard has been used in the view since it took the focus; the
+    // focus mark shows only then, as the platform hides focus cues from
+    // users of the mouse.
+    bool keyboardCues_ = false;
+    // A context menu asked for by the keyboard is about to open or open.
+    bool keyboardMenuPending_ = false;
+    // The menu key or Shift+F10 was the last key; a keyboard context-menu
+    // event that follows is the platform's echo of it.
+    bool menuKeyEcho_ = false;
     // The scroll position and client width of the last paint, which place the
     // laid-out rows in client pixels for hit-testing.
     int paintScroll_ = 0;
