@@ -2,7 +2,8 @@
 // (headless) window: the editing commands next to a node in the middle of the
 // library, and New, Open and Save As. Each command is timed with the events
 // it leaves behind, the paint of the tree included; whatever a command changed
-// is undone with the timer stopped.
+// is undone with the timer stopped. Undo and redo of each command are timed
+// the same way.
 #include "BenchLibrary.h"
 #include "BenchPrompts.h"
 #include "DialogFont.h"
@@ -42,72 +43,6 @@ public:
     }
     long paints = 0;
 };
-
-// A copy of a node and its descendants, enough to put a deleted message or
-// item back where it was.
-struct NodeCopy {
-    int depth = 0;
-    std::string label;
-    std::string description;
-    std::int32_t count = 0;
-    std::int32_t format = tqf::NONE;
-    std::int32_t isList = 0;
-    std::int32_t isMessage = 0;
-};
-
-std::vector<NodeCopy> Snapshot(const tqf::FormatNode* top) {
-    std::vector<NodeCopy> copies;
-    const tqf::FormatNode* node = top;
-    int depth = 0;
-    while (node != nullptr) {
-        copies.push_back(
-            {depth, node->label, node->description, node->count, node->format, node->isList, node->isMessage});
-        if (node->firstChild != nullptr) {
-            node = node->firstChild;
-            ++depth;
-            continue;
-        }
-        while (node != top && node->nextSibling == nullptr) {
-            node = node->parent;
-            --depth;
-        }
-        node = node == top ? nullptr : node->nextSibling;
-    }
-    return copies;
-}
-
-// Puts a copy back after previous, or first under parent when previous is
-// none; returns the copy's top node.
-tqf::FormatNode* Restore(tqf::FormatTreeView& view, tqf::FormatNode* parent, tqf::FormatNode* previous,
-                         const std::vector<NodeCopy>& copies) {
-    tqf::FormatTree& tree = view.Tree();
-    std::vector<tqf::FormatNode*> made;
-    std::vector<tqf::FormatNode*> atDepth;
-    for (const NodeCopy& copy : copies) {
-        tqf::FormatNode* node = nullptr;
-        if (copy.depth == 0) {
-            node = previous != nullptr ? tree.AddSibling(previous, {}, false) : tree.AddChild(parent, {}, false);
-        } else {
-            node = tree.AppendSubNode(atDepth[static_cast<std::size_t>(copy.depth) - 1], {});
-        }
-        // Counted from nothing while the sub-nodes come back; set for good below.
-        node->isList = copy.isList;
-        node->isMessage = copy.isMessage;
-        node->count = copy.count == tqf::OPEN_COUNT ? tqf::OPEN_COUNT : 0;
-        atDepth.resize(static_cast<std::size_t>(copy.depth) + 1);
-        atDepth.back() = node;
-        made.push_back(node);
-    }
-    for (std::size_t i = 0; i < made.size(); ++i) {
-        made[i]->label = copies[i].label;
-        made[i]->description = copies[i].description;
-        made[i]->count = copies[i].count;
-        made[i]->format = copies[i].format;
-        view.NodeChanged(made[i]);
-    }
-    view.Redraw();
-    return made.front();
-}
 
 // The real window with a library opened through its Open command.
 struct LoadedEditor {
@@ -239,7 +174,7 @@ void BM_CreateMessage(benchmark::State& state) {
         e->Commands().CreateMessage();
         LoadedEditor::Settle();
         state.PauseTiming();
-        e->View().Tree().DeleteNode(e->Commands().currentNode, true);
+        e->Commands().Undo();
         LoadedEditor::Settle();
         state.ResumeTiming();
     }
@@ -263,11 +198,7 @@ void BM_AddItem(benchmark::State& state) {
         e->Commands().AddItem();
         LoadedEditor::Settle();
         state.PauseTiming();
-        tqf::FormatNode* last = e->List()->firstChild;
-        while (last->nextSibling != nullptr) {
-            last = last->nextSibling;
-        }
-        e->View().Tree().DeleteNode(last, true);
+        e->Commands().Undo();
         LoadedEditor::Settle();
         state.ResumeTiming();
     }
@@ -301,15 +232,12 @@ void BM_DeleteItem(benchmark::State& state) {
     }
     for (auto _ : state) {
         state.PauseTiming();
-        tqf::FormatNode* leaf = e->Leaf();
-        const std::vector<NodeCopy> copy = Snapshot(leaf);
-        tqf::FormatNode* previous = tqf::FormatTree::PreviousSibling(leaf);
-        e->Commands().ShowNode(leaf);
+        e->Commands().ShowNode(e->Leaf());
         state.ResumeTiming();
         e->Commands().DeleteItem();
         LoadedEditor::Settle();
         state.PauseTiming();
-        Restore(e->View(), e->List(), previous, copy);
+        e->Commands().Undo();
         LoadedEditor::Settle();
         state.ResumeTiming();
     }
@@ -364,14 +292,13 @@ void BM_DeleteMessage(benchmark::State& state) {
     }
     for (auto _ : state) {
         state.PauseTiming();
-        const std::vector<NodeCopy> copy = Snapshot(e->message);
-        tqf::FormatNode* previous = tqf::FormatTree::PreviousSibling(e->message);
         e->Commands().ShowNode(e->message);
         state.ResumeTiming();
         e->Commands().DeleteMessage();
         LoadedEditor::Settle();
         state.PauseTiming();
-        e->message = Restore(e->View(), e->Root(), previous, copy);
+        // The message itself comes back, not a copy of it.
+        e->Commands().Undo();
         LoadedEditor::Settle();
         state.ResumeTiming();
     }

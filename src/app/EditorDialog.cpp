@@ -126,6 +126,8 @@ constexpr const char* GROUP_BOX_STYLE =
     "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0px 2px; }";
 
 constexpr const char* ABOUT_MENU_TEXT = "TQF 정보(&A)...";
+constexpr const char* UNDO_MENU_TEXT = "Undo";
+constexpr const char* REDO_MENU_TEXT = "Redo";
 constexpr const char* TREE_FONT_FACE = "Tahoma";
 constexpr const char* TITLE_FORMAT = "%1 - Build %2";
 
@@ -133,6 +135,23 @@ constexpr Qt::Alignment LEFT_TOP = Qt::AlignLeft | Qt::AlignTop;
 constexpr Qt::Alignment CENTRE_TOP = Qt::AlignHCenter | Qt::AlignTop;
 
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
+
+// The history's keys: Ctrl+Z takes a change back, Ctrl+Y and Ctrl+Shift+Z make
+// it again. They act on the document whichever control has the focus, also
+// an edit field, whose own undo of typing they replace.
+enum class HistoryKey { NONE, UNDO, REDO };
+
+HistoryKey HistoryKeyOf(const QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::ControlModifier && event->key() == Qt::Key_Z) {
+        return HistoryKey::UNDO;
+    }
+    if ((modifiers == Qt::ControlModifier && event->key() == Qt::Key_Y) ||
+        (modifiers == (Qt::ControlModifier | Qt::ShiftModifier) && event->key() == Qt::Key_Z)) {
+        return HistoryKey::REDO;
+    }
+    return HistoryKey::NONE;
+}
 
 bool IsEatenKey(const QKeyEvent* event) {
     const int key = event->key();
@@ -338,15 +357,34 @@ void EditorDialog::OnSysCommand(int commandId) {
 QMenu* EditorDialog::CreateWindowMenu() {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("windowMenu"));
+    QAction* undo = menu->addAction(QString::fromLatin1(UNDO_MENU_TEXT));
+    undo->setObjectName(QStringLiteral("undoAction"));
+    undo->setEnabled(treeView_->Tree().CanUndo());
+    connect(undo, &QAction::triggered, this, [this] { commands_->Undo(); });
+    QAction* redo = menu->addAction(QString::fromLatin1(REDO_MENU_TEXT));
+    redo->setObjectName(QStringLiteral("redoAction"));
+    redo->setEnabled(treeView_->Tree().CanRedo());
+    connect(redo, &QAction::triggered, this, [this] { commands_->Redo(); });
+    menu->addSeparator();
     QAction* about = menu->addAction(Utf8(ABOUT_MENU_TEXT));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
     return menu;
 }
 
 bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && IsEatenKey(static_cast<QKeyEvent*>(event))) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
         const auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget != nullptr && widget->window() == this) {
+        const bool ours = widget != nullptr && widget->window() == this;
+        if (ours && IsEatenKey(key)) {
+            return true;
+        }
+        if (const HistoryKey history = HistoryKeyOf(key); ours && history != HistoryKey::NONE) {
+            if (history == HistoryKey::UNDO) {
+                commands_->Undo();
+            } else {
+                commands_->Redo();
+            }
             return true;
         }
     }

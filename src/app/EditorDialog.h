@@ -49,7 +49,8 @@ public:
     // The window's system commands; IDM_ABOUTBOX opens the About box.
     void OnSysCommand(int commandId);
 
-    // The menu the window offers on its free area: the About entry.
+    // The menu the window offers on its free area: Undo and Redo, each greyed
+    // when there is nothing to take back or make again, and the About entry.
     QMenu* CreateWindowMenu();
 
     // The product's name followed by the build date.

@@ -257,7 +257,12 @@ bool FileCommands::ConfirmClose() {
 
 // ---- The commands ----
 
-void FileCommands::OnNew() { ConfirmDiscard(); }
+void FileCommands::OnNew() {
+    if (ConfirmDiscard()) {
+        // Nothing of the document before New can be undone into it.
+        editor_.StartHistory();
+    }
+}
 
 void FileCommands::OnExit() {
     if (!ConfirmClose()) {
@@ -279,6 +284,7 @@ void FileCommands::OnOpen() {
     // The document goes before the file is chosen.
     ClearDocument();
     editor_.currentNode = nullptr;
+    editor_.StartHistory();
     const std::optional<QString> path =
         prompts_.ChooseOpenFile(Latin1(FORMAT_FILE_FILTER), Latin1(FORMAT_FILE_EXTENSION), false);
     if (!path) {
@@ -313,6 +319,8 @@ void FileCommands::OpenFile(const QString& path) {
     }
     editor_.currentNode = nullptr;
     ReportRead(path, result);
+    // Undo starts from the document as read.
+    editor_.StartHistory();
 }
 
 void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
@@ -405,6 +413,7 @@ void FileCommands::Save(bool askForName) {
     editor_.filePath = ToBytes(target);
     prompts_.ShowMessage(Latin1(MSG_SAVED));
     editor_.modified = false;
+    editor_.MarkSaved();
     SetPathDisplay(target);
 }
 

@@ -34,11 +34,6 @@ constexpr int TENTHS_PER_POINT = 10;
 // range's arithmetic cannot overflow.
 constexpr std::int64_t MAX_CONTENT_HEIGHT = std::numeric_limits<int>::max() / 2;
 
-constexpr const char* MSG_NOT_SELECTED = "Not Selected";
-constexpr const char* MSG_CANNOT_ADD_NEW_ITEM = "Cannot add new item.";
-constexpr const char* MSG_ONLY_ONE_ITEM = "Only one item is available.";
-constexpr const char* MSG_CANNOT_ADD_SUB_ITEM = "Cannot add sub item.";
-
 // a * b / c rounded to the nearest integer, halves away from zero.
 int MulDivRounded(int a, int b, int c) {
     return static_cast<int>(std::lround(static_cast<double>(a) * static_cast<double>(b) / static_cast<double>(c)));
@@ -70,6 +65,12 @@ void FormatTreeView::Listener::StructureChanged(const FormatNode& parent) {
     // rows.
     view_.layout_.NodeChanged(&parent);
 }
+
+void FormatTreeView::Listener::NodeChanged(const FormatNode& node) { view_.layout_.NodeChanged(&node); }
+
+// Only what moved is placed again at the next paint, which for a message
+// among thousands is far less than placing all of them.
+void FormatTreeView::Listener::NodeMoved(const FormatNode& node) { view_.layout_.NodeMoved(&node); }
 
 // ---- Construction ----
 
@@ -169,12 +170,6 @@ void FormatTreeView::Repaint() {
 
 void FormatTreeView::Redraw() { viewport()->update(); }
 
-void FormatTreeView::NodeChanged(const FormatNode* node) { layout_.NodeChanged(node); }
-
-void FormatTreeView::ChildrenReordered(const FormatNode* parent) { layout_.ChildrenReordered(parent); }
-
-void FormatTreeView::NodeMoved(const FormatNode* node) { layout_.NodeMoved(node); }
-
 // ---- Deletion ----
 
 void FormatTreeView::ForgetNodes(const FormatNode& subtreeRoot) {
@@ -182,6 +177,8 @@ void FormatTreeView::ForgetNodes(const FormatNode& subtreeRoot) {
         selectedNode_ = nullptr;
     }
     if (FormatTree::IsWithin(highlightedNode_, &subtreeRoot)) {
+        // A node taken out may come back by an undo, not highlighted.
+        SetNodeColor(highlightedNode_, textColor_, false);
         highlightedNode_ = nullptr;
     }
     layout_.NodesAboutToBeDeleted(subtreeRoot);
@@ -518,23 +515,20 @@ void FormatTreeView::RunCommand(int commandId) {
     }
 }
 
+bool FormatTreeView::Refused(const EditResult& result) {
+    if (result.Done()) {
+        return false;
+    }
+    if (*result.refusal != '\0') {
+        prompts_.ShowMessage(QString::fromLatin1(result.refusal));
+    }
+    return true;
+}
+
 void FormatTreeView::AddListItem() {
-    FormatNode* target = selectedNode_;
-    if (target == nullptr) {
-        prompts_.ShowMessage(QString::fromLatin1(MSG_NOT_SELECTED));
+    if (Refused(tree_.AddListItem(selectedNode_))) {
         return;
     }
-    if (target->isMessage != 0 && target->firstChild != nullptr) {
-        prompts_.ShowMessage(QString::fromLatin1(MSG_CANNOT_ADD_NEW_ITEM));
-        return;
-    }
-    FormatNode* node = tree_.AppendSubNode(target, std::string());
-    if (node == nullptr) {
-        return;
-    }
-    node->isList = 1;
-    node->format = LIST;
-    node->label = ListLabel(0);
     selectedNode_ = nullptr;
     Redraw();
     PostNotification(WM_TREE_CHANGED, nullptr);
@@ -542,12 +536,7 @@ void FormatTreeView::AddListItem() {
 
 void FormatTreeView::AddSubItem() {
     FormatNode* target = selectedNode_;
-    if (target == nullptr) {
-        prompts_.ShowMessage(QString::fromLatin1(MSG_NOT_SELECTED));
-        return;
-    }
-    if (target->isMessage != 0 && target->firstChild != nullptr) {
-        prompts_.ShowMessage(QString::fromLatin1(MSG_CANNOT_ADD_NEW_ITEM));
+    if (Refused(FormatTree::CheckMenuTarget(target))) {
         return;
     }
     const std::optional<SubItemChoice> choice = prompts_.RunSubItemDialog(FormatTree::CountListChildren(target));
@@ -556,33 +545,9 @@ void FormatTreeView::AddSubItem() {
     if (!choice || selectedNode_ != target) {
         return;
     }
-    const int format = choice->format;
-    const bool open = choice->notFixed != 0;
-    const std::int32_t count = open ? OPEN_COUNT : ReadPanelNumber(choice->countText);
-    if (target->isMessage != 0 && target->count != 0) {
-        prompts_.ShowMessage(QString::fromLatin1(MSG_CANNOT_ADD_SUB_ITEM));
+    const ItemFields fields{choice->format, choice->countText, choice->notFixed != 0, choice->description};
+    if (Refused(tree_.AddSubItem(target, fields))) {
         return;
-    }
-    if (target->count == OPEN_COUNT && target->firstChild != nullptr) {
-        prompts_.ShowMessage(QString::fromLatin1(MSG_ONLY_ONE_ITEM));
-        return;
-    }
-    // The dialog cannot close with ADD without a format row; an answer
-    // without one adds nothing.
-    if (!IsItemFormat(format)) {
-        return;
-    }
-    std::string label = MakeItemLabel(format, count, open, choice->description);
-    FormatNode* node = tree_.AppendSubNode(target, std::string());
-    if (node == nullptr) {
-        return;
-    }
-    node->count = count;
-    node->format = format;
-    node->description = choice->description;
-    node->label = std::move(label);
-    if (format == LIST) {
-        node->isList = 1;
     }
     Redraw();
     PostNotification(WM_TREE_CHANGED, nullptr);
@@ -594,13 +559,50 @@ void FormatTreeView::DeleteSelectedNode() {
         return;
     }
     const bool wasMessage = target->isMessage != 0;
-    tree_.DeleteNode(target, true);
+    (void)tree_.DeleteAny(target);
+    Redraw();
     if (wasMessage) {
         PostNotification(WM_TREE_MESSAGE_DELETED, nullptr);
     }
     PostNotification(WM_TREE_CHANGED, nullptr);
     selectedNode_ = nullptr;
     highlightedNode_ = nullptr;
+}
+
+void FormatTreeView::ChooseNode(FormatNode* node) {
+    FormatNode* root = GetRootNode();
+    if (node == nullptr || node == root) {
+        return;
+    }
+    if (highlightedNode_ != nullptr) {
+        SetNodeColor(highlightedNode_, textColor_, true);
+    }
+    for (FormatNode* parent = node->parent; parent != nullptr && parent != root; parent = parent->parent) {
+        if (parent->expanded == 0) {
+            ToggleExpanded(parent, false);
+        }
+    }
+    PostNotification(WM_TREE_NODE_SELECTED, node);
+    SetNodeColor(node, HIGHLIGHT_COLOR, true);
+    highlightedNode_ = node;
+    selectedNode_ = node;
+    CentreNode(node);
+}
+
+void FormatTreeView::CentreNode(const FormatNode* node) {
+    const QSize client = ClientSize();
+    layout_.Update(client.width());
+    const int total = static_cast<int>(std::min(layout_.TotalHeight(), MAX_CONTENT_HEIGHT));
+    if (total != contentHeight_) {
+        contentHeight_ = total;
+        UpdateScrollBar();
+    }
+    const std::optional<RowPlacement> row = layout_.Find(node);
+    if (!row) {
+        return;
+    }
+    const std::int64_t middle = MARGIN + row->top + row->height / 2 - client.height() / 2;
+    ScrollTo(static_cast<int>(std::clamp<std::int64_t>(middle, 0, std::numeric_limits<int>::max())));
 }
 
 void FormatTreeView::ChooseMemberColor(ColorRef& member) {

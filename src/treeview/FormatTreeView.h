@@ -33,10 +33,8 @@ enum ScrollCode : int {
 //
 // Layout (line breaks and row positions) is kept between paints and brought up
 // to date at the next paint; painting draws only the rows that meet the client
-// area. Changes made through Tree() are followed by the view itself. A caller
-// that changes a node's label, or relinks sub-nodes, directly tells the view
-// with NodeChanged, NodeMoved or ChildrenReordered, or calls Repaint, which
-// lays out everything again.
+// area. Every change of the document goes through Tree(), whose listener tells
+// the layout what changed.
 class FormatTreeView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -77,27 +75,17 @@ public:
     void ToggleExpanded(FormatNode* node, bool repaint);
 
     // Invalidates the whole client area; one paint follows, which lays out the
-    // whole document again first. Use it after changes the view was not told
-    // about.
+    // whole document again first.
     void Repaint();
 
     // Invalidates the whole client area without laying anything out again:
     // for changes of colour only.
     void Redraw();
 
-    // The label of node has changed; its rows are measured again at the next
-    // paint. Does not repaint.
-    void NodeChanged(const FormatNode* node);
-
-    // The sub-nodes of parent have been relinked in another order; their rows
-    // are placed again at the next paint. Does not repaint.
-    void ChildrenReordered(const FormatNode* parent);
-
-    // node has been relinked to another place under the same parent; only
-    // what moved is placed again at the next paint, which for a message
-    // among thousands is far less than ChildrenReordered of the root. Does
-    // not repaint.
-    void NodeMoved(const FormatNode* node);
+    // Makes node the chosen node exactly as a click in the tree does
+    // (selection, highlight, the same notification to the window), expands
+    // its parents and scrolls it into view, centred where possible.
+    void ChooseNode(FormatNode* node);
 
     // Runs one of the view's commands (TreeCommand), as its menu does.
     void RunCommand(int commandId);
@@ -181,6 +169,8 @@ private:
         void NodesAboutToBeDeleted(const FormatNode& subtreeRoot) override;
         void NodeAdded(const FormatNode& node) override;
         void StructureChanged(const FormatNode& parent) override;
+        void NodeChanged(const FormatNode& node) override;
+        void NodeMoved(const FormatNode& node) override;
 
     private:
         FormatTreeView& view_;
@@ -195,6 +185,11 @@ private:
     void PostNotification(int message, FormatNode* node);
     void DeliverNotification();
     void ForgetNodes(const FormatNode& subtreeRoot);
+    // Shows the refusal of an editing operation; true when it was refused.
+    bool Refused(const EditResult& result);
+    // Scrolls so that node's rows are in the middle of the client area, as
+    // far as the scroll range allows.
+    void CentreNode(const FormatNode* node);
     void UpdateScrollBar();
     void ScrollTo(int position);
     // A left-button release or double click; false when the default handling

@@ -219,10 +219,19 @@ TEST_F(EditorDialogTest, ContextMenuOnTheFreeAreaOffersTheAboutBox) {
         [&](QWidget* popup) {
             auto* menu = qobject_cast<QMenu*>(popup);
             ASSERT_NE(menu, nullptr);
-            ASSERT_EQ(menu->actions().size(), 1);
-            entry = menu->actions().front()->text();
+            // Undo, Redo, a separator, About.
+            const QList<QAction*> actions = menu->actions();
+            if (actions.size() != 4) {
+                ADD_FAILURE() << "entries: " << actions.size();
+                menu->close();
+                return;
+            }
+            EXPECT_EQ(actions[0]->text(), QStringLiteral("Undo"));
+            EXPECT_EQ(actions[1]->text(), QStringLiteral("Redo"));
+            EXPECT_TRUE(actions[2]->isSeparator());
+            entry = actions.back()->text();
             OnNextModal([&](QWidget* modal) { ExpectAboutBoxAndClose(modal, &shown); });
-            menu->actions().front()->trigger();
+            actions.back()->trigger();
             menu->close();
         },
         true);
