@@ -323,6 +323,121 @@ void BM_SelectNode(benchmark::State& state) {
     ReportPaints(state, *e);
 }
 
+// ---- Undo and redo of each command ----
+
+// The commands whose undo and redo are timed, in the order of their index.
+enum class HistoryCommand {
+    CREATE_MESSAGE,
+    UPDATE_MESSAGE,
+    DELETE_MESSAGE,
+    ADD_ITEM,
+    UPDATE_ITEM,
+    DELETE_ITEM,
+    MOVE_ITEM,
+    MOVE_MESSAGE,
+    ADD_LIST_ITEM,
+    COUNT
+};
+
+// Runs one command through the window, as a click would, so that the history
+// has it as its last step.
+void RunHistoryCommand(LoadedEditor& e, HistoryCommand command) {
+    const tqf::EditorPanel& panel = e.Panel();
+    tqf::EditorCommands& commands = e.Commands();
+    switch (command) {
+    case HistoryCommand::CREATE_MESSAGE:
+        panel.streamEdit->setText(QStringLiteral("127"));
+        panel.functionEdit->setText(QStringLiteral("255"));
+        commands.CreateMessage();
+        break;
+    case HistoryCommand::UPDATE_MESSAGE:
+        commands.ShowNode(e.message);
+        panel.messageDescriptionEdit->setText(QStringLiteral("CHANGED"));
+        commands.UpdateMessage();
+        break;
+    case HistoryCommand::DELETE_MESSAGE:
+        commands.ShowNode(e.message);
+        commands.DeleteMessage();
+        break;
+    case HistoryCommand::ADD_ITEM:
+        commands.ShowNode(e.List());
+        panel.formatCombo->setCurrentIndex(tqf::UINT4);
+        panel.itemCountEdit->setText(QStringLiteral("1"));
+        panel.notFixedCheck->SetCheck(0);
+        commands.AddItem();
+        break;
+    case HistoryCommand::UPDATE_ITEM:
+        commands.ShowNode(e.Leaf());
+        panel.itemDescriptionEdit->setText(QStringLiteral("CHANGED"));
+        commands.UpdateItem();
+        break;
+    case HistoryCommand::DELETE_ITEM:
+        commands.ShowNode(e.Leaf());
+        commands.DeleteItem();
+        break;
+    case HistoryCommand::MOVE_ITEM:
+        commands.ShowNode(e.List()->firstChild->nextSibling);
+        commands.MoveUp();
+        break;
+    case HistoryCommand::MOVE_MESSAGE:
+        commands.ShowNode(e.message);
+        commands.MoveUp();
+        break;
+    case HistoryCommand::ADD_LIST_ITEM:
+        e.View().ChooseNode(e.List());
+        LoadedEditor::Settle();
+        e.View().RunCommand(tqf::ID_TREE_ADD_LIST_ITEM);
+        break;
+    case HistoryCommand::COUNT:
+        break;
+    }
+    LoadedEditor::Settle();
+}
+
+// Undo (or redo) of the command state.range(1), with the paint and the
+// choosing of its node that follow; the other direction is untimed.
+void UndoOrRedo(benchmark::State& state, bool timeUndo) {
+    LoadedEditor* e = EditingEditor(state);
+    if (e == nullptr) {
+        return;
+    }
+    tqf::EditorCommands& commands = e->Commands();
+    RunHistoryCommand(*e, static_cast<HistoryCommand>(state.range(1)));
+    for (auto _ : state) {
+        if (!timeUndo) {
+            state.PauseTiming();
+        }
+        commands.Undo();
+        LoadedEditor::Settle();
+        if (timeUndo) {
+            state.PauseTiming();
+        } else {
+            state.ResumeTiming();
+        }
+        commands.Redo();
+        LoadedEditor::Settle();
+        if (timeUndo) {
+            state.ResumeTiming();
+        }
+    }
+    // The library as it was for the next benchmark.
+    commands.Undo();
+    LoadedEditor::Settle();
+    ReportPaints(state, *e);
+}
+
+void BM_Undo(benchmark::State& state) { UndoOrRedo(state, true); }
+void BM_Redo(benchmark::State& state) { UndoOrRedo(state, false); }
+
+void HistorySizes(benchmark::internal::Benchmark* b) {
+    for (int command = 0; command < static_cast<int>(HistoryCommand::COUNT); ++command) {
+        for (const int size : {tqf::TINY_LIBRARY, tqf::LARGE_LIBRARY}) {
+            b->Args({size, command});
+        }
+    }
+    b->Unit(benchmark::kMillisecond);
+}
+
 // ---- The file commands, on an editor of their own ----
 
 LoadedEditor& FileEditor(int messageCount) { return Editor(-messageCount); }
@@ -406,6 +521,8 @@ BENCHMARK(BM_DeleteItem)->Apply(Sizes);
 BENCHMARK(BM_MoveItem)->Apply(Sizes);
 BENCHMARK(BM_MoveMessage)->Apply(Sizes);
 BENCHMARK(BM_DeleteMessage)->Apply(Sizes);
+BENCHMARK(BM_Undo)->Apply(HistorySizes);
+BENCHMARK(BM_Redo)->Apply(HistorySizes);
 BENCHMARK(BM_EditorNew)->Apply(FileSizes);
 BENCHMARK(BM_EditorOpen)->Apply(FileSizes);
 BENCHMARK(BM_EditorOpenAndPaint)->Apply(FileSizes);

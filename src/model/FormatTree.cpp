@@ -574,7 +574,10 @@ EditResult FormatTree::AddSubItem(FormatNode* target, const ItemFields& fields) 
     if (const char* refusal = AppendRefusal(target)) {
         return EditResult::Refused(refusal);
     }
-    const std::int32_t count = fields.open ? OPEN_COUNT : ReadPanelNumber(fields.countText);
+    // A new list is empty: its count says so whatever the dialog was given,
+    // or the label would promise sub-items that the file does not hold.
+    const std::int32_t typed = fields.format == LIST ? 0 : ReadPanelNumber(fields.countText);
+    const std::int32_t count = fields.open ? OPEN_COUNT : typed;
     FormatNode* node = NewDetached(target);
     node->count = count;
     node->format = fields.format;

@@ -201,6 +201,10 @@ TEST_F(EditRulesTest, TreeMenuAdditions) {
     ASSERT_TRUE(named.Done());
     EXPECT_EQ(named.node->label, "<A  name>");
     ExpectRefused(MSG_NOT_A_LIST_ITEM, [&] { return tree.AddSubItem(named.node, {UINT1, "1", false, ""}); });
+    const EditResult emptyList = tree.AddSubItem(inner, {LIST, "2", false, ""});
+    ASSERT_TRUE(emptyList.Done());
+    EXPECT_EQ(emptyList.node->label, "<L[0]>") << "a new list holds nothing, whatever count it was given";
+    EXPECT_EQ(emptyList.node->count, 0);
     ExpectRefused(MSG_NOT_A_LIST_ITEM, [&] { return tree.AddListItem(named.node); });
     EXPECT_TRUE(listener.messages.empty()) << "editing operations show nothing themselves";
 }
