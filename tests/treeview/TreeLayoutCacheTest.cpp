@@ -82,7 +82,7 @@ public:
     // One random change of the kinds the view is told about.
     void Step() {
         const std::vector<FormatNode*> nodes = AllNodes(h_.Root());
-        switch (random_() % 9) {
+        switch (random_() % 11) {
         case 0:
             AddMessage();
             break;
@@ -92,8 +92,19 @@ public:
             break;
         case 3:
             if (!nodes.empty()) {
-                h_.Tree().DeleteNode(Pick(nodes), true);
+                // Kept for undo, or gone for good.
+                if (random_() % 2 == 0) {
+                    (void)h_.Tree().DeleteAny(Pick(nodes));
+                } else {
+                    h_.Tree().DeleteNode(Pick(nodes), true);
+                }
             }
+            break;
+        case 9:
+            (void)h_.Tree().Undo();
+            break;
+        case 10:
+            (void)h_.Tree().Redo();
             break;
         case 4:
             if (!nodes.empty()) {
