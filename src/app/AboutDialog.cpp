@@ -3,7 +3,7 @@
 #include "AppIcon.h"
 #include "DialogFont.h"
 #include "DialogUnits.h"
-#include "EditorApp.h"
+#include "ProductInfo.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -64,8 +64,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 }
 
 QString AboutDialog::ProductLine() {
-    return QStringLiteral("%1 Version %2")
-        .arg(QString::fromUtf8(EditorApp::PRODUCT_NAME), QString::fromUtf8(EditorApp::PRODUCT_VERSION));
+    return QStringLiteral("%1 Version %2").arg(QString::fromUtf8(PRODUCT_NAME), QString::fromUtf8(PRODUCT_VERSION));
 }
 
 QString AboutDialog::SecondLine() { return QString::fromUtf8(SECOND_LINE); }

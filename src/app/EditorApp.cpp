@@ -2,6 +2,7 @@
 
 #include "DialogFont.h"
 #include "EditorDialog.h"
+#include "ProductInfo.h"
 
 #include <cstdlib>
 #include <cstring>

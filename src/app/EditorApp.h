@@ -10,9 +10,6 @@ class EditorApp : public QApplication {
     Q_OBJECT
 
 public:
-    static constexpr const char* PRODUCT_NAME = "TQF Editor";
-    static constexpr const char* PRODUCT_VERSION = "1.0.0";
-
     EditorApp(int& argc, char** argv);
 
     // Runs the main window until it closes. Returns false: there is no loop

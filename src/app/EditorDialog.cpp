@@ -8,11 +8,11 @@
 #include "DialogUnits.h"
 #include "DigitsOnlyLineEdit.h"
 #include "EditFieldLimits.h"
-#include "EditorApp.h"
 #include "EditorCommands.h"
 #include "FileCommands.h"
 #include "FormatTreeView.h"
 #include "ItemFormat.h"
+#include "ProductInfo.h"
 #include "QtPrompts.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
@@ -299,8 +299,7 @@ QWidget* EditorDialog::CreateControl(int index) {
         return group;
     }
     case Kind::CreditLine:
-        return new QLabel(QStringLiteral("%1 %2").arg(Utf8(EditorApp::PRODUCT_NAME), Utf8(EditorApp::PRODUCT_VERSION)),
-                          this);
+        return new QLabel(QStringLiteral("%1 %2").arg(Utf8(PRODUCT_NAME), Utf8(PRODUCT_VERSION)), this);
     case Kind::Label:
         return MakeLabel(entry, LEFT_TOP, this);
     case Kind::CentredLabel:
@@ -343,9 +342,7 @@ void EditorDialog::InitDialog() {
     panel_.createButton->setFocus();
 }
 
-QString EditorDialog::Title() {
-    return QString::fromLatin1(TITLE_FORMAT).arg(Utf8(EditorApp::PRODUCT_NAME), BuildDate());
-}
+QString EditorDialog::Title() { return QString::fromLatin1(TITLE_FORMAT).arg(Utf8(PRODUCT_NAME), BuildDate()); }
 
 void EditorDialog::OnSysCommand(int commandId) {
     if ((commandId & SYSTEM_COMMAND_MASK) == IDM_ABOUTBOX) {

@@ -1,0 +1,10 @@
+#pragma once
+
+namespace tqf {
+
+// The product's name and version, as the title bar, the About box and the
+// application object show them.
+inline constexpr const char* PRODUCT_NAME = "TQF Editor";
+inline constexpr const char* PRODUCT_VERSION = "1.0.0";
+
+} // namespace tqf
