@@ -447,7 +447,7 @@ void FormatTreeView::SelectForContextMenu(QPoint clientPos) {
 
 void FormatTreeView::contextMenuEvent(QContextMenuEvent* event) {
     SelectForContextMenu(viewport()->mapFromGlobal(event->globalPos()));
-    const std::optional<int> command = TreeContextMenu::Exec(*this, event->globalPos());
+    const std::optional<int> command = TreeContextMenu::Exec(selectedNode_, treeFont_, this, event->globalPos());
     if (command) {
         RunCommand(*command);
     }
