@@ -253,8 +253,9 @@ void FormatTreeView::UpdateScrollBar() {
         bar->setRange(0, 0);
         bar->setValue(0);
     } else {
-        // The platform's range is 0 ... contentHeight + 8 with a page of H,
-        // so the greatest position is one more than their difference.
+        // The range is 0 ... contentHeight + 8, both ends included, with a
+        // page of H, so the greatest position is one more than their
+        // difference.
         bar->setRange(0, contentHeight_ + SCROLL_RANGE_EXTRA - height + 1);
         bar->setPageStep(height);
         bar->setSingleStep(rowHeight_);

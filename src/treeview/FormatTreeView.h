@@ -14,8 +14,9 @@
 
 namespace tqf {
 
-// The codes of the vertical scroll bar's requests, with the numbers the
-// platform gives them.
+// The codes of the vertical scroll bar's requests. The numbers are those of
+// the Windows scroll-bar requests (SB_LINEUP ...), so that the view answers a
+// request exactly as the editor it replaces did.
 enum ScrollCode : int {
     SCROLL_LINE_UP = 0,
     SCROLL_LINE_DOWN = 1,
@@ -45,8 +46,9 @@ public:
     static constexpr int MARGIN = TreeLayout::MARGIN;
     // Added to the height of "X" to give the height of one row.
     static constexpr int ROW_PADDING = 4;
-    // What the scroll range adds to the content height, as the platform's
-    // scroll bar counts it: the range's top is contentHeight + 8.
+    // What the scroll range adds to the content height: the range's top is
+    // contentHeight + 8, which leaves a little blank space below the last
+    // row when the view is scrolled to its end.
     static constexpr int SCROLL_RANGE_EXTRA = 8;
     // One notch of a mouse wheel.
     static constexpr int WHEEL_NOTCH = 120;
