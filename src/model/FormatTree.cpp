@@ -348,6 +348,18 @@ FormatNode* FormatTree::NewDetached(const FormatNode* parent) {
     return node;
 }
 
+FormatNode* FormatTree::AppendItem(FormatNode* parent, int format, std::int32_t count, bool open,
+                                   std::string description) {
+    FormatNode* node = NewDetached(parent);
+    node->label = MakeItemLabel(format, count, open, description);
+    node->format = format;
+    node->count = open ? OPEN_COUNT : count;
+    node->description = std::move(description);
+    node->isList = format == LIST ? 1 : 0;
+    InsertStep(node, parent, LastChild(parent));
+    return node;
+}
+
 EditResult FormatTree::CreateMessage(const MessageFields& fields) {
     if (const char* refusal = MessageNumbersRefusal(fields)) {
         return EditResult::Refused(refusal);
@@ -442,14 +454,7 @@ EditResult FormatTree::AddItem(FormatNode* target, const ItemFields& fields) {
         result.dropsCurrent = true;
         return result;
     }
-    FormatNode* node = NewDetached(target);
-    node->label = MakeItemLabel(fields.format, count, fields.open, fields.description);
-    node->format = fields.format;
-    node->count = fields.open ? OPEN_COUNT : count;
-    node->description = fields.description;
-    node->isList = fields.format == LIST ? 1 : 0;
-    InsertStep(node, target, LastChild(target));
-    result.node = node;
+    result.node = AppendItem(target, fields.format, count, fields.open, fields.description);
     return result;
 }
 
@@ -548,12 +553,7 @@ EditResult FormatTree::AddListItem(FormatNode* target) {
     if (const char* refusal = AppendRefusal(target)) {
         return EditResult::Refused(refusal);
     }
-    FormatNode* node = NewDetached(target);
-    node->isList = 1;
-    node->format = LIST;
-    node->label = ListLabel(0);
-    InsertStep(node, target, LastChild(target));
-    return EditResult{node};
+    return EditResult{AppendItem(target, LIST, 0, false, std::string())};
 }
 
 EditResult FormatTree::AddSubItem(FormatNode* target, const ItemFields& fields) {
@@ -576,16 +576,8 @@ EditResult FormatTree::AddSubItem(FormatNode* target, const ItemFields& fields) 
     }
     // A new list is empty: its count says so whatever the dialog was given,
     // or the label would promise sub-items that the file does not hold.
-    const std::int32_t typed = fields.format == LIST ? 0 : ReadPanelNumber(fields.countText);
-    const std::int32_t count = fields.open ? OPEN_COUNT : typed;
-    FormatNode* node = NewDetached(target);
-    node->count = count;
-    node->format = fields.format;
-    node->description = fields.description;
-    node->label = MakeItemLabel(fields.format, count, fields.open, fields.description);
-    node->isList = fields.format == LIST ? 1 : 0;
-    InsertStep(node, target, LastChild(target));
-    return EditResult{node};
+    const std::int32_t count = fields.format == LIST ? 0 : ReadPanelNumber(fields.countText);
+    return EditResult{AppendItem(target, fields.format, count, fields.open, fields.description)};
 }
 
 EditResult FormatTree::DeleteAny(FormatNode* x) {

@@ -135,6 +135,10 @@ public:
 private:
     // Why nothing can be appended under t, or none.
     static const char* AppendRefusal(const FormatNode* t);
+    // Makes an item from its fields, the label included, and adds it as the
+    // last sub-node of parent as one step: every way of adding an item ends
+    // here.
+    FormatNode* AppendItem(FormatNode* parent, int format, std::int32_t count, bool open, std::string description);
     // A node not yet in the tree, to be placed under parent.
     FormatNode* NewDetached(const FormatNode* parent);
     // Links node under parent right after `after` (none: first), counts it
