@@ -2,6 +2,7 @@
 
 #include "Decimal.h"
 #include "Labels.h"
+#include "MulDiv.h"
 #include "TahomaFont.h"
 #include "TreeContextMenu.h"
 #include "TreePainter.h"
@@ -16,7 +17,6 @@
 #include <QWheelEvent>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace tqf {
@@ -33,11 +33,6 @@ constexpr int TENTHS_PER_POINT = 10;
 // The content height is kept far enough from the int limit that the scroll
 // range's arithmetic cannot overflow.
 constexpr std::int64_t MAX_CONTENT_HEIGHT = std::numeric_limits<int>::max() / 2;
-
-// a * b / c rounded to the nearest integer, halves away from zero.
-int MulDivRounded(int a, int b, int c) {
-    return static_cast<int>(std::lround(static_cast<double>(a) * static_cast<double>(b) / static_cast<double>(c)));
-}
 
 QColor ToQColor(ColorRef color) { return QColor(RedOf(color), GreenOf(color), BlueOf(color)); }
 
@@ -100,7 +95,7 @@ FormatTreeView& FormatTreeView::SetTreeFont(int pointSize, bool bold, bool itali
     const QString face =
         QString::fromLocal8Bit(faceName.data(), static_cast<qsizetype>(faceName.size())).left(MAX_FACE_NAME);
     fontFace_ = face.toLocal8Bit().toStdString();
-    fontPixelHeight_ = std::max(1, MulDivRounded(pointSize, logicalDpiY(), POINTS_PER_INCH));
+    fontPixelHeight_ = std::max(1, MulDiv(pointSize, logicalDpiY(), POINTS_PER_INCH));
 
     QFont font(face);
     font.setPixelSize(fontPixelHeight_);
