@@ -2,7 +2,8 @@
 // (headless) window: the editing commands next to a node in the middle of the
 // library, and New, Open and Save As. Each command is timed with the events
 // it leaves behind, the paint of the tree included; whatever a command changed
-// is undone with the timer stopped.
+// is undone with the timer stopped. Undo and redo of each command are timed
+// the same way.
 #include "BenchLibrary.h"
 #include "BenchPrompts.h"
 #include "DialogFont.h"
@@ -42,72 +43,6 @@ public:
     }
     long paints = 0;
 };
-
-// A copy of a node and its descendants, enough to put a deleted message or
-// item back where it was.
-struct NodeCopy {
-    int depth = 0;
-    std::string label;
-    std::string description;
-    std::int32_t count = 0;
-    std::int32_t format = tqf::NONE;
-    std::int32_t isList = 0;
-    std::int32_t isMessage = 0;
-};
-
-std::vector<NodeCopy> Snapshot(const tqf::FormatNode* top) {
-    std::vector<NodeCopy> copies;
-    const tqf::FormatNode* node = top;
-    int depth = 0;
-    while (node != nullptr) {
-        copies.push_back(
-            {depth, node->label, node->description, node->count, node->format, node->isList, node->isMessage});
-        if (node->firstChild != nullptr) {
-            node = node->firstChild;
-            ++depth;
-            continue;
-        }
-        while (node != top && node->nextSibling == nullptr) {
-            node = node->parent;
-            --depth;
-        }
-        node = node == top ? nullptr : node->nextSibling;
-    }
-    return copies;
-}
-
-// Puts a copy back after previous, or first under parent when previous is
-// none; returns the copy's top node.
-tqf::FormatNode* Restore(tqf::FormatTreeView& view, tqf::FormatNode* parent, tqf::FormatNode* previous,
-                         const std::vector<NodeCopy>& copies) {
-    tqf::FormatTree& tree = view.Tree();
-    std::vector<tqf::FormatNode*> made;
-    std::vector<tqf::FormatNode*> atDepth;
-    for (const NodeCopy& copy : copies) {
-        tqf::FormatNode* node = nullptr;
-        if (copy.depth == 0) {
-            node = previous != nullptr ? tree.AddSibling(previous, {}, false) : tree.AddChild(parent, {}, false);
-        } else {
-            node = tree.AppendSubNode(atDepth[static_cast<std::size_t>(copy.depth) - 1], {});
-        }
-        // Counted from nothing while the sub-nodes come back; set for good below.
-        node->isList = copy.isList;
-        node->isMessage = copy.isMessage;
-        node->count = copy.count == tqf::OPEN_COUNT ? tqf::OPEN_COUNT : 0;
-        atDepth.resize(static_cast<std::size_t>(copy.depth) + 1);
-        atDepth.back() = node;
-        made.push_back(node);
-    }
-    for (std::size_t i = 0; i < made.size(); ++i) {
-        made[i]->label = copies[i].label;
-        made[i]->description = copies[i].description;
-        made[i]->count = copies[i].count;
-        made[i]->format = copies[i].format;
-        view.NodeChanged(made[i]);
-    }
-    view.Redraw();
-    return made.front();
-}
 
 // The real window with a library opened through its Open command.
 struct LoadedEditor {
@@ -239,7 +174,7 @@ void BM_CreateMessage(benchmark::State& state) {
         e->Commands().CreateMessage();
         LoadedEditor::Settle();
         state.PauseTiming();
-        e->View().Tree().DeleteNode(e->Commands().currentNode, true);
+        e->Commands().Undo();
         LoadedEditor::Settle();
         state.ResumeTiming();
     }
@@ -263,11 +198,7 @@ void BM_AddItem(benchmark::State& state) {
         e->Commands().AddItem();
         LoadedEditor::Settle();
         state.PauseTiming();
-        tqf::FormatNode* last = e->List()->firstChild;
-        while (last->nextSibling != nullptr) {
-            last = last->nextSibling;
-        }
-        e->View().Tree().DeleteNode(last, true);
+        e->Commands().Undo();
         LoadedEditor::Settle();
         state.ResumeTiming();
     }
@@ -301,15 +232,12 @@ void BM_DeleteItem(benchmark::State& state) {
     }
     for (auto _ : state) {
         state.PauseTiming();
-        tqf::FormatNode* leaf = e->Leaf();
-        const std::vector<NodeCopy> copy = Snapshot(leaf);
-        tqf::FormatNode* previous = tqf::FormatTree::PreviousSibling(leaf);
-        e->Commands().ShowNode(leaf);
+        e->Commands().ShowNode(e->Leaf());
         state.ResumeTiming();
         e->Commands().DeleteItem();
         LoadedEditor::Settle();
         state.PauseTiming();
-        Restore(e->View(), e->List(), previous, copy);
+        e->Commands().Undo();
         LoadedEditor::Settle();
         state.ResumeTiming();
     }
@@ -364,14 +292,13 @@ void BM_DeleteMessage(benchmark::State& state) {
     }
     for (auto _ : state) {
         state.PauseTiming();
-        const std::vector<NodeCopy> copy = Snapshot(e->message);
-        tqf::FormatNode* previous = tqf::FormatTree::PreviousSibling(e->message);
         e->Commands().ShowNode(e->message);
         state.ResumeTiming();
         e->Commands().DeleteMessage();
         LoadedEditor::Settle();
         state.PauseTiming();
-        e->message = Restore(e->View(), e->Root(), previous, copy);
+        // The message itself comes back, not a copy of it.
+        e->Commands().Undo();
         LoadedEditor::Settle();
         state.ResumeTiming();
     }
@@ -394,6 +321,121 @@ void BM_SelectNode(benchmark::State& state) {
         LoadedEditor::Settle();
     }
     ReportPaints(state, *e);
+}
+
+// ---- Undo and redo of each command ----
+
+// The commands whose undo and redo are timed, in the order of their index.
+enum class HistoryCommand {
+    CREATE_MESSAGE,
+    UPDATE_MESSAGE,
+    DELETE_MESSAGE,
+    ADD_ITEM,
+    UPDATE_ITEM,
+    DELETE_ITEM,
+    MOVE_ITEM,
+    MOVE_MESSAGE,
+    ADD_LIST_ITEM,
+    COUNT
+};
+
+// Runs one command through the window, as a click would, so that the history
+// has it as its last step.
+void RunHistoryCommand(LoadedEditor& e, HistoryCommand command) {
+    const tqf::EditorPanel& panel = e.Panel();
+    tqf::EditorCommands& commands = e.Commands();
+    switch (command) {
+    case HistoryCommand::CREATE_MESSAGE:
+        panel.streamEdit->setText(QStringLiteral("127"));
+        panel.functionEdit->setText(QStringLiteral("255"));
+        commands.CreateMessage();
+        break;
+    case HistoryCommand::UPDATE_MESSAGE:
+        commands.ShowNode(e.message);
+        panel.messageDescriptionEdit->setText(QStringLiteral("CHANGED"));
+        commands.UpdateMessage();
+        break;
+    case HistoryCommand::DELETE_MESSAGE:
+        commands.ShowNode(e.message);
+        commands.DeleteMessage();
+        break;
+    case HistoryCommand::ADD_ITEM:
+        commands.ShowNode(e.List());
+        panel.formatCombo->setCurrentIndex(tqf::UINT4);
+        panel.itemCountEdit->setText(QStringLiteral("1"));
+        panel.notFixedCheck->SetCheck(0);
+        commands.AddItem();
+        break;
+    case HistoryCommand::UPDATE_ITEM:
+        commands.ShowNode(e.Leaf());
+        panel.itemDescriptionEdit->setText(QStringLiteral("CHANGED"));
+        commands.UpdateItem();
+        break;
+    case HistoryCommand::DELETE_ITEM:
+        commands.ShowNode(e.Leaf());
+        commands.DeleteItem();
+        break;
+    case HistoryCommand::MOVE_ITEM:
+        commands.ShowNode(e.List()->firstChild->nextSibling);
+        commands.MoveUp();
+        break;
+    case HistoryCommand::MOVE_MESSAGE:
+        commands.ShowNode(e.message);
+        commands.MoveUp();
+        break;
+    case HistoryCommand::ADD_LIST_ITEM:
+        e.View().ChooseNode(e.List());
+        LoadedEditor::Settle();
+        e.View().RunCommand(tqf::ID_TREE_ADD_LIST_ITEM);
+        break;
+    case HistoryCommand::COUNT:
+        break;
+    }
+    LoadedEditor::Settle();
+}
+
+// Undo (or redo) of the command state.range(1), with the paint and the
+// choosing of its node that follow; the other direction is untimed.
+void UndoOrRedo(benchmark::State& state, bool timeUndo) {
+    LoadedEditor* e = EditingEditor(state);
+    if (e == nullptr) {
+        return;
+    }
+    tqf::EditorCommands& commands = e->Commands();
+    RunHistoryCommand(*e, static_cast<HistoryCommand>(state.range(1)));
+    for (auto _ : state) {
+        if (!timeUndo) {
+            state.PauseTiming();
+        }
+        commands.Undo();
+        LoadedEditor::Settle();
+        if (timeUndo) {
+            state.PauseTiming();
+        } else {
+            state.ResumeTiming();
+        }
+        commands.Redo();
+        LoadedEditor::Settle();
+        if (timeUndo) {
+            state.ResumeTiming();
+        }
+    }
+    // The library as it was for the next benchmark.
+    commands.Undo();
+    LoadedEditor::Settle();
+    ReportPaints(state, *e);
+}
+
+void BM_Undo(benchmark::State& state) { UndoOrRedo(state, true); }
+void BM_Redo(benchmark::State& state) { UndoOrRedo(state, false); }
+
+void HistorySizes(benchmark::internal::Benchmark* b) {
+    for (int command = 0; command < static_cast<int>(HistoryCommand::COUNT); ++command) {
+        for (const int size : {tqf::TINY_LIBRARY, tqf::LARGE_LIBRARY}) {
+            b->Args({size, command});
+        }
+    }
+    b->Unit(benchmark::kMillisecond);
 }
 
 // ---- The file commands, on an editor of their own ----
@@ -479,6 +521,8 @@ BENCHMARK(BM_DeleteItem)->Apply(Sizes);
 BENCHMARK(BM_MoveItem)->Apply(Sizes);
 BENCHMARK(BM_MoveMessage)->Apply(Sizes);
 BENCHMARK(BM_DeleteMessage)->Apply(Sizes);
+BENCHMARK(BM_Undo)->Apply(HistorySizes);
+BENCHMARK(BM_Redo)->Apply(HistorySizes);
 BENCHMARK(BM_EditorNew)->Apply(FileSizes);
 BENCHMARK(BM_EditorOpen)->Apply(FileSizes);
 BENCHMARK(BM_EditorOpenAndPaint)->Apply(FileSizes);

@@ -1,10 +1,10 @@
 // Reads the bytes as a sequence of editing commands (messages and items
 // added, changed, deleted and moved by the rules of the panels and the tree's
-// menu, with texts full of brackets, dots, comment marks and control bytes),
-// then checks the save's round-trip check against what a save and an open
-// really do: when the check passes, the library read back from the saved file
-// must be the same library, and when it fails, something must really change.
-// "The same" allows exactly what the format cannot keep: letter case, a
+// menu, with texts full of brackets, dots, comment marks and control bytes,
+// undone and redone at random), checks that undoing every step gives back the
+// first document and redoing every step the last, then checks the save's round-trip check against what a save and an
+// open really do: when the check passes, the library read back from the saved file must be the same library, and when
+// it fails, something must really change. "The same" allows exactly what the format cannot keep: letter case, a
 // non-list count of 0 (read as 1), a VARIANT item's count, a list's
 // description.
 
@@ -90,173 +90,120 @@ FormatNode* Pick(Bytes& bytes, const std::vector<FormatNode*>& nodes) {
     return nodes.empty() ? nullptr : nodes[bytes.Next() % nodes.size()];
 }
 
-FormatNode* LastMessage(FormatTree& document) {
-    FormatNode* last = document.GetRootNode()->firstChild;
-    while (last != nullptr && last->nextSibling != nullptr) {
-        last = last->nextSibling;
+// The panel's or the dialog's item fields: a format row (separators and none
+// included, which the rules refuse), a count as typed, and a description.
+tqf::ItemFields ItemFieldsFrom(Bytes& bytes) {
+    tqf::ItemFields fields;
+    fields.format = bytes.Next() % tqf::FORMAT_ROW_COUNT;
+    const std::int32_t count = COUNTS[bytes.Next() % COUNTS.size()];
+    fields.open = count == tqf::OPEN_COUNT;
+    fields.countText = fields.open ? "n" : std::to_string(count);
+    if (!fields.open && bytes.Next() % 8 == 0) {
+        fields.countText.clear();
     }
-    return last;
+    fields.description = bytes.Text();
+    return fields;
 }
 
-bool IsFormatRow(int row) { return row != tqf::NONE && row != tqf::SEPARATOR; }
-
-// Create, or Update on an existing message: numbers in the panel's ranges.
-void SetMessage(Bytes& bytes, FormatNode* message) {
-    const std::int32_t stream = 1 + bytes.Next() % MAX_STREAM;
-    const std::int32_t function = bytes.Next();
-    message->label = tqf::MakeMessageLabel(stream, function, bytes.Bit());
-    message->description = std::string(tqf::TrimSpace(bytes.Text()));
-    message->isMessage = 1;
+// The message panel's fields: mostly numbers in range, sometimes not.
+tqf::MessageFields MessageFieldsFrom(Bytes& bytes) {
+    tqf::MessageFields fields;
+    fields.streamText = std::to_string(bytes.Next() % (MAX_STREAM + 2));
+    fields.functionText = std::to_string(bytes.Next() + bytes.Next() % 2);
+    fields.replyRequired = bytes.Bit();
+    fields.description = bytes.Text();
+    return fields;
 }
 
-// The item panel's Add, or the sub-item dialog's ADD when fromDialog.
-void AddItem(Bytes& bytes, FormatTree& document, FormatNode* parent, bool fromDialog) {
-    const int format = bytes.Next() % tqf::FORMAT_ROW_COUNT;
-    if (!IsFormatRow(format)) {
-        return;
-    }
-    std::int32_t count = COUNTS[bytes.Next() % COUNTS.size()];
-    const bool open = count == tqf::OPEN_COUNT;
-    if (!fromDialog && format == tqf::VARIANT) {
-        count = 0; // the panel empties and disables the count for VARIANT
-    }
-    if (format == tqf::LIST) {
-        count = open ? tqf::OPEN_COUNT : 0;
-    }
-    if (!fromDialog && format == tqf::ASCII && count == 0) {
-        return; // "AsciiItem Cannot be zero length"
-    }
-    std::string description = bytes.Text();
-    if (fromDialog && format == tqf::LIST) {
-        description.clear(); // the dialog disables the description for a list
-    }
-    if ((parent->isMessage != 0 && parent->count != 0) ||
-        (parent->count == tqf::OPEN_COUNT && parent->firstChild != nullptr)) {
-        return;
-    }
-    const std::int32_t labelCount = format == tqf::LIST ? 0 : count;
-    FormatNode* node = document.AppendSubNode(parent, tqf::MakeItemLabel(format, labelCount, open, description));
-    if (node == nullptr) {
-        return;
-    }
-    node->format = format;
-    node->count = count;
-    node->description = description;
-    node->isList = format == tqf::LIST ? 1 : 0;
-}
+// The written bytes of the document, which undo and redo must give back.
+std::string Written(const FormatTree& document) { return tqf::FormatWriter::FormatFileText(document.GetRootNode()); }
 
-// The tree menu's Add List Item.
-void AddListItem(FormatTree& document, FormatNode* parent) {
-    if (parent->isMessage != 0 && parent->firstChild != nullptr) {
-        return;
-    }
-    FormatNode* node = document.AppendSubNode(parent, {});
-    if (node == nullptr) {
-        return;
-    }
-    node->isList = 1;
-    node->format = tqf::LIST;
-    node->label = tqf::ListLabel(0);
-}
+std::string Escaped(std::string_view bytes);
 
-// The item panel's Update.
-void UpdateItem(Bytes& bytes, FormatNode* item) {
-    const int format = bytes.Next() % tqf::FORMAT_ROW_COUNT;
-    if (item->isMessage != 0 || !IsFormatRow(format)) {
-        return;
-    }
-    const int children = FormatTree::CountListChildren(item);
-    if (format != tqf::LIST && children != 0) {
-        return;
-    }
-    std::int32_t count = COUNTS[bytes.Next() % COUNTS.size()];
-    const bool open = format != tqf::VARIANT && count == tqf::OPEN_COUNT;
-    if (format == tqf::VARIANT) {
-        count = 0;
-    }
-    if (format == tqf::LIST && open && children > 1) {
-        return;
-    }
-    if (format == tqf::ASCII && count == 0) {
-        return;
-    }
-    std::string description = bytes.Text();
-    if (format == tqf::LIST) {
-        // The panel shows a list's own number of sub-items, or "n".
-        description.clear();
-        count = open ? tqf::OPEN_COUNT : children;
-        item->label = tqf::MakeItemLabel(format, open ? 0 : children, open, description);
-    } else {
-        item->label = tqf::MakeItemLabel(format, open ? 0 : count, open, description);
-    }
-    item->format = format;
-    item->count = count;
-    item->description = description;
-    item->isList = format == tqf::LIST ? 1 : 0;
-}
-
-// DOWN: the node swaps places with its next sibling.
-void MoveDown(FormatNode* node) {
-    FormatNode* next = node->nextSibling;
-    if (next == nullptr) {
-        return;
-    }
-    FormatNode* before = FormatTree::PreviousSibling(node);
-    node->nextSibling = next->nextSibling;
-    next->nextSibling = node;
-    if (before != nullptr) {
-        before->nextSibling = next;
-    } else {
-        node->parent->firstChild = next;
-    }
-}
-
+// Runs the commands through the document's editing operations, whose rules
+// refuse what the panels would refuse, with undo and redo among them.
 void RunCommands(Bytes& bytes, FormatTree& document) {
-    constexpr int COMMANDS = 8;
+    constexpr int COMMANDS = 10;
     while (!bytes.Empty()) {
         const std::vector<FormatNode*> nodes = AllNodes(document);
         const int command = bytes.Next() % COMMANDS;
         FormatNode* node = Pick(bytes, nodes);
         switch (command) {
-        case 0: {
-            FormatNode* last = LastMessage(document);
-            FormatNode* message =
-                last == nullptr ? document.AddChild(nullptr, "S1F1", false) : document.AddSibling(last, "S1F1", false);
-            SetMessage(bytes, message);
+        case 0:
+            (void)document.CreateMessage(MessageFieldsFrom(bytes));
+            break;
+        case 1:
+            (void)document.AddItem(node, ItemFieldsFrom(bytes));
+            break;
+        case 2: {
+            tqf::ItemFields fields = ItemFieldsFrom(bytes);
+            if (fields.format == tqf::LIST) {
+                // The dialog disables the description and the count for a list.
+                fields.description.clear();
+                fields.countText = fields.open ? "n" : "0";
+            }
+            (void)document.AddSubItem(node, fields);
             break;
         }
-        case 1:
-        case 2:
-            if (node != nullptr) {
-                AddItem(bytes, document, node, command == 2);
-            }
-            break;
         case 3:
-            if (node != nullptr) {
-                AddListItem(document, node);
-            }
+            (void)document.AddListItem(node);
             break;
-        case 4:
-            if (node != nullptr) {
-                UpdateItem(bytes, node);
+        case 4: {
+            tqf::ItemFields fields = ItemFieldsFrom(bytes);
+            if (fields.format == tqf::VARIANT) {
+                // The panel empties and disables the count for VARIANT.
+                fields.countText.clear();
+                fields.open = false;
             }
+            (void)document.UpdateItem(node, fields);
             break;
+        }
         case 5:
-            if (node != nullptr && node->isMessage != 0) {
-                SetMessage(bytes, node);
-            }
+            (void)document.UpdateMessage(node, MessageFieldsFrom(bytes));
             break;
         case 6:
-            if (node != nullptr) {
-                document.DeleteNode(node, false);
+            switch (bytes.Next() % 3) {
+            case 0:
+                (void)document.DeleteItem(node);
+                break;
+            case 1:
+                (void)document.DeleteMessage(node);
+                break;
+            default:
+                (void)document.DeleteAny(node);
+                break;
             }
+            break;
+        case 7:
+            (void)(bytes.Bit() ? document.MoveUp(node) : document.MoveDown(node));
+            break;
+        case 8:
+            (void)document.Undo();
             break;
         default:
-            if (node != nullptr) {
-                MoveDown(node);
-            }
+            (void)document.Redo();
             break;
         }
+    }
+}
+
+// Undoing every step gives back the first document, redoing every step the
+// last one, byte for byte as they are written.
+void CheckHistory(FormatTree& document, const std::string& first) {
+    while (document.Redo()) {
+    }
+    const std::string last = Written(document);
+    const bool complete = document.History().Steps() < tqf::EditHistory::MAX_STEPS;
+    while (document.Undo()) {
+    }
+    if (complete && Written(document) != first) {
+        Fail("undoing every step does not give back the first document:\n" + Escaped(Written(document)));
+    }
+    while (document.Redo()) {
+    }
+    if (Written(document) != last) {
+        Fail("redoing every step does not give back the last document:\n" + Escaped(Written(document)) +
+             "\n-- expected --\n" + Escaped(last));
     }
 }
 
@@ -357,7 +304,9 @@ void CheckSave(const FormatNode* root, FormatTree& opened, const char* which) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Bytes bytes(data, size);
     FormatTree document;
+    const std::string first = Written(document);
     RunCommands(bytes, document);
+    CheckHistory(document, first);
     FormatTree opened;
     CheckSave(document.GetRootNode(), opened, "the edited library");
     // The library as Open shows it has labels made again by the label rules,

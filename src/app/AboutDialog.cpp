@@ -3,7 +3,7 @@
 #include "AppIcon.h"
 #include "DialogFont.h"
 #include "DialogUnits.h"
-#include "EditorApp.h"
+#include "ProductInfo.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -15,12 +15,6 @@ namespace {
 constexpr int WIDTH_DU = 235;
 constexpr int HEIGHT_DU = 55;
 
-struct UnitRect {
-    int x;
-    int y;
-    int width;
-    int height;
-};
 constexpr UnitRect ICON_RECT{11, 17, 20, 20};
 constexpr UnitRect PRODUCT_RECT{40, 10, 119, 8};
 constexpr UnitRect SECOND_RECT{40, 25, 119, 8};
@@ -30,7 +24,7 @@ constexpr const char* TITLE = "TQF 정보";
 constexpr const char* OK_CAPTION = "확인";
 constexpr const char* SECOND_LINE = "SECS-II message format editor";
 
-QRect ToPixels(const UnitRect& rect) { return GULIM_9_UNITS.Rect(rect.x, rect.y, rect.width, rect.height); }
+QRect ToPixels(const UnitRect& rect) { return GULIM_9_UNITS.Rect(rect); }
 
 } // namespace
 
@@ -64,8 +58,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 }
 
 QString AboutDialog::ProductLine() {
-    return QStringLiteral("%1 Version %2")
-        .arg(QString::fromUtf8(EditorApp::PRODUCT_NAME), QString::fromUtf8(EditorApp::PRODUCT_VERSION));
+    return QStringLiteral("%1 Version %2").arg(QString::fromUtf8(PRODUCT_NAME), QString::fromUtf8(PRODUCT_VERSION));
 }
 
 QString AboutDialog::SecondLine() { return QString::fromUtf8(SECOND_LINE); }

@@ -3,6 +3,7 @@
 #include "DialogFont.h"
 #include "EditorDialog.h"
 #include "FileCommands.h"
+#include "ProductInfo.h"
 
 #include <QMetaObject>
 

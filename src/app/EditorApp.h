@@ -1,7 +1,5 @@
 #pragma once
 
-#include "TqfVersion.h"
-
 #include <QApplication>
 #include <QString>
 
@@ -15,9 +13,6 @@ class EditorApp : public QApplication {
     Q_OBJECT
 
 public:
-    static constexpr const char* PRODUCT_NAME = "TQF Editor";
-    static constexpr const char* PRODUCT_VERSION = TQF_VERSION;
-
     EditorApp(int& argc, char** argv);
 
     // Runs the main window until it closes, with file open in it when one

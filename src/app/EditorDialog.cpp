@@ -8,7 +8,6 @@
 #include "DialogUnits.h"
 #include "DigitsOnlyLineEdit.h"
 #include "EditFieldLimits.h"
-#include "EditorApp.h"
 #include "EditorCommands.h"
 #include "FileCommands.h"
 #include "FileDropTarget.h"
@@ -16,6 +15,7 @@
 #include "FormatComboBox.h"
 #include "FormatTreeView.h"
 #include "ItemFormat.h"
+#include "ProductInfo.h"
 #include "QtPrompts.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
@@ -134,6 +134,8 @@ constexpr const char* ABOUT_MENU_TEXT = "TQF 정보(&A)...";
 constexpr const char* IMPORT_SML_MENU_TEXT = "Import SML...";
 constexpr const char* EXPORT_SML_MENU_TEXT = "Export SML...";
 constexpr const char* FIND_MENU_TEXT = "Find...";
+constexpr const char* UNDO_MENU_TEXT = "Undo";
+constexpr const char* REDO_MENU_TEXT = "Redo";
 constexpr const char* TREE_FONT_FACE = "Tahoma";
 constexpr const char* TITLE_FORMAT = "%1 - Build %2";
 
@@ -156,6 +158,23 @@ bool IsDecoration(Kind kind) {
     default:
         return false;
     }
+}
+
+// The history's keys: Ctrl+Z takes a change back, Ctrl+Y and Ctrl+Shift+Z make
+// it again. They act on the document whichever control has the focus, also
+// an edit field, whose own undo of typing they replace.
+enum class HistoryKey { NONE, UNDO, REDO };
+
+HistoryKey HistoryKeyOf(const QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::ControlModifier && event->key() == Qt::Key_Z) {
+        return HistoryKey::UNDO;
+    }
+    if ((modifiers == Qt::ControlModifier && event->key() == Qt::Key_Y) ||
+        (modifiers == (Qt::ControlModifier | Qt::ShiftModifier) && event->key() == Qt::Key_Z)) {
+        return HistoryKey::REDO;
+    }
+    return HistoryKey::NONE;
 }
 
 bool IsEatenKey(const QKeyEvent* event) {
@@ -322,8 +341,7 @@ QWidget* EditorDialog::CreateControl(int index) {
         return group;
     }
     case Kind::CreditLine:
-        return new QLabel(QStringLiteral("%1 %2").arg(Utf8(EditorApp::PRODUCT_NAME), Utf8(EditorApp::PRODUCT_VERSION)),
-                          this);
+        return new QLabel(QStringLiteral("%1 %2").arg(Utf8(PRODUCT_NAME), Utf8(PRODUCT_VERSION)), this);
     case Kind::Label:
         return MakeLabel(entry, LEFT_TOP, this);
     case Kind::CentredLabel:
@@ -366,9 +384,7 @@ void EditorDialog::InitDialog() {
     panel_.createButton->setFocus();
 }
 
-QString EditorDialog::Title() {
-    return QString::fromLatin1(TITLE_FORMAT).arg(Utf8(EditorApp::PRODUCT_NAME), BuildDate());
-}
+QString EditorDialog::Title() { return QString::fromLatin1(TITLE_FORMAT).arg(Utf8(PRODUCT_NAME), BuildDate()); }
 
 void EditorDialog::OnSysCommand(int commandId) {
     if ((commandId & SYSTEM_COMMAND_MASK) == IDM_ABOUTBOX) {
@@ -380,6 +396,15 @@ void EditorDialog::OnSysCommand(int commandId) {
 QMenu* EditorDialog::CreateWindowMenu() {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("windowMenu"));
+    QAction* undo = menu->addAction(QString::fromLatin1(UNDO_MENU_TEXT));
+    undo->setObjectName(QStringLiteral("undoAction"));
+    undo->setEnabled(treeView_->Tree().CanUndo());
+    connect(undo, &QAction::triggered, this, [this] { commands_->Undo(); });
+    QAction* redo = menu->addAction(QString::fromLatin1(REDO_MENU_TEXT));
+    redo->setObjectName(QStringLiteral("redoAction"));
+    redo->setEnabled(treeView_->Tree().CanRedo());
+    connect(redo, &QAction::triggered, this, [this] { commands_->Redo(); });
+    menu->addSeparator();
     QAction* find = menu->addAction(Utf8(FIND_MENU_TEXT));
     find->setShortcut(QKeySequence(QKeySequence::Find));
     connect(find, &QAction::triggered, this, &EditorDialog::OpenFind);
@@ -459,9 +484,19 @@ void EditorDialog::RepeatFind(bool forward) {
 }
 
 bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && IsEatenKey(static_cast<QKeyEvent*>(event))) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
         const auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget != nullptr && widget->window() == this) {
+        const bool ours = widget != nullptr && widget->window() == this;
+        if (ours && IsEatenKey(key)) {
+            return true;
+        }
+        if (const HistoryKey history = HistoryKeyOf(key); ours && history != HistoryKey::NONE) {
+            if (history == HistoryKey::UNDO) {
+                commands_->Undo();
+            } else {
+                commands_->Redo();
+            }
             return true;
         }
     }

@@ -51,8 +51,9 @@ public:
     // The window's system commands; IDM_ABOUTBOX opens the About box.
     void OnSysCommand(int commandId);
 
-    // The menu the window offers on its free area: "Find...", Import SML...,
-    // Export SML... and the About entry.
+    // The menu the window offers on its free area: Undo and Redo, each greyed
+    // when there is nothing to take back or make again, "Find...", Import
+    // SML..., Export SML... and the About entry.
     QMenu* CreateWindowMenu();
 
     // The "Find" dialog, made on first use; Ctrl+F opens it.

@@ -5,6 +5,14 @@
 
 namespace tqf {
 
+// A rectangle in dialog units: x, y, width, height.
+struct UnitRect {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
 // Converts the dialog units of a window layout into pixels. A horizontal unit
 // is a quarter of the font's average character width and a vertical unit an
 // eighth of its height; the two base units are fixed per dialog font, so a
@@ -22,6 +30,7 @@ public:
     // Converts each edge on its own, so that neighbouring controls meet
     // exactly as their units do.
     QRect Rect(int x, int y, int width, int height) const;
+    QRect Rect(const UnitRect& rect) const { return Rect(rect.x, rect.y, rect.width, rect.height); }
     QSize Size(int width, int height) const { return {X(width), Y(height)}; }
 
     int BaseX() const { return baseX_; }

@@ -22,11 +22,6 @@ namespace tqf {
 
 namespace {
 
-constexpr std::uint32_t MIN_STREAM = 1;
-constexpr std::uint32_t MAX_STREAM = 127;
-constexpr std::uint32_t MIN_FUNCTION = 0;
-constexpr std::uint32_t MAX_FUNCTION = 255;
-
 constexpr const char* OPEN_COUNT_TEXT = "n";
 constexpr const char* OPEN_COUNT_NUMBER_TEXT = "-1";
 constexpr const char* LIST_COUNT_PRESET = "0";
@@ -39,19 +34,6 @@ std::string ToBytes(const QString& text) { return text.toLocal8Bit().toStdString
 QString FromBytes(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-// The message a node belongs to: the node itself or its nearest ancestor that
-// is a message.
-FormatNode* MessageOf(FormatNode* node) {
-    while (node != nullptr && node->isMessage == 0) {
-        node = node->parent;
-    }
-    return node;
-}
-
-// An ASCII item needs a count; "0" and an empty field are refused, while other
-// texts that read as 0 ("00", letters) pass as the panel has always let them.
-bool IsZeroLengthCount(const std::string& countText) { return countText.empty() || countText == "0"; }
 
 int SelectedFormatRow(const QComboBox* combo) { return combo->currentIndex(); }
 
@@ -170,48 +152,38 @@ void EditorCommands::ClearMessageFields() {
     panel_.replyRequiredCheck->SetCheck(0);
 }
 
+bool EditorCommands::Refused(const EditResult& result) {
+    if (result.Done()) {
+        return false;
+    }
+    if (*result.refusal != '\0') {
+        Show(result.refusal);
+    }
+    return true;
+}
+
+MessageFields EditorCommands::ReadMessageFields() const {
+    return {streamText, functionText, panel_.replyRequiredCheck->GetCheck() != 0, messageDescription};
+}
+
+ItemFields EditorCommands::ReadItemFields() const {
+    return {SelectedFormatRow(panel_.formatCombo), itemCountText, panel_.notFixedCheck->GetCheck() != 0,
+            itemDescription};
+}
+
 // ---- Message commands ----
 
 void EditorCommands::CreateMessage() {
     // Any attempt counts as a change, also one that the checks refuse.
     modified = true;
     ReadFields();
-    if (!PanelNumberInRange(streamText, MIN_STREAM, MAX_STREAM)) {
-        Show(MSG_INVALID_STREAM);
+    const EditResult result = Tree().CreateMessage(ReadMessageFields());
+    if (Refused(result)) {
         return;
     }
-    if (!PanelNumberInRange(functionText, MIN_FUNCTION, MAX_FUNCTION)) {
-        Show(MSG_INVALID_FUNCTION);
-        return;
-    }
-    const std::int32_t stream = ReadPanelNumber(streamText);
-    const std::int32_t function = ReadPanelNumber(functionText);
-    std::string label = MakeMessageLabel(stream, function, panel_.replyRequiredCheck->GetCheck() != 0);
-    messageDescription = std::string(TrimSpace(messageDescription));
-
-    FormatTree& tree = Tree();
-    FormatNode* root = tree.GetRootNode();
-    FormatNode* node = nullptr;
-    if (root->firstChild == nullptr) {
-        node = tree.AddChild(nullptr, std::move(label), false);
-    } else {
-        // Walk past the messages whose stream and function are both no greater
-        // than the new ones; each number is compared on its own.
-        FormatNode* place = root->firstChild;
-        while (place->nextSibling != nullptr) {
-            const auto next = ReadMessageLabel(place->nextSibling->label);
-            if (!next || next->stream > stream || next->function > function) {
-                break;
-            }
-            place = place->nextSibling;
-        }
-        node = tree.AddSibling(place, std::move(label), false);
-    }
-    if (node == nullptr) {
-        return;
-    }
-    node->isMessage = 1;
-    node->description = messageDescription;
+    FormatNode* node = result.node;
+    // The trimmed text stays in the member.
+    messageDescription = node->description;
     currentNode = node;
 
     UnhighlightLastCreated();
@@ -223,45 +195,30 @@ void EditorCommands::CreateMessage() {
 }
 
 void EditorCommands::UpdateMessage() {
-    if (Tree().GetRootNode()->count == 0) {
-        return;
-    }
-    FormatNode* message = MessageOf(currentNode);
-    if (message == nullptr) {
-        Show(MSG_NO_MESSAGE_SELECTED);
-        return;
-    }
+    // Fields that a refusal leaves unread are read by every command before
+    // it writes them, so reading them first changes nothing the user sees.
     ReadFields();
-    if (!PanelNumberInRange(streamText, MIN_STREAM, MAX_STREAM)) {
-        Show(MSG_INVALID_STREAM);
+    const EditResult result = Tree().UpdateMessage(currentNode, ReadMessageFields());
+    if (Refused(result)) {
         return;
     }
-    if (!PanelNumberInRange(functionText, MIN_FUNCTION, MAX_FUNCTION)) {
-        Show(MSG_INVALID_FUNCTION);
-        return;
-    }
-    message->label = MakeMessageLabel(ReadPanelNumber(streamText), ReadPanelNumber(functionText),
-                                      panel_.replyRequiredCheck->GetCheck() != 0);
-    messageDescription = std::string(TrimSpace(messageDescription));
-    message->description = messageDescription;
-    panel_.treeView->NodeChanged(message);
+    messageDescription = result.node->description;
     RepaintWindow();
     Show(MSG_UPDATED);
     modified = true;
 }
 
 void EditorCommands::DeleteMessage() {
-    FormatNode* message = MessageOf(currentNode);
-    if (message == nullptr) {
-        Show(MSG_NO_MESSAGE_SELECTED);
+    const EditResult target = FormatTree::MessageToDelete(currentNode);
+    if (Refused(target)) {
         return;
     }
     // The question runs a modal loop, in which the message may be deleted from
     // elsewhere; the watched reference then becomes none.
-    confirmTarget_ = message;
+    confirmTarget_ = target.node;
     const bool confirmed =
         prompts_.AskYesNo(QString::fromLatin1(CAPTION_DELETE_MESSAGE), QString::fromLatin1(MSG_ARE_YOU_SURE));
-    message = confirmTarget_;
+    FormatNode* message = confirmTarget_;
     confirmTarget_ = nullptr;
     if (!confirmed) {
         return;
@@ -269,7 +226,8 @@ void EditorCommands::DeleteMessage() {
     // What the user typed meanwhile into the item description stays.
     ReadFields();
     if (message != nullptr) {
-        Tree().DeleteNode(message, true);
+        (void)Tree().DeleteMessage(message);
+        panel_.treeView->Redraw();
     }
     currentNode = nullptr;
     RefreshMessageCount();
@@ -383,7 +341,7 @@ void EditorCommands::ShowNode(FormatNode* node) {
         itemDescription = node->description;
     }
 
-    if (const FormatNode* message = MessageOf(node); message != nullptr) {
+    if (const FormatNode* message = FormatTree::MessageOf(node); message != nullptr) {
         const auto fields = ReadMessageLabel(message->label);
         streamText = fields ? std::to_string(fields->stream) : std::string();
         functionText = fields ? std::to_string(fields->function) : std::string();
@@ -421,6 +379,8 @@ void EditorCommands::OnNodesAboutToBeDeleted(const FormatNode* subtreeRoot) {
         currentNode = nullptr;
     }
     if (FormatTree::IsWithin(lastCreatedNode, subtreeRoot)) {
+        // A message taken out may come back by an undo, not highlighted.
+        UnhighlightLastCreated();
         lastCreatedNode = nullptr;
     }
     if (FormatTree::IsWithin(confirmTarget_, subtreeRoot)) {
@@ -534,119 +494,55 @@ void EditorCommands::ResetItemPanel() {
 
 void EditorCommands::AddItem() {
     ReadFields();
-    if (currentNode == nullptr) {
-        Show(MSG_NO_NODE_SELECTED);
-        return;
-    }
-    const int format = SelectedFormatRow(panel_.formatCombo);
-    if (!IsItemFormat(format)) {
-        Show(MSG_NO_ITEM_SELECTED);
-        return;
-    }
-    const bool open = panel_.notFixedCheck->GetCheck() != 0;
-    if (format == LIST) {
+    const EditResult result = Tree().AddItem(currentNode, ReadItemFields());
+    if (result.listCountPreset) {
         itemCountText = LIST_COUNT_PRESET;
         WriteFields();
     }
-    if (format == ASCII && IsZeroLengthCount(itemCountText)) {
+    if (result.focusCount) {
         panel_.itemCountEdit->setFocus();
-        Show(MSG_ASCII_ZERO_LENGTH);
-        return;
     }
-    const std::int32_t count = ReadPanelNumber(itemCountText);
-    std::string label = MakeItemLabel(format, count, open, itemDescription);
-
-    FormatNode* target = currentNode;
-    if (target->isMessage != 0 && target->count != 0) {
-        Show(MSG_CANNOT_ADD_SUB_ITEM);
-        return;
-    }
-    if (target->count == OPEN_COUNT && target->firstChild != nullptr) {
-        Show(MSG_UNFIXED_LIST_ONE_ITEM);
-        return;
-    }
-    FormatNode* node = Tree().AppendSubNode(target, std::move(label));
-    if (node == nullptr) {
-        // The tree has said why ("It is not a list item.").
+    if (result.dropsCurrent) {
         currentNode = nullptr;
+    }
+    if (Refused(result)) {
         return;
     }
-    node->format = format;
-    node->count = open ? OPEN_COUNT : count;
-    node->description = itemDescription;
-    node->isList = format == LIST ? 1 : 0;
-    currentNode = target;
-
+    // A further "Add" adds the next sub-item under the same node.
     RepaintWindow();
     ResetItemPanel();
     modified = true;
 }
 
 void EditorCommands::UpdateItem() {
-    if (currentNode == nullptr || currentNode->isMessage != 0) {
-        Show(MSG_NO_ITEM_SELECTED);
-        return;
-    }
-    FormatNode* item = currentNode;
-    const int subItems = FormatTree::CountListChildren(item);
-    const int format = SelectedFormatRow(panel_.formatCombo);
-    if (!IsItemFormat(format)) {
-        Show(MSG_NO_ITEM_IN_LIST);
-        return;
-    }
-    if (format != LIST && subItems != 0) {
-        Show(MSG_SUB_ITEM_EXISTS);
-        return;
-    }
+    // Reading the fields first changes nothing the user sees; see
+    // UpdateMessage.
     ReadFields();
-    const bool open = panel_.notFixedCheck->GetCheck() != 0;
-    if (format == LIST && open && subItems > 1) {
-        Show(MSG_NON_FIXED_LIST_SINGLE);
-        return;
-    }
-    if (format == ASCII && IsZeroLengthCount(itemCountText)) {
+    const int format = SelectedFormatRow(panel_.formatCombo);
+    const EditResult result = Tree().UpdateItem(currentNode, ReadItemFields());
+    if (result.focusCount) {
         panel_.itemCountEdit->setFocus();
-        Show(MSG_ASCII_ZERO_LENGTH);
+    }
+    if (Refused(result)) {
         return;
     }
-    std::int32_t count = ReadPanelNumber(itemCountText);
-    item->format = format;
-    item->description = itemDescription;
-    item->count = open ? OPEN_COUNT : count;
     if (format == LIST) {
-        // A list has no description, and a fixed list counts its sub-items.
-        item->description.clear();
         WriteFields();
-        if (!open) {
-            item->count = subItems;
-            // The label states the same number the list holds, whatever the
-            // count field was left showing.
-            count = subItems;
-        }
     }
-    item->label = MakeItemLabel(format, count, open, item->description);
-    item->isList = format == LIST ? 1 : 0;
-    panel_.treeView->NodeChanged(item);
-
     RepaintWindow();
     ResetItemPanel();
     modified = true;
 }
 
 void EditorCommands::DeleteItem() {
-    if (currentNode == nullptr) {
-        Show(MSG_NO_ITEM_SELECTED);
+    const EditResult result = Tree().DeleteItem(currentNode);
+    if (Refused(result)) {
         return;
     }
-    if (currentNode->isMessage != 0) {
-        Show(MSG_NOT_AN_ITEM);
-        return;
-    }
+    panel_.treeView->Redraw();
+    currentNode = nullptr;
     // What the user typed meanwhile into the other fields stays.
     ReadFields();
-    Tree().DeleteNode(currentNode, true);
-    currentNode = nullptr;
-
     panel_.formatCombo->setCurrentIndex(NO_FORMAT_ROW);
     itemCountText.clear();
     panel_.notFixedCheck->SetCheck(0);
@@ -655,57 +551,53 @@ void EditorCommands::DeleteItem() {
 }
 
 void EditorCommands::MoveUp() {
-    if (currentNode == nullptr || currentNode->parent == nullptr) {
-        Show(MSG_NO_NODE_SELECTED);
+    if (Refused(Tree().MoveUp(currentNode))) {
         return;
     }
-    FormatNode* node = currentNode;
-    FormatNode* parent = node->parent;
-    if (parent->firstChild == node) {
-        Show(MSG_CANNOT_MOVE_UP);
-        return;
-    }
-    FormatNode* before = FormatTree::PreviousSibling(node);
-    if (before == nullptr) {
-        return;
-    }
-    FormatNode* beforeBefore = FormatTree::PreviousSibling(before);
-    if (beforeBefore != nullptr) {
-        beforeBefore->nextSibling = node;
-    } else {
-        parent->firstChild = node;
-    }
-    before->nextSibling = node->nextSibling;
-    node->nextSibling = before;
-    panel_.treeView->NodeMoved(node);
-
     modified = true;
     RepaintWindow();
 }
 
 void EditorCommands::MoveDown() {
-    if (currentNode == nullptr || currentNode->parent == nullptr) {
-        Show(MSG_NO_NODE_SELECTED);
+    if (Refused(Tree().MoveDown(currentNode))) {
         return;
     }
-    FormatNode* node = currentNode;
-    FormatNode* after = node->nextSibling;
-    if (after == nullptr) {
-        Show(MSG_CANNOT_MOVE_DOWN);
-        return;
-    }
-    FormatNode* before = FormatTree::PreviousSibling(node);
-    node->nextSibling = after->nextSibling;
-    after->nextSibling = node;
-    if (before != nullptr) {
-        before->nextSibling = after;
-    } else {
-        node->parent->firstChild = after;
-    }
-    panel_.treeView->NodeMoved(node);
-
     modified = true;
     RepaintWindow();
 }
+
+// ---- History ----
+
+void EditorCommands::Undo() {
+    if (const std::optional<FormatNode*> node = Tree().Undo()) {
+        ShowHistoryStep(*node);
+    }
+}
+
+void EditorCommands::Redo() {
+    if (const std::optional<FormatNode*> node = Tree().Redo()) {
+        ShowHistoryStep(*node);
+    }
+}
+
+void EditorCommands::ShowHistoryStep(FormatNode* node) {
+    // The file and the document are the same again exactly at the state last
+    // saved or opened.
+    modified = !Tree().AtSavedState();
+    RefreshMessageCount();
+    if (node != nullptr) {
+        panel_.treeView->ChooseNode(node);
+    }
+    RepaintWindow();
+}
+
+void EditorCommands::StartHistory() {
+    Tree().ClearHistory();
+    if (!modified) {
+        Tree().MarkSaved();
+    }
+}
+
+void EditorCommands::MarkSaved() { Tree().MarkSaved(); }
 
 } // namespace tqf

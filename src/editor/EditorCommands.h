@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EditRules.h"
 #include "EditorPanel.h"
 
 #include <QObject>
@@ -14,29 +15,16 @@ class FormatNode;
 class FormatTree;
 class Prompts;
 
-// The texts of the main window's refusals and reports.
-inline constexpr const char* MSG_INVALID_STREAM = "Invalid Stream Number";
-inline constexpr const char* MSG_INVALID_FUNCTION = "Invalid Function Number";
-inline constexpr const char* MSG_NO_MESSAGE_SELECTED = "No message selected.";
+// The texts of the main window's reports; the refusals are those of the
+// document's editing operations (EditRules.h).
 inline constexpr const char* MSG_UPDATED = "Updated Successfully";
 inline constexpr const char* CAPTION_DELETE_MESSAGE = "Delete Message";
 inline constexpr const char* MSG_ARE_YOU_SURE = "Are you sure ?";
-inline constexpr const char* MSG_NO_NODE_SELECTED = "No node selected.";
-inline constexpr const char* MSG_NO_ITEM_SELECTED = "No item selected.";
-inline constexpr const char* MSG_NO_ITEM_IN_LIST = "No item selected from item list";
-inline constexpr const char* MSG_ASCII_ZERO_LENGTH = "AsciiItem Cannot be zero length";
-inline constexpr const char* MSG_CANNOT_ADD_SUB_ITEM = "Cannot add sub item.";
-inline constexpr const char* MSG_UNFIXED_LIST_ONE_ITEM = "Unfixed list item can have only one sub item.";
-inline constexpr const char* MSG_SUB_ITEM_EXISTS = "Sub item exists.";
-inline constexpr const char* MSG_NON_FIXED_LIST_SINGLE = "Non-fixed list item can only single item.";
-inline constexpr const char* MSG_NOT_AN_ITEM = "It's not a item.";
-inline constexpr const char* MSG_CANNOT_MOVE_UP = "Cannot move up.";
-inline constexpr const char* MSG_CANNOT_MOVE_DOWN = "Cannot move down.";
 
 // The main window's message and item commands and its handling of the tree's
-// notifications. The commands read the panel fields, check their rules in a
-// fixed order, report the first broken rule in a message box and change
-// nothing, or change the document through the tree's node operations.
+// notifications. The commands read the panel fields and hand them to one of
+// the document's editing operations, which checks the rules; they show its
+// refusal in a message box, or set the panel as the change requires.
 class EditorCommands : public QObject {
     Q_OBJECT
 
@@ -86,6 +74,15 @@ public:
     void MoveUp();
     void MoveDown();
 
+    // Takes back the last change of the document, or makes again the last
+    // one taken back; the node it concerns is then chosen as in the tree.
+    void Undo();
+    void Redo();
+    // The history starts anew from the document as it is (New, Open).
+    void StartHistory();
+    // The document as it is now is the one in the file (Save, Open).
+    void MarkSaved();
+
     // Handles one of the tree's notifications at once. The view's signal is
     // queued first and arrives here after the view's own event has ended.
     void OnTreeNotification(int message, FormatNode* node);
@@ -129,6 +126,12 @@ private:
 
     FormatTree& Tree() const;
     void Show(const char* text);
+    // Shows the refusal of an editing operation; true when it was refused.
+    bool Refused(const EditResult& result);
+    MessageFields ReadMessageFields() const;
+    ItemFields ReadItemFields() const;
+    // Chooses the node an undo or redo concerns, as a click in the tree does.
+    void ShowHistoryStep(FormatNode* node);
     // The item panel's idle state after Add and Update.
     void ResetItemPanel();
     void RepaintWindow();

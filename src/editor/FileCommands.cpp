@@ -293,7 +293,12 @@ bool FileCommands::ConfirmClose() {
 
 // ---- The commands ----
 
-void FileCommands::OnNew() { ConfirmDiscard(); }
+void FileCommands::OnNew() {
+    if (ConfirmDiscard()) {
+        // Nothing of the document before New can be undone into it.
+        editor_.StartHistory();
+    }
+}
 
 void FileCommands::OnExit() {
     if (!ConfirmClose()) {
@@ -315,6 +320,8 @@ bool FileCommands::ConfirmOpen() {
     // The document goes before the file is chosen.
     ClearDocument();
     editor_.currentNode = nullptr;
+    // Nothing of the document before can be undone into the new one.
+    editor_.StartHistory();
     return true;
 }
 
@@ -364,6 +371,8 @@ void FileCommands::OpenFile(const QString& path) {
     }
     editor_.currentNode = nullptr;
     ReportRead(path, result);
+    // Undo starts from the document as read.
+    editor_.StartHistory();
 }
 
 void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
@@ -456,6 +465,7 @@ void FileCommands::Save(bool askForName) {
     editor_.filePath = ToBytes(target);
     prompts_.ShowMessage(Latin1(MSG_SAVED));
     editor_.modified = false;
+    editor_.MarkSaved();
     SetPathDisplay(target);
 }
 
@@ -491,6 +501,7 @@ void FileCommands::OnImportSml() {
         // Nothing of a file that cannot be read whole stays.
         ClearDocument();
         editor_.modified = false;
+        editor_.StartHistory();
         const QString reason = QFileInfo(*path).isDir() ? Latin1(REASON_FOLDER) : FromBytes(result.errorText);
         ShowWarning(OpenFailureText(*path, reason));
         return;
@@ -500,6 +511,8 @@ void FileCommands::OnImportSml() {
     SetPathDisplay(QString());
     editor_.filePath.clear();
     editor_.modified = MessageCount() != 0;
+    // Undo starts from the library as imported, which no file holds yet.
+    editor_.StartHistory();
     if (!result.dropped.empty() || !result.changed.empty() || !result.warnings.empty()) {
         ShowWarning(ImportReportText(*path, result));
     }

@@ -26,32 +26,24 @@ const char* const SCALAR_PRESET_COUNT = "1";
 // so its fixed count is this, whatever the receiving node holds.
 const char* const NEW_LIST_COUNT = "0";
 
-// Rectangles of the controls in dialog units: x, y, width, height.
-struct DluRect {
-    int x;
-    int y;
-    int width;
-    int height;
-};
-constexpr DluRect FORMAT_LABEL_RECT{7, 7, 54, 12};
+// Rectangles of the controls in dialog units.
+constexpr UnitRect FORMAT_LABEL_RECT{7, 7, 54, 12};
 // The closed format list; its dropped list has room for every row.
-constexpr DluRect FORMAT_COMBO_RECT{63, 7, 90, 12};
-constexpr DluRect COUNT_LABEL_RECT{21, 23, 39, 10};
-constexpr DluRect COUNT_EDIT_RECT{63, 20, 33, 15};
-constexpr DluRect NOT_FIXED_RECT{97, 20, 54, 13};
-constexpr DluRect DESCRIPTION_LABEL_RECT{7, 36, 54, 12};
-constexpr DluRect DESCRIPTION_EDIT_RECT{63, 36, 89, 13};
-constexpr DluRect ADD_BUTTON_RECT{29, 54, 50, 14};
-constexpr DluRect CANCEL_BUTTON_RECT{82, 54, 50, 14};
+constexpr UnitRect FORMAT_COMBO_RECT{63, 7, 90, 12};
+constexpr UnitRect COUNT_LABEL_RECT{21, 23, 39, 10};
+constexpr UnitRect COUNT_EDIT_RECT{63, 20, 33, 15};
+constexpr UnitRect NOT_FIXED_RECT{97, 20, 54, 13};
+constexpr UnitRect DESCRIPTION_LABEL_RECT{7, 36, 54, 12};
+constexpr UnitRect DESCRIPTION_EDIT_RECT{63, 36, 89, 13};
+constexpr UnitRect ADD_BUTTON_RECT{29, 54, 50, 14};
+constexpr UnitRect CANCEL_BUTTON_RECT{82, 54, 50, 14};
 
 std::string ToBytes(const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-void Place(QWidget* widget, const DluRect& rect) {
-    widget->setGeometry(SubItemDialog::UNITS.Rect(rect.x, rect.y, rect.width, rect.height));
-}
+void Place(QWidget* widget, const UnitRect& rect) { widget->setGeometry(SubItemDialog::UNITS.Rect(rect)); }
 
 bool IsSeparatorRow(int row) { return row == NONE || row == SEPARATOR; }
 

@@ -1,5 +1,6 @@
 #include "FormatTree.h"
 
+#include "Decimal.h"
 #include "Labels.h"
 
 #include <cassert>
@@ -13,6 +14,7 @@ FormatTree::FormatTree(FormatTreeListener* listener) : listener_(listener) {}
 FormatTree::~FormatTree() {
     // The owner is going away too: nobody is told about these deletions.
     listener_ = nullptr;
+    history_.Clear();
     if (root_.firstChild != nullptr) {
         DeleteChain(root_.firstChild);
         root_.firstChild = nullptr;
@@ -92,6 +94,7 @@ FormatTree::DeferredListLabels::~DeferredListLabels() {
 FormatNode* FormatTree::AddSibling(FormatNode* x, std::string label, bool repaint) {
     assert(x != nullptr && x->parent != nullptr && "the root has no siblings");
     AssertOwned(x);
+    Unrecorded();
     FormatNode* parent = x->parent;
     if (parent->isMessage != 0 && parent->count == 1) {
         if (listener_ != nullptr) {
@@ -119,6 +122,7 @@ FormatNode* FormatTree::AddChild(FormatNode* p, std::string label, bool repaint)
         p = &root_;
     }
     AssertOwned(p);
+    Unrecorded();
     if (p != &root_ && p->isMessage == 0 && p->isList == 0) {
         if (listener_ != nullptr) {
             listener_->ShowTreeMessage(MSG_NOT_A_LIST_ITEM);
@@ -143,6 +147,9 @@ FormatNode* FormatTree::AddChild(FormatNode* p, std::string label, bool repaint)
 void FormatTree::DeleteNode(FormatNode* x, bool repaint) {
     assert(x != nullptr);
     AssertOwned(x);
+    // Before anything goes: a step may hold a node out of the tree whose
+    // parent is about to be freed.
+    Unrecorded();
     ownedCache_ = nullptr;
     if (listener_ != nullptr) {
         listener_->NodesAboutToBeDeleted(*x);
@@ -262,5 +269,514 @@ void FormatTree::AssertOwned([[maybe_unused]] const FormatNode* node) {
     ownedCache_ = node;
 #endif
 }
+
+// ---- Editing operations ----
+
+namespace {
+
+constexpr std::uint32_t MIN_STREAM = 1;
+constexpr std::uint32_t MAX_STREAM = 127;
+constexpr std::uint32_t MIN_FUNCTION = 0;
+constexpr std::uint32_t MAX_FUNCTION = 255;
+constexpr const char* LIST_COUNT_PRESET = "0";
+
+// An ASCII item needs a count; "0" and an empty field are refused, while other
+// texts that read as 0 ("00", letters) pass as the panel has always let them.
+bool IsZeroLengthCount(std::string_view countText) { return countText.empty() || countText == "0"; }
+
+FormatNode* LastChild(FormatNode* parent) {
+    FormatNode* last = parent->firstChild;
+    while (last != nullptr && last->nextSibling != nullptr) {
+        last = last->nextSibling;
+    }
+    return last;
+}
+
+EditStep::NodeFields FieldsOf(const FormatNode& node) {
+    return {node.label, node.description, node.count, node.format, node.isList};
+}
+
+void SwapFields(FormatNode& node, EditStep::NodeFields& fields) {
+    std::swap(node.label, fields.label);
+    std::swap(node.description, fields.description);
+    std::swap(node.count, fields.count);
+    std::swap(node.format, fields.format);
+    std::swap(node.isList, fields.isList);
+}
+
+// Checks the stream and function fields in the order the message commands do.
+const char* MessageNumbersRefusal(const MessageFields& fields) {
+    if (!PanelNumberInRange(fields.streamText, MIN_STREAM, MAX_STREAM)) {
+        return MSG_INVALID_STREAM;
+    }
+    if (!PanelNumberInRange(fields.functionText, MIN_FUNCTION, MAX_FUNCTION)) {
+        return MSG_INVALID_FUNCTION;
+    }
+    return nullptr;
+}
+
+std::string MessageLabelOf(const MessageFields& fields) {
+    return MakeMessageLabel(ReadPanelNumber(fields.streamText), ReadPanelNumber(fields.functionText),
+                            fields.replyRequired);
+}
+
+} // namespace
+
+FormatNode* FormatTree::MessageOf(FormatNode* node) {
+    while (node != nullptr && node->isMessage == 0) {
+        node = node->parent;
+    }
+    return node;
+}
+
+const char* FormatTree::AppendRefusal(const FormatNode* t) {
+    // The same two refusals as AddChild and AddSibling, which AppendSubNode
+    // would reach.
+    if (t->firstChild == nullptr) {
+        if (t->parent != nullptr && t->isMessage == 0 && t->isList == 0) {
+            return MSG_NOT_A_LIST_ITEM;
+        }
+    } else if (t->isMessage != 0 && t->count == 1) {
+        return MSG_CANNOT_ADD_NEW_SUB_ITEM;
+    }
+    return nullptr;
+}
+
+FormatNode* FormatTree::NewDetached(const FormatNode* parent) {
+    FormatNode* node = NewNode(std::string(), parent);
+    node->parent = const_cast<FormatNode*>(parent);
+    return node;
+}
+
+FormatNode* FormatTree::AppendItem(FormatNode* parent, int format, std::int32_t count, bool open,
+                                   std::string description) {
+    FormatNode* node = NewDetached(parent);
+    node->label = MakeItemLabel(format, count, open, description);
+    node->format = format;
+    node->count = open ? OPEN_COUNT : count;
+    node->description = std::move(description);
+    node->isList = format == LIST ? 1 : 0;
+    InsertStep(node, parent, LastChild(parent));
+    return node;
+}
+
+EditResult FormatTree::CreateMessage(const MessageFields& fields) {
+    if (const char* refusal = MessageNumbersRefusal(fields)) {
+        return EditResult::Refused(refusal);
+    }
+    const std::int32_t stream = ReadPanelNumber(fields.streamText);
+    const std::int32_t function = ReadPanelNumber(fields.functionText);
+    FormatNode* after = nullptr;
+    if (root_.firstChild != nullptr) {
+        // Walk past the messages whose stream and function are both no
+        // greater than the new ones; each number is compared on its own, and
+        // the new message never goes before the first.
+        after = root_.firstChild;
+        while (after->nextSibling != nullptr) {
+            const auto next = ReadMessageLabel(after->nextSibling->label);
+            if (!next || next->stream > stream || next->function > function) {
+                break;
+            }
+            after = after->nextSibling;
+        }
+    }
+    FormatNode* node = NewDetached(&root_);
+    node->label = MessageLabelOf(fields);
+    node->isMessage = 1;
+    node->description = std::string(TrimSpace(fields.description));
+    InsertStep(node, &root_, after);
+    return EditResult{node};
+}
+
+EditResult FormatTree::UpdateMessage(FormatNode* current, const MessageFields& fields) {
+    if (root_.count == 0) {
+        return EditResult::Refused("");
+    }
+    FormatNode* message = MessageOf(current);
+    if (message == nullptr) {
+        return EditResult::Refused(MSG_NO_MESSAGE_SELECTED);
+    }
+    if (const char* refusal = MessageNumbersRefusal(fields)) {
+        return EditResult::Refused(refusal);
+    }
+    // A message keeps its place and its items.
+    EditStep::NodeFields changed = FieldsOf(*message);
+    changed.label = MessageLabelOf(fields);
+    changed.description = std::string(TrimSpace(fields.description));
+    ChangeStep(message, std::move(changed));
+    return EditResult{message};
+}
+
+EditResult FormatTree::MessageToDelete(FormatNode* current) {
+    FormatNode* message = MessageOf(current);
+    if (message == nullptr) {
+        return EditResult::Refused(MSG_NO_MESSAGE_SELECTED);
+    }
+    return EditResult{message};
+}
+
+EditResult FormatTree::DeleteMessage(FormatNode* current) {
+    const EditResult target = MessageToDelete(current);
+    if (!target.Done()) {
+        return target;
+    }
+    return DeleteAny(target.node);
+}
+
+EditResult FormatTree::AddItem(FormatNode* target, const ItemFields& fields) {
+    if (target == nullptr) {
+        return EditResult::Refused(MSG_NO_NODE_SELECTED);
+    }
+    if (!IsItemFormat(fields.format)) {
+        return EditResult::Refused(MSG_NO_ITEM_SELECTED);
+    }
+    EditResult result;
+    // A new list starts empty, whatever the count field showed.
+    result.listCountPreset = fields.format == LIST;
+    const std::string_view countText = result.listCountPreset ? std::string_view(LIST_COUNT_PRESET) : fields.countText;
+    if (fields.format == ASCII && IsZeroLengthCount(countText)) {
+        result.refusal = MSG_ASCII_ZERO_LENGTH;
+        result.focusCount = true;
+        return result;
+    }
+    const std::int32_t count = ReadPanelNumber(countText);
+    if (target->isMessage != 0 && target->count != 0) {
+        // A message holds one item.
+        result.refusal = MSG_CANNOT_ADD_SUB_ITEM;
+        return result;
+    }
+    if (target->count == OPEN_COUNT && target->firstChild != nullptr) {
+        result.refusal = MSG_UNFIXED_LIST_ONE_ITEM;
+        return result;
+    }
+    if (const char* refusal = AppendRefusal(target)) {
+        result.refusal = refusal;
+        result.dropsCurrent = true;
+        return result;
+    }
+    result.node = AppendItem(target, fields.format, count, fields.open, fields.description);
+    return result;
+}
+
+EditResult FormatTree::UpdateItem(FormatNode* current, const ItemFields& fields) {
+    if (current == nullptr || current->isMessage != 0 || current->parent == nullptr) {
+        return EditResult::Refused(MSG_NO_ITEM_SELECTED);
+    }
+    const int format = fields.format;
+    const int subItems = CountListChildren(current);
+    if (!IsItemFormat(format)) {
+        return EditResult::Refused(MSG_NO_ITEM_IN_LIST);
+    }
+    if (format != LIST && subItems != 0) {
+        // A list with sub-items can only stay a list.
+        return EditResult::Refused(MSG_SUB_ITEM_EXISTS);
+    }
+    if (format == LIST && fields.open && subItems > 1) {
+        return EditResult::Refused(MSG_NON_FIXED_LIST_SINGLE);
+    }
+    if (format == ASCII && IsZeroLengthCount(fields.countText)) {
+        EditResult result = EditResult::Refused(MSG_ASCII_ZERO_LENGTH);
+        result.focusCount = true;
+        return result;
+    }
+    std::int32_t count = ReadPanelNumber(fields.countText);
+    EditStep::NodeFields changed;
+    changed.format = format;
+    changed.description = fields.description;
+    changed.count = fields.open ? OPEN_COUNT : count;
+    if (format == LIST) {
+        // A list has no description, and a fixed list counts its sub-items;
+        // its label states the same number, whatever the count field showed.
+        changed.description.clear();
+        if (!fields.open) {
+            changed.count = subItems;
+            count = subItems;
+        }
+    }
+    changed.label = MakeItemLabel(format, count, fields.open, changed.description);
+    changed.isList = format == LIST ? 1 : 0;
+    ChangeStep(current, std::move(changed));
+    return EditResult{current};
+}
+
+EditResult FormatTree::DeleteItem(FormatNode* current) {
+    if (current == nullptr || current->parent == nullptr) {
+        return EditResult::Refused(MSG_NO_ITEM_SELECTED);
+    }
+    if (current->isMessage != 0) {
+        return EditResult::Refused(MSG_NOT_AN_ITEM);
+    }
+    return DeleteAny(current);
+}
+
+EditResult FormatTree::MoveUp(FormatNode* x) {
+    if (x == nullptr || x->parent == nullptr) {
+        return EditResult::Refused(MSG_NO_NODE_SELECTED);
+    }
+    if (x->parent->firstChild == x) {
+        return EditResult::Refused(MSG_CANNOT_MOVE_UP);
+    }
+    FormatNode* before = PreviousSibling(x);
+    if (before == nullptr) {
+        return EditResult::Refused("");
+    }
+    SwapStep(x, before);
+    return EditResult{x};
+}
+
+EditResult FormatTree::MoveDown(FormatNode* x) {
+    if (x == nullptr || x->parent == nullptr) {
+        return EditResult::Refused(MSG_NO_NODE_SELECTED);
+    }
+    if (x->nextSibling == nullptr) {
+        return EditResult::Refused(MSG_CANNOT_MOVE_DOWN);
+    }
+    SwapStep(x, x->nextSibling);
+    return EditResult{x};
+}
+
+EditResult FormatTree::CheckMenuTarget(const FormatNode* target) {
+    if (target == nullptr) {
+        return EditResult::Refused(MSG_NOT_SELECTED);
+    }
+    if (target->isMessage != 0 && target->firstChild != nullptr) {
+        return EditResult::Refused(MSG_CANNOT_ADD_NEW_ITEM);
+    }
+    return EditResult{};
+}
+
+EditResult FormatTree::AddListItem(FormatNode* target) {
+    // Unlike "Add Sub Item", an open list that holds an item takes another.
+    if (EditResult check = CheckMenuTarget(target); !check.Done()) {
+        return check;
+    }
+    if (const char* refusal = AppendRefusal(target)) {
+        return EditResult::Refused(refusal);
+    }
+    return EditResult{AppendItem(target, LIST, 0, false, std::string())};
+}
+
+EditResult FormatTree::AddSubItem(FormatNode* target, const ItemFields& fields) {
+    if (EditResult check = CheckMenuTarget(target); !check.Done()) {
+        return check;
+    }
+    if (target->isMessage != 0 && target->count != 0) {
+        return EditResult::Refused(MSG_CANNOT_ADD_SUB_ITEM);
+    }
+    if (target->count == OPEN_COUNT && target->firstChild != nullptr) {
+        return EditResult::Refused(MSG_ONLY_ONE_ITEM);
+    }
+    // The dialog cannot close with ADD without a format row; an answer
+    // without one adds nothing.
+    if (!IsItemFormat(fields.format)) {
+        return EditResult::Refused("");
+    }
+    if (const char* refusal = AppendRefusal(target)) {
+        return EditResult::Refused(refusal);
+    }
+    // A new list is empty: its count says so whatever the dialog was given,
+    // or the label would promise sub-items that the file does not hold.
+    const std::int32_t count = fields.format == LIST ? 0 : ReadPanelNumber(fields.countText);
+    return EditResult{AppendItem(target, fields.format, count, fields.open, fields.description)};
+}
+
+EditResult FormatTree::DeleteAny(FormatNode* x) {
+    if (x == nullptr || x->parent == nullptr) {
+        return EditResult::Refused("");
+    }
+    AssertOwned(x);
+    RemoveStep(x);
+    return EditResult{x};
+}
+
+// ---- Changes and the steps that record them ----
+
+void FormatTree::Link(FormatNode* node, FormatNode* parent, FormatNode* after) {
+    node->parent = parent;
+    if (after != nullptr) {
+        node->nextSibling = after->nextSibling;
+        after->nextSibling = node;
+    } else {
+        node->nextSibling = parent->firstChild;
+        parent->firstChild = node;
+    }
+    RaiseCount(parent);
+    if (listener_ != nullptr) {
+        listener_->NodeAdded(*node);
+        listener_->StructureChanged(*parent);
+    }
+}
+
+void FormatTree::Unlink(FormatNode* node) {
+    if (listener_ != nullptr) {
+        listener_->NodesAboutToBeDeleted(*node);
+    }
+    ownedCache_ = nullptr;
+    FormatNode* parent = node->parent;
+    if (parent->firstChild == node) {
+        parent->firstChild = node->nextSibling;
+    } else {
+        FormatNode* before = PreviousSibling(node);
+        assert(before != nullptr && "a node is always in its parent's chain");
+        before->nextSibling = node->nextSibling;
+    }
+    // The parent link stays: it tells which pool the node came from.
+    node->nextSibling = nullptr;
+    LowerCount(parent);
+    if (listener_ != nullptr) {
+        listener_->StructureChanged(*parent);
+    }
+}
+
+void FormatTree::SwapWithNext(FormatNode* node) {
+    FormatNode* next = node->nextSibling;
+    assert(next != nullptr);
+    FormatNode* before = PreviousSibling(node);
+    node->nextSibling = next->nextSibling;
+    next->nextSibling = node;
+    if (before != nullptr) {
+        before->nextSibling = next;
+    } else {
+        node->parent->firstChild = next;
+    }
+    if (listener_ != nullptr) {
+        listener_->NodeMoved(*node);
+    }
+}
+
+std::size_t FormatTree::SubtreeBytes(const FormatNode* node) const {
+    std::size_t bytes = 0;
+    std::vector<const FormatNode*> pending{node};
+    while (!pending.empty()) {
+        const FormatNode* n = pending.back();
+        pending.pop_back();
+        bytes += sizeof(FormatNode) + n->label.capacity() + n->description.capacity();
+        if (n->firstChild != nullptr) {
+            pending.push_back(n->firstChild);
+        }
+        if (n != node && n->nextSibling != nullptr) {
+            pending.push_back(n->nextSibling);
+        }
+    }
+    return bytes;
+}
+
+void FormatTree::InsertStep(FormatNode* node, FormatNode* parent, FormatNode* after) {
+    EditStep step;
+    step.kind = EditStep::Kind::INSERT;
+    step.node = node;
+    step.parent = parent;
+    step.after = after;
+    step.parentLabel = parent->label;
+    step.parentCount = parent->count;
+    step.bytes = sizeof(EditStep) + step.parentLabel.capacity() + SubtreeBytes(node);
+    Link(node, parent, after);
+    history_.Push(std::move(step));
+}
+
+void FormatTree::RemoveStep(FormatNode* node) {
+    EditStep step;
+    step.kind = EditStep::Kind::REMOVE;
+    step.node = node;
+    step.parent = node->parent;
+    step.after = PreviousSibling(node);
+    step.parentLabel = node->parent->label;
+    step.parentCount = node->parent->count;
+    step.bytes = sizeof(EditStep) + step.parentLabel.capacity() + SubtreeBytes(node);
+    Unlink(node);
+    history_.Push(std::move(step));
+}
+
+void FormatTree::ChangeStep(FormatNode* node, EditStep::NodeFields fields) {
+    EditStep step;
+    step.kind = EditStep::Kind::CHANGE;
+    step.node = node;
+    step.fields = std::move(fields);
+    SwapFields(*node, step.fields);
+    step.bytes = sizeof(EditStep) + step.fields.label.capacity() + step.fields.description.capacity();
+    if (listener_ != nullptr) {
+        listener_->NodeChanged(*node);
+    }
+    history_.Push(std::move(step));
+}
+
+void FormatTree::SwapStep(FormatNode* node, FormatNode* other) {
+    EditStep step;
+    step.kind = EditStep::Kind::SWAP;
+    step.node = node;
+    step.after = other;
+    step.bytes = sizeof(EditStep);
+    SwapWithNext(node->nextSibling == other ? node : other);
+    history_.Push(std::move(step));
+}
+
+FormatNode* FormatTree::StandIn(FormatNode* parent, FormatNode* after, FormatNode* root) {
+    if (parent != root) {
+        return parent;
+    }
+    FormatNode* next = after != nullptr ? after->nextSibling : root->firstChild;
+    return next != nullptr ? next : after;
+}
+
+FormatNode* FormatTree::Apply(EditStep& step, bool forward) {
+    switch (step.kind) {
+    case EditStep::Kind::INSERT:
+    case EditStep::Kind::REMOVE: {
+        const bool link = (step.kind == EditStep::Kind::INSERT) == forward;
+        // The parent's count and label as they were on the other side of the
+        // step, whatever label it had there; the step keeps this side's.
+        std::string label = step.parent->label;
+        const std::int32_t count = step.parent->count;
+        if (link) {
+            Link(step.node, step.parent, step.after);
+        } else {
+            Unlink(step.node);
+        }
+        step.parent->label = std::move(step.parentLabel);
+        step.parent->count = step.parentCount;
+        step.parentLabel = std::move(label);
+        step.parentCount = count;
+        if (listener_ != nullptr && step.parent != &root_) {
+            listener_->NodeChanged(*step.parent);
+        }
+        return link ? step.node : StandIn(step.parent, step.after, &root_);
+    }
+    case EditStep::Kind::CHANGE:
+        SwapFields(*step.node, step.fields);
+        if (listener_ != nullptr) {
+            listener_->NodeChanged(*step.node);
+        }
+        return step.node;
+    case EditStep::Kind::SWAP:
+        SwapWithNext(step.node->nextSibling == step.after ? step.node : step.after);
+        return step.node;
+    }
+    return nullptr;
+}
+
+std::optional<FormatNode*> FormatTree::Undo() {
+    if (!history_.CanUndo()) {
+        return std::nullopt;
+    }
+    FormatNode* shown = Apply(history_.StepToUndo(), false);
+    history_.Undone();
+    return shown;
+}
+
+std::optional<FormatNode*> FormatTree::Redo() {
+    if (!history_.CanRedo()) {
+        return std::nullopt;
+    }
+    FormatNode* shown = Apply(history_.StepToRedo(), true);
+    history_.Redone();
+    return shown;
+}
+
+void FormatTree::ReleaseDetached(FormatNode* node) {
+    assert(node->nextSibling == nullptr && "a node out of the tree has no siblings");
+    DeleteChain(node);
+}
+
+void FormatTree::Unrecorded() { history_.Clear(); }
 
 } // namespace tqf

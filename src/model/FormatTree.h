@@ -1,20 +1,27 @@
 #pragma once
 
+#include "EditHistory.h"
+#include "EditRules.h"
 #include "FormatNode.h"
 #include "FormatTreeListener.h"
 #include "NodePool.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tqf {
 
-inline constexpr const char* MSG_CANNOT_ADD_NEW_SUB_ITEM = "Cannot add new sub item.";
-inline constexpr const char* MSG_NOT_A_LIST_ITEM = "It is not a list item.";
-
 // The document: a root node whose children are the messages, each holding at
 // most one item, and items of which only lists hold further items. Every
-// change of shape goes through these operations.
+// change goes through these operations and is reported to the listener.
+//
+// The editing operations (CreateMessage to AddSubItem) check the editor's
+// rules in their fixed order, return the first refusal as a value and change
+// nothing then, or make the change as one step of the history, which Undo and
+// Redo walk. The node operations below them (AddSibling to AppendSubNode) are
+// for building and emptying a document, as reading a file does; they are not
+// recorded, so they drop the history.
 class FormatTree {
 public:
     explicit FormatTree(FormatTreeListener* listener = nullptr);
@@ -26,6 +33,55 @@ public:
 
     FormatNode* GetRootNode() { return &root_; }
     const FormatNode* GetRootNode() const { return &root_; }
+
+    // ---- Editing operations ----
+
+    // A message from the panel's fields, placed after the last message whose
+    // stream and function are each no greater than its own.
+    EditResult CreateMessage(const MessageFields& fields);
+    // Changes the message of current (current itself or its message).
+    EditResult UpdateMessage(FormatNode* current, const MessageFields& fields);
+    // The message that DeleteMessage would delete, or the refusal.
+    static EditResult MessageToDelete(FormatNode* current);
+    // Deletes the message of current with all its items.
+    EditResult DeleteMessage(FormatNode* current);
+    // Adds an item as the last sub-node of target.
+    EditResult AddItem(FormatNode* target, const ItemFields& fields);
+    // Changes the item current in place.
+    EditResult UpdateItem(FormatNode* current, const ItemFields& fields);
+    EditResult DeleteItem(FormatNode* current);
+    // Swaps x with the sibling before or after it.
+    EditResult MoveUp(FormatNode* x);
+    EditResult MoveDown(FormatNode* x);
+    // Whether the tree menu's two add commands may add under target at all.
+    static EditResult CheckMenuTarget(const FormatNode* target);
+    // The tree menu's "Add List Item": an empty list under target.
+    EditResult AddListItem(FormatNode* target);
+    // The tree menu's "Add Sub Item" with what the sub-item dialog returned.
+    EditResult AddSubItem(FormatNode* target, const ItemFields& fields);
+    // Deletes x with its sub-tree, whatever it is (the tree menu's Delete).
+    EditResult DeleteAny(FormatNode* x);
+
+    // ---- History ----
+
+    bool CanUndo() const { return history_.CanUndo(); }
+    bool CanRedo() const { return history_.CanRedo(); }
+    // Takes back the last step, or makes again the last one taken back. The
+    // node to show afterwards: the one the step changed, or, when it left
+    // the tree, its parent item or the message now in its place (none when
+    // there is none); nothing when there was no step.
+    std::optional<FormatNode*> Undo();
+    std::optional<FormatNode*> Redo();
+    void ClearHistory() { history_.Clear(); }
+    void MarkSaved() { history_.MarkSaved(); }
+    bool AtSavedState() const { return history_.AtSavedState(); }
+    const EditHistory& History() const { return history_; }
+
+    // The message a node belongs to: the node itself or its nearest ancestor
+    // that is a message; none for the root.
+    static FormatNode* MessageOf(FormatNode* node);
+
+    // ---- Node operations ----
 
     // Inserts a node right after x under the same parent; none when the parent
     // is a message that already holds its item.
@@ -77,6 +133,36 @@ public:
     };
 
 private:
+    // Why nothing can be appended under t, or none.
+    static const char* AppendRefusal(const FormatNode* t);
+    // Makes an item from its fields, the label included, and adds it as the
+    // last sub-node of parent as one step: every way of adding an item ends
+    // here.
+    FormatNode* AppendItem(FormatNode* parent, int format, std::int32_t count, bool open, std::string description);
+    // A node not yet in the tree, to be placed under parent.
+    FormatNode* NewDetached(const FormatNode* parent);
+    // Links node under parent right after `after` (none: first), counts it
+    // and tells the listener.
+    void Link(FormatNode* node, FormatNode* parent, FormatNode* after);
+    // Unlinks node, with its sub-tree kept, after telling the listener.
+    void Unlink(FormatNode* node);
+    void SwapWithNext(FormatNode* node);
+    // Makes and records an insertion, a removal, a change.
+    void InsertStep(FormatNode* node, FormatNode* parent, FormatNode* after);
+    void RemoveStep(FormatNode* node);
+    void ChangeStep(FormatNode* node, EditStep::NodeFields fields);
+    // node changes places with other, the sibling right before or after it.
+    void SwapStep(FormatNode* node, FormatNode* other);
+    // Carries a step out again (redo) or back (undo).
+    FormatNode* Apply(EditStep& step, bool forward);
+    // What a node left out of the tree would be replaced with on screen.
+    static FormatNode* StandIn(FormatNode* parent, FormatNode* after, FormatNode* root);
+    // Frees a node kept out of the tree by the history, with its sub-tree.
+    void ReleaseDetached(FormatNode* node);
+    // A change the history did not record: the steps may not fit any more.
+    void Unrecorded();
+    std::size_t SubtreeBytes(const FormatNode* node) const;
+
     void RaiseCount(FormatNode* parent);
     void LowerCount(FormatNode* parent);
     void Relabel(FormatNode* list);
@@ -99,6 +185,8 @@ private:
     // order they were first counted (a list may appear more than once).
     int deferrals_ = 0;
     std::vector<FormatNode*> deferredLists_;
+    // After the pools: the nodes it holds are freed into them.
+    EditHistory history_{[this](FormatNode* node) { ReleaseDetached(node); }};
 };
 
 } // namespace tqf

@@ -11,7 +11,8 @@ class FormatTreeListener {
 public:
     virtual ~FormatTreeListener() = default;
 
-    // One of the two refusals of the node operations, for a modal message box.
+    // One of the two refusals of the node operations that build a document,
+    // for a modal message box. The editing operations return theirs instead.
     virtual void ShowTreeMessage(std::string_view text) = 0;
 
     // The whole view should be repainted.
@@ -25,9 +26,15 @@ public:
     // The sub-nodes of parent have changed (a node was added or removed).
     virtual void StructureChanged(const FormatNode& parent) { (void)parent; }
 
-    // node has just been linked into the tree (called before StructureChanged
-    // of its parent).
+    // node has just been linked into the tree, with whatever sub-tree it
+    // holds (called before StructureChanged of its parent).
     virtual void NodeAdded(const FormatNode& node) { (void)node; }
+
+    // node's own fields (label, description, count, format) have changed.
+    virtual void NodeChanged(const FormatNode& node) { (void)node; }
+
+    // node has changed places with a sibling next to it.
+    virtual void NodeMoved(const FormatNode& node) { (void)node; }
 };
 
 } // namespace tqf

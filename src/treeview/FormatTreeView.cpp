@@ -3,6 +3,7 @@
 #include "Decimal.h"
 #include "FocusMark.h"
 #include "Labels.h"
+#include "MulDiv.h"
 #include "TahomaFont.h"
 #include "TreeContextMenu.h"
 #include "TreePainter.h"
@@ -19,7 +20,6 @@
 #include <QWheelEvent>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace tqf {
@@ -36,16 +36,6 @@ constexpr int TENTHS_PER_POINT = 10;
 // The content height is kept far enough from the int limit that the scroll
 // range's arithmetic cannot overflow.
 constexpr std::int64_t MAX_CONTENT_HEIGHT = std::numeric_limits<int>::max() / 2;
-
-constexpr const char* MSG_NOT_SELECTED = "Not Selected";
-constexpr const char* MSG_CANNOT_ADD_NEW_ITEM = "Cannot add new item.";
-constexpr const char* MSG_ONLY_ONE_ITEM = "Only one item is available.";
-constexpr const char* MSG_CANNOT_ADD_SUB_ITEM = "Cannot add sub item.";
-
-// a * b / c rounded to the nearest integer, halves away from zero.
-int MulDivRounded(int a, int b, int c) {
-    return static_cast<int>(std::lround(static_cast<double>(a) * static_cast<double>(b) / static_cast<double>(c)));
-}
 
 QColor ToQColor(ColorRef color) { return QColor(RedOf(color), GreenOf(color), BlueOf(color)); }
 
@@ -73,6 +63,12 @@ void FormatTreeView::Listener::StructureChanged(const FormatNode& parent) {
     // rows.
     view_.layout_.NodeChanged(&parent);
 }
+
+void FormatTreeView::Listener::NodeChanged(const FormatNode& node) { view_.layout_.NodeChanged(&node); }
+
+// Only what moved is placed again at the next paint, which for a message
+// among thousands is far less than placing all of them.
+void FormatTreeView::Listener::NodeMoved(const FormatNode& node) { view_.layout_.NodeMoved(&node); }
 
 // ---- Construction ----
 
@@ -108,7 +104,7 @@ FormatTreeView& FormatTreeView::SetTreeFont(int pointSize, bool bold, bool itali
     const QString face =
         QString::fromLocal8Bit(faceName.data(), static_cast<qsizetype>(faceName.size())).left(MAX_FACE_NAME);
     fontFace_ = face.toLocal8Bit().toStdString();
-    fontPixelHeight_ = std::max(1, MulDivRounded(pointSize, logicalDpiY(), POINTS_PER_INCH));
+    fontPixelHeight_ = std::max(1, MulDiv(pointSize, logicalDpiY(), POINTS_PER_INCH));
 
     QFont font(face);
     font.setPixelSize(fontPixelHeight_);
@@ -184,12 +180,6 @@ void FormatTreeView::Repaint() {
 
 void FormatTreeView::Redraw() { viewport()->update(); }
 
-void FormatTreeView::NodeChanged(const FormatNode* node) { layout_.NodeChanged(node); }
-
-void FormatTreeView::ChildrenReordered(const FormatNode* parent) { layout_.ChildrenReordered(parent); }
-
-void FormatTreeView::NodeMoved(const FormatNode* node) { layout_.NodeMoved(node); }
-
 // ---- Deletion ----
 
 void FormatTreeView::ForgetNodes(const FormatNode& subtreeRoot) {
@@ -197,6 +187,8 @@ void FormatTreeView::ForgetNodes(const FormatNode& subtreeRoot) {
         selectedNode_ = nullptr;
     }
     if (FormatTree::IsWithin(highlightedNode_, &subtreeRoot)) {
+        // A node taken out may come back by an undo, not highlighted.
+        SetNodeColor(highlightedNode_, textColor_, false);
         highlightedNode_ = nullptr;
     }
     layout_.NodesAboutToBeDeleted(subtreeRoot);
@@ -277,8 +269,9 @@ void FormatTreeView::UpdateScrollBar() {
         bar->setRange(0, 0);
         bar->setValue(0);
     } else {
-        // The platform's range is 0 ... contentHeight + 8 with a page of H,
-        // so the greatest position is one more than their difference.
+        // The range is 0 ... contentHeight + 8, both ends included, with a
+        // page of H, so the greatest position is one more than their
+        // difference.
         bar->setRange(0, contentHeight_ + SCROLL_RANGE_EXTRA - height + 1);
         bar->setPageStep(height);
         bar->setSingleStep(rowHeight_);
@@ -489,7 +482,7 @@ void FormatTreeView::contextMenuEvent(QContextMenuEvent* event) {
         return;
     }
     SelectForContextMenu(viewport()->mapFromGlobal(event->globalPos()));
-    const std::optional<int> command = TreeContextMenu::Exec(*this, event->globalPos());
+    const std::optional<int> command = TreeContextMenu::Exec(selectedNode_, treeFont_, this, event->globalPos());
     if (command) {
         RunCommand(*command);
     }
@@ -788,23 +781,20 @@ void FormatTreeView::RunCommand(int commandId) {
     }
 }
 
+bool FormatTreeView::Refused(const EditResult& result) {
+    if (result.Done()) {
+        return false;
+    }
+    if (*result.refusal != '\0') {
+        prompts_.ShowMessage(QString::fromLatin1(result.refusal));
+    }
+    return true;
+}
+
 void FormatTreeView::AddListItem() {
-    FormatNode* target = selectedNode_;
-    if (target == nullptr) {
-        prompts_.ShowMessage(QString::fromLatin1(MSG_NOT_SELECTED));
+    if (Refused(tree_.AddListItem(selectedNode_))) {
         return;
     }
-    if (target->isMessage != 0 && target->firstChild != nullptr) {
-        prompts_.ShowMessage(QString::fromLatin1(MSG_CANNOT_ADD_NEW_ITEM));
-        return;
-    }
-    FormatNode* node = tree_.AppendSubNode(target, std::string());
-    if (node == nullptr) {
-        return;
-    }
-    node->isList = 1;
-    node->format = LIST;
-    node->label = ListLabel(0);
     selectedNode_ = nullptr;
     Redraw();
     PostNotification(WM_TREE_CHANGED, nullptr);
@@ -812,12 +802,7 @@ void FormatTreeView::AddListItem() {
 
 void FormatTreeView::AddSubItem() {
     FormatNode* target = selectedNode_;
-    if (target == nullptr) {
-        prompts_.ShowMessage(QString::fromLatin1(MSG_NOT_SELECTED));
-        return;
-    }
-    if (target->isMessage != 0 && target->firstChild != nullptr) {
-        prompts_.ShowMessage(QString::fromLatin1(MSG_CANNOT_ADD_NEW_ITEM));
+    if (Refused(FormatTree::CheckMenuTarget(target))) {
         return;
     }
     const std::optional<SubItemChoice> choice = prompts_.RunSubItemDialog(FormatTree::CountListChildren(target));
@@ -826,33 +811,9 @@ void FormatTreeView::AddSubItem() {
     if (!choice || selectedNode_ != target) {
         return;
     }
-    const int format = choice->format;
-    const bool open = choice->notFixed != 0;
-    const std::int32_t count = open ? OPEN_COUNT : ReadPanelNumber(choice->countText);
-    if (target->isMessage != 0 && target->count != 0) {
-        prompts_.ShowMessage(QString::fromLatin1(MSG_CANNOT_ADD_SUB_ITEM));
+    const ItemFields fields{choice->format, choice->countText, choice->notFixed != 0, choice->description};
+    if (Refused(tree_.AddSubItem(target, fields))) {
         return;
-    }
-    if (target->count == OPEN_COUNT && target->firstChild != nullptr) {
-        prompts_.ShowMessage(QString::fromLatin1(MSG_ONLY_ONE_ITEM));
-        return;
-    }
-    // The dialog cannot close with ADD without a format row; an answer
-    // without one adds nothing.
-    if (!IsItemFormat(format)) {
-        return;
-    }
-    std::string label = MakeItemLabel(format, count, open, choice->description);
-    FormatNode* node = tree_.AppendSubNode(target, std::string());
-    if (node == nullptr) {
-        return;
-    }
-    node->count = count;
-    node->format = format;
-    node->description = choice->description;
-    node->label = std::move(label);
-    if (format == LIST) {
-        node->isList = 1;
     }
     Redraw();
     PostNotification(WM_TREE_CHANGED, nullptr);
@@ -864,7 +825,8 @@ void FormatTreeView::DeleteSelectedNode() {
         return;
     }
     const bool wasMessage = target->isMessage != 0;
-    tree_.DeleteNode(target, true);
+    (void)tree_.DeleteAny(target);
+    Redraw();
     if (wasMessage) {
         PostNotification(WM_TREE_MESSAGE_DELETED, nullptr);
     }

@@ -14,8 +14,9 @@
 
 namespace tqf {
 
-// The codes of the vertical scroll bar's requests, with the numbers the
-// platform gives them.
+// The codes of the vertical scroll bar's requests. The numbers are those of
+// the Windows scroll-bar requests (SB_LINEUP ...), so that the view answers a
+// request exactly as the editor it replaces did.
 enum ScrollCode : int {
     SCROLL_LINE_UP = 0,
     SCROLL_LINE_DOWN = 1,
@@ -33,10 +34,8 @@ enum ScrollCode : int {
 //
 // Layout (line breaks and row positions) is kept between paints and brought up
 // to date at the next paint; painting draws only the rows that meet the client
-// area. Changes made through Tree() are followed by the view itself. A caller
-// that changes a node's label, or relinks sub-nodes, directly tells the view
-// with NodeChanged, NodeMoved or ChildrenReordered, or calls Repaint, which
-// lays out everything again.
+// area. Every change of the document goes through Tree(), whose listener tells
+// the layout what changed.
 class FormatTreeView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -47,8 +46,9 @@ public:
     static constexpr int MARGIN = TreeLayout::MARGIN;
     // Added to the height of "X" to give the height of one row.
     static constexpr int ROW_PADDING = 4;
-    // What the scroll range adds to the content height, as the platform's
-    // scroll bar counts it: the range's top is contentHeight + 8.
+    // What the scroll range adds to the content height: the range's top is
+    // contentHeight + 8, which leaves a little blank space below the last
+    // row when the view is scrolled to its end.
     static constexpr int SCROLL_RANGE_EXTRA = 8;
     // One notch of a mouse wheel.
     static constexpr int WHEEL_NOTCH = 120;
@@ -77,27 +77,12 @@ public:
     void ToggleExpanded(FormatNode* node, bool repaint);
 
     // Invalidates the whole client area; one paint follows, which lays out the
-    // whole document again first. Use it after changes the view was not told
-    // about.
+    // whole document again first.
     void Repaint();
 
     // Invalidates the whole client area without laying anything out again:
     // for changes of colour only.
     void Redraw();
-
-    // The label of node has changed; its rows are measured again at the next
-    // paint. Does not repaint.
-    void NodeChanged(const FormatNode* node);
-
-    // The sub-nodes of parent have been relinked in another order; their rows
-    // are placed again at the next paint. Does not repaint.
-    void ChildrenReordered(const FormatNode* parent);
-
-    // node has been relinked to another place under the same parent; only
-    // what moved is placed again at the next paint, which for a message
-    // among thousands is far less than ChildrenReordered of the root. Does
-    // not repaint.
-    void NodeMoved(const FormatNode* node);
 
     // Makes node the chosen node exactly as a click on it does (the
     // selection, the highlight, the notification to the window), expands the
@@ -195,6 +180,8 @@ private:
         void NodesAboutToBeDeleted(const FormatNode& subtreeRoot) override;
         void NodeAdded(const FormatNode& node) override;
         void StructureChanged(const FormatNode& parent) override;
+        void NodeChanged(const FormatNode& node) override;
+        void NodeMoved(const FormatNode& node) override;
 
     private:
         FormatTreeView& view_;
@@ -209,6 +196,8 @@ private:
     void PostNotification(int message, FormatNode* node);
     void DeliverNotification();
     void ForgetNodes(const FormatNode& subtreeRoot);
+    // Shows the refusal of an editing operation; true when it was refused.
+    bool Refused(const EditResult& result);
     void UpdateScrollBar();
     void ScrollTo(int position);
     // Lays out the document as it is now and fits the scroll bar to it, as

@@ -1,7 +1,6 @@
 #include "TreeContextMenu.h"
 
 #include "FormatNode.h"
-#include "FormatTreeView.h"
 #include "TreeMessages.h"
 
 #include <QFontMetrics>
@@ -64,8 +63,9 @@ std::unique_ptr<OwnerDrawMenu> TreeContextMenu::Build(const FormatNode* selected
     return menu;
 }
 
-std::optional<int> TreeContextMenu::Exec(FormatTreeView& view, QPoint globalPos) {
-    const std::unique_ptr<OwnerDrawMenu> menu = Build(view.SelectedNode(), view.TreeFont(), &view);
+std::optional<int> TreeContextMenu::Exec(const FormatNode* selected, const QFont& font, QWidget* parent,
+                                         QPoint globalPos) {
+    const std::unique_ptr<OwnerDrawMenu> menu = Build(selected, font, parent);
     return menu->Choose(globalPos);
 }
 

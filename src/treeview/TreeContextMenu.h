@@ -14,7 +14,6 @@
 namespace tqf {
 
 class FormatNode;
-class FormatTreeView;
 
 // The popup menu of the tree view: a title with the selected node's label,
 // the node commands and the colour commands. It is built anew for every right
@@ -31,10 +30,11 @@ public:
     static constexpr ColorRef SELECTION_FILL_COLOR = Rgb(244, 234, 234);
     static constexpr ColorRef SELECTION_FRAME_COLOR = Rgb(182, 109, 109);
 
-    // Builds the menu for the view's selected node and shows it modally with
-    // its top-left corner at globalPos. Returns the id of the chosen command
-    // (TreeCommand), or nothing when the menu was dismissed.
-    static std::optional<int> Exec(FormatTreeView& view, QPoint globalPos);
+    // Builds the menu for the selected node (or none), drawn in font, and
+    // shows it modally over parent with its top-left corner at globalPos.
+    // Returns the id of the chosen command (TreeCommand), or nothing when the
+    // menu was dismissed.
+    static std::optional<int> Exec(const FormatNode* selected, const QFont& font, QWidget* parent, QPoint globalPos);
 
     // The menu for a selected node (or none), drawn and measured in font,
     // without showing it.

@@ -223,7 +223,8 @@ TEST_F(EditorDialogTest, ContextMenuOnTheFreeAreaOffersTheAboutBox) {
             for (const QAction* action : menu->actions()) {
                 texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
             }
-            EXPECT_EQ(texts, (QStringList{QStringLiteral("Find..."), QStringLiteral("-"),
+            EXPECT_EQ(texts, (QStringList{QStringLiteral("Undo"), QStringLiteral("Redo"), QStringLiteral("-"),
+                                          QStringLiteral("Find..."), QStringLiteral("-"),
                                           QStringLiteral("Import SML..."), QStringLiteral("Export SML..."),
                                           QStringLiteral("-"), QString::fromUtf8("TQF 정보(&A)...")}));
             entry = menu->actions().back()->text();

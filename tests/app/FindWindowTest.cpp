@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QWindow>
 
+#include <algorithm>
+
 #include <string>
 
 namespace tqf {
@@ -197,10 +199,11 @@ TEST_F(FindWindowTest, F3AndShiftF3RepeatTheLastSearchFromTheMainWindow) {
 TEST_F(FindWindowTest, TheWindowMenuOffersFind) {
     std::unique_ptr<QMenu> menu(dialog->CreateWindowMenu());
     const QList<QAction*> actions = menu->actions();
-    ASSERT_FALSE(actions.isEmpty());
-    EXPECT_EQ(actions.front()->text(), QStringLiteral("Find..."));
+    const auto find = std::find_if(actions.begin(), actions.end(),
+                                   [](const QAction* action) { return action->text() == QStringLiteral("Find..."); });
+    ASSERT_NE(find, actions.end());
     EXPECT_EQ(actions.back()->text(), QString::fromUtf8("TQF 정보(&A)..."));
-    actions.front()->trigger();
+    (*find)->trigger();
     EXPECT_TRUE(Finder().isVisible());
 }
 

@@ -186,7 +186,8 @@ TEST(TreeContextMenuTest, ExecShowsTheMenuOverTheViewAndReturnsTheChosenCommand)
         ASSERT_EQ(menu->EntryCount(), 10);
         ClickEntry(*menu, 7);
     });
-    EXPECT_EQ(TreeContextMenu::Exec(harness.View(), at), std::optional<int>(ID_TREE_SET_LINE_COLOR));
+    EXPECT_EQ(TreeContextMenu::Exec(harness.View().SelectedNode(), harness.View().TreeFont(), &harness.View(), at),
+              std::optional<int>(ID_TREE_SET_LINE_COLOR));
     EXPECT_TRUE(inspected);
 
     QTimer::singleShot(0, &harness.View(), [] {
@@ -194,7 +195,8 @@ TEST(TreeContextMenuTest, ExecShowsTheMenuOverTheViewAndReturnsTheChosenCommand)
             QTest::keyClick(menu, Qt::Key_Escape);
         }
     });
-    EXPECT_EQ(TreeContextMenu::Exec(harness.View(), at), std::nullopt);
+    EXPECT_EQ(TreeContextMenu::Exec(harness.View().SelectedNode(), harness.View().TreeFont(), &harness.View(), at),
+              std::nullopt);
 }
 
 TEST(TreeContextMenuTest, RightClickOnAMessageOffersItsCommandsAndDeleteNodeRemovesIt) {

@@ -82,7 +82,7 @@ public:
     // One random change of the kinds the view is told about.
     void Step() {
         const std::vector<FormatNode*> nodes = AllNodes(h_.Root());
-        switch (random_() % 9) {
+        switch (random_() % 11) {
         case 0:
             AddMessage();
             break;
@@ -92,8 +92,19 @@ public:
             break;
         case 3:
             if (!nodes.empty()) {
-                h_.Tree().DeleteNode(Pick(nodes), true);
+                // Kept for undo, or gone for good.
+                if (random_() % 2 == 0) {
+                    (void)h_.Tree().DeleteAny(Pick(nodes));
+                } else {
+                    h_.Tree().DeleteNode(Pick(nodes), true);
+                }
             }
+            break;
+        case 9:
+            (void)h_.Tree().Undo();
+            break;
+        case 10:
+            (void)h_.Tree().Redo();
             break;
         case 4:
             if (!nodes.empty()) {
@@ -102,14 +113,12 @@ public:
             break;
         case 5:
             if (!nodes.empty()) {
-                FormatNode* node = Pick(nodes);
-                node->label = RandomLabel(random_);
-                h_.View().NodeChanged(node);
+                Relabel(Pick(nodes));
             }
             break;
         case 6:
             if (!nodes.empty()) {
-                SwapWithNext(Pick(nodes));
+                (void)h_.Tree().MoveDown(Pick(nodes));
             }
             break;
         case 7:
@@ -203,26 +212,17 @@ private:
         }
     }
 
-    // Relinks a node after its next sibling, as the move commands do, and
-    // tells the view either way it may be told.
-    void SwapWithNext(FormatNode* node) {
-        FormatNode* next = node->nextSibling;
-        if (next == nullptr) {
+    // Gives a node another label through the editing operations: a message
+    // other numbers, an item another description (which its label shows).
+    void Relabel(FormatNode* node) {
+        if (node->isMessage != 0) {
+            const MessageFields fields{std::to_string(1 + random_() % 127), std::to_string(random_() % 256),
+                                       random_() % 2 == 0, RandomLabel(random_)};
+            (void)h_.Tree().UpdateMessage(node, fields);
             return;
         }
-        FormatNode* before = FormatTree::PreviousSibling(node);
-        node->nextSibling = next->nextSibling;
-        next->nextSibling = node;
-        if (before != nullptr) {
-            before->nextSibling = next;
-        } else {
-            node->parent->firstChild = next;
-        }
-        if (random_() % 2 == 0) {
-            h_.View().NodeMoved(random_() % 2 == 0 ? node : next);
-        } else {
-            h_.View().ChildrenReordered(node->parent);
-        }
+        const int format = node->isList != 0 ? LIST : static_cast<int>(ASCII);
+        (void)h_.Tree().UpdateItem(node, {format, std::to_string(random_() % 300), false, RandomLabel(random_)});
     }
 
     TreeViewHarness& h_;
@@ -259,23 +259,18 @@ TEST(TreeLayoutCacheTest, MessagesMovedSeveralTimesBeforeAPaintLandInTheirPlaces
     editor.Check("built");
     std::mt19937 random(5);
     for (int round = 0; round < 40; ++round) {
-        // A few moves of messages, each told only by NodeMoved, then a paint.
+        // A few moves of messages, some of them taken back, then a paint.
         const int moves = 1 + static_cast<int>(random() % 4);
         for (int m = 0; m < moves; ++m) {
             FormatNode* node = messages[random() % messages.size()];
-            FormatNode* next = node->nextSibling;
-            if (next == nullptr) {
-                continue;
-            }
-            FormatNode* before = FormatTree::PreviousSibling(node);
-            node->nextSibling = next->nextSibling;
-            next->nextSibling = node;
-            if (before != nullptr) {
-                before->nextSibling = next;
+            if (random() % 2 == 0) {
+                (void)h.Tree().MoveDown(node);
             } else {
-                h.Root()->firstChild = next;
+                (void)h.Tree().MoveUp(node);
             }
-            h.View().NodeMoved(node);
+            if (random() % 4 == 0) {
+                (void)h.Tree().Undo();
+            }
         }
         editor.Check("round " + std::to_string(round));
         if (::testing::Test::HasFatalFailure()) {

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-// Widget tests share one QApplication and run headless.
+// The window and dialog tests share one QApplication, the dialog fonts, and
+// run headless.
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     tqf::test::PrepareHeadlessEnvironment();

@@ -1,0 +1,262 @@
+// Undo and redo of every editing operation, the saved state, and the
+// history's bounds.
+#include "EditTestSupport.h"
+#include "Labels.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+namespace tqf {
+namespace {
+
+using test::Dump;
+
+class EditHistoryTest : public ::testing::Test {
+protected:
+    FormatNode* Message(const char* stream, const char* function) {
+        return tree.CreateMessage({stream, function, false, ""}).node;
+    }
+    FormatNode* Item(FormatNode* parent, int format, const char* count = "1") {
+        return tree.AddItem(parent, {format, count, false, ""}).node;
+    }
+
+    test::Listener listener;
+    FormatTree tree{&listener};
+};
+
+// Each command once on the same document: undo gives back the document before
+// it exactly, redo the one after it, and the node to show is the right one.
+TEST_F(EditHistoryTest, EachCommandIsOneStepBothWays) {
+    FormatNode* m1 = Message("1", "1");
+    FormatNode* m2 = Message("1", "2");
+    FormatNode* list = Item(m1, LIST);
+    FormatNode* a = Item(list, UINT1);
+    FormatNode* b = Item(list, ASCII, "10");
+    // A label the relabelling would not give back by itself.
+    list->label = "<L[2]  kept as it was>";
+
+    struct Case {
+        const char* name;
+        std::function<EditResult()> edit;
+        FormatNode* shownAfterUndo;
+    };
+    const std::vector<Case> cases = {
+        {"create message",
+         [&] {
+             return tree.CreateMessage({"1", "9", true, "x"});
+         },
+         m2},
+        {"update message",
+         [&] {
+             return tree.UpdateMessage(b, {"7", "7", false, "d"});
+         },
+         m1},
+        {"delete message", [&] { return tree.DeleteMessage(m2); }, m2},
+        {"add item",
+         [&] {
+             return tree.AddItem(list, {INT8, "3", false, "z"});
+         },
+         list},
+        {"update item",
+         [&] {
+             return tree.UpdateItem(b, {BINARY, "4", false, "e"});
+         },
+         b},
+        {"delete item", [&] { return tree.DeleteItem(a); }, a},
+        {"add list item", [&] { return tree.AddListItem(list); }, list},
+        {"add sub item",
+         [&] {
+             return tree.AddSubItem(list, {FLOAT4, "n", true, ""});
+         },
+         list},
+        {"move up", [&] { return tree.MoveUp(b); }, b},
+        {"move down", [&] { return tree.MoveDown(m1); }, m1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string before = Dump(tree);
+        ASSERT_TRUE(c.edit().Done());
+        const std::string after = Dump(tree);
+        ASSERT_NE(before, after);
+        const std::optional<FormatNode*> undone = tree.Undo();
+        ASSERT_TRUE(undone.has_value());
+        EXPECT_EQ(Dump(tree), before);
+        EXPECT_EQ(*undone, c.shownAfterUndo);
+        ASSERT_TRUE(tree.Redo().has_value());
+        EXPECT_EQ(Dump(tree), after);
+        ASSERT_TRUE(tree.Undo().has_value());
+        EXPECT_EQ(Dump(tree), before);
+    }
+}
+
+TEST_F(EditHistoryTest, ADeletedMessageComesBackItselfWithItsItems) {
+    FormatNode* m = Message("1", "1");
+    FormatNode* list = Item(m, LIST);
+    FormatNode* leaf = Item(list, UINT4);
+    ASSERT_TRUE(tree.DeleteMessage(leaf).Done());
+    EXPECT_EQ(tree.GetRootNode()->firstChild, nullptr);
+    EXPECT_EQ(listener.deleted.back(), m);
+    EXPECT_EQ(tree.Undo(), std::optional<FormatNode*>(m));
+    EXPECT_EQ(tree.GetRootNode()->firstChild, m);
+    EXPECT_EQ(m->firstChild, list);
+    EXPECT_EQ(list->firstChild, leaf);
+    EXPECT_EQ(listener.added.back(), m);
+}
+
+TEST_F(EditHistoryTest, UndoingTheOnlyMessageLeavesNothingToShow) {
+    Message("1", "1");
+    EXPECT_EQ(tree.Undo(), std::optional<FormatNode*>(nullptr));
+    EXPECT_FALSE(tree.Undo().has_value());
+    EXPECT_FALSE(tree.CanUndo());
+    EXPECT_TRUE(tree.CanRedo());
+}
+
+TEST_F(EditHistoryTest, ANewEditDropsWhatCouldBeRedone) {
+    FormatNode* m = Message("1", "1");
+    Item(m, LIST);
+    ASSERT_TRUE(tree.Undo().has_value());
+    ASSERT_TRUE(tree.Undo().has_value());
+    EXPECT_EQ(tree.History().Steps(), 2u);
+    Message("2", "2");
+    EXPECT_FALSE(tree.CanRedo());
+    EXPECT_EQ(tree.History().Steps(), 1u);
+}
+
+TEST_F(EditHistoryTest, SavedStateIsReachedOnlyByUndoAndRedo) {
+    Message("1", "1");
+    tree.MarkSaved();
+    EXPECT_TRUE(tree.AtSavedState());
+    FormatNode* m = Message("1", "2");
+    EXPECT_FALSE(tree.AtSavedState());
+    ASSERT_TRUE(tree.Undo().has_value());
+    EXPECT_TRUE(tree.AtSavedState());
+    ASSERT_TRUE(tree.Undo().has_value());
+    EXPECT_FALSE(tree.AtSavedState());
+    ASSERT_TRUE(tree.Redo().has_value());
+    EXPECT_TRUE(tree.AtSavedState());
+    (void)m;
+    // Another edit after the saved state was undone: it cannot come back.
+    ASSERT_TRUE(tree.Undo().has_value());
+    Message("3", "3");
+    ASSERT_TRUE(tree.Undo().has_value());
+    EXPECT_FALSE(tree.AtSavedState());
+}
+
+TEST_F(EditHistoryTest, ChangesBesideTheHistoryDropIt) {
+    FormatNode* m = Message("1", "1");
+    tree.MarkSaved();
+    tree.AppendSubNode(m, "<L[0]>");
+    EXPECT_FALSE(tree.CanUndo());
+    EXPECT_FALSE(tree.AtSavedState());
+    Message("2", "2");
+    tree.DeleteNode(tree.GetRootNode(), false);
+    EXPECT_FALSE(tree.CanUndo());
+}
+
+TEST_F(EditHistoryTest, OldestStepsGoBeyondTheStepBound) {
+    FormatNode* m = Message("1", "1");
+    FormatNode* list = Item(m, LIST);
+    FormatNode* leaf = Item(list, UINT4);
+    for (std::size_t i = 0; i < EditHistory::MAX_STEPS + 5; ++i) {
+        ASSERT_TRUE(tree.UpdateItem(leaf, {UINT4, i % 2 == 0 ? "2" : "3", false, ""}).Done());
+    }
+    EXPECT_EQ(tree.History().Steps(), EditHistory::MAX_STEPS);
+    while (tree.Undo().has_value()) {
+    }
+    EXPECT_EQ(tree.GetRootNode()->count, 1) << "the message and its items were made by dropped steps";
+    EXPECT_EQ(leaf->label, "<U4[2]>") << "the oldest change still held";
+}
+
+TEST_F(EditHistoryTest, OldestStepsGoBeyondTheByteBoundButTheNewestStays) {
+    const std::string large(EditHistory::MAX_BYTES / 3, 'x');
+    FormatNode* m = Message("1", "1");
+    FormatNode* list = Item(m, LIST);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(tree.AddItem(list, {ASCII, "1", false, large}).Done());
+    }
+    EXPECT_LE(tree.History().Bytes(), EditHistory::MAX_BYTES);
+    EXPECT_LT(tree.History().Steps(), 6u);
+    // A delete larger than the bound is still kept, alone.
+    ASSERT_TRUE(tree.DeleteMessage(m).Done());
+    EXPECT_EQ(tree.History().Steps(), 1u);
+    EXPECT_GT(tree.History().Bytes(), EditHistory::MAX_BYTES);
+    ASSERT_TRUE(tree.Undo().has_value());
+    EXPECT_EQ(FormatTree::CountListChildren(list), 4);
+}
+
+// Random commands with random undo and redo: taking back every step gives the
+// first document, making them again the last, and the history holds no
+// reference that a dropped branch freed (the sanitizer build checks that).
+TEST_F(EditHistoryTest, RandomEditsUndoAndRedoToTheirEnds) {
+    for (const unsigned seed : {1U, 2U, 3U, 4U}) {
+        FormatTree t;
+        std::mt19937 random(seed);
+        const auto all = [&t] {
+            std::vector<FormatNode*> nodes;
+            std::vector<FormatNode*> pending{t.GetRootNode()->firstChild};
+            while (!pending.empty()) {
+                FormatNode* n = pending.back();
+                pending.pop_back();
+                for (; n != nullptr; n = n->nextSibling) {
+                    nodes.push_back(n);
+                    pending.push_back(n->firstChild);
+                }
+            }
+            return nodes;
+        };
+        const auto pick = [&](const std::vector<FormatNode*>& nodes) {
+            return nodes.empty() ? nullptr : nodes[random() % nodes.size()];
+        };
+        const std::string first = Dump(t);
+        for (int step = 0; step < 400; ++step) {
+            const std::vector<FormatNode*> nodes = all();
+            FormatNode* node = pick(nodes);
+            const std::string n = std::to_string(random() % 6);
+            const int format = static_cast<int>(random() % 18);
+            switch (random() % 10) {
+            case 0:
+                (void)t.CreateMessage({std::to_string(1 + random() % 3), n, random() % 2 == 0, "m"});
+                break;
+            case 1:
+                (void)t.AddItem(node, {format, n, random() % 4 == 0, "d"});
+                break;
+            case 2:
+                (void)t.UpdateItem(node, {format, n, random() % 4 == 0, "u"});
+                break;
+            case 3:
+                (void)(random() % 2 == 0 ? t.DeleteItem(node) : t.DeleteMessage(node));
+                break;
+            case 4:
+                (void)(random() % 2 == 0 ? t.MoveUp(node) : t.MoveDown(node));
+                break;
+            case 5:
+                (void)(random() % 2 == 0 ? t.AddListItem(node) : t.AddSubItem(node, {format, n, false, "s"}));
+                break;
+            case 6:
+                (void)t.UpdateMessage(node, {n, n, false, "again"});
+                break;
+            case 7:
+            case 8:
+                (void)t.Undo();
+                break;
+            default:
+                (void)t.Redo();
+                break;
+            }
+        }
+        while (t.Redo().has_value()) {
+        }
+        const std::string last = Dump(t);
+        while (t.Undo().has_value()) {
+        }
+        EXPECT_EQ(Dump(t), first) << "seed " << seed;
+        while (t.Redo().has_value()) {
+        }
+        EXPECT_EQ(Dump(t), last) << "seed " << seed;
+    }
+}
+
+} // namespace
+} // namespace tqf
