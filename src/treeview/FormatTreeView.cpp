@@ -712,7 +712,8 @@ void FormatTreeView::OpenKeyboardMenu() {
             at = QPoint(rect.left, std::min(rect.top + rowHeight_, rect.bottom));
         }
     }
-    const std::optional<int> command = TreeContextMenu::Exec(*this, viewport()->mapToGlobal(at));
+    const std::optional<int> command =
+        TreeContextMenu::Exec(selectedNode_, treeFont_, this, viewport()->mapToGlobal(at));
     keyboardMenuPending_ = false;
     if (command) {
         RunCommand(*command);
