@@ -1,4 +1,5 @@
 #include "EditorApp.h"
+#include "FileIdentity.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", tqf::EditorApp::NoDisplayText());
         return EXIT_FAILURE;
     }
+    // A save past the file-size limit then fails with its reason, and the
+    // editor with its unsaved changes stays.
+    tqf::IgnoreFileSizeSignal();
     tqf::EditorApp app(argc, argv);
     app.InitInstance();
     return EXIT_SUCCESS;

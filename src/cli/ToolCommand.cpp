@@ -4,6 +4,7 @@
 #include "FormatTree.h"
 #include "FormatWriter.h"
 
+#include <new>
 #include <string_view>
 
 namespace tqf {
@@ -19,7 +20,7 @@ constexpr std::string_view HELP_TEXT =
     "  tqf-tool --help           show this text\n"
     "\n"
     "Exit status: 0 success, 1 dropped statements (check) or no message to save (normalize),\n"
-    "2 wrong arguments or a file that cannot be read.\n";
+    "2 wrong arguments, a file that cannot be read, or output that cannot be written.\n";
 constexpr std::string_view NO_MESSAGE_TO_SAVE = "No message to save.";
 
 // Reads path into document; on failure says why on err.
@@ -39,6 +40,23 @@ bool ReadInto(FormatTree& document, const std::string& path, std::size_t nodeLim
 
 int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                      std::optional<std::size_t> nodeLimit) {
+    int status = EXIT_UNUSABLE;
+    try {
+        status = RunCommand(args, out, err, nodeLimit);
+    } catch (const std::bad_alloc&) {
+        err << "tqf-tool: not enough memory\n";
+        return EXIT_UNUSABLE;
+    }
+    // Output that did not arrive is no result, whatever the command found.
+    if (!out.flush()) {
+        err << "tqf-tool: cannot write to standard output\n";
+        status = EXIT_UNUSABLE;
+    }
+    return status;
+}
+
+int ToolCommand::RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                            std::optional<std::size_t> nodeLimit) {
     const std::size_t limit = nodeLimit.value_or(FormatReader::DefaultNodeLimit());
     if (args.size() == 1 && args[0] == "--help") {
         out << USAGE << "\n\n" << HELP_TEXT;
@@ -65,8 +83,7 @@ int ToolCommand::Normalize(const std::string& path, std::size_t nodeLimit, std::
         return EXIT_FINDINGS;
     }
     if (!FormatWriter::WriteFormatFile(document.GetRootNode(), out)) {
-        err << "tqf-tool: cannot write to standard output\n";
-        return EXIT_UNUSABLE;
+        return EXIT_UNUSABLE; // Run says why
     }
     return EXIT_OK;
 }

@@ -1,6 +1,7 @@
 #include "FormatReader.h"
 
 #include "Decimal.h"
+#include "InputFile.h"
 #include "ItemParser.h"
 #include "LineReader.h"
 #include "MemoryBudget.h"
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <new>
 #include <streambuf>
 #include <system_error>
 #include <thread>
@@ -291,6 +293,10 @@ private:
             reader_.StopAsTooLong();
             return;
         }
+        // Grown by doubling, but never past the limit.
+        if (const std::size_t needed = statement_.size() + part.size(); statement_.capacity() < needed) {
+            statement_.reserve(std::min(std::max(statement_.capacity() * 2, needed), reader_.textLimit_));
+        }
         statement_.append(part);
     }
 
@@ -360,24 +366,18 @@ bool FormatReader::FitsUnderLimit(std::size_t itemNodes) {
 
 ReadResult FormatReader::ReadFormatFile(const std::filesystem::path& path) {
     ReadResult result;
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    InputFile file;
+    if (!file.Open(path)) {
         result.status = ReadStatus::OPEN_FAILED;
-        result.errorText = std::make_error_code(std::errc::is_a_directory).message();
+        result.errorText = file.Error();
         return result;
     }
-    errno = 0;
-    std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
-        const int error = errno;
-        result.status = ReadStatus::OPEN_FAILED;
-        result.errorText = error != 0 ? std::generic_category().message(error) : "cannot be opened";
-        return result;
+    result = Read(file.Stream(), file.Size());
+    result.identity = file.Identity();
+    if (result.status == ReadStatus::READ_FAILED && !file.Error().empty()) {
+        result.errorText = file.Error();
     }
-    // The size only decides how the file is read; one that cannot be told
-    // counts as small.
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    return Read(file, ec ? 0 : size);
+    return result;
 }
 
 ReadResult FormatReader::ReadFormatBytes(std::string_view bytes) {
@@ -392,12 +392,19 @@ ReadResult FormatReader::Read(std::istream& in, std::uintmax_t size) {
     ReadResult result;
     tooLarge_ = false;
     tooLargeReason_.clear();
-    CountDocumentNodes();
-    if (size >= pipelineThreshold_ && ReadBesideBuilding(in, result)) {
-        return result;
+    try {
+        CountDocumentNodes();
+        if (size >= pipelineThreshold_ && ReadBesideBuilding(in, result)) {
+            return result;
+        }
+        BuildingSink sink(tree_, builder_);
+        ReadStatements(in, result, sink);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out before the limits saw it coming (other programs
+        // took it meanwhile): the reading stops like a library too large.
+        result.status = ReadStatus::TOO_LARGE;
+        result.errorText = "there is not enough memory to read it";
     }
-    BuildingSink sink(tree_, builder_);
-    ReadStatements(in, result, sink);
     return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIdentity.h"
 #include "FormatTree.h"
 #include "MessageBuilder.h"
 #include "ParseTree.h"
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +38,7 @@ struct ReadResult {
     std::size_t messagesRead = 0;          // messages appended to the document
     std::vector<std::size_t> messageLines; // for each message appended, the line of its "."
     std::vector<DroppedStatement> dropped; // in file order
+    std::optional<FileIdentity> identity;  // the file as it was opened; nothing for a stream
 
     bool Opened() const { return status != ReadStatus::OPEN_FAILED; }
     bool Complete() const { return status == ReadStatus::READ; }
