@@ -335,7 +335,7 @@ std::size_t FormatReader::DefaultNodeLimit() {
 void FormatReader::StopAsTooLong() {
     tooLarge_ = true;
     tooLargeReason_ = "a statement of the library is longer than " + std::to_string(textLimit_) +
-                      " bytes, more than a quarter of this computer's memory can hold";
+                      " bytes, more than a quarter of the memory this program may use can hold";
 }
 
 void FormatReader::CountDocumentNodes() {
@@ -466,7 +466,7 @@ void FormatReader::ReadStatements(std::istream& in, ReadResult& result, Statemen
         result.status = ReadStatus::TOO_LARGE;
         result.errorText = tooLargeReason_.empty()
                                ? "the library holds more than " + std::to_string(nodeLimit_) +
-                                     " messages and items, more than a quarter of this computer's memory can hold"
+                                     " messages and items, more than a quarter of the memory this program may use can hold"
                                : tooLargeReason_;
         return;
     }

@@ -72,7 +72,7 @@ public:
     // and onMessage is called on the calling thread.
     void SetPipelineThreshold(std::uintmax_t bytes) { pipelineThreshold_ = bytes; }
 
-    // The default limit: as many nodes as a quarter of this computer's
+    // The default limit: as many nodes as a quarter of the usable
     // memory holds, at the most a node of a loaded library takes.
     static std::size_t DefaultNodeLimit();
 
