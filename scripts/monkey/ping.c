@@ -1,7 +1,8 @@
 /* Asks an X window whether its program still answers: sends it the window
  * manager's ping (_NET_WM_PING) and waits for the answer, which the toolkit
  * sends back to the root window from its event loop. Exit status 0 when the
- * answer came within the seconds given, 1 when it did not, 2 on bad use.
+ * answer came within the seconds given, 1 when it did not, 2 on bad use, 3
+ * when the window is gone (its program ended or closed it meanwhile).
  *
  * usage: ping WINDOW-ID SECONDS
  */
@@ -11,6 +12,16 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
+
+static int windowGone = 0;
+
+static int OnError(Display* display, XErrorEvent* error) {
+    (void)display;
+    if (error->error_code == BadWindow) {
+        windowGone = 1;
+    }
+    return 0;
+}
 
 static double Now(void) {
     struct timespec t;
@@ -30,6 +41,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "ping: no display\n");
         return 2;
     }
+    XSetErrorHandler(OnError);
     const Window root = DefaultRootWindow(display);
     const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
     const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
@@ -47,7 +59,10 @@ int main(int argc, char** argv) {
     event.xclient.data.l[1] = stamp;
     event.xclient.data.l[2] = (long)window;
     XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
+    XSync(display, False);
+    if (windowGone) {
+        return 3;
+    }
 
     const double deadline = Now() + seconds;
     while (Now() < deadline) {
