@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,11 +20,17 @@ namespace fs = std::filesystem;
 
 const std::string EXAMPLE = std::string(TQF_EXAMPLES_DIR) + "/standard-messages.TQF";
 
-// Runs the tool with its standard output on the file at outPath; its exit
-// status, or -1 when it did not end by itself within a few seconds.
-int RunWithOutput(const std::vector<std::string>& args, const std::string& outPath) {
+// Runs the tool with its standard output on the file at outPath, its files
+// no larger than fileSizeLimit bytes; its exit status, or -1 when it did not
+// end by itself within a few seconds (or a signal ended it).
+int RunWithOutput(const std::vector<std::string>& args, const std::string& outPath,
+                  rlim_t fileSizeLimit = RLIM_INFINITY) {
     const pid_t child = ::fork();
     if (child == 0) {
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            ::_exit(102);
+        }
         const int out = ::open(outPath.c_str(), O_WRONLY);
         const int none = ::open("/dev/null", O_WRONLY);
         if (out < 0 || none < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(none, STDERR_FILENO) < 0) {
@@ -51,6 +58,16 @@ TEST(ToolOutputTest, EveryCommandFailsWhenItsOutputCannotBeWritten) {
         EXPECT_EQ(RunWithOutput(args, "/dev/full"), 2) << args[0];
         EXPECT_EQ(RunWithOutput(args, "/dev/null"), 0) << args[0];
     }
+}
+
+// Output past the file-size limit fails like a full disk instead of ending
+// the tool by a signal.
+TEST(ToolOutputTest, OutputPastTheFileSizeLimitExitsWithTwo) {
+    const fs::path out = fs::temp_directory_path() / ("tqf-tool-out-" + std::to_string(::getpid()));
+    std::ofstream{out};
+    EXPECT_EQ(RunWithOutput({"normalize", EXAMPLE}, out.string(), 1000), 2);
+    EXPECT_EQ(fs::file_size(out), 1000U);
+    fs::remove(out);
 }
 
 TEST(ToolOutputTest, ANamedPipeIsRefusedWithoutWaiting) {
