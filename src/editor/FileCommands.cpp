@@ -405,10 +405,10 @@ void FileCommands::Save(bool askForName) {
                 target, [root](std::ostream& out) { return FormatWriter::WriteFormatFile(root, out); });
         }
     } catch (const std::bad_alloc&) {
-        outcome = WriteOutcome{false, Latin1(REASON_NO_MEMORY), std::nullopt};
+        outcome = WriteOutcome{false, Latin1(REASON_NO_MEMORY), std::nullopt, false};
     }
     if (!outcome.written) {
-        ShowWarning(SaveFailureText(target, outcome.reason, existed));
+        ShowWarning(SaveFailureText(target, outcome.reason, existed && !outcome.damaged));
         return;
     }
     editor_.filePath = ToBytes(target);

@@ -24,6 +24,7 @@ WriteOutcome Outcome(const SaveResult& result) {
     outcome.written = result.written;
     outcome.reason = QString::fromLocal8Bit(result.reason.data(), static_cast<qsizetype>(result.reason.size()));
     outcome.identity = result.identity;
+    outcome.damaged = result.damaged;
     return outcome;
 }
 

@@ -16,6 +16,7 @@ struct WriteOutcome {
     bool written = false;
     QString reason;                       // why it failed, for the user; empty when written
     std::optional<FileIdentity> identity; // the file as written
+    bool damaged = false;                 // the old file is no longer whole; the reason says where its copy is
 };
 
 // Writes a whole file so that the file on disk is either replaced by every

@@ -1,8 +1,10 @@
 #include "FileIdentity.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tqf {
 
@@ -25,6 +27,20 @@ FileIdentity FileIdentity::Of(const struct stat& status) {
 }
 
 std::string SystemReason(int error) { return std::strerror(error); }
+
+std::string PathReason(int error, const std::filesystem::path& path) {
+    std::filesystem::path folder = path.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    std::string reason = SystemReason(error);
+    if ((error == ENOENT || error == ENOTDIR) && ::access(folder.c_str(), F_OK) != 0) {
+        reason += ": the folder " + folder.string() + " does not exist";
+    } else if (error == EACCES && ::access(folder.c_str(), X_OK) != 0) {
+        reason += ": the folder " + folder.string() + " may not be entered";
+    }
+    return reason;
+}
 
 std::string NotRegularReason(unsigned mode) {
     switch (mode & S_IFMT) {

@@ -30,6 +30,10 @@ struct FileIdentity {
 // The system's text for an error number, such as "Permission denied".
 std::string SystemReason(int error);
 
+// The reason for an error met on path, naming path's folder where the
+// folder is the cause: it does not exist, or may not be entered.
+std::string PathReason(int error, const std::filesystem::path& path);
+
 // Why a file of this kind (the st_mode of its status) cannot be opened or
 // replaced as a library; empty for a regular file.
 std::string NotRegularReason(unsigned mode);

@@ -464,10 +464,11 @@ void FormatReader::ReadStatements(std::istream& in, ReadResult& result, Statemen
     }
     if (tooLarge_) {
         result.status = ReadStatus::TOO_LARGE;
-        result.errorText = tooLargeReason_.empty()
-                               ? "the library holds more than " + std::to_string(nodeLimit_) +
-                                     " messages and items, more than a quarter of the memory this program may use can hold"
-                               : tooLargeReason_;
+        result.errorText =
+            tooLargeReason_.empty()
+                ? "the library holds more than " + std::to_string(nodeLimit_) +
+                      " messages and items, more than a quarter of the memory this program may use can hold"
+                : tooLargeReason_;
         return;
     }
     collector.Finish(lineNumber);

@@ -29,7 +29,7 @@ bool InputFile::Open(const std::filesystem::path& path) {
     // case another one took the name in between.
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
-        error_ = SystemReason(errno);
+        error_ = PathReason(errno, path);
         return false;
     }
     if (std::string reason = NotRegularReason(status.st_mode); !reason.empty()) {
@@ -38,7 +38,7 @@ bool InputFile::Open(const std::filesystem::path& path) {
     }
     descriptor_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (descriptor_ < 0) {
-        error_ = SystemReason(errno);
+        error_ = PathReason(errno, path);
         return false;
     }
     if (::fstat(descriptor_, &status) != 0) {

@@ -304,7 +304,7 @@ SaveResult WriteInPlace(const fs::path& target, const Producer& produce) {
     const fs::path folder = FolderOf(target);
     Descriptor old(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!old.Valid()) {
-        return Failed(SystemReason(errno));
+        return Failed(PathReason(errno, target));
     }
     struct stat status {};
     if (::fstat(old.Get(), &status) != 0) {
@@ -359,8 +359,10 @@ SaveResult WriteInPlace(const fs::path& target, const Producer& produce) {
         ::unlink(backupPath.c_str());
         return Failed(reason);
     }
-    return Failed(reason + "; the file could not be put back as it was (" + SystemReason(restoreError) +
-                  "), its old contents are kept in " + backupPath.string());
+    SaveResult result = Failed(reason + "; the file could not be put back as it was (" + SystemReason(restoreError) +
+                               "), its old contents are kept in " + backupPath.string());
+    result.damaged = true;
+    return result;
 }
 
 SaveResult Replace(const fs::path& path, const Producer& produce) {
@@ -374,7 +376,7 @@ SaveResult Replace(const fs::path& path, const Producer& produce) {
             return Failed(reason);
         }
     } else if (errno != ENOENT) {
-        return Failed(SystemReason(errno));
+        return Failed(PathReason(errno, target));
     }
     // Another name of the same file would keep the old contents if a new
     // file took this name.

@@ -17,6 +17,7 @@ struct SaveResult {
     bool written = false;
     std::string reason;                   // why it failed, for the user; empty when written
     std::optional<FileIdentity> identity; // the file as it stands after the save
+    bool damaged = false; // failed with the target half-written; the reason names the copy of its old contents
 };
 
 // Replaces a file's contents so that it holds either every byte of the new

@@ -331,6 +331,38 @@ TEST_F(FileSafetyTest, AFileWhoseOwnerCannotBeKeptIsWrittenInPlace) {
     EXPECT_EQ(Entries(), std::vector<std::string>{"library.TQF"}) << "the copy is gone";
 }
 
+// A file that cannot be reached for its folder names the folder.
+TEST_F(FileSafetyTest, AFolderThatIsMissingOrClosedIsNamed) {
+    FormatTree document;
+    FormatReader reader(document);
+    const fs::path missing = folder / "none";
+    EXPECT_EQ(reader.ReadFormatFile(missing / "a.TQF").errorText,
+              "No such file or directory: the folder " + missing.string() + " does not exist");
+    EXPECT_EQ(SafeFileWriter::Write(missing / "a.TQF", NEW_TEXT).reason,
+              "no file can be made in the folder " + missing.string() + ": No such file or directory");
+    EXPECT_EQ(reader.ReadFormatFile(folder / "a.TQF").errorText, "No such file or directory");
+    if (::geteuid() != 0) {
+        return; // the closed folder needs root to become another user
+    }
+    const fs::path closed = folder / "closed";
+    fs::create_directory(closed);
+    fs::permissions(closed, fs::perms::owner_all);
+    WriteBytes(closed / "a.TQF", OLD_TEXT);
+    const int status = InChild([&] {
+        if (::setgid(NOBODY) != 0 || ::setuid(NOBODY) != 0) {
+            return 10;
+        }
+        FormatTree other;
+        FormatReader closedReader(other);
+        const std::string expected = "Permission denied: the folder " + closed.string() + " may not be entered";
+        if (closedReader.ReadFormatFile(closed / "a.TQF").errorText != expected) {
+            return 11;
+        }
+        return SafeFileWriter::Write(closed / "a.TQF", NEW_TEXT).reason == expected ? 0 : 12;
+    });
+    EXPECT_EQ(status, 0);
+}
+
 // A writable file in a folder that is not: the reason names the folder.
 TEST_F(FileSafetyTest, AReadOnlyFolderIsNamedAsTheCause) {
     if (::geteuid() != 0) {
