@@ -50,16 +50,27 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display of its own, on the first free number.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
+# A display of its own, on a free number far from those people and other
+# scripts use (":0", ":99"), whose windows and programs might be closed
+# under it.
+display=""
+for _ in $(seq 50); do
+  n=$((200 + $(od -An -N2 -tu2 /dev/urandom) % 700))
+  if [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; then continue; fi
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    if [ -e "/tmp/.X11-unix/X$n" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
+    sleep 0.1
+  done
+  if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+    display=":$n"
+    break
+  fi
+  xvfb_pid=""
 done
-export DISPLAY=":$(head -n 1 "$work/display")"
+[ -n "$display" ] || { echo "monkey: no free display" >&2; exit 2; }
+export DISPLAY=$display
 
 export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/home/.config
 export XDG_DATA_HOME=$work/home/.local/share XDG_CACHE_HOME=$work/home/.cache
@@ -215,7 +226,8 @@ while [ $SECONDS -lt $end ]; do
     [[ "$(xdotool getwindowname "$window" 2>/dev/null || true)" =~ ^(Open|Save\ As|Save)$ ]]; then
     answer_file_dialog "$window"
   else
-    random_event "$window" || true
+    # A window may close between finding it and the event (a menu, a box).
+    random_event "$window" 2>/dev/null || true
   fi
   bump events
 done

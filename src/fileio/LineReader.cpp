@@ -54,7 +54,7 @@ void LineReader::Refill() {
     }
     const std::size_t kept = buffer_.size();
     // The buffer grows by doubling, but never far past the line limit: a
-    // line without end (a device that never sends one) stops at the limit
+    // line without end (a large file of zeros) stops at the limit
     // instead of taking all memory on the way.
     if (buffer_.capacity() < kept + READ_CHUNK_SIZE) {
         const std::size_t cap = std::max(lineLimit_, lineLimit_ + READ_CHUNK_SIZE + 1);
