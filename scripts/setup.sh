@@ -10,6 +10,7 @@ packages=(
   libbenchmark-dev                 # Google Benchmark for bench/
   clang libclang-rt-14-dev         # the fuzzer and sanitizer runtimes
   xvfb xauth                       # a display for the editor on a headless machine
+  xdotool libx11-dev               # the monkey test's events and its ping of the window
   fonts-wine fonts-nanum           # Tahoma and a Hangul font for the dialogs
   desktop-file-utils appstream shared-mime-info  # the install tests' validators and MIME database
   dpkg-dev                         # dpkg-shlibdeps, for scripts/package.sh

@@ -1,5 +1,6 @@
 #include "EditorApp.h"
 #include "EditorCommandLine.h"
+#include "FileIdentity.h"
 
 #include <QCoreApplication>
 
@@ -50,6 +51,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", tqf::EditorApp::NoDisplayText());
         return EXIT_FAILURE;
     }
+    // A save past the file-size limit then fails with its reason, and the
+    // editor with its unsaved changes stays.
+    tqf::IgnoreFileSizeSignal();
     tqf::EditorApp app(argc, argv);
     if (refused) {
         // The application object takes Qt's own options (-style, -platform,

@@ -1,14 +1,15 @@
 #include "ToolCommand.h"
 
-#include "AtomicFileWriter.h"
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
+#include "SafeFileWriter.h"
 #include "SmlReader.h"
 #include "SmlWriter.h"
 #include "TqfVersion.h"
 
 #include <algorithm>
+#include <new>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -34,7 +35,7 @@ constexpr std::string_view HELP_TEXT =
     "  tqf-tool --version        show the version\n"
     "\n"
     "Exit status: 0 success, 1 dropped statements (check, from-sml, to-sml) or no message to save,\n"
-    "2 wrong arguments or a file that cannot be read.\n";
+    "2 wrong arguments, a file that cannot be read, or output that cannot be written.\n";
 constexpr std::string_view NO_MESSAGE_TO_SAVE = "No message to save.";
 
 // Reads path into document; on failure says why on err.
@@ -85,8 +86,8 @@ bool WriteOutput(const std::string& output, const std::string& bytes, std::ostre
         }
         return true;
     }
-    if (const std::optional<std::string> failure = AtomicFileWriter::Write(output, bytes)) {
-        err << "tqf-tool: " << output << ": " << *failure << '\n';
+    if (const SaveResult saved = SafeFileWriter::Write(output, bytes); !saved.written) {
+        err << "tqf-tool: " << output << ": " << saved.reason << '\n';
         return false;
     }
     return true;
@@ -115,6 +116,23 @@ bool ReadConversionArgs(const std::vector<std::string>& args, std::string& input
 
 int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                      std::optional<std::size_t> nodeLimit) {
+    int status = EXIT_UNUSABLE;
+    try {
+        status = RunCommand(args, out, err, nodeLimit);
+    } catch (const std::bad_alloc&) {
+        err << "tqf-tool: not enough memory\n";
+        return EXIT_UNUSABLE;
+    }
+    // Output that did not arrive is no result, whatever the command found.
+    if (!out.flush()) {
+        err << "tqf-tool: cannot write to standard output\n";
+        status = EXIT_UNUSABLE;
+    }
+    return status;
+}
+
+int ToolCommand::RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                            std::optional<std::size_t> nodeLimit) {
     const std::size_t limit = nodeLimit.value_or(FormatReader::DefaultNodeLimit());
     if (args.size() == 1 && args[0] == "--help") {
         out << USAGE << "\n\n" << HELP_TEXT;
@@ -150,8 +168,7 @@ int ToolCommand::Normalize(const std::string& path, std::size_t nodeLimit, std::
         return EXIT_FINDINGS;
     }
     if (!FormatWriter::WriteFormatFile(document.GetRootNode(), out)) {
-        err << "tqf-tool: cannot write to standard output\n";
-        return EXIT_UNUSABLE;
+        return EXIT_UNUSABLE; // Run says why
     }
     return EXIT_OK;
 }

@@ -14,7 +14,7 @@ class ToolCommand {
 public:
     static constexpr int EXIT_OK = 0;
     static constexpr int EXIT_FINDINGS = 1; // dropped statements, or nothing to save
-    static constexpr int EXIT_UNUSABLE = 2; // wrong arguments, or a file that cannot be read
+    static constexpr int EXIT_UNUSABLE = 2; // wrong arguments, a file that cannot be read, or output lost
 
     // args are the arguments after the program name; nodeLimit is how many
     // messages and items a file may hold (none: the reader's default).
@@ -22,6 +22,8 @@ public:
                    std::optional<std::size_t> nodeLimit = std::nullopt);
 
 private:
+    static int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                          std::optional<std::size_t> nodeLimit);
     static int Normalize(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err);
     static int Check(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err);
     // output empty: standard output.

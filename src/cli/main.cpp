@@ -1,3 +1,4 @@
+#include "FileIdentity.h"
 #include "ToolCommand.h"
 
 #include <iostream>
@@ -5,6 +6,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    tqf::IgnoreFileSizeSignal();
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const int status = tqf::ToolCommand::Run(args, std::cout, std::cerr);

@@ -37,6 +37,7 @@ namespace tqf {
 namespace {
 
 constexpr const char* REASON_FOLDER = "it is a folder";
+constexpr const char* REASON_NO_MEMORY = "there was not enough memory";
 
 // How often the window is repainted while a file is read.
 constexpr qint64 REPAINT_INTERVAL_MS = 250;
@@ -388,6 +389,7 @@ void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
         // but no later Save writes it over a file without asking for a name.
         SetPathDisplay(QString());
         editor_.filePath.clear();
+        RememberFile(QString(), std::nullopt);
         editor_.modified = MessageCount() != 0;
         ShowWarning(ReadFailureText(path, FromBytes(result.errorText), result.messagesRead));
         return;
@@ -402,6 +404,7 @@ void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
     }
     SetPathDisplay(path);
     editor_.modified = false;
+    RememberFile(path, result.identity);
     if (!result.dropped.empty()) {
         ShowWarning(DroppedText(path, result.dropReasons));
     }
@@ -430,6 +433,10 @@ void FileCommands::Save(bool askForName) {
         target = *chosen;
     }
 
+    if (!ConfirmOverwriteChanged(target)) {
+        return;
+    }
+
     const FormatNode* root = View().GetRootNode();
     // The read-back check holds the whole file in memory; a file too large
     // for that is written piece by piece, unchecked, if the user agrees.
@@ -448,7 +455,7 @@ void FileCommands::Save(bool askForName) {
     }
     const bool existed = QFileInfo::exists(target);
     WriteOutcome outcome;
-    {
+    try {
         const BusyScope busy(*this);
         if (report) {
             // The file the check read back is the one written.
@@ -457,16 +464,36 @@ void FileCommands::Save(bool askForName) {
             outcome = LibraryFileWriter::WriteStreamed(
                 target, [root](std::ostream& out) { return FormatWriter::WriteFormatFile(root, out); });
         }
+    } catch (const std::bad_alloc&) {
+        outcome = WriteOutcome{false, Latin1(REASON_NO_MEMORY), std::nullopt, false};
     }
     if (!outcome.written) {
-        ShowWarning(SaveFailureText(target, outcome.reason, existed));
+        ShowWarning(SaveFailureText(target, outcome.reason, existed && !outcome.damaged));
         return;
     }
     editor_.filePath = ToBytes(target);
+    RememberFile(target, outcome.identity);
     prompts_.ShowMessage(Latin1(MSG_SAVED));
     editor_.modified = false;
     editor_.MarkSaved();
     SetPathDisplay(target);
+}
+
+bool FileCommands::ConfirmOverwriteChanged(const QString& target) {
+    if (target != knownPath_ || !knownIdentity_) {
+        return true;
+    }
+    const std::optional<FileIdentity> now = FileIdentity::Of(FileSystemPath(target));
+    // A file that is gone loses nothing when it is written again.
+    if (!now || *now == *knownIdentity_) {
+        return true;
+    }
+    return prompts_.AskYesNoDefaultNo(Latin1(CAPTION_CONFIRMATION), Latin1(MSG_CHANGED_ON_DISK));
+}
+
+void FileCommands::RememberFile(const QString& path, const std::optional<FileIdentity>& identity) {
+    knownPath_ = path;
+    knownIdentity_ = identity;
 }
 
 bool FileCommands::ConfirmRoundTrip(const RoundTripReport& report) {

@@ -3,8 +3,11 @@
 #include <QObject>
 #include <QString>
 
+#include "FileIdentity.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace tqf {
 
@@ -24,6 +27,8 @@ inline constexpr const char* MSG_NOT_SAVED_CLOSE = "Not saved. Are you sure to c
 inline constexpr const char* MSG_CONTENTS_MODIFIED_CLOSE = "Contents modified. Are you sure to close without saving ?";
 inline constexpr const char* MSG_NO_MESSAGE_TO_SAVE = "No message to save.";
 inline constexpr const char* MSG_SAVED = "Saved successfully.";
+inline constexpr const char* MSG_CHANGED_ON_DISK =
+    "The file was changed by another program since it was opened. Overwrite it ?";
 
 // The file dialogs' filter and the extension a typed name without one gets.
 inline constexpr const char* FORMAT_FILE_FILTER = "Format File (*.TQF)|*.TQF|All Files (*.*)|*.*||";
@@ -129,6 +134,12 @@ private:
     void Save(bool askForName);
     // Asks whether to save a document whose file would not read back the same.
     bool ConfirmRoundTrip(const RoundTripReport& report);
+    // Asks before a save overwrites a file that another program changed
+    // since it was opened or saved here; true when the save may go on.
+    bool ConfirmOverwriteChanged(const QString& target);
+    // The file at path is the one the document was read from or written to,
+    // as it was then.
+    void RememberFile(const QString& path, const std::optional<FileIdentity>& identity);
 
     // Marks the editor busy, with the wait cursor, while it lives.
     class BusyScope {
@@ -147,6 +158,9 @@ private:
     std::size_t nodeLimit_;
     std::uint64_t textBudget_;
     int busyDepth_ = 0;
+    // The file last opened or saved, and what it was then.
+    QString knownPath_;
+    std::optional<FileIdentity> knownIdentity_;
 };
 
 } // namespace tqf

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "FileIdentity.h"
+
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string_view>
 
@@ -11,13 +14,14 @@ namespace tqf {
 // What became of writing a file: written completely, or why not.
 struct WriteOutcome {
     bool written = false;
-    QString reason; // why it failed, for the user; empty when written
+    QString reason;                       // why it failed, for the user; empty when written
+    std::optional<FileIdentity> identity; // the file as written
+    bool damaged = false;                 // the old file is no longer whole; the reason says where its copy is
 };
 
 // Writes a whole file so that the file on disk is either replaced by every
-// byte of the new contents or left exactly as it was. The bytes go to a
-// temporary file beside the target, which takes the target's place only when
-// every write took all its bytes and the data reached the disk.
+// byte of the new contents or left exactly as it was, and stays the same
+// file to its owner (SafeFileWriter does the work).
 class LibraryFileWriter {
 public:
     // The size of one write; each write's length is checked on its own.

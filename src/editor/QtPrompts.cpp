@@ -71,6 +71,12 @@ bool QtPrompts::AskYesNo(const QString& caption, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+bool QtPrompts::AskYesNoDefaultNo(const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No, owner_);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<QString> QtPrompts::ChooseOpenFile(const QString& filter, const QString& defaultExtension,
                                                  bool mustExist) {
     QFileDialog dialog(owner_);

@@ -15,6 +15,7 @@ public:
     void ShowMessage(const QString& text, const QString& caption = QString(),
                      PromptIcon icon = PromptIcon::None) override;
     bool AskYesNo(const QString& caption, const QString& text) override;
+    bool AskYesNoDefaultNo(const QString& caption, const QString& text) override;
     std::optional<QString> ChooseOpenFile(const QString& filter, const QString& defaultExtension,
                                           bool mustExist) override;
     std::optional<QString> ChooseSaveFile(const QString& filter, const QString& defaultExtension) override;

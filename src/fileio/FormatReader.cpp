@@ -2,6 +2,7 @@
 
 #include "Decimal.h"
 #include "DropExplainer.h"
+#include "InputFile.h"
 #include "ItemParser.h"
 #include "LineReader.h"
 #include "MemoryBudget.h"
@@ -14,6 +15,7 @@
 #include <exception>
 #include <fstream>
 #include <limits>
+#include <new>
 #include <streambuf>
 #include <system_error>
 #include <thread>
@@ -375,6 +377,10 @@ private:
                     {statement_.size() + joinedGap_.first - at, lineNumber_, joinedGap_.first + joinedGap_.second + 1});
             }
         }
+        // Grown by doubling, but never past the limit.
+        if (const std::size_t needed = statement_.size() + part.size(); statement_.capacity() < needed) {
+            statement_.reserve(std::min(std::max(statement_.capacity() * 2, needed), reader_.textLimit_));
+        }
         statement_.append(part);
     }
 
@@ -431,7 +437,7 @@ std::size_t FormatReader::DefaultNodeLimit() {
 void FormatReader::StopAsTooLong() {
     tooLarge_ = true;
     tooLargeReason_ = "a statement of the library is longer than " + std::to_string(textLimit_) +
-                      " bytes, more than a quarter of this computer's memory can hold";
+                      " bytes, more than a quarter of the memory this program may use can hold";
 }
 
 void FormatReader::CountDocumentNodes() {
@@ -462,24 +468,18 @@ bool FormatReader::FitsUnderLimit(std::size_t itemNodes) {
 
 ReadResult FormatReader::ReadFormatFile(const std::filesystem::path& path) {
     ReadResult result;
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    InputFile file;
+    if (!file.Open(path)) {
         result.status = ReadStatus::OPEN_FAILED;
-        result.errorText = std::make_error_code(std::errc::is_a_directory).message();
+        result.errorText = file.Error();
         return result;
     }
-    errno = 0;
-    std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
-        const int error = errno;
-        result.status = ReadStatus::OPEN_FAILED;
-        result.errorText = error != 0 ? std::generic_category().message(error) : "cannot be opened";
-        return result;
+    result = Read(file.Stream(), file.Size());
+    result.identity = file.Identity();
+    if (result.status == ReadStatus::READ_FAILED && !file.Error().empty()) {
+        result.errorText = file.Error();
     }
-    // The size only decides how the file is read; one that cannot be told
-    // counts as small.
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    return Read(file, ec ? 0 : size);
+    return result;
 }
 
 ReadResult FormatReader::ReadFormatBytes(std::string_view bytes) {
@@ -494,12 +494,19 @@ ReadResult FormatReader::Read(std::istream& in, std::uintmax_t size) {
     ReadResult result;
     tooLarge_ = false;
     tooLargeReason_.clear();
-    CountDocumentNodes();
-    if (size >= pipelineThreshold_ && ReadBesideBuilding(in, result)) {
-        return result;
+    try {
+        CountDocumentNodes();
+        if (size >= pipelineThreshold_ && ReadBesideBuilding(in, result)) {
+            return result;
+        }
+        BuildingSink sink(tree_, builder_);
+        ReadStatements(in, result, sink);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out before the limits saw it coming (other programs
+        // took it meanwhile): the reading stops like a library too large.
+        result.status = ReadStatus::TOO_LARGE;
+        result.errorText = "there is not enough memory to read it";
     }
-    BuildingSink sink(tree_, builder_);
-    ReadStatements(in, result, sink);
     return result;
 }
 
@@ -559,10 +566,11 @@ void FormatReader::ReadStatements(std::istream& in, ReadResult& result, Statemen
     }
     if (tooLarge_) {
         result.status = ReadStatus::TOO_LARGE;
-        result.errorText = tooLargeReason_.empty()
-                               ? "the library holds more than " + std::to_string(nodeLimit_) +
-                                     " messages and items, more than a quarter of this computer's memory can hold"
-                               : tooLargeReason_;
+        result.errorText =
+            tooLargeReason_.empty()
+                ? "the library holds more than " + std::to_string(nodeLimit_) +
+                      " messages and items, more than a quarter of the memory this program may use can hold"
+                : tooLargeReason_;
         return;
     }
     collector.Finish(lineNumber);

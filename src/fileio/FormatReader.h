@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIdentity.h"
 #include "FormatTree.h"
 #include "MessageBuilder.h"
 #include "ParseTree.h"
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +45,7 @@ struct ReadResult {
     // What was read without being dropped but is rarely meant: a block
     // comment never closed, a number clamped to 32 bits.
     std::vector<ReadDiagnostic> warnings;
+    std::optional<FileIdentity> identity; // the file as it was opened; nothing for a stream
 
     bool Opened() const { return status != ReadStatus::OPEN_FAILED; }
     bool Complete() const { return status == ReadStatus::READ; }
@@ -76,7 +79,7 @@ public:
     // and onMessage is called on the calling thread.
     void SetPipelineThreshold(std::uintmax_t bytes) { pipelineThreshold_ = bytes; }
 
-    // The default limit: as many nodes as a quarter of this computer's
+    // The default limit: as many nodes as a quarter of the usable
     // memory holds, at the most a node of a loaded library takes.
     static std::size_t DefaultNodeLimit();
 

@@ -2,6 +2,7 @@
 
 #include "ByteSearch.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -52,6 +53,13 @@ void LineReader::Refill() {
         begin_ = 0;
     }
     const std::size_t kept = buffer_.size();
+    // The buffer grows by doubling, but never far past the line limit: a
+    // line without end (a large file of zeros) stops at the limit
+    // instead of taking all memory on the way.
+    if (buffer_.capacity() < kept + READ_CHUNK_SIZE) {
+        const std::size_t cap = std::max(lineLimit_, lineLimit_ + READ_CHUNK_SIZE + 1);
+        buffer_.reserve(std::min(std::max(buffer_.capacity() * 2, kept + READ_CHUNK_SIZE), cap));
+    }
     buffer_.resize(kept + READ_CHUNK_SIZE);
     in_.read(buffer_.data() + kept, static_cast<std::streamsize>(READ_CHUNK_SIZE));
     const auto got = static_cast<std::size_t>(in_.gcount());

@@ -1,12 +1,30 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace tqf {
 
 // How much memory one library may take while it is read or saved: a quarter
-// of this computer's memory, so that opening or saving a library too large
-// for the machine is refused with a message before memory runs out.
+// of the memory this process may use, so that opening or saving a library
+// too large for it is refused with a message before memory runs out. The
+// memory it may use is the least of the computer's memory, the process's
+// address-space limit and the memory limit of its control group.
 std::size_t LibraryMemoryBudget();
+
+// The budget for the limits given; a limit that is not set is nothing.
+std::size_t LibraryMemoryBudget(std::uint64_t physical, std::optional<std::uint64_t> addressSpace,
+                                std::optional<std::uint64_t> controlGroup);
+
+// The limit a control group's memory file holds ("max" or a number of
+// bytes, as memory.max and memory.limit_in_bytes write them); nothing for
+// no limit.
+std::optional<std::uint64_t> ParseMemoryLimit(std::string_view text);
+
+// The path of this process's control group of the unified hierarchy, read
+// from the text of /proc/self/cgroup; nothing when it has none.
+std::optional<std::string_view> UnifiedControlGroup(std::string_view procSelfCgroup);
 
 } // namespace tqf

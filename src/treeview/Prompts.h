@@ -41,6 +41,10 @@ public:
     // A Yes/No question without icon; true for Yes.
     virtual bool AskYesNo(const QString& caption, const QString& text) = 0;
 
+    // The same question with No as the default answer, for a Yes that loses
+    // something.
+    virtual bool AskYesNoDefaultNo(const QString& caption, const QString& text) { return AskYesNo(caption, text); }
+
     // File dialogs: the chosen full path, or nothing when cancelled. The filter
     // is written as "Format File (*.TQF)|*.TQF|All Files (*.*)|*.*||".
     virtual std::optional<QString> ChooseOpenFile(const QString& filter, const QString& defaultExtension,

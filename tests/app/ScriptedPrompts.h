@@ -20,6 +20,7 @@ public:
     struct Question {
         QString caption;
         QString text;
+        bool defaultNo = false; // No is the answer that Enter gives
     };
 
     // A box with only an OK button, as it was shown.
@@ -50,6 +51,12 @@ public:
         }
         const bool answer = answers.front();
         answers.pop_front();
+        return answer;
+    }
+
+    bool AskYesNoDefaultNo(const QString& caption, const QString& text) override {
+        const bool answer = AskYesNo(caption, text);
+        questions.back().defaultNo = true;
         return answer;
     }
 

@@ -1,5 +1,5 @@
 #include "ToolCommand.h"
-#include "AtomicFileWriter.h"
+#include "SafeFileWriter.h"
 #include "ToolRun.h"
 #include "TqfVersion.h"
 
@@ -224,8 +224,8 @@ TEST_F(ToolCommandTest, AFullDiskLeavesTheOldFile) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, 4096};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        const std::optional<std::string> failure = AtomicFileWriter::Write(target, std::string(100000, 'x'));
-        ::_exit(failure && failure->find("too large") != std::string::npos ? 0 : 1);
+        const SaveResult saved = SafeFileWriter::Write(target, std::string(100000, 'x'));
+        ::_exit(!saved.written && saved.reason.find("too large") != std::string::npos ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);

@@ -155,6 +155,18 @@ TEST_F(QtPromptsTest, QuestionAnswersYesAndNo) {
     EXPECT_FALSE(prompts.AskYesNo(QStringLiteral("CONFIRMATION"), QStringLiteral("Are you sure ?")));
 }
 
+// A question whose Yes loses something answers No to Enter; the plain one Yes.
+TEST_F(QtPromptsTest, EnterGivesTheDefaultAnswer) {
+    const auto pressEnter = [](QWidget* modal) {
+        ASSERT_NE(modal->windowHandle(), nullptr);
+        QTest::keyClick(modal->windowHandle(), Qt::Key_Return);
+    };
+    OnNextModal(pressEnter);
+    EXPECT_FALSE(prompts.AskYesNoDefaultNo(QStringLiteral("CONFIRMATION"), QStringLiteral("Overwrite it ?")));
+    OnNextModal(pressEnter);
+    EXPECT_TRUE(prompts.AskYesNo(QStringLiteral("CONFIRMATION"), QStringLiteral("Are you sure ?")));
+}
+
 TEST_F(QtPromptsTest, MessageWithoutCaptionIsCaptionedWithTheApplicationTitle) {
     QString caption;
     OnNextModal([&](QWidget* modal) {

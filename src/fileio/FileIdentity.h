@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+struct stat;
+
+namespace tqf {
+
+// What tells one state of a file from another: which file it is (device and
+// inode) and what it held when last seen (size, modification time). Another
+// program that writes the file or puts a new one in its place changes it.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    std::int64_t modifiedNanoseconds = 0;
+
+    // The identity of the file at path, following symbolic links; nothing
+    // when there is no such file.
+    static std::optional<FileIdentity> Of(const std::filesystem::path& path);
+    static FileIdentity Of(const struct stat& status);
+
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The system's text for an error number, such as "Permission denied".
+std::string SystemReason(int error);
+
+// The reason for an error met on path, naming path's folder where the
+// folder is the cause: it does not exist, or may not be entered.
+std::string PathReason(int error, const std::filesystem::path& path);
+
+// Why a file of this kind (the st_mode of its status) cannot be opened or
+// replaced as a library; empty for a regular file.
+std::string NotRegularReason(unsigned mode);
+
+// Makes a write past the file-size limit fail with its error instead of
+// ending the program, so that a save can report it and keep the old file.
+void IgnoreFileSizeSignal();
+
+} // namespace tqf

@@ -1,0 +1,446 @@
+#include "SafeFileWriter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <streambuf>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tqf {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Mode of a new file before the umask; a backup copy is for its owner alone.
+constexpr mode_t NEW_FILE_MODE = 0666;
+constexpr mode_t BACKUP_MODE = 0600;
+constexpr mode_t PERMISSION_BITS = 07777;
+// Attempts at a free temporary name before giving up.
+constexpr int NAME_ATTEMPTS = 100;
+
+// A file descriptor closed when it goes.
+class Descriptor {
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { Close(); }
+    // Takes over fd, closing what it held.
+    void Reset(int fd) {
+        Close();
+        fd_ = fd;
+    }
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    // 0, or the error of the close (some file systems report a full disk
+    // only here).
+    int Close() {
+        int error = 0;
+        if (fd_ >= 0 && ::close(fd_) != 0 && errno != EINTR) {
+            error = errno;
+        }
+        fd_ = -1;
+        return error;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+std::string InFolder(const std::string& what, const fs::path& folder, int error) {
+    return what + " in the folder " + folder.string() + ": " + SystemReason(error);
+}
+
+fs::path FolderOf(const fs::path& target) {
+    const fs::path folder = target.parent_path();
+    return folder.empty() ? fs::path(".") : folder;
+}
+
+// The file a save writes: path itself, or where its symbolic links lead,
+// so that the links stay.
+fs::path ResolveTarget(const fs::path& path) {
+    fs::path target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat status {};
+        if (::lstat(target.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            return target;
+        }
+        std::error_code ec;
+        const fs::path link = fs::read_symlink(target, ec);
+        if (ec) {
+            return target;
+        }
+        target = link.is_absolute() ? link : FolderOf(target) / link;
+    }
+    return target;
+}
+
+// Creates a file of a new name beginning with prefix in folder; the error
+// number when it cannot.
+int CreateUnique(const fs::path& folder, const std::string& prefix, mode_t mode, Descriptor& file, fs::path& name) {
+    auto seed = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                (static_cast<unsigned long long>(::getpid()) << 32);
+    int error = EEXIST;
+    for (int attempt = 0; attempt < NAME_ATTEMPTS && error == EEXIST; ++attempt) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        static constexpr char DIGITS[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        std::string suffix;
+        for (int i = 0; i < 6; ++i) {
+            suffix += DIGITS[(seed >> (10 + 5 * i)) % (sizeof DIGITS - 1)];
+        }
+        name = folder / (prefix + suffix);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+        if (fd >= 0) {
+            file.Reset(fd);
+            return 0;
+        }
+        error = errno;
+    }
+    return error;
+}
+
+// Writes all of size bytes at data to fd; 0 or the error number. A write may
+// take fewer bytes than it was given (the disk filled up half-way); the rest
+// is offered again, and a write that takes nothing counts as a full disk.
+int WriteAll(int fd, const char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t chunk = std::min(SafeFileWriter::WRITE_CHUNK_BYTES, size - done);
+        const ssize_t written = ::write(fd, data + done, chunk);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (written == 0) {
+            return ENOSPC;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return 0;
+}
+
+// Makes the data reach the disk. Some file systems report a full disk or a
+// quota only here; one that cannot sync at all is no failure.
+int SyncToDisk(int fd) {
+    if (::fsync(fd) == 0 || errno == EINVAL || errno == EROFS) {
+        return 0;
+    }
+    return errno;
+}
+
+// A stream buffer that writes what it is given to a file descriptor in large
+// pieces, and keeps the error of the first write that failed.
+class DescriptorBuffer : public std::streambuf {
+public:
+    explicit DescriptorBuffer(int fd) : fd_(fd), buffer_(SafeFileWriter::WRITE_CHUNK_BYTES) {
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+    }
+
+    int Error() const { return error_; }
+    std::uint64_t Written() const { return written_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (!Drain()) {
+            return traits_type::eof();
+        }
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+    std::streamsize xsputn(const char* data, std::streamsize count) override {
+        if (count >= static_cast<std::streamsize>(buffer_.size())) {
+            // Large pieces go out directly, without a copy.
+            if (!Drain()) {
+                return 0;
+            }
+            error_ = WriteAll(fd_, data, static_cast<std::size_t>(count));
+            if (error_ != 0) {
+                return 0;
+            }
+            written_ += static_cast<std::uint64_t>(count);
+            return count;
+        }
+        return std::streambuf::xsputn(data, count);
+    }
+
+    int sync() override { return Drain() ? 0 : -1; }
+
+private:
+    bool Drain() {
+        if (error_ != 0) {
+            return false;
+        }
+        const auto size = static_cast<std::size_t>(pptr() - pbase());
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+        error_ = WriteAll(fd_, buffer_.data(), size);
+        if (error_ == 0) {
+            written_ += size;
+        }
+        return error_ == 0;
+    }
+
+    int fd_;
+    std::vector<char> buffer_;
+    int error_ = 0;
+    std::uint64_t written_ = 0;
+};
+
+using Producer = std::function<bool(std::ostream&)>;
+
+// Writes the contents to fd from its current offset, then syncs; the reason
+// when it fails. written gets how many bytes went out.
+std::string Produce(int fd, const Producer& produce, std::uint64_t& written) {
+    DescriptorBuffer buffer(fd);
+    std::ostream out(&buffer);
+    bool produced = false;
+    try {
+        produced = produce(out) && out.flush();
+    } catch (const std::bad_alloc&) {
+        return "there was not enough memory";
+    }
+    written = buffer.Written();
+    if (buffer.Error() != 0) {
+        return SystemReason(buffer.Error());
+    }
+    if (!produced) {
+        return "the library could not be written out";
+    }
+    if (const int error = SyncToDisk(fd); error != 0) {
+        return SystemReason(error);
+    }
+    return {};
+}
+
+// Copies the extended attributes of the file at source onto fd, as far as
+// the file systems allow; an attribute the target cannot take is left out.
+void CopyAttributes(const fs::path& source, int fd) {
+    const ssize_t listSize = ::listxattr(source.c_str(), nullptr, 0);
+    if (listSize <= 0) {
+        return;
+    }
+    std::vector<char> names(static_cast<std::size_t>(listSize));
+    const ssize_t got = ::listxattr(source.c_str(), names.data(), names.size());
+    if (got <= 0) {
+        return;
+    }
+    std::vector<char> value;
+    for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
+        const char* name = names.data() + at;
+        at += std::char_traits<char>::length(name) + 1;
+        const ssize_t size = ::getxattr(source.c_str(), name, nullptr, 0);
+        if (size < 0) {
+            continue;
+        }
+        value.resize(static_cast<std::size_t>(size));
+        const ssize_t read = ::getxattr(source.c_str(), name, value.data(), value.size());
+        if (read >= 0) {
+            (void)::fsetxattr(fd, name, value.data(), static_cast<std::size_t>(read), 0);
+        }
+    }
+}
+
+// Copies the whole of the file from onto to, from the start of both, and
+// cuts to there; 0 or the error number.
+int CopyContents(int from, int to) {
+    if (::lseek(from, 0, SEEK_SET) < 0 || ::lseek(to, 0, SEEK_SET) < 0) {
+        return errno;
+    }
+    std::vector<char> buffer(SafeFileWriter::WRITE_CHUNK_BYTES);
+    off_t total = 0;
+    while (true) {
+        const ssize_t got = ::read(from, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (got == 0) {
+            break;
+        }
+        if (const int error = WriteAll(to, buffer.data(), static_cast<std::size_t>(got)); error != 0) {
+            return error;
+        }
+        total += got;
+    }
+    if (::ftruncate(to, total) != 0) {
+        return errno;
+    }
+    return SyncToDisk(to);
+}
+
+SaveResult Failed(std::string reason) {
+    SaveResult result;
+    result.reason = std::move(reason);
+    return result;
+}
+
+SaveResult Done(int fd) {
+    SaveResult result;
+    struct stat status {};
+    if (::fstat(fd, &status) == 0) {
+        result.identity = FileIdentity::Of(status);
+    }
+    result.written = true;
+    return result;
+}
+
+// Writes target in place, after a complete copy of it was made beside it.
+SaveResult WriteInPlace(const fs::path& target, const Producer& produce) {
+    const fs::path folder = FolderOf(target);
+    Descriptor old(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!old.Valid()) {
+        return Failed(PathReason(errno, target));
+    }
+    struct stat status {};
+    if (::fstat(old.Get(), &status) != 0) {
+        return Failed(SystemReason(errno));
+    }
+    if (std::string reason = NotRegularReason(status.st_mode); !reason.empty()) {
+        return Failed(reason);
+    }
+    Descriptor backup;
+    fs::path backupPath;
+    if (const int error =
+            CreateUnique(folder, target.filename().string() + ".backup-", BACKUP_MODE, backup, backupPath);
+        error != 0) {
+        return Failed(InFolder("no copy of the old file can be made", folder, error));
+    }
+    if (const int error = CopyContents(old.Get(), backup.Get()); error != 0) {
+        backup.Close();
+        ::unlink(backupPath.c_str());
+        return Failed(InFolder("no copy of the old file can be made", folder, error));
+    }
+    // Some file systems report a full disk only when the file is closed.
+    if (const int error = backup.Close(); error != 0) {
+        ::unlink(backupPath.c_str());
+        return Failed(InFolder("no copy of the old file can be made", folder, error));
+    }
+
+    std::uint64_t written = 0;
+    std::string reason;
+    if (::lseek(old.Get(), 0, SEEK_SET) < 0) {
+        reason = SystemReason(errno);
+    } else {
+        reason = Produce(old.Get(), produce, written);
+    }
+    if (reason.empty() && ::ftruncate(old.Get(), static_cast<off_t>(written)) != 0) {
+        reason = SystemReason(errno);
+    }
+    if (reason.empty()) {
+        if (const int error = SyncToDisk(old.Get()); error != 0) {
+            reason = SystemReason(error);
+        }
+    }
+    if (reason.empty()) {
+        SaveResult result = Done(old.Get());
+        ::unlink(backupPath.c_str());
+        return result;
+    }
+    // The old contents go back from the copy; the copy stays where they
+    // cannot.
+    Descriptor copy(::open(backupPath.c_str(), O_RDONLY | O_CLOEXEC));
+    const int restoreError = copy.Valid() ? CopyContents(copy.Get(), old.Get()) : errno;
+    if (restoreError == 0) {
+        ::unlink(backupPath.c_str());
+        return Failed(reason);
+    }
+    SaveResult result = Failed(reason + "; the file could not be put back as it was (" + SystemReason(restoreError) +
+                               "), its old contents are kept in " + backupPath.string());
+    result.damaged = true;
+    return result;
+}
+
+SaveResult Replace(const fs::path& path, const Producer& produce) {
+    const fs::path target = ResolveTarget(path);
+    const fs::path folder = FolderOf(target);
+    struct stat status {};
+    bool exists = false;
+    if (::stat(target.c_str(), &status) == 0) {
+        exists = true;
+        if (std::string reason = NotRegularReason(status.st_mode); !reason.empty()) {
+            return Failed(reason);
+        }
+    } else if (errno != ENOENT) {
+        return Failed(PathReason(errno, target));
+    }
+    // Another name of the same file would keep the old contents if a new
+    // file took this name.
+    if (exists && status.st_nlink > 1) {
+        return WriteInPlace(target, produce);
+    }
+
+    Descriptor file;
+    fs::path temporary;
+    if (const int error = CreateUnique(folder, "." + target.filename().string() + ".", NEW_FILE_MODE, file, temporary);
+        error != 0) {
+        return Failed(InFolder("no file can be made", folder, error));
+    }
+    auto abandon = [&](std::string reason) {
+        file.Close();
+        ::unlink(temporary.c_str());
+        return Failed(std::move(reason));
+    };
+    if (exists) {
+        // A file whose owner the new one cannot take is written in place.
+        if (::fchown(file.Get(), status.st_uid, status.st_gid) != 0) {
+            file.Close();
+            ::unlink(temporary.c_str());
+            return WriteInPlace(target, produce);
+        }
+        if (::fchmod(file.Get(), status.st_mode & PERMISSION_BITS) != 0) {
+            return abandon(SystemReason(errno));
+        }
+        CopyAttributes(target, file.Get());
+    }
+    std::uint64_t written = 0;
+    if (std::string reason = Produce(file.Get(), produce, written); !reason.empty()) {
+        return abandon(reason);
+    }
+    SaveResult result = Done(file.Get());
+    if (const int error = file.Close(); error != 0) {
+        ::unlink(temporary.c_str());
+        return Failed(SystemReason(error));
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return Failed(InFolder("the new file cannot take the old one's place", folder, error));
+    }
+    // The new name reaches the disk with the folder.
+    Descriptor folderFile(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFile.Valid()) {
+        (void)SyncToDisk(folderFile.Get());
+    }
+    return result;
+}
+
+} // namespace
+
+SaveResult SafeFileWriter::Write(const std::filesystem::path& path, std::string_view bytes) {
+    return Replace(path, [bytes](std::ostream& out) {
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return static_cast<bool>(out);
+    });
+}
+
+SaveResult SafeFileWriter::WriteStreamed(const std::filesystem::path& path,
+                                         const std::function<bool(std::ostream&)>& produce) {
+    return Replace(path, produce);
+}
+
+} // namespace tqf
