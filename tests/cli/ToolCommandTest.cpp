@@ -206,7 +206,8 @@ TEST_F(ToolCommandTest, OutputFilesAreWrittenWholeOrNotAtAll) {
     EXPECT_EQ(err.str().substr(err.str().find("\n") + 1),
               "tqf-tool: " + (dir / "folder").string() + ": it is a folder\n");
     EXPECT_EQ(Run({"to-sml", target, "-o", (dir / "missing" / "x.sml").string()}), 2);
-    EXPECT_EQ(err.str(), "tqf-tool: " + (dir / "missing" / "x.sml").string() + ": No such file or directory\n");
+    EXPECT_EQ(err.str(), "tqf-tool: " + (dir / "missing" / "x.sml").string() + ": no file can be made in the folder " +
+                             (dir / "missing").string() + ": No such file or directory\n");
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         files += entry.is_regular_file() ? 1 : 0;
