@@ -14,18 +14,6 @@ namespace tqf {
 
 namespace {
 
-// The spacings the reader removes, in its order (see ItemParser).
-constexpr std::array<std::pair<std::string_view, char>, 8> SPACINGS{{
-    {"< ", '<'},
-    {" <", '<'},
-    {"[ ", '['},
-    {" [", '['},
-    {" >", '>'},
-    {"> ", '>'},
-    {"] ", ']'},
-    {" ]", ']'},
-}};
-
 constexpr std::size_t LONGEST_QUOTE = 24;
 
 // A text and the offsets of the bytes of the original text that it lacks,
@@ -51,7 +39,7 @@ struct Tracked {
 Tracked Normalise(std::string_view statement) {
     Tracked tracked;
     tracked.text.assign(statement);
-    for (const auto& [spacing, bracket] : SPACINGS) {
+    for (const auto& [spacing, bracket] : BRACKET_SPACINGS) {
         if (tracked.text.find(spacing) == std::string::npos) {
             continue;
         }

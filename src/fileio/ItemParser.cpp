@@ -41,18 +41,6 @@ constexpr std::array<CodeEntry, 17> FORMAT_CODES{{
 
 constexpr std::array<std::string_view, 4> VARIANT_WORDS{"V", "UNDEFINED", "VAR", "VARIANT"};
 
-// The bracket spacings that NormaliseBrackets removes, in the order it removes them.
-constexpr std::array<std::pair<std::string_view, char>, 8> BRACKET_SPACINGS{{
-    {"< ", '<'},
-    {" <", '<'},
-    {"[ ", '['},
-    {" [", '['},
-    {" >", '>'},
-    {"> ", '>'},
-    {"] ", ']'},
-    {" ]", ']'},
-}};
-
 // What a count beyond the 32-bit range is kept as; a count of exactly one of
 // them is flagged too, and the report then finds that nothing was clamped.
 constexpr std::int32_t INT32_MAX_COUNT = std::numeric_limits<std::int32_t>::max();

@@ -2,11 +2,26 @@
 
 #include "ParseTree.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tqf {
+
+// The spacings next to brackets that the reader removes, each with the
+// bracket it leaves, in the order the passes remove them.
+inline constexpr std::array<std::pair<std::string_view, char>, 8> BRACKET_SPACINGS{{
+    {"< ", '<'},
+    {" <", '<'},
+    {"[ ", '['},
+    {" [", '['},
+    {" >", '>'},
+    {"> ", '>'},
+    {"] ", ']'},
+    {" ]", ']'},
+}};
 
 // What one non-list item "<code[count] description>" says. The description
 // is a view into the item's text, or into scratch when the item had to be

@@ -20,6 +20,14 @@ namespace tqf {
 
 namespace {
 
+// Whether a description holds anything that would not read back from a .TQF
+// file, or blanks at an end. Most hold nothing of it, and are kept as they
+// are without a copy.
+bool NeedsMakingSafe(std::string_view text) {
+    constexpr std::string_view SPECIAL = ".<[>]/*\r\n";
+    return text.find_first_of(SPECIAL) != std::string_view::npos || TrimSpace(text).size() != text.size();
+}
+
 struct CodeEntry {
     std::string_view code;
     std::int32_t format;
@@ -543,6 +551,9 @@ private:
     }
 
     std::string SafeDescription(std::string text, std::size_t line, std::size_t column) {
+        if (!NeedsMakingSafe(text)) {
+            return text;
+        }
         const std::string before = text;
         if (SmlReader::MakeDescriptionSafe(text)) {
             Note(line, column, "description \"" + before + "\" made safe as \"" + text + '"');
@@ -719,6 +730,9 @@ SmlReader::SmlReader(FormatTree& document, MessageBuilder::MessageCallback onMes
     : builder_(document, std::move(onMessage)) {}
 
 bool SmlReader::MakeDescriptionSafe(std::string& text) {
+    if (!NeedsMakingSafe(text)) {
+        return false;
+    }
     std::string safe;
     safe.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
