@@ -57,16 +57,21 @@ display=""
 for _ in $(seq 50); do
   n=$((200 + $(od -An -N2 -tu2 /dev/urandom) % 700))
   if [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; then continue; fi
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  # -noreset: the server stays as it is when its last client goes, so that
+  # the check below cannot leave it resetting when the editor connects.
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
+  # Ready once it answers a client, not when its socket appears: a client
+  # that comes earlier cannot connect.
   for _ in $(seq 100); do
-    if [ -e "/tmp/.X11-unix/X$n" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
+    if DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 || ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
     sleep 0.1
   done
-  if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+  if kill -0 "$xvfb_pid" 2>/dev/null && DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; then
     display=":$n"
     break
   fi
+  kill "$xvfb_pid" 2>/dev/null || true
   xvfb_pid=""
 done
 [ -n "$display" ] || { echo "monkey: no free display" >&2; exit 2; }
