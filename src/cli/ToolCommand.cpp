@@ -93,6 +93,20 @@ bool WriteOutput(const std::string& output, const std::string& bytes, std::ostre
     return true;
 }
 
+// The end of from-sml and to-sml: a library without messages is not
+// written; otherwise its text goes to output.
+int WriteConversion(const FormatTree& document, std::string (*text)(const FormatNode*), bool dropped,
+                    const std::string& output, std::ostream& out, std::ostream& err) {
+    if (document.GetRootNode()->firstChild == nullptr) {
+        err << NO_MESSAGE_TO_SAVE << '\n';
+        return ToolCommand::EXIT_FINDINGS;
+    }
+    if (!WriteOutput(output, text(document.GetRootNode()), out, err)) {
+        return ToolCommand::EXIT_UNUSABLE;
+    }
+    return dropped ? ToolCommand::EXIT_FINDINGS : ToolCommand::EXIT_OK;
+}
+
 // FILE [-o OUT] or -o OUT FILE; false when the arguments are neither.
 bool ReadConversionArgs(const std::vector<std::string>& args, std::string& input, std::string& output) {
     if (args.size() == 2) {
@@ -202,14 +216,7 @@ int ToolCommand::FromSml(const std::string& path, const std::string& output, std
     PrintFindings(findings, path, err);
     err << result.messagesRead << " messages, " << result.dropped.size() << " dropped, " << result.valuesDropped
         << " values left out (a TQF file keeps no values)\n";
-    if (document.GetRootNode()->firstChild == nullptr) {
-        err << NO_MESSAGE_TO_SAVE << '\n';
-        return EXIT_FINDINGS;
-    }
-    if (!WriteOutput(output, FormatWriter::FormatFileText(document.GetRootNode()), out, err)) {
-        return EXIT_UNUSABLE;
-    }
-    return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;
+    return WriteConversion(document, &FormatWriter::FormatFileText, !result.dropped.empty(), output, out, err);
 }
 
 int ToolCommand::ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::ostream& out,
@@ -222,14 +229,7 @@ int ToolCommand::ToSml(const std::string& path, const std::string& output, std::
     std::vector<Finding> findings;
     AddFindings(findings, result.dropReasons, "dropped");
     PrintFindings(findings, path, err);
-    if (document.GetRootNode()->firstChild == nullptr) {
-        err << NO_MESSAGE_TO_SAVE << '\n';
-        return EXIT_FINDINGS;
-    }
-    if (!WriteOutput(output, SmlWriter::SmlText(document.GetRootNode()), out, err)) {
-        return EXIT_UNUSABLE;
-    }
-    return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;
+    return WriteConversion(document, &SmlWriter::SmlText, !result.dropped.empty(), output, out, err);
 }
 
 } // namespace tqf
