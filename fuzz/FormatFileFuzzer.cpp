@@ -5,10 +5,12 @@
 // save a file that changes when it is read and saved again although the save's
 // own check said it reads back the same.
 
+#include "DocumentDump.h"
 #include "DocumentInvariants.h"
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
+#include "ReferenceReader.h"
 #include "RoundTripCheck.h"
 
 #include <algorithm>
@@ -125,6 +127,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const Reading first(bytes);
     CheckReading(first, bytes, "first reading");
+
+    // The reader as it was, which parsed each statement into a parse tree and
+    // built that, reads exactly the same.
+    {
+        tqf::FormatTree document;
+        tqf::reference::ReferenceReader reference(document);
+        reference.SetPipelineThreshold(UINTMAX_MAX);
+        const tqf::ReadResult expected = reference.ReadFormatBytes(bytes);
+        const std::string expectedDump = tqf::DumpDocument(document.GetRootNode());
+        const std::string dump = tqf::DumpDocument(first.Root());
+        if (dump != expectedDump || expected.messageLines != first.result.messageLines ||
+            expected.dropped != first.result.dropped || expected.dropReasons != first.result.dropReasons ||
+            expected.warnings != first.result.warnings) {
+            Fail("the reader and the reference reader disagree, " + FirstDifference(expectedDump, dump));
+        }
+    }
 
     // Reading on a second thread while the messages are built comes to the same.
     if (const Reading beside(bytes, 0);

@@ -3,6 +3,7 @@
 #include "Decimal.h"
 #include "DropExplainer.h"
 #include "InputFile.h"
+#include "ItemFormat.h"
 #include "ItemParser.h"
 #include "LineReader.h"
 #include "MemoryBudget.h"
@@ -120,8 +121,8 @@ struct LineMarks {
 
 } // namespace
 
-// Where accepted statements go: the tree each statement is read into, and
-// what happens to it once it is a message.
+// Where collected statements go: the batch the next statement is collected
+// into, and what happens to it once it is complete.
 class StatementSink {
 public:
     StatementSink() = default;
@@ -129,45 +130,49 @@ public:
     StatementSink& operator=(const StatementSink&) = delete;
     virtual ~StatementSink() = default;
 
-    // The tree the next statement is read into.
-    virtual ParseTree& Tree() = 0;
-    // The statement in Tree() is a message.
-    virtual void Accept() = 0;
+    // The batch the statements are collected into.
+    virtual StatementBatch& Batch() = 0;
+    // The batch's last statement is complete. False when reading has to stop.
+    virtual bool Collected() = 0;
     // Every statement has been read.
     virtual void Finish() {}
 };
 
 namespace {
 
-// Builds each message as soon as it is read, on the reading thread.
+// Builds each statement as soon as it is collected, on the reading thread.
 class BuildingSink final : public StatementSink {
 public:
-    BuildingSink(ParseTree& tree, MessageBuilder& builder) : tree_(tree), builder_(builder) {}
-    ParseTree& Tree() override { return tree_; }
-    void Accept() override { builder_.BuildMessage(tree_); }
+    explicit BuildingSink(std::function<bool(const StatementBatch&)> build) : build_(std::move(build)) {}
+    StatementBatch& Batch() override { return batch_; }
+    bool Collected() override {
+        const bool more = build_(batch_);
+        batch_.Clear();
+        return more;
+    }
 
 private:
-    ParseTree& tree_;
-    MessageBuilder& builder_;
+    std::function<bool(const StatementBatch&)> build_;
+    StatementBatch batch_;
 };
 
 // Thrown on the reading thread when the building thread has stopped.
 struct BuildingStopped {};
 
-// Passes the messages read to the building thread in batches.
+// Passes the statements collected to the building thread in batches.
 class PipeSink final : public StatementSink {
 public:
     explicit PipeSink(StatementPipe& pipe) : pipe_(pipe), batch_(Take()) {}
-    ParseTree& Tree() override { return batch_->Next(); }
-    void Accept() override {
-        batch_->Keep();
+    StatementBatch& Batch() override { return *batch_; }
+    bool Collected() override {
         if (batch_->Full()) {
             pipe_.PutFull(batch_);
             batch_ = Take();
         }
+        return true;
     }
     void Finish() override {
-        if (batch_->used > 0) {
+        if (!batch_->statements.empty()) {
             pipe_.PutFull(batch_);
         } else {
             pipe_.PutEmpty(batch_);
@@ -181,6 +186,7 @@ private:
         if (batch == nullptr) {
             throw BuildingStopped{};
         }
+        batch->Clear();
         return batch;
     }
 
@@ -188,49 +194,117 @@ private:
     StatementBatch* batch_;
 };
 
+bool IsBracket(char c) { return c == '<' || c == '[' || c == '>' || c == ']'; }
+
+// Removes the spaces next to brackets from the size bytes at text, in place,
+// as the passes of ItemParser::NormaliseBrackets do, and returns the size
+// left. Each pass removes one space of a run of spaces that its bracket
+// touches, so a run loses one space for each bracket at its ends. The
+// offsets of the spaces removed go to removed.
+std::size_t RemoveBracketSpacings(char* text, std::size_t size, std::vector<std::size_t>& removed) {
+    std::size_t read = 0;
+    std::size_t write = 0;
+    char before = '\0'; // the byte before the run of spaces, as it was
+    while (read < size) {
+        const auto* space = static_cast<const char*>(std::memchr(text + read, ' ', size - read));
+        const std::size_t runStart = space == nullptr ? size : static_cast<std::size_t>(space - text);
+        if (runStart > read) {
+            before = text[runStart - 1];
+            if (write != read) {
+                std::memmove(text + write, text + read, runStart - read);
+            }
+            write += runStart - read;
+        }
+        if (runStart == size) {
+            break;
+        }
+        std::size_t runEnd = runStart + 1;
+        while (runEnd < size && text[runEnd] == ' ') {
+            ++runEnd;
+        }
+        const std::size_t run = runEnd - runStart;
+        const std::size_t touching =
+            (runStart > 0 && IsBracket(before) ? 1 : 0) + (runEnd < size && IsBracket(text[runEnd]) ? 1 : 0);
+        const std::size_t kept = run - std::min(run, touching);
+        std::memset(text + write, ' ', kept);
+        write += kept;
+        for (std::size_t at = runStart + kept; at < runEnd; ++at) {
+            removed.push_back(at);
+        }
+        read = runEnd;
+    }
+    return write;
+}
+
 } // namespace
 
 // The state of one run over a file: the statement being collected and
 // whether a "/*" comment is open across lines.
 class StatementCollector {
 public:
-    StatementCollector(FormatReader& reader, ReadResult& result, StatementSink& sink)
-        : reader_(reader), result_(result), sink_(sink) {}
+    StatementCollector(FormatReader& reader, ReadResult& ending, StatementSink& sink)
+        : reader_(reader), ending_(ending), sink_(sink) {}
 
-    // line has its letters in capitals already.
-    void HandleLine(std::string_view line, std::size_t lineNumber) {
+    // line has its letters in capitals already. False when reading has to stop.
+    bool HandleLine(std::string_view line, std::size_t lineNumber) {
         rawLine_ = line;
         lineNumber_ = lineNumber;
         if (line.empty()) {
             hiddenLines_ += inBlockComment_ ? 1 : 0;
-            return;
+            return true;
         }
         LineMarks marks = LineMarks::Of(line);
         if (marks.hasSlash) {
             if (!RemoveComments(line)) {
-                return;
+                return true;
             }
             marks = LineMarks::Of(line);
         } else if (inBlockComment_) {
             ++hiddenLines_;
-            return;
+            return true;
         }
-        Collect(line, marks, lineNumber);
+        return Collect(line, marks, lineNumber);
     }
 
     void Finish(std::size_t lastLine) {
-        if (!TrimSpace(statement_).empty()) {
-            result_.dropped.push_back({lastLine, true});
-            const std::size_t trimmed = TrimmedFront();
-            StatementFinding finding = DropExplainer::ExplainUnterminated(TrimSpace(statement_));
-            result_.dropReasons.push_back(Diagnostic(finding.offset + trimmed, std::move(finding.reason)));
+        StatementBatch& batch = sink_.Batch();
+        const std::string_view statement = std::string_view(batch.text).substr(start_);
+        if (!TrimSpace(statement).empty()) {
+            ending_.dropped.push_back({lastLine, true});
+            std::size_t trimmed = 0;
+            while (IsSpace(statement[trimmed])) {
+                ++trimmed;
+            }
+            StatementFinding finding = DropExplainer::ExplainUnterminated(TrimSpace(statement));
+            ending_.dropReasons.push_back(StatementDiagnostic(batch.pieces, piecesStart_, batch.pieces.size(),
+                                                              lineNumber_, finding.offset + trimmed,
+                                                              std::move(finding.reason)));
         }
         if (inBlockComment_) {
-            result_.warnings.push_back({commentLine_, commentColumn_,
+            ending_.warnings.push_back({commentLine_, commentColumn_,
                                         "block comment not closed: it hides " + std::to_string(hiddenLines_) +
                                             (hiddenLines_ == 1 ? " line" : " lines") + " to the end of the file"});
         }
-        statement_.clear();
+        batch.text.resize(start_);
+        batch.pieces.resize(piecesStart_);
+    }
+
+    // The place in the file of a byte of a statement, by its offset in the
+    // statement as collected; line is where the statement ended.
+    static ReadDiagnostic StatementDiagnostic(const std::vector<StatementPiece>& pieces, std::size_t begin,
+                                              std::size_t end, std::size_t line, std::size_t offset,
+                                              std::string reason) {
+        ReadDiagnostic diagnostic{line, 1, std::move(reason)};
+        const auto first = pieces.begin() + static_cast<std::ptrdiff_t>(begin);
+        const auto last = pieces.begin() + static_cast<std::ptrdiff_t>(end);
+        const auto after = std::upper_bound(
+            first, last, offset, [](std::size_t at, const StatementPiece& piece) { return at < piece.offset; });
+        if (after != first) {
+            const StatementPiece& piece = *(after - 1);
+            diagnostic.line = piece.line;
+            diagnostic.column = piece.column + (offset - piece.offset);
+        }
+        return diagnostic;
     }
 
 private:
@@ -264,17 +338,17 @@ private:
         return !line.empty();
     }
 
-    void Collect(std::string_view line, const LineMarks& marks, std::size_t lineNumber) {
+    bool Collect(std::string_view line, const LineMarks& marks, std::size_t lineNumber) {
         if (marks.lastDot == NOT_FOUND) {
-            Append(line, marks);
-            return;
+            Append(line);
+            return !reader_.textTooLong_;
         }
         if (marks.hasOpen || marks.lastClose != NOT_FOUND) {
             // A "." before the line's last ">" is ordinary text, for example
             // inside a description.
             if (marks.lastClose == NOT_FOUND || marks.lastDot < marks.lastClose) {
-                Append(line, marks);
-                return;
+                Append(line);
+                return !reader_.textTooLong_;
             }
         }
         // The statement ends here: its text runs to the line's first "." after
@@ -282,56 +356,76 @@ private:
         const std::size_t runStart = line.find_first_not_of('.');
         if (runStart != NOT_FOUND) {
             const std::size_t runEnd = line.find('.', runStart);
-            Append(line.substr(runStart, runEnd - runStart), marks);
+            Append(line.substr(runStart, runEnd - runStart));
         }
-        if (reader_.tooLarge_) {
+        if (reader_.textTooLong_) {
+            return false;
+        }
+        return EndStatement(lineNumber);
+    }
+
+    // Trims the statement, removes its bracket spacings and hands it on.
+    bool EndStatement(std::size_t lineNumber) {
+        StatementBatch& batch = sink_.Batch();
+        char* const data = batch.text.data();
+        std::size_t end = batch.text.size();
+        while (end > start_ && IsSpace(data[end - 1])) {
+            --end;
+        }
+        std::size_t begin = start_;
+        while (begin < end && IsSpace(data[begin])) {
+            ++begin;
+        }
+        if (begin == end) {
+            // Nothing but white space: no statement at all.
+            batch.text.resize(start_);
+            batch.pieces.resize(piecesStart_);
+            return true;
+        }
+        CollectedStatement statement;
+        statement.begin = begin;
+        statement.line = lineNumber;
+        statement.trimmedFront = begin - start_;
+        statement.piecesBegin = piecesStart_;
+        statement.piecesEnd = batch.pieces.size();
+        statement.removedBegin = batch.removedSpaces.size();
+        statement.size = RemoveBracketSpacings(data + begin, end - begin, batch.removedSpaces);
+        statement.removedEnd = batch.removedSpaces.size();
+        batch.text.resize(begin + statement.size);
+        batch.statements.push_back(statement);
+        const bool more = sink_.Collected();
+        // The next statement starts in whatever batch the sink holds now.
+        StatementBatch& next = sink_.Batch();
+        start_ = next.text.size();
+        piecesStart_ = next.pieces.size();
+        return more;
+    }
+
+    void Append(std::string_view part) {
+        if (part.empty()) {
             return;
         }
-        const std::size_t trimmed = TrimStatement();
-        const bool hasText = !statement_.empty();
-        // The tree keeps the statement with the spaces next to brackets
-        // removed; a report needs it as it was.
-        const bool normalised = spacings_ != 0;
-        if (normalised) {
-            original_.assign(statement_);
+        StatementBatch& batch = sink_.Batch();
+        const std::size_t collected = batch.text.size() - start_;
+        if (part.size() > reader_.textLimit_ - std::min(collected, reader_.textLimit_)) {
+            reader_.StopAsTooLong();
+            return;
         }
-        ParseTree& tree = sink_.Tree();
-        if (reader_.ParseCollected(statement_, spacings_, tree)) {
-            if (tree.numberClamped) {
-                ReportClamped(normalised ? std::string_view(original_) : tree.Statement(), trimmed);
+        batch.pieces.push_back({collected, lineNumber_, ColumnOf(part.data())});
+        // A part of the line joined around a comment continues after it.
+        if (part.data() >= joined_.data() && part.data() < joined_.data() + joined_.size()) {
+            const auto at = static_cast<std::size_t>(part.data() - joined_.data());
+            if (at < joinedGap_.first && at + part.size() > joinedGap_.first) {
+                batch.pieces.push_back(
+                    {collected + joinedGap_.first - at, lineNumber_, joinedGap_.first + joinedGap_.second + 1});
             }
-            result_.messageLines.push_back(lineNumber);
-            ++result_.messagesRead;
-            sink_.Accept();
-        } else if (hasText && !reader_.tooLarge_) {
-            result_.dropped.push_back({lineNumber, false});
-            StatementFinding finding =
-                DropExplainer::ExplainDrop(normalised ? std::string_view(original_) : tree.Statement());
-            result_.dropReasons.push_back(Diagnostic(finding.offset + trimmed, std::move(finding.reason)));
         }
-        statement_.clear();
-        spacings_ = 0;
-        pieces_.clear();
-    }
-
-    void ReportClamped(std::string_view statement, std::size_t trimmed) {
-        for (StatementFinding& finding : DropExplainer::FindClampedNumbers(statement)) {
-            result_.warnings.push_back(Diagnostic(finding.offset + trimmed, std::move(finding.reason)));
+        // Grown by doubling, but never past what a batch and the longest
+        // statement allowed need.
+        if (const std::size_t needed = batch.text.size() + part.size(); batch.text.capacity() < needed) {
+            batch.text.reserve(std::max(batch.text.capacity() * 2, needed));
         }
-    }
-
-    // The place in the file of a byte of the statement, by its offset in the
-    // statement as collected.
-    ReadDiagnostic Diagnostic(std::size_t offset, std::string reason) const {
-        ReadDiagnostic diagnostic{lineNumber_, 1, std::move(reason)};
-        const auto after = std::upper_bound(pieces_.begin(), pieces_.end(), offset,
-                                            [](std::size_t at, const Piece& piece) { return at < piece.offset; });
-        if (after != pieces_.begin()) {
-            const Piece& piece = *(after - 1);
-            diagnostic.line = piece.line;
-            diagnostic.column = piece.column + (offset - piece.offset);
-        }
-        return diagnostic;
+        batch.text.append(part);
     }
 
     // The 1-based column in the current line of a byte of the text handed to
@@ -345,77 +439,13 @@ private:
         return (joined < joinedGap_.first ? joined : joined + joinedGap_.second) + 1;
     }
 
-    // The statement's leading white space, which TrimSpace leaves out.
-    std::size_t TrimmedFront() const {
-        std::size_t begin = 0;
-        while (begin < statement_.size() && IsSpace(statement_[begin])) {
-            ++begin;
-        }
-        return begin;
-    }
-
-    // marks may be those of a longer text than part: a spacing too many only
-    // costs the normalisation a pass.
-    void Append(std::string_view part, const LineMarks& marks) {
-        if (part.empty()) {
-            return;
-        }
-        if (!statement_.empty()) {
-            spacings_ |= ItemParser::SpacingOf(statement_.back(), part.front());
-        }
-        spacings_ |= marks.spacings;
-        if (part.size() > reader_.textLimit_ - std::min(statement_.size(), reader_.textLimit_)) {
-            reader_.StopAsTooLong();
-            return;
-        }
-        pieces_.push_back({statement_.size(), lineNumber_, ColumnOf(part.data())});
-        // A part of the line joined around a comment continues after it.
-        if (part.data() >= joined_.data() && part.data() < joined_.data() + joined_.size()) {
-            const auto at = static_cast<std::size_t>(part.data() - joined_.data());
-            if (at < joinedGap_.first && at + part.size() > joinedGap_.first) {
-                pieces_.push_back(
-                    {statement_.size() + joinedGap_.first - at, lineNumber_, joinedGap_.first + joinedGap_.second + 1});
-            }
-        }
-        // Grown by doubling, but never past the limit.
-        if (const std::size_t needed = statement_.size() + part.size(); statement_.capacity() < needed) {
-            statement_.reserve(std::min(std::max(statement_.capacity() * 2, needed), reader_.textLimit_));
-        }
-        statement_.append(part);
-    }
-
-    // Returns how many bytes were trimmed from the front.
-    std::size_t TrimStatement() {
-        std::size_t end = statement_.size();
-        while (end > 0 && IsSpace(statement_[end - 1])) {
-            --end;
-        }
-        statement_.resize(end);
-        std::size_t begin = 0;
-        while (begin < end && IsSpace(statement_[begin])) {
-            ++begin;
-        }
-        statement_.erase(0, begin);
-        return begin;
-    }
-
     FormatReader& reader_;
-    ReadResult& result_;
+    ReadResult& ending_;
     StatementSink& sink_;
-    std::string statement_;
-    std::uint32_t spacings_ = 0; // bracket spacings that may occur in statement_
+    std::size_t start_ = 0;       // where the statement under way starts in the batch's text
+    std::size_t piecesStart_ = 0; // and its first piece
     std::string joined_;
     bool inBlockComment_ = false;
-
-    // Where the text of the statement came from, for the report of a
-    // statement that is dropped: one piece for each part appended.
-    struct Piece {
-        std::size_t offset; // in the statement as collected
-        std::size_t line;
-        std::size_t column;
-    };
-    std::vector<Piece> pieces_;
-    std::string original_; // the statement before its brackets were normalised
     std::string_view rawLine_;
     std::size_t lineNumber_ = 0;
     std::pair<std::size_t, std::size_t> joinedGap_{}; // where joined_ left out a comment, and how much
@@ -424,8 +454,8 @@ private:
     std::size_t hiddenLines_ = 0; // lines it has hidden since
 };
 
-FormatReader::FormatReader(FormatTree& document, MessageBuilder::MessageCallback onMessage)
-    : builder_(document, std::move(onMessage)), document_(document), textLimit_(LibraryMemoryBudget()) {}
+FormatReader::FormatReader(FormatTree& document, MessageCallback onMessage)
+    : document_(document), onMessage_(std::move(onMessage)), builder_(document), textLimit_(LibraryMemoryBudget()) {}
 
 std::size_t FormatReader::DefaultNodeLimit() {
     // At most this much memory per node: the node, its texts in a typical
@@ -435,7 +465,7 @@ std::size_t FormatReader::DefaultNodeLimit() {
 }
 
 void FormatReader::StopAsTooLong() {
-    tooLarge_ = true;
+    textTooLong_ = true;
     tooLargeReason_ = "a statement of the library is longer than " + std::to_string(textLimit_) +
                       " bytes, more than a quarter of the memory this program may use can hold";
 }
@@ -455,15 +485,6 @@ void FormatReader::CountDocumentNodes() {
         }
     }
     nodesCounted_ = true;
-}
-
-bool FormatReader::FitsUnderLimit(std::size_t itemNodes) {
-    const std::size_t needed = itemNodes + 1; // the message node too
-    if (nodeCount_ > nodeLimit_ || needed > nodeLimit_ - nodeCount_) {
-        return false;
-    }
-    nodeCount_ += needed;
-    return true;
 }
 
 ReadResult FormatReader::ReadFormatFile(const std::filesystem::path& path) {
@@ -490,35 +511,70 @@ ReadResult FormatReader::ReadFormatBytes(std::string_view bytes) {
 
 ReadResult FormatReader::ReadFormatFile(std::istream& in) { return Read(in, 0); }
 
+namespace {
+
+// Adds what the reading half found at the end to what the building half found.
+void AppendEnding(ReadResult& result, ReadResult&& ending) {
+    result.status = ending.status;
+    result.errorText = std::move(ending.errorText);
+    for (std::size_t i = 0; i < ending.dropped.size(); ++i) {
+        result.dropped.push_back(ending.dropped[i]);
+        result.dropReasons.push_back(std::move(ending.dropReasons[i]));
+    }
+    for (ReadDiagnostic& warning : ending.warnings) {
+        result.warnings.push_back(std::move(warning));
+    }
+}
+
+} // namespace
+
 ReadResult FormatReader::Read(std::istream& in, std::uintmax_t size) {
     ReadResult result;
-    tooLarge_ = false;
+    ReadResult ending;
+    textTooLong_ = false;
+    tooManyNodes_ = false;
     tooLargeReason_.clear();
+    // Messages appended by someone else since the last read go before the new ones.
+    lastMessage_ = nullptr;
+    for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
+        lastMessage_ = m;
+    }
     try {
         CountDocumentNodes();
-        if (size >= pipelineThreshold_ && ReadBesideBuilding(in, result)) {
+        if (size < pipelineThreshold_ || !ReadBesideBuilding(in, result)) {
+            BuildingSink sink([this, &result](const StatementBatch& batch) { return BuildBatch(batch, result); });
+            ReadStatements(in, ending, sink);
+        } else {
+            // ReadBesideBuilding filled ending into result's place below.
             return result;
         }
-        BuildingSink sink(tree_, builder_);
-        ReadStatements(in, result, sink);
     } catch (const std::bad_alloc&) {
         // Memory ran out before the limits saw it coming (other programs
         // took it meanwhile): the reading stops like a library too large.
         result.status = ReadStatus::TOO_LARGE;
         result.errorText = "there is not enough memory to read it";
+        return result;
     }
+    if (tooManyNodes_) {
+        ending = ReadResult{};
+        ending.status = ReadStatus::TOO_LARGE;
+        ending.errorText = "the library holds more than " + std::to_string(nodeLimit_) +
+                           " messages and items, more than a quarter of the memory this program may use can hold";
+    }
+    AppendEnding(result, std::move(ending));
     return result;
 }
 
 bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
     StatementPipe pipe;
+    ReadResult ending;
     std::thread reading;
     try {
-        reading = std::thread([this, &in, &result, &pipe] {
+        reading = std::thread([this, &in, &ending, &pipe] {
             std::exception_ptr error;
             try {
                 PipeSink sink(pipe);
-                ReadStatements(in, result, sink);
+                ReadStatements(in, ending, sink);
             } catch (const BuildingStopped&) {
                 // The builder gave up and reports why.
             } catch (...) {
@@ -529,136 +585,205 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
     } catch (const std::system_error&) {
         return false; // no thread to be had: read on this one
     }
-    // However the building ends, the reading thread ends before the pipe goes.
-    struct JoinReading {
-        StatementPipe& pipe;
-        std::thread& reading;
-        ~JoinReading() {
-            pipe.Cancel();
-            reading.join();
+    {
+        // However the building ends, the reading thread ends before the pipe goes.
+        struct JoinReading {
+            StatementPipe& pipe;
+            std::thread& reading;
+            ~JoinReading() {
+                pipe.Cancel();
+                reading.join();
+            }
+        } join{pipe, reading};
+        while (StatementBatch* batch = pipe.TakeFull()) {
+            const bool more = BuildBatch(*batch, result);
+            pipe.PutEmpty(batch);
+            if (!more) {
+                break;
+            }
         }
-    } join{pipe, reading};
-    while (StatementBatch* batch = pipe.TakeFull()) {
-        for (std::size_t i = 0; i < batch->used; ++i) {
-            builder_.BuildMessage(*batch->trees[i]);
-        }
-        pipe.PutEmpty(batch);
     }
     if (std::exception_ptr error = pipe.Error()) {
         std::rethrow_exception(error);
     }
+    if (tooManyNodes_) {
+        ending = ReadResult{};
+        ending.status = ReadStatus::TOO_LARGE;
+        ending.errorText = "the library holds more than " + std::to_string(nodeLimit_) +
+                           " messages and items, more than a quarter of the memory this program may use can hold";
+    }
+    AppendEnding(result, std::move(ending));
     return true;
 }
 
-void FormatReader::ReadStatements(std::istream& in, ReadResult& result, StatementSink& sink) {
-    StatementCollector collector(*this, result, sink);
+void FormatReader::ReadStatements(std::istream& in, ReadResult& ending, StatementSink& sink) {
+    StatementCollector collector(*this, ending, sink);
     LineReader lines(in, LineReader::LetterCase::UPPER);
     std::span<char> line;
     std::size_t lineNumber = 0;
     lines.SetLineLimit(textLimit_);
-    while (!tooLarge_ && lines.Next(line)) {
+    bool more = true;
+    while (more && lines.Next(line)) {
         ++lineNumber;
-        collector.HandleLine(std::string_view(line.data(), line.size()), lineNumber);
+        more = collector.HandleLine(std::string_view(line.data(), line.size()), lineNumber);
     }
-    sink.Finish();
     if (lines.TooLong()) {
         StopAsTooLong();
     }
-    if (tooLarge_) {
-        result.status = ReadStatus::TOO_LARGE;
-        result.errorText =
-            tooLargeReason_.empty()
-                ? "the library holds more than " + std::to_string(nodeLimit_) +
-                      " messages and items, more than a quarter of the memory this program may use can hold"
-                : tooLargeReason_;
+    if (!textTooLong_ && more) {
+        collector.Finish(lineNumber);
+    }
+    sink.Finish();
+    if (textTooLong_) {
+        ending = ReadResult{};
+        ending.status = ReadStatus::TOO_LARGE;
+        ending.errorText = tooLargeReason_;
         return;
     }
-    collector.Finish(lineNumber);
-    if (lines.Failed()) {
-        result.status = ReadStatus::READ_FAILED;
-        result.errorText = "the file could not be read to its end";
+    if (more && lines.Failed()) {
+        ending.status = ReadStatus::READ_FAILED;
+        ending.errorText = "the file could not be read to its end";
     }
 }
 
-bool FormatReader::ParseStatement(std::string_view text) {
-    statementCopy_.assign(text);
-    CountDocumentNodes();
-    if (!ParseCollected(statementCopy_, ItemParser::SpacingsIn(statementCopy_), tree_)) {
-        return false;
+bool FormatReader::BuildBatch(const StatementBatch& batch, ReadResult& result) {
+    for (const CollectedStatement& statement : batch.statements) {
+        if (BuildStatement(batch.Text(statement))) {
+            result.messageLines.push_back(statement.line);
+            ++result.messagesRead;
+            if (numberClamped_) {
+                const std::string original = batch.Original(statement);
+                for (StatementFinding& finding : DropExplainer::FindClampedNumbers(original)) {
+                    result.warnings.push_back(StatementCollector::StatementDiagnostic(
+                        batch.pieces, statement.piecesBegin, statement.piecesEnd, statement.line,
+                        finding.offset + statement.trimmedFront, std::move(finding.reason)));
+                }
+            }
+            if (onMessage_) {
+                onMessage_(*lastMessage_);
+            }
+        } else if (tooManyNodes_) {
+            return false;
+        } else {
+            result.dropped.push_back({statement.line, false});
+            StatementFinding finding = DropExplainer::ExplainDrop(batch.Original(statement));
+            result.dropReasons.push_back(StatementCollector::StatementDiagnostic(
+                batch.pieces, statement.piecesBegin, statement.piecesEnd, statement.line,
+                finding.offset + statement.trimmedFront, std::move(finding.reason)));
+        }
     }
-    builder_.BuildMessage(tree_);
     return true;
 }
 
-bool FormatReader::ParseCollected(std::string& text, std::uint32_t spacings, ParseTree& tree) {
-    ItemParser::NormaliseBracketsInPlace(text, spacings);
-    // A tree serves statement after statement; it starts each one empty, and
-    // holds no more items than the document can still take. It keeps the
-    // statement, which its items' texts point into.
-    tree.Clear();
-    tree.SetNodeLimit(nodeCount_ < nodeLimit_ ? nodeLimit_ - nodeCount_ - 1 : 0);
-    const std::string_view statement = tree.AdoptStatement(text);
-    if (!ParseMessageHeader(statement, tree)) {
+bool FormatReader::BuildStatement(std::string_view text) {
+    numberClamped_ = false;
+    MessageHeader header;
+    if (!ParseHeader(text, header)) {
         return false;
     }
-    const std::size_t firstOpen = statement.find('<');
-    if (firstOpen == std::string::npos) {
-        if (tree.stream == 0) {
-            return false;
+    // The message and its items take this many nodes more at most.
+    const std::size_t room = nodeCount_ < nodeLimit_ ? nodeLimit_ - nodeCount_ : 0;
+    const std::size_t firstOpen = text.find('<');
+    if (firstOpen == std::string_view::npos && header.stream == 0) {
+        return false;
+    }
+    builder_.Begin(room > 0 ? room - 1 : 0);
+    if (firstOpen != std::string_view::npos && !ItemParser::ParseBody(text.substr(firstOpen), builder_)) {
+        tooManyNodes_ = builder_.Overflowed();
+        builder_.Discard();
+        return false;
+    }
+    const std::size_t needed = builder_.NodeCount() + 1; // the message node too
+    if (needed > room) {
+        tooManyNodes_ = true;
+        builder_.Discard();
+        return false;
+    }
+    nodeCount_ += needed;
+    numberClamped_ = header.numberClamped || builder_.numberClamped;
+    // Messages appended by someone else since are passed over, so the new
+    // message still goes to the end.
+    while (lastMessage_ != nullptr && lastMessage_->nextSibling != nullptr) {
+        lastMessage_ = lastMessage_->nextSibling;
+    }
+    lastMessage_ = builder_.Finish(header, lastMessage_);
+    return true;
+}
+
+bool FormatReader::ParseStatement(std::string_view text) {
+    StatementBatch batch;
+    batch.text.assign(text);
+    CountDocumentNodes();
+    if (lastMessage_ == nullptr) {
+        for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
+            lastMessage_ = m;
         }
-    } else if (!ItemParser::ParseBody(statement.substr(firstOpen), tree)) {
-        tooLarge_ = tree.Overflowed();
+    }
+    batch.text.resize(RemoveBracketSpacings(batch.text.data(), batch.text.size(), batch.removedSpaces));
+    if (!BuildStatement(batch.text)) {
         return false;
     }
-    if (!FitsUnderLimit(tree.NodeCount())) {
-        tooLarge_ = true;
-        return false;
+    if (onMessage_) {
+        onMessage_(*lastMessage_);
     }
     return true;
 }
 
 bool FormatReader::ParseMessageHeader(std::string_view text, ParseTree& tree) {
+    MessageHeader header;
+    const bool ok = ParseHeader(text, header);
+    tree.stream = header.stream;
+    tree.function = header.function;
+    tree.replyRequired = header.replyRequired;
+    tree.numberClamped = tree.numberClamped || header.numberClamped;
+    if (ok) {
+        tree.description = std::string(header.description);
+    }
+    return ok;
+}
+
+bool FormatReader::ParseHeader(std::string_view text, MessageHeader& header) {
     text = TrimSpace(text);
     if (text.empty()) {
         return false;
     }
-    const std::string_view header = TrimTrailingSpace(text.substr(0, text.find('<')));
-    if (!Contains(header, "S") || !Contains(header, "F")) {
+    const std::string_view head = TrimTrailingSpace(text.substr(0, text.find('<')));
+    if (!Contains(head, "S") || !Contains(head, "F")) {
         return false;
     }
-    for (std::size_t i = 0; i < header.size(); ++i) {
-        const char c = header[i];
+    for (std::size_t i = 0; i < head.size(); ++i) {
+        const char c = head[i];
         if (c >= '0' && c <= '9') {
             continue; // a digit of a number already read
         }
         switch (c) {
         case 'S':
         case 'F': {
-            DecimalScan number = ScanDecimal(header, i + 1);
+            DecimalScan number = ScanDecimal(head, i + 1);
             if (!number.hasDigits) {
                 return false;
             }
-            (c == 'S' ? tree.stream : tree.function) = SaturatedInt32(number);
-            tree.numberClamped = tree.numberClamped || number.overflow || number.magnitude > LARGEST_INT32;
+            (c == 'S' ? header.stream : header.function) = SaturatedInt32(number);
+            header.numberClamped = header.numberClamped || number.overflow || number.magnitude > LARGEST_INT32;
             break;
         }
         case 'W':
-            if (tree.replyRequired == 1) {
+            if (header.replyRequired == 1) {
                 return false;
             }
-            tree.replyRequired = 1;
+            header.replyRequired = 1;
             break;
         case '\'':
             break;
         case ' ': {
-            std::string_view description = TrimSpace(header.substr(i + 1));
+            std::string_view description = TrimSpace(head.substr(i + 1));
             if (!description.empty() && description.front() == '(') {
                 description.remove_prefix(1);
             }
             if (!description.empty() && description.back() == ')') {
                 description.remove_suffix(1);
             }
-            tree.description = std::string(description);
+            header.description = description;
             return true;
         }
         default:

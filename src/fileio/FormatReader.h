@@ -2,13 +2,14 @@
 
 #include "FileIdentity.h"
 #include "FormatTree.h"
-#include "MessageBuilder.h"
 #include "ParseTree.h"
 #include "ReadDiagnostic.h"
+#include "StatementBuilder.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <istream>
 #include <optional>
 #include <string>
@@ -18,6 +19,8 @@
 namespace tqf {
 
 class StatementSink;
+struct StatementBatch;
+struct CollectedStatement;
 
 // A statement that reading a format file did not turn into a message.
 struct DroppedStatement {
@@ -53,11 +56,17 @@ struct ReadResult {
 
 // Reads format files into a document: line by line, comments removed, one
 // statement per message, each accepted statement appended as a message after
-// the document's last one.
+// the document's last one. A statement goes from the file's bytes to the
+// document's nodes in one pass: it is copied once, out of the lines it spans,
+// and its items become nodes as they are scanned.
 class FormatReader {
 public:
+    // Called after each message has been appended, for example to show the
+    // new message count.
+    using MessageCallback = std::function<void(FormatNode& message)>;
+
     // onMessage is called after each message appended to document.
-    explicit FormatReader(FormatTree& document, MessageBuilder::MessageCallback onMessage = {});
+    explicit FormatReader(FormatTree& document, MessageCallback onMessage = {});
 
     // Opens the file for reading only.
     [[nodiscard]] ReadResult ReadFormatFile(const std::filesystem::path& path);
@@ -90,6 +99,8 @@ public:
     // Reads the message header at the front of text into tree's stream,
     // function, replyRequired and description; false when it is not one.
     [[nodiscard]] static bool ParseMessageHeader(std::string_view text, ParseTree& tree);
+    // The same into header, whose description is then a view into text.
+    [[nodiscard]] static bool ParseHeader(std::string_view text, MessageHeader& header);
 
 private:
     friend class StatementCollector;
@@ -99,37 +110,39 @@ private:
     // Reads in on a second thread and builds on this one; false, with nothing
     // read, when no thread can be started.
     bool ReadBesideBuilding(std::istream& in, ReadResult& result);
-    // Collects and parses every statement of in, and passes each accepted one
-    // to sink; the reading half of Read.
-    void ReadStatements(std::istream& in, ReadResult& result, StatementSink& sink);
+    // Collects every statement of in and passes them to sink; the reading
+    // half of Read. What it finds itself (the end of the input, a block
+    // comment left open) goes to ending.
+    void ReadStatements(std::istream& in, ReadResult& ending, StatementSink& sink);
 
-    // Parses a statement into tree, which takes it over: text is left with a
-    // buffer to use again. spacings as ItemParser::NormaliseBracketsInPlace
-    // takes them. True when it is a message, which then counts under the
-    // node limit.
-    bool ParseCollected(std::string& text, std::uint32_t spacings, ParseTree& tree);
+    // Reads every statement of batch into the document; false when the
+    // library turned out too large, and reading has to stop.
+    bool BuildBatch(const StatementBatch& batch, ReadResult& result);
+    // Reads one statement, trimmed and normalised, into a message at the
+    // end of the document; true when it became one.
+    bool BuildStatement(std::string_view text);
 
     // Ends the reading: a line or statement is longer than the text limit.
     void StopAsTooLong();
     // Counts the nodes the document holds before reading, the first time only.
     void CountDocumentNodes();
-    // True when a message of itemNodes items still fits under the limit, and
-    // then counts it.
-    bool FitsUnderLimit(std::size_t itemNodes);
 
-    MessageBuilder builder_;
     FormatTree& document_;
+    MessageCallback onMessage_;
+    StatementBuilder builder_;
+    FormatNode* lastMessage_ = nullptr; // so that appending never walks the messages
     std::size_t nodeLimit_ = DefaultNodeLimit();
     std::size_t textLimit_;
     std::uintmax_t pipelineThreshold_ = std::uintmax_t{64} * 1024;
     std::size_t nodeCount_ = 0;
     bool nodesCounted_ = false;
-    bool tooLarge_ = false;
+    // Set on the reading thread: a line or statement is too long.
+    bool textTooLong_ = false;
     std::string tooLargeReason_;
-    // Kept from statement to statement so that their memory is reused, when
-    // reading and building take turns on one thread.
-    ParseTree tree_;
-    std::string statementCopy_;
+    // Set on the building thread: the document would hold too many nodes.
+    bool tooManyNodes_ = false;
+    // The last statement read had a number beyond the 32-bit range.
+    bool numberClamped_ = false;
 };
 
 } // namespace tqf

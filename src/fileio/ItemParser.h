@@ -1,6 +1,8 @@
 #pragma once
 
-#include "ParseTree.h"
+#include "ByteSearch.h"
+#include "Decimal.h"
+#include "ItemFormat.h"
 
 #include <array>
 #include <cstdint>
@@ -69,9 +71,13 @@ public:
         return 0;
     }
 
-    // Scans an item body (the statement from its first "<") into tree; false
-    // when the statement has to be dropped.
-    [[nodiscard]] static bool ParseBody(std::string_view body, ParseTree& tree);
+    // Scans an item body (the statement from its first "<") into target;
+    // false when the statement has to be dropped. The target takes the items
+    // as they come, in one pass: OpenList(open), CloseList(),
+    // AddItem(format, count, description) for BINARY to FLOAT8 and VARIANT
+    // (the description is a view into body), Overflowed() when it can take no
+    // more, and numberClamped.
+    template <class Target> [[nodiscard]] static bool ParseBody(std::string_view body, Target& target);
 
     // Splits one non-list item "<...>" into format, count and description;
     // false when the item is not readable. The description is a view into
@@ -87,7 +93,75 @@ public:
 
 private:
     static bool FindItemFormat(std::string_view code, std::int32_t& format);
-    static void AddItem(ParseTree& tree, const ItemHeader& header);
 };
+
+template <class Target> bool ItemParser::ParseBody(std::string_view body, Target& target) {
+    // The body is consumed from the front by moving an index, never by
+    // erasing, so that a long body is scanned in linear time.
+    std::size_t pos = 0;
+    const std::size_t size = body.size();
+    ItemHeader header;
+    // A target that cannot take more nodes ends the scan: the statement is
+    // too large to read.
+    while (pos < size && !target.Overflowed()) {
+        const char c = body[pos];
+        if (c == '<') {
+            std::int32_t count = 0;
+            if (pos + 1 < size && body[pos + 1] == 'L') {
+                const char third = pos + 2 < size ? body[pos + 2] : '\0';
+                if (third == '>') {
+                    target.OpenList(false);
+                    target.CloseList();
+                    pos += 3;
+                    continue;
+                }
+                if (third == '[') {
+                    const std::size_t close = body.find(']', pos + 3);
+                    if (close == std::string_view::npos) {
+                        return false;
+                    }
+                    const std::string_view inner = TrimSpace(body.substr(pos + 3, close - (pos + 3)));
+                    if (inner == "N" || inner == "n") {
+                        count = OPEN_COUNT;
+                    } else {
+                        count = SaturatedInt32(ScanDecimal(inner));
+                    }
+                    pos = close + 1;
+                } else {
+                    pos += 2;
+                }
+                target.OpenList(count == OPEN_COUNT);
+                continue;
+            }
+            const char* found = FindNearByte(body.data() + pos, size - pos, '>');
+            if (found == nullptr) {
+                return false;
+            }
+            const auto close = static_cast<std::size_t>(found - body.data());
+            header.count = count;
+            header.countClamped = false;
+            if (!ParseItemHeader(body.substr(pos, close + 1 - pos), header)) {
+                return false;
+            }
+            pos = close + 1;
+            target.numberClamped = target.numberClamped || (header.countClamped && header.format != VARIANT);
+            target.AddItem(header.format, header.count, header.description);
+        } else if (c == '>') {
+            target.CloseList();
+            ++pos;
+        } else if (c == '[') {
+            // A "[" between items skips to its "]"; without one the statement
+            // cannot be read.
+            const std::size_t close = body.find(']', pos);
+            if (close == std::string_view::npos) {
+                return false;
+            }
+            pos = close + 1;
+        } else {
+            ++pos;
+        }
+    }
+    return !target.Overflowed();
+}
 
 } // namespace tqf

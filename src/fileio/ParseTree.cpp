@@ -2,6 +2,7 @@
 
 #include "ItemFormat.h"
 
+#include <array>
 #include <functional>
 #include <iterator>
 #include <utility>
@@ -113,6 +114,37 @@ void ParseTree::AddUint8(std::int32_t count, std::string_view text) { AddLeaf(UI
 void ParseTree::AddFloat4(std::int32_t count, std::string_view text) { AddLeaf(FLOAT4, count, text); }
 void ParseTree::AddFloat8(std::int32_t count, std::string_view text) { AddLeaf(FLOAT8, count, text); }
 void ParseTree::AddVariant(std::string_view text) { AddLeaf(VARIANT, 0, text); }
+
+void ParseTree::AddItem(std::int32_t format, std::int32_t count, std::string_view text) {
+    using AddMember = void (ParseTree::*)(std::int32_t, std::string_view);
+    // Indexed by format; the entries for LIST, NONE, SEPARATOR and VARIANT are
+    // never used here.
+    static constexpr std::array<AddMember, FORMAT_ROW_COUNT> ADD_MEMBERS{
+        nullptr,
+        nullptr,
+        &ParseTree::AddBinary,
+        &ParseTree::AddBoolean,
+        &ParseTree::AddAscii,
+        &ParseTree::AddJis8,
+        &ParseTree::AddInt1,
+        &ParseTree::AddInt2,
+        &ParseTree::AddInt4,
+        &ParseTree::AddInt8,
+        &ParseTree::AddUint1,
+        &ParseTree::AddUint2,
+        &ParseTree::AddUint4,
+        &ParseTree::AddUint8,
+        &ParseTree::AddFloat4,
+        &ParseTree::AddFloat8,
+        nullptr,
+        nullptr,
+    };
+    if (format == VARIANT) {
+        AddVariant(text);
+    } else if (format >= BINARY && format <= FLOAT8) {
+        (this->*ADD_MEMBERS[static_cast<std::size_t>(format)])(count, text);
+    }
+}
 
 void ParseTree::Clear() {
     stream = -1;

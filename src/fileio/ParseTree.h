@@ -48,6 +48,9 @@ public:
     void AddFloat8(std::int32_t count, std::string_view text);
     // A VARIANT item keeps no count: it stays 0 and not open.
     void AddVariant(std::string_view text);
+    // The member above for format (BINARY to FLOAT8, or VARIANT without its
+    // count); other formats are ignored.
+    void AddItem(std::int32_t format, std::int32_t count, std::string_view text);
 
     // Back to the state of a new tree, for the next statement.
     void Clear();

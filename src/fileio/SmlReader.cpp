@@ -726,7 +726,7 @@ private:
 
 } // namespace
 
-SmlReader::SmlReader(FormatTree& document, MessageBuilder::MessageCallback onMessage)
+SmlReader::SmlReader(FormatTree& document, FormatReader::MessageCallback onMessage)
     : builder_(document, std::move(onMessage)) {}
 
 bool SmlReader::MakeDescriptionSafe(std::string& text) {

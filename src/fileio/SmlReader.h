@@ -45,7 +45,7 @@ struct SmlReadResult {
 // and so is a // comment on the item's line.
 class SmlReader {
 public:
-    explicit SmlReader(FormatTree& document, MessageBuilder::MessageCallback onMessage = {});
+    explicit SmlReader(FormatTree& document, FormatReader::MessageCallback onMessage = {});
 
     [[nodiscard]] SmlReadResult ReadSmlFile(const std::filesystem::path& path);
     [[nodiscard]] SmlReadResult ReadSmlBytes(std::string_view bytes);

@@ -6,28 +6,40 @@ namespace tqf {
 
 namespace {
 
-// A batch goes to the builder at this many statements or item nodes,
-// whichever comes first: large enough that the threads seldom have to wake
-// each other (waking a thread that sleeps can cost tens of microseconds on a
-// virtual machine), small enough that the builder starts early.
-constexpr std::size_t BATCH_STATEMENTS = 64;
-constexpr std::size_t BATCH_NODES = 2048;
+// A batch goes to the builder at this many bytes of statements or this many
+// statements, whichever comes first: large enough that the threads seldom
+// have to wake each other (waking a thread that sleeps can cost tens of
+// microseconds on a virtual machine), small enough that the builder starts
+// early and the batches stay in the cache.
+constexpr std::size_t BATCH_BYTES = std::size_t{32} * 1024;
+constexpr std::size_t BATCH_STATEMENTS = 256;
 
 } // namespace
 
-ParseTree& StatementBatch::Next() {
-    if (used == trees.size()) {
-        trees.push_back(std::make_unique<ParseTree>());
+std::string StatementBatch::Original(const CollectedStatement& statement) const {
+    const std::string_view normalised = Text(statement);
+    std::string original;
+    original.reserve(normalised.size() + (statement.removedEnd - statement.removedBegin));
+    std::size_t from = 0; // in normalised
+    for (std::size_t i = statement.removedBegin; i < statement.removedEnd; ++i) {
+        // The bytes before the removed space are those kept since the last one.
+        const std::size_t kept = removedSpaces[i] - original.size();
+        original.append(normalised.substr(from, kept));
+        from += kept;
+        original += ' ';
     }
-    return *trees[used];
+    original.append(normalised.substr(from));
+    return original;
 }
 
-void StatementBatch::Keep() {
-    nodes += trees[used]->NodeCount();
-    ++used;
+void StatementBatch::Clear() {
+    text.clear();
+    statements.clear();
+    pieces.clear();
+    removedSpaces.clear();
 }
 
-bool StatementBatch::Full() const { return used >= BATCH_STATEMENTS || nodes >= BATCH_NODES; }
+bool StatementBatch::Full() const { return text.size() >= BATCH_BYTES || statements.size() >= BATCH_STATEMENTS; }
 
 StatementBatch* StatementPipe::TakeEmpty() {
     std::unique_lock lock(mutex_);
@@ -76,8 +88,6 @@ StatementBatch* StatementPipe::TakeFull() {
 
 void StatementPipe::PutEmpty(StatementBatch* batch) {
     assert(batch != nullptr);
-    batch->used = 0;
-    batch->nodes = 0;
     std::lock_guard lock(mutex_);
     empty_.push_back(batch);
     WakeWaiting();

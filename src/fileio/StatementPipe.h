@@ -1,29 +1,56 @@
 #pragma once
 
-#include "ParseTree.h"
-
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace tqf {
 
-// Statements read and accepted, on their way from the thread that reads them
-// to the thread that builds them into the document.
-struct StatementBatch {
-    std::vector<std::unique_ptr<ParseTree>> trees; // the first `used` hold statements
-    std::size_t used = 0;
-    std::size_t nodes = 0; // item nodes in the used trees
+// Where a part of a statement came from in the file, for the report of a
+// statement that is dropped or warned about.
+struct StatementPiece {
+    std::size_t offset; // in the statement as collected, before it was trimmed
+    std::size_t line;
+    std::size_t column;
+};
 
-    // The tree the next statement is read into; reading a statement starts
-    // by clearing it.
-    ParseTree& Next();
-    // Counts the statement in Next()'s tree as one of the batch.
-    void Keep();
+// One statement collected from the file: trimmed, with the spaces next to
+// brackets removed, ready to be read into a message.
+struct CollectedStatement {
+    std::size_t begin = 0; // in the batch's text
+    std::size_t size = 0;
+    std::size_t line = 0;         // the line of its "."
+    std::size_t trimmedFront = 0; // white space trimmed from its front
+    std::size_t piecesBegin = 0;  // its pieces in the batch's pieces
+    std::size_t piecesEnd = 0;
+    std::size_t removedBegin = 0; // its removed spaces in the batch's removedSpaces
+    std::size_t removedEnd = 0;
+};
+
+// Statements collected, on their way from the thread that reads them to the
+// thread that builds them into the document. The statements' texts lie one
+// after another in one buffer, where the reader collected them.
+struct StatementBatch {
+    std::string text;
+    std::vector<CollectedStatement> statements;
+    std::vector<StatementPiece> pieces;
+    // Where the statements' bracket spacings lost a space: offsets in the
+    // trimmed statement as it was, ascending within a statement.
+    std::vector<std::size_t> removedSpaces;
+
+    std::string_view Text(const CollectedStatement& statement) const {
+        return std::string_view(text).substr(statement.begin, statement.size);
+    }
+    // The statement as it was before its bracket spacings were removed.
+    std::string Original(const CollectedStatement& statement) const;
+
+    void Clear();
     // True when the batch should go to the builder: it holds enough to be
     // worth a hand-over.
     bool Full() const;
@@ -32,7 +59,7 @@ struct StatementBatch {
 // Hands batches of statements from one reading thread to one building
 // thread. A few batches circulate: the reader fills one while the builder
 // builds another, and a batch that has been built comes back to be filled
-// again, with the memory of its trees.
+// again, with its memory.
 class StatementPipe {
 public:
     StatementPipe() = default;

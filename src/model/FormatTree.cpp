@@ -210,6 +210,31 @@ void FormatTree::DeleteChain(FormatNode* x) {
     }
 }
 
+FormatNode* FormatTree::NewDetachedMessage() {
+    FormatNode* message = new (messagePool_.Allocate()) FormatNode();
+    message->parent = &root_;
+    return message;
+}
+
+FormatNode* FormatTree::NewDetachedItem(FormatNode* parent) {
+    FormatNode* item = new (itemPool_.Allocate()) FormatNode();
+    item->parent = parent;
+    return item;
+}
+
+void FormatTree::DiscardDetached(FormatNode* message) {
+    assert(message->nextSibling == nullptr && message->parent == &root_ && "a message built apart");
+    DeleteChain(message);
+}
+
+void FormatTree::LinkBuiltMessage(FormatNode* message, FormatNode* after) {
+    assert(message->parent == &root_ && message->nextSibling == nullptr && "a message built apart");
+    if (CanUndo() || CanRedo()) {
+        Unrecorded();
+    }
+    Link(message, &root_, after);
+}
+
 int FormatTree::CountListChildren(const FormatNode* x) {
     if (x == nullptr || x->isList == 0) {
         return 0;

@@ -115,6 +115,24 @@ public:
     // True when node belongs to this tree.
     bool Owns(const FormatNode* node) const;
 
+    // ---- Building messages apart, as the reader does ----
+
+    // A message, or an item under parent, with the creation values but not
+    // linked into the tree: nobody is told and nothing is counted. Its parent
+    // is set already (the root for a message), and the caller links the item
+    // under it itself.
+    FormatNode* NewDetachedMessage();
+    FormatNode* NewDetachedItem(FormatNode* parent);
+
+    // Frees a message made by NewDetachedMessage, never linked, with every
+    // node built under it.
+    void DiscardDetached(FormatNode* message);
+
+    // Links a message built apart, with its items, right after `after` (none:
+    // first) as one addition that the listener hears of. Not recorded, so the
+    // history is dropped.
+    void LinkBuiltMessage(FormatNode* message, FormatNode* after);
+
     // While one of these lives, adding and deleting nodes under a fixed list
     // still counts them, but the list keeps its label; when the last one
     // ends, every list counted meanwhile gets the label of its final count.

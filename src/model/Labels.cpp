@@ -26,40 +26,50 @@ std::size_t WriteBracketedCount(std::int32_t count, char* out) {
 
 } // namespace
 
-std::string MakeMessageLabel(std::int32_t stream, std::int32_t function, bool replyRequired) {
-    std::string label;
-    label.reserve(16);
-    label += 'S';
-    label += std::to_string(stream);
-    label += 'F';
-    label += std::to_string(function);
+std::size_t WriteMessageLabel(char* out, std::int32_t stream, std::int32_t function, bool replyRequired) {
+    // "S", two numbers of at most 11 characters, "F" and "W".
+    static_assert(MESSAGE_LABEL_ROOM >= 1 + 11 + 1 + 11 + 1);
+    char* at = out;
+    *at++ = 'S';
+    at = std::to_chars(at, out + MESSAGE_LABEL_ROOM, stream).ptr;
+    *at++ = 'F';
+    at = std::to_chars(at, out + MESSAGE_LABEL_ROOM, function).ptr;
     if (replyRequired) {
-        label += 'W';
+        *at++ = 'W';
     }
-    return label;
+    return static_cast<std::size_t>(at - out);
+}
+
+std::string MakeMessageLabel(std::int32_t stream, std::int32_t function, bool replyRequired) {
+    char text[MESSAGE_LABEL_ROOM];
+    return std::string(text, WriteMessageLabel(text, stream, function, replyRequired));
+}
+
+std::size_t WriteItemLabel(char* out, int format, std::int32_t count, bool open, std::string_view description) {
+    // "<", a code of at most 7 characters, a count of at most 13, two blanks,
+    // the description and ">".
+    static_assert(ItemLabelRoom(0) >= 1 + 7 + MAX_COUNT_TEXT + 2 + 1);
+    const std::string_view code = FormatCode(format);
+    char* at = out;
+    *at++ = '<';
+    at += code.copy(at, code.size());
+    if (open) {
+        at += OPEN_COUNT_TEXT.copy(at, OPEN_COUNT_TEXT.size());
+    } else if (count > 1 || format == LIST) {
+        at += WriteBracketedCount(count, at);
+    }
+    if (!description.empty()) {
+        *at++ = ' ';
+        *at++ = ' ';
+        at += description.copy(at, description.size());
+    }
+    *at++ = '>';
+    return static_cast<std::size_t>(at - out);
 }
 
 std::string MakeItemLabel(int format, std::int32_t count, bool open, std::string_view description) {
-    // Every piece is known before the label is put together, so it is built
-    // in one allocation: a document holds a label per item, and the reader
-    // makes all of them in one go.
-    const std::string_view code = FormatCode(format);
-    char countText[MAX_COUNT_TEXT];
-    std::size_t countLength = 0;
-    if (open) {
-        countLength = OPEN_COUNT_TEXT.copy(countText, OPEN_COUNT_TEXT.size());
-    } else if (count > 1 || format == LIST) {
-        countLength = WriteBracketedCount(count, countText);
-    }
-    const std::string_view separator = description.empty() ? std::string_view{} : std::string_view{"  "};
-    std::string label(code.size() + countLength + separator.size() + description.size() + 2, '\0');
-    char* out = label.data();
-    *out++ = '<';
-    out += code.copy(out, code.size());
-    out = std::copy_n(countText, countLength, out);
-    out += separator.copy(out, separator.size());
-    out += description.copy(out, description.size());
-    *out = '>';
+    std::string label(ItemLabelRoom(description.size()), '\0');
+    label.resize(WriteItemLabel(label.data(), format, count, open, description));
     return label;
 }
 

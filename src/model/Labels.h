@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +17,15 @@ std::string MakeMessageLabel(std::int32_t stream, std::int32_t function, bool re
 // "<code[n]  description>", "<code  description>" or "<code[count]  description>";
 // the two blanks only when the description is not empty.
 std::string MakeItemLabel(int format, std::int32_t count, bool open, std::string_view description);
+
+// The same two labels written into out, which has room for at least
+// MESSAGE_LABEL_ROOM, or ItemLabelRoom(description.size()), bytes; each
+// returns the label's length. For builders that keep labels in storage of
+// their own.
+inline constexpr std::size_t MESSAGE_LABEL_ROOM = 32;
+constexpr std::size_t ItemLabelRoom(std::size_t descriptionSize) { return descriptionSize + 24; }
+std::size_t WriteMessageLabel(char* out, std::int32_t stream, std::int32_t function, bool replyRequired);
+std::size_t WriteItemLabel(char* out, int format, std::int32_t count, bool open, std::string_view description);
 
 // "<L[count]>", the label a fixed list receives whenever its sub-items change.
 std::string ListLabel(std::int32_t count);

@@ -1,0 +1,164 @@
+// The reader builds nodes straight from the bytes; the reader it replaced
+// parsed each statement into a parse tree first. On any input both must give
+// the same document, the same report and the same calls after each message,
+// on one thread and on two.
+#include "DocumentDump.h"
+#include "FormatReader.h"
+#include "FormatTree.h"
+#include "ReferenceReader.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tqf {
+namespace {
+
+struct Outcome {
+    std::string dump;
+    ReadResult result;
+    std::vector<std::string> called; // the label of each message as it was announced
+};
+
+template <class Reader> Outcome ReadWith(std::string_view bytes, std::uintmax_t pipelineThreshold) {
+    Outcome outcome;
+    FormatTree document;
+    Reader reader(document, [&outcome](FormatNode& message) { outcome.called.emplace_back(message.label); });
+    reader.SetPipelineThreshold(pipelineThreshold);
+    outcome.result = reader.ReadFormatBytes(bytes);
+    outcome.dump = DumpDocument(document.GetRootNode());
+    return outcome;
+}
+
+void ExpectSameReading(std::string_view bytes) {
+    const Outcome expected = ReadWith<reference::ReferenceReader>(bytes, UINTMAX_MAX);
+    for (const std::uintmax_t threshold : {UINTMAX_MAX, std::uintmax_t{0}}) {
+        const Outcome got = ReadWith<FormatReader>(bytes, threshold);
+        const char* how = threshold == 0 ? "two threads" : "one thread";
+        ASSERT_EQ(got.dump, expected.dump) << how << ", input:\n" << bytes;
+        EXPECT_EQ(got.called, expected.called) << how;
+        EXPECT_EQ(got.result.status, expected.result.status) << how;
+        EXPECT_EQ(got.result.messagesRead, expected.result.messagesRead) << how;
+        EXPECT_EQ(got.result.messageLines, expected.result.messageLines) << how;
+        EXPECT_EQ(got.result.dropped, expected.result.dropped) << how << ", input:\n" << bytes;
+        ASSERT_EQ(got.result.dropReasons, expected.result.dropReasons) << how << ", input:\n" << bytes;
+        ASSERT_EQ(got.result.warnings, expected.result.warnings) << how << ", input:\n" << bytes;
+    }
+}
+
+// Pieces of libraries, right and wrong, that a random input is put together
+// from: headers, items, lists, brackets with spaces, comments, stray dots.
+constexpr std::array<std::string_view, 58> PIECES{
+    "S1F1",
+    "s6f11w",
+    "S2F41W",
+    "S1F3 ",
+    " (EVENT REPORT)",
+    "S0F1",
+    "S99999999999F1",
+    "SF1",
+    "F1 (S)",
+    "S1F1 W",
+    "<L[2]",
+    "<L[n]",
+    "<L [ N ]",
+    "<L>",
+    "<L",
+    "<L[5",
+    ">",
+    " > ",
+    ">.",
+    ".",
+    "..",
+    "<A[10] LOT ID>",
+    "<A>",
+    "<A[N]>",
+    "< A[ n ]>",
+    "<U4 1 2 3>",
+    "<BOOL>",
+    "<BOOLEAN[3]  FLAGS>",
+    "<V>",
+    "<VAR X>",
+    "<UNDEFINED>",
+    "<VARIANT  D>",
+    "<J>",
+    "<J8[2]>",
+    "<ASCII>",
+    "<A[]>",
+    "<A[X]>",
+    "<A  X[1]>",
+    "<\tU4>",
+    "<U4[99999999999]>",
+    "<F8[-3]>",
+    "<I2",
+    "[",
+    "]",
+    "[7]",
+    "/* note */",
+    "/*",
+    "*/",
+    "// tail",
+    "  ",
+    "\t",
+    "\n",
+    "\r\n",
+    "\n\n",
+    "W",
+    "'",
+    "(VER. 2)",
+    "<B[2] A.B>",
+};
+
+std::string RandomInput(std::mt19937& random) {
+    std::uniform_int_distribution<std::size_t> pick(0, PIECES.size() - 1);
+    std::uniform_int_distribution<int> length(1, 40);
+    std::string input;
+    const int pieces = length(random);
+    for (int i = 0; i < pieces; ++i) {
+        input += PIECES[pick(random)];
+    }
+    return input;
+}
+
+TEST(ReaderReferenceTest, RandomInputsReadAsTheParseTreeReaderReadThem) {
+    std::mt19937 random(20261207);
+    for (int i = 0; i < 3000; ++i) {
+        const std::string input = RandomInput(random);
+        ExpectSameReading(input);
+        if (HasFatalFailure() || HasFailure()) {
+            return;
+        }
+    }
+}
+
+TEST(ReaderReferenceTest, LibrariesAcrossManyBatches) {
+    // Enough statements that the second thread hands over many batches, with
+    // dropped and clamped statements among them.
+    std::mt19937 random(7);
+    std::string input = "/* TALVO SECS MESSAGE FORMAT FILE */\r\n";
+    for (int i = 0; i < 4000; ++i) {
+        input += "S" + std::to_string(1 + i % 127) + "F" + std::to_string(i % 256) + (i % 2 ? "W" : "") + " (MESSAGE " +
+                 std::to_string(i) + ")\r\n<L[3]\r\n\t<U4  ID>\r\n\t<L[n]\r\n\t\t<A[n]  NAME>\r\n\t>\r\n";
+        switch (random() % 8) {
+        case 0:
+            input += "\t<QQ>\r\n"; // dropped
+            break;
+        case 1:
+            input += "\t<U2[4294967296]>\r\n"; // clamped
+            break;
+        default:
+            input += "\t<F8[12]  VALUE>\r\n";
+        }
+        input += ">.\r\n\r\n";
+    }
+    input += "S1F1 <L[1] <A>"; // never ended
+    ExpectSameReading(input);
+}
+
+} // namespace
+} // namespace tqf
