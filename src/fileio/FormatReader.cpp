@@ -23,6 +23,10 @@
 #include <utility>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace tqf {
 
 namespace {
@@ -50,71 +54,83 @@ constexpr std::size_t NOT_FOUND = std::string_view::npos;
 
 constexpr auto LARGEST_INT32 = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
 
-// What a byte of a line means to the statement rules; most bytes mean
-// nothing, and a table lookup tells so at once. The brackets "[" and "]"
-// matter only next to a space.
-enum LineByte : std::uint8_t { PLAIN, CLOSE, OPEN, DOT, SLASH, SPACE, SQUARE_OPEN, SQUARE_CLOSE, LINE_BYTE_KINDS };
+#ifdef __SSE2__
+#if defined(__SANITIZE_ADDRESS__)
+#define TQF_EXACT_LOADS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TQF_EXACT_LOADS 1
+#endif
+#endif
 
-constexpr std::array<std::uint8_t, 256> LINE_BYTES = [] {
-    std::array<std::uint8_t, 256> table{};
-    table[static_cast<unsigned char>('>')] = CLOSE;
-    table[static_cast<unsigned char>('<')] = OPEN;
-    table[static_cast<unsigned char>('.')] = DOT;
-    table[static_cast<unsigned char>('/')] = SLASH;
-    table[static_cast<unsigned char>(' ')] = SPACE;
-    table[static_cast<unsigned char>('[')] = SQUARE_OPEN;
-    table[static_cast<unsigned char>(']')] = SQUARE_CLOSE;
-    return table;
-}();
-
-// A byte that stands for each kind.
-constexpr std::array<char, LINE_BYTE_KINDS> KIND_BYTES{'x', '>', '<', '.', '/', ' ', '[', ']'};
-
-// The bracket spacing that two neighbouring kinds of bytes form, as
-// ItemParser::SpacingOf gives it for such bytes.
-constexpr std::array<std::uint8_t, LINE_BYTE_KINDS* LINE_BYTE_KINDS> PAIR_SPACINGS = [] {
-    std::array<std::uint8_t, LINE_BYTE_KINDS * LINE_BYTE_KINDS> table{};
-    for (std::size_t a = 0; a < LINE_BYTE_KINDS; ++a) {
-        for (std::size_t b = 0; b < LINE_BYTE_KINDS; ++b) {
-            table[a * LINE_BYTE_KINDS + b] =
-                static_cast<std::uint8_t>(ItemParser::SpacingOf(KIND_BYTES[a], KIND_BYTES[b]));
-        }
+// Sixteen bytes from text, of which the first `left` belong to the line. Bytes
+// past the line are read only where they lie on the same memory page, which
+// is always readable; under the address sanitizer, which would rightly
+// report them, the line's bytes are copied out instead.
+__m128i LoadSixteen(const char* text, std::size_t left) {
+    constexpr std::uintptr_t PAGE_BYTES = 4096;
+#ifndef TQF_EXACT_LOADS
+    if (left >= 16 || (reinterpret_cast<std::uintptr_t>(text) % PAGE_BYTES) <= PAGE_BYTES - 16) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
     }
-    return table;
-}();
-static_assert(ItemParser::SpacingOf(' ', ']') < 256, "every spacing fits a byte");
+#endif
+    if (left >= 16) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    }
+    alignas(16) char copy[16] = {};
+    std::memcpy(copy, text, left);
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(copy));
+}
+#endif
 
 // What the statement rules need to know of a line.
 struct LineMarks {
     std::size_t lastDot = NOT_FOUND;
     std::size_t lastClose = NOT_FOUND;
     bool hasOpen = false;
-    bool hasSlash = false;      // "/*", "*/" and "//" all need one
-    std::uint32_t spacings = 0; // as ItemParser::SpacingsIn gives them
+    bool hasSlash = false; // "/*", "*/" and "//" all need one
 
-    // One pass without branches on the bytes: lines are short, so a call per
-    // question would cost more, and most bytes are plain.
     static LineMarks Of(std::string_view line) {
-        const std::size_t size = line.size();
-        std::size_t lastDot = NOT_FOUND;
-        std::size_t lastClose = NOT_FOUND;
-        unsigned seen = 0; // bit k: a byte of kind k occurs
-        unsigned spacings = 0;
-        unsigned previous = PLAIN;
-        for (std::size_t i = 0; i < size; ++i) {
-            const unsigned kind = LINE_BYTES[static_cast<unsigned char>(line[i])];
-            spacings |= PAIR_SPACINGS[previous * LINE_BYTE_KINDS + kind];
-            lastDot = kind == DOT ? i : lastDot;
-            lastClose = kind == CLOSE ? i : lastClose;
-            seen |= 1U << kind;
-            previous = kind;
-        }
         LineMarks marks;
-        marks.lastDot = lastDot;
-        marks.lastClose = lastClose;
-        marks.hasOpen = (seen & (1U << OPEN)) != 0;
-        marks.hasSlash = (seen & (1U << SLASH)) != 0;
-        marks.spacings = spacings;
+        const char* data = line.data();
+        const std::size_t size = line.size();
+#ifdef __SSE2__
+        // Sixteen bytes at a time: a line is mostly plain bytes, and each
+        // question is a comparison of all sixteen at once.
+        const __m128i dot = _mm_set1_epi8('.');
+        const __m128i close = _mm_set1_epi8('>');
+        const __m128i open = _mm_set1_epi8('<');
+        const __m128i slash = _mm_set1_epi8('/');
+        std::uint32_t opens = 0;
+        std::uint32_t slashes = 0;
+        for (std::size_t at = 0; at < size; at += 16) {
+            const std::size_t left = size - at;
+            const std::uint32_t inLine = left >= 16 ? 0xFFFFU : (1U << left) - 1;
+            const __m128i bytes = LoadSixteen(data + at, left);
+            const std::uint32_t dots =
+                inLine & static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, dot)));
+            const std::uint32_t closes =
+                inLine & static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, close)));
+            opens |= inLine & static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, open)));
+            slashes |= inLine & static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, slash)));
+            if (dots != 0) {
+                marks.lastDot = at + 31 - static_cast<std::size_t>(__builtin_clz(dots));
+            }
+            if (closes != 0) {
+                marks.lastClose = at + 31 - static_cast<std::size_t>(__builtin_clz(closes));
+            }
+        }
+        marks.hasOpen = opens != 0;
+        marks.hasSlash = slashes != 0;
+#else
+        for (std::size_t at = 0; at < size; ++at) {
+            const char c = data[at];
+            marks.lastDot = c == '.' ? at : marks.lastDot;
+            marks.lastClose = c == '>' ? at : marks.lastClose;
+            marks.hasOpen = marks.hasOpen || c == '<';
+            marks.hasSlash = marks.hasSlash || c == '/';
+        }
+#endif
         return marks;
     }
 };
@@ -648,7 +664,11 @@ void FormatReader::ReadStatements(std::istream& in, ReadResult& ending, Statemen
 
 bool FormatReader::BuildBatch(const StatementBatch& batch, ReadResult& result) {
     for (const CollectedStatement& statement : batch.statements) {
-        if (BuildStatement(batch.Text(statement))) {
+        if (handler_ != nullptr) {
+            numberClamped_ = false;
+        }
+        if (handler_ != nullptr ? handler_->HandleStatement(batch.Text(statement), statement.line)
+                                : BuildStatement(batch.Text(statement))) {
             result.messageLines.push_back(statement.line);
             ++result.messagesRead;
             if (numberClamped_) {
@@ -659,7 +679,7 @@ bool FormatReader::BuildBatch(const StatementBatch& batch, ReadResult& result) {
                         finding.offset + statement.trimmedFront, std::move(finding.reason)));
                 }
             }
-            if (onMessage_) {
+            if (onMessage_ && handler_ == nullptr) {
                 onMessage_(*lastMessage_);
             }
         } else if (tooManyNodes_) {

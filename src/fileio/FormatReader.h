@@ -54,6 +54,21 @@ struct ReadResult {
     bool Complete() const { return status == ReadStatus::READ; }
 };
 
+// What becomes of each statement a FormatReader collects, in place of
+// building it into the document: a check that compares what a file holds with
+// a document, say.
+class StatementHandler {
+public:
+    StatementHandler() = default;
+    StatementHandler(const StatementHandler&) = delete;
+    StatementHandler& operator=(const StatementHandler&) = delete;
+    virtual ~StatementHandler() = default;
+
+    // One statement, trimmed and with its bracket spacings removed, whose "."
+    // stood on line; true when it reads as a message.
+    virtual bool HandleStatement(std::string_view text, std::size_t line) = 0;
+};
+
 // Reads format files into a document: line by line, comments removed, one
 // statement per message, each accepted statement appended as a message after
 // the document's last one. A statement goes from the file's bytes to the
@@ -72,6 +87,10 @@ public:
     [[nodiscard]] ReadResult ReadFormatFile(const std::filesystem::path& path);
     [[nodiscard]] ReadResult ReadFormatFile(std::istream& in);
     [[nodiscard]] ReadResult ReadFormatBytes(std::string_view bytes);
+
+    // Statements go to handler, on the calling thread, instead of becoming
+    // messages of the document; the result reports them as if they had.
+    void SetStatementHandler(StatementHandler* handler) { handler_ = handler; }
 
     // How many nodes (messages and items) the document may hold at most;
     // reading stops with TOO_LARGE before a message would go beyond it.
@@ -130,6 +149,7 @@ private:
     FormatTree& document_;
     MessageCallback onMessage_;
     StatementBuilder builder_;
+    StatementHandler* handler_ = nullptr;
     FormatNode* lastMessage_ = nullptr; // so that appending never walks the messages
     std::size_t nodeLimit_ = DefaultNodeLimit();
     std::size_t textLimit_;

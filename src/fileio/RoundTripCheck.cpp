@@ -4,13 +4,16 @@
 #include "FormatTree.h"
 #include "FormatWriter.h"
 #include "ItemFormat.h"
+#include "ItemParser.h"
 #include "Labels.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace tqf {
 
@@ -40,58 +43,221 @@ bool EqualIgnoringLetterCase(std::string_view a, std::string_view b) {
 // change of the library. Any other count must come back as it is.
 std::int32_t CountAsWritten(std::int32_t count) { return count == 0 ? 1 : count; }
 
-// Compares two item trees node by node; empty when they agree, else what differs.
-std::string CompareItems(const FormatNode* original, const FormatNode* copy) {
-    struct Pair {
-        const FormatNode* original;
-        const FormatNode* copy;
-    };
-    std::vector<Pair> pending{{original, copy}};
-    while (!pending.empty()) {
-        auto [a, b] = pending.back();
-        pending.pop_back();
-        if (a == nullptr || b == nullptr) {
-            if (a != b) {
-                return a == nullptr ? "an item that is not in the document comes back"
-                                    : "the item " + a->label + " does not come back";
-            }
-            continue;
-        }
-        if (a->format != b->format || a->isList != b->isList) {
-            return "the item " + a->label + " comes back as " + b->label;
-        }
-        if (a->isList != 0) {
-            if (a->count != b->count) {
-                return "the list " + a->label + " comes back as " + b->label;
-            }
-        } else if (a->format != VARIANT && CountAsWritten(a->count) != b->count) {
-            return "the count of " + a->label + " does not come back";
-        }
-        if (a->isList == 0 && !EqualIgnoringLetterCase(a->description, b->description)) {
-            return "the description of " + a->label + " comes back as \"" + b->description + "\"";
-        }
-        pending.push_back({a->nextSibling, b->nextSibling});
-        pending.push_back({a->firstChild, b->firstChild});
-    }
-    return {};
+// The label a read-back item gets, as the reader would give it.
+std::string ReadBackLabel(std::int32_t format, std::int32_t count, std::string_view description) {
+    const bool variant = format == VARIANT;
+    return MakeItemLabel(format, variant ? 0 : count, !variant && count == OPEN_COUNT, description);
 }
 
-std::string CompareMessages(const FormatNode* original, const FormatNode* copy) {
+std::string ListLabelAsRead(std::int32_t count) { return MakeItemLabel(LIST, count, count == OPEN_COUNT, {}); }
+
+// Compares the items of a statement, as the body scan reads them, with the
+// item tree of the message the statement was written from: each item read is
+// paired with the node at the same place. The first difference in the order
+// the items stand in the file is kept; a list's own difference (its count) is
+// known only at its end, and then goes before those found inside it.
+class ItemComparer {
+public:
+    explicit ItemComparer(const FormatNode* expectedItem) : expectedRoot_(expectedItem) {}
+
+    // The body scan's target.
+    void OpenList(bool open) {
+        const std::size_t order = order_;
+        const FormatNode* expected = nullptr;
+        if (!Arrive(expected)) {
+            return;
+        }
+        levels_.push_back(
+            {expected, expected != nullptr ? expected->firstChild : nullptr, order, open ? OPEN_COUNT : 0});
+        if (expected != nullptr && expected->isList == 0 &&
+            Note(order, "the item " + expected->label + " comes back as ")) {
+            // The list's label follows once its count is known.
+            pendingLabel_ = levels_.size();
+        }
+    }
+
+    void CloseList() {
+        if (levels_.size() > 1) {
+            EndLevel();
+        }
+    }
+
+    void AddItem(std::int32_t format, std::int32_t count, std::string_view description) {
+        const std::size_t order = order_;
+        const FormatNode* a = nullptr;
+        if (!Arrive(a) || a == nullptr) {
+            return;
+        }
+        if (a->format != format || a->isList != 0) {
+            Note(order, "the item " + a->label + " comes back as " + ReadBackLabel(format, count, description));
+        } else if (a->format != VARIANT && CountAsWritten(a->count) != count) {
+            Note(order, "the count of " + a->label + " does not come back");
+        } else if (!EqualIgnoringLetterCase(a->description, description)) {
+            Note(order, "the description of " + a->label + " comes back as \"" + std::string(description) + "\"");
+        }
+    }
+
+    bool Overflowed() const { return false; }
+    bool numberClamped = false;
+
+    // The first difference, once the statement has been read; empty when
+    // the items agree.
+    std::string Finish() {
+        while (!levels_.empty()) {
+            EndLevel();
+        }
+        if (!started_ && expectedRoot_ != nullptr) {
+            Note(order_, "the item " + expectedRoot_->label + " does not come back");
+        }
+        return first_;
+    }
+
+private:
+    // An item arrives: false when it is no part of the message (the first
+    // item was no list); else expected is the node at its place, or none.
+    bool Arrive(const FormatNode*& expected) {
+        if (started_ && levels_.empty()) {
+            return false;
+        }
+        const std::size_t order = order_++;
+        if (!started_) {
+            started_ = true;
+            expected = expectedRoot_;
+        } else {
+            Level& level = levels_.back();
+            expected = level.next;
+            if (expected != nullptr) {
+                level.next = expected->nextSibling;
+            }
+            if (level.count != OPEN_COUNT) {
+                ++level.count;
+            }
+        }
+        if (expected == nullptr) {
+            Note(order, "an item that is not in the document comes back");
+        }
+        return true;
+    }
+
+    // The list of the innermost level is complete.
+    void EndLevel() {
+        Level level = levels_.back();
+        if (pendingLabel_ == levels_.size()) {
+            pendingLabel_ = 0;
+            if (firstOrder_ == level.order) {
+                first_ += ListLabelAsRead(level.count);
+            }
+        }
+        levels_.pop_back();
+        const FormatNode* a = level.expected;
+        if (a == nullptr || a->isList == 0) {
+            return;
+        }
+        if (a->count != level.count) {
+            Note(level.order, "the list " + a->label + " comes back as " + ListLabelAsRead(level.count));
+        }
+        if (level.next != nullptr) {
+            Note(order_++, "the item " + level.next->label + " does not come back");
+        }
+    }
+
+    // Keeps reason when it comes first so far; true then.
+    bool Note(std::size_t order, std::string reason) {
+        if (order >= firstOrder_) {
+            return false;
+        }
+        firstOrder_ = order;
+        first_ = std::move(reason);
+        pendingLabel_ = 0;
+        return true;
+    }
+
+    struct Level {
+        const FormatNode* expected; // the list in the document, or none
+        const FormatNode* next;     // the node the next sub-item is paired with
+        std::size_t order;          // the list's place among the items read
+        std::int32_t count;         // as the reader counts it
+    };
+    const FormatNode* expectedRoot_;
+    bool started_ = false;
+    std::vector<Level> levels_;
+    std::size_t order_ = 0;
+    std::size_t firstOrder_ = static_cast<std::size_t>(-1);
+    std::size_t pendingLabel_ = 0; // the level whose list label ends first_, if any
+    std::string first_;
+};
+
+// What a message's header and description come back as; empty when they agree.
+std::string CompareHeader(const FormatNode* original, const MessageHeader& header) {
+    const std::string copyLabel = MakeMessageLabel(header.stream, header.function, header.replyRequired != 0);
     const auto originalFields = ReadMessageLabel(original->label);
-    const auto copyFields = ReadMessageLabel(copy->label);
+    const auto copyFields = ReadMessageLabel(copyLabel);
     const bool sameHeader = originalFields.has_value() && copyFields.has_value()
                                 ? originalFields->stream == copyFields->stream &&
                                       originalFields->function == copyFields->function &&
                                       originalFields->replyRequired == copyFields->replyRequired
-                                : EqualIgnoringLetterCase(original->label, copy->label);
+                                : EqualIgnoringLetterCase(original->label, copyLabel);
     if (!sameHeader) {
-        return "it comes back as " + copy->label;
+        return "it comes back as " + copyLabel;
     }
-    if (!EqualIgnoringLetterCase(original->description, copy->description)) {
-        return "its description comes back as \"" + copy->description + "\"";
+    if (!EqualIgnoringLetterCase(original->description, header.description)) {
+        return "its description comes back as \"" + std::string(header.description) + "\"";
     }
-    return CompareItems(original->firstChild, copy->firstChild);
+    return {};
 }
+
+// Where a message of the checked document lies in the written file, and what
+// came back of it.
+struct WrittenMessage {
+    const FormatNode* message;
+    std::size_t lastLine;
+    std::size_t readBack = 0; // messages read from its lines
+    std::size_t dropped = 0;  // statements of its lines dropped
+    std::string difference;   // how the first message read from it differs
+};
+
+// Reads the statements of the written file and compares each with the message
+// whose lines hold its ".", instead of building a second document.
+class ReadBackComparer final : public StatementHandler {
+public:
+    explicit ReadBackComparer(std::vector<WrittenMessage>& messages) : messages_(messages) {}
+
+    bool HandleStatement(std::string_view text, std::size_t line) override {
+        MessageHeader header;
+        if (!FormatReader::ParseHeader(text, header)) {
+            return false;
+        }
+        const std::size_t firstOpen = text.find('<');
+        if (firstOpen == std::string_view::npos && header.stream == 0) {
+            return false;
+        }
+        WrittenMessage* owner = OwnerOf(line);
+        ItemComparer items(owner != nullptr ? owner->message->firstChild : nullptr);
+        if (firstOpen != std::string_view::npos && !ItemParser::ParseBody(text.substr(firstOpen), items)) {
+            return false;
+        }
+        if (owner != nullptr && owner->readBack++ == 0) {
+            owner->difference = CompareHeader(owner->message, header);
+            if (owner->difference.empty()) {
+                owner->difference = items.Finish();
+            }
+        }
+        return true;
+    }
+
+    // The message whose lines hold line; none past the last one. Lines come
+    // in ascending order.
+    WrittenMessage* OwnerOf(std::size_t line) {
+        while (next_ < messages_.size() && messages_[next_].lastLine < line) {
+            ++next_;
+        }
+        return next_ < messages_.size() ? &messages_[next_] : nullptr;
+    }
+
+private:
+    std::vector<WrittenMessage>& messages_;
+    std::size_t next_ = 0;
+};
 
 } // namespace
 
@@ -101,11 +267,7 @@ RoundTripReport RoundTripCheck::CheckRoundTrip(const FormatNode* root) {
         return report;
     }
     // Write the file as a save would, noting the lines each message takes.
-    struct MessageLines {
-        const FormatNode* message;
-        std::size_t lastLine;
-    };
-    std::vector<MessageLines> layout;
+    std::vector<WrittenMessage> messages;
     std::string text(FormatWriter::FILE_HEADER);
     std::size_t lines = 0;
     std::size_t counted = 0;
@@ -115,48 +277,37 @@ RoundTripReport RoundTripCheck::CheckRoundTrip(const FormatNode* root) {
             static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted), text.end(), '\n'));
         counted = text.size();
         if (m->isMessage != 0 && !m->label.empty()) {
-            layout.push_back({m, lines});
+            messages.push_back(WrittenMessage{m, lines, 0, 0, {}});
         }
     }
 
-    // Read it back, and give every message and every dropped statement to the
-    // message whose lines hold the "." that ended it.
-    FormatTree copy;
-    FormatReader reader(copy);
+    // Read it back, comparing each statement with the message it was
+    // written from, as it is read.
+    ReadBackComparer comparer(messages);
+    FormatTree nothingBuilt;
+    FormatReader reader(nothingBuilt);
+    reader.SetStatementHandler(&comparer);
     const ReadResult result = reader.ReadFormatBytes(text);
-    const auto ownerOf = [&layout](std::size_t line) {
-        auto it = std::lower_bound(layout.begin(), layout.end(), line,
-                                   [](const MessageLines& m, std::size_t l) { return m.lastLine < l; });
-        return static_cast<std::size_t>(it - layout.begin());
-    };
-    std::vector<std::vector<const FormatNode*>> readBack(layout.size());
-    std::vector<std::size_t> droppedCount(layout.size() + 1, 0);
-    const FormatNode* copyMessage = copy.GetRootNode()->firstChild;
-    for (std::size_t line : result.messageLines) {
-        const std::size_t owner = ownerOf(line);
-        if (owner < layout.size()) {
-            readBack[owner].push_back(copyMessage);
-        }
-        copyMessage = copyMessage->nextSibling;
-    }
+    ReadBackComparer dropCounter(messages);
     for (const DroppedStatement& dropped : result.dropped) {
-        ++droppedCount[std::min(ownerOf(dropped.line), layout.size())];
+        if (WrittenMessage* owner = dropCounter.OwnerOf(dropped.line)) {
+            ++owner->dropped;
+        }
     }
 
-    for (std::size_t i = 0; i < layout.size(); ++i) {
-        const FormatNode* message = layout[i].message;
+    for (WrittenMessage& written : messages) {
         std::string reason;
-        if (droppedCount[i] > 0) {
+        if (written.dropped > 0) {
             reason = "part of it cannot be read back";
-        } else if (readBack[i].empty()) {
+        } else if (written.readBack == 0) {
             reason = "it does not come back";
-        } else if (readBack[i].size() > 1) {
+        } else if (written.readBack > 1) {
             reason = "it comes back as several messages";
         } else {
-            reason = CompareMessages(message, readBack[i].front());
+            reason = std::move(written.difference);
         }
         if (!reason.empty()) {
-            report.problems.push_back({message, message->label, std::move(reason)});
+            report.problems.push_back({written.message, written.message->label, std::move(reason)});
         }
     }
     report.text = std::move(text);

@@ -39,7 +39,7 @@ private:
     std::size_t slotSize_;
     std::size_t blockSlots_;
     struct Block {
-        std::unique_ptr<std::byte[]> bytes;
+        std::byte* bytes;
         std::size_t size;
     };
     std::vector<Block> blocks_;

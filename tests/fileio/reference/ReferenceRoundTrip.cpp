@@ -1,0 +1,166 @@
+#include "ReferenceRoundTrip.h"
+
+#include "FormatTree.h"
+#include "FormatWriter.h"
+#include "ItemFormat.h"
+#include "Labels.h"
+#include "ReferenceReader.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+
+namespace tqf::reference {
+
+namespace {
+
+bool EqualIgnoringLetterCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'a' && x <= 'z') {
+            x = static_cast<char>(x - 'a' + 'A');
+        }
+        if (y >= 'a' && y <= 'z') {
+            y = static_cast<char>(y - 'a' + 'A');
+        }
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A non-list count of 0 is written like 1 and comes back as 1; that is no
+// change of the library. Any other count must come back as it is.
+std::int32_t CountAsWritten(std::int32_t count) { return count == 0 ? 1 : count; }
+
+// Compares two item trees node by node; empty when they agree, else what differs.
+std::string CompareItems(const FormatNode* original, const FormatNode* copy) {
+    struct Pair {
+        const FormatNode* original;
+        const FormatNode* copy;
+    };
+    std::vector<Pair> pending{{original, copy}};
+    while (!pending.empty()) {
+        auto [a, b] = pending.back();
+        pending.pop_back();
+        if (a == nullptr || b == nullptr) {
+            if (a != b) {
+                return a == nullptr ? "an item that is not in the document comes back"
+                                    : "the item " + a->label + " does not come back";
+            }
+            continue;
+        }
+        if (a->format != b->format || a->isList != b->isList) {
+            return "the item " + a->label + " comes back as " + b->label;
+        }
+        if (a->isList != 0) {
+            if (a->count != b->count) {
+                return "the list " + a->label + " comes back as " + b->label;
+            }
+        } else if (a->format != VARIANT && CountAsWritten(a->count) != b->count) {
+            return "the count of " + a->label + " does not come back";
+        }
+        if (a->isList == 0 && !EqualIgnoringLetterCase(a->description, b->description)) {
+            return "the description of " + a->label + " comes back as \"" + b->description + "\"";
+        }
+        pending.push_back({a->nextSibling, b->nextSibling});
+        pending.push_back({a->firstChild, b->firstChild});
+    }
+    return {};
+}
+
+std::string CompareMessages(const FormatNode* original, const FormatNode* copy) {
+    const auto originalFields = ReadMessageLabel(original->label);
+    const auto copyFields = ReadMessageLabel(copy->label);
+    const bool sameHeader = originalFields.has_value() && copyFields.has_value()
+                                ? originalFields->stream == copyFields->stream &&
+                                      originalFields->function == copyFields->function &&
+                                      originalFields->replyRequired == copyFields->replyRequired
+                                : EqualIgnoringLetterCase(original->label, copy->label);
+    if (!sameHeader) {
+        return "it comes back as " + copy->label;
+    }
+    if (!EqualIgnoringLetterCase(original->description, copy->description)) {
+        return "its description comes back as \"" + copy->description + "\"";
+    }
+    return CompareItems(original->firstChild, copy->firstChild);
+}
+
+} // namespace
+
+RoundTripReport CheckRoundTrip(const FormatNode* root) {
+    RoundTripReport report;
+    if (root == nullptr) {
+        return report;
+    }
+    // Write the file as a save would, noting the lines each message takes.
+    struct MessageLines {
+        const FormatNode* message;
+        std::size_t lastLine;
+    };
+    std::vector<MessageLines> layout;
+    std::string text(FormatWriter::FILE_HEADER);
+    std::size_t lines = 0;
+    std::size_t counted = 0;
+    for (const FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
+        FormatWriter::AppendSubtree(m, text);
+        lines +=
+            static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted), text.end(), '\n'));
+        counted = text.size();
+        if (m->isMessage != 0 && !m->label.empty()) {
+            layout.push_back({m, lines});
+        }
+    }
+
+    // Read it back, and give every message and every dropped statement to the
+    // message whose lines hold the "." that ended it.
+    FormatTree copy;
+    ReferenceReader reader(copy);
+    const ReadResult result = reader.ReadFormatBytes(text);
+    const auto ownerOf = [&layout](std::size_t line) {
+        auto it = std::lower_bound(layout.begin(), layout.end(), line,
+                                   [](const MessageLines& m, std::size_t l) { return m.lastLine < l; });
+        return static_cast<std::size_t>(it - layout.begin());
+    };
+    std::vector<std::vector<const FormatNode*>> readBack(layout.size());
+    std::vector<std::size_t> droppedCount(layout.size() + 1, 0);
+    const FormatNode* copyMessage = copy.GetRootNode()->firstChild;
+    for (std::size_t line : result.messageLines) {
+        const std::size_t owner = ownerOf(line);
+        if (owner < layout.size()) {
+            readBack[owner].push_back(copyMessage);
+        }
+        copyMessage = copyMessage->nextSibling;
+    }
+    for (const DroppedStatement& dropped : result.dropped) {
+        ++droppedCount[std::min(ownerOf(dropped.line), layout.size())];
+    }
+
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+        const FormatNode* message = layout[i].message;
+        std::string reason;
+        if (droppedCount[i] > 0) {
+            reason = "part of it cannot be read back";
+        } else if (readBack[i].empty()) {
+            reason = "it does not come back";
+        } else if (readBack[i].size() > 1) {
+            reason = "it comes back as several messages";
+        } else {
+            reason = CompareMessages(message, readBack[i].front());
+        }
+        if (!reason.empty()) {
+            report.problems.push_back({message, message->label, std::move(reason)});
+        }
+    }
+    report.text = std::move(text);
+    return report;
+}
+
+} // namespace tqf::reference
