@@ -1,5 +1,6 @@
 #include "FormatReader.h"
 
+#include "ByteSearch.h"
 #include "Decimal.h"
 #include "DropExplainer.h"
 #include "InputFile.h"
@@ -54,35 +55,6 @@ constexpr std::size_t NOT_FOUND = std::string_view::npos;
 
 constexpr auto LARGEST_INT32 = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
 
-#ifdef __SSE2__
-#if defined(__SANITIZE_ADDRESS__)
-#define TQF_EXACT_LOADS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TQF_EXACT_LOADS 1
-#endif
-#endif
-
-// Sixteen bytes from text, of which the first `left` belong to the line. Bytes
-// past the line are read only where they lie on the same memory page, which
-// is always readable; under the address sanitizer, which would rightly
-// report them, the line's bytes are copied out instead.
-__m128i LoadSixteen(const char* text, std::size_t left) {
-    constexpr std::uintptr_t PAGE_BYTES = 4096;
-#ifndef TQF_EXACT_LOADS
-    if (left >= 16 || (reinterpret_cast<std::uintptr_t>(text) % PAGE_BYTES) <= PAGE_BYTES - 16) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-    }
-#endif
-    if (left >= 16) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-    }
-    alignas(16) char copy[16] = {};
-    std::memcpy(copy, text, left);
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(copy));
-}
-#endif
-
 // What the statement rules need to know of a line.
 struct LineMarks {
     std::size_t lastDot = NOT_FOUND;
@@ -105,7 +77,7 @@ struct LineMarks {
         std::uint32_t slashes = 0;
         for (std::size_t at = 0; at < size; at += 16) {
             const std::size_t left = size - at;
-            const std::uint32_t inLine = left >= 16 ? 0xFFFFU : (1U << left) - 1;
+            const std::uint32_t inLine = FirstBytesMask(left);
             const __m128i bytes = LoadSixteen(data + at, left);
             const std::uint32_t dots =
                 inLine & static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, dot)));
@@ -212,44 +184,56 @@ private:
 
 bool IsBracket(char c) { return c == '<' || c == '[' || c == '>' || c == ']'; }
 
-// Removes the spaces next to brackets from the size bytes at text, in place,
-// as the passes of ItemParser::NormaliseBrackets do, and returns the size
-// left. Each pass removes one space of a run of spaces that its bracket
-// touches, so a run loses one space for each bracket at its ends. The
-// offsets of the spaces removed go to removed.
-std::size_t RemoveBracketSpacings(char* text, std::size_t size, std::vector<std::size_t>& removed) {
-    std::size_t read = 0;
-    std::size_t write = 0;
-    char before = '\0'; // the byte before the run of spaces, as it was
-    while (read < size) {
-        const auto* space = static_cast<const char*>(std::memchr(text + read, ' ', size - read));
-        const std::size_t runStart = space == nullptr ? size : static_cast<std::size_t>(space - text);
-        if (runStart > read) {
-            before = text[runStart - 1];
-            if (write != read) {
-                std::memmove(text + write, text + read, runStart - read);
-            }
-            write += runStart - read;
+// Appends the size bytes at text to out without the spaces next to a
+// bracket: the passes of ItemParser::NormaliseBrackets each take the space of
+// a run of spaces that their bracket touches, so a run loses one space for
+// each bracket at its ends, which is the same as losing every space that
+// touches a bracket. before and after are the bytes around text ('\0' for
+// none). The offsets of the spaces left out, counted from offset, go to
+// removed.
+void AppendWithoutBracketSpacings(std::string& out, const char* text, std::size_t size, char before, char after,
+                                  std::size_t offset, std::vector<std::size_t>& removed) {
+    std::size_t from = 0; // the first byte not yet appended
+#ifdef __SSE2__
+    const __m128i space = _mm_set1_epi8(' ');
+    const auto brackets = [](__m128i bytes) {
+        const __m128i any = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('<')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('>'))),
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('[')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(']'))));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(any));
+    };
+    std::uint32_t bracketBefore = IsBracket(before) ? 1U : 0U; // the byte before the window
+    for (std::size_t at = 0; at < size; at += 16) {
+        const std::size_t left = size - at;
+        const __m128i bytes = LoadSixteen(text + at, left);
+        const std::uint32_t inText = FirstBytesMask(left);
+        const std::uint32_t bracket = brackets(bytes) & inText;
+        // The byte after the window's last byte of text.
+        const char next = left > 16 ? text[at + 16] : after;
+        const std::uint32_t nextBracket = IsBracket(next) ? 1U << (std::min<std::size_t>(left, 16) - 1) : 0U;
+        const std::uint32_t touching = (bracket << 1) | bracketBefore | (bracket >> 1) | nextBracket;
+        std::uint32_t remove =
+            touching & inText & static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, space)));
+        bracketBefore = (bracket >> 15) & 1U;
+        while (remove != 0) {
+            const std::size_t r = at + static_cast<std::size_t>(__builtin_ctz(remove));
+            remove &= remove - 1;
+            out.append(text + from, r - from);
+            removed.push_back(offset + r);
+            from = r + 1;
         }
-        if (runStart == size) {
-            break;
-        }
-        std::size_t runEnd = runStart + 1;
-        while (runEnd < size && text[runEnd] == ' ') {
-            ++runEnd;
-        }
-        const std::size_t run = runEnd - runStart;
-        const std::size_t touching =
-            (runStart > 0 && IsBracket(before) ? 1 : 0) + (runEnd < size && IsBracket(text[runEnd]) ? 1 : 0);
-        const std::size_t kept = run - std::min(run, touching);
-        std::memset(text + write, ' ', kept);
-        write += kept;
-        for (std::size_t at = runStart + kept; at < runEnd; ++at) {
-            removed.push_back(at);
-        }
-        read = runEnd;
     }
-    return write;
+#else
+    for (std::size_t r = 0; r < size; ++r) {
+        if (text[r] == ' ' &&
+            (IsBracket(r > 0 ? text[r - 1] : before) || IsBracket(r + 1 < size ? text[r + 1] : after))) {
+            out.append(text + from, r - from);
+            removed.push_back(offset + r);
+            from = r + 1;
+        }
+    }
+#endif
+    out.append(text + from, size - from);
 }
 
 } // namespace
@@ -284,14 +268,21 @@ public:
 
     void Finish(std::size_t lastLine) {
         StatementBatch& batch = sink_.Batch();
-        const std::string_view statement = std::string_view(batch.text).substr(start_);
-        if (!TrimSpace(statement).empty()) {
+        EndRun();
+        CollectedStatement pending;
+        pending.collected = start_;
+        pending.begin = start_;
+        pending.size = batch.text.size() - start_;
+        pending.removedBegin = removedStart_;
+        pending.removedEnd = batch.removedSpaces.size();
+        const std::string original = batch.Original(pending);
+        if (!TrimSpace(original).empty()) {
             ending_.dropped.push_back({lastLine, true});
             std::size_t trimmed = 0;
-            while (IsSpace(statement[trimmed])) {
+            while (IsSpace(original[trimmed])) {
                 ++trimmed;
             }
-            StatementFinding finding = DropExplainer::ExplainUnterminated(TrimSpace(statement));
+            StatementFinding finding = DropExplainer::ExplainUnterminated(TrimSpace(original));
             ending_.dropReasons.push_back(StatementDiagnostic(batch.pieces, piecesStart_, batch.pieces.size(),
                                                               lineNumber_, finding.offset + trimmed,
                                                               std::move(finding.reason)));
@@ -303,6 +294,7 @@ public:
         }
         batch.text.resize(start_);
         batch.pieces.resize(piecesStart_);
+        batch.removedSpaces.resize(removedStart_);
     }
 
     // The place in the file of a byte of a statement, by its offset in the
@@ -380,10 +372,26 @@ private:
         return EndStatement(lineNumber);
     }
 
-    // Trims the statement, removes its bracket spacings and hands it on.
-    bool EndStatement(std::size_t lineNumber) {
+    // A space held back at the end of the last part, whose neighbour after
+    // it is now known to be none or next, is kept or left out.
+    void EndRun(char next = '\0') {
+        if (!heldSpace_) {
+            return;
+        }
+        heldSpace_ = false;
         StatementBatch& batch = sink_.Batch();
-        char* const data = batch.text.data();
+        if (IsBracket(beforeHeld_) || IsBracket(next)) {
+            batch.removedSpaces.push_back(collected_ - 1);
+        } else {
+            batch.text += ' ';
+        }
+    }
+
+    // Trims the statement and hands it on.
+    bool EndStatement(std::size_t lineNumber) {
+        EndRun();
+        StatementBatch& batch = sink_.Batch();
+        const char* const data = batch.text.data();
         std::size_t end = batch.text.size();
         while (end > start_ && IsSpace(data[end - 1])) {
             --end;
@@ -396,44 +404,49 @@ private:
             // Nothing but white space: no statement at all.
             batch.text.resize(start_);
             batch.pieces.resize(piecesStart_);
-            return true;
+            batch.removedSpaces.resize(removedStart_);
+        } else {
+            CollectedStatement statement;
+            statement.collected = start_;
+            statement.begin = begin;
+            statement.size = end - begin;
+            statement.line = lineNumber;
+            statement.piecesBegin = piecesStart_;
+            statement.piecesEnd = batch.pieces.size();
+            statement.removedBegin = removedStart_;
+            statement.removedEnd = batch.removedSpaces.size();
+            batch.text.resize(end);
+            batch.statements.push_back(statement);
         }
-        CollectedStatement statement;
-        statement.begin = begin;
-        statement.line = lineNumber;
-        statement.trimmedFront = begin - start_;
-        statement.piecesBegin = piecesStart_;
-        statement.piecesEnd = batch.pieces.size();
-        statement.removedBegin = batch.removedSpaces.size();
-        statement.size = RemoveBracketSpacings(data + begin, end - begin, batch.removedSpaces);
-        statement.removedEnd = batch.removedSpaces.size();
-        batch.text.resize(begin + statement.size);
-        batch.statements.push_back(statement);
-        const bool more = sink_.Collected();
+        const bool more = begin == end || sink_.Collected();
         // The next statement starts in whatever batch the sink holds now.
         StatementBatch& next = sink_.Batch();
         start_ = next.text.size();
         piecesStart_ = next.pieces.size();
+        removedStart_ = next.removedSpaces.size();
+        collected_ = 0;
+        lastByte_ = '\0';
         return more;
     }
 
+    // Appends a part of a line to the statement, without the spaces that
+    // touch a bracket.
     void Append(std::string_view part) {
         if (part.empty()) {
             return;
         }
         StatementBatch& batch = sink_.Batch();
-        const std::size_t collected = batch.text.size() - start_;
-        if (part.size() > reader_.textLimit_ - std::min(collected, reader_.textLimit_)) {
+        if (part.size() > reader_.textLimit_ - std::min(collected_, reader_.textLimit_)) {
             reader_.StopAsTooLong();
             return;
         }
-        batch.pieces.push_back({collected, lineNumber_, ColumnOf(part.data())});
+        batch.pieces.push_back({collected_, lineNumber_, ColumnOf(part.data())});
         // A part of the line joined around a comment continues after it.
         if (part.data() >= joined_.data() && part.data() < joined_.data() + joined_.size()) {
             const auto at = static_cast<std::size_t>(part.data() - joined_.data());
             if (at < joinedGap_.first && at + part.size() > joinedGap_.first) {
                 batch.pieces.push_back(
-                    {collected + joinedGap_.first - at, lineNumber_, joinedGap_.first + joinedGap_.second + 1});
+                    {collected_ + joinedGap_.first - at, lineNumber_, joinedGap_.first + joinedGap_.second + 1});
             }
         }
         // Grown by doubling, but never past what a batch and the longest
@@ -441,7 +454,18 @@ private:
         if (const std::size_t needed = batch.text.size() + part.size(); batch.text.capacity() < needed) {
             batch.text.reserve(std::max(batch.text.capacity() * 2, needed));
         }
-        batch.text.append(part);
+        EndRun(part.front());
+        // A space at the end waits for the byte after it, in the next part.
+        std::size_t size = part.size();
+        if (part.back() == ' ') {
+            heldSpace_ = true;
+            beforeHeld_ = size >= 2 ? part[size - 2] : lastByte_;
+            --size;
+        }
+        AppendWithoutBracketSpacings(batch.text, part.data(), size, lastByte_, heldSpace_ ? ' ' : '\0', collected_,
+                                     batch.removedSpaces);
+        lastByte_ = part.back();
+        collected_ += part.size();
     }
 
     // The 1-based column in the current line of a byte of the text handed to
@@ -458,8 +482,13 @@ private:
     FormatReader& reader_;
     ReadResult& ending_;
     StatementSink& sink_;
-    std::size_t start_ = 0;       // where the statement under way starts in the batch's text
-    std::size_t piecesStart_ = 0; // and its first piece
+    std::size_t start_ = 0;        // where the statement under way starts in the batch's text
+    std::size_t piecesStart_ = 0;  // and its first piece
+    std::size_t removedStart_ = 0; // and its first space left out
+    std::size_t collected_ = 0;    // bytes collected into it, the spaces left out included
+    char lastByte_ = '\0';         // the last byte collected
+    bool heldSpace_ = false;       // its last byte is a space not yet appended
+    char beforeHeld_ = '\0';       // the byte before that space
     std::string joined_;
     bool inBlockComment_ = false;
     std::string_view rawLine_;
@@ -662,6 +691,21 @@ void FormatReader::ReadStatements(std::istream& in, ReadResult& ending, Statemen
     }
 }
 
+namespace {
+
+// A statement as it was in the file, trimmed; trimmed tells how many bytes
+// of white space its front lost.
+std::string TrimmedOriginal(const StatementBatch& batch, const CollectedStatement& statement, std::size_t& trimmed) {
+    const std::string original = batch.Original(statement);
+    trimmed = 0;
+    while (trimmed < original.size() && IsSpace(original[trimmed])) {
+        ++trimmed;
+    }
+    return std::string(TrimSpace(original));
+}
+
+} // namespace
+
 bool FormatReader::BuildBatch(const StatementBatch& batch, ReadResult& result) {
     for (const CollectedStatement& statement : batch.statements) {
         if (handler_ != nullptr) {
@@ -672,11 +716,12 @@ bool FormatReader::BuildBatch(const StatementBatch& batch, ReadResult& result) {
             result.messageLines.push_back(statement.line);
             ++result.messagesRead;
             if (numberClamped_) {
-                const std::string original = batch.Original(statement);
+                std::size_t trimmed = 0;
+                const std::string original = TrimmedOriginal(batch, statement, trimmed);
                 for (StatementFinding& finding : DropExplainer::FindClampedNumbers(original)) {
                     result.warnings.push_back(StatementCollector::StatementDiagnostic(
                         batch.pieces, statement.piecesBegin, statement.piecesEnd, statement.line,
-                        finding.offset + statement.trimmedFront, std::move(finding.reason)));
+                        finding.offset + trimmed, std::move(finding.reason)));
                 }
             }
             if (onMessage_ && handler_ == nullptr) {
@@ -686,10 +731,11 @@ bool FormatReader::BuildBatch(const StatementBatch& batch, ReadResult& result) {
             return false;
         } else {
             result.dropped.push_back({statement.line, false});
-            StatementFinding finding = DropExplainer::ExplainDrop(batch.Original(statement));
+            std::size_t trimmed = 0;
+            StatementFinding finding = DropExplainer::ExplainDrop(TrimmedOriginal(batch, statement, trimmed));
             result.dropReasons.push_back(StatementCollector::StatementDiagnostic(
-                batch.pieces, statement.piecesBegin, statement.piecesEnd, statement.line,
-                finding.offset + statement.trimmedFront, std::move(finding.reason)));
+                batch.pieces, statement.piecesBegin, statement.piecesEnd, statement.line, finding.offset + trimmed,
+                std::move(finding.reason)));
         }
     }
     return true;
@@ -732,14 +778,13 @@ bool FormatReader::BuildStatement(std::string_view text) {
 
 bool FormatReader::ParseStatement(std::string_view text) {
     StatementBatch batch;
-    batch.text.assign(text);
     CountDocumentNodes();
     if (lastMessage_ == nullptr) {
         for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
             lastMessage_ = m;
         }
     }
-    batch.text.resize(RemoveBracketSpacings(batch.text.data(), batch.text.size(), batch.removedSpaces));
+    AppendWithoutBracketSpacings(batch.text, text.data(), text.size(), '\0', '\0', 0, batch.removedSpaces);
     if (!BuildStatement(batch.text)) {
         return false;
     }

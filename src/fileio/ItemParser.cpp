@@ -14,40 +14,12 @@ namespace tqf {
 
 namespace {
 
-struct CodeEntry {
-    std::string_view code;
-    std::int32_t format;
-};
-
-constexpr std::array<CodeEntry, 17> FORMAT_CODES{{
-    {"L", LIST},
-    {"B", BINARY},
-    {"BOOL", BOOLEAN},
-    {"BOOLEAN", BOOLEAN},
-    {"A", ASCII},
-    {"J", JIS8},
-    {"J8", JIS8},
-    {"I1", INT1},
-    {"I2", INT2},
-    {"I4", INT4},
-    {"I8", INT8},
-    {"U1", UINT1},
-    {"U2", UINT2},
-    {"U4", UINT4},
-    {"U8", UINT8},
-    {"F4", FLOAT4},
-    {"F8", FLOAT8},
-}};
-
 constexpr std::array<std::string_view, 4> VARIANT_WORDS{"V", "UNDEFINED", "VAR", "VARIANT"};
 
 // What a count beyond the 32-bit range is kept as; a count of exactly one of
 // them is flagged too, and the report then finds that nothing was clamped.
 constexpr std::int32_t INT32_MAX_COUNT = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t INT32_MIN_COUNT = std::numeric_limits<std::int32_t>::min();
-
-// The longest code of the table; a longer text cannot be a code.
-constexpr std::size_t LONGEST_CODE = 9;
 
 char UpperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -164,36 +136,42 @@ void ItemParser::NormaliseBracketsInPlace(std::string& text, std::uint32_t spaci
 bool ItemParser::NeedsNormalising(std::string_view text) { return SpacingsIn(text) != 0; }
 
 std::int32_t ItemParser::FormatCodeFromText(std::string_view text) {
-    if (text.empty() || text.size() > LONGEST_CODE) {
-        return UNKNOWN_CODE;
-    }
-    // The common codes first: a letter and a digit.
-    if (text.size() == 2 && text[1] >= '1' && text[1] <= '8') {
-        const char letter = UpperLetter(text[0]);
+    // By length and first letter: the codes are "L", "B", "A", "J", "BOOL",
+    // "BOOLEAN", and a letter and a byte count: "J8", "I1" to "I8", "U1" to
+    // "U8", "F4" and "F8".
+    const char first = text.empty() ? '\0' : UpperLetter(text[0]);
+    switch (text.size()) {
+    case 1:
+        return first == 'L' ? LIST : first == 'B' ? BINARY : first == 'A' ? ASCII : first == 'J' ? JIS8 : UNKNOWN_CODE;
+    case 2: {
+        if (text[1] < '1' || text[1] > '8') {
+            return UNKNOWN_CODE;
+        }
         const int bytes = text[1] - '0';
         const int step = bytes == 1 ? 0 : bytes == 2 ? 1 : bytes == 4 ? 2 : bytes == 8 ? 3 : -1;
-        if (step >= 0) {
-            switch (letter) {
-            case 'I':
-                return INT1 + step;
-            case 'U':
-                return UINT1 + step;
-            case 'F':
-                return step >= 2 ? FLOAT4 + step - 2 : UNKNOWN_CODE;
-            case 'J':
-                return bytes == 8 ? JIS8 : UNKNOWN_CODE;
-            default:
-                return UNKNOWN_CODE;
-            }
+        if (step < 0) {
+            return UNKNOWN_CODE;
         }
+        switch (first) {
+        case 'I':
+            return INT1 + step;
+        case 'U':
+            return UINT1 + step;
+        case 'F':
+            return step >= 2 ? FLOAT4 + step - 2 : UNKNOWN_CODE;
+        case 'J':
+            return bytes == 8 ? JIS8 : UNKNOWN_CODE;
+        default:
+            return UNKNOWN_CODE;
+        }
+    }
+    case 4:
+        return EqualsUpperCased(text, "BOOL") ? BOOLEAN : UNKNOWN_CODE;
+    case 7:
+        return EqualsUpperCased(text, "BOOLEAN") ? BOOLEAN : UNKNOWN_CODE;
+    default:
         return UNKNOWN_CODE;
     }
-    for (const CodeEntry& entry : FORMAT_CODES) {
-        if (EqualsUpperCased(text, entry.code)) {
-            return entry.format;
-        }
-    }
-    return UNKNOWN_CODE;
 }
 
 bool ItemParser::IsVariantWord(std::string_view code) {

@@ -93,7 +93,68 @@ public:
 
 private:
     static bool FindItemFormat(std::string_view code, std::int32_t& format);
+
+    // Reads the item at body[at] ("<" and no "L" after it) when it has the
+    // form nearly every item has: "<CODE>", "<CODE[COUNT]>", "<CODE DESCRIPTION>"
+    // or "<CODE[COUNT] DESCRIPTION>", a code of capitals and digits, a count of
+    // at most nine digits or "N", and a description without "<", "[" or "]".
+    // It then reads as ParseItemHeader reads it, in one pass over its bytes,
+    // goes to target, and the result is where the item ends; 0 otherwise, and
+    // target is left alone.
+    template <class Target> static std::size_t ParseCommonItem(std::string_view body, std::size_t at, Target& target);
 };
+
+template <class Target> std::size_t ItemParser::ParseCommonItem(std::string_view body, std::size_t at, Target& target) {
+    const char* const text = body.data();
+    const std::size_t size = body.size();
+    const auto isCodeByte = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+    std::size_t i = at + 1;
+    while (i < size && isCodeByte(text[i])) {
+        ++i;
+    }
+    const std::string_view code(text + at + 1, i - at - 1);
+    std::int32_t format = 0;
+    if (code.empty() || i == size || !FindItemFormat(code, format)) {
+        return 0;
+    }
+    std::int32_t count = 1;
+    if (text[i] == '[') {
+        ++i;
+        if (i + 1 < size && text[i] == 'N' && text[i + 1] == ']') {
+            count = OPEN_COUNT;
+            i += 2;
+        } else {
+            constexpr std::size_t MOST_DIGITS = 9; // never beyond 32 bits
+            const std::size_t digits = i;
+            std::int32_t number = 0;
+            while (i < size && i - digits < MOST_DIGITS && text[i] >= '0' && text[i] <= '9') {
+                number = number * 10 + (text[i] - '0');
+                ++i;
+            }
+            if (i == digits || i == size || text[i] != ']') {
+                return 0;
+            }
+            count = number;
+            ++i;
+        }
+        if (i == size) {
+            return 0;
+        }
+    }
+    std::string_view description;
+    if (text[i] == ' ') {
+        const std::size_t from = i;
+        i += FindFirstOfFour(text + i, size - i, '>', '<', '[', ']');
+        if (i == size || text[i] != '>') {
+            return 0;
+        }
+        description = TrimSpace(std::string_view(text + from, i - from));
+    } else if (text[i] != '>') {
+        return 0;
+    }
+    target.AddItem(format, count, description);
+    return i + 1;
+}
 
 template <class Target> bool ItemParser::ParseBody(std::string_view body, Target& target) {
     // The body is consumed from the front by moving an index, never by
@@ -131,6 +192,10 @@ template <class Target> bool ItemParser::ParseBody(std::string_view body, Target
                     pos += 2;
                 }
                 target.OpenList(count == OPEN_COUNT);
+                continue;
+            }
+            if (const std::size_t end = ParseCommonItem(body, pos, target); end != 0) {
+                pos = end;
                 continue;
             }
             const char* found = FindNearByte(body.data() + pos, size - pos, '>');

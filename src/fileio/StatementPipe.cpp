@@ -1,5 +1,6 @@
 #include "StatementPipe.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace tqf {
@@ -17,13 +18,14 @@ constexpr std::size_t BATCH_STATEMENTS = 256;
 } // namespace
 
 std::string StatementBatch::Original(const CollectedStatement& statement) const {
-    const std::string_view normalised = Text(statement);
+    const std::string_view normalised =
+        std::string_view(text).substr(statement.collected, statement.begin + statement.size - statement.collected);
     std::string original;
     original.reserve(normalised.size() + (statement.removedEnd - statement.removedBegin));
     std::size_t from = 0; // in normalised
     for (std::size_t i = statement.removedBegin; i < statement.removedEnd; ++i) {
         // The bytes before the removed space are those kept since the last one.
-        const std::size_t kept = removedSpaces[i] - original.size();
+        const std::size_t kept = std::min(removedSpaces[i] - original.size(), normalised.size() - from);
         original.append(normalised.substr(from, kept));
         from += kept;
         original += ' ';

@@ -23,11 +23,11 @@ struct StatementPiece {
 // One statement collected from the file: trimmed, with the spaces next to
 // brackets removed, ready to be read into a message.
 struct CollectedStatement {
-    std::size_t begin = 0; // in the batch's text
-    std::size_t size = 0;
-    std::size_t line = 0;         // the line of its "."
-    std::size_t trimmedFront = 0; // white space trimmed from its front
-    std::size_t piecesBegin = 0;  // its pieces in the batch's pieces
+    std::size_t collected = 0;   // where it starts in the batch's text, untrimmed
+    std::size_t begin = 0;       // where it starts trimmed
+    std::size_t size = 0;        // trimmed
+    std::size_t line = 0;        // the line of its "."
+    std::size_t piecesBegin = 0; // its pieces in the batch's pieces
     std::size_t piecesEnd = 0;
     std::size_t removedBegin = 0; // its removed spaces in the batch's removedSpaces
     std::size_t removedEnd = 0;
@@ -41,13 +41,14 @@ struct StatementBatch {
     std::vector<CollectedStatement> statements;
     std::vector<StatementPiece> pieces;
     // Where the statements' bracket spacings lost a space: offsets in the
-    // trimmed statement as it was, ascending within a statement.
+    // untrimmed statement as it was, ascending within a statement.
     std::vector<std::size_t> removedSpaces;
 
     std::string_view Text(const CollectedStatement& statement) const {
         return std::string_view(text).substr(statement.begin, statement.size);
     }
-    // The statement as it was before its bracket spacings were removed.
+    // The statement as it was before its bracket spacings were removed,
+    // untrimmed at its front; at its end white space may be missing.
     std::string Original(const CollectedStatement& statement) const;
 
     void Clear();

@@ -118,6 +118,68 @@ struct LineMarks {
     }
 };
 
+
+// The item body scan as it was, one item at a time through ItemParser::ParseItemHeader.
+bool ParseBodyAsBefore(std::string_view body, ParseTree& tree) {
+    std::size_t pos = 0;
+    const std::size_t size = body.size();
+    while (pos < size && !tree.Overflowed()) {
+        const char c = body[pos];
+        if (c == '<') {
+            std::int32_t count = 0;
+            if (pos + 1 < size && body[pos + 1] == 'L') {
+                const char third = pos + 2 < size ? body[pos + 2] : '\0';
+                if (third == '>') {
+                    tree.OpenList(false);
+                    tree.CloseList();
+                    pos += 3;
+                    continue;
+                }
+                if (third == '[') {
+                    std::size_t close = body.find(']', pos + 3);
+                    if (close == std::string_view::npos) {
+                        return false;
+                    }
+                    std::string_view inner = TrimSpace(body.substr(pos + 3, close - (pos + 3)));
+                    if (inner == "N" || inner == "n") {
+                        count = OPEN_COUNT;
+                    } else {
+                        count = SaturatedInt32(ScanDecimal(inner));
+                    }
+                    pos = close + 1;
+                } else {
+                    pos += 2;
+                }
+                tree.OpenList(count == OPEN_COUNT);
+                continue;
+            }
+            const std::size_t close = body.find('>', pos);
+            if (close == std::string_view::npos) {
+                return false;
+            }
+            ItemHeader header;
+            header.count = count;
+            if (!ItemParser::ParseItemHeader(body.substr(pos, close + 1 - pos), header)) {
+                return false;
+            }
+            pos = close + 1;
+            tree.numberClamped = tree.numberClamped || (header.countClamped && header.format != VARIANT);
+            tree.AddItem(header.format, header.count, header.description);
+        } else if (c == '>') {
+            tree.CloseList();
+            ++pos;
+        } else if (c == '[') {
+            std::size_t close = body.find(']', pos);
+            if (close == std::string_view::npos) {
+                return false;
+            }
+            pos = close + 1;
+        } else {
+            ++pos;
+        }
+    }
+    return !tree.Overflowed();
+}
 } // namespace
 
 // Where accepted statements go: the tree each statement is read into, and
@@ -606,7 +668,7 @@ bool ReferenceReader::ParseCollected(std::string& text, std::uint32_t spacings, 
         if (tree.stream == 0) {
             return false;
         }
-    } else if (!ItemParser::ParseBody(statement.substr(firstOpen), tree)) {
+    } else if (!ParseBodyAsBefore(statement.substr(firstOpen), tree)) {
         tooLarge_ = tree.Overflowed();
         return false;
     }
