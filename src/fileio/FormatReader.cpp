@@ -1,5 +1,6 @@
 #include "FormatReader.h"
 
+#include "BlockSupply.h"
 #include "ByteSearch.h"
 #include "Decimal.h"
 #include "DropExplainer.h"
@@ -150,11 +151,14 @@ struct BuildingStopped {};
 // Passes the statements collected to the building thread in batches.
 class PipeSink final : public StatementSink {
 public:
-    explicit PipeSink(StatementPipe& pipe) : pipe_(pipe), batch_(Take()) {}
+    PipeSink(StatementPipe& pipe, BlockSupply& supply) : pipe_(pipe), supply_(supply), batch_(Take()) {}
     StatementBatch& Batch() override { return *batch_; }
     bool Collected() override {
         if (batch_->Full()) {
             pipe_.PutFull(batch_);
+            // A few blocks ahead: a batch of statements needs far less.
+            constexpr std::size_t BLOCKS_AHEAD = 2;
+            supply_.Fill(BLOCKS_AHEAD);
             batch_ = Take();
         }
         return true;
@@ -179,6 +183,7 @@ private:
     }
 
     StatementPipe& pipe_;
+    BlockSupply& supply_;
     StatementBatch* batch_;
 };
 
@@ -611,14 +616,26 @@ ReadResult FormatReader::Read(std::istream& in, std::uintmax_t size) {
 }
 
 bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
+    // The reading thread makes the document's next blocks of storage ready
+    // while it has time, so the building never waits for fresh memory.
+    BlockSupply supply;
+    struct SupplyWhileReading {
+        FormatTree& document;
+        explicit SupplyWhileReading(FormatTree& tree, BlockSupply& blocks) : document(tree) {
+            document.SetBlockSupply(&blocks);
+        }
+        ~SupplyWhileReading() { document.SetBlockSupply(nullptr); }
+        SupplyWhileReading(const SupplyWhileReading&) = delete;
+        SupplyWhileReading& operator=(const SupplyWhileReading&) = delete;
+    } supplied(document_, supply);
     StatementPipe pipe;
     ReadResult ending;
     std::thread reading;
     try {
-        reading = std::thread([this, &in, &ending, &pipe] {
+        reading = std::thread([this, &in, &ending, &pipe, &supply] {
             std::exception_ptr error;
             try {
-                PipeSink sink(pipe);
+                PipeSink sink(pipe, supply);
                 ReadStatements(in, ending, sink);
             } catch (const BuildingStopped&) {
                 // The builder gave up and reports why.

@@ -12,6 +12,8 @@
 
 namespace tqf {
 
+class BlockSupply;
+
 // The document: a root node whose children are the messages, each holding at
 // most one item, and items of which only lists hold further items. Every
 // change goes through these operations and is reported to the listener.
@@ -127,6 +129,13 @@ public:
     // Frees a message made by NewDetachedMessage, never linked, with every
     // node built under it.
     void DiscardDetached(FormatNode* message);
+
+    // While set, the largest blocks of the document's storage come from
+    // supply (none: they are made where needed).
+    void SetBlockSupply(BlockSupply* supply) {
+        messagePool_.SetSupply(supply);
+        itemPool_.SetSupply(supply);
+    }
 
     // Links a message built apart, with its items, right after `after` (none:
     // first) as one addition that the listener hears of. Not recorded, so the

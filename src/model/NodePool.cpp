@@ -1,12 +1,10 @@
 #include "NodePool.h"
 
+#include "BlockSupply.h"
+
 #include <algorithm>
 #include <cassert>
 #include <new>
-
-#if __has_include(<sys/mman.h>)
-#include <sys/mman.h>
-#endif
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -27,32 +25,10 @@ namespace {
 
 // Blocks start small, so that a small document costs little, and grow up to
 // this size, so that a large one needs few of them. The largest blocks are
-// as large as a huge page of the processor and aligned to one, so that the
-// system can map each with one page: filling a large document then takes
-// hundreds of times fewer page faults.
+// those of a BlockSupply: as large as a huge page of the processor, so that
+// filling a large document takes hundreds of times fewer page faults.
 constexpr std::size_t FIRST_BLOCK_SLOTS = 16;
-constexpr std::size_t LARGEST_BLOCK_BYTES = std::size_t{2} * 1024 * 1024;
-constexpr std::size_t HUGE_PAGE_BYTES = std::size_t{2} * 1024 * 1024;
-
-std::byte* NewBlock(std::size_t bytes) {
-    if (bytes != HUGE_PAGE_BYTES) {
-        return static_cast<std::byte*>(::operator new(bytes));
-    }
-    void* block = ::operator new (bytes, std::align_val_t{HUGE_PAGE_BYTES});
-#ifdef MADV_HUGEPAGE
-    // Only advice: where huge pages are not to be had, the block works the same.
-    (void)madvise(block, bytes, MADV_HUGEPAGE);
-#endif
-    return static_cast<std::byte*>(block);
-}
-
-void DeleteBlock(std::byte* block, std::size_t bytes) {
-    if (bytes != HUGE_PAGE_BYTES) {
-        ::operator delete(block);
-    } else {
-        ::operator delete (block, std::align_val_t{HUGE_PAGE_BYTES});
-    }
-}
+constexpr std::size_t LARGEST_BLOCK_BYTES = BlockSupply::BLOCK_BYTES;
 
 void Poison([[maybe_unused]] void* begin, [[maybe_unused]] std::size_t size) {
 #ifdef TQF_POOL_POISONING
@@ -81,7 +57,14 @@ NodePool::~NodePool() {
 void NodePool::AddBlock() {
     // The largest blocks hold as many slots as fit.
     const std::size_t bytes = std::min(blockSlots_ * slotSize_, LARGEST_BLOCK_BYTES);
-    blocks_.push_back({NewBlock(bytes), bytes});
+    std::byte* block = nullptr;
+    if (bytes == LARGEST_BLOCK_BYTES) {
+        block = supply_ != nullptr ? supply_->Take() : nullptr;
+        block = block != nullptr ? block : BlockSupply::NewBlock();
+    } else {
+        block = static_cast<std::byte*>(::operator new(bytes));
+    }
+    blocks_.push_back({block, bytes});
     next_ = blocks_.back().bytes;
     end_ = next_ + bytes / slotSize_ * slotSize_;
     Poison(next_, bytes);
@@ -119,7 +102,11 @@ void NodePool::ReleaseAll() {
     for (const Block& block : blocks_) {
         // The blocks go back as they came, whatever was poisoned in them.
         Unpoison(block.bytes, block.size);
-        DeleteBlock(block.bytes, block.size);
+        if (block.size == LARGEST_BLOCK_BYTES) {
+            BlockSupply::DeleteBlock(block.bytes);
+        } else {
+            ::operator delete(block.bytes);
+        }
     }
     blocks_.clear();
     released_.clear();

@@ -6,6 +6,8 @@
 
 namespace tqf {
 
+class BlockSupply;
+
 // Storage for the nodes of one document. A document holds up to millions of
 // nodes of one size that mostly come and go together (opening and clearing a
 // library), so they are carved from large blocks instead of being allocated
@@ -30,6 +32,9 @@ public:
     // Returns every block to the system. Only while no slot is in use.
     void ReleaseAll();
 
+    // Where the largest blocks come from while it is set (none: made here).
+    void SetSupply(BlockSupply* supply) { supply_ = supply; }
+
     // How many slots are handed out.
     std::size_t SlotsInUse() const { return inUse_; }
 
@@ -47,6 +52,7 @@ private:
     std::byte* end_ = nullptr;
     std::vector<void*> released_;
     std::size_t inUse_ = 0;
+    BlockSupply* supply_ = nullptr;
 };
 
 } // namespace tqf
