@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NodeText.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +21,13 @@ std::string MakeItemLabel(int format, std::int32_t count, bool open, std::string
 
 // "<L[count]>", the label a fixed list receives whenever its sub-items change.
 std::string ListLabel(std::int32_t count);
+
+// The labels a list takes as its sub-items come and go, "<L[0]>" to
+// "<L[999]>", with "<L>" and "<L[n]>", as constant texts: relabelling a list
+// then stores nothing. Empty for any other text.
+NodeText ConstantListLabel(std::string_view label);
+// The constant "<L[count]>"; empty when count is outside 0 to 999.
+NodeText ConstantListLabel(std::int32_t count);
 
 struct MessageLabelFields {
     std::int32_t stream = 0;
