@@ -49,7 +49,7 @@ struct FindEditor {
             last = last->nextSibling;
         }
         if (last != nullptr) {
-            last->description = TARGET_TEXT;
+            View().Tree().SetDescription(last, TARGET_TEXT);
         }
         dialog->Finder().findChild<QLineEdit*>(QStringLiteral("findText"))->setText(QString::fromLatin1(TARGET_TEXT));
     }

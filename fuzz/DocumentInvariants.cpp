@@ -60,7 +60,7 @@ std::string DocumentInvariants::Check(const FormatNode* root) {
             const FormatNode* item = pending.back();
             pending.pop_back();
             if (std::string fault = CheckItem(item); !fault.empty()) {
-                return message->label + ": " + fault;
+                return message->label.str() + ": " + fault;
             }
             if (item->nextSibling != nullptr) {
                 pending.push_back(item->nextSibling);
@@ -75,20 +75,20 @@ std::string DocumentInvariants::Check(const FormatNode* root) {
 
 std::string DocumentInvariants::CheckMessage(const FormatNode* message) {
     if (message->isMessage != 1 || message->isList != 0) {
-        return "a node under the root is not flagged as a message: " + message->label;
+        return "a node under the root is not flagged as a message: " + message->label.str();
     }
     const Children items = CountChildren(message);
     if (!items.linked) {
-        return message->label + ": its item does not name it as its parent";
+        return message->label.str() + ": its item does not name it as its parent";
     }
     if (items.count > 1 || message->count != items.count) {
-        return message->label + ": counts " + std::to_string(message->count) + " items but holds " +
+        return message->label.str() + ": counts " + std::to_string(message->count) + " items but holds " +
                std::to_string(items.count);
     }
     // The label must read back as the numbers it was made from.
     const auto fields = ReadMessageLabel(message->label);
     if (!fields || MakeMessageLabel(fields->stream, fields->function, fields->replyRequired) != message->label) {
-        return "a message label that the label rules do not make: " + message->label;
+        return "a message label that the label rules do not make: " + message->label.str();
     }
     return {};
 }
@@ -98,40 +98,40 @@ std::string DocumentInvariants::CheckItem(const FormatNode* item) {
         return "a message below a message";
     }
     if (!IsReadableFormat(item->format) || (item->isList != 0) != (item->format == LIST)) {
-        return "the item " + item->label + " has the format " + std::to_string(item->format) + " and list flag " +
+        return "the item " + item->label.str() + " has the format " + std::to_string(item->format) + " and list flag " +
                std::to_string(item->isList);
     }
     const Children children = CountChildren(item);
     if (!children.linked) {
-        return "a sub-item of " + item->label + " does not name it as its parent";
+        return "a sub-item of " + item->label.str() + " does not name it as its parent";
     }
     if (item->isList == 0) {
         if (children.count != 0) {
-            return "the non-list item " + item->label + " has sub-items";
+            return "the non-list item " + item->label.str() + " has sub-items";
         }
         const bool open = item->format != VARIANT && item->count == OPEN_COUNT;
         if (item->format == VARIANT && item->count != 0) {
-            return "the VARIANT item " + item->label + " keeps a count";
+            return "the VARIANT item " + item->label.str() + " keeps a count";
         }
         if (item->label != MakeItemLabel(item->format, item->count, open, item->description)) {
-            return "the label " + item->label + " is not the one its fields make";
+            return "the label " + item->label.str() + " is not the one its fields make";
         }
         return {};
     }
     if (!item->description.empty()) {
-        return "the list " + item->label + " keeps a description";
+        return "the list " + item->label.str() + " keeps a description";
     }
     if (item->count == OPEN_COUNT) {
         if (item->label != MakeItemLabel(LIST, OPEN_COUNT, true, {})) {
-            return "the open list is labelled " + item->label;
+            return "the open list is labelled " + item->label.str();
         }
         return {};
     }
     if (item->count != children.count) {
-        return "the list " + item->label + " holds " + std::to_string(children.count) + " sub-items";
+        return "the list " + item->label.str() + " holds " + std::to_string(children.count) + " sub-items";
     }
     if (item->label != ListLabel(item->count)) {
-        return "the fixed list of " + std::to_string(item->count) + " is labelled " + item->label;
+        return "the fixed list of " + std::to_string(item->count) + " is labelled " + item->label.str();
     }
     return {};
 }

@@ -246,8 +246,9 @@ std::string Library(const FormatNode* root) {
     std::vector<Entry> pending;
     for (const FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
         const auto fields = tqf::ReadMessageLabel(m->label);
-        text += fields ? tqf::MakeMessageLabel(fields->stream, fields->function, fields->replyRequired) : m->label;
-        text += " (" + Capitals(m->description) + ")\n";
+        text +=
+            fields ? tqf::MakeMessageLabel(fields->stream, fields->function, fields->replyRequired) : m->label.str();
+        text += " (" + Capitals(m->description.str()) + ")\n";
         if (m->firstChild != nullptr) {
             pending.push_back({m->firstChild, 1});
         }
@@ -265,7 +266,7 @@ std::string Library(const FormatNode* root) {
             text += std::string(static_cast<std::size_t>(depth), ' ') + std::to_string(item->format) + " " +
                     std::to_string(item->isList) + " " + std::to_string(count);
             if (item->isList == 0) {
-                text += " (" + Capitals(item->description) + ")";
+                text += " (" + Capitals(item->description.str()) + ")";
             }
             text += '\n';
             if (item->nextSibling != nullptr) {

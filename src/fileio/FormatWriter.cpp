@@ -77,7 +77,7 @@ void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, Output& ou
     out.Tabs(depth - 1);
     if (node->isList != 0 && node->firstChild != nullptr) {
         // The list stays open on its own line; a ">" line closes it later.
-        for (char c : node->label) {
+        for (char c : node->label.View()) {
             if (c != '>') {
                 out.Put(c);
             }

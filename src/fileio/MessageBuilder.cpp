@@ -42,11 +42,11 @@ FormatNode* MessageBuilder::AppendMessage(ParseTree& tree) {
     while (lastMessage_ != nullptr && lastMessage_->nextSibling != nullptr) {
         lastMessage_ = lastMessage_->nextSibling;
     }
-    FormatNode* message = lastMessage_ == nullptr ? document_.AddChild(nullptr, std::move(label), false)
-                                                  : document_.AddSibling(lastMessage_, std::move(label), false);
+    FormatNode* message = lastMessage_ == nullptr ? document_.AddChild(nullptr, label, false)
+                                                  : document_.AddSibling(lastMessage_, label, false);
     assert(message != nullptr && "the root and its messages always take a new message");
     message->isMessage = 1;
-    message->description = std::move(tree.description);
+    document_.SetDescription(message, tree.description);
     lastMessage_ = message;
     return message;
 }
@@ -61,9 +61,9 @@ void MessageBuilder::FillItemNode(FormatNode* node, ParseNode* parseNode) {
     } else {
         node->count = parseNode->count;
     }
-    node->label = MakeItemLabel(parseNode->kind, parseNode->count, parseNode->open != 0, parseNode->text);
+    document_.SetLabel(node, MakeItemLabel(parseNode->kind, parseNode->count, parseNode->open != 0, parseNode->text));
     // A copy: the parse node keeps its buffer for the next statement.
-    node->description = parseNode->text;
+    document_.SetDescription(node, parseNode->text);
 }
 
 void MessageBuilder::BuildItemNodes(FormatNode* node, ParseNode* parseNode) {

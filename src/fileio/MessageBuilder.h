@@ -34,7 +34,7 @@ public:
 private:
     // The message node of tree, after the last message.
     FormatNode* AppendMessage(ParseTree& tree);
-    static void FillItemNode(FormatNode* node, ParseNode* parseNode);
+    void FillItemNode(FormatNode* node, ParseNode* parseNode);
 
     FormatTree& document_;
     MessageCallback onMessage_;

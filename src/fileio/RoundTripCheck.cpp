@@ -70,7 +70,7 @@ public:
         levels_.push_back(
             {expected, expected != nullptr ? expected->firstChild : nullptr, order, open ? OPEN_COUNT : 0});
         if (expected != nullptr && expected->isList == 0 &&
-            Note(order, "the item " + expected->label + " comes back as ")) {
+            Note(order, "the item " + expected->label.str() + " comes back as ")) {
             // The list's label follows once its count is known.
             pendingLabel_ = levels_.size();
         }
@@ -89,11 +89,11 @@ public:
             return;
         }
         if (a->format != format || a->isList != 0) {
-            Note(order, "the item " + a->label + " comes back as " + ReadBackLabel(format, count, description));
+            Note(order, "the item " + a->label.str() + " comes back as " + ReadBackLabel(format, count, description));
         } else if (a->format != VARIANT && CountAsWritten(a->count) != count) {
-            Note(order, "the count of " + a->label + " does not come back");
+            Note(order, "the count of " + a->label.str() + " does not come back");
         } else if (!EqualIgnoringLetterCase(a->description, description)) {
-            Note(order, "the description of " + a->label + " comes back as \"" + std::string(description) + "\"");
+            Note(order, "the description of " + a->label.str() + " comes back as \"" + std::string(description) + "\"");
         }
     }
 
@@ -107,7 +107,7 @@ public:
             EndLevel();
         }
         if (!started_ && expectedRoot_ != nullptr) {
-            Note(order_, "the item " + expectedRoot_->label + " does not come back");
+            Note(order_, "the item " + expectedRoot_->label.str() + " does not come back");
         }
         return first_;
     }
@@ -154,10 +154,10 @@ private:
             return;
         }
         if (a->count != level.count) {
-            Note(level.order, "the list " + a->label + " comes back as " + ListLabelAsRead(level.count));
+            Note(level.order, "the list " + a->label.str() + " comes back as " + ListLabelAsRead(level.count));
         }
         if (level.next != nullptr) {
-            Note(order_++, "the item " + level.next->label + " does not come back");
+            Note(order_++, "the item " + level.next->label.str() + " does not come back");
         }
     }
 
@@ -307,7 +307,7 @@ RoundTripReport RoundTripCheck::CheckRoundTrip(const FormatNode* root) {
             reason = std::move(written.difference);
         }
         if (!reason.empty()) {
-            report.problems.push_back({written.message, written.message->label, std::move(reason)});
+            report.problems.push_back({written.message, written.message->label.str(), std::move(reason)});
         }
     }
     report.text = std::move(text);

@@ -18,6 +18,7 @@ StatementBuilder::~StatementBuilder() {
 void StatementBuilder::Begin(std::size_t nodeLimit) {
     assert(message_ == nullptr && "the last statement was finished or discarded");
     message_ = document_.NewDetachedMessage();
+    textsMark_ = document_.Texts().Here();
     rootItem_ = nullptr;
     levels_.clear();
     nodeCount_ = 0;
@@ -87,17 +88,29 @@ void StatementBuilder::AddItem(std::int32_t format, std::int32_t count, std::str
     const bool variant = format == VARIANT;
     item->count = variant ? 0 : count;
     const bool open = !variant && count == OPEN_COUNT;
-    scratch_.resize(ItemLabelRoom(description.size()));
-    scratch_.resize(WriteItemLabel(scratch_.data(), format, item->count, open, description));
-    item->label = scratch_;
-    item->description = description;
+    // The label is written straight into the document's storage, and the
+    // description is the part of it that the label ends with.
+    TextArena& texts = document_.Texts();
+    char* out = texts.Room(ItemLabelRoom(description.size()));
+    const std::size_t size = WriteItemLabel(out, format, item->count, open, description);
+    item->label = texts.Commit(size);
+    item->description =
+        description.empty() ? NodeText{} : item->label.Sub(size - 1 - description.size(), description.size());
 }
 
 void StatementBuilder::LabelList(FormatNode* list) {
-    // A list's sub-items are all there once it is closed, so it is labelled once.
-    scratch_.resize(ItemLabelRoom(0));
-    scratch_.resize(WriteItemLabel(scratch_.data(), LIST, list->count, list->count == OPEN_COUNT, {}));
-    list->label = scratch_;
+    // A list's sub-items are all there once it is closed, so it is labelled
+    // once; nearly every list has a label that is a constant.
+    if (list->count == OPEN_COUNT) {
+        list->label = NodeText::Constant("<L[n]>");
+        return;
+    }
+    list->label = ConstantListLabel(list->count);
+    if (list->label.empty()) {
+        TextArena& texts = document_.Texts();
+        char* out = texts.Room(ItemLabelRoom(0));
+        list->label = texts.Commit(WriteItemLabel(out, LIST, list->count, false, {}));
+    }
 }
 
 FormatNode* StatementBuilder::Finish(const MessageHeader& header, FormatNode* after) {
@@ -108,15 +121,17 @@ FormatNode* StatementBuilder::Finish(const MessageHeader& header, FormatNode* af
     FormatNode* message = message_;
     message_ = nullptr;
     message->isMessage = 1;
-    char label[MESSAGE_LABEL_ROOM];
-    message->label.assign(label, WriteMessageLabel(label, header.stream, header.function, header.replyRequired != 0));
-    message->description = header.description;
+    TextArena& texts = document_.Texts();
+    char* out = texts.Room(MESSAGE_LABEL_ROOM);
+    message->label = texts.Commit(WriteMessageLabel(out, header.stream, header.function, header.replyRequired != 0));
+    message->description = texts.Store(header.description);
     document_.LinkBuiltMessage(message, after);
     return message;
 }
 
 void StatementBuilder::Discard() {
     document_.DiscardDetached(message_);
+    document_.Texts().RollBack(textsMark_);
     message_ = nullptr;
     rootItem_ = nullptr;
     levels_.clear();

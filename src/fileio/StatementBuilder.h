@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FormatTree.h"
+#include "TextArena.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -70,7 +71,7 @@ private:
     std::size_t nodeCount_ = 0;
     std::size_t nodeLimit_ = 0;
     bool overflowed_ = false;
-    std::string scratch_; // a label being put together
+    TextArena::Mark textsMark_; // where the texts of the statement begin
 };
 
 } // namespace tqf

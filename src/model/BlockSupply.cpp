@@ -15,7 +15,7 @@ BlockSupply::~BlockSupply() {
 }
 
 std::byte* BlockSupply::NewBlock() {
-    void* block = ::operator new(BLOCK_BYTES, std::align_val_t{BLOCK_BYTES});
+    void* block = ::operator new (BLOCK_BYTES, std::align_val_t{BLOCK_BYTES});
 #ifdef MADV_HUGEPAGE
     // Only advice: where huge pages are not to be had, the block works the same.
     (void)madvise(block, BLOCK_BYTES, MADV_HUGEPAGE);
@@ -23,7 +23,7 @@ std::byte* BlockSupply::NewBlock() {
     return static_cast<std::byte*>(block);
 }
 
-void BlockSupply::DeleteBlock(std::byte* block) { ::operator delete(block, std::align_val_t{BLOCK_BYTES}); }
+void BlockSupply::DeleteBlock(std::byte* block) { ::operator delete (block, std::align_val_t{BLOCK_BYTES}); }
 
 std::byte* BlockSupply::Take() {
     const std::lock_guard lock(mutex_);

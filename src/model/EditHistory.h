@@ -1,10 +1,11 @@
 #pragma once
 
+#include "NodeText.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <string>
 
 namespace tqf {
 
@@ -21,13 +22,16 @@ struct EditStep {
         SWAP,   // node changed places with its next sibling
     };
 
-    // The fields of a node that an edit in place changes.
+    // The fields of a node that an edit in place changes. The texts are
+    // views of the document's arena, which keeps every text a step may give
+    // back for as long as the step can: taking a step back or making it
+    // again copies no text.
     struct NodeFields {
-        std::string label;
-        std::string description;
+        NodeText label;
+        NodeText description;
         std::int32_t count = 0;
         std::int32_t format = 0;
-        std::int32_t isList = 0;
+        std::int8_t isList = 0;
     };
 
     Kind kind = Kind::INSERT;
@@ -36,11 +40,14 @@ struct EditStep {
     FormatNode* after = nullptr;
     // INSERT and REMOVE: the parent's label and count of the other side of
     // the step (before it while it is made, after it while it is undone).
-    std::string parentLabel;
+    NodeText parentLabel;
     std::int32_t parentCount = 0;
     // CHANGE: the node's fields of the other side of the step.
     NodeFields fields;
-    // What the step holds, counted against the history's bound.
+    // What the step holds, counted against the history's bound: itself and
+    // the nodes it keeps out of the tree. The texts it refers to are not
+    // counted: they stay in the document's arena whether the step is kept
+    // or dropped.
     std::size_t bytes = 0;
     // Names the state of the document that the step leads to.
     std::uint64_t id = 0;

@@ -2,9 +2,9 @@
 
 #include "Color.h"
 #include "ItemFormat.h"
+#include "NodeText.h"
 
 #include <cstdint>
-#include <string>
 
 namespace tqf {
 
@@ -22,28 +22,33 @@ struct NodeRect {
 
 // One node of the document: the root, a message or an item. A node owns its
 // sub-nodes through firstChild and the nextSibling chain that starts there;
-// destroying a node releases its own texts only, FormatTree deletes the rest.
+// destroying a node releases nothing else: FormatTree deletes the sub-nodes,
+// and the texts stay in the document's TextArena until it forgets them all.
+// The texts are read here but set through FormatTree, which stores them.
 class FormatNode {
 public:
     FormatNode() = default;
-    explicit FormatNode(std::string nodeLabel) : label(std::move(nodeLabel)) {}
+    explicit FormatNode(NodeText nodeLabel) : label(nodeLabel) {}
     FormatNode(const FormatNode&) = delete;
     FormatNode& operator=(const FormatNode&) = delete;
     virtual ~FormatNode() = default;
 
-    std::string label;
-    std::string description;
+    NodeText label;
+    NodeText description;
     NodeRect rect;
     ColorRef color = 0;
-    std::int32_t usesTreeColor = 1;
-    std::int32_t expanded = 1;
-    std::int32_t isList = 0;
-    std::int32_t isMessage = 0;
+    std::int8_t usesTreeColor = 1;
+    std::int8_t expanded = 1;
+    std::int8_t isList = 0;
+    std::int8_t isMessage = 0;
     FormatNode* parent = nullptr;
     FormatNode* nextSibling = nullptr;
     FormatNode* firstChild = nullptr;
     std::int32_t count = 0;
     std::int32_t format = NONE;
 };
+
+// A library holds about a million nodes.
+static_assert(sizeof(FormatNode) <= 96, "a node stays small");
 
 } // namespace tqf

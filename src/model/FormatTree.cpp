@@ -23,8 +23,56 @@ FormatTree::~FormatTree() {
 
 // A node stays under the root, as a message, or below it, as an item, for
 // as long as it lives, so its parent tells which pool holds it.
-FormatNode* FormatTree::NewNode(std::string label, const FormatNode* parent) {
-    return new (PoolUnder(parent).Allocate()) FormatNode(std::move(label));
+FormatNode* FormatTree::NewNode(std::string_view label, const FormatNode* parent) {
+    const NodeText text = StoreLabel(label);
+    return new (PoolUnder(parent).Allocate()) FormatNode(text);
+}
+
+NodeText FormatTree::StoreLabel(std::string_view text) {
+    if (const NodeText constant = ConstantListLabel(text); !constant.empty()) {
+        return constant;
+    }
+    return texts_.Store(text);
+}
+
+NodeText FormatTree::StoreChanged(NodeText old, std::string_view text) {
+    return old == text ? old : texts_.Store(text);
+}
+
+NodeText FormatTree::StoreLabelChanged(NodeText old, std::string_view text) {
+    return old == text ? old : StoreLabel(text);
+}
+
+NodeText FormatTree::ListLabelText(std::int32_t count) {
+    const NodeText constant = ConstantListLabel(count);
+    return constant.empty() ? texts_.Store(ListLabel(count)) : constant;
+}
+
+void FormatTree::SetLabel(FormatNode* node, std::string_view text) { node->label = StoreLabel(text); }
+
+void FormatTree::SetDescription(FormatNode* node, std::string_view text) { node->description = texts_.Store(text); }
+
+void FormatTree::SetTexts(FormatNode* node, NodeText label, NodeText description) {
+    node->label = label;
+    node->description = description;
+}
+
+void FormatTree::ReclaimTextsIfEmpty() {
+    if (root_.firstChild != nullptr || history_.Steps() != 0) {
+        return;
+    }
+    // The root is the one node left, and its texts may be in the arena too.
+    root_.label = NodeText();
+    root_.description = NodeText();
+    texts_.Clear();
+}
+
+void FormatTree::ClearHistory() {
+    const bool hadSteps = history_.Steps() != 0;
+    history_.Clear();
+    if (hadSteps) {
+        ReclaimTextsIfEmpty();
+    }
 }
 
 void FormatTree::FreeNode(FormatNode* node) {
@@ -44,8 +92,12 @@ void FormatTree::Repaint() {
 }
 
 void FormatTree::Relabel(FormatNode* list) {
+    if (applyingStep_) {
+        // The step gives the list the label it kept.
+        return;
+    }
     if (deferrals_ == 0) {
-        list->label = ListLabel(list->count);
+        list->label = ListLabelText(list->count);
         return;
     }
     // Sub-nodes are mostly added one after another under the same list.
@@ -57,7 +109,7 @@ void FormatTree::Relabel(FormatNode* list) {
 void FormatTree::RelabelDeferredLists() {
     for (FormatNode* list : deferredLists_) {
         if (list->isList != 0 && list->count != OPEN_COUNT) {
-            list->label = ListLabel(list->count);
+            list->label = ListLabelText(list->count);
         }
     }
     deferredLists_.clear();
@@ -91,7 +143,7 @@ FormatTree::DeferredListLabels::~DeferredListLabels() {
     }
 }
 
-FormatNode* FormatTree::AddSibling(FormatNode* x, std::string label, bool repaint) {
+FormatNode* FormatTree::AddSibling(FormatNode* x, std::string_view label, bool repaint) {
     assert(x != nullptr && x->parent != nullptr && "the root has no siblings");
     AssertOwned(x);
     Unrecorded();
@@ -102,7 +154,7 @@ FormatNode* FormatTree::AddSibling(FormatNode* x, std::string label, bool repain
         }
         return nullptr;
     }
-    FormatNode* node = NewNode(std::move(label), parent);
+    FormatNode* node = NewNode(label, parent);
     node->parent = parent;
     node->nextSibling = x->nextSibling;
     x->nextSibling = node;
@@ -117,7 +169,7 @@ FormatNode* FormatTree::AddSibling(FormatNode* x, std::string label, bool repain
     return node;
 }
 
-FormatNode* FormatTree::AddChild(FormatNode* p, std::string label, bool repaint) {
+FormatNode* FormatTree::AddChild(FormatNode* p, std::string_view label, bool repaint) {
     if (p == nullptr) {
         p = &root_;
     }
@@ -129,7 +181,7 @@ FormatNode* FormatTree::AddChild(FormatNode* p, std::string label, bool repaint)
         }
         return nullptr;
     }
-    FormatNode* node = NewNode(std::move(label), p);
+    FormatNode* node = NewNode(label, p);
     node->parent = p;
     node->nextSibling = p->firstChild;
     p->firstChild = node;
@@ -163,6 +215,7 @@ void FormatTree::DeleteNode(FormatNode* x, bool repaint) {
         x->firstChild = nullptr;
     }
     if (x == &root_) {
+        ReclaimTextsIfEmpty();
         if (listener_ != nullptr) {
             listener_->StructureChanged(root_);
         }
@@ -181,6 +234,9 @@ void FormatTree::DeleteNode(FormatNode* x, bool repaint) {
     }
     LowerCount(parent);
     FreeNode(x);
+    if (parent == &root_) {
+        ReclaimTextsIfEmpty();
+    }
     if (listener_ != nullptr) {
         listener_->StructureChanged(*parent);
     }
@@ -258,16 +314,16 @@ FormatNode* FormatTree::PreviousSibling(const FormatNode* x) {
     return nullptr;
 }
 
-FormatNode* FormatTree::AppendSubNode(FormatNode* t, std::string label) {
+FormatNode* FormatTree::AppendSubNode(FormatNode* t, std::string_view label) {
     assert(t != nullptr);
     if (t->firstChild == nullptr) {
-        return AddChild(t, std::move(label), false);
+        return AddChild(t, label, false);
     }
     FormatNode* last = t->firstChild;
     while (last->nextSibling != nullptr) {
         last = last->nextSibling;
     }
-    return AddSibling(last, std::move(label), false);
+    return AddSibling(last, label, false);
 }
 
 bool FormatTree::IsWithin(const FormatNode* node, const FormatNode* subtreeRoot) {
@@ -368,18 +424,18 @@ const char* FormatTree::AppendRefusal(const FormatNode* t) {
 }
 
 FormatNode* FormatTree::NewDetached(const FormatNode* parent) {
-    FormatNode* node = NewNode(std::string(), parent);
+    FormatNode* node = NewNode(std::string_view(), parent);
     node->parent = const_cast<FormatNode*>(parent);
     return node;
 }
 
 FormatNode* FormatTree::AppendItem(FormatNode* parent, int format, std::int32_t count, bool open,
-                                   std::string description) {
+                                   std::string_view description) {
     FormatNode* node = NewDetached(parent);
-    node->label = MakeItemLabel(format, count, open, description);
+    node->label = StoreLabel(MakeItemLabel(format, count, open, description));
     node->format = format;
     node->count = open ? OPEN_COUNT : count;
-    node->description = std::move(description);
+    node->description = texts_.Store(description);
     node->isList = format == LIST ? 1 : 0;
     InsertStep(node, parent, LastChild(parent));
     return node;
@@ -406,9 +462,9 @@ EditResult FormatTree::CreateMessage(const MessageFields& fields) {
         }
     }
     FormatNode* node = NewDetached(&root_);
-    node->label = MessageLabelOf(fields);
+    node->label = texts_.Store(MessageLabelOf(fields));
     node->isMessage = 1;
-    node->description = std::string(TrimSpace(fields.description));
+    node->description = texts_.Store(TrimSpace(fields.description));
     InsertStep(node, &root_, after);
     return EditResult{node};
 }
@@ -426,9 +482,9 @@ EditResult FormatTree::UpdateMessage(FormatNode* current, const MessageFields& f
     }
     // A message keeps its place and its items.
     EditStep::NodeFields changed = FieldsOf(*message);
-    changed.label = MessageLabelOf(fields);
-    changed.description = std::string(TrimSpace(fields.description));
-    ChangeStep(message, std::move(changed));
+    changed.label = StoreChanged(message->label, MessageLabelOf(fields));
+    changed.description = StoreChanged(message->description, TrimSpace(fields.description));
+    ChangeStep(message, changed);
     return EditResult{message};
 }
 
@@ -507,20 +563,21 @@ EditResult FormatTree::UpdateItem(FormatNode* current, const ItemFields& fields)
     std::int32_t count = ReadPanelNumber(fields.countText);
     EditStep::NodeFields changed;
     changed.format = format;
-    changed.description = fields.description;
+    std::string_view description = fields.description;
     changed.count = fields.open ? OPEN_COUNT : count;
     if (format == LIST) {
         // A list has no description, and a fixed list counts its sub-items;
         // its label states the same number, whatever the count field showed.
-        changed.description.clear();
+        description = {};
         if (!fields.open) {
             changed.count = subItems;
             count = subItems;
         }
     }
-    changed.label = MakeItemLabel(format, count, fields.open, changed.description);
+    changed.label = StoreLabelChanged(current->label, MakeItemLabel(format, count, fields.open, description));
+    changed.description = StoreChanged(current->description, description);
     changed.isList = format == LIST ? 1 : 0;
-    ChangeStep(current, std::move(changed));
+    ChangeStep(current, changed);
     return EditResult{current};
 }
 
@@ -578,7 +635,7 @@ EditResult FormatTree::AddListItem(FormatNode* target) {
     if (const char* refusal = AppendRefusal(target)) {
         return EditResult::Refused(refusal);
     }
-    return EditResult{AppendItem(target, LIST, 0, false, std::string())};
+    return EditResult{AppendItem(target, LIST, 0, false, std::string_view())};
 }
 
 EditResult FormatTree::AddSubItem(FormatNode* target, const ItemFields& fields) {
@@ -675,7 +732,7 @@ std::size_t FormatTree::SubtreeBytes(const FormatNode* node) const {
     while (!pending.empty()) {
         const FormatNode* n = pending.back();
         pending.pop_back();
-        bytes += sizeof(FormatNode) + n->label.capacity() + n->description.capacity();
+        bytes += sizeof(FormatNode);
         if (n->firstChild != nullptr) {
             pending.push_back(n->firstChild);
         }
@@ -694,7 +751,7 @@ void FormatTree::InsertStep(FormatNode* node, FormatNode* parent, FormatNode* af
     step.after = after;
     step.parentLabel = parent->label;
     step.parentCount = parent->count;
-    step.bytes = sizeof(EditStep) + step.parentLabel.capacity() + SubtreeBytes(node);
+    step.bytes = sizeof(EditStep) + SubtreeBytes(node);
     Link(node, parent, after);
     history_.Push(std::move(step));
 }
@@ -707,7 +764,7 @@ void FormatTree::RemoveStep(FormatNode* node) {
     step.after = PreviousSibling(node);
     step.parentLabel = node->parent->label;
     step.parentCount = node->parent->count;
-    step.bytes = sizeof(EditStep) + step.parentLabel.capacity() + SubtreeBytes(node);
+    step.bytes = sizeof(EditStep) + SubtreeBytes(node);
     Unlink(node);
     history_.Push(std::move(step));
 }
@@ -716,9 +773,9 @@ void FormatTree::ChangeStep(FormatNode* node, EditStep::NodeFields fields) {
     EditStep step;
     step.kind = EditStep::Kind::CHANGE;
     step.node = node;
-    step.fields = std::move(fields);
+    step.fields = fields;
     SwapFields(*node, step.fields);
-    step.bytes = sizeof(EditStep) + step.fields.label.capacity() + step.fields.description.capacity();
+    step.bytes = sizeof(EditStep);
     if (listener_ != nullptr) {
         listener_->NodeChanged(*node);
     }
@@ -750,16 +807,18 @@ FormatNode* FormatTree::Apply(EditStep& step, bool forward) {
         const bool link = (step.kind == EditStep::Kind::INSERT) == forward;
         // The parent's count and label as they were on the other side of the
         // step, whatever label it had there; the step keeps this side's.
-        std::string label = step.parent->label;
+        const NodeText label = step.parent->label;
         const std::int32_t count = step.parent->count;
+        applyingStep_ = true;
         if (link) {
             Link(step.node, step.parent, step.after);
         } else {
             Unlink(step.node);
         }
-        step.parent->label = std::move(step.parentLabel);
+        applyingStep_ = false;
+        step.parent->label = step.parentLabel;
         step.parent->count = step.parentCount;
-        step.parentLabel = std::move(label);
+        step.parentLabel = label;
         step.parentCount = count;
         if (listener_ != nullptr && step.parent != &root_) {
             listener_->NodeChanged(*step.parent);
@@ -802,6 +861,6 @@ void FormatTree::ReleaseDetached(FormatNode* node) {
     DeleteChain(node);
 }
 
-void FormatTree::Unrecorded() { history_.Clear(); }
+void FormatTree::Unrecorded() { ClearHistory(); }
 
 } // namespace tqf

@@ -5,9 +5,10 @@
 #include "FormatNode.h"
 #include "FormatTreeListener.h"
 #include "NodePool.h"
+#include "TextArena.h"
 
 #include <optional>
-#include <string>
+#include <string_view>
 #include <vector>
 
 namespace tqf {
@@ -35,6 +36,26 @@ public:
 
     FormatNode* GetRootNode() { return &root_; }
     const FormatNode* GetRootNode() const { return &root_; }
+
+    // ---- Texts ----
+    //
+    // The labels and descriptions of the nodes live in this arena. A changed
+    // text leaves its old bytes there; they go, with all the others, when the
+    // document holds no message and the history no step (New, Open and
+    // Import SML empty both), so the arena is emptied at the moment the
+    // last of the two becomes empty.
+
+    // For builders, such as the reader, that store texts themselves and set
+    // them with SetTexts.
+    TextArena& Texts() { return texts_; }
+    const TextArena& Texts() const { return texts_; }
+
+    // Store text and make it the node's label or description, without
+    // telling the listener or recording a step: as building a document does.
+    void SetLabel(FormatNode* node, std::string_view text);
+    void SetDescription(FormatNode* node, std::string_view text);
+    // The same for texts already in this tree's arena (or constant).
+    void SetTexts(FormatNode* node, NodeText label, NodeText description);
 
     // ---- Editing operations ----
 
@@ -74,7 +95,8 @@ public:
     // there is none); nothing when there was no step.
     std::optional<FormatNode*> Undo();
     std::optional<FormatNode*> Redo();
-    void ClearHistory() { history_.Clear(); }
+    // Drops every step; an empty document then forgets its texts.
+    void ClearHistory();
     void MarkSaved() { history_.MarkSaved(); }
     bool AtSavedState() const { return history_.AtSavedState(); }
     const EditHistory& History() const { return history_; }
@@ -87,11 +109,11 @@ public:
 
     // Inserts a node right after x under the same parent; none when the parent
     // is a message that already holds its item.
-    FormatNode* AddSibling(FormatNode* x, std::string label, bool repaint);
+    FormatNode* AddSibling(FormatNode* x, std::string_view label, bool repaint);
 
     // Inserts a node as the first sub-node of p (none means the root); none
     // when p is an item that is not a list.
-    FormatNode* AddChild(FormatNode* p, std::string label, bool repaint);
+    FormatNode* AddChild(FormatNode* p, std::string_view label, bool repaint);
 
     // Deletes x with its whole sub-tree and unlinks it; for the root, deletes
     // everything below it and keeps the root.
@@ -109,7 +131,7 @@ public:
     static FormatNode* PreviousSibling(const FormatNode* x);
 
     // Adds a sub-node at the end of t's sub-nodes.
-    FormatNode* AppendSubNode(FormatNode* t, std::string label);
+    FormatNode* AppendSubNode(FormatNode* t, std::string_view label);
 
     // True when node is subtreeRoot or lies below it.
     static bool IsWithin(const FormatNode* node, const FormatNode* subtreeRoot);
@@ -135,6 +157,7 @@ public:
     void SetBlockSupply(BlockSupply* supply) {
         messagePool_.SetSupply(supply);
         itemPool_.SetSupply(supply);
+        texts_.SetSupply(supply);
     }
 
     // Links a message built apart, with its items, right after `after` (none:
@@ -165,7 +188,7 @@ private:
     // Makes an item from its fields, the label included, and adds it as the
     // last sub-node of parent as one step: every way of adding an item ends
     // here.
-    FormatNode* AppendItem(FormatNode* parent, int format, std::int32_t count, bool open, std::string description);
+    FormatNode* AppendItem(FormatNode* parent, int format, std::int32_t count, bool open, std::string_view description);
     // A node not yet in the tree, to be placed under parent.
     FormatNode* NewDetached(const FormatNode* parent);
     // Links node under parent right after `after` (none: first), counts it
@@ -196,10 +219,24 @@ private:
     void RelabelDeferredLists();
     void Repaint();
     void AssertOwned(const FormatNode* node);
-    FormatNode* NewNode(std::string label, const FormatNode* parent);
+    FormatNode* NewNode(std::string_view label, const FormatNode* parent);
+    // A text stored for a node: a list label as its constant, anything else
+    // in the arena.
+    NodeText StoreLabel(std::string_view text);
+    // "<L[count]>", stored only for lists of 1,000 sub-items and more.
+    NodeText ListLabelText(std::int32_t count);
+    // text, reusing old when it is the same, so that an edit that keeps a
+    // text stores nothing.
+    NodeText StoreChanged(NodeText old, std::string_view text);
+    NodeText StoreLabelChanged(NodeText old, std::string_view text);
+    // Forgets every text when nothing can use one any more: no message in
+    // the document and no step in the history.
+    void ReclaimTextsIfEmpty();
     void FreeNode(FormatNode* node);
     NodePool& PoolUnder(const FormatNode* parent) { return parent == &root_ ? messagePool_ : itemPool_; }
 
+    // Declared first, so that the texts outlive every node and step.
+    TextArena texts_;
     // Declared before the root, so that the nodes' storage outlives them.
     // Messages are kept apart from items: walking the messages, as creating
     // one does to find its place, then reads nodes that lie close together.
@@ -211,6 +248,9 @@ private:
     // How many DeferredListLabels live, and the lists they hold back, in the
     // order they were first counted (a list may appear more than once).
     int deferrals_ = 0;
+    // While a step is undone or redone: the parent's label comes from the
+    // step, so counting does not relabel (nor store a label).
+    bool applyingStep_ = false;
     std::vector<FormatNode*> deferredLists_;
     // After the pools: the nodes it holds are freed into them.
     EditHistory history_{[this](FormatNode* node) { ReleaseDetached(node); }};

@@ -4,6 +4,7 @@
 #include "ItemFormat.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 
 namespace tqf {
@@ -24,7 +25,77 @@ std::size_t WriteBracketedCount(std::int32_t count, char* out) {
     return static_cast<std::size_t>(written.ptr + 1 - out);
 }
 
+// How many list labels are kept as constants: lists of up to 999 sub-items.
+constexpr std::int32_t CONSTANT_LIST_LABELS = 1000;
+
+// "<L[999]>" and its terminating zero.
+struct ListLabelBuffer {
+    char text[9] = {};
+    std::uint8_t length = 0;
+};
+
+constexpr std::array<ListLabelBuffer, CONSTANT_LIST_LABELS> MakeListLabelTable() {
+    std::array<ListLabelBuffer, CONSTANT_LIST_LABELS> table{};
+    for (std::int32_t count = 0; count < CONSTANT_LIST_LABELS; ++count) {
+        ListLabelBuffer& entry = table[static_cast<std::size_t>(count)];
+        char digits[3] = {};
+        int n = 0;
+        for (std::int32_t rest = count; n == 0 || rest != 0; rest /= 10) {
+            digits[n++] = static_cast<char>('0' + rest % 10);
+        }
+        std::size_t length = 0;
+        entry.text[length++] = '<';
+        entry.text[length++] = 'L';
+        entry.text[length++] = '[';
+        while (n > 0) {
+            entry.text[length++] = digits[--n];
+        }
+        entry.text[length++] = ']';
+        entry.text[length++] = '>';
+        entry.length = static_cast<std::uint8_t>(length);
+    }
+    return table;
+}
+
+constexpr std::array<ListLabelBuffer, CONSTANT_LIST_LABELS> LIST_LABELS = MakeListLabelTable();
+
 } // namespace
+
+NodeText ConstantListLabel(std::int32_t count) {
+    if (count < 0 || count >= CONSTANT_LIST_LABELS) {
+        return {};
+    }
+    const ListLabelBuffer& entry = LIST_LABELS[static_cast<std::size_t>(count)];
+    return NodeText::Constant(entry.text).Sub(0, entry.length);
+}
+
+NodeText ConstantListLabel(std::string_view label) {
+    // "<L>", "<L[n]>" and "<L[" up to three digits "]>", the first digit 0
+    // only for 0 itself.
+    constexpr std::string_view OPENING = "<L[";
+    if (label == "<L>") {
+        return NodeText::Constant("<L>");
+    }
+    if (label == "<L[n]>") {
+        return NodeText::Constant("<L[n]>");
+    }
+    if (label.size() < OPENING.size() + 3 || label.size() > OPENING.size() + 5 || !label.starts_with(OPENING) ||
+        !label.ends_with("]>")) {
+        return {};
+    }
+    const std::string_view digits = label.substr(OPENING.size(), label.size() - OPENING.size() - 2);
+    if (digits.size() > 1 && digits[0] == '0') {
+        return {};
+    }
+    std::int32_t count = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return {};
+        }
+        count = count * 10 + (c - '0');
+    }
+    return ConstantListLabel(count);
+}
 
 std::size_t WriteMessageLabel(char* out, std::int32_t stream, std::int32_t function, bool replyRequired) {
     // "S", two numbers of at most 11 characters, "F" and "W".

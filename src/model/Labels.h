@@ -1,6 +1,8 @@
 #pragma once
 
+#include "NodeText.h"
 #include <cstddef>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +31,13 @@ std::size_t WriteItemLabel(char* out, int format, std::int32_t count, bool open,
 
 // "<L[count]>", the label a fixed list receives whenever its sub-items change.
 std::string ListLabel(std::int32_t count);
+
+// The labels a list takes as its sub-items come and go, "<L[0]>" to
+// "<L[999]>", with "<L>" and "<L[n]>", as constant texts: relabelling a list
+// then stores nothing. Empty for any other text.
+NodeText ConstantListLabel(std::string_view label);
+// The constant "<L[count]>"; empty when count is outside 0 to 999.
+NodeText ConstantListLabel(std::int32_t count);
 
 struct MessageLabelFields {
     std::int32_t stream = 0;

@@ -136,7 +136,7 @@ protected:
     static std::vector<std::string> Labels(const FormatNode* parent) {
         std::vector<std::string> labels;
         for (const FormatNode* node = parent->firstChild; node != nullptr; node = node->nextSibling) {
-            labels.push_back(node->label);
+            labels.push_back(node->label.str());
         }
         return labels;
     }

@@ -46,7 +46,7 @@ protected:
         FormatNode* node = last == nullptr ? tree.AddChild(nullptr, MakeMessageLabel(stream, function, reply), false)
                                            : tree.AddSibling(last, MakeMessageLabel(stream, function, reply), false);
         node->isMessage = 1;
-        node->description = description;
+        Tree().Tree().SetDescription(node, description);
         last = node;
         return node;
     }
@@ -57,7 +57,7 @@ protected:
         node->format = format;
         node->count = count;
         node->isList = format == LIST ? 1 : 0;
-        node->description = description;
+        Tree().Tree().SetDescription(node, description);
         return node;
     }
 

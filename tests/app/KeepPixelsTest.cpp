@@ -56,8 +56,9 @@ void CopyDocument(const FormatNode* from, FormatTreeView& to) {
         }
     }
     for (const auto& [source, copy] : copies) {
-        copy->label = source->label;
-        copy->description = source->description;
+        // Stored again: the texts belong to the document that holds them.
+        to.Tree().SetLabel(copy, source->label);
+        to.Tree().SetDescription(copy, source->description);
         copy->color = source->color;
         copy->usesTreeColor = source->usesTreeColor;
         copy->expanded = source->expanded;

@@ -278,7 +278,7 @@ TEST_F(PanelInputTest, LongDescriptionsSurviveShowingAndUpdating) {
     const std::string longText(MEGABYTE, 'D');
     FormatNode* message = NewMessage();
     ASSERT_NE(message, nullptr);
-    message->description = longText;
+    Tree().Tree().SetDescription(message, longText);
     ClickNode(message);
     ChooseFormat(ASCII);
     PasteFromClipboard(IDC_ITEM_DESCRIPTION, QString::fromStdString(longText));

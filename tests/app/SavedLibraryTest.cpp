@@ -38,7 +38,7 @@ std::vector<std::string> Library(const FormatNode* root) {
             continue;
         }
         lines.push_back("S" + std::to_string(fields->stream) + "F" + std::to_string(fields->function) +
-                        (fields->replyRequired ? "W" : "") + " (" + capitals(m->description) + ")");
+                        (fields->replyRequired ? "W" : "") + " (" + capitals(m->description.str()) + ")");
         pending.clear();
         if (m->firstChild != nullptr) {
             pending.push_back({m->firstChild, 1});
@@ -55,7 +55,7 @@ std::vector<std::string> Library(const FormatNode* root) {
             }
             lines.push_back(std::string(static_cast<std::size_t>(entry.depth), '\t') + std::to_string(item->format) +
                             " " + std::to_string(item->isList) + " " + std::to_string(count) + " " +
-                            (item->isList != 0 ? "" : capitals(item->description)));
+                            (item->isList != 0 ? "" : capitals(item->description.str())));
             if (item->nextSibling != nullptr) {
                 pending.push_back({item->nextSibling, entry.depth});
             }
@@ -77,7 +77,7 @@ public:
         FormatNode* node = last_ == nullptr ? tree_.AddChild(nullptr, std::move(label), false)
                                             : tree_.AddSibling(last_, std::move(label), false);
         node->isMessage = 1;
-        node->description = description;
+        tree_.SetDescription(node, description);
         last_ = node;
         return node;
     }
@@ -88,7 +88,7 @@ public:
         node->format = format;
         node->count = count;
         node->isList = format == LIST ? 1 : 0;
-        node->description = description;
+        tree_.SetDescription(node, description);
         return node;
     }
 

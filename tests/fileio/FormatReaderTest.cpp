@@ -459,7 +459,7 @@ TEST(FormatReaderTest, MessagesAreAnnouncedInOrderOnTheCallingThread) {
     bool elsewhere = false;
     const std::thread::id caller = std::this_thread::get_id();
     FormatReader reader(document, [&](FormatNode& message) {
-        labels.push_back(message.label + " " + message.description);
+        labels.push_back(message.label.str() + " " + message.description.str());
         elsewhere = elsewhere || std::this_thread::get_id() != caller;
         // The message is in the document, after those announced before.
         EXPECT_EQ(static_cast<std::size_t>(document.GetRootNode()->count), labels.size());

@@ -81,7 +81,7 @@ TEST_F(FormatWriterTest, NodesWithEmptyLabelsAreSkippedButNotTheirSubNodes) {
     FormatNode* list = b.AddList(b.AddMessage(1, 6, false));
     FormatNode* hidden = b.AddList(list);
     b.AddItem(hidden, UINT4, 1);
-    hidden->label.clear();
+    document.SetLabel(hidden, "");
     EXPECT_EQ(FileText(),
               Lines({"/* TALVO SECS MESSAGE FORMAT FILE */", "", "S1F6", "<L[1]", "\t\t<U4>", "\t>", ">."}));
 }

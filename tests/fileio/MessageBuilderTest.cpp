@@ -71,7 +71,7 @@ TEST_F(MessageBuilderTest, MessagesGoToTheEndWithoutAnyCheck) {
 TEST_F(MessageBuilderTest, CallsBackAfterEachMessage) {
     std::vector<std::string> seen;
     FormatReader reader(document, [&](FormatNode& message) {
-        seen.push_back(message.label + " " + std::to_string(document.GetRootNode()->count) + " " +
+        seen.push_back(message.label.str() + " " + std::to_string(document.GetRootNode()->count) + " " +
                        std::to_string(message.count));
     });
     ReadResult result = reader.ReadFormatBytes("S1F1.\nS1F2 <L <A>>.\nJUNK.\nS1F3W.\n");

@@ -55,7 +55,7 @@ TEST(RoundTripTest, WhatTheFormatDoesNotKeep) {
     FormatNode* described = original.AppendSubNode(list, MakeItemLabel(LIST, 0, false, "header"));
     described->isList = 1;
     described->format = LIST;
-    described->description = "header";
+    original.SetDescription(described, "header");
 
     FormatTree copy;
     const ReadResult result = WriteAndRead(original, copy);
@@ -104,7 +104,7 @@ TEST(RoundTripTest, ChangedFieldsAreNamed) {
     wrongCount->count = 4; // label and count disagree
     FormatNode* lower = b.AddMessage(2, 4, false);
     b.AddItem(lower, INT2, 3, "mixed Case");
-    lower->label = "s2f4"; // letter case aside
+    original.SetLabel(lower, "s2f4"); // letter case aside
 
     const RoundTripReport report = RoundTripCheck::CheckRoundTrip(original.GetRootNode());
     EXPECT_EQ(ProblemLabels(report), (std::vector<std::string>{"S2F1", "S2F2", "S2F3"}));

@@ -35,7 +35,7 @@ TEST_F(EditHistoryTest, EachCommandIsOneStepBothWays) {
     FormatNode* a = Item(list, UINT1);
     FormatNode* b = Item(list, ASCII, "10");
     // A label the relabelling would not give back by itself.
-    list->label = "<L[2]  kept as it was>";
+    tree.SetLabel(list, "<L[2]  kept as it was>");
 
     struct Case {
         const char* name;
@@ -170,20 +170,38 @@ TEST_F(EditHistoryTest, OldestStepsGoBeyondTheStepBound) {
 }
 
 TEST_F(EditHistoryTest, OldestStepsGoBeyondTheByteBoundButTheNewestStays) {
-    const std::string large(EditHistory::MAX_BYTES / 3, 'x');
-    FormatNode* m = Message("1", "1");
-    FormatNode* list = Item(m, LIST);
+    // What a step keeps is the nodes it holds out of the tree; their texts
+    // stay in the document's arena whatever the history drops. Messages with
+    // a list of `items` sub-items each are built unrecorded, then deleted.
+    const auto messageWithList = [this](std::size_t items) {
+        FormatNode* m = Message("1", "1");
+        FormatNode* list = Item(m, LIST);
+        const FormatTree::DeferredListLabels deferred(tree);
+        FormatNode* last = tree.AddChild(list, "<U1>", false);
+        for (std::size_t i = 1; i < items; ++i) {
+            last = tree.AddSibling(last, "<U1>", false);
+        }
+        return std::pair{m, list};
+    };
+    const std::size_t third = EditHistory::MAX_BYTES / 3 / sizeof(FormatNode);
+    std::vector<FormatNode*> messages;
     for (int i = 0; i < 4; ++i) {
-        ASSERT_TRUE(tree.AddItem(list, {ASCII, "1", false, large}).Done());
+        messages.push_back(messageWithList(third).first);
+    }
+    const auto [large, largeList] = messageWithList(EditHistory::MAX_BYTES / sizeof(FormatNode) + 1);
+    for (FormatNode* m : messages) {
+        ASSERT_TRUE(tree.DeleteMessage(m).Done());
     }
     EXPECT_LE(tree.History().Bytes(), EditHistory::MAX_BYTES);
-    EXPECT_LT(tree.History().Steps(), 6u);
+    EXPECT_GE(tree.History().Bytes(), 2 * third * sizeof(FormatNode));
+    EXPECT_LT(tree.History().Steps(), 4u);
     // A delete larger than the bound is still kept, alone.
-    ASSERT_TRUE(tree.DeleteMessage(m).Done());
+    ASSERT_TRUE(tree.DeleteMessage(large).Done());
     EXPECT_EQ(tree.History().Steps(), 1u);
     EXPECT_GT(tree.History().Bytes(), EditHistory::MAX_BYTES);
     ASSERT_TRUE(tree.Undo().has_value());
-    EXPECT_EQ(FormatTree::CountListChildren(list), 4);
+    EXPECT_EQ(static_cast<std::size_t>(FormatTree::CountListChildren(largeList)),
+              EditHistory::MAX_BYTES / sizeof(FormatNode) + 1);
 }
 
 // Random commands with random undo and redo: taking back every step gives the

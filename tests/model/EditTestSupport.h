@@ -28,7 +28,7 @@ public:
 // in document order, indented by depth; the root's count and label too.
 inline std::string Dump(const FormatTree& tree) {
     const FormatNode* root = tree.GetRootNode();
-    std::string out = "root " + std::to_string(root->count) + " " + root->label + "\n";
+    std::string out = "root " + std::to_string(root->count) + " " + root->label.str() + "\n";
     std::vector<std::pair<const FormatNode*, int>> pending;
     if (root->firstChild != nullptr) {
         pending.emplace_back(root->firstChild, 1);
@@ -36,9 +36,9 @@ inline std::string Dump(const FormatTree& tree) {
     while (!pending.empty()) {
         const auto [node, depth] = pending.back();
         pending.pop_back();
-        out += std::string(static_cast<std::size_t>(depth), '\t') + node->label + "|" + node->description + "|" +
-               std::to_string(node->count) + "|" + std::to_string(node->format) + "|" + std::to_string(node->isList) +
-               std::to_string(node->isMessage) + "\n";
+        out += std::string(static_cast<std::size_t>(depth), '\t') + node->label.str() + "|" + node->description.str() +
+               "|" + std::to_string(node->count) + "|" + std::to_string(node->format) + "|" +
+               std::to_string(node->isList) + std::to_string(node->isMessage) + "\n";
         if (node->nextSibling != nullptr) {
             pending.emplace_back(node->nextSibling, depth);
         }
@@ -52,7 +52,7 @@ inline std::string Dump(const FormatTree& tree) {
 inline std::vector<std::string> ChildLabels(const FormatNode* parent) {
     std::vector<std::string> labels;
     for (const FormatNode* c = parent->firstChild; c != nullptr; c = c->nextSibling) {
-        labels.push_back(c->label);
+        labels.push_back(c->label.str());
     }
     return labels;
 }

@@ -69,7 +69,7 @@ protected:
     static std::vector<std::string> Labels(const FormatNode* parent) {
         std::vector<std::string> labels;
         for (const FormatNode* c = parent->firstChild; c != nullptr; c = c->nextSibling) {
-            labels.push_back(c->label);
+            labels.push_back(c->label.str());
         }
         return labels;
     }
@@ -133,7 +133,7 @@ TEST_F(FormatTreeTest, OnlyListsTakeSubItems) {
 TEST_F(FormatTreeTest, FixedListsAreCountedAndRelabelled) {
     FormatNode* message = AddMessage("S6F11W");
     FormatNode* list = AddList(message);
-    list->label = "<L[0]  header>";
+    tree.SetLabel(list, "<L[0]  header>");
     FormatNode* first = AddScalar(list, UINT4);
     EXPECT_EQ(list->count, 1);
     EXPECT_EQ(list->label, "<L[1]>") << "a list's description leaves its label";
@@ -311,7 +311,7 @@ TEST_F(FormatTreeTest, MessagesOutliveEveryItemAndItemsEveryMessage) {
         tree.DeleteNode(m->firstChild, true);
     }
     for (FormatNode* m : messages) {
-        m->description = "KEPT " + m->label;
+        tree.SetDescription(m, "KEPT " + m->label.str());
         AddScalar(AddList(m), BINARY);
     }
     EXPECT_EQ(messages[39]->description, "KEPT S1F39");
@@ -381,6 +381,160 @@ TEST(FormatTreeSizeTest, HundredThousandNestedListsBuildDeleteAndDestroy) {
         parent = list;
     }
     tree.reset();
+}
+
+// ---- The texts of the nodes, in the document's arena ----
+
+class FormatTreeTextsTest : public ::testing::Test {
+protected:
+    FormatNode* Message(const char* stream, const char* function, const std::string& description) {
+        return tree.CreateMessage({stream, function, false, description}).node;
+    }
+
+    // A library of `messages` messages with long descriptions, each holding
+    // a list of two described items, then edited once each.
+    void Fill(int messages) {
+        const std::string padding(200, 'd');
+        for (int i = 0; i < messages; ++i) {
+            FormatNode* m = Message("1", "1", "message " + std::to_string(i) + padding);
+            FormatNode* list = tree.AddItem(m, {LIST, "0", false, ""}).node;
+            (void)tree.AddItem(list, {ASCII, "20", false, "name " + padding});
+            FormatNode* last = tree.AddItem(list, {UINT4, "1", false, "id"}).node;
+            ASSERT_TRUE(tree.UpdateItem(last, {UINT4, "3", false, "ids " + padding}).Done());
+        }
+    }
+
+    RecordingOwner owner;
+    FormatTree tree{&owner};
+};
+
+TEST_F(FormatTreeTextsTest, SettersStoreTextsWithoutARecordedStep) {
+    FormatNode* m = Message("6", "11", "event");
+    const std::size_t steps = tree.History().Steps();
+    const std::size_t used = tree.Texts().BytesUsed();
+    tree.SetLabel(m, "S6F11W");
+    tree.SetDescription(m, "event report");
+    EXPECT_EQ(m->label, "S6F11W");
+    EXPECT_EQ(m->description, "event report");
+    EXPECT_EQ(tree.Texts().BytesUsed(), used + 6 + 12);
+    EXPECT_EQ(tree.History().Steps(), steps);
+    EXPECT_TRUE(owner.messages.empty());
+
+    // Texts a builder stored itself are taken as they are, not copied.
+    const NodeText label = tree.Texts().Store("S6F12");
+    const NodeText description = tree.Texts().Store("acknowledge");
+    tree.SetTexts(m, label, description);
+    EXPECT_EQ(m->label.data(), label.data());
+    EXPECT_EQ(m->description.data(), description.data());
+    EXPECT_EQ(tree.Texts().BytesUsed(), used + 6 + 12 + 5 + 11);
+    // Undo takes back the creation, not the texts set since.
+    ASSERT_TRUE(tree.Undo().has_value());
+    EXPECT_EQ(tree.GetRootNode()->firstChild, nullptr);
+}
+
+TEST_F(FormatTreeTextsTest, UndoAndRedoOfUpdatesGiveBackTheSameTexts) {
+    FormatNode* m = Message("1", "1", "first");
+    FormatNode* item = tree.AddItem(m, {ASCII, "10", false, "name"}).node;
+    ASSERT_NE(item, nullptr);
+    const NodeText oldMessageLabel = m->label;
+    const NodeText oldMessageDescription = m->description;
+    const NodeText oldItemLabel = item->label;
+    const NodeText oldItemDescription = item->description;
+
+    ASSERT_TRUE(tree.UpdateMessage(m, {"2", "3", true, "  second  "}).Done());
+    ASSERT_TRUE(tree.UpdateItem(item, {UINT4, "3", false, "ids"}).Done());
+    EXPECT_EQ(m->label, "S2F3W");
+    EXPECT_EQ(m->description, "second");
+    EXPECT_EQ(item->label, "<U4[3]  ids>");
+    const NodeText newItemLabel = item->label;
+    const NodeText newMessageDescription = m->description;
+    const std::size_t used = tree.Texts().BytesUsed();
+
+    ASSERT_TRUE(tree.Undo().has_value());
+    ASSERT_TRUE(tree.Undo().has_value());
+    EXPECT_EQ(m->label, "S1F1");
+    EXPECT_EQ(m->label.data(), oldMessageLabel.data());
+    EXPECT_EQ(m->description.data(), oldMessageDescription.data());
+    EXPECT_EQ(item->label.data(), oldItemLabel.data());
+    EXPECT_EQ(item->description.data(), oldItemDescription.data());
+    EXPECT_EQ(item->description, "name");
+    ASSERT_TRUE(tree.Redo().has_value());
+    ASSERT_TRUE(tree.Redo().has_value());
+    EXPECT_EQ(item->label.data(), newItemLabel.data());
+    EXPECT_EQ(m->description.data(), newMessageDescription.data());
+    EXPECT_EQ(tree.Texts().BytesUsed(), used);
+
+    // An update that keeps the texts stores none.
+    ASSERT_TRUE(tree.UpdateMessage(m, {"2", "3", true, "second"}).Done());
+    ASSERT_TRUE(tree.UpdateItem(item, {UINT4, "3", false, "ids"}).Done());
+    EXPECT_EQ(tree.Texts().BytesUsed(), used);
+    EXPECT_EQ(item->label.data(), newItemLabel.data());
+}
+
+TEST_F(FormatTreeTextsTest, AnEmptiedDocumentForgetsItsTexts) {
+    Fill(300);
+    const std::size_t heldFull = tree.Texts().BytesHeld();
+    EXPECT_GT(heldFull, 4 * TextArena::BLOCK_BYTES);
+
+    // As New and Open do: the document, then the history.
+    tree.DeleteNode(tree.GetRootNode(), true);
+    tree.ClearHistory();
+    EXPECT_EQ(tree.Texts().BytesUsed(), 0u);
+    EXPECT_LE(tree.Texts().BytesHeld(), TextArena::BLOCK_BYTES);
+    for (int round = 0; round < 3; ++round) {
+        Fill(300);
+        EXPECT_EQ(tree.Texts().BytesHeld(), heldFull) << round;
+        tree.DeleteNode(tree.GetRootNode(), true);
+        tree.ClearHistory();
+    }
+
+    // Deleting every message by command keeps the texts while the history
+    // can give the messages back; dropping the history lets them go.
+    Fill(2);
+    FormatNode* first = tree.GetRootNode()->firstChild;
+    ASSERT_TRUE(tree.DeleteMessage(first->nextSibling).Done());
+    ASSERT_TRUE(tree.DeleteMessage(first).Done());
+    EXPECT_GT(tree.Texts().BytesUsed(), 0u);
+    ASSERT_TRUE(tree.Undo().has_value());
+    ASSERT_EQ(tree.GetRootNode()->firstChild, first);
+    EXPECT_EQ(first->description, "message 0" + std::string(200, 'd'));
+    EXPECT_EQ(first->firstChild->firstChild->nextSibling->description, "ids " + std::string(200, 'd'));
+    ASSERT_TRUE(tree.Redo().has_value());
+    tree.ClearHistory();
+    EXPECT_EQ(tree.Texts().BytesUsed(), 0u);
+
+    // A last message deleted without a history: the same.
+    Fill(1);
+    tree.ClearHistory();
+    EXPECT_GT(tree.Texts().BytesUsed(), 0u);
+    tree.DeleteNode(tree.GetRootNode()->firstChild, true);
+    EXPECT_EQ(tree.Texts().BytesUsed(), 0u);
+}
+
+TEST_F(FormatTreeTextsTest, ARelabelledListLeavesNoOldLabels) {
+    FormatNode* m = Message("1", "1", "");
+    FormatNode* list = tree.AddItem(m, {LIST, "0", false, ""}).node;
+    ASSERT_NE(list, nullptr);
+    const std::size_t used = tree.Texts().BytesUsed();
+    for (int i = 0; i < 999; ++i) {
+        ASSERT_TRUE(tree.AddListItem(list).Done());
+    }
+    EXPECT_EQ(list->label, "<L[999]>");
+    EXPECT_EQ(tree.Texts().BytesUsed(), used);
+    // Past the constants, the label is stored once.
+    ASSERT_TRUE(tree.AddListItem(list).Done());
+    EXPECT_EQ(list->label, "<L[1000]>");
+    EXPECT_EQ(tree.Texts().BytesUsed(), used + 9);
+    // Undoing and redoing the additions swaps the kept labels back and forth.
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_TRUE(tree.Undo().has_value());
+    }
+    EXPECT_EQ(list->label, "<L[0]>");
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_TRUE(tree.Redo().has_value());
+    }
+    EXPECT_EQ(list->label, "<L[1000]>");
+    EXPECT_EQ(tree.Texts().BytesUsed(), used + 9);
 }
 
 } // namespace

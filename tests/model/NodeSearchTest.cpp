@@ -2,6 +2,7 @@
 #include "FormatTree.h"
 #include "ItemFormat.h"
 #include "Labels.h"
+#include "TextArena.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ protected:
         const std::string label = MakeMessageLabel(stream, function, reply);
         FormatNode* node = last == nullptr ? tree.AddChild(nullptr, label, false) : tree.AddSibling(last, label, false);
         node->isMessage = 1;
-        node->description = description;
+        tree.SetDescription(node, description);
         return node;
     }
 
@@ -54,7 +55,7 @@ protected:
         node->format = format;
         node->count = count;
         node->isList = format == LIST ? 1 : 0;
-        node->description = description;
+        tree.SetDescription(node, description);
         return node;
     }
 
@@ -120,8 +121,9 @@ TEST(NodeSearchQuery, TextIsFoundAnywhereInLabelOrDescriptionInEitherCase) {
         {"[9", "<A[90]>", "", true},
     };
     for (const Case& c : cases) {
-        FormatNode node(c.label);
-        node.description = c.description;
+        TextArena texts;
+        FormatNode node(texts.Store(c.label));
+        node.description = texts.Store(c.description);
         EXPECT_EQ(NodeSearch(c.text).Matches(node), c.found) << c.text << " in " << c.label << " / " << c.description;
     }
 }
@@ -140,7 +142,7 @@ TEST_F(NodeSearchTest, MessageLabelFindsEachDefinitionInOrderWithAndWithoutReply
     EXPECT_EQ(wrapped.node, s6f11);
     EXPECT_TRUE(wrapped.wrapped);
     // The label form never finds an item, even one whose text holds it.
-    dataId->description = "S6F11";
+    tree.SetDescription(dataId, "S6F11");
     EXPECT_FALSE(search.Matches(*dataId));
     EXPECT_EQ(NodeSearch("S9F9").FindNext(tree.GetRootNode(), s1f1).node, nullptr);
 }
@@ -155,13 +157,13 @@ TEST_F(NodeSearchTest, TextFindsLabelsAndDescriptionsIgnoringCaseAcrossCollapsed
               (std::vector<FormatNode*>{dataId, ids, dataId, ids, dataId, ids, dataId, ids, dataId, ids}));
     // A list relabelled with its count keeps its description in the field
     // only; it is found all the same.
-    list->description = "MDLN block";
+    tree.SetDescription(list, "MDLN block");
     EXPECT_EQ(NodeSearch("mdln").FindNext(tree.GetRootNode(), nullptr).node, list);
     // Messages by their descriptions, mixed case on either side.
     EXPECT_EQ(Cycle("event REPORT", nullptr, true).front(), s6f11);
     EXPECT_EQ(Cycle("event REPORT", s6f11, true).front(), again);
     // Bytes beyond ASCII compare as they are.
-    ids->description = "\xEB\x86\x92\xEC\x9D\x80 id";
+    tree.SetDescription(ids, "\xEB\x86\x92\xEC\x9D\x80 id");
     EXPECT_EQ(NodeSearch("\xEB\x86\x92").FindNext(tree.GetRootNode(), nullptr).node, ids);
 }
 
@@ -233,12 +235,12 @@ TEST(NodeSearchLongDocument, WalksLongChainsAndDeepNestingWithoutRecursion) {
         parent->isList = 1;
         parent->format = LIST;
     }
-    parent->description = "bottom";
+    tree.SetDescription(parent, "bottom");
     for (int i = 1; i < MESSAGES; ++i) {
         last = tree.AddSibling(last, MakeMessageLabel(2, i % 200, false), false);
         last->isMessage = 1;
     }
-    last->description = "the end";
+    tree.SetDescription(last, "the end");
     EXPECT_EQ(NodeSearch("THE END").FindNext(tree.GetRootNode(), deepMessage).node, last);
     EXPECT_EQ(NodeSearch("BOTTOM").FindPrevious(tree.GetRootNode(), last).node, parent);
     const SearchResult result = NodeSearch("BOTTOM").FindNext(tree.GetRootNode(), last);

@@ -88,7 +88,8 @@ QImage ReferenceTreePainter::Paint(const FormatNode* root, int width, int height
         NodeRect rect{x, y, width - MARGIN, y + rowHeight};
         const ColorRef color = node->usesTreeColor != 0 ? textColor : node->color;
         painter.setPen(QColor(RedOf(color), GreenOf(color), BlueOf(color)));
-        std::u32string rest = QString::fromUtf8(node->label).toStdU32String();
+        std::u32string rest =
+            QString::fromUtf8(node->label.data(), static_cast<qsizetype>(node->label.size())).toStdU32String();
         int rowTop = y;
         while (!rest.empty()) {
             const NodeRect row{x, rowTop, width - MARGIN, rowTop + rowHeight};

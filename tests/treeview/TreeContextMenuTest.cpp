@@ -1,6 +1,7 @@
 #include "TreeContextMenu.h"
 
 #include "FormatNode.h"
+#include "TextArena.h"
 #include "TreeMessages.h"
 #include "TreeViewTestSupport.h"
 
@@ -88,12 +89,12 @@ TEST(TreeContextMenuTest, EmptySpaceOffersAddAndColourCommandsOnly) {
 }
 
 TEST(TreeContextMenuTest, MessageAndListTakeSubItems) {
-    FormatNode message("S1F3W");
+    FormatNode message(NodeText::Constant("S1F3W"));
     message.isMessage = 1;
     ExpectEntries(*TreeContextMenu::Build(&message, CrispFont()),
                   WithTitle(QStringLiteral("S1F3W"), CommonEntries(MENU_ITEM_ENABLED, MENU_ITEM_ENABLED)));
 
-    FormatNode list("<L[2]>");
+    FormatNode list(NodeText::Constant("<L[2]>"));
     list.isList = 1;
     list.format = LIST;
     ExpectEntries(*TreeContextMenu::Build(&list, CrispFont()),
@@ -101,7 +102,7 @@ TEST(TreeContextMenuTest, MessageAndListTakeSubItems) {
 }
 
 TEST(TreeContextMenuTest, ScalarItemGraysBothAddCommands) {
-    FormatNode item("<U4[3]  ids>");
+    FormatNode item(NodeText::Constant("<U4[3]  ids>"));
     item.format = UINT4;
     item.count = 3;
     ExpectEntries(*TreeContextMenu::Build(&item, CrispFont()),
@@ -114,7 +115,8 @@ TEST(TreeContextMenuTest, TitleIsCutAfterFortyFiveCharacters) {
     EXPECT_EQ(TreeContextMenu::TitleText(exact + "y"), QString(45, QLatin1Char('x')) + QStringLiteral("..."));
     EXPECT_EQ(TreeContextMenu::TitleText(""), QString());
 
-    FormatNode message(std::string(60, 'A'));
+    TextArena texts;
+    FormatNode message(texts.Store(std::string(60, 'A')));
     message.isMessage = 1;
     const auto menu = TreeContextMenu::Build(&message, CrispFont());
     EXPECT_EQ(menu->ItemTexts().at(0), QString(45, QLatin1Char('A')) + QStringLiteral("..."));
@@ -142,7 +144,7 @@ TEST(TreeContextMenuTest, TitleCountsMultiByteCharactersAsOne) {
 }
 
 TEST(TreeContextMenuTest, MenuUsesTheTreeFontAndTheFiveColours) {
-    FormatNode message("S6F12");
+    FormatNode message(NodeText::Constant("S6F12"));
     message.isMessage = 1;
     const QFont font = CrispFont();
     const auto menu = TreeContextMenu::Build(&message, font);

@@ -313,7 +313,7 @@ TEST(TreeLayoutCacheTest, FontChangeAndInvalidationLayOutEverythingAgain) {
     editor.Check("larger font");
     // A label changed without telling the view shows after Repaint.
     FormatNode* first = h.Root()->firstChild;
-    first->label = "a label that is now long enough to need more than one row of this view";
+    h.View().Tree().SetLabel(first, "a label that is now long enough to need more than one row of this view");
     h.View().Repaint();
     editor.Check("after Repaint");
 }

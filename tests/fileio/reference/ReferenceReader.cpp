@@ -118,7 +118,6 @@ struct LineMarks {
     }
 };
 
-
 // The item body scan as it was, one item at a time through ItemParser::ParseItemHeader.
 bool ParseBodyAsBefore(std::string_view body, ParseTree& tree) {
     std::size_t pos = 0;

@@ -53,22 +53,22 @@ std::string CompareItems(const FormatNode* original, const FormatNode* copy) {
         if (a == nullptr || b == nullptr) {
             if (a != b) {
                 return a == nullptr ? "an item that is not in the document comes back"
-                                    : "the item " + a->label + " does not come back";
+                                    : "the item " + a->label.str() + " does not come back";
             }
             continue;
         }
         if (a->format != b->format || a->isList != b->isList) {
-            return "the item " + a->label + " comes back as " + b->label;
+            return "the item " + a->label.str() + " comes back as " + b->label.str();
         }
         if (a->isList != 0) {
             if (a->count != b->count) {
-                return "the list " + a->label + " comes back as " + b->label;
+                return "the list " + a->label.str() + " comes back as " + b->label.str();
             }
         } else if (a->format != VARIANT && CountAsWritten(a->count) != b->count) {
-            return "the count of " + a->label + " does not come back";
+            return "the count of " + a->label.str() + " does not come back";
         }
         if (a->isList == 0 && !EqualIgnoringLetterCase(a->description, b->description)) {
-            return "the description of " + a->label + " comes back as \"" + b->description + "\"";
+            return "the description of " + a->label.str() + " comes back as \"" + b->description.str() + "\"";
         }
         pending.push_back({a->nextSibling, b->nextSibling});
         pending.push_back({a->firstChild, b->firstChild});
@@ -85,10 +85,10 @@ std::string CompareMessages(const FormatNode* original, const FormatNode* copy) 
                                       originalFields->replyRequired == copyFields->replyRequired
                                 : EqualIgnoringLetterCase(original->label, copy->label);
     if (!sameHeader) {
-        return "it comes back as " + copy->label;
+        return "it comes back as " + copy->label.str();
     }
     if (!EqualIgnoringLetterCase(original->description, copy->description)) {
-        return "its description comes back as \"" + copy->description + "\"";
+        return "its description comes back as \"" + copy->description.str() + "\"";
     }
     return CompareItems(original->firstChild, copy->firstChild);
 }
@@ -156,7 +156,7 @@ RoundTripReport CheckRoundTrip(const FormatNode* root) {
             reason = CompareMessages(message, readBack[i].front());
         }
         if (!reason.empty()) {
-            report.problems.push_back({message, message->label, std::move(reason)});
+            report.problems.push_back({message, message->label.str(), std::move(reason)});
         }
     }
     report.text = std::move(text);

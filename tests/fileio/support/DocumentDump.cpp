@@ -25,7 +25,7 @@ std::string DumpDocument(const FormatNode* root) {
                 }
             }
             if (!e.node->description.empty()) {
-                text += " '" + e.node->description + "'";
+                text += " '" + e.node->description.str() + "'";
             }
             text += '\n';
             std::vector<const FormatNode*> children;

@@ -14,24 +14,23 @@ LibraryBuilder::LibraryBuilder(FormatTree& document) : document_(document) {
 }
 
 FormatNode* LibraryBuilder::AddMessage(std::int32_t stream, std::int32_t function, bool replyRequired,
-                                       const std::string& description) {
+                                       std::string_view description) {
     std::string label = MakeMessageLabel(stream, function, replyRequired);
     FormatNode* message = lastMessage_ == nullptr ? document_.AddChild(nullptr, label, false)
                                                   : document_.AddSibling(lastMessage_, label, false);
     assert(message != nullptr);
     message->isMessage = 1;
-    message->description = description;
+    document_.SetDescription(message, description);
     lastMessage_ = message;
     return message;
 }
 
-FormatNode* LibraryBuilder::AddItem(FormatNode* parent, int format, std::int32_t count,
-                                    const std::string& description) {
+FormatNode* LibraryBuilder::AddItem(FormatNode* parent, int format, std::int32_t count, std::string_view description) {
     FormatNode* item = document_.AppendSubNode(parent, MakeItemLabel(format, count, count == OPEN_COUNT, description));
     assert(item != nullptr);
     item->format = format;
     item->count = count;
-    item->description = description;
+    document_.SetDescription(item, description);
     return item;
 }
 

@@ -15,10 +15,10 @@ public:
     explicit LibraryBuilder(FormatTree& document);
 
     FormatNode* AddMessage(std::int32_t stream, std::int32_t function, bool replyRequired,
-                           const std::string& description = {});
+                           std::string_view description = {});
 
     // A non-list item under a message or a list; count OPEN_COUNT for "Not Fixed".
-    FormatNode* AddItem(FormatNode* parent, int format, std::int32_t count, const std::string& description = {});
+    FormatNode* AddItem(FormatNode* parent, int format, std::int32_t count, std::string_view description = {});
 
     // A list under a message or a list, fixed (its count follows its items) or open.
     FormatNode* AddList(FormatNode* parent, bool open = false);
