@@ -285,10 +285,12 @@ void FormatTree::DiscardDetached(FormatNode* message) {
 
 void FormatTree::LinkBuiltMessage(FormatNode* message, FormatNode* after) {
     assert(message->parent == &root_ && message->nextSibling == nullptr && "a message built apart");
+    Link(message, &root_, after);
+    // Only now: dropping the history of an empty document empties the texts
+    // too, and the message's texts are in them already.
     if (CanUndo() || CanRedo()) {
         Unrecorded();
     }
-    Link(message, &root_, after);
 }
 
 int FormatTree::CountListChildren(const FormatNode* x) {

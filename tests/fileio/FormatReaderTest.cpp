@@ -147,6 +147,21 @@ TEST(FormatReaderTest, Statements) {
     }
 }
 
+TEST(FormatReaderTest, ReadingIntoADocumentEmptiedByEditsKeepsTheTextsRead) {
+    // Deleting the last message leaves an empty document with a history; the
+    // texts of the messages read must outlive that history being dropped.
+    FormatTree document;
+    ASSERT_NE(document.CreateMessage({"1", "1", false, "MADE"}).node, nullptr);
+    ASSERT_NE(document.DeleteMessage(document.GetRootNode()->firstChild).node, nullptr);
+    ASSERT_TRUE(document.CanUndo());
+    FormatReader reader(document);
+    const ReadResult result = reader.ReadFormatBytes("S2F3W (FIRST) <L[1] <A[4] NAME>>.\nS4F5 (SECOND) <U4 ID>.\n");
+    EXPECT_EQ(result.messagesRead, 2U);
+    EXPECT_EQ(DumpDocument(document.GetRootNode()),
+              "S2F3W 'FIRST'\n  <L[1]> #1 list\n    <A[4]  NAME> #4 'NAME'\nS4F5 'SECOND'\n  <U4  ID> #1 'ID'\n");
+    EXPECT_FALSE(document.CanUndo());
+}
+
 TEST(FormatReaderTest, DroppedStatementsAreReportedByTheLineOfTheirDot) {
     struct DropCase {
         const char* name;
