@@ -145,6 +145,10 @@ private:
     StatementBatch batch_;
 };
 
+// How many blocks of storage are made ready ahead of the building: a batch
+// of statements needs far less than one.
+constexpr std::size_t BLOCKS_AHEAD = 2;
+
 // Thrown on the reading thread when the building thread has stopped.
 struct BuildingStopped {};
 
@@ -156,8 +160,6 @@ public:
     bool Collected() override {
         if (batch_->Full()) {
             pipe_.PutFull(batch_);
-            // A few blocks ahead: a batch of statements needs far less.
-            constexpr std::size_t BLOCKS_AHEAD = 2;
             supply_.Fill(BLOCKS_AHEAD);
             batch_ = Take();
         }
@@ -657,7 +659,16 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
                 reading.join();
             }
         } join{pipe, reading};
-        while (StatementBatch* batch = pipe.TakeFull()) {
+        while (true) {
+            // Time this thread would spend waiting goes into making storage
+            // ready, which the reading thread then need not do.
+            if (!pipe.FullReady()) {
+                supply.Fill(BLOCKS_AHEAD);
+            }
+            StatementBatch* batch = pipe.TakeFull();
+            if (batch == nullptr) {
+                break;
+            }
             const bool more = BuildBatch(*batch, result);
             pipe.PutEmpty(batch);
             if (!more) {

@@ -102,6 +102,55 @@ private:
     // goes to target, and the result is where the item ends; 0 otherwise, and
     // target is left alone.
     template <class Target> static std::size_t ParseCommonItem(std::string_view body, std::size_t at, Target& target);
+
+    // The format of a code in capitals, as FindItemFormat finds it; -1 for
+    // any other text.
+    static std::int32_t CapitalCodeFormat(const char* code, std::size_t size) {
+        const auto is = [code, size](std::string_view word) { return std::string_view(code, size) == word; };
+        switch (size) {
+        case 1:
+            switch (code[0]) {
+            case 'B':
+                return BINARY;
+            case 'A':
+                return ASCII;
+            case 'J':
+                return JIS8;
+            case 'V':
+                return VARIANT;
+            default:
+                return -1;
+            }
+        case 2: {
+            const int step = code[1] == '1' ? 0 : code[1] == '2' ? 1 : code[1] == '4' ? 2 : code[1] == '8' ? 3 : -1;
+            if (step < 0) {
+                return -1;
+            }
+            switch (code[0]) {
+            case 'I':
+                return INT1 + step;
+            case 'U':
+                return UINT1 + step;
+            case 'F':
+                return step >= 2 ? FLOAT4 + step - 2 : -1;
+            case 'J':
+                return step == 3 ? JIS8 : -1;
+            default:
+                return -1;
+            }
+        }
+        case 3:
+            return is("VAR") ? VARIANT : -1;
+        case 4:
+            return is("BOOL") ? BOOLEAN : -1;
+        case 7:
+            return is("BOOLEAN") ? BOOLEAN : is("VARIANT") ? VARIANT : -1;
+        case 9:
+            return is("UNDEFINED") ? VARIANT : -1;
+        default:
+            return -1;
+        }
+    }
 };
 
 template <class Target> std::size_t ItemParser::ParseCommonItem(std::string_view body, std::size_t at, Target& target) {
@@ -112,9 +161,8 @@ template <class Target> std::size_t ItemParser::ParseCommonItem(std::string_view
     while (i < size && isCodeByte(text[i])) {
         ++i;
     }
-    const std::string_view code(text + at + 1, i - at - 1);
-    std::int32_t format = 0;
-    if (code.empty() || i == size || !FindItemFormat(code, format)) {
+    const std::int32_t format = CapitalCodeFormat(text + at + 1, i - at - 1);
+    if (format < 0 || i == size) {
         return 0;
     }
     std::int32_t count = 1;
@@ -148,7 +196,15 @@ template <class Target> std::size_t ItemParser::ParseCommonItem(std::string_view
         if (i == size || text[i] != '>') {
             return 0;
         }
-        description = TrimSpace(std::string_view(text + from, i - from));
+        std::size_t first = from;
+        std::size_t end = i;
+        while (first < end && IsSpace(text[first])) {
+            ++first;
+        }
+        while (end > first && IsSpace(text[end - 1])) {
+            --end;
+        }
+        description = std::string_view(text + first, end - first);
     } else if (text[i] != '>') {
         return 0;
     }

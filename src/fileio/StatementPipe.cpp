@@ -88,6 +88,11 @@ StatementBatch* StatementPipe::TakeFull() {
     return batch;
 }
 
+bool StatementPipe::FullReady() const {
+    const std::lock_guard lock(mutex_);
+    return closed_ || !full_.empty();
+}
+
 void StatementPipe::PutEmpty(StatementBatch* batch) {
     assert(batch != nullptr);
     std::lock_guard lock(mutex_);

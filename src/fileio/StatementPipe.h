@@ -77,6 +77,8 @@ public:
     // The building side. TakeFull waits for a batch to build; nullptr once the
     // reader has closed the pipe and every batch has been taken.
     StatementBatch* TakeFull();
+    // True when TakeFull would return at once.
+    bool FullReady() const;
     void PutEmpty(StatementBatch* batch);
     // The builder stops: the reader's next TakeEmpty returns nullptr.
     void Cancel();

@@ -34,13 +34,19 @@ public:
     // The part [pos, pos + count) of this text: same storage, no bytes copied.
     // count is cut at the end of the text; pos beyond it throws
     // std::out_of_range, as std::string_view::substr does.
-    NodeText Sub(std::size_t pos, std::size_t count) const;
+    NodeText Sub(std::size_t pos, std::size_t count) const {
+        if (pos > size_) {
+            ThrowSubBeyondEnd();
+        }
+        return NodeText(data_ + pos, static_cast<std::uint32_t>(count < size_ - pos ? count : size_ - pos));
+    }
 
     friend bool operator==(const NodeText& a, std::string_view b) { return a.View() == b; }
     friend std::ostream& operator<<(std::ostream& out, const NodeText& text);
 
 private:
     friend class TextArena;
+    [[noreturn]] static void ThrowSubBeyondEnd();
     constexpr NodeText(const char* data, std::uint32_t size) : data_(data), size_(size) {}
 
     const char* data_ = "";

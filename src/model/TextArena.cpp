@@ -74,7 +74,7 @@ NodeText TextArena::Store(std::string_view text) {
     return Commit(text.size());
 }
 
-char* TextArena::Room(std::size_t bytes) {
+char* TextArena::RoomInNewBlock(std::size_t bytes) {
     if (bytes > MAX_TEXT_BYTES) {
         throw std::length_error("a text of a node is limited to 4 GiB - 1 bytes");
     }
@@ -86,17 +86,6 @@ char* TextArena::Room(std::size_t bytes) {
     }
     MakeRoom(bytes);
     return blocks_[current_].bytes + used_;
-}
-
-NodeText TextArena::Commit(std::size_t bytes) {
-    assert(bytes <= roomAsked_ && "Commit takes no more than Room gave");
-    roomAsked_ = 0;
-    if (bytes == 0) {
-        return {};
-    }
-    const char* text = blocks_[current_].bytes + used_;
-    used_ += bytes;
-    return NodeText(text, static_cast<std::uint32_t>(bytes));
 }
 
 void TextArena::MakeRoom(std::size_t bytes) {

@@ -2,6 +2,7 @@
 
 #include "NodeText.h"
 
+#include <cassert>
 #include <cstddef>
 #include <memory>
 #include <string_view>
@@ -40,11 +41,27 @@ public:
 
     // For a writer that composes a text in place: at least `bytes` writable
     // bytes at the arena's end...
-    char* Room(std::size_t bytes);
+    char* Room(std::size_t bytes) {
+        // Most texts fit the block being filled.
+        if (!blocks_.empty() && bytes <= blocks_[current_].size - used_) {
+            roomAsked_ = bytes;
+            return blocks_[current_].bytes + used_;
+        }
+        return RoomInNewBlock(bytes);
+    }
     // ...and then the first `bytes` of them (bytes <= what Room was asked)
     // become a text. Room and Commit come in pairs, with nothing stored in
     // between.
-    NodeText Commit(std::size_t bytes);
+    NodeText Commit(std::size_t bytes) {
+        assert(bytes <= roomAsked_ && "Commit takes no more than Room gave");
+        roomAsked_ = 0;
+        if (bytes == 0) {
+            return {};
+        }
+        const char* text = blocks_[current_].bytes + used_;
+        used_ += bytes;
+        return NodeText(text, static_cast<std::uint32_t>(bytes));
+    }
 
     // A place in the arena: the texts stored before it, and those after it.
     struct Mark {
@@ -87,6 +104,7 @@ private:
         std::size_t used = 0;
         bool supplied = false; // a BlockSupply block, freed as one
     };
+    char* RoomInNewBlock(std::size_t bytes);
     // A block of at least `bytes`.
     Block NewBlock(std::size_t bytes);
 
