@@ -160,7 +160,11 @@ public:
     bool Collected() override {
         if (batch_->Full()) {
             pipe_.PutFull(batch_);
-            supply_.Fill(BLOCKS_AHEAD);
+            // Time this thread would spend waiting for the building goes
+            // into making storage ready for it.
+            if (!pipe_.EmptyReady()) {
+                supply_.Fill(BLOCKS_AHEAD);
+            }
             batch_ = Take();
         }
         return true;
@@ -250,7 +254,7 @@ void AppendWithoutBracketSpacings(std::string& out, const char* text, std::size_
 class StatementCollector {
 public:
     StatementCollector(FormatReader& reader, ReadResult& ending, StatementSink& sink)
-        : reader_(reader), ending_(ending), sink_(sink) {}
+        : reader_(reader), ending_(ending), sink_(sink), batch_(&sink.Batch()) {}
 
     // line has its letters in capitals already. False when reading has to stop.
     bool HandleLine(std::string_view line, std::size_t lineNumber) {
@@ -386,7 +390,7 @@ private:
             return;
         }
         heldSpace_ = false;
-        StatementBatch& batch = sink_.Batch();
+        StatementBatch& batch = *batch_;
         if (IsBracket(beforeHeld_) || IsBracket(next)) {
             batch.removedSpaces.push_back(collected_ - 1);
         } else {
@@ -427,7 +431,8 @@ private:
         }
         const bool more = begin == end || sink_.Collected();
         // The next statement starts in whatever batch the sink holds now.
-        StatementBatch& next = sink_.Batch();
+        batch_ = &sink_.Batch();
+        StatementBatch& next = *batch_;
         start_ = next.text.size();
         piecesStart_ = next.pieces.size();
         removedStart_ = next.removedSpaces.size();
@@ -442,7 +447,7 @@ private:
         if (part.empty()) {
             return;
         }
-        StatementBatch& batch = sink_.Batch();
+        StatementBatch& batch = *batch_;
         if (part.size() > reader_.textLimit_ - std::min(collected_, reader_.textLimit_)) {
             reader_.StopAsTooLong();
             return;
@@ -489,6 +494,7 @@ private:
     FormatReader& reader_;
     ReadResult& ending_;
     StatementSink& sink_;
+    StatementBatch* batch_; // the sink's batch, where the statement under way is collected
     std::size_t start_ = 0;        // where the statement under way starts in the batch's text
     std::size_t piecesStart_ = 0;  // and its first piece
     std::size_t removedStart_ = 0; // and its first space left out
@@ -660,8 +666,7 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
             }
         } join{pipe, reading};
         while (true) {
-            // Time this thread would spend waiting goes into making storage
-            // ready, which the reading thread then need not do.
+            // Likewise here, while the reading thread is behind.
             if (!pipe.FullReady()) {
                 supply.Fill(BLOCKS_AHEAD);
             }

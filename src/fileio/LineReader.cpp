@@ -73,7 +73,7 @@ void LineReader::Refill() {
     }
 }
 
-bool LineReader::Next(std::span<char>& line) {
+bool LineReader::NextAfterRefill(std::span<char>& line) {
     while (true) {
         char* data = buffer_.data();
         const std::size_t size = buffer_.size();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ByteSearch.h"
+
 #include <cstddef>
 #include <istream>
 #include <span>
@@ -21,7 +23,20 @@ public:
     // The next line, without its line end, as a view into the reader's buffer
     // that the caller may change in place; valid until the next call. False
     // at the end of the input.
-    bool Next(std::span<char>& line);
+    bool Next(std::span<char>& line) {
+        // Nearly always the next line end is in the buffer already.
+        char* data = buffer_.data();
+        const std::size_t size = buffer_.size();
+        if (const char* lf = scanned_ < size ? FindNearByte(data + scanned_, size - scanned_, '\n') : nullptr) {
+            const auto end = static_cast<std::size_t>(lf - data);
+            const std::size_t lineEnd = end > begin_ && data[end - 1] == '\r' ? end - 1 : end;
+            line = std::span<char>(data + begin_, lineEnd - begin_);
+            begin_ = end + 1;
+            scanned_ = begin_;
+            return true;
+        }
+        return NextAfterRefill(line);
+    }
 
     // True when reading stopped because the stream failed, not at its end.
     bool Failed() const { return failed_; }
@@ -32,6 +47,7 @@ public:
     bool TooLong() const { return tooLong_; }
 
 private:
+    bool NextAfterRefill(std::span<char>& line);
     void Refill();
 
     std::istream& in_;

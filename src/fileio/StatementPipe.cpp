@@ -88,6 +88,11 @@ StatementBatch* StatementPipe::TakeFull() {
     return batch;
 }
 
+bool StatementPipe::EmptyReady() const {
+    const std::lock_guard lock(mutex_);
+    return cancelled_ || !empty_.empty() || batches_.size() < BATCHES;
+}
+
 bool StatementPipe::FullReady() const {
     const std::lock_guard lock(mutex_);
     return closed_ || !full_.empty();

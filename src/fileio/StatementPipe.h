@@ -70,6 +70,8 @@ public:
     // The reading side. TakeEmpty waits for a batch to fill; nullptr when the
     // builder has given up.
     StatementBatch* TakeEmpty();
+    // True when TakeEmpty would return at once.
+    bool EmptyReady() const;
     void PutFull(StatementBatch* batch);
     // No more batches come; error is what stopped the reading, if anything.
     void Close(std::exception_ptr error = nullptr);
