@@ -9,6 +9,7 @@
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
+#include "RoundTripCheck.h"
 
 #include <benchmark/benchmark.h>
 
@@ -70,6 +71,20 @@ void BM_WriteFormatFile(benchmark::State& state) {
     state.SetLabel("cp:" + path.filename().string());
 }
 
+// The check Save As makes before it writes: the file written in memory and
+// read back, compared with the document while it is read.
+void BM_CheckRoundTrip(benchmark::State& state) {
+    const std::filesystem::path path = tqf::LibraryFile(static_cast<int>(state.range(0)));
+    tqf::FormatTree document;
+    tqf::FormatReader reader(document);
+    (void)reader.ReadFormatFile(path);
+    for (auto _ : state) {
+        const tqf::RoundTripReport report = tqf::RoundTripCheck::CheckRoundTrip(document.GetRootNode());
+        benchmark::DoNotOptimize(report.problems.size());
+    }
+    state.SetLabel("cp:" + path.filename().string());
+}
+
 // What clearing a document costs at the least: its messages deleted one by
 // one, as New does, with nobody listening.
 void BM_DeleteEveryMessage(benchmark::State& state) {
@@ -101,6 +116,7 @@ BENCHMARK(BM_WriteFormatFile)
     ->Arg(tqf::LARGE_LIBRARY)
     ->Arg(HUGE_LIBRARY)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CheckRoundTrip)->Arg(tqf::LARGE_LIBRARY)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DeleteEveryMessage)->Arg(tqf::LARGE_LIBRARY)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -440,17 +440,14 @@ void FileCommands::Save(bool askForName) {
     const FormatNode* root = View().GetRootNode();
     // The read-back check holds the whole file in memory; a file too large
     // for that is written piece by piece, unchecked, if the user agrees.
-    const std::uint64_t sizeBound = FormatWriter::FileSizeBound(root);
     std::optional<RoundTripReport> report;
-    if (sizeBound <= textBudget_) {
-        try {
-            const BusyScope busy(*this);
-            report = RoundTripCheck::CheckRoundTrip(root);
-        } catch (const std::bad_alloc&) {
-            report.reset();
-        }
+    try {
+        const BusyScope busy(*this);
+        report = RoundTripCheck::CheckRoundTrip(root, textBudget_);
+    } catch (const std::bad_alloc&) {
+        report.reset();
     }
-    if (report ? !ConfirmRoundTrip(*report) : !Ask(UncheckedSaveQuestion(sizeBound))) {
+    if (report ? !ConfirmRoundTrip(*report) : !Ask(UncheckedSaveQuestion(FormatWriter::FileSizeBound(root)))) {
         return;
     }
     const bool existed = QFileInfo::exists(target);

@@ -155,15 +155,16 @@ struct BuildingStopped {};
 // Passes the statements collected to the building thread in batches.
 class PipeSink final : public StatementSink {
 public:
-    PipeSink(StatementPipe& pipe, BlockSupply& supply) : pipe_(pipe), supply_(supply), batch_(Take()) {}
+    // supply: the storage to make ready while waiting, if any.
+    PipeSink(StatementPipe& pipe, BlockSupply* supply) : pipe_(pipe), supply_(supply), batch_(Take()) {}
     StatementBatch& Batch() override { return *batch_; }
     bool Collected() override {
         if (batch_->Full()) {
             pipe_.PutFull(batch_);
             // Time this thread would spend waiting for the building goes
             // into making storage ready for it.
-            if (!pipe_.EmptyReady()) {
-                supply_.Fill(BLOCKS_AHEAD);
+            if (supply_ != nullptr && !pipe_.EmptyReady()) {
+                supply_->Fill(BLOCKS_AHEAD);
             }
             batch_ = Take();
         }
@@ -189,7 +190,7 @@ private:
     }
 
     StatementPipe& pipe_;
-    BlockSupply& supply_;
+    BlockSupply* supply_;
     StatementBatch* batch_;
 };
 
@@ -569,6 +570,10 @@ ReadResult FormatReader::ReadFormatBytes(std::string_view bytes) {
 
 ReadResult FormatReader::ReadFormatFile(std::istream& in) { return Read(in, 0); }
 
+ReadResult FormatReader::ReadFormatStream(std::istream& in, std::uintmax_t expectedSize) {
+    return Read(in, expectedSize);
+}
+
 namespace {
 
 // Adds what the reading half found at the end to what the building half found.
@@ -627,15 +632,16 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
     // The reading thread makes the document's next blocks of storage ready
     // while it has time, so the building never waits for fresh memory.
     BlockSupply supply;
+    // (A handler builds nothing, and needs none.)
     struct SupplyWhileReading {
         FormatTree& document;
-        explicit SupplyWhileReading(FormatTree& tree, BlockSupply& blocks) : document(tree) {
-            document.SetBlockSupply(&blocks);
+        SupplyWhileReading(FormatTree& tree, BlockSupply& blocks, bool building) : document(tree) {
+            document.SetBlockSupply(building ? &blocks : nullptr);
         }
         ~SupplyWhileReading() { document.SetBlockSupply(nullptr); }
         SupplyWhileReading(const SupplyWhileReading&) = delete;
         SupplyWhileReading& operator=(const SupplyWhileReading&) = delete;
-    } supplied(document_, supply);
+    } supplied(document_, supply, handler_ == nullptr);
     StatementPipe pipe;
     ReadResult ending;
     std::thread reading;
@@ -643,7 +649,7 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
         reading = std::thread([this, &in, &ending, &pipe, &supply] {
             std::exception_ptr error;
             try {
-                PipeSink sink(pipe, supply);
+                PipeSink sink(pipe, handler_ == nullptr ? &supply : nullptr);
                 ReadStatements(in, ending, sink);
             } catch (const BuildingStopped&) {
                 // The builder gave up and reports why.
@@ -667,7 +673,7 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
         } join{pipe, reading};
         while (true) {
             // Likewise here, while the reading thread is behind.
-            if (!pipe.FullReady()) {
+            if (handler_ == nullptr && !pipe.FullReady()) {
                 supply.Fill(BLOCKS_AHEAD);
             }
             StatementBatch* batch = pipe.TakeFull();

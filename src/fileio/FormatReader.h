@@ -87,6 +87,9 @@ public:
     [[nodiscard]] ReadResult ReadFormatFile(const std::filesystem::path& path);
     [[nodiscard]] ReadResult ReadFormatFile(std::istream& in);
     [[nodiscard]] ReadResult ReadFormatBytes(std::string_view bytes);
+    // A stream that will hold about expectedSize bytes: a large one is read
+    // on a second thread while the messages are built, as a file is.
+    [[nodiscard]] ReadResult ReadFormatStream(std::istream& in, std::uintmax_t expectedSize);
 
     // Statements go to handler, on the calling thread, instead of becoming
     // messages of the document; the result reports them as if they had.

@@ -8,6 +8,10 @@
 #include "Labels.h"
 
 #include <algorithm>
+#include <limits>
+#include <atomic>
+#include <istream>
+#include <streambuf>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -220,7 +224,8 @@ struct WrittenMessage {
 // whose lines hold its ".", instead of building a second document.
 class ReadBackComparer final : public StatementHandler {
 public:
-    explicit ReadBackComparer(std::vector<WrittenMessage>& messages) : messages_(messages) {}
+    ReadBackComparer(std::vector<WrittenMessage>& messages, const std::atomic<std::size_t>& written)
+        : messages_(messages), written_(written) {}
 
     bool HandleStatement(std::string_view text, std::size_t line) override {
         MessageHeader header;
@@ -245,72 +250,137 @@ public:
         return true;
     }
 
-    // The message whose lines hold line; none past the last one. Lines come
-    // in ascending order.
+    // The message whose lines hold line; none past the last one written.
+    // Lines come in ascending order.
     WrittenMessage* OwnerOf(std::size_t line) {
-        while (next_ < messages_.size() && messages_[next_].lastLine < line) {
+        const std::size_t written = written_.load(std::memory_order_acquire);
+        while (next_ < written && messages_[next_].lastLine < line) {
             ++next_;
         }
-        return next_ < messages_.size() ? &messages_[next_] : nullptr;
+        return next_ < written ? &messages_[next_] : nullptr;
     }
 
 private:
     std::vector<WrittenMessage>& messages_;
+    const std::atomic<std::size_t>& written_;
     std::size_t next_ = 0;
+};
+
+// The file as a save writes it, written a few messages at a time as the
+// reader asks for more, noting the lines each message takes: the reading
+// thread writes the file while the calling thread compares what was read.
+class WritingBuffer final : public std::streambuf {
+public:
+    WritingBuffer(const FormatNode* root, std::uint64_t textLimit, std::vector<WrittenMessage>& messages,
+                  std::atomic<std::size_t>& written)
+        : next_(root->firstChild), textLimit_(textLimit), messages_(messages), written_(written),
+          text_(FormatWriter::FILE_HEADER) {
+        setg(text_.data(), text_.data(), text_.data() + text_.size());
+    }
+
+    // The whole file, once it has all been read.
+    std::string TakeText() { return std::move(text_); }
+    // The file came to more than the limit, and writing it stopped there.
+    bool OverLimit() const { return overLimit_; }
+
+protected:
+    int_type underflow() override {
+        // Enough at a time that the reader seldom asks.
+        constexpr std::size_t PIECE_BYTES = std::size_t{64} * 1024;
+        const std::size_t from = text_.size();
+        while (next_ != nullptr && text_.size() - from < PIECE_BYTES) {
+            const std::size_t counted = text_.size();
+            FormatWriter::AppendSubtree(next_, text_);
+            lines_ += static_cast<std::size_t>(
+                std::count(text_.begin() + static_cast<std::ptrdiff_t>(counted), text_.end(), '\n'));
+            if (next_->isMessage != 0 && !next_->label.empty()) {
+                // The calling thread looks at the entries written so far
+                // meanwhile; the vector holds a place for every message.
+                const std::size_t at = written_.load(std::memory_order_relaxed);
+                messages_[at] = WrittenMessage{next_, lines_, 0, 0, {}};
+                written_.store(at + 1, std::memory_order_release);
+            }
+            next_ = next_->nextSibling;
+        }
+        if (text_.size() > textLimit_) {
+            overLimit_ = true;
+            next_ = nullptr;
+            return traits_type::eof();
+        }
+        if (text_.size() == from) {
+            return traits_type::eof();
+        }
+        setg(text_.data(), text_.data() + from, text_.data() + text_.size());
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    const FormatNode* next_; // the next message to write
+    std::uint64_t textLimit_;
+    bool overLimit_ = false;
+    std::vector<WrittenMessage>& messages_;
+    std::atomic<std::size_t>& written_; // entries of messages_ filled
+    std::string text_;
+    std::size_t lines_ = 0;
 };
 
 } // namespace
 
 RoundTripReport RoundTripCheck::CheckRoundTrip(const FormatNode* root) {
+    return *CheckRoundTrip(root, std::numeric_limits<std::uint64_t>::max());
+}
+
+std::optional<RoundTripReport> RoundTripCheck::CheckRoundTrip(const FormatNode* root, std::uint64_t textLimit) {
     RoundTripReport report;
     if (root == nullptr) {
         return report;
     }
-    // Write the file as a save would, noting the lines each message takes.
-    std::vector<WrittenMessage> messages;
-    std::string text(FormatWriter::FILE_HEADER);
-    std::size_t lines = 0;
-    std::size_t counted = 0;
+    std::size_t messageNodes = 0;
     for (const FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
-        FormatWriter::AppendSubtree(m, text);
-        lines +=
-            static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted), text.end(), '\n'));
-        counted = text.size();
-        if (m->isMessage != 0 && !m->label.empty()) {
-            messages.push_back(WrittenMessage{m, lines, 0, 0, {}});
-        }
+        ++messageNodes;
     }
+    std::vector<WrittenMessage> messages(messageNodes);
+    std::atomic<std::size_t> written{0};
+    WritingBuffer file(root, textLimit, messages, written);
+    std::istream in(&file);
 
-    // Read it back, comparing each statement with the message it was
-    // written from, as it is read.
-    ReadBackComparer comparer(messages);
+    // Read it back as it is written, comparing each statement with the
+    // message it was written from.
+    ReadBackComparer comparer(messages, written);
     FormatTree nothingBuilt;
     FormatReader reader(nothingBuilt);
     reader.SetStatementHandler(&comparer);
-    const ReadResult result = reader.ReadFormatBytes(text);
-    ReadBackComparer dropCounter(messages);
+    // A message takes a few hundred bytes in a usual library; the guess only
+    // decides whether a second thread is worth it.
+    constexpr std::uintmax_t USUAL_MESSAGE_BYTES = 256;
+    const ReadResult result = reader.ReadFormatStream(in, messageNodes * USUAL_MESSAGE_BYTES);
+    if (file.OverLimit()) {
+        return std::nullopt;
+    }
+    messages.resize(written.load());
+    ReadBackComparer dropCounter(messages, written);
     for (const DroppedStatement& dropped : result.dropped) {
         if (WrittenMessage* owner = dropCounter.OwnerOf(dropped.line)) {
             ++owner->dropped;
         }
     }
 
-    for (WrittenMessage& written : messages) {
+    for (WrittenMessage& message : messages) {
         std::string reason;
-        if (written.dropped > 0) {
+        if (message.dropped > 0) {
             reason = "part of it cannot be read back";
-        } else if (written.readBack == 0) {
+        } else if (message.readBack == 0) {
             reason = "it does not come back";
-        } else if (written.readBack > 1) {
+        } else if (message.readBack > 1) {
             reason = "it comes back as several messages";
         } else {
-            reason = std::move(written.difference);
+            reason = std::move(message.difference);
         }
         if (!reason.empty()) {
-            report.problems.push_back({written.message, written.message->label.str(), std::move(reason)});
+            report.problems.push_back({message.message, message.message->label.str(), std::move(reason)});
         }
     }
-    report.text = std::move(text);
+    report.text = file.TakeText();
     return report;
 }
 

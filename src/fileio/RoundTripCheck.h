@@ -2,6 +2,8 @@
 
 #include "FormatNode.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,9 @@ struct RoundTripReport {
 class RoundTripCheck {
 public:
     static RoundTripReport CheckRoundTrip(const FormatNode* root);
+    // The same, but nothing when the file would take more than textLimit
+    // bytes, which are then not held in memory.
+    static std::optional<RoundTripReport> CheckRoundTrip(const FormatNode* root, std::uint64_t textLimit);
 };
 
 } // namespace tqf
