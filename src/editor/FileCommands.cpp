@@ -243,6 +243,7 @@ void FileCommands::ClearDocument() {
     // window is not repainted before the end, so the panel shows the count
     // once, and the tree is repainted once: a repaint lays out the whole
     // remaining document.
+    view.ForgetLayout();
     {
         const EditorCommands::DeferredCount deferred(editor_);
         while (root->firstChild != nullptr) {

@@ -80,6 +80,10 @@ public:
     // whole document again first.
     void Repaint();
 
+    // The whole document is about to be deleted: its layout goes at once
+    // instead of row by row as each message goes.
+    void ForgetLayout() { layout_.ForgetAll(); }
+
     // Invalidates the whole client area without laying anything out again:
     // for changes of colour only.
     void Redraw();

@@ -63,6 +63,8 @@ public:
     // are forgotten (a document emptied message by message), or for the
     // root, the whole layout is forgotten and made anew at the next Update.
     void NodesAboutToBeDeleted(const FormatNode& subtreeRoot);
+    // Drops every row at once; the next update lays out the document anew.
+    void ForgetAll();
 
     // Brings the layout up to date for a client area clientWidth wide.
     void Update(int clientWidth);
@@ -94,7 +96,6 @@ private:
     // where its rows start.
     std::int32_t Measure(const FormatNode* node, std::int32_t depth);
     void Forget(const FormatNode* node);
-    void ForgetAll();
     bool IsStray(const FormatNode* node, std::int32_t depth) const;
     void Rebuild();
     void Remeasure();
