@@ -91,7 +91,7 @@ bool Clamped(const DecimalScan& scan) {
     return scan.hasDigits && (scan.overflow || scan.magnitude > LARGEST + (scan.negative ? 1 : 0));
 }
 
-// One item of a statement as SML wrote it, before it becomes a ParseTree node.
+// One item of a statement as SML wrote it, before it becomes a node.
 struct SmlItem {
     std::int32_t format = ASCII;
     int depth = 0;
@@ -120,8 +120,13 @@ struct SmlError {
 // One pass over the SML text, statement by statement.
 class SmlParser {
 public:
-    SmlParser(std::string_view text, SmlReadResult& result, MessageBuilder& builder, ParseTree& tree)
-        : text_(text), result_(result), builder_(builder), tree_(tree) {}
+    SmlParser(std::string_view text, SmlReadResult& result, FormatTree& document, StatementBuilder& builder,
+              const FormatReader::MessageCallback& onMessage)
+        : text_(text), result_(result), document_(document), builder_(builder), onMessage_(onMessage) {
+        for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
+            lastMessage_ = m;
+        }
+    }
 
     void Run() {
         while (true) {
@@ -596,13 +601,11 @@ private:
                 {statementLine_, statementColumn_, "stream 0 on a message without items: a .TQF file cannot keep it"});
             return;
         }
-        tree_.Clear();
-        tree_.stream = stream_;
-        tree_.function = function_;
-        tree_.replyRequired = reply_ ? 1 : 0;
-        tree_.description = SafeDescription(
+        const std::string description = SafeDescription(
             std::string(messageName_.empty() ? TrimSpace(messageComment_) : std::string_view(messageName_)),
             statementLine_, statementColumn_);
+        // The message is built as its items are taken, as the .TQF reader builds.
+        builder_.Begin(std::numeric_limits<std::size_t>::max());
         int openDepth = 0;
         for (SmlItem& item : items_) {
             result_.valuesDropped += item.values;
@@ -613,15 +616,15 @@ private:
                 continue;
             }
             while (openDepth > item.depth) {
-                tree_.CloseList();
+                builder_.CloseList();
                 --openDepth;
             }
             const Tags tags = ReadTags(item.comment);
-            const std::string_view description = item.name.empty() ? tags.rest : std::string_view(item.name);
+            const std::string_view itemDescription = item.name.empty() ? tags.rest : std::string_view(item.name);
             if (item.format == LIST) {
-                if (!description.empty()) {
+                if (!itemDescription.empty()) {
                     Note(item.line, item.column,
-                         "list name " + Quoted(description) + " left out: a .TQF file keeps no list names");
+                         "list name " + Quoted(itemDescription) + " left out: a .TQF file keeps no list names");
                 }
                 const bool open = item.open || tags.open;
                 if (item.counted && !open && item.count >= 0 && static_cast<std::size_t>(item.count) != item.items) {
@@ -629,13 +632,13 @@ private:
                          "list declares " + std::to_string(item.count) + " items and holds " +
                              std::to_string(item.items) + ": its count is " + std::to_string(item.items));
                 }
-                tree_.OpenList(open);
+                builder_.OpenList(open);
                 openDepth = item.depth + 1;
                 continue;
             }
-            const std::string safe = SafeDescription(std::string(description), item.line, item.column);
+            const std::string safe = SafeDescription(std::string(itemDescription), item.line, item.column);
             if (tags.variant || item.format == VARIANT) {
-                tree_.AddVariant(safe);
+                builder_.AddItem(VARIANT, 0, safe);
                 continue;
             }
             std::int32_t count = OPEN_COUNT;
@@ -647,65 +650,33 @@ private:
                         std::min<std::size_t>(item.length, std::numeric_limits<std::int32_t>::max()));
                 }
             }
-            AddLeaf(item.format, count, safe);
+            if (item.format >= BINARY && item.format <= FLOAT8) {
+                builder_.AddItem(item.format, count, safe);
+            }
         }
-        builder_.BuildMessage(tree_);
+        MessageHeader header;
+        header.stream = stream_;
+        header.function = function_;
+        header.replyRequired = reply_ ? 1 : 0;
+        header.description = description;
+        // Messages appended by someone else since are passed over, so the
+        // new message still goes to the end.
+        while (lastMessage_ != nullptr && lastMessage_->nextSibling != nullptr) {
+            lastMessage_ = lastMessage_->nextSibling;
+        }
+        lastMessage_ = builder_.Finish(header, lastMessage_);
         ++result_.messagesRead;
-    }
-
-    void AddLeaf(std::int32_t format, std::int32_t count, std::string_view text) {
-        switch (format) {
-        case BINARY:
-            tree_.AddBinary(count, text);
-            break;
-        case BOOLEAN:
-            tree_.AddBoolean(count, text);
-            break;
-        case ASCII:
-            tree_.AddAscii(count, text);
-            break;
-        case JIS8:
-            tree_.AddJis8(count, text);
-            break;
-        case INT1:
-            tree_.AddInt1(count, text);
-            break;
-        case INT2:
-            tree_.AddInt2(count, text);
-            break;
-        case INT4:
-            tree_.AddInt4(count, text);
-            break;
-        case INT8:
-            tree_.AddInt8(count, text);
-            break;
-        case UINT1:
-            tree_.AddUint1(count, text);
-            break;
-        case UINT2:
-            tree_.AddUint2(count, text);
-            break;
-        case UINT4:
-            tree_.AddUint4(count, text);
-            break;
-        case UINT8:
-            tree_.AddUint8(count, text);
-            break;
-        case FLOAT4:
-            tree_.AddFloat4(count, text);
-            break;
-        case FLOAT8:
-            tree_.AddFloat8(count, text);
-            break;
-        default:
-            break;
+        if (onMessage_) {
+            onMessage_(*lastMessage_);
         }
     }
 
     std::string_view text_;
     SmlReadResult& result_;
-    MessageBuilder& builder_;
-    ParseTree& tree_;
+    FormatTree& document_;
+    StatementBuilder& builder_;
+    const FormatReader::MessageCallback& onMessage_;
+    FormatNode* lastMessage_ = nullptr; // so that appending never walks the messages
     std::size_t pos_ = 0;
     std::size_t line_ = 1;
     std::size_t lineStart_ = 0;
@@ -727,7 +698,7 @@ private:
 } // namespace
 
 SmlReader::SmlReader(FormatTree& document, FormatReader::MessageCallback onMessage)
-    : builder_(document, std::move(onMessage)) {}
+    : document_(document), onMessage_(std::move(onMessage)), builder_(document) {}
 
 bool SmlReader::MakeDescriptionSafe(std::string& text) {
     if (!NeedsMakingSafe(text)) {
@@ -775,7 +746,7 @@ bool SmlReader::MakeDescriptionSafe(std::string& text) {
 
 SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
     SmlReadResult result;
-    SmlParser parser(bytes, result, builder_, tree_);
+    SmlParser parser(bytes, result, document_, builder_, onMessage_);
     parser.Run();
     return result;
 }

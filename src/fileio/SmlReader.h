@@ -2,9 +2,8 @@
 
 #include "FormatReader.h"
 #include "FormatTree.h"
-#include "MessageBuilder.h"
-#include "ParseTree.h"
 #include "ReadDiagnostic.h"
+#include "StatementBuilder.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -56,8 +55,9 @@ public:
     static bool MakeDescriptionSafe(std::string& text);
 
 private:
-    MessageBuilder builder_;
-    ParseTree tree_;
+    FormatTree& document_;
+    FormatReader::MessageCallback onMessage_;
+    StatementBuilder builder_;
 };
 
 } // namespace tqf
