@@ -84,8 +84,8 @@ inline std::uint64_t LoadShortWord(const char* text, std::size_t size) {
 // sanitizer, which would rightly report them, the text's bytes are copied
 // out instead.
 inline __m128i LoadSixteen(const char* text, std::size_t left) {
-    constexpr std::uintptr_t PAGE_BYTES = 4096;
 #ifndef TQF_EXACT_LOADS
+    constexpr std::uintptr_t PAGE_BYTES = 4096;
     if (left >= 16 || (reinterpret_cast<std::uintptr_t>(text) % PAGE_BYTES) <= PAGE_BYTES - 16) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
     }
