@@ -75,7 +75,7 @@ public:
     // false when the statement has to be dropped. The target takes the items
     // as they come, in one pass: OpenList(open), CloseList(),
     // AddItem(format, count, description) for BINARY to FLOAT8 and VARIANT
-    // (the description is a view into body), Overflowed() when it can take no
+    // only (the description is a view into body), Overflowed() when it can take no
     // more, and numberClamped.
     template <class Target> [[nodiscard]] static bool ParseBody(std::string_view body, Target& target);
 
@@ -266,7 +266,10 @@ template <class Target> bool ItemParser::ParseBody(std::string_view body, Target
             }
             pos = close + 1;
             target.numberClamped = target.numberClamped || (header.countClamped && header.format != VARIANT);
-            target.AddItem(header.format, header.count, header.description);
+            // An item whose code is "L" ("<<L>", the list's "<" lost) is no item.
+            if (header.format == VARIANT || (header.format >= BINARY && header.format <= FLOAT8)) {
+                target.AddItem(header.format, header.count, header.description);
+            }
         } else if (c == '>') {
             target.CloseList();
             ++pos;
