@@ -140,6 +140,12 @@ TEST(ReaderReferenceTest, RandomInputsReadAsTheParseTreeReaderReadThem) {
     }
 }
 
+TEST(ReaderReferenceTest, InputsTheFuzzerFound) {
+    // An item "<L...>" whose list bracket went to the item before it.
+    ExpectSameReading("S1F1 < <L[] A>> <U4>.\n");
+    ExpectSameReading("S1F1 <L[1] <<L>>.\nS2F2 <<L[3] X>.\n");
+}
+
 TEST(ReaderReferenceTest, LibrariesAcrossManyBatches) {
     // Enough statements that the second thread hands over many batches, with
     // dropped and clamped statements among them.
