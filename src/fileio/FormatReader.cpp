@@ -495,7 +495,7 @@ private:
     FormatReader& reader_;
     ReadResult& ending_;
     StatementSink& sink_;
-    StatementBatch* batch_; // the sink's batch, where the statement under way is collected
+    StatementBatch* batch_;        // the sink's batch, where the statement under way is collected
     std::size_t start_ = 0;        // where the statement under way starts in the batch's text
     std::size_t piecesStart_ = 0;  // and its first piece
     std::size_t removedStart_ = 0; // and its first space left out
@@ -591,6 +591,17 @@ void AppendEnding(ReadResult& result, ReadResult&& ending) {
 
 } // namespace
 
+void FormatReader::EndReading(ReadResult& result, ReadResult&& ending) const {
+    if (tooManyNodes_) {
+        // The building stopped: what the reading found after that counts for nothing.
+        ending = ReadResult{};
+        ending.status = ReadStatus::TOO_LARGE;
+        ending.errorText = "the library holds more than " + std::to_string(nodeLimit_) +
+                           " messages and items, more than a quarter of the memory this program may use can hold";
+    }
+    AppendEnding(result, std::move(ending));
+}
+
 ReadResult FormatReader::Read(std::istream& in, std::uintmax_t size) {
     ReadResult result;
     ReadResult ending;
@@ -618,13 +629,7 @@ ReadResult FormatReader::Read(std::istream& in, std::uintmax_t size) {
         result.errorText = "there is not enough memory to read it";
         return result;
     }
-    if (tooManyNodes_) {
-        ending = ReadResult{};
-        ending.status = ReadStatus::TOO_LARGE;
-        ending.errorText = "the library holds more than " + std::to_string(nodeLimit_) +
-                           " messages and items, more than a quarter of the memory this program may use can hold";
-    }
-    AppendEnding(result, std::move(ending));
+    EndReading(result, std::move(ending));
     return result;
 }
 
@@ -690,13 +695,7 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
     if (std::exception_ptr error = pipe.Error()) {
         std::rethrow_exception(error);
     }
-    if (tooManyNodes_) {
-        ending = ReadResult{};
-        ending.status = ReadStatus::TOO_LARGE;
-        ending.errorText = "the library holds more than " + std::to_string(nodeLimit_) +
-                           " messages and items, more than a quarter of the memory this program may use can hold";
-    }
-    AppendEnding(result, std::move(ending));
+    EndReading(result, std::move(ending));
     return true;
 }
 

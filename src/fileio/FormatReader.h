@@ -137,6 +137,9 @@ private:
     // comment left open) goes to ending.
     void ReadStatements(std::istream& in, ReadResult& ending, StatementSink& sink);
 
+    // Adds to result what the reading half found at the end (ending), or
+    // that the library was too large, when the building stopped for that.
+    void EndReading(ReadResult& result, ReadResult&& ending) const;
     // Reads every statement of batch into the document; false when the
     // library turned out too large, and reading has to stop.
     bool BuildBatch(const StatementBatch& batch, ReadResult& result);
