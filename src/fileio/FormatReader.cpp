@@ -248,6 +248,17 @@ void AppendWithoutBracketSpacings(std::string& out, const char* text, std::size_
     out.append(text + from, size - from);
 }
 
+// A statement as it was in the file, trimmed; trimmed tells how many bytes
+// of white space its front lost.
+std::string TrimmedOriginal(const StatementBatch& batch, const CollectedStatement& statement, std::size_t& trimmed) {
+    const std::string original = batch.Original(statement);
+    trimmed = 0;
+    while (trimmed < original.size() && IsSpace(original[trimmed])) {
+        ++trimmed;
+    }
+    return std::string(TrimSpace(original));
+}
+
 } // namespace
 
 // The state of one run over a file: the statement being collected and
@@ -287,14 +298,11 @@ public:
         pending.size = batch.text.size() - start_;
         pending.removedBegin = removedStart_;
         pending.removedEnd = batch.removedSpaces.size();
-        const std::string original = batch.Original(pending);
-        if (!TrimSpace(original).empty()) {
+        std::size_t trimmed = 0;
+        const std::string original = TrimmedOriginal(batch, pending, trimmed);
+        if (!original.empty()) {
             ending_.dropped.push_back({lastLine, true});
-            std::size_t trimmed = 0;
-            while (IsSpace(original[trimmed])) {
-                ++trimmed;
-            }
-            StatementFinding finding = DropExplainer::ExplainUnterminated(TrimSpace(original));
+            StatementFinding finding = DropExplainer::ExplainUnterminated(original);
             ending_.dropReasons.push_back(StatementDiagnostic(batch.pieces, piecesStart_, batch.pieces.size(),
                                                               lineNumber_, finding.offset + trimmed,
                                                               std::move(finding.reason)));
@@ -609,10 +617,7 @@ ReadResult FormatReader::Read(std::istream& in, std::uintmax_t size) {
     tooManyNodes_ = false;
     tooLargeReason_.clear();
     // Messages appended by someone else since the last read go before the new ones.
-    lastMessage_ = nullptr;
-    for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
-        lastMessage_ = m;
-    }
+    builder_.FindLastMessage();
     try {
         CountDocumentNodes();
         if (size < pipelineThreshold_ || !ReadBesideBuilding(in, result)) {
@@ -729,21 +734,6 @@ void FormatReader::ReadStatements(std::istream& in, ReadResult& ending, Statemen
     }
 }
 
-namespace {
-
-// A statement as it was in the file, trimmed; trimmed tells how many bytes
-// of white space its front lost.
-std::string TrimmedOriginal(const StatementBatch& batch, const CollectedStatement& statement, std::size_t& trimmed) {
-    const std::string original = batch.Original(statement);
-    trimmed = 0;
-    while (trimmed < original.size() && IsSpace(original[trimmed])) {
-        ++trimmed;
-    }
-    return std::string(TrimSpace(original));
-}
-
-} // namespace
-
 bool FormatReader::BuildBatch(const StatementBatch& batch, ReadResult& result) {
     for (const CollectedStatement& statement : batch.statements) {
         if (handler_ != nullptr) {
@@ -807,21 +797,13 @@ bool FormatReader::BuildStatement(std::string_view text) {
     numberClamped_ = header.numberClamped || builder_.numberClamped;
     // Messages appended by someone else since are passed over, so the new
     // message still goes to the end.
-    while (lastMessage_ != nullptr && lastMessage_->nextSibling != nullptr) {
-        lastMessage_ = lastMessage_->nextSibling;
-    }
-    lastMessage_ = builder_.Finish(header, lastMessage_);
+    lastMessage_ = builder_.Finish(header);
     return true;
 }
 
 bool FormatReader::ParseStatement(std::string_view text) {
     StatementBatch batch;
     CountDocumentNodes();
-    if (lastMessage_ == nullptr) {
-        for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
-            lastMessage_ = m;
-        }
-    }
     AppendWithoutBracketSpacings(batch.text, text.data(), text.size(), '\0', '\0', 0, batch.removedSpaces);
     if (!BuildStatement(batch.text)) {
         return false;

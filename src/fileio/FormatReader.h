@@ -156,7 +156,7 @@ private:
     MessageCallback onMessage_;
     StatementBuilder builder_;
     StatementHandler* handler_ = nullptr;
-    FormatNode* lastMessage_ = nullptr; // so that appending never walks the messages
+    FormatNode* lastMessage_ = nullptr; // the message built last, for onMessage_
     std::size_t nodeLimit_ = DefaultNodeLimit();
     std::size_t textLimit_;
     std::uintmax_t pipelineThreshold_ = std::uintmax_t{64} * 1024;

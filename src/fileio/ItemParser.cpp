@@ -14,8 +14,6 @@ namespace tqf {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> VARIANT_WORDS{"V", "UNDEFINED", "VAR", "VARIANT"};
-
 // What a count beyond the 32-bit range is kept as; a count of exactly one of
 // them is flagged too, and the report then finds that nothing was clamped.
 constexpr std::int32_t INT32_MAX_COUNT = std::numeric_limits<std::int32_t>::max();
@@ -135,59 +133,32 @@ void ItemParser::NormaliseBracketsInPlace(std::string& text, std::uint32_t spaci
 
 bool ItemParser::NeedsNormalising(std::string_view text) { return SpacingsIn(text) != 0; }
 
-std::int32_t ItemParser::FormatCodeFromText(std::string_view text) {
-    // By length and first letter: the codes are "L", "B", "A", "J", "BOOL",
-    // "BOOLEAN", and a letter and a byte count: "J8", "I1" to "I8", "U1" to
-    // "U8", "F4" and "F8".
-    const char first = text.empty() ? '\0' : UpperLetter(text[0]);
-    switch (text.size()) {
-    case 1:
-        return first == 'L' ? LIST : first == 'B' ? BINARY : first == 'A' ? ASCII : first == 'J' ? JIS8 : UNKNOWN_CODE;
-    case 2: {
-        if (text[1] < '1' || text[1] > '8') {
-            return UNKNOWN_CODE;
-        }
-        const int bytes = text[1] - '0';
-        const int step = bytes == 1 ? 0 : bytes == 2 ? 1 : bytes == 4 ? 2 : bytes == 8 ? 3 : -1;
-        if (step < 0) {
-            return UNKNOWN_CODE;
-        }
-        switch (first) {
-        case 'I':
-            return INT1 + step;
-        case 'U':
-            return UINT1 + step;
-        case 'F':
-            return step >= 2 ? FLOAT4 + step - 2 : UNKNOWN_CODE;
-        case 'J':
-            return bytes == 8 ? JIS8 : UNKNOWN_CODE;
-        default:
-            return UNKNOWN_CODE;
-        }
+namespace {
+
+// The format of a code or VARIANT word in any letter case, as
+// ItemParser::CapitalCodeFormat gives it for capitals; -1 for any other text.
+std::int32_t CodeFormat(std::string_view code) {
+    constexpr std::size_t LONGEST_WORD = 9; // "UNDEFINED"
+    if (code.size() > LONGEST_WORD) {
+        return -1;
     }
-    case 4:
-        return EqualsUpperCased(text, "BOOL") ? BOOLEAN : UNKNOWN_CODE;
-    case 7:
-        return EqualsUpperCased(text, "BOOLEAN") ? BOOLEAN : UNKNOWN_CODE;
-    default:
-        return UNKNOWN_CODE;
-    }
+    char capitals[LONGEST_WORD];
+    std::transform(code.begin(), code.end(), capitals, UpperLetter);
+    return ItemParser::CapitalCodeFormat(capitals, code.size());
 }
 
-bool ItemParser::IsVariantWord(std::string_view code) {
-    return std::ranges::any_of(VARIANT_WORDS, [code](std::string_view word) { return EqualsUpperCased(code, word); });
+} // namespace
+
+std::int32_t ItemParser::FormatCodeFromText(std::string_view text) {
+    const std::int32_t format = CodeFormat(text);
+    return format < 0 || format == VARIANT ? UNKNOWN_CODE : format;
 }
+
+bool ItemParser::IsVariantWord(std::string_view code) { return CodeFormat(code) == VARIANT; }
 
 bool ItemParser::FindItemFormat(std::string_view code, std::int32_t& format) {
-    format = FormatCodeFromText(code);
-    if (format != UNKNOWN_CODE) {
-        return true;
-    }
-    if (IsVariantWord(code)) {
-        format = VARIANT;
-        return true;
-    }
-    return false;
+    format = CodeFormat(code);
+    return format >= 0;
 }
 
 namespace {

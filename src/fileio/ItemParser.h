@@ -103,13 +103,17 @@ private:
     // target is left alone.
     template <class Target> static std::size_t ParseCommonItem(std::string_view body, std::size_t at, Target& target);
 
-    // The format of a code in capitals, as FindItemFormat finds it; -1 for
-    // any other text.
+public:
+    // The format a code in capitals stands for: LIST, BINARY to FLOAT8, or
+    // VARIANT for "V", "VAR", "VARIANT" and "UNDEFINED"; -1 for any other
+    // text. By length and first letter, as most codes differ there already.
     static std::int32_t CapitalCodeFormat(const char* code, std::size_t size) {
         const auto is = [code, size](std::string_view word) { return std::string_view(code, size) == word; };
         switch (size) {
         case 1:
             switch (code[0]) {
+            case 'L':
+                return LIST;
             case 'B':
                 return BINARY;
             case 'A':
@@ -161,8 +165,9 @@ template <class Target> std::size_t ItemParser::ParseCommonItem(std::string_view
     while (i < size && isCodeByte(text[i])) {
         ++i;
     }
+    // "L" here is no list: its "<" went to the item before.
     const std::int32_t format = CapitalCodeFormat(text + at + 1, i - at - 1);
-    if (format < 0 || i == size) {
+    if (format < 0 || format == LIST || i == size) {
         return 0;
     }
     std::int32_t count = 1;

@@ -8,12 +8,12 @@
 #include "Labels.h"
 
 #include <algorithm>
-#include <limits>
 #include <atomic>
-#include <istream>
-#include <streambuf>
 #include <cstddef>
 #include <cstdint>
+#include <istream>
+#include <limits>
+#include <streambuf>
 #include <string>
 #include <string_view>
 #include <utility>

@@ -120,12 +120,10 @@ struct SmlError {
 // One pass over the SML text, statement by statement.
 class SmlParser {
 public:
-    SmlParser(std::string_view text, SmlReadResult& result, FormatTree& document, StatementBuilder& builder,
+    SmlParser(std::string_view text, SmlReadResult& result, StatementBuilder& builder,
               const FormatReader::MessageCallback& onMessage)
-        : text_(text), result_(result), document_(document), builder_(builder), onMessage_(onMessage) {
-        for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
-            lastMessage_ = m;
-        }
+        : text_(text), result_(result), builder_(builder), onMessage_(onMessage) {
+        builder_.FindLastMessage();
     }
 
     void Run() {
@@ -659,24 +657,17 @@ private:
         header.function = function_;
         header.replyRequired = reply_ ? 1 : 0;
         header.description = description;
-        // Messages appended by someone else since are passed over, so the
-        // new message still goes to the end.
-        while (lastMessage_ != nullptr && lastMessage_->nextSibling != nullptr) {
-            lastMessage_ = lastMessage_->nextSibling;
-        }
-        lastMessage_ = builder_.Finish(header, lastMessage_);
+        FormatNode& message = *builder_.Finish(header);
         ++result_.messagesRead;
         if (onMessage_) {
-            onMessage_(*lastMessage_);
+            onMessage_(message);
         }
     }
 
     std::string_view text_;
     SmlReadResult& result_;
-    FormatTree& document_;
     StatementBuilder& builder_;
     const FormatReader::MessageCallback& onMessage_;
-    FormatNode* lastMessage_ = nullptr; // so that appending never walks the messages
     std::size_t pos_ = 0;
     std::size_t line_ = 1;
     std::size_t lineStart_ = 0;
@@ -698,7 +689,7 @@ private:
 } // namespace
 
 SmlReader::SmlReader(FormatTree& document, FormatReader::MessageCallback onMessage)
-    : document_(document), onMessage_(std::move(onMessage)), builder_(document) {}
+    : onMessage_(std::move(onMessage)), builder_(document) {}
 
 bool SmlReader::MakeDescriptionSafe(std::string& text) {
     if (!NeedsMakingSafe(text)) {
@@ -746,7 +737,7 @@ bool SmlReader::MakeDescriptionSafe(std::string& text) {
 
 SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
     SmlReadResult result;
-    SmlParser parser(bytes, result, document_, builder_, onMessage_);
+    SmlParser parser(bytes, result, builder_, onMessage_);
     parser.Run();
     return result;
 }

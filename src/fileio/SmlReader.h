@@ -55,7 +55,6 @@ public:
     static bool MakeDescriptionSafe(std::string& text);
 
 private:
-    FormatTree& document_;
     FormatReader::MessageCallback onMessage_;
     StatementBuilder builder_;
 };

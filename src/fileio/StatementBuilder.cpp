@@ -113,7 +113,15 @@ void StatementBuilder::LabelList(FormatNode* list) {
     }
 }
 
-FormatNode* StatementBuilder::Finish(const MessageHeader& header, FormatNode* after) {
+void StatementBuilder::FindLastMessage() {
+    lastMessage_ = nullptr;
+    for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
+        lastMessage_ = m;
+    }
+    lastMessageFound_ = true;
+}
+
+FormatNode* StatementBuilder::Finish(const MessageHeader& header) {
     for (auto level = levels_.rbegin(); level != levels_.rend(); ++level) {
         LabelList(level->list);
     }
@@ -125,7 +133,14 @@ FormatNode* StatementBuilder::Finish(const MessageHeader& header, FormatNode* af
     char* out = texts.Room(MESSAGE_LABEL_ROOM);
     message->label = texts.Commit(WriteMessageLabel(out, header.stream, header.function, header.replyRequired != 0));
     message->description = texts.Store(header.description);
-    document_.LinkBuiltMessage(message, after);
+    if (!lastMessageFound_) {
+        FindLastMessage();
+    }
+    while (lastMessage_ != nullptr && lastMessage_->nextSibling != nullptr) {
+        lastMessage_ = lastMessage_->nextSibling;
+    }
+    document_.LinkBuiltMessage(message, lastMessage_);
+    lastMessage_ = message;
     return message;
 }
 

@@ -48,8 +48,13 @@ public:
     std::size_t NodeCount() const { return nodeCount_; }
 
     // Makes the message of header with the items read, and links it after
-    // `after` (none: as the first message).
-    FormatNode* Finish(const MessageHeader& header, FormatNode* after);
+    // the document's last message; returns it.
+    FormatNode* Finish(const MessageHeader& header);
+
+    // Looks for the document's last message again, as a new reading starts:
+    // the builder remembers the last one, so that appending never walks the
+    // messages, and passes over those appended by others since.
+    void FindLastMessage();
 
     // Frees the items read; the document never saw them.
     void Discard();
@@ -59,6 +64,8 @@ private:
     void LabelList(FormatNode* list);
 
     FormatTree& document_;
+    FormatNode* lastMessage_ = nullptr;
+    bool lastMessageFound_ = false;
     FormatNode* message_ = nullptr;
     FormatNode* rootItem_ = nullptr;
     // The lists from the top-level one to the cursor, each with its last
