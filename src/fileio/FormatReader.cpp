@@ -7,7 +7,7 @@
 #include "InputFile.h"
 #include "ItemFormat.h"
 #include "ItemParser.h"
-#include "LineReader.h"
+#include "MarkedLines.h"
 #include "MemoryBudget.h"
 #include "StatementPipe.h"
 
@@ -146,8 +146,10 @@ private:
 };
 
 // How many blocks of storage are made ready ahead of the building: a batch
-// of statements needs far less than one.
+// of statements needs far less than one. The reader, which waits for
+// several batches at a time, makes more ready.
 constexpr std::size_t BLOCKS_AHEAD = 2;
+constexpr std::size_t BLOCKS_AHEAD_OF_READER = 4;
 
 // Thrown on the reading thread when the building thread has stopped.
 struct BuildingStopped {};
@@ -164,7 +166,7 @@ public:
             // Time this thread would spend waiting for the building goes
             // into making storage ready for it.
             if (supply_ != nullptr && !pipe_.EmptyReady()) {
-                supply_->Fill(BLOCKS_AHEAD);
+                supply_->Fill(BLOCKS_AHEAD_OF_READER);
             }
             batch_ = Take();
         }
@@ -196,6 +198,20 @@ private:
 
 bool IsBracket(char c) { return c == '<' || c == '[' || c == '>' || c == ']'; }
 
+// Copies size bytes from text to out sixteen at a time: both may be
+// overrun by up to fifteen bytes, out where BatchText::Room left room, text
+// where MarkedLines keeps the input's next bytes.
+void CopyInSixteens(char* out, const char* text, std::size_t size) {
+#ifdef __SSE2__
+    for (std::size_t at = 0; at < size; at += 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at)));
+    }
+#else
+    std::memcpy(out, text, size);
+#endif
+}
+
 // Appends the size bytes at text to out without the spaces next to a
 // bracket: the passes of ItemParser::NormaliseBrackets each take the space of
 // a run of spaces that their bracket touches, so a run loses one space for
@@ -203,7 +219,7 @@ bool IsBracket(char c) { return c == '<' || c == '[' || c == '>' || c == ']'; }
 // touches a bracket. before and after are the bytes around text ('\0' for
 // none). The offsets of the spaces left out, counted from offset, go to
 // removed.
-void AppendWithoutBracketSpacings(std::string& out, const char* text, std::size_t size, char before, char after,
+void AppendWithoutBracketSpacings(BatchText& out, const char* text, std::size_t size, char before, char after,
                                   std::size_t offset, std::vector<std::size_t>& removed) {
     std::size_t from = 0; // the first byte not yet appended
 #ifdef __SSE2__
@@ -288,6 +304,59 @@ public:
         }
         return Collect(line, marks, lineNumber);
     }
+
+    // A whole line without "." or "/" that no comment hides, the most common
+    // line of a statement: appended as HandleLine would, the spaces to leave
+    // out found by lines' marks. begin is the line's offset in lines.Data().
+    bool HandlePlainLine(std::string_view line, std::size_t begin, std::size_t lineNumber, const MarkedLines& lines) {
+        rawLine_ = line;
+        lineNumber_ = lineNumber;
+        const std::size_t size = line.size();
+        if (size > reader_.textLimit_ - std::min(collected_, reader_.textLimit_)) {
+            reader_.StopAsTooLong();
+            return false;
+        }
+        StatementBatch& batch = *batch_;
+        batch.pieces.push_back({collected_, lineNumber_, 1});
+        EndRun(line.front());
+        std::size_t kept = size;
+        if (line.back() == ' ') {
+            heldSpace_ = true;
+            beforeHeld_ = size >= 2 ? line[size - 2] : lastByte_;
+            --kept;
+        }
+        char* const out = batch.text.Room(kept);
+        std::size_t written = 0;
+        std::size_t from = 0; // the first byte of the line not yet copied
+        if (kept > 0) {
+            // Before the line comes the last byte collected, not a line end.
+            if (line.front() == ' ' && IsBracket(lastByte_)) {
+                batch.removedSpaces.push_back(collected_);
+                from = 1;
+            }
+            const std::size_t last = (begin + kept - 1) / MarkedLines::WORD_BYTES;
+            for (std::size_t w = (begin + from) / MarkedLines::WORD_BYTES; from < kept && w <= last; ++w) {
+                std::uint64_t remove = lines.BracketSpaces(begin + from, kept - from, w);
+                while (remove != 0) {
+                    const std::size_t r =
+                        w * MarkedLines::WORD_BYTES + static_cast<std::size_t>(__builtin_ctzll(remove)) - begin;
+                    remove &= remove - 1;
+                    CopyInSixteens(out + written, line.data() + from, r - from);
+                    written += r - from;
+                    batch.removedSpaces.push_back(collected_ + r);
+                    from = r + 1;
+                }
+            }
+            CopyInSixteens(out + written, line.data() + from, kept - from);
+            written += kept - from;
+        }
+        batch.text.Grow(written);
+        lastByte_ = line.back();
+        collected_ += size;
+        return true;
+    }
+
+    bool InBlockComment() const { return inBlockComment_; }
 
     void Finish(std::size_t lastLine) {
         StatementBatch& batch = sink_.Batch();
@@ -706,14 +775,18 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
 
 void FormatReader::ReadStatements(std::istream& in, ReadResult& ending, StatementSink& sink) {
     StatementCollector collector(*this, ending, sink);
-    LineReader lines(in, LineReader::LetterCase::UPPER);
-    std::span<char> line;
+    MarkedLines lines(in);
+    std::size_t begin = 0;
+    std::size_t size = 0;
     std::size_t lineNumber = 0;
     lines.SetLineLimit(textLimit_);
     bool more = true;
-    while (more && lines.Next(line)) {
+    while (more && lines.Next(begin, size)) {
         ++lineNumber;
-        more = collector.HandleLine(std::string_view(line.data(), line.size()), lineNumber);
+        const std::string_view line(lines.Data() + begin, size);
+        more = size != 0 && !collector.InBlockComment() && !lines.HasDotOrSlash(begin, size)
+                   ? collector.HandlePlainLine(line, begin, lineNumber, lines)
+                   : collector.HandleLine(line, lineNumber);
     }
     if (lines.TooLong()) {
         StopAsTooLong();

@@ -6,9 +6,14 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace tqf {
 
@@ -39,6 +44,74 @@ struct ItemHeader {
     std::string scratch;
     bool countClamped = false; // the count was beyond the 32-bit range
 };
+
+namespace item_codes {
+
+// The codes of eight bytes or fewer, each as LoadShortWord reads it,
+// in a table of 64 places indexed by a multiplicative hash that puts
+// no two in the same place.
+struct CodeSlot {
+    std::uint64_t code = 0;
+    std::int32_t format = -1;
+};
+struct CodeTable {
+    std::uint64_t multiplier = 0;
+    std::array<CodeSlot, 64> slots{};
+};
+constexpr std::uint64_t CodeWord(std::string_view code) {
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        word |= std::uint64_t{static_cast<unsigned char>(code[i])} << (8 * i);
+    }
+    return word;
+}
+constexpr std::size_t CodeSlotOf(std::uint64_t word, std::uint64_t multiplier) {
+    return static_cast<std::size_t>((word * multiplier) >> 58);
+}
+constexpr CodeTable MakeCodeTable() {
+    constexpr std::array<std::pair<std::string_view, std::int32_t>, 20> CODES{{
+        {"L", LIST},    {"B", BINARY},    {"A", ASCII},         {"J", JIS8},       {"J8", JIS8},
+        {"V", VARIANT}, {"VAR", VARIANT}, {"VARIANT", VARIANT}, {"BOOL", BOOLEAN}, {"BOOLEAN", BOOLEAN},
+        {"I1", INT1},   {"I2", INT2},     {"I4", INT4},         {"I8", INT8},      {"U1", UINT1},
+        {"U2", UINT2},  {"U4", UINT4},    {"U8", UINT8},        {"F4", FLOAT4},    {"F8", FLOAT8},
+    }};
+    // Odd multipliers from a simple sequence until one spreads the codes.
+    std::uint64_t multiplier = 0x9E3779B97F4A7C15ULL;
+    while (true) {
+        CodeTable table;
+        table.multiplier = multiplier;
+        bool spread = true;
+        for (const auto& [code, format] : CODES) {
+            CodeSlot& slot = table.slots[CodeSlotOf(CodeWord(code), multiplier)];
+            spread = spread && slot.format < 0;
+            slot = {CodeWord(code), format};
+        }
+        if (spread) {
+            return table;
+        }
+        multiplier = (multiplier * 6364136223846793005ULL + 1442695040888963407ULL) | 1U;
+    }
+}
+inline constexpr CodeTable CODE_TABLE = MakeCodeTable();
+
+// The format of a code of one to eight bytes given as a word, the
+// first byte lowest and the bytes after the code 0; -1 for no code.
+inline std::int32_t ShortCodeFormat(std::uint64_t word) {
+    const CodeSlot& slot = CODE_TABLE.slots[CodeSlotOf(word, CODE_TABLE.multiplier)];
+    return slot.code == word ? slot.format : -1;
+}
+
+// The number the 1 to 8 digits at the front of word stand for (the
+// first digit lowest, as LoadWord reads them); bytes after them are
+// ignored.
+inline std::int32_t EightDigitsValue(std::uint64_t word, std::size_t digits) {
+    std::uint64_t value = (word & 0x0F0F0F0F0F0F0F0FULL) << (8 * (8 - digits));
+    value = (value * 2561) >> 8 & 0x00FF00FF00FF00FFULL;
+    value = (value * 6553601) >> 16 & 0x0000FFFF0000FFFFULL;
+    return static_cast<std::int32_t>((value * 42949672960001ULL) >> 32);
+}
+
+} // namespace item_codes
 
 // Reads the bracket notation of a statement's items.
 class ItemParser {
@@ -106,71 +179,85 @@ private:
 public:
     // The format a code in capitals stands for: LIST, BINARY to FLOAT8, or
     // VARIANT for "V", "VAR", "VARIANT" and "UNDEFINED"; -1 for any other
-    // text. By length and first letter, as most codes differ there already.
+    // text. A code of up to eight bytes is looked up by its bytes as one
+    // word, with no branch on its length or letters.
     static std::int32_t CapitalCodeFormat(const char* code, std::size_t size) {
-        const auto is = [code, size](std::string_view word) { return std::string_view(code, size) == word; };
-        switch (size) {
-        case 1:
-            switch (code[0]) {
-            case 'L':
-                return LIST;
-            case 'B':
-                return BINARY;
-            case 'A':
-                return ASCII;
-            case 'J':
-                return JIS8;
-            case 'V':
-                return VARIANT;
-            default:
-                return -1;
-            }
-        case 2: {
-            const int step = code[1] == '1' ? 0 : code[1] == '2' ? 1 : code[1] == '4' ? 2 : code[1] == '8' ? 3 : -1;
-            if (step < 0) {
-                return -1;
-            }
-            switch (code[0]) {
-            case 'I':
-                return INT1 + step;
-            case 'U':
-                return UINT1 + step;
-            case 'F':
-                return step >= 2 ? FLOAT4 + step - 2 : -1;
-            case 'J':
-                return step == 3 ? JIS8 : -1;
-            default:
-                return -1;
-            }
+        if (size == 0 || size > sizeof(std::uint64_t)) {
+            return size == 9 && std::string_view(code, size) == "UNDEFINED" ? VARIANT : -1;
         }
-        case 3:
-            return is("VAR") ? VARIANT : -1;
-        case 4:
-            return is("BOOL") ? BOOLEAN : -1;
-        case 7:
-            return is("BOOLEAN") ? BOOLEAN : is("VARIANT") ? VARIANT : -1;
-        case 9:
-            return is("UNDEFINED") ? VARIANT : -1;
-        default:
-            return -1;
-        }
+        return item_codes::ShortCodeFormat(size == sizeof(std::uint64_t) ? LoadWord(code) : LoadShortWord(code, size));
     }
 };
 
 template <class Target> std::size_t ItemParser::ParseCommonItem(std::string_view body, std::size_t at, Target& target) {
     const char* const text = body.data();
     const std::size_t size = body.size();
-    const auto isCodeByte = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+    std::int32_t format = -1;
+    std::int32_t count = 1;
     std::size_t i = at + 1;
-    while (i < size && isCodeByte(text[i])) {
-        ++i;
+#ifdef __SSE2__
+    // The sixteen bytes after "<" are sorted into capitals and digits at
+    // once: the code, a count right after it and its length are read from
+    // the masks, so that neither costs a branch per byte.
+    const std::size_t left = size - i;
+    alignas(16) char window[32] = {};
+    const __m128i bytes = LoadSixteen(text + i, left);
+    _mm_store_si128(reinterpret_cast<__m128i*>(window), bytes);
+    const auto below = [&bytes](char first, int span) {
+        const __m128i shifted = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(-128 - first)));
+        return static_cast<std::uint32_t>(
+            _mm_movemask_epi8(_mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(-128 + span)))));
+    };
+    const std::uint32_t inText = FirstBytesMask(left);
+    const std::uint32_t digits = below('0', 10) & inText;
+    const std::uint32_t codeBytes = (below('A', 26) & inText) | digits;
+    const auto codeSize = static_cast<std::size_t>(__builtin_ctz(~codeBytes));
+    if (codeSize == 0 || codeSize > sizeof(std::uint64_t)) {
+        return 0; // "UNDEFINED", or no code: read the long way
     }
+    std::uint64_t code = 0;
+    std::memcpy(&code, window, sizeof code);
+    format = item_codes::ShortCodeFormat(code & (~std::uint64_t{0} >> (8 * (sizeof code - codeSize))));
+    i += codeSize;
     // "L" here is no list: its "<" went to the item before.
-    const std::int32_t format = CapitalCodeFormat(text + at + 1, i - at - 1);
     if (format < 0 || format == LIST || i == size) {
         return 0;
     }
-    std::int32_t count = 1;
+    if (text[i] == '[') {
+        ++i;
+        if (i + 1 < size && text[i] == 'N' && text[i + 1] == ']') {
+            count = OPEN_COUNT;
+            i += 2;
+        } else {
+            // At most eight digits inside the window; anything else is rare
+            // enough for the long way.
+            const std::size_t first = codeSize + 1;
+            const auto run = static_cast<std::size_t>(__builtin_ctz(~(digits >> first)));
+            if (run == 0 || run > sizeof(std::uint64_t) || first + run >= 16) {
+                return 0;
+            }
+            std::uint64_t word = 0;
+            std::memcpy(&word, window + first, sizeof word);
+            count = item_codes::EightDigitsValue(word, run);
+            i += run;
+            if (text[i] != ']') {
+                return 0;
+            }
+            ++i;
+        }
+        if (i == size) {
+            return 0;
+        }
+    }
+#else
+    const auto isCodeByte = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+    while (i < size && isCodeByte(text[i])) {
+        ++i;
+    }
+    format = CapitalCodeFormat(text + at + 1, i - at - 1);
+    if (format < 0 || format == LIST || i == size) {
+        return 0;
+    }
     if (text[i] == '[') {
         ++i;
         if (i + 1 < size && text[i] == 'N' && text[i + 1] == ']') {
@@ -194,6 +281,7 @@ template <class Target> std::size_t ItemParser::ParseCommonItem(std::string_view
             return 0;
         }
     }
+#endif
     std::string_view description;
     if (text[i] == ' ') {
         const std::size_t from = i;
@@ -238,10 +326,11 @@ template <class Target> bool ItemParser::ParseBody(std::string_view body, Target
                     continue;
                 }
                 if (third == '[') {
-                    const std::size_t close = body.find(']', pos + 3);
-                    if (close == std::string_view::npos) {
+                    const char* found = FindNearByte(body.data() + pos + 3, size - (pos + 3), ']');
+                    if (found == nullptr) {
                         return false;
                     }
+                    const auto close = static_cast<std::size_t>(found - body.data());
                     const std::string_view inner = TrimSpace(body.substr(pos + 3, close - (pos + 3)));
                     if (inner == "N" || inner == "n") {
                         count = OPEN_COUNT;
@@ -287,7 +376,9 @@ template <class Target> bool ItemParser::ParseBody(std::string_view body, Target
             }
             pos = close + 1;
         } else {
-            ++pos;
+            // White space and stray bytes between items: passed over up to
+            // the next byte that means something here.
+            pos += 1 + FindFirstOfFour(body.data() + pos + 1, size - pos - 1, '<', '>', '[', '<');
         }
     }
     return !target.Overflowed();

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
+#include <memory>
+#include <utility>
 
 namespace tqf {
 
@@ -16,6 +19,18 @@ constexpr std::size_t BATCH_BYTES = std::size_t{32} * 1024;
 constexpr std::size_t BATCH_STATEMENTS = 256;
 
 } // namespace
+
+void BatchText::reserve(std::size_t bytes) {
+    if (bytes <= capacity_) {
+        return;
+    }
+    auto grown = std::make_unique_for_overwrite<char[]>(bytes);
+    if (size_ > 0) {
+        std::memcpy(grown.get(), bytes_.get(), size_);
+    }
+    bytes_ = std::move(grown);
+    capacity_ = bytes;
+}
 
 std::string StatementBatch::Original(const CollectedStatement& statement) const {
     const std::string_view normalised =
@@ -49,9 +64,13 @@ StatementBatch* StatementPipe::TakeEmpty() {
         batches_.push_back(std::make_unique<StatementBatch>());
         return batches_.back().get();
     }
-    ++waiting_;
-    changed_.wait(lock, [this] { return cancelled_ || !empty_.empty(); });
-    --waiting_;
+    if (empty_.empty() && !cancelled_) {
+        // The reader is ahead: it sleeps until it can fill several batches,
+        // not one, since every waking costs both threads time.
+        readerWaiting_ = true;
+        changed_.wait(lock, [this] { return cancelled_ || empty_.size() >= WAKE_READER_AT; });
+        readerWaiting_ = false;
+    }
     if (cancelled_) {
         return nullptr;
     }
@@ -63,7 +82,9 @@ StatementBatch* StatementPipe::TakeEmpty() {
 void StatementPipe::PutFull(StatementBatch* batch) {
     std::lock_guard lock(mutex_);
     full_.push_back(batch);
-    WakeWaiting();
+    if (builderWaiting_) {
+        changed_.notify_all();
+    }
 }
 
 void StatementPipe::Close(std::exception_ptr error) {
@@ -77,9 +98,11 @@ void StatementPipe::Close(std::exception_ptr error) {
 
 StatementBatch* StatementPipe::TakeFull() {
     std::unique_lock lock(mutex_);
-    ++waiting_;
-    changed_.wait(lock, [this] { return closed_ || !full_.empty(); });
-    --waiting_;
+    if (!closed_ && full_.empty()) {
+        builderWaiting_ = true;
+        changed_.wait(lock, [this] { return closed_ || !full_.empty(); });
+        builderWaiting_ = false;
+    }
     if (full_.empty()) {
         return nullptr;
     }
@@ -102,11 +125,7 @@ void StatementPipe::PutEmpty(StatementBatch* batch) {
     assert(batch != nullptr);
     std::lock_guard lock(mutex_);
     empty_.push_back(batch);
-    WakeWaiting();
-}
-
-void StatementPipe::WakeWaiting() {
-    if (waiting_ > 0) {
+    if (readerWaiting_ && empty_.size() >= WAKE_READER_AT) {
         changed_.notify_all();
     }
 }

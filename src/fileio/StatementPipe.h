@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
+#include <cassert>
 #include <condition_variable>
 #include <cstddef>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -33,11 +36,62 @@ struct CollectedStatement {
     std::size_t removedEnd = 0;
 };
 
+// The texts of a batch's statements: bytes that grow at the end, followed
+// by room that a copy sixteen bytes at a time may overwrite, so that the
+// short parts of lines are copied without a call per part.
+class BatchText {
+public:
+    // Bytes past the end that Room always leaves writable.
+    static constexpr std::size_t SLACK = 16;
+
+    BatchText() = default;
+    BatchText(const BatchText&) = delete;
+    BatchText& operator=(const BatchText&) = delete;
+
+    const char* data() const { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    std::size_t capacity() const { return capacity_; }
+    operator std::string_view() const { return {bytes_.get(), size_}; }
+
+    void clear() { size_ = 0; }
+    // Cuts the text to its first size bytes.
+    void resize(std::size_t size) {
+        assert(size <= size_ && "a batch's text only shrinks this way");
+        size_ = size;
+    }
+    void reserve(std::size_t bytes);
+    void append(const char* text, std::size_t size) {
+        std::memcpy(Room(size), text, size);
+        size_ += size;
+    }
+    BatchText& operator+=(char c) {
+        *Room(1) = c;
+        ++size_;
+        return *this;
+    }
+
+    // Where the next bytes go: room for bytes more, and SLACK beyond them.
+    // Grow then adds the bytes written there.
+    char* Room(std::size_t bytes) {
+        if (capacity_ - size_ < bytes + SLACK) {
+            reserve(std::max(capacity_ * 2, size_ + bytes + SLACK));
+        }
+        return bytes_.get() + size_;
+    }
+    void Grow(std::size_t bytes) { size_ += bytes; }
+
+private:
+    std::unique_ptr<char[]> bytes_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 // Statements collected, on their way from the thread that reads them to the
 // thread that builds them into the document. The statements' texts lie one
 // after another in one buffer, where the reader collected them.
 struct StatementBatch {
-    std::string text;
+    BatchText text;
     std::vector<CollectedStatement> statements;
     std::vector<StatementPiece> pieces;
     // Where the statements' bracket spacings lost a space: offsets in the
@@ -90,18 +144,18 @@ public:
 
 private:
     // Batches in circulation at most: the reader may run this far minus one
-    // ahead of the builder.
-    static constexpr std::size_t BATCHES = 4;
-
-    // Called with mutex_ held: only a side that waits needs waking.
-    void WakeWaiting();
+    // ahead of the builder. Once it has had to wait, it goes on when this
+    // many are free again.
+    static constexpr std::size_t BATCHES = 8;
+    static constexpr std::size_t WAKE_READER_AT = BATCHES / 2;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::unique_ptr<StatementBatch>> batches_;
     std::deque<StatementBatch*> full_;
     std::vector<StatementBatch*> empty_;
-    int waiting_ = 0; // sides waiting for changed_
+    bool readerWaiting_ = false;
+    bool builderWaiting_ = false;
     bool closed_ = false;
     bool cancelled_ = false;
     std::exception_ptr error_;

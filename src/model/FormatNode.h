@@ -31,7 +31,7 @@ public:
     explicit FormatNode(NodeText nodeLabel) : label(nodeLabel) {}
     FormatNode(const FormatNode&) = delete;
     FormatNode& operator=(const FormatNode&) = delete;
-    virtual ~FormatNode() = default;
+    ~FormatNode() = default;
 
     NodeText label;
     NodeText description;
@@ -49,6 +49,6 @@ public:
 };
 
 // A library holds about a million nodes.
-static_assert(sizeof(FormatNode) <= 96, "a node stays small");
+static_assert(sizeof(FormatNode) <= 88, "a node stays small");
 
 } // namespace tqf

@@ -240,8 +240,8 @@ private:
     // Declared before the root, so that the nodes' storage outlives them.
     // Messages are kept apart from items: walking the messages, as creating
     // one does to find its place, then reads nodes that lie close together.
-    NodePool messagePool_{sizeof(FormatNode)};
-    NodePool itemPool_{sizeof(FormatNode)};
+    NodePool messagePool_{sizeof(FormatNode), alignof(FormatNode)};
+    NodePool itemPool_{sizeof(FormatNode), alignof(FormatNode)};
     FormatNode root_;
     FormatTreeListener* listener_;
     const FormatNode* ownedCache_ = nullptr; // debug builds only: last node checked

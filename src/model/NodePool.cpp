@@ -44,9 +44,8 @@ void Unpoison([[maybe_unused]] void* begin, [[maybe_unused]] std::size_t size) {
 
 } // namespace
 
-NodePool::NodePool(std::size_t slotSize)
-    : slotSize_((std::max(slotSize, sizeof(void*)) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
-                alignof(std::max_align_t)),
+NodePool::NodePool(std::size_t slotSize, std::size_t alignment)
+    : slotSize_((std::max(slotSize, sizeof(void*)) + alignment - 1) / alignment * alignment),
       blockSlots_(FIRST_BLOCK_SLOTS) {}
 
 NodePool::~NodePool() {

@@ -17,7 +17,10 @@ class BlockSupply;
 // block are poisoned, so that using a deleted node is still caught.
 class NodePool {
 public:
-    explicit NodePool(std::size_t slotSize);
+    // Slots of slotSize bytes, aligned to alignment (a power of two of at
+    // most alignof(std::max_align_t)): no more than the node needs, as
+    // every byte counts millions of times.
+    explicit NodePool(std::size_t slotSize, std::size_t alignment = alignof(std::max_align_t));
     NodePool(const NodePool&) = delete;
     NodePool& operator=(const NodePool&) = delete;
     ~NodePool();

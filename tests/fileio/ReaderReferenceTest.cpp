@@ -57,7 +57,7 @@ void ExpectSameReading(std::string_view bytes) {
 
 // Pieces of libraries, right and wrong, that a random input is put together
 // from: headers, items, lists, brackets with spaces, comments, stray dots.
-constexpr std::array<std::string_view, 60> PIECES{
+constexpr std::array<std::string_view, 66> PIECES{
     "S1F1",
     "s6f11w",
     "S2F41W",
@@ -116,6 +116,12 @@ constexpr std::array<std::string_view, 60> PIECES{
     "'",
     "(VER. 2)",
     "<B[2] A.B>",
+    "<U2[12345678]>",
+    "<U1[123456789] D>",
+    "<I8[00000001]>",
+    "<BOOLEANS>",
+    "<UNDEFINED[2]>",
+    "<U4[1234567890]  LONG COUNT>",
 };
 
 std::string RandomInput(std::mt19937& random) {
@@ -135,6 +141,28 @@ TEST(ReaderReferenceTest, RandomInputsReadAsTheParseTreeReaderReadThem) {
         const std::string input = RandomInput(random);
         ExpectSameReading(input);
         if (HasFatalFailure() || HasFailure()) {
+            return;
+        }
+    }
+}
+
+TEST(ReaderReferenceTest, LargeRandomInputsAcrossManyReadsOfTheFile) {
+    // Statements and lines that cross the reader's chunks and its words of
+    // marks at every offset, some lines far longer than a chunk.
+    std::mt19937 random(424242);
+    for (int round = 0; round < 3; ++round) {
+        std::string input;
+        while (input.size() < 300'000) {
+            input += RandomInput(random);
+            if (random() % 200 == 0) {
+                const std::string longLine = RandomInput(random);
+                for (std::size_t i = 0; i < 70'000 / (longLine.size() + 1); ++i) {
+                    input += longLine.find('\n') == std::string::npos ? longLine : "<A [ 2 ] X >";
+                }
+            }
+        }
+        ExpectSameReading(input);
+        if (HasFailure()) {
             return;
         }
     }

@@ -1,0 +1,144 @@
+#include "MarkedLines.h"
+
+#include <algorithm>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace tqf {
+
+namespace {
+
+// How much is read from the stream at a time.
+constexpr std::size_t READ_CHUNK_SIZE = std::size_t{64} * 1024;
+
+// Zeros kept past the input: a word's last bytes, and the loads of a copy
+// that runs past a line, read them.
+constexpr std::size_t ROOM = 2 * MarkedLines::WORD_BYTES;
+
+} // namespace
+
+MarkedLines::MarkedLines(std::istream& in) : in_(in) {}
+
+bool MarkedLines::NextAfterRefill(std::size_t& begin, std::size_t& size) {
+    while (true) {
+        // Every line end read so far has been handed out.
+        if (size_ - begin_ > lineLimit_) {
+            tooLong_ = true;
+            return false;
+        }
+        if (atEnd_) {
+            if (begin_ < size_) {
+                begin = begin_;
+                size = size_ - begin_;
+                begin_ = size_;
+                return true;
+            }
+            return false;
+        }
+        const std::size_t scanned = size_;
+        Refill();
+        // Refill moved the bytes by whole words: the unscanned ones start
+        // in the same place within their word.
+        const std::size_t from = scanned - dropped_;
+        word_ = from / WORD_BYTES;
+        pendingEnds_ = word_ < markedWords_ ? marks_[word_].lineEnds & (~std::uint64_t{0} << (from % WORD_BYTES)) : 0;
+        while (pendingEnds_ == 0 && ++word_ < markedWords_) {
+            pendingEnds_ = marks_[word_].lineEnds;
+        }
+        if (pendingEnds_ != 0) {
+            return Next(begin, size);
+        }
+    }
+}
+
+void MarkedLines::Refill() {
+    // Only the unfinished line is kept. It moves to the front by whole words,
+    // so that its marks move with it; a line longer than a chunk then grows
+    // in place, so every byte moves at most once.
+    dropped_ = begin_ / WORD_BYTES * WORD_BYTES;
+    if (dropped_ > 0) {
+        std::memmove(data_.get(), data_.get() + dropped_, size_ - dropped_);
+        const std::size_t droppedWords = dropped_ / WORD_BYTES;
+        std::copy(marks_.begin() + static_cast<std::ptrdiff_t>(droppedWords),
+                  marks_.begin() + static_cast<std::ptrdiff_t>(markedWords_), marks_.begin());
+        size_ -= dropped_;
+        begin_ -= dropped_;
+    }
+    const std::size_t kept = size_;
+    // The buffer grows by doubling, but never far past the line limit: a
+    // line without end (a large file of zeros) stops at the limit instead of
+    // taking all memory on the way.
+    if (capacity_ < kept + READ_CHUNK_SIZE) {
+        constexpr std::size_t BEYOND_LIMIT = READ_CHUNK_SIZE + WORD_BYTES;
+        const std::size_t most =
+            lineLimit_ > SIZE_MAX - BEYOND_LIMIT ? SIZE_MAX - BEYOND_LIMIT - ROOM : lineLimit_ + BEYOND_LIMIT;
+        const std::size_t grown = std::min(std::max(capacity_ * 2, kept + READ_CHUNK_SIZE), most);
+        auto bytes = std::make_unique_for_overwrite<char[]>(grown + ROOM);
+        if (kept > 0) {
+            std::memcpy(bytes.get(), data_.get(), kept);
+        }
+        data_ = std::move(bytes);
+        capacity_ = grown;
+        marks_.resize(grown / WORD_BYTES + 2);
+    }
+    in_.read(data_.get() + kept, static_cast<std::streamsize>(READ_CHUNK_SIZE));
+    const auto got = static_cast<std::size_t>(in_.gcount());
+    size_ = kept + got;
+    std::memset(data_.get() + size_, 0, ROOM);
+    MarkFrom(kept);
+    if (got < READ_CHUNK_SIZE || !in_) {
+        atEnd_ = true;
+        failed_ = in_.bad();
+    }
+}
+
+void MarkedLines::MarkFrom(std::size_t from) {
+    const std::size_t words = (size_ + WORD_BYTES - 1) / WORD_BYTES;
+    for (std::size_t w = from / WORD_BYTES; w < words; ++w) {
+        char* bytes = data_.get() + w * WORD_BYTES;
+        Marks marks{};
+#ifdef __SSE2__
+        // Letters a to z are the bytes that land below -102 once 0x1F is
+        // added (as signed bytes); they lose their 0x20 bit.
+        const __m128i toSigned = _mm_set1_epi8(0x1F);
+        const __m128i lastLetter = _mm_set1_epi8(static_cast<char>(-102));
+        const __m128i caseBit = _mm_set1_epi8(0x20);
+        for (std::size_t part = 0; part < WORD_BYTES; part += 16) {
+            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + part));
+            const __m128i lower = _mm_cmplt_epi8(_mm_add_epi8(b, toSigned), lastLetter);
+            b = _mm_sub_epi8(b, _mm_and_si128(lower, caseBit));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + part), b);
+            const auto mask = [b](char c) { return _mm_cmpeq_epi8(b, _mm_set1_epi8(c)); };
+            const auto bits = [part](__m128i m) {
+                return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(m))) << part;
+            };
+            marks.lineEnds |= bits(mask('\n'));
+            marks.dotsAndSlashes |= bits(_mm_or_si128(mask('.'), mask('/')));
+            marks.brackets |=
+                bits(_mm_or_si128(_mm_or_si128(mask('<'), mask('>')), _mm_or_si128(mask('['), mask(']'))));
+            marks.spaces |= bits(mask(' '));
+        }
+#else
+        for (std::size_t i = 0; i < WORD_BYTES; ++i) {
+            char& c = bytes[i];
+            if (c >= 'a' && c <= 'z') {
+                c = static_cast<char>(c - 'a' + 'A');
+            }
+            const std::uint64_t bit = std::uint64_t{1} << i;
+            marks.lineEnds |= c == '\n' ? bit : 0;
+            marks.dotsAndSlashes |= c == '.' || c == '/' ? bit : 0;
+            marks.brackets |= c == '<' || c == '>' || c == '[' || c == ']' ? bit : 0;
+            marks.spaces |= c == ' ' ? bit : 0;
+        }
+#endif
+        marks_[w] = marks;
+    }
+    markedWords_ = words;
+    // The word after the last has no marks: a neighbour that is none.
+    marks_[words] = Marks{};
+}
+
+} // namespace tqf

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace tqf {
+
+// Reads the lines of a format file with their letters in capitals, as
+// LineReader does, and marks as it reads, in one pass over each chunk, the
+// bytes the statement rules look for: line ends, "." and "/", brackets and
+// spaces, one bit a byte. A line can then be asked about, and its bracket
+// spacings found, a word of 64 bytes at a time instead of a byte at a time.
+//
+// A line ends at LF; a CR right before the LF is not part of it; a last line
+// without LF is a line too.
+class MarkedLines {
+public:
+    explicit MarkedLines(std::istream& in);
+    MarkedLines(const MarkedLines&) = delete;
+    MarkedLines& operator=(const MarkedLines&) = delete;
+
+    // The next line: its first byte's offset in Data() and its size, valid
+    // until the next call. False at the end of the input.
+    bool Next(std::size_t& begin, std::size_t& size) {
+        while (pendingEnds_ == 0) {
+            if (++word_ >= markedWords_) {
+                return NextAfterRefill(begin, size);
+            }
+            pendingEnds_ = marks_[word_].lineEnds;
+        }
+        const std::size_t end = word_ * WORD_BYTES + static_cast<std::size_t>(__builtin_ctzll(pendingEnds_));
+        pendingEnds_ &= pendingEnds_ - 1;
+        begin = begin_;
+        size = (end > begin_ && data_[end - 1] == '\r' ? end - 1 : end) - begin_;
+        begin_ = end + 1;
+        return true;
+    }
+
+    // The bytes read. At least 64 bytes past a line are readable: the rest
+    // of the input or room that holds zeros.
+    const char* Data() const { return data_.get(); }
+
+    // True when one of the size bytes at begin is a "." or a "/".
+    bool HasDotOrSlash(std::size_t begin, std::size_t size) const {
+        if (size == 0) {
+            return false;
+        }
+        const std::size_t end = begin + size;
+        for (std::size_t w = begin / WORD_BYTES; w <= (end - 1) / WORD_BYTES; ++w) {
+            if ((marks_[w].dotsAndSlashes & BitsBetween(w, begin, end)) != 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The spaces among the size bytes at begin that lie in the given word
+    // of 64 bytes and touch a bracket ("<", "[", ">" or "]") in the input:
+    // bit i for the byte at 64 word + i. The bytes just before begin and
+    // just after the range count as neighbours too.
+    std::uint64_t BracketSpaces(std::size_t begin, std::size_t size, std::size_t word) const {
+        const std::uint64_t brackets = marks_[word].brackets;
+        const std::uint64_t before = word > 0 ? marks_[word - 1].brackets >> 63 : 0;
+        const std::uint64_t after = marks_[word + 1].brackets << 63;
+        const std::uint64_t touching = (brackets << 1) | before | (brackets >> 1) | after;
+        return marks_[word].spaces & touching & BitsBetween(word, begin, begin + size);
+    }
+
+    // True when reading stopped because the stream failed, not at its end.
+    bool Failed() const { return failed_; }
+
+    // Lines longer than this many bytes stop the reading: Next returns false
+    // and TooLong tells why. No limit unless set.
+    void SetLineLimit(std::size_t bytes) { lineLimit_ = bytes; }
+    bool TooLong() const { return tooLong_; }
+
+    static constexpr std::size_t WORD_BYTES = 64;
+
+private:
+    // What is marked of 64 bytes of the input.
+    struct Marks {
+        std::uint64_t lineEnds;
+        std::uint64_t dotsAndSlashes;
+        std::uint64_t brackets;
+        std::uint64_t spaces;
+    };
+
+    // The bits of a word for the bytes from begin to end (end > begin, and
+    // the range meets the word).
+    static std::uint64_t BitsBetween(std::size_t word, std::size_t begin, std::size_t end) {
+        const std::size_t first = word * WORD_BYTES;
+        std::uint64_t bits = ~std::uint64_t{0};
+        if (begin > first) {
+            bits <<= begin - first;
+        }
+        if (end < first + WORD_BYTES) {
+            bits &= ~std::uint64_t{0} >> (first + WORD_BYTES - end);
+        }
+        return bits;
+    }
+
+    bool NextAfterRefill(std::size_t& begin, std::size_t& size);
+    void Refill();
+    // Upper-cases and marks the bytes from the word that holds byte from to
+    // the end of the input.
+    void MarkFrom(std::size_t from);
+
+    std::istream& in_;
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0; // not counting the room past it
+    std::vector<Marks> marks_;
+    std::size_t markedWords_ = 0; // words wholly read: a line end beyond them is not known yet
+    std::size_t word_ = 0;        // the word whose line ends are being handed out
+    std::uint64_t pendingEnds_ = 0;
+    std::size_t begin_ = 0;   // start of the first line not handed out yet
+    std::size_t dropped_ = 0; // bytes the last Refill dropped from the front
+    bool atEnd_ = false;
+    bool failed_ = false;
+    std::size_t lineLimit_ = static_cast<std::size_t>(-1);
+    bool tooLong_ = false;
+};
+
+} // namespace tqf
