@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 
 namespace tqf {
 
@@ -23,6 +24,42 @@ std::size_t WriteBracketedCount(std::int32_t count, char* out) {
     const std::to_chars_result written = std::to_chars(out + 1, out + MAX_COUNT_TEXT - 1, count);
     *written.ptr = ']';
     return static_cast<std::size_t>(written.ptr + 1 - out);
+}
+
+// A format's code, padded with zeros to a word of 8 bytes.
+struct PaddedCode {
+    char bytes[8] = {};
+    std::size_t size = 0;
+};
+
+std::array<PaddedCode, FORMAT_ROW_COUNT> MakePaddedCodes() {
+    std::array<PaddedCode, FORMAT_ROW_COUNT> codes{};
+    for (int format = 0; format < FORMAT_ROW_COUNT; ++format) {
+        const std::string_view code = FormatCode(format);
+        PaddedCode& padded = codes[static_cast<std::size_t>(format)];
+        padded.size = code.copy(padded.bytes, sizeof padded.bytes);
+    }
+    return codes;
+}
+
+// Copies a text, which is mostly short: as at most two loads and stores that
+// may overlap, not as a call.
+void CopyText(char* out, std::string_view text) {
+    const char* from = text.data();
+    const std::size_t size = text.size();
+    if (size > 16) {
+        std::memcpy(out, from, size);
+    } else if (size >= 8) {
+        std::memcpy(out, from, 8);
+        std::memcpy(out + size - 8, from + size - 8, 8);
+    } else if (size >= 4) {
+        std::memcpy(out, from, 4);
+        std::memcpy(out + size - 4, from + size - 4, 4);
+    } else if (size > 0) {
+        out[0] = from[0];
+        out[size / 2] = from[size / 2];
+        out[size - 1] = from[size - 1];
+    }
 }
 
 // How many list labels are kept as constants: lists of up to 999 sub-items.
@@ -118,12 +155,16 @@ std::string MakeMessageLabel(std::int32_t stream, std::int32_t function, bool re
 
 std::size_t WriteItemLabel(char* out, int format, std::int32_t count, bool open, std::string_view description) {
     // "<", a code of at most 7 characters, a count of at most 13, two blanks,
-    // the description and ">".
-    static_assert(ItemLabelRoom(0) >= 1 + 7 + MAX_COUNT_TEXT + 2 + 1);
-    const std::string_view code = FormatCode(format);
+    // the description and ">". The code goes as one word of 8 bytes, which
+    // the room has space for.
+    static_assert(ItemLabelRoom(0) >= 1 + 7 + MAX_COUNT_TEXT + 2 + 1 && ItemLabelRoom(0) >= 1 + 8);
+    static const std::array<PaddedCode, FORMAT_ROW_COUNT> CODES = MakePaddedCodes();
+    const PaddedCode code =
+        format >= 0 && format < FORMAT_ROW_COUNT ? CODES[static_cast<std::size_t>(format)] : PaddedCode{};
     char* at = out;
     *at++ = '<';
-    at += code.copy(at, code.size());
+    std::memcpy(at, code.bytes, sizeof code.bytes);
+    at += code.size;
     if (open) {
         at += OPEN_COUNT_TEXT.copy(at, OPEN_COUNT_TEXT.size());
     } else if (count > 1 || format == LIST) {
@@ -132,7 +173,8 @@ std::size_t WriteItemLabel(char* out, int format, std::int32_t count, bool open,
     if (!description.empty()) {
         *at++ = ' ';
         *at++ = ' ';
-        at += description.copy(at, description.size());
+        CopyText(at, description);
+        at += description.size();
     }
     *at++ = '>';
     return static_cast<std::size_t>(at - out);
