@@ -146,8 +146,9 @@ private:
 };
 
 // How many blocks of storage are made ready ahead of the building: a batch
-// of statements needs far less than one. The reader, which waits for
-// several batches at a time, makes more ready.
+// of statements needs far less than one. The reader, which has more time to
+// spare, makes more ready; not many more, since those left over when the
+// building ends were made for nothing.
 constexpr std::size_t BLOCKS_AHEAD = 2;
 constexpr std::size_t BLOCKS_AHEAD_OF_READER = 4;
 
@@ -164,9 +165,11 @@ public:
         if (batch_->Full()) {
             pipe_.PutFull(batch_);
             // Time this thread would spend waiting for the building goes
-            // into making storage ready for it.
-            if (supply_ != nullptr && !pipe_.EmptyReady()) {
-                supply_->Fill(BLOCKS_AHEAD_OF_READER);
+            // into making storage ready for it, a block at a time: where
+            // fresh memory is slow to come by, a block can take longer than
+            // the building of every batch waiting, and the reader goes back
+            // to reading as soon as it can.
+            while (supply_ != nullptr && !pipe_.EmptyReady() && supply_->AddBlock(BLOCKS_AHEAD_OF_READER)) {
             }
             batch_ = Take();
         }
@@ -752,8 +755,7 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
         } join{pipe, reading};
         while (true) {
             // Likewise here, while the reading thread is behind.
-            if (handler_ == nullptr && !pipe.FullReady()) {
-                supply.Fill(BLOCKS_AHEAD);
+            while (handler_ == nullptr && !pipe.FullReady() && supply.AddBlock(BLOCKS_AHEAD)) {
             }
             StatementBatch* batch = pipe.TakeFull();
             if (batch == nullptr) {

@@ -35,23 +35,22 @@ std::byte* BlockSupply::Take() {
     return block;
 }
 
-void BlockSupply::Fill(std::size_t count) {
-    while (true) {
-        {
-            const std::lock_guard lock(mutex_);
-            if (ready_.size() >= count) {
-                return;
-            }
-        }
-        std::byte* block = NewBlock();
-        // One write per page of the smallest size makes the system map them all.
-        constexpr std::size_t PAGE_BYTES = 4096;
-        for (std::size_t at = 0; at < BLOCK_BYTES; at += PAGE_BYTES) {
-            static_cast<volatile std::byte*>(block)[at] = std::byte{0};
-        }
+bool BlockSupply::AddBlock(std::size_t most) {
+    {
         const std::lock_guard lock(mutex_);
-        ready_.push_back(block);
+        if (ready_.size() >= most) {
+            return false;
+        }
     }
+    std::byte* block = NewBlock();
+    // One write per page of the smallest size makes the system map them all.
+    constexpr std::size_t PAGE_BYTES = 4096;
+    for (std::size_t at = 0; at < BLOCK_BYTES; at += PAGE_BYTES) {
+        static_cast<volatile std::byte*>(block)[at] = std::byte{0};
+    }
+    const std::lock_guard lock(mutex_);
+    ready_.push_back(block);
+    return true;
 }
 
 } // namespace tqf

@@ -28,9 +28,9 @@ public:
     // its own). Any thread.
     std::byte* Take();
 
-    // Makes blocks ready, touching every page, until `count` wait. On the
-    // thread that has time to spare.
-    void Fill(std::size_t count);
+    // Makes one more block ready, touching every page, unless `most` wait
+    // already; false then. On the thread that has time to spare.
+    bool AddBlock(std::size_t most);
 
     // A block of BLOCK_BYTES, untouched, and its release. A block that a
     // supply hands out is released this way too.
