@@ -49,6 +49,6 @@ public:
 };
 
 // A library holds about a million nodes.
-static_assert(sizeof(FormatNode) <= 88, "a node stays small");
+static_assert(sizeof(FormatNode) <= 80, "a node stays small");
 
 } // namespace tqf

@@ -12,7 +12,8 @@ namespace tqf {
 // a constant text. Copying one copies the view only; the bytes stay where they
 // are until the arena forgets them, so a NodeText is kept no longer than the
 // document that made it.
-class NodeText {
+// Four-byte aligned, so that a node's two texts take 24 bytes, not 32.
+class __attribute__((packed, aligned(4))) NodeText {
 public:
     constexpr NodeText() = default; // empty
 
@@ -52,5 +53,7 @@ private:
     const char* data_ = "";
     std::uint32_t size_ = 0;
 };
+
+static_assert(sizeof(NodeText) == 12);
 
 } // namespace tqf
