@@ -1,5 +1,7 @@
 #include "ItemParser.h"
 #include "ItemFormat.h"
+#include "ParseNode.h"
+#include "ParseTree.h"
 #include "ParseTreeText.h"
 
 #include <gtest/gtest.h>
@@ -202,6 +204,43 @@ TEST(ItemParserTest, Bodies) {
         }
         ASSERT_TRUE(accepted) << c.body;
         EXPECT_EQ(ParseTreeText(tree), c.tree) << c.body;
+    }
+}
+
+TEST(ItemParserTest, CommonItemsReadAsTheirHeadersSay) {
+    // Common items are read from one load of the bytes after "<"; codes,
+    // counts and descriptions of every length put their ends at every place
+    // in it and past it, and each item must read as ParseItemHeader reads it.
+    const std::string codes[] = {"A", "B", "J", "J8", "V", "VAR", "I1", "U8", "F4", "F8", "BOOL", "BOOLEAN",
+                                 "VARIANT", "UNDEFINED", "U3", "F2", "BOOLEANS", "X", "A1B2C3D4E5F6G7H8"};
+    const std::string counts[] = {"", "[N]", "[]", "[0]", "[1]", "[07]", "[12345678]", "[123456789]",
+                                  "[1234567890]", "[00000000012]", "[X]", "[2"};
+    const std::string descriptions[] = {"", " D", "  LOT ID", " A.B ", " X[1]", "\tT"};
+    for (const std::string& code : codes) {
+        for (const std::string& count : counts) {
+            for (const std::string& description : descriptions) {
+                const std::string item = "<" + code + count + description + ">";
+                ItemHeader header;
+                const bool read = ItemParser::ParseItemHeader(item, header);
+                ParseTree tree;
+                const bool accepted = ItemParser::ParseBody("<L" + item + ">", tree);
+                const ParseNode* list = tree.RootItem();
+                if (!read) {
+                    EXPECT_FALSE(accepted && list != nullptr && list->firstChild != nullptr) << item;
+                    continue;
+                }
+                ASSERT_TRUE(accepted) << item;
+                ASSERT_NE(list, nullptr) << item;
+                if (header.format == LIST) {
+                    continue; // "<L>" inside a list is no item
+                }
+                const ParseNode* got = list->firstChild;
+                ASSERT_NE(got, nullptr) << item;
+                EXPECT_EQ(got->kind, header.format) << item;
+                EXPECT_EQ(got->count, header.format == VARIANT ? 0 : header.count) << item;
+                EXPECT_EQ(got->text, header.description) << item;
+            }
+        }
     }
 }
 
