@@ -211,10 +211,27 @@ TEST(ItemParserTest, CommonItemsReadAsTheirHeadersSay) {
     // Common items are read from one load of the bytes after "<"; codes,
     // counts and descriptions of every length put their ends at every place
     // in it and past it, and each item must read as ParseItemHeader reads it.
-    const std::string codes[] = {"A", "B", "J", "J8", "V", "VAR", "I1", "U8", "F4", "F8", "BOOL", "BOOLEAN",
-                                 "VARIANT", "UNDEFINED", "U3", "F2", "BOOLEANS", "X", "A1B2C3D4E5F6G7H8"};
-    const std::string counts[] = {"", "[N]", "[]", "[0]", "[1]", "[07]", "[12345678]", "[123456789]",
-                                  "[1234567890]", "[00000000012]", "[X]", "[2"};
+    const std::string codes[] = {"A",
+                                 "B",
+                                 "J",
+                                 "J8",
+                                 "V",
+                                 "VAR",
+                                 "I1",
+                                 "U8",
+                                 "F4",
+                                 "F8",
+                                 "BOOL",
+                                 "BOOLEAN",
+                                 "VARIANT",
+                                 "UNDEFINED",
+                                 "U3",
+                                 "F2",
+                                 "BOOLEANS",
+                                 "X",
+                                 "A1B2C3D4E5F6G7H8"};
+    const std::string counts[] = {"",           "[N]",         "[]",           "[0]",           "[1]", "[07]",
+                                  "[12345678]", "[123456789]", "[1234567890]", "[00000000012]", "[X]", "[2"};
     const std::string descriptions[] = {"", " D", "  LOT ID", " A.B ", " X[1]", "\tT"};
     for (const std::string& code : codes) {
         for (const std::string& count : counts) {
