@@ -189,58 +189,117 @@ public:
     }
 };
 
+namespace item_codes {
+
+// The bytes after an item's "<": how long its code is, and the count's
+// digits after it. Where the processor has 16-byte registers, the first 16
+// bytes are sorted into capitals and digits at once, so that neither costs
+// a branch per byte; what lies beyond them is left to the long way.
+class ItemLead {
+public:
+    ItemLead(const char* text, std::size_t size) : text_(text), size_(size) {
+#ifdef __SSE2__
+        const __m128i bytes = LoadSixteen(text, size);
+        _mm_store_si128(reinterpret_cast<__m128i*>(window_), bytes);
+        const auto below = [&bytes](char first, int span) {
+            const __m128i shifted = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(-128 - first)));
+            return static_cast<std::uint32_t>(
+                _mm_movemask_epi8(_mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(-128 + span)))));
+        };
+        const std::uint32_t inText = FirstBytesMask(size);
+        digits_ = below('0', 10) & inText;
+        codeBytes_ = (below('A', 26) & inText) | digits_;
+#endif
+    }
+
+    // How many capitals and digits the text starts with.
+    std::size_t CodeSize() const {
+#ifdef __SSE2__
+        return static_cast<std::size_t>(__builtin_ctz(~codeBytes_));
+#else
+        std::size_t n = 0;
+        while (n < size_ && ((text_[n] >= 'A' && text_[n] <= 'Z') || (text_[n] >= '0' && text_[n] <= '9'))) {
+            ++n;
+        }
+        return n;
+#endif
+    }
+
+    // The format of the code of that size; -1 for none, or for one that has
+    // to be read the long way.
+    std::int32_t CodeFormat(std::size_t codeSize) const {
+#ifdef __SSE2__
+        if (codeSize == 0 || codeSize > sizeof(std::uint64_t)) {
+            return -1;
+        }
+        std::uint64_t code = 0;
+        std::memcpy(&code, window_, sizeof code);
+        return ShortCodeFormat(code & (~std::uint64_t{0} >> (8 * (sizeof code - codeSize))));
+#else
+        return ItemParser::CapitalCodeFormat(text_, codeSize);
+#endif
+    }
+
+    // The number the digits from offset from on stand for, and how many
+    // there are; false when there are none, or too many to read here.
+    bool Digits(std::size_t from, std::int32_t& value, std::size_t& count) const {
+#ifdef __SSE2__
+        count = static_cast<std::size_t>(__builtin_ctz(~(digits_ >> from)));
+        if (count == 0 || count > sizeof(std::uint64_t) || from + count >= sizeof window_ / 2) {
+            return false;
+        }
+        std::uint64_t word = 0;
+        std::memcpy(&word, window_ + from, sizeof word);
+        value = EightDigitsValue(word, count);
+#else
+        constexpr std::size_t MOST_DIGITS = 9; // never beyond 32 bits
+        value = 0;
+        count = 0;
+        while (from + count < size_ && count < MOST_DIGITS && text_[from + count] >= '0' &&
+               text_[from + count] <= '9') {
+            value = value * 10 + (text_[from + count] - '0');
+            ++count;
+        }
+#endif
+        return count > 0;
+    }
+
+private:
+    [[maybe_unused]] const char* text_;
+    [[maybe_unused]] std::size_t size_;
+#ifdef __SSE2__
+    alignas(16) char window_[32] = {};
+    std::uint32_t digits_ = 0;
+    std::uint32_t codeBytes_ = 0;
+#endif
+};
+
+} // namespace item_codes
+
 template <class Target> std::size_t ItemParser::ParseCommonItem(std::string_view body, std::size_t at, Target& target) {
     const char* const text = body.data();
     const std::size_t size = body.size();
-    std::int32_t format = -1;
-    std::int32_t count = 1;
-    std::size_t i = at + 1;
-#ifdef __SSE2__
-    // The sixteen bytes after "<" are sorted into capitals and digits at
-    // once: the code, a count right after it and its length are read from
-    // the masks, so that neither costs a branch per byte.
-    const std::size_t left = size - i;
-    alignas(16) char window[32] = {};
-    const __m128i bytes = LoadSixteen(text + i, left);
-    _mm_store_si128(reinterpret_cast<__m128i*>(window), bytes);
-    const auto below = [&bytes](char first, int span) {
-        const __m128i shifted = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(-128 - first)));
-        return static_cast<std::uint32_t>(
-            _mm_movemask_epi8(_mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(-128 + span)))));
-    };
-    const std::uint32_t inText = FirstBytesMask(left);
-    const std::uint32_t digits = below('0', 10) & inText;
-    const std::uint32_t codeBytes = (below('A', 26) & inText) | digits;
-    const auto codeSize = static_cast<std::size_t>(__builtin_ctz(~codeBytes));
-    if (codeSize == 0 || codeSize > sizeof(std::uint64_t)) {
-        return 0; // "UNDEFINED", or no code: read the long way
-    }
-    std::uint64_t code = 0;
-    std::memcpy(&code, window, sizeof code);
-    format = item_codes::ShortCodeFormat(code & (~std::uint64_t{0} >> (8 * (sizeof code - codeSize))));
-    i += codeSize;
+    const item_codes::ItemLead lead(text + at + 1, size - at - 1);
+    const std::size_t codeSize = lead.CodeSize();
+    const std::int32_t format = lead.CodeFormat(codeSize);
+    std::size_t i = at + 1 + codeSize;
     // "L" here is no list: its "<" went to the item before.
     if (format < 0 || format == LIST || i == size) {
         return 0;
     }
+    std::int32_t count = 1;
     if (text[i] == '[') {
         ++i;
         if (i + 1 < size && text[i] == 'N' && text[i + 1] == ']') {
             count = OPEN_COUNT;
             i += 2;
         } else {
-            // At most eight digits inside the window; anything else is rare
-            // enough for the long way.
-            const std::size_t first = codeSize + 1;
-            const auto run = static_cast<std::size_t>(__builtin_ctz(~(digits >> first)));
-            if (run == 0 || run > sizeof(std::uint64_t) || first + run >= 16) {
+            std::size_t digits = 0;
+            if (!lead.Digits(codeSize + 1, count, digits)) {
                 return 0;
             }
-            std::uint64_t word = 0;
-            std::memcpy(&word, window + first, sizeof word);
-            count = item_codes::EightDigitsValue(word, run);
-            i += run;
-            if (text[i] != ']') {
+            i += digits;
+            if (i == size || text[i] != ']') {
                 return 0;
             }
             ++i;
@@ -249,39 +308,6 @@ template <class Target> std::size_t ItemParser::ParseCommonItem(std::string_view
             return 0;
         }
     }
-#else
-    const auto isCodeByte = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
-    while (i < size && isCodeByte(text[i])) {
-        ++i;
-    }
-    format = CapitalCodeFormat(text + at + 1, i - at - 1);
-    if (format < 0 || format == LIST || i == size) {
-        return 0;
-    }
-    if (text[i] == '[') {
-        ++i;
-        if (i + 1 < size && text[i] == 'N' && text[i + 1] == ']') {
-            count = OPEN_COUNT;
-            i += 2;
-        } else {
-            constexpr std::size_t MOST_DIGITS = 9; // never beyond 32 bits
-            const std::size_t digits = i;
-            std::int32_t number = 0;
-            while (i < size && i - digits < MOST_DIGITS && text[i] >= '0' && text[i] <= '9') {
-                number = number * 10 + (text[i] - '0');
-                ++i;
-            }
-            if (i == digits || i == size || text[i] != ']') {
-                return 0;
-            }
-            count = number;
-            ++i;
-        }
-        if (i == size) {
-            return 0;
-        }
-    }
-#endif
     std::string_view description;
     if (text[i] == ' ') {
         const std::size_t from = i;
