@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -258,6 +260,17 @@ TEST(ItemParserTest, CommonItemsReadAsTheirHeadersSay) {
                 EXPECT_EQ(got->text, header.description) << item;
             }
         }
+    }
+}
+
+TEST(ItemParserTest, ABodyThatEndsInsideAnItemIsReadOnlyToItsEnd) {
+    // Each body in a buffer of exactly its size, so that the address
+    // sanitizer sees any look past its end.
+    for (const std::string_view body : {"<L<A[12", "<L<A[N", "<L<U4", "<L<U4[1]", "<L<U4 X", "<L<A[12]"}) {
+        const auto bytes = std::make_unique<char[]>(body.size());
+        std::copy(body.begin(), body.end(), bytes.get());
+        ParseTree tree;
+        EXPECT_FALSE(ItemParser::ParseBody(std::string_view(bytes.get(), body.size()), tree)) << body;
     }
 }
 
