@@ -314,20 +314,11 @@ public:
     bool HandlePlainLine(std::string_view line, std::size_t begin, std::size_t lineNumber, const MarkedLines& lines) {
         rawLine_ = line;
         lineNumber_ = lineNumber;
-        const std::size_t size = line.size();
-        if (size > reader_.textLimit_ - std::min(collected_, reader_.textLimit_)) {
-            reader_.StopAsTooLong();
+        std::size_t kept = 0;
+        if (!BeginPart(line, 1, kept)) {
             return false;
         }
         StatementBatch& batch = *batch_;
-        batch.pieces.push_back({collected_, lineNumber_, 1});
-        EndRun(line.front());
-        std::size_t kept = size;
-        if (line.back() == ' ') {
-            heldSpace_ = true;
-            beforeHeld_ = size >= 2 ? line[size - 2] : lastByte_;
-            --kept;
-        }
         char* const out = batch.text.Room(kept);
         std::size_t written = 0;
         std::size_t from = 0; // the first byte of the line not yet copied
@@ -354,8 +345,7 @@ public:
             written += kept - from;
         }
         batch.text.Grow(written);
-        lastByte_ = line.back();
-        collected_ += size;
+        EndPart(line);
         return true;
     }
 
@@ -528,12 +518,11 @@ private:
         if (part.empty()) {
             return;
         }
-        StatementBatch& batch = *batch_;
-        if (part.size() > reader_.textLimit_ - std::min(collected_, reader_.textLimit_)) {
-            reader_.StopAsTooLong();
+        std::size_t kept = 0;
+        if (!BeginPart(part, ColumnOf(part.data()), kept)) {
             return;
         }
-        batch.pieces.push_back({collected_, lineNumber_, ColumnOf(part.data())});
+        StatementBatch& batch = *batch_;
         // A part of the line joined around a comment continues after it.
         if (part.data() >= joined_.data() && part.data() < joined_.data() + joined_.size()) {
             const auto at = static_cast<std::size_t>(part.data() - joined_.data());
@@ -542,21 +531,34 @@ private:
                     {collected_ + joinedGap_.first - at, lineNumber_, joinedGap_.first + joinedGap_.second + 1});
             }
         }
-        // Grown by doubling, but never past what a batch and the longest
-        // statement allowed need.
-        if (const std::size_t needed = batch.text.size() + part.size(); batch.text.capacity() < needed) {
-            batch.text.reserve(std::max(batch.text.capacity() * 2, needed));
+        AppendWithoutBracketSpacings(batch.text, part.data(), kept, lastByte_, heldSpace_ ? ' ' : '\0', collected_,
+                                     batch.removedSpaces);
+        EndPart(part);
+    }
+
+    // Starts a part of a line (not empty) that begins at column: false, and
+    // the reading stopped, when the statement would grow past the text
+    // limit. Otherwise the part's piece is recorded, a space held from the
+    // part before is settled, and a space at the part's end is held for the
+    // byte after it, in the next part; kept is how many bytes go in now.
+    bool BeginPart(std::string_view part, std::size_t column, std::size_t& kept) {
+        if (part.size() > reader_.textLimit_ - std::min(collected_, reader_.textLimit_)) {
+            reader_.StopAsTooLong();
+            return false;
         }
+        batch_->pieces.push_back({collected_, lineNumber_, column});
         EndRun(part.front());
-        // A space at the end waits for the byte after it, in the next part.
-        std::size_t size = part.size();
+        kept = part.size();
         if (part.back() == ' ') {
             heldSpace_ = true;
-            beforeHeld_ = size >= 2 ? part[size - 2] : lastByte_;
-            --size;
+            beforeHeld_ = kept >= 2 ? part[kept - 2] : lastByte_;
+            --kept;
         }
-        AppendWithoutBracketSpacings(batch.text, part.data(), size, lastByte_, heldSpace_ ? ' ' : '\0', collected_,
-                                     batch.removedSpaces);
+        return true;
+    }
+
+    // Ends the part begun last, once its bytes are in.
+    void EndPart(std::string_view part) {
         lastByte_ = part.back();
         collected_ += part.size();
     }
