@@ -6,6 +6,7 @@
 // A benchmark's label names the command-line tool bench/run compares it with
 // and the file: "wc:library-N.TQF" or "cp:library-N.TQF".
 #include "BenchLibrary.h"
+#include "BlockSupply.h"
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
@@ -24,7 +25,8 @@ namespace {
 
 // Reading as the editor reads: a large file on a second thread while the
 // messages are built.
-void ReadFormatFile(benchmark::State& state, std::optional<std::uintmax_t> pipelineThreshold) {
+void ReadFormatFile(benchmark::State& state, std::optional<std::uintmax_t> pipelineThreshold,
+                    bool freshMemory = false) {
     const std::filesystem::path path = tqf::LibraryFile(static_cast<int>(state.range(0)));
     const auto bytes = static_cast<std::int64_t>(std::filesystem::file_size(path));
     std::size_t messages = 0;
@@ -39,6 +41,9 @@ void ReadFormatFile(benchmark::State& state, std::optional<std::uintmax_t> pipel
         benchmark::DoNotOptimize(messages);
         state.PauseTiming();
         document.reset();
+        if (freshMemory) {
+            tqf::BlockSupply::ReleaseSpareBlocks();
+        }
         state.ResumeTiming();
     }
     state.SetBytesProcessed(bytes * state.iterations());
@@ -47,6 +52,13 @@ void ReadFormatFile(benchmark::State& state, std::optional<std::uintmax_t> pipel
 }
 
 void BM_ReadFormatFile(benchmark::State& state) { ReadFormatFile(state, std::nullopt); }
+
+// The same with none of the last document's storage kept for it: every block
+// fresh from the system, as for the first Open of a program.
+void BM_ReadFormatFileFresh(benchmark::State& state) {
+    tqf::BlockSupply::ReleaseSpareBlocks();
+    ReadFormatFile(state, std::nullopt, true);
+}
 
 // The same on the calling thread alone: what the second thread gains.
 void BM_ReadFormatFileOnOneThread(benchmark::State& state) { ReadFormatFile(state, UINTMAX_MAX); }
@@ -117,6 +129,7 @@ BENCHMARK(BM_ReadFormatFile)
     ->Arg(HUGE_LIBRARY)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadFormatFileFresh)->Arg(tqf::LARGE_LIBRARY)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadFormatFileOnOneThread)
     ->Arg(SMALL_LIBRARY)
     ->Arg(tqf::LARGE_LIBRARY)

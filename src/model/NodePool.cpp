@@ -54,8 +54,11 @@ NodePool::~NodePool() {
 }
 
 void NodePool::AddBlock() {
-    // The largest blocks hold as many slots as fit.
-    const std::size_t bytes = std::min(blockSlots_ * slotSize_, LARGEST_BLOCK_BYTES);
+    // The largest blocks hold as many slots as fit. A document filled from a
+    // supply is a large one: it starts with them, as the supply's blocks are
+    // ready and small ones would be fresh memory.
+    const std::size_t bytes =
+        supply_ != nullptr ? LARGEST_BLOCK_BYTES : std::min(blockSlots_ * slotSize_, LARGEST_BLOCK_BYTES);
     std::byte* block = nullptr;
     if (bytes == LARGEST_BLOCK_BYTES) {
         block = supply_ != nullptr ? supply_->Take() : nullptr;

@@ -35,7 +35,8 @@ public:
     // Returns every block to the system. Only while no slot is in use.
     void ReleaseAll();
 
-    // Where the largest blocks come from while it is set (none: made here).
+    // While it is set, new blocks are the largest ones, from supply where it
+    // has one ready (none: made here).
     void SetSupply(BlockSupply* supply) { supply_ = supply; }
 
     // How many slots are handed out.
