@@ -457,7 +457,8 @@ void FileCommands::Save(bool askForName) {
         const BusyScope busy(*this);
         if (report) {
             // The file the check read back is the one written.
-            outcome = LibraryFileWriter::Write(target, report->text);
+            outcome = LibraryFileWriter::WriteStreamed(
+                target, [&text = report->text](std::ostream& out) { return text.WriteTo(out); });
         } else {
             outcome = LibraryFileWriter::WriteStreamed(
                 target, [root](std::ostream& out) { return FormatWriter::WriteFormatFile(root, out); });

@@ -1,5 +1,6 @@
 #include "RoundTripCheck.h"
 
+#include "ByteSearch.h"
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
@@ -269,17 +270,19 @@ private:
 // The file as a save writes it, written a few messages at a time as the
 // reader asks for more, noting the lines each message takes: the reading
 // thread writes the file while the calling thread compares what was read.
+// Each piece is kept in the whole file's text and lent to the reader.
 class WritingBuffer final : public std::streambuf {
 public:
     WritingBuffer(const FormatNode* root, std::uint64_t textLimit, std::vector<WrittenMessage>& messages,
                   std::atomic<std::size_t>& written)
         : next_(root->firstChild), textLimit_(textLimit), messages_(messages), written_(written),
-          text_(FormatWriter::FILE_HEADER) {
-        setg(text_.data(), text_.data(), text_.data() + text_.size());
+          piece_(FormatWriter::FILE_HEADER) {
+        file_.Append(piece_);
+        setg(piece_.data(), piece_.data(), piece_.data() + piece_.size());
     }
 
     // The whole file, once it has all been read.
-    std::string TakeText() { return std::move(text_); }
+    BlockText TakeText() { return std::move(file_); }
     // The file came to more than the limit, and writing it stopped there.
     bool OverLimit() const { return overLimit_; }
 
@@ -287,12 +290,12 @@ protected:
     int_type underflow() override {
         // Enough at a time that the reader seldom asks.
         constexpr std::size_t PIECE_BYTES = std::size_t{64} * 1024;
-        const std::size_t from = text_.size();
-        while (next_ != nullptr && text_.size() - from < PIECE_BYTES) {
-            const std::size_t counted = text_.size();
-            FormatWriter::AppendSubtree(next_, text_);
-            lines_ += static_cast<std::size_t>(
-                std::count(text_.begin() + static_cast<std::ptrdiff_t>(counted), text_.end(), '\n'));
+        // The reader is done with the last piece when it asks for the next.
+        piece_.clear();
+        while (next_ != nullptr && piece_.size() < PIECE_BYTES) {
+            const std::size_t counted = piece_.size();
+            FormatWriter::AppendSubtree(next_, piece_);
+            lines_ += CountByte(piece_.data() + counted, piece_.size() - counted, '\n');
             if (next_->isMessage != 0 && !next_->label.empty()) {
                 // The calling thread looks at the entries written so far
                 // meanwhile; the vector holds a place for every message.
@@ -302,15 +305,16 @@ protected:
             }
             next_ = next_->nextSibling;
         }
-        if (text_.size() > textLimit_) {
+        if (file_.size() + piece_.size() > textLimit_) {
             overLimit_ = true;
             next_ = nullptr;
             return traits_type::eof();
         }
-        if (text_.size() == from) {
+        if (piece_.empty()) {
             return traits_type::eof();
         }
-        setg(text_.data(), text_.data() + from, text_.data() + text_.size());
+        file_.Append(piece_);
+        setg(piece_.data(), piece_.data(), piece_.data() + piece_.size());
         return traits_type::to_int_type(*gptr());
     }
 
@@ -320,7 +324,8 @@ private:
     bool overLimit_ = false;
     std::vector<WrittenMessage>& messages_;
     std::atomic<std::size_t>& written_; // entries of messages_ filled
-    std::string text_;
+    std::string piece_;
+    BlockText file_;
     std::size_t lines_ = 0;
 };
 

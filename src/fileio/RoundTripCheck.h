@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BlockText.h"
 #include "FormatNode.h"
 
 #include <cstdint>
@@ -18,7 +19,7 @@ struct RoundTripProblem {
 
 struct RoundTripReport {
     std::vector<RoundTripProblem> problems; // in document order
-    std::string text;                       // the file the check wrote, byte for byte as a save writes it
+    BlockText text;                         // the file the check wrote, byte for byte as a save writes it
 
     bool Ok() const { return problems.empty(); }
 };

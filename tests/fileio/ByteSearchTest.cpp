@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <random>
@@ -60,6 +61,23 @@ TEST(ByteSearchTest, FindingANearByteAgreesWithMemchr) {
         const std::size_t from = text.empty() ? 0 : round % text.size();
         const char* expected = static_cast<const char*>(std::memchr(text.data() + from, sought, text.size() - from));
         ASSERT_EQ(FindNearByte(text.data() + from, text.size() - from, sought), expected);
+    }
+}
+
+TEST(ByteSearchTest, CountingAByteAgreesWithStdCount) {
+    std::mt19937 random(12);
+    std::uniform_int_distribution<std::size_t> length(0, 300);
+    std::uniform_int_distribution<std::size_t> pick(0, TRICKY.size() - 1);
+    for (int round = 0; round < 5'000; ++round) {
+        std::string text(length(random), '\0');
+        for (char& c : text) {
+            c = static_cast<char>(TRICKY[pick(random)]);
+        }
+        const auto sought = static_cast<char>(TRICKY[pick(random)]);
+        const std::size_t from = text.empty() ? 0 : round % text.size();
+        const auto expected =
+            static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), sought));
+        ASSERT_EQ(CountByte(text.data() + from, text.size() - from, sought), expected);
     }
 }
 

@@ -246,12 +246,12 @@ TEST(ReaderReferenceTest, TheSaveCheckJudgesAsTheCheckThatBuiltASecondDocument) 
         }
         const RoundTripReport expected = reference::CheckRoundTrip(document.GetRootNode());
         const RoundTripReport got = RoundTripCheck::CheckRoundTrip(document.GetRootNode());
-        ASSERT_EQ(got.text, expected.text);
-        ASSERT_EQ(got.problems.size(), expected.problems.size()) << got.text;
+        ASSERT_EQ(got.text.Str(), expected.text.Str());
+        ASSERT_EQ(got.problems.size(), expected.problems.size()) << got.text.Str();
         for (std::size_t i = 0; i < got.problems.size(); ++i) {
             EXPECT_EQ(got.problems[i].message, expected.problems[i].message);
             EXPECT_EQ(got.problems[i].label, expected.problems[i].label);
-            EXPECT_EQ(got.problems[i].reason, expected.problems[i].reason) << got.text;
+            EXPECT_EQ(got.problems[i].reason, expected.problems[i].reason) << got.text.Str();
             differences += got.problems[i].reason.find("comes back as") != std::string::npos ? 1 : 0;
         }
         if (HasFailure()) {

@@ -39,7 +39,8 @@ TEST(RoundTripTest, TheStandardLibraryComesBackUnchanged) {
     EXPECT_EQ(FormatWriter::FormatFileText(copy.GetRootNode()), FormatWriter::FormatFileText(original.GetRootNode()));
     const RoundTripReport report = RoundTripCheck::CheckRoundTrip(original.GetRootNode());
     EXPECT_TRUE(report.Ok());
-    EXPECT_EQ(report.text, FormatWriter::FormatFileText(original.GetRootNode())) << "the text checked is the one saved";
+    EXPECT_EQ(report.text.Str(), FormatWriter::FormatFileText(original.GetRootNode()))
+        << "the text checked is the one saved";
 }
 
 TEST(RoundTripTest, WhatTheFormatDoesNotKeep) {
@@ -108,14 +109,14 @@ TEST(RoundTripTest, ChangedFieldsAreNamed) {
 
     const RoundTripReport report = RoundTripCheck::CheckRoundTrip(original.GetRootNode());
     EXPECT_EQ(ProblemLabels(report), (std::vector<std::string>{"S2F1", "S2F2", "S2F3"}));
-    EXPECT_EQ(report.text, FormatWriter::FormatFileText(original.GetRootNode()));
+    EXPECT_EQ(report.text.Str(), FormatWriter::FormatFileText(original.GetRootNode()));
 }
 
 TEST(RoundTripTest, AnEmptyDocumentHasNoProblems) {
     FormatTree original;
     const RoundTripReport report = RoundTripCheck::CheckRoundTrip(original.GetRootNode());
     EXPECT_TRUE(report.Ok());
-    EXPECT_EQ(report.text, FormatWriter::FormatFileText(original.GetRootNode()));
+    EXPECT_EQ(report.text.Str(), FormatWriter::FormatFileText(original.GetRootNode()));
 }
 
 } // namespace

@@ -159,7 +159,7 @@ RoundTripReport CheckRoundTrip(const FormatNode* root) {
             report.problems.push_back({message, message->label.str(), std::move(reason)});
         }
     }
-    report.text = std::move(text);
+    report.text = BlockText(text);
     return report;
 }
 
