@@ -1,22 +1,11 @@
 #include "BlockSupply.h"
 
+#include "Poisoning.h"
+
 #include <new>
 
 #if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
-#endif
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TQF_SPARE_POISONING 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define TQF_SPARE_POISONING 1
-#endif
-
-#ifdef TQF_SPARE_POISONING
-#include <sanitizer/asan_interface.h>
 #endif
 
 namespace tqf {
@@ -34,8 +23,8 @@ std::byte* AllocateBlock() {
 
 void FreeBlock(std::byte* block) { ::operator delete (block, std::align_val_t{BlockSupply::BLOCK_BYTES}); }
 
-// The blocks given back, for the next document. A spare is poisoned under the address sanitizer, so that a node or text
-// used after its document was emptied is still caught.
+// The blocks given back, for the next document. A spare is poisoned, so
+// that a node or text used after its document was emptied is still caught.
 class Spares {
 public:
     Spares() { blocks_.reserve(BlockSupply::MAX_SPARE_BLOCKS); }
@@ -53,28 +42,22 @@ public:
             block = blocks_.back();
             blocks_.pop_back();
         }
-#ifdef TQF_SPARE_POISONING
-        ASAN_UNPOISON_MEMORY_REGION(block, BlockSupply::BLOCK_BYTES);
-#endif
+        Unpoison(block, BlockSupply::BLOCK_BYTES);
         return block;
     }
 
+    // False when the spares are full; the block is then the caller's again.
     bool Keep(std::byte* block) {
-        {
-            const std::lock_guard lock(mutex_);
-            if (blocks_.size() >= BlockSupply::MAX_SPARE_BLOCKS) {
-                return false;
-            }
+        const std::lock_guard lock(mutex_);
+        if (blocks_.size() >= BlockSupply::MAX_SPARE_BLOCKS) {
+            return false;
         }
 #ifdef MADV_FREE
         // Where the system cannot take pages back lazily, the spare just
         // stays as it is.
         (void)madvise(block, BlockSupply::BLOCK_BYTES, MADV_FREE);
 #endif
-#ifdef TQF_SPARE_POISONING
-        ASAN_POISON_MEMORY_REGION(block, BlockSupply::BLOCK_BYTES);
-#endif
-        const std::lock_guard lock(mutex_);
+        Poison(block, BlockSupply::BLOCK_BYTES);
         blocks_.push_back(block);
         return true;
     }
@@ -92,9 +75,7 @@ public:
             blocks_.reserve(BlockSupply::MAX_SPARE_BLOCKS);
         }
         for (std::byte* block : blocks) {
-#ifdef TQF_SPARE_POISONING
-            ASAN_UNPOISON_MEMORY_REGION(block, BlockSupply::BLOCK_BYTES);
-#endif
+            Unpoison(block, BlockSupply::BLOCK_BYTES);
             FreeBlock(block);
         }
     }

@@ -1,23 +1,11 @@
 #include "NodePool.h"
 
 #include "BlockSupply.h"
+#include "Poisoning.h"
 
 #include <algorithm>
 #include <cassert>
 #include <new>
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TQF_POOL_POISONING 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define TQF_POOL_POISONING 1
-#endif
-
-#ifdef TQF_POOL_POISONING
-#include <sanitizer/asan_interface.h>
-#endif
 
 namespace tqf {
 
@@ -29,18 +17,6 @@ namespace {
 // filling a large document takes hundreds of times fewer page faults.
 constexpr std::size_t FIRST_BLOCK_SLOTS = 16;
 constexpr std::size_t LARGEST_BLOCK_BYTES = BlockSupply::BLOCK_BYTES;
-
-void Poison([[maybe_unused]] void* begin, [[maybe_unused]] std::size_t size) {
-#ifdef TQF_POOL_POISONING
-    ASAN_POISON_MEMORY_REGION(begin, size);
-#endif
-}
-
-void Unpoison([[maybe_unused]] void* begin, [[maybe_unused]] std::size_t size) {
-#ifdef TQF_POOL_POISONING
-    ASAN_UNPOISON_MEMORY_REGION(begin, size);
-#endif
-}
 
 } // namespace
 
