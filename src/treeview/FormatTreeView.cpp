@@ -5,6 +5,7 @@
 #include "Labels.h"
 #include "MulDiv.h"
 #include "TahomaFont.h"
+#include "TreeAccessible.h"
 #include "TreeContextMenu.h"
 #include "TreePainter.h"
 
@@ -54,11 +55,18 @@ void FormatTreeView::Listener::ShowTreeMessage(std::string_view text) {
 
 void FormatTreeView::Listener::RequestRepaint() { view_.Redraw(); }
 
-void FormatTreeView::Listener::NodesAboutToBeDeleted(const FormatNode& subtreeRoot) { view_.ForgetNodes(subtreeRoot); }
+void FormatTreeView::Listener::NodesAboutToBeDeleted(const FormatNode& subtreeRoot) {
+    ++view_.shapeGeneration_;
+    view_.ForgetNodes(subtreeRoot);
+}
 
-void FormatTreeView::Listener::NodeAdded(const FormatNode& node) { view_.layout_.NodeAdded(node); }
+void FormatTreeView::Listener::NodeAdded(const FormatNode& node) {
+    ++view_.shapeGeneration_;
+    view_.layout_.NodeAdded(node);
+}
 
 void FormatTreeView::Listener::StructureChanged(const FormatNode& parent) {
+    ++view_.shapeGeneration_;
     // A fixed list is relabelled with its new count, which may change its
     // rows.
     view_.layout_.NodeChanged(&parent);
@@ -68,7 +76,10 @@ void FormatTreeView::Listener::NodeChanged(const FormatNode& node) { view_.layou
 
 // Only what moved is placed again at the next paint, which for a message
 // among thousands is far less than placing all of them.
-void FormatTreeView::Listener::NodeMoved(const FormatNode& node) { view_.layout_.NodeMoved(&node); }
+void FormatTreeView::Listener::NodeMoved(const FormatNode& node) {
+    ++view_.shapeGeneration_;
+    view_.layout_.NodeMoved(&node);
+}
 
 // ---- Construction ----
 
@@ -90,6 +101,7 @@ FormatTreeView::FormatTreeView(Prompts& prompts, QWidget* parent)
     // A notch of the wheel over the bar moves as far as one over the rows.
     verticalScrollBar()->installEventFilter(this);
     SetTreeFont(DEFAULT_POINT_SIZE, false, false, DEFAULT_FACE);
+    TreeAccessible::Install();
 }
 
 FormatTreeView::~FormatTreeView() = default;
@@ -171,6 +183,7 @@ void FormatTreeView::ToggleExpanded(FormatNode* node, bool repaint) {
     if (repaint) {
         Redraw();
     }
+    TreeAccessible::NotifyExpansion(*this, node);
 }
 
 void FormatTreeView::Repaint() {
@@ -439,6 +452,7 @@ bool FormatTreeView::OnLeftButton(QPoint point, bool doubleClick) {
     SetNodeColor(hit, HIGHLIGHT_COLOR, true);
     highlightedNode_ = hit;
     selectedNode_ = hit;
+    TreeAccessible::NotifyChosen(*this, hit);
     return true;
 }
 
@@ -467,6 +481,7 @@ void FormatTreeView::SelectForContextMenu(QPoint clientPos) {
     if (selectedNode_ != nullptr) {
         SetNodeColor(selectedNode_, HIGHLIGHT_COLOR, true);
         highlightedNode_ = selectedNode_;
+        TreeAccessible::NotifyChosen(*this, selectedNode_);
     }
 }
 
@@ -506,6 +521,11 @@ void FormatTreeView::BringLayoutUpToDate() {
             return;
         }
     }
+}
+
+const TreeLayout& FormatTreeView::UpToDateLayout() {
+    BringLayoutUpToDate();
+    return layout_;
 }
 
 void FormatTreeView::RevealNode(const FormatNode* node, bool centre) {
@@ -549,6 +569,7 @@ void FormatTreeView::Choose(FormatNode* node, bool centre) {
     highlightedNode_ = node;
     selectedNode_ = node;
     RevealNode(node, centre);
+    TreeAccessible::NotifyChosen(*this, node);
 }
 
 void FormatTreeView::ChooseNode(FormatNode* node) {

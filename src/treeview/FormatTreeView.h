@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QImage>
 
+#include <cstdint>
 #include <deque>
 #include <string>
 
@@ -93,6 +94,15 @@ public:
     // nodes above it and scrolls it into view, centred where the view can.
     // A node of another document, or none, changes nothing.
     void ChooseNode(FormatNode* node);
+
+    // The layout as the next paint would find it, with the scroll bar fitted
+    // to it: for those who read rows between paints, such as screen readers.
+    const TreeLayout& UpToDateLayout();
+
+    // Counts the changes of the document's shape (nodes added, deleted or
+    // moved), so that what is worked out from the shape can be kept until
+    // it changes.
+    std::uint64_t ShapeGeneration() const { return shapeGeneration_; }
 
     // True while the view draws its focus mark: it has the focus and the
     // keyboard has been used in it since it took the focus.
@@ -274,6 +284,7 @@ private:
     int paintScroll_ = 0;
     int paintWidth_ = 0;
     std::deque<PendingNotification> pendingNotifications_;
+    std::uint64_t shapeGeneration_ = 0;
 };
 
 } // namespace tqf
