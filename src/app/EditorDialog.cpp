@@ -1,6 +1,7 @@
 #include "EditorDialog.h"
 
 #include "AboutDialog.h"
+#include "AccessibleNames.h"
 #include "AppIcon.h"
 #include "Color.h"
 #include "ControlIds.h"
@@ -323,6 +324,7 @@ void EditorDialog::CreateControls() {
     panel_.saveAsButton = button(IDC_SAVE_AS);
     panel_.exitButton = button(IDC_EXIT);
     panel_.pathDisplay = label(IDC_PATH);
+    NameControls(*this);
 }
 
 QWidget* EditorDialog::CreateControl(int index) {

@@ -1,6 +1,7 @@
 #include "SkinButton.h"
 
 #include "PixelCanvas.h"
+#include "SkinCheckBoxAccessible.h"
 
 #include <QColor>
 #include <QEvent>
@@ -67,6 +68,7 @@ void SkinButton::SetCheck(int state) {
     }
     checkState_ = newState;
     InvalidateCheckSquare();
+    SkinCheckBoxAccessible::NotifyCheckChanged(this);
 }
 
 QRgb SkinButton::MidpointColour(QRgb a, QRgb b) {

@@ -1,5 +1,7 @@
 #include "SkinCheckBox.h"
 
+#include "SkinCheckBoxAccessible.h"
+
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -7,11 +9,24 @@
 
 namespace tqf {
 
-SkinCheckBox::SkinCheckBox(const QString& caption, QWidget* parent) : SkinButton(caption, parent) { kind_ = CHECK_BOX; }
+SkinCheckBox::SkinCheckBox(const QString& caption, QWidget* parent) : SkinButton(caption, parent) {
+    kind_ = CHECK_BOX;
+    SkinCheckBoxAccessible::Install();
+}
 
 void SkinCheckBox::ToggleAndNotify() {
     checkState_ = 1 - checkState_;
+    // Told before clicked(), whose receiver may delete the box.
+    SkinCheckBoxAccessible::NotifyCheckChanged(this);
     emit clicked(checkState_ == 1);
+}
+
+void SkinCheckBox::Toggle() {
+    QPointer<SkinCheckBox> alive(this);
+    ToggleAndNotify();
+    if (alive != nullptr) {
+        InvalidateCheckSquare();
+    }
 }
 
 bool SkinCheckBox::event(QEvent* event) {
@@ -19,11 +34,7 @@ bool SkinCheckBox::event(QEvent* event) {
     // animated click, which would notify without toggling.
     if (event->type() == QEvent::Shortcut) {
         setFocus(Qt::ShortcutFocusReason);
-        QPointer<SkinCheckBox> alive(this);
-        ToggleAndNotify();
-        if (alive != nullptr) {
-            InvalidateCheckSquare();
-        }
+        Toggle();
         return true;
     }
     return SkinButton::event(event);

@@ -13,6 +13,10 @@ class SkinCheckBox : public SkinButton {
 public:
     explicit SkinCheckBox(const QString& caption = QString(), QWidget* parent = nullptr);
 
+    // What a click on the box does: flips the check state, emits clicked()
+    // and repaints the square. Mnemonics and assistive tools use it.
+    void Toggle();
+
 protected:
     bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -99,6 +99,10 @@ SubItemDialog::SubItemDialog(QWidget* parent) : QDialog(parent) {
     Place(descriptionEdit_, DESCRIPTION_EDIT_RECT);
     Place(addButton_, ADD_BUTTON_RECT);
     Place(cancelButton_, CANCEL_BUTTON_RECT);
+    // Screen readers name each field after the label beside it.
+    formatLabel_->setBuddy(formatCombo_);
+    countLabel_->setBuddy(countEdit_);
+    descriptionLabel_->setBuddy(descriptionEdit_);
     setFixedSize(UNITS.Size(DIALOG_WIDTH_DLU, DIALOG_HEIGHT_DLU));
 
     // Nothing can be added before a format is chosen.
