@@ -14,6 +14,7 @@ packages=(
   fonts-wine fonts-nanum           # Tahoma and a Hangul font for the dialogs
   desktop-file-utils appstream shared-mime-info  # the install tests' validators and MIME database
   dpkg-dev                         # dpkg-shlibdeps, for scripts/package.sh
+  dbus-daemon at-spi2-core libglib2.0-bin python3-dbus  # scripts/atspi-check.sh reads the window through the accessibility bus
 )
 
 missing=()
