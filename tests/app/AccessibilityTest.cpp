@@ -4,6 +4,7 @@
 #include "EditorApp.h"
 #include "EditorWindowTest.h"
 #include "FindDialog.h"
+#include "SubItemDialog.h"
 #include "WindowDriver.h"
 
 #include <QAccessible>
@@ -206,6 +207,11 @@ TEST_F(AccessibilityTest, EveryFieldIsNamedAfterItsLabelAndNoTwoButtonsShareANam
         names.insert(name);
     }
     EXPECT_EQ(Control<SkinButton>(IDC_UPDATE_ITEM)->text(), QStringLiteral("Update"));
+    SubItemDialog subItems(dialog.get());
+    for (const auto& [field, name] : {std::pair("countEdit", "Item Count"), {"descriptionEdit", "Description"}}) {
+        QWidget* edit = subItems.findChild<QWidget*>(QString::fromLatin1(field));
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(edit)->text(QAccessible::Name), QString::fromLatin1(name));
+    }
 }
 
 } // namespace
