@@ -20,6 +20,7 @@ REGISTRY = ("org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root")
 STATE_CHECKED = 4
 STATE_FOCUSED = 12
 STATE_SELECTED = 23
+RELATION_LABELLED_BY = 2
 WAIT_SECONDS = 60
 # A label line of the library: a message header or an item.
 LABEL_LINE = re.compile(r"^\s*(S\d+F\d+|<)")
@@ -46,6 +47,9 @@ class Node:
 
     def children(self):
         return [Node(self.bus, ref) for ref in self.obj.GetChildren(dbus_interface=ACCESSIBLE)]
+
+    def labelled(self):
+        return any(int(kind) == RELATION_LABELLED_BY for kind, _ in self.obj.GetRelationSet(dbus_interface=ACCESSIBLE))
 
     def has(self, state):
         words = self.obj.GetState(dbus_interface=ACCESSIBLE)
@@ -131,6 +135,8 @@ def main():
     fields = [node for node in objects if node.role() in ("text", "combo box")]
     check(len(fields) >= 6 and all(node.name() for node in fields),
           f"every field has a name: {[node.name() for node in fields]}")
+    # A combo box's name is its current text; readers name it by its label.
+    check(all(node.labelled() for node in fields), "every field is labelled by the label beside it")
     buttons = [node.name() for node in objects if node.role() == "push button"]
     check(len(buttons) == len(set(buttons)) and all(buttons), f"no two buttons share a name: {buttons}")
 
