@@ -31,14 +31,13 @@ std::string ReadBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-ToolRun RunToolProgram(const std::vector<std::string>& args) {
+namespace {
+
+// Runs a shell command line, capturing its standard output and error.
+ToolRun RunShell(std::string command) {
     const std::filesystem::path errPath =
         std::filesystem::temp_directory_path() / ("tqf-tool-stderr-" + std::to_string(::getpid()));
-    std::string command = Quoted(TQF_TOOL_PATH);
-    for (const std::string& arg : args) {
-        command += ' ' + Quoted(arg);
-    }
-    command += " 2>" + Quoted(errPath.string());
+    command = "{ " + command + "; } 2>" + Quoted(errPath.string());
     ToolRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -54,6 +53,16 @@ ToolRun RunToolProgram(const std::vector<std::string>& args) {
     run.err = ReadBytes(errPath.string());
     std::filesystem::remove(errPath);
     return run;
+}
+
+} // namespace
+
+ToolRun RunToolProgram(const std::vector<std::string>& args) {
+    std::string command = Quoted(TQF_TOOL_PATH);
+    for (const std::string& arg : args) {
+        command += ' ' + Quoted(arg);
+    }
+    return RunShell(command);
 }
 
 namespace {
@@ -82,12 +91,29 @@ TEST(ExamplesTest, CheckFindsNothingInTheStandardLibrary) {
     EXPECT_EQ(run.err, "");
 }
 
+TEST(ExamplesTest, TheToolInAPipeAndOldMacLineEnds) {
+    const std::string tool = Quoted(TQF_TOOL_PATH);
+    const ToolRun piped = RunShell(tool + " normalize - < " + Quoted(EXAMPLE) + " | " + tool + " check /dev/stdin");
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(piped.out, "56 messages, 0 dropped\n");
+    EXPECT_EQ(piped.err, "");
+
+    // Every message of a copy whose lines end in CR alone.
+    std::string crOnly = ReadBytes(EXAMPLE);
+    std::erase(crOnly, '\n');
+    const std::filesystem::path copy =
+        std::filesystem::temp_directory_path() / ("tqf-cr-" + std::to_string(::getpid()) + ".TQF");
+    std::ofstream(copy, std::ios::binary) << crOnly;
+    EXPECT_EQ(RunToolProgram({"normalize", copy.string()}).out, ReadBytes(EXAMPLE));
+    std::filesystem::remove(copy);
+}
+
 const std::string SML_EXAMPLE = std::string(TQF_EXAMPLES_DIR) + "/equipment-manual.sml";
 
 TEST(ExamplesTest, TheHandWrittenSmlReadsWhole) {
     const ToolRun run = RunToolProgram({"from-sml", SML_EXAMPLE});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "15 messages, 0 dropped, 20 values left out (a TQF file keeps no values)\n");
+    EXPECT_EQ(run.err, "15 messages, 0 dropped, 0 changed, 20 values left out (a TQF file keeps no values)\n");
     // A name is the description, before a comment; counts come from brackets,
     // values or the items of a list, or are open.
     EXPECT_NE(run.out.find("\r\nS1F13W\r\n<L[2]\r\n\t<A[n]  MDLN>\r\n\t<A[n]  SOFTREV>\r\n>."), std::string::npos)
