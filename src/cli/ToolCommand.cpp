@@ -12,10 +12,12 @@
 #include "TqfVersion.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <iostream>
 #include <new>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -57,10 +59,11 @@ bool ReadInto(FormatTree& document, const std::string& path, std::size_t nodeLim
     if (path == STANDARD_STREAM) {
         result = reader.ReadFormatFile(in);
     } else if (ToolInput::IsStream(path)) {
+        errno = 0;
         std::ifstream stream(path, std::ios::in | std::ios::binary);
         if (!stream.is_open()) {
             result.status = ReadStatus::OPEN_FAILED;
-            result.errorText = "cannot be opened";
+            result.errorText = errno != 0 ? std::generic_category().message(errno) : "cannot be opened";
         } else {
             result = reader.ReadFormatFile(stream);
         }

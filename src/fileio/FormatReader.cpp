@@ -1,6 +1,7 @@
 #include "FormatReader.h"
 
 #include "BlockSupply.h"
+#include "ByteOrderMark.h"
 #include "ByteSearch.h"
 #include "Decimal.h"
 #include "DropExplainer.h"
@@ -848,8 +849,7 @@ void FormatReader::ReadStatements(std::istream& in, ReadResult& ending, Statemen
     if (const std::string_view encoding = lines.RefusedEncoding(); !encoding.empty()) {
         ending = ReadResult{};
         ending.status = ReadStatus::OPEN_FAILED;
-        ending.errorText = "it holds " + std::string(encoding) +
-                           " text, and a format file is 8-bit text: save it as UTF-8 or in the system's code page";
+        ending.errorText = ByteOrderMark::RefusalReason(encoding);
         return;
     }
     if (more && lines.Failed()) {

@@ -1,7 +1,8 @@
 #include "MarkedLines.h"
 
+#include "ByteOrderMark.h"
+
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #ifdef __SSE2__
@@ -66,30 +67,12 @@ bool MarkedLines::NextAfterRefill(std::size_t& begin, std::size_t& size) {
 
 void MarkedLines::ReadByteOrderMark() {
     started_ = true;
-    struct ByteOrderMark {
-        std::string_view bytes;
-        std::string_view encoding; // empty: UTF-8, whose mark is skipped
-    };
-    // UTF-32 first: its little-endian mark starts with that of UTF-16.
-    static constexpr std::array<ByteOrderMark, 5> MARKS{{
-        {std::string_view("\x00\x00\xFE\xFF", 4), "UTF-32"},
-        {std::string_view("\xFF\xFE\x00\x00", 4), "UTF-32"},
-        {"\xFE\xFF", "UTF-16"},
-        {"\xFF\xFE", "UTF-16"},
-        {"\xEF\xBB\xBF", ""},
-    }};
-    const std::string_view front(data_.get(), std::min<std::size_t>(size_, 4));
-    for (const ByteOrderMark& mark : MARKS) {
-        if (front.starts_with(mark.bytes)) {
-            if (mark.encoding.empty()) {
-                begin_ = mark.bytes.size();
-            } else {
-                refusedEncoding_ = mark.encoding;
-                atEnd_ = true;
-                begin_ = size_;
-            }
-            return;
-        }
+    const ByteOrderMark mark = ByteOrderMark::Of(std::string_view(data_.get(), std::min<std::size_t>(size_, 4)));
+    begin_ = mark.skip;
+    if (!mark.refused.empty()) {
+        refusedEncoding_ = mark.refused;
+        atEnd_ = true;
+        begin_ = size_;
     }
 }
 

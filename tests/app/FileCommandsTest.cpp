@@ -437,7 +437,6 @@ TEST_F(FileCommandsTest, OpenWarnsAboutWhatReadsButIsLostAndSaveAsksBeforeLosing
     EXPECT_TRUE(shown.startsWith(QStringLiteral("The file\n%1\nwas read.\n\n2 warning(s)").arg(path)));
     EXPECT_TRUE(shown.contains(QStringLiteral("\nline 1, column 5: the statement ends at this \".\"")));
     EXPECT_TRUE(shown.contains(QStringLiteral("\nline 2, column 1: header has no stream number")));
-
     prompts.answers = {false};
     Click(IDC_SAVE);
     ASSERT_EQ(prompts.questions.size(), 1U);

@@ -144,12 +144,10 @@ TEST_F(ToolCommandTest, ArgumentsAsGnuToolsReadThem) {
         {{"to-sml", "a", "-h", "-x"}, HELP, "", ""},
         {{"check", "-"}, RUN, "-", ""},
         {{"check", "--", "-h"}, RUN, "-h", ""},
-        {{"check", "--", "--"}, RUN, "--", ""},
         {{"from-sml", "-", "-o", "-"}, RUN, "-", "-"},
         {{"to-sml", "-o", "-x", "--", "-o"}, RUN, "-o", "-x"},
         {{"check", "-o", "x", "y"}, WRONG, "", ""},
         {{"from-sml", "a", "-o", "b", "-o", "c"}, WRONG, "", ""},
-        {{"to-sml", "a", "-o", ""}, WRONG, "", ""},
         {{"check", "--"}, WRONG, "", ""},
     };
     for (const ArgumentsCase& c : cases) {
@@ -164,21 +162,18 @@ TEST_F(ToolCommandTest, ArgumentsAsGnuToolsReadThem) {
 }
 
 TEST_F(ToolCommandTest, StandardInputAndOutputForEveryCommand) {
-    const std::string library = "S1F1 W.\nS2F2 <L <A>>.\nS3F3 <Q>.\n";
-    std::istringstream in(library);
-    EXPECT_EQ(ToolCommand::Run({"normalize", "-"}, in, out, err), 1);
+    const auto runOn = [this](const std::vector<std::string>& args, const std::string& input) {
+        std::istringstream in(input);
+        out.str({});
+        return ToolCommand::Run(args, in, out, err);
+    };
+    EXPECT_EQ(runOn({"normalize", "-"}, "S1F1 W.\nS2F2 <L <A>>.\nS3F3 <Q>.\n"), 1);
     EXPECT_EQ(err.str(), "tqf-tool: -: 1 statement dropped and not written; tqf-tool check lists them\n");
     const std::string normalized = out.str();
-    std::istringstream again(normalized);
-    out.str({});
-    EXPECT_EQ(ToolCommand::Run({"check", "-"}, again, out, err), 0);
+    EXPECT_EQ(runOn({"check", "-"}, normalized), 0);
     EXPECT_EQ(out.str(), "2 messages, 0 dropped\n");
-    std::istringstream tqf(normalized);
-    out.str({});
-    EXPECT_EQ(ToolCommand::Run({"to-sml", "-", "-o", "-"}, tqf, out, err), 0);
-    std::istringstream sml(out.str());
-    out.str({});
-    EXPECT_EQ(ToolCommand::Run({"from-sml", "-"}, sml, out, err), 0);
+    EXPECT_EQ(runOn({"to-sml", "-", "-o", "-"}, normalized), 0);
+    EXPECT_EQ(runOn({"from-sml", "-"}, out.str()), 0);
     EXPECT_EQ(out.str(), normalized);
 }
 

@@ -1,12 +1,13 @@
 // tqf-tool where its output or its input is not what a terminal gives: a
 // full disk behind standard output, a named pipe as the file to read.
+#include "ToolRun.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -61,9 +62,7 @@ TEST(ToolOutputTest, EveryCommandFailsWhenItsOutputCannotBeWritten) {
                                                                                       {"--help"}}) {
         const fs::path err = fs::temp_directory_path() / ("tqf-tool-err-" + std::to_string(::getpid()));
         EXPECT_EQ(RunWithOutput(args, "/dev/full", RLIM_INFINITY, err.string()), 2) << args[0];
-        std::ifstream said(err);
-        const std::string text((std::istreambuf_iterator<char>(said)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(text, "tqf-tool: cannot write to standard output\n") << "said once";
+        EXPECT_EQ(ReadBytes(err.string()), "tqf-tool: cannot write to standard output\n") << "said once";
         fs::remove(err);
         EXPECT_EQ(RunWithOutput(args, "/dev/null"), 0) << args[0];
     }
@@ -79,7 +78,6 @@ TEST(ToolOutputTest, OutputPastTheFileSizeLimitExitsWithTwo) {
     fs::remove(out);
 }
 
-// A named pipe is read as it comes, as any stream is.
 TEST(ToolOutputTest, ANamedPipeIsReadAsAStream) {
     const fs::path pipe = fs::temp_directory_path() / ("tqf-tool-pipe-" + std::to_string(::getpid()));
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);

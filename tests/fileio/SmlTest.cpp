@@ -166,7 +166,6 @@ TEST(SmlReaderTest, CountsAFormatFileCannotKeepBecomeOpenAndAreReported) {
     const std::string open = " (1 count made open)";
     const CountCase cases[] = {
         {"S1F1 <U1[0]>.", "<U1[n]>", "1:6: count 0 cannot be kept by a .TQF file: the count is open", open},
-        {"S1F1 <B[0] >.", "<B[n]>", "1:6: count 0 cannot be kept by a .TQF file: the count is open", open},
         {"S1F1 <I4[-2]>.", "<I4[n]>", "1:6: count -2 cannot be kept by a .TQF file: the count is open", open},
         {"S1F1 <A \"\">.", "<A[n]>", "1:6: empty value cannot be kept by a .TQF file: the count is open", open},
         {"S1F1 <A>.", "<A[n]>", "", ""},

@@ -1,5 +1,6 @@
 #include "ReferenceReader.h"
 
+#include "ByteOrderMark.h"
 #include "Decimal.h"
 #include "DropExplainer.h"
 #include "InputFile.h"
@@ -651,6 +652,12 @@ void ReferenceReader::ReadStatements(std::istream& in, ReadResult& result, State
         return;
     }
     collector.Finish(lineNumber);
+    if (!lines.RefusedEncoding().empty()) {
+        result = ReadResult{};
+        result.status = ReadStatus::OPEN_FAILED;
+        result.errorText = ByteOrderMark::RefusalReason(lines.RefusedEncoding());
+        return;
+    }
     if (lines.Failed()) {
         result.status = ReadStatus::READ_FAILED;
         result.errorText = "the file could not be read to its end";
