@@ -316,7 +316,7 @@ public:
     bool HandlePlainLine(std::string_view line, std::size_t begin, std::size_t lineNumber, const MarkedLines& lines) {
         rawLine_ = line;
         lineNumber_ = lineNumber;
-        NoteSwallowedHeader(line);
+        NoteSwallowedHeader(line, true);
         std::size_t kept = 0;
         if (!BeginPart(line, 1, kept)) {
             return false;
@@ -463,17 +463,45 @@ private:
     }
 
     // A line that starts with a message header, while a statement holds
-    // text: the message is swallowed. Looked at only when the line starts
-    // with an "S" after white space, which a line inside a statement seldom
-    // does.
-    void NoteSwallowedHeader(std::string_view line) {
+    // text: the message is swallowed. Looked at further only when the line
+    // starts with an "S" after tabs and spaces, which a line inside a
+    // statement seldom does. readable: at least sixteen bytes past the
+    // line's start may be read, as MarkedLines keeps them, so that its first
+    // bytes are looked at together.
+    void NoteSwallowedHeader(std::string_view line, bool readable = false) {
         if (collected_ == 0) {
             return;
         }
-        const std::size_t front = line.find_first_not_of(" \t");
-        if (front == std::string_view::npos || (line[front] != 'S' && line[front] != '\'')) {
-            return;
+        std::size_t front = 0;
+#ifdef __SSE2__
+        if (readable) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data()));
+            const auto is = [&bytes](char a, char b) {
+                return static_cast<std::uint32_t>(_mm_movemask_epi8(
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(a)), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(b)))));
+            };
+            const std::uint32_t other = ~is('\t', ' ');
+            const std::uint32_t first = other & (0U - other); // the first byte that is no blank
+            if ((is('S', '\'') & first) != 0 && static_cast<std::size_t>(__builtin_ctz(first)) < line.size()) {
+                NoteHeaderAtFront(line);
+            }
+            if ((first & 0xFFFFU) != 0) {
+                return;
+            }
+            front = 16; // sixteen blanks: on byte by byte
         }
+#endif
+        while (front < line.size() && (line[front] == '\t' || line[front] == ' ')) {
+            ++front;
+        }
+        if (front < line.size() && (line[front] == 'S' || line[front] == '\'')) {
+            NoteHeaderAtFront(line);
+        }
+    }
+
+    // The rest of NoteSwallowedHeader, apart, so that the look at every
+    // line stays small enough to be inlined.
+    [[gnu::noinline, gnu::cold]] void NoteHeaderAtFront(std::string_view line) {
         std::optional<StatementFinding> header = StatementNotes::SwallowedHeader(line);
         if (!header) {
             return;

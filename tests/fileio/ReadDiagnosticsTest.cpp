@@ -122,7 +122,7 @@ TEST(ReadDiagnosticsTest, TextThatReadsButIsLostIsWarnedAbout) {
         {"S1F1. S1F2.\n", 1, "1:5: the statement ends at this \".\", and the rest of the line is ignored: S1F2."},
         {"S1F1 (ARE YOU THERE.).\n", 1,
          "1:20: the statement ends at this \".\", and the rest of the line is ignored: )."},
-        {"S1F1 <L[0].\nS1F2.\n", 1, "2:1: S1F2 is read as text of the statement before it"},
+        {"S1F1 <L[0].\n\t  S1F2 W\n>.\n", 1, "2:4: S1F2 is read as text of the statement before it"},
         {"S1F4 (SEE HTTP://X).\n\t'S1F5' W.\n", 1, "2:2: S1F5 is read as text of the statement before it"},
         {"/* a */ S1F1 <L[1]\n/* b */ S2F2 <A>>.\n", 1, "2:9: S2F2 is read as text"},
         {"F3 (NOSTREAM).\n", 1, "1:1: header has no stream number: the message is read with stream -1"},
