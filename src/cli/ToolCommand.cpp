@@ -3,14 +3,21 @@
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
+#include "MemoryBudget.h"
 #include "SafeFileWriter.h"
 #include "SmlReader.h"
 #include "SmlWriter.h"
+#include "ToolArguments.h"
+#include "ToolInput.h"
 #include "TqfVersion.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <iostream>
 #include <new>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -18,6 +25,7 @@ namespace tqf {
 
 namespace {
 
+constexpr std::string_view PROGRAM = "tqf-tool: ";
 constexpr std::string_view USAGE =
     "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool from-sml FILE [-o OUT] | "
     "tqf-tool to-sml FILE [-o OUT] | tqf-tool --help";
@@ -25,34 +33,54 @@ constexpr std::string_view HELP_TEXT =
     "tqf-tool: reads a TQF message format file as the editor opens it.\n"
     "\n"
     "  tqf-tool normalize FILE   write to standard output the bytes the editor would save\n"
-    "  tqf-tool check FILE       list each statement that reading drops, with where and why, and what\n"
-    "                            reads but is rarely meant, as FILE:LINE:COLUMN: lines; then a summary\n"
+    "  tqf-tool check FILE       list each statement that reading drops (error:), and what reads but is\n"
+    "                            rarely meant (warning:), as FILE:LINE:COLUMN: lines; then a summary\n"
     "  tqf-tool from-sml FILE    read an SML file and write it as a TQF file; what was dropped or\n"
     "                            changed is listed on standard error\n"
     "  tqf-tool to-sml FILE      write a TQF file as SML\n"
     "  -o OUT                    (from-sml, to-sml) write OUT instead of standard output, whole or not at all\n"
-    "  tqf-tool --help           show this text\n"
+    "  -                         as FILE: standard input; as OUT: standard output\n"
+    "  --                        what follows is FILE or OUT, even when it starts with -\n"
+    "  tqf-tool --help, -h       show this text (also after a command)\n"
     "  tqf-tool --version        show the version\n"
     "\n"
-    "Exit status: 0 success, 1 dropped statements (check, from-sml, to-sml) or no message to save,\n"
-    "2 wrong arguments, a file that cannot be read, or output that cannot be written.\n";
+    "Exit status: 0 success, 1 dropped statements (check, normalize, from-sml, to-sml) or no message to\n"
+    "save, 2 wrong arguments, a file that cannot be read, or output that cannot be written.\n";
 constexpr std::string_view NO_MESSAGE_TO_SAVE = "No message to save.";
+// The name that stands for standard input as FILE and standard output as OUT.
+constexpr std::string_view STANDARD_STREAM = "-";
 
-// Reads path into document; on failure says why on err.
-bool ReadInto(FormatTree& document, const std::string& path, std::size_t nodeLimit, ReadResult& result,
-              std::ostream& err) {
+// Reads path into document, or standard input (in) for "-"; a pipe or a
+// device is read as a stream. On failure says why on err.
+bool ReadInto(FormatTree& document, const std::string& path, std::size_t nodeLimit, std::istream& in,
+              ReadResult& result, std::ostream& err) {
     FormatReader reader(document);
     reader.SetNodeLimit(nodeLimit);
-    result = reader.ReadFormatFile(path);
+    if (path == STANDARD_STREAM) {
+        result = reader.ReadFormatFile(in);
+    } else if (ToolInput::IsStream(path)) {
+        errno = 0;
+        std::ifstream stream(path, std::ios::in | std::ios::binary);
+        if (!stream.is_open()) {
+            result.status = ReadStatus::OPEN_FAILED;
+            result.errorText = errno != 0 ? std::generic_category().message(errno) : "cannot be opened";
+        } else {
+            result = reader.ReadFormatFile(stream);
+        }
+    } else {
+        result = reader.ReadFormatFile(path);
+    }
     if (!result.Complete()) {
-        err << "tqf-tool: " << path << ": " << result.errorText << '\n';
+        err << PROGRAM << path << ": " << result.errorText << '\n';
         return false;
     }
     return true;
 }
 
-// Each finding as compilers write theirs, FILE:LINE:COLUMN: KIND: REASON,
-// in file order, so that editors and CI jump to it.
+// Each finding as compilers write theirs, FILE:LINE:COLUMN: SEVERITY: REASON,
+// in file order, so that editors and CI jump to it. A statement dropped is
+// an error; anything else a warning, its kind in front of the reason where
+// the severity alone does not say it.
 struct Finding {
     const ReadDiagnostic* diagnostic;
     const char* kind;
@@ -63,6 +91,10 @@ void AddFindings(std::vector<Finding>& findings, const std::vector<ReadDiagnosti
         findings.push_back({&diagnostic, kind});
     }
 }
+
+constexpr const char* DROPPED = "error: dropped";
+constexpr const char* CHANGED = "warning: changed";
+constexpr const char* WARNING = "warning";
 
 void PrintFindings(std::vector<Finding>& findings, const std::string& path, std::ostream& out) {
     std::ranges::stable_sort(findings, [](const Finding& a, const Finding& b) {
@@ -75,19 +107,16 @@ void PrintFindings(std::vector<Finding>& findings, const std::string& path, std:
     }
 }
 
-// Writes bytes to output, or to standard output when output is empty.
+// Writes bytes to output, or to standard output when output is empty or
+// "-". Run reports standard output that failed, once.
 bool WriteOutput(const std::string& output, const std::string& bytes, std::ostream& out, std::ostream& err) {
-    if (output.empty()) {
+    if (output.empty() || output == STANDARD_STREAM) {
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.flush();
-        if (!out) {
-            err << "tqf-tool: cannot write to standard output\n";
-            return false;
-        }
-        return true;
+        return static_cast<bool>(out);
     }
     if (const SaveResult saved = SafeFileWriter::Write(output, bytes); !saved.written) {
-        err << "tqf-tool: " << output << ": " << saved.reason << '\n';
+        err << PROGRAM << output << ": " << saved.reason << '\n';
         return false;
     }
     return true;
@@ -98,7 +127,7 @@ bool WriteOutput(const std::string& output, const std::string& bytes, std::ostre
 int WriteConversion(const FormatTree& document, std::string (*text)(const FormatNode*), bool dropped,
                     const std::string& output, std::ostream& out, std::ostream& err) {
     if (document.GetRootNode()->firstChild == nullptr) {
-        err << NO_MESSAGE_TO_SAVE << '\n';
+        err << PROGRAM << NO_MESSAGE_TO_SAVE << '\n';
         return ToolCommand::EXIT_FINDINGS;
     }
     if (!WriteOutput(output, text(document.GetRootNode()), out, err)) {
@@ -107,127 +136,141 @@ int WriteConversion(const FormatTree& document, std::string (*text)(const Format
     return dropped ? ToolCommand::EXIT_FINDINGS : ToolCommand::EXIT_OK;
 }
 
-// FILE [-o OUT] or -o OUT FILE; false when the arguments are neither.
-bool ReadConversionArgs(const std::vector<std::string>& args, std::string& input, std::string& output) {
-    if (args.size() == 2) {
-        input = args[1];
-        return args[1] != "-o";
-    }
-    if (args.size() == 4 && args[2] == "-o" && args[1] != "-o") {
-        input = args[1];
-        output = args[3];
-        return true;
-    }
-    if (args.size() == 4 && args[1] == "-o" && args[3] != "-o") {
-        output = args[2];
-        input = args[3];
-        return true;
-    }
-    return false;
-}
-
 } // namespace
 
 int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                      std::optional<std::size_t> nodeLimit) {
+    return Run(args, std::cin, out, err, nodeLimit);
+}
+
+int ToolCommand::Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+                     std::optional<std::size_t> nodeLimit) {
     int status = EXIT_UNUSABLE;
     try {
-        status = RunCommand(args, out, err, nodeLimit);
+        status = RunCommand(args, in, out, err, nodeLimit);
     } catch (const std::bad_alloc&) {
-        err << "tqf-tool: not enough memory\n";
+        err << PROGRAM << "not enough memory\n";
         return EXIT_UNUSABLE;
     }
     // Output that did not arrive is no result, whatever the command found.
     if (!out.flush()) {
-        err << "tqf-tool: cannot write to standard output\n";
+        err << PROGRAM << "cannot write to standard output\n";
         status = EXIT_UNUSABLE;
     }
     return status;
 }
 
-int ToolCommand::RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                            std::optional<std::size_t> nodeLimit) {
+int ToolCommand::RunCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                            std::ostream& err, std::optional<std::size_t> nodeLimit) {
     const std::size_t limit = nodeLimit.value_or(FormatReader::DefaultNodeLimit());
-    if (args.size() == 1 && args[0] == "--help") {
+    const ToolArguments arguments = ToolArguments::Parse(args);
+    switch (arguments.action) {
+    case ToolArguments::Action::HELP:
         out << USAGE << "\n\n" << HELP_TEXT;
         return EXIT_OK;
-    }
-    if (args.size() == 1 && args[0] == "--version") {
+    case ToolArguments::Action::VERSION:
         out << "tqf-tool " << TQF_VERSION << '\n';
         return EXIT_OK;
+    case ToolArguments::Action::WRONG:
+        err << PROGRAM << arguments.error << '\n' << PROGRAM << USAGE << '\n';
+        return EXIT_UNUSABLE;
+    case ToolArguments::Action::RUN:
+        break;
     }
-    if (args.size() == 2 && args[0] == "normalize") {
-        return Normalize(args[1], limit, out, err);
+    const std::string& command = arguments.command;
+    if (command == "normalize") {
+        return Normalize(arguments.input, limit, in, out, err);
     }
-    if (args.size() == 2 && args[0] == "check") {
-        return Check(args[1], limit, out, err);
+    if (command == "check") {
+        return Check(arguments.input, limit, in, out, err);
     }
-    std::string input;
-    std::string output;
-    if (!args.empty() && (args[0] == "from-sml" || args[0] == "to-sml") && ReadConversionArgs(args, input, output)) {
-        return args[0] == "from-sml" ? FromSml(input, output, out, err) : ToSml(input, output, limit, out, err);
+    if (command == "from-sml") {
+        return FromSml(arguments.input, arguments.output, in, out, err);
     }
-    err << USAGE << '\n';
-    return EXIT_UNUSABLE;
+    return ToSml(arguments.input, arguments.output, limit, in, out, err);
 }
 
-int ToolCommand::Normalize(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err) {
+int ToolCommand::Normalize(const std::string& path, std::size_t nodeLimit, std::istream& in, std::ostream& out,
+                           std::ostream& err) {
     FormatTree document;
     ReadResult result;
-    if (!ReadInto(document, path, nodeLimit, result, err)) {
+    if (!ReadInto(document, path, nodeLimit, in, result, err)) {
         return EXIT_UNUSABLE;
     }
     if (document.GetRootNode()->firstChild == nullptr) {
-        err << NO_MESSAGE_TO_SAVE << '\n';
+        err << PROGRAM << NO_MESSAGE_TO_SAVE << '\n';
         return EXIT_FINDINGS;
     }
     if (!FormatWriter::WriteFormatFile(document.GetRootNode(), out)) {
         return EXIT_UNUSABLE; // Run says why
     }
+    // The output is what Save would write; that it lacks what was dropped
+    // must not pass for success in a script.
+    if (!result.dropped.empty()) {
+        const std::size_t count = result.dropped.size();
+        err << PROGRAM << path << ": " << count << (count == 1 ? " statement" : " statements")
+            << " dropped and not written; tqf-tool check lists them\n";
+        return EXIT_FINDINGS;
+    }
     return EXIT_OK;
 }
 
-int ToolCommand::Check(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err) {
+int ToolCommand::Check(const std::string& path, std::size_t nodeLimit, std::istream& in, std::ostream& out,
+                       std::ostream& err) {
     FormatTree document;
     ReadResult result;
-    if (!ReadInto(document, path, nodeLimit, result, err)) {
+    if (!ReadInto(document, path, nodeLimit, in, result, err)) {
         return EXIT_UNUSABLE;
     }
     std::vector<Finding> findings;
-    AddFindings(findings, result.dropReasons, "dropped");
-    AddFindings(findings, result.warnings, "warning");
+    AddFindings(findings, result.dropReasons, DROPPED);
+    AddFindings(findings, result.warnings, WARNING);
     PrintFindings(findings, path, out);
     out << result.messagesRead << " messages, " << result.dropped.size() << " dropped\n";
     return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;
 }
 
-int ToolCommand::FromSml(const std::string& path, const std::string& output, std::ostream& out, std::ostream& err) {
+int ToolCommand::FromSml(const std::string& path, const std::string& output, std::istream& in, std::ostream& out,
+                         std::ostream& err) {
     FormatTree document;
     SmlReader reader(document);
-    const SmlReadResult result = reader.ReadSmlFile(path);
+    SmlReadResult result;
+    if (path == STANDARD_STREAM) {
+        std::string bytes;
+        std::string error;
+        if (!ToolInput::ReadAll(in, LibraryMemoryBudget(), bytes, error)) {
+            err << PROGRAM << path << ": " << error << '\n';
+            return EXIT_UNUSABLE;
+        }
+        result = reader.ReadSmlBytes(bytes);
+    } else {
+        result = reader.ReadSmlFile(path);
+    }
     if (!result.Complete()) {
-        err << "tqf-tool: " << path << ": " << result.errorText << '\n';
+        err << PROGRAM << path << ": " << result.errorText << '\n';
         return EXIT_UNUSABLE;
     }
     std::vector<Finding> findings;
-    AddFindings(findings, result.dropped, "dropped");
-    AddFindings(findings, result.changed, "changed");
-    AddFindings(findings, result.warnings, "warning");
+    AddFindings(findings, result.dropped, DROPPED);
+    AddFindings(findings, result.changed, CHANGED);
+    AddFindings(findings, result.warnings, WARNING);
     PrintFindings(findings, path, err);
-    err << result.messagesRead << " messages, " << result.dropped.size() << " dropped, " << result.valuesDropped
+    err << result.messagesRead << " messages, " << result.dropped.size() << " dropped, " << result.changed.size()
+        << " changed" << SmlReader::ChangeCounts(result) << ", " << result.valuesDropped
         << " values left out (a TQF file keeps no values)\n";
     return WriteConversion(document, &FormatWriter::FormatFileText, !result.dropped.empty(), output, out, err);
 }
 
-int ToolCommand::ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::ostream& out,
-                       std::ostream& err) {
+int ToolCommand::ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::istream& in,
+                       std::ostream& out, std::ostream& err) {
     FormatTree document;
     ReadResult result;
-    if (!ReadInto(document, path, nodeLimit, result, err)) {
+    if (!ReadInto(document, path, nodeLimit, in, result, err)) {
         return EXIT_UNUSABLE;
     }
     std::vector<Finding> findings;
-    AddFindings(findings, result.dropReasons, "dropped");
+    AddFindings(findings, result.dropReasons, DROPPED);
+    AddFindings(findings, result.warnings, WARNING);
     PrintFindings(findings, path, err);
     return WriteConversion(document, &SmlWriter::SmlText, !result.dropped.empty(), output, out, err);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <istream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -17,19 +18,25 @@ public:
     static constexpr int EXIT_UNUSABLE = 2; // wrong arguments, a file that cannot be read, or output lost
 
     // args are the arguments after the program name; nodeLimit is how many
-    // messages and items a file may hold (none: the reader's default).
+    // messages and items a file may hold (none: the reader's default). "-"
+    // as FILE reads in, standard input unless given.
     static int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   std::optional<std::size_t> nodeLimit = std::nullopt);
+    static int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
                    std::optional<std::size_t> nodeLimit = std::nullopt);
 
 private:
-    static int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+    static int RunCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
                           std::optional<std::size_t> nodeLimit);
-    static int Normalize(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err);
-    static int Check(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err);
-    // output empty: standard output.
-    static int FromSml(const std::string& path, const std::string& output, std::ostream& out, std::ostream& err);
-    static int ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::ostream& out,
+    static int Normalize(const std::string& path, std::size_t nodeLimit, std::istream& in, std::ostream& out,
+                         std::ostream& err);
+    static int Check(const std::string& path, std::size_t nodeLimit, std::istream& in, std::ostream& out,
                      std::ostream& err);
+    // output empty or "-": standard output.
+    static int FromSml(const std::string& path, const std::string& output, std::istream& in, std::ostream& out,
+                       std::ostream& err);
+    static int ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::istream& in,
+                     std::ostream& out, std::ostream& err);
 };
 
 } // namespace tqf

@@ -94,6 +94,17 @@ QString DroppedText(const QString& path, const std::vector<ReadDiagnostic>& reas
              one ? QStringLiteral("it") : QStringLiteral("them"));
 }
 
+// What reading a file dropped, and what it read but is rarely meant.
+QString ReadReportText(const QString& path, const ReadResult& result) {
+    QString text = result.dropped.empty() ? QStringLiteral("The file\n%1\nwas read.").arg(path)
+                                          : DroppedText(path, result.dropReasons);
+    if (!result.warnings.empty()) {
+        text += QStringLiteral("\n\n%1 warning(s), read but rarely meant:%2")
+                    .arg(QString::number(result.warnings.size()), FindingLines(result.warnings));
+    }
+    return text;
+}
+
 QString ImportReportText(const QString& path, const SmlReadResult& result) {
     QString text =
         QStringLiteral("%1 message(s) were imported from\n%2\n").arg(QString::number(result.messagesRead), path);
@@ -406,8 +417,8 @@ void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
     SetPathDisplay(path);
     editor_.modified = false;
     RememberFile(path, result.identity);
-    if (!result.dropped.empty()) {
-        ShowWarning(DroppedText(path, result.dropReasons));
+    if (!result.dropped.empty() || !result.warnings.empty()) {
+        ShowWarning(ReadReportText(path, result));
     }
 }
 

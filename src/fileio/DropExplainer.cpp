@@ -293,20 +293,74 @@ StatementFinding InOriginal(const Tracked& tracked, StatementFinding finding) {
 
 } // namespace
 
+namespace {
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// How many bytes the UTF-8 sequence at text[i] takes, or 0 when no whole
+// and shortest one starts there. A mark of byte order (U+FEFF) counts as
+// none: it shows as nothing, so a report escapes it like a stray byte.
+std::size_t Utf8SequenceSize(std::string_view text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t size = 0;
+    unsigned char low = 0x80; // the range of the byte after the lead
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        size = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        size = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;  // not overlong
+        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        size = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (i + size > text.size()) {
+        return 0;
+    }
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    if (second < low || second > high) {
+        return 0;
+    }
+    for (std::size_t k = 2; k < size; ++k) {
+        if (!IsContinuation(static_cast<unsigned char>(text[i + k]))) {
+            return 0;
+        }
+    }
+    constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+    return text.substr(i, size) == BYTE_ORDER_MARK ? 0 : size;
+}
+
+} // namespace
+
 std::string DropExplainer::Quote(std::string_view text) {
     constexpr std::string_view HEX = "0123456789ABCDEF";
     std::string quoted;
-    for (std::size_t i = 0; i < text.size() && i < LONGEST_QUOTE; ++i) {
+    for (std::size_t i = 0; i < text.size() && i < LONGEST_QUOTE;) {
         const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x80) {
+            // Text in UTF-8 is shown as it is; any other byte above 0x7F is
+            // escaped like a control byte, so that a report stays readable
+            // whatever encoding the file has.
+            if (const std::size_t size = Utf8SequenceSize(text, i); size > 0) {
+                quoted.append(text.substr(i, size));
+                i += size;
+                continue;
+            }
+        }
         if (byte == '\t') {
             quoted += "\\t";
-        } else if (byte < 0x20 || byte == 0x7F) {
+        } else if (byte < 0x20 || byte >= 0x7F) {
             quoted += "\\x";
             quoted += HEX[byte >> 4];
             quoted += HEX[byte & 0xF];
         } else {
             quoted += static_cast<char>(byte);
         }
+        ++i;
     }
     if (text.size() > LONGEST_QUOTE) {
         quoted += "...";

@@ -1,6 +1,7 @@
 #include "FormatReader.h"
 
 #include "BlockSupply.h"
+#include "ByteOrderMark.h"
 #include "ByteSearch.h"
 #include "Decimal.h"
 #include "DropExplainer.h"
@@ -9,6 +10,7 @@
 #include "ItemParser.h"
 #include "MarkedLines.h"
 #include "MemoryBudget.h"
+#include "StatementNotes.h"
 #include "StatementPipe.h"
 
 #include <algorithm>
@@ -314,6 +316,7 @@ public:
     bool HandlePlainLine(std::string_view line, std::size_t begin, std::size_t lineNumber, const MarkedLines& lines) {
         rawLine_ = line;
         lineNumber_ = lineNumber;
+        NoteSwallowedHeader(line, true);
         std::size_t kept = 0;
         if (!BeginPart(line, 1, kept)) {
             return false;
@@ -377,6 +380,7 @@ public:
         batch.text.resize(start_);
         batch.pieces.resize(piecesStart_);
         batch.removedSpaces.resize(removedStart_);
+        batch.notes.resize(notesStart_);
     }
 
     // The place in the file of a byte of a statement, by its offset in the
@@ -429,6 +433,7 @@ private:
     }
 
     bool Collect(std::string_view line, const LineMarks& marks, std::size_t lineNumber) {
+        NoteSwallowedHeader(line);
         if (marks.lastDot == NOT_FOUND) {
             Append(line);
             return !reader_.textTooLong_;
@@ -447,11 +452,70 @@ private:
         if (runStart != NOT_FOUND) {
             const std::size_t runEnd = line.find('.', runStart);
             Append(line.substr(runStart, runEnd - runStart));
+            if (std::optional<StatementFinding> ignored = StatementNotes::IgnoredAfterEnd(line, runEnd)) {
+                Note(line, std::move(*ignored));
+            }
         }
         if (reader_.textTooLong_) {
             return false;
         }
         return EndStatement(lineNumber);
+    }
+
+    // A line that starts with a message header, while a statement holds
+    // text: the message is swallowed. Looked at further only when the line
+    // starts with an "S" after tabs and spaces, which a line inside a
+    // statement seldom does. readable: at least sixteen bytes past the
+    // line's start may be read, as MarkedLines keeps them, so that its first
+    // bytes are looked at together.
+    void NoteSwallowedHeader(std::string_view line, bool readable = false) {
+        if (collected_ == 0) {
+            return;
+        }
+        std::size_t front = 0;
+#ifdef __SSE2__
+        if (readable) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data()));
+            const auto is = [&bytes](char a, char b) {
+                return static_cast<std::uint32_t>(_mm_movemask_epi8(
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(a)), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(b)))));
+            };
+            const std::uint32_t other = ~is('\t', ' ');
+            const std::uint32_t first = other & (0U - other); // the first byte that is no blank
+            if ((is('S', '\'') & first) != 0 && static_cast<std::size_t>(__builtin_ctz(first)) < line.size()) {
+                NoteHeaderAtFront(line);
+            }
+            if ((first & 0xFFFFU) != 0) {
+                return;
+            }
+            front = 16; // sixteen blanks: on byte by byte
+        }
+#endif
+        while (front < line.size() && (line[front] == '\t' || line[front] == ' ')) {
+            ++front;
+        }
+        if (front < line.size() && (line[front] == 'S' || line[front] == '\'')) {
+            NoteHeaderAtFront(line);
+        }
+    }
+
+    // The rest of NoteSwallowedHeader, apart, so that the look at every
+    // line stays small enough to be inlined.
+    [[gnu::noinline, gnu::cold]] void NoteHeaderAtFront(std::string_view line) {
+        std::optional<StatementFinding> header = StatementNotes::SwallowedHeader(line);
+        if (!header) {
+            return;
+        }
+        const std::string_view collected(batch_->text.data() + start_, batch_->text.size() - start_);
+        if (std::ranges::all_of(collected, IsSpace)) {
+            return;
+        }
+        Note(line, std::move(*header));
+    }
+
+    // Notes a finding at an offset of the line handed to Collect.
+    void Note(std::string_view line, StatementFinding&& finding) {
+        batch_->notes.push_back({lineNumber_, ColumnOf(line.data() + finding.offset), std::move(finding.reason)});
     }
 
     // A space held back at the end of the last part, whose neighbour after
@@ -487,6 +551,7 @@ private:
             batch.text.resize(start_);
             batch.pieces.resize(piecesStart_);
             batch.removedSpaces.resize(removedStart_);
+            batch.notes.resize(notesStart_);
         } else {
             CollectedStatement statement;
             statement.collected = start_;
@@ -497,6 +562,8 @@ private:
             statement.piecesEnd = batch.pieces.size();
             statement.removedBegin = removedStart_;
             statement.removedEnd = batch.removedSpaces.size();
+            statement.notesBegin = notesStart_;
+            statement.notesEnd = batch.notes.size();
             batch.text.resize(end);
             batch.statements.push_back(statement);
         }
@@ -507,6 +574,7 @@ private:
         start_ = next.text.size();
         piecesStart_ = next.pieces.size();
         removedStart_ = next.removedSpaces.size();
+        notesStart_ = next.notes.size();
         collected_ = 0;
         lastByte_ = '\0';
         return more;
@@ -581,6 +649,7 @@ private:
     std::size_t start_ = 0;        // where the statement under way starts in the batch's text
     std::size_t piecesStart_ = 0;  // and its first piece
     std::size_t removedStart_ = 0; // and its first space left out
+    std::size_t notesStart_ = 0;   // and its first note
     std::size_t collected_ = 0;    // bytes collected into it, the spaces left out included
     char lastByte_ = '\0';         // the last byte collected
     bool heldSpace_ = false;       // its last byte is a space not yet appended
@@ -805,6 +874,12 @@ void FormatReader::ReadStatements(std::istream& in, ReadResult& ending, Statemen
         ending.errorText = tooLargeReason_;
         return;
     }
+    if (const std::string_view encoding = lines.RefusedEncoding(); !encoding.empty()) {
+        ending = ReadResult{};
+        ending.status = ReadStatus::OPEN_FAILED;
+        ending.errorText = ByteOrderMark::RefusalReason(encoding);
+        return;
+    }
     if (more && lines.Failed()) {
         ending.status = ReadStatus::READ_FAILED;
         ending.errorText = "the file could not be read to its end";
@@ -829,6 +904,17 @@ bool FormatReader::BuildBatch(const StatementBatch& batch, ReadResult& result) {
                         finding.offset + trimmed, std::move(finding.reason)));
                 }
             }
+            if (std::optional<std::string> missing = StatementNotes::MissingNumber(lastStream_, lastFunction_);
+                missing && handler_ == nullptr) {
+                std::size_t trimmed = 0;
+                TrimmedOriginal(batch, statement, trimmed);
+                result.warnings.push_back(StatementCollector::StatementDiagnostic(batch.pieces, statement.piecesBegin,
+                                                                                  statement.piecesEnd, statement.line,
+                                                                                  trimmed, std::move(*missing)));
+            }
+            result.warnings.insert(result.warnings.end(),
+                                   batch.notes.begin() + static_cast<std::ptrdiff_t>(statement.notesBegin),
+                                   batch.notes.begin() + static_cast<std::ptrdiff_t>(statement.notesEnd));
             if (onMessage_ && handler_ == nullptr) {
                 onMessage_(*lastMessage_);
             }
@@ -872,6 +958,8 @@ bool FormatReader::BuildStatement(std::string_view text) {
     }
     nodeCount_ += needed;
     numberClamped_ = header.numberClamped || builder_.numberClamped;
+    lastStream_ = header.stream;
+    lastFunction_ = header.function;
     // Messages appended by someone else since are passed over, so the new
     // message still goes to the end.
     lastMessage_ = builder_.Finish(header);

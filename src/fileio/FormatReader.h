@@ -46,7 +46,10 @@ struct ReadResult {
     // one entry for each, in the same order.
     std::vector<ReadDiagnostic> dropReasons;
     // What was read without being dropped but is rarely meant: a block
-    // comment never closed, a number clamped to 32 bits.
+    // comment never closed, a number clamped to 32 bits, text after a
+    // statement's end, a header swallowed by the statement before it, a
+    // message without a stream or function number. In file order for each
+    // statement, and the end of the file last.
     std::vector<ReadDiagnostic> warnings;
     std::optional<FileIdentity> identity; // the file as it was opened; nothing for a stream
 
@@ -169,6 +172,9 @@ private:
     bool tooManyNodes_ = false;
     // The last statement read had a number beyond the 32-bit range.
     bool numberClamped_ = false;
+    // The numbers of the last message built, which may lack one (-1).
+    std::int32_t lastStream_ = 0;
+    std::int32_t lastFunction_ = 0;
 };
 
 } // namespace tqf

@@ -185,6 +185,11 @@ public:
         if (size == 0 || size > sizeof(std::uint64_t)) {
             return size == 9 && std::string_view(code, size) == "UNDEFINED" ? VARIANT : -1;
         }
+        // A word pads a short code with zero bytes, so a code that ends in
+        // zero bytes would pass for the shorter one ("A\0" for "A").
+        if (code[size - 1] == '\0') {
+            return -1;
+        }
         return item_codes::ShortCodeFormat(size == sizeof(std::uint64_t) ? LoadWord(code) : LoadShortWord(code, size));
     }
 };

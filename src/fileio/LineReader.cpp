@@ -1,5 +1,6 @@
 #include "LineReader.h"
 
+#include "ByteOrderMark.h"
 #include "ByteSearch.h"
 
 #include <algorithm>
@@ -87,6 +88,7 @@ bool LineReader::NextAfterRefill(std::span<char>& line) {
             line = std::span<char>(data + begin_, lineEnd - begin_);
             begin_ = end + 1;
             scanned_ = begin_;
+            sawLineFeed_ = true;
             return true;
         }
         scanned_ = size;
@@ -95,6 +97,15 @@ bool LineReader::NextAfterRefill(std::span<char>& line) {
             return false;
         }
         if (atEnd_) {
+            // An input without any LF, all of it still here, has its lines
+            // ended by CR.
+            const void* cr = sawLineFeed_ || begin_ >= size ? nullptr : std::memchr(data + begin_, '\r', size - begin_);
+            if (cr != nullptr) {
+                const auto end = static_cast<std::size_t>(static_cast<const char*>(cr) - data);
+                line = std::span<char>(data + begin_, end - begin_);
+                begin_ = end + 1;
+                return true;
+            }
             if (begin_ < size) {
                 line = std::span<char>(data + begin_, size - begin_);
                 begin_ = size;
@@ -103,6 +114,19 @@ bool LineReader::NextAfterRefill(std::span<char>& line) {
             return false;
         }
         Refill();
+        if (!started_) {
+            started_ = true;
+            const ByteOrderMark mark =
+                ByteOrderMark::Of(std::string_view(buffer_.data(), std::min<std::size_t>(buffer_.size(), 4)));
+            begin_ = mark.skip;
+            scanned_ = begin_;
+            refusedEncoding_ = mark.refused;
+            if (!refusedEncoding_.empty()) {
+                atEnd_ = true;
+                begin_ = scanned_ = buffer_.size();
+                return false;
+            }
+        }
     }
 }
 

@@ -6,11 +6,14 @@
 #include <istream>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace tqf {
 
 // Reads whole lines, however long, from a stream. A line ends at LF; a CR
 // right before the LF is not part of it; a last line without LF is a line too.
+// The lines of an input without any LF end at CR, and a byte-order mark is
+// handled as MarkedLines handles it.
 class LineReader {
 public:
     enum class LetterCase {
@@ -33,10 +36,14 @@ public:
             line = std::span<char>(data + begin_, lineEnd - begin_);
             begin_ = end + 1;
             scanned_ = begin_;
+            sawLineFeed_ = true;
             return true;
         }
         return NextAfterRefill(line);
     }
+
+    // The encoding the input was refused for ("UTF-16"), or empty.
+    std::string_view RefusedEncoding() const { return refusedEncoding_; }
 
     // True when reading stopped because the stream failed, not at its end.
     bool Failed() const { return failed_; }
@@ -57,6 +64,9 @@ private:
     std::size_t scanned_ = 0; // bytes before this are known to hold no LF of that line
     bool atEnd_ = false;
     bool failed_ = false;
+    bool started_ = false;     // the first bytes have been looked at
+    bool sawLineFeed_ = false; // some line ended at LF
+    std::string_view refusedEncoding_;
     std::size_t lineLimit_ = static_cast<std::size_t>(-1);
     bool tooLong_ = false;
 };

@@ -1,5 +1,7 @@
 #include "MarkedLines.h"
 
+#include "ByteOrderMark.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -30,6 +32,9 @@ bool MarkedLines::NextAfterRefill(std::size_t& begin, std::size_t& size) {
             return false;
         }
         if (atEnd_) {
+            if (!sawLineFeed_ && !crLineEnds_ && EndLinesAtCarriageReturns()) {
+                return Next(begin, size);
+            }
             if (begin_ < size_) {
                 begin = begin_;
                 size = size_ - begin_;
@@ -40,6 +45,12 @@ bool MarkedLines::NextAfterRefill(std::size_t& begin, std::size_t& size) {
         }
         const std::size_t scanned = size_;
         Refill();
+        if (!started_) {
+            ReadByteOrderMark();
+            if (!refusedEncoding_.empty()) {
+                return false;
+            }
+        }
         // Refill moved the bytes by whole words: the unscanned ones start
         // in the same place within their word.
         const std::size_t from = scanned - dropped_;
@@ -52,6 +63,40 @@ bool MarkedLines::NextAfterRefill(std::size_t& begin, std::size_t& size) {
             return Next(begin, size);
         }
     }
+}
+
+void MarkedLines::ReadByteOrderMark() {
+    started_ = true;
+    const ByteOrderMark mark = ByteOrderMark::Of(std::string_view(data_.get(), std::min<std::size_t>(size_, 4)));
+    begin_ = mark.skip;
+    if (!mark.refused.empty()) {
+        refusedEncoding_ = mark.refused;
+        atEnd_ = true;
+        begin_ = size_;
+    }
+}
+
+bool MarkedLines::EndLinesAtCarriageReturns() {
+    crLineEnds_ = true;
+    // Without LF no line was handed out, so every byte is still here, and
+    // MarkFrom gave no word a line end.
+    bool any = false;
+    for (std::size_t at = begin_; at < size_; ++at) {
+        if (data_[at] == '\r') {
+            marks_[at / WORD_BYTES].lineEnds |= std::uint64_t{1} << (at % WORD_BYTES);
+            any = true;
+        }
+    }
+    if (!any) {
+        return false;
+    }
+    word_ = begin_ / WORD_BYTES;
+    pendingEnds_ = marks_[word_].lineEnds & (~std::uint64_t{0} << (begin_ % WORD_BYTES));
+    // Next walks the words from word_ on; the first may hold no CR.
+    while (pendingEnds_ == 0 && ++word_ < markedWords_) {
+        pendingEnds_ = marks_[word_].lineEnds;
+    }
+    return true;
 }
 
 void MarkedLines::Refill() {
@@ -134,6 +179,7 @@ void MarkedLines::MarkFrom(std::size_t from) {
             marks.spaces |= c == ' ' ? bit : 0;
         }
 #endif
+        sawLineFeed_ = sawLineFeed_ || marks.lineEnds != 0;
         marks_[w] = marks;
     }
     markedWords_ = words;

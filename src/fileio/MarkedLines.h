@@ -16,7 +16,11 @@ namespace tqf {
 // spacings found, a word of 64 bytes at a time instead of a byte at a time.
 //
 // A line ends at LF; a CR right before the LF is not part of it; a last line
-// without LF is a line too.
+// without LF is a line too. An input that holds CR bytes but no LF at all
+// (the line ends of old Mac tools) has its lines ended by CR instead, since
+// it would otherwise read as one line. A UTF-8 byte-order mark at the start
+// is no part of the first line; an input that starts with the mark of UTF-16
+// or UTF-32 gives no lines at all, and RefusedEncoding names it.
 class MarkedLines {
 public:
     explicit MarkedLines(std::istream& in);
@@ -73,6 +77,9 @@ public:
     // True when reading stopped because the stream failed, not at its end.
     bool Failed() const { return failed_; }
 
+    // The encoding the input was refused for ("UTF-16"), or empty.
+    std::string_view RefusedEncoding() const { return refusedEncoding_; }
+
     // Lines longer than this many bytes stop the reading: Next returns false
     // and TooLong tells why. No limit unless set.
     void SetLineLimit(std::size_t bytes) { lineLimit_ = bytes; }
@@ -105,6 +112,11 @@ private:
 
     bool NextAfterRefill(std::size_t& begin, std::size_t& size);
     void Refill();
+    // Looks at the first bytes of the input for a byte-order mark.
+    void ReadByteOrderMark();
+    // At the end of an input without LF: marks its CR bytes as line ends,
+    // and starts handing them out; false when it holds none.
+    bool EndLinesAtCarriageReturns();
     // Upper-cases and marks the bytes from the word that holds byte from to
     // the end of the input.
     void MarkFrom(std::size_t from);
@@ -121,6 +133,10 @@ private:
     std::size_t dropped_ = 0; // bytes the last Refill dropped from the front
     bool atEnd_ = false;
     bool failed_ = false;
+    bool started_ = false;     // the first bytes have been looked at
+    bool sawLineFeed_ = false; // some LF has been marked
+    bool crLineEnds_ = false;  // CR bytes are the line ends
+    std::string_view refusedEncoding_;
     std::size_t lineLimit_ = static_cast<std::size_t>(-1);
     bool tooLong_ = false;
 };

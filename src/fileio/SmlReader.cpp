@@ -549,8 +549,9 @@ private:
         return std::nullopt;
     }
 
-    void Note(std::size_t line, std::size_t column, std::string reason) {
+    void Note(SmlChange kind, std::size_t line, std::size_t column, std::string reason) {
         result_.changed.push_back({line, column, std::move(reason)});
+        ++result_.changeCounts[static_cast<std::size_t>(kind)];
     }
 
     std::string SafeDescription(std::string text, std::size_t line, std::size_t column) {
@@ -559,7 +560,7 @@ private:
         }
         const std::string before = text;
         if (SmlReader::MakeDescriptionSafe(text)) {
-            Note(line, column, "description \"" + before + "\" made safe as \"" + text + '"');
+            Note(SmlChange::DESCRIPTION, line, column, "description \"" + before + "\" made safe as \"" + text + '"');
         }
         return text;
     }
@@ -572,23 +573,26 @@ private:
         std::string_view rest;
     };
 
-    static Tags ReadTags(std::string_view comment) {
+    // The export writes at most one tag: [n] on a list without a count (or
+    // an item [0]), [VARIANT] on an item <A> without count or value.
+    // Anywhere else a comment that starts like a tag is a description.
+    static Tags ReadTags(const SmlItem& item) {
         Tags tags;
-        while (true) {
-            comment = TrimSpace(comment);
-            if (comment.size() >= SmlWriter::OPEN_TAG.size() &&
-                EqualsUpper(comment.substr(0, SmlWriter::OPEN_TAG.size()), "[N]")) {
-                tags.open = true;
-                comment.remove_prefix(SmlWriter::OPEN_TAG.size());
-            } else if (comment.size() >= SmlWriter::VARIANT_TAG.size() &&
-                       EqualsUpper(comment.substr(0, SmlWriter::VARIANT_TAG.size()), SmlWriter::VARIANT_TAG)) {
-                tags.variant = true;
-                comment.remove_prefix(SmlWriter::VARIANT_TAG.size());
-            } else {
-                break;
-            }
-        }
+        const std::string_view comment = TrimSpace(item.comment);
         tags.rest = comment;
+        const auto starts = [comment](std::string_view tag) {
+            return comment.size() >= tag.size() && EqualsUpper(comment.substr(0, tag.size()), tag);
+        };
+        const bool bare = !item.counted && !item.open;
+        // Earlier exports wrote an open item as [0] with the tag [n].
+        const bool zero = item.format != LIST && item.counted && item.count == 0;
+        if (((item.format == LIST && bare) || zero) && starts("[N]")) {
+            tags.open = true;
+            tags.rest = TrimSpace(comment.substr(SmlWriter::OPEN_TAG.size()));
+        } else if (item.format == ASCII && bare && item.values == 0 && starts(SmlWriter::VARIANT_TAG)) {
+            tags.variant = true;
+            tags.rest = TrimSpace(comment.substr(SmlWriter::VARIANT_TAG.size()));
+        }
         return tags;
     }
 
@@ -599,9 +603,15 @@ private:
                 {statementLine_, statementColumn_, "stream 0 on a message without items: a .TQF file cannot keep it"});
             return;
         }
-        const std::string description = SafeDescription(
-            std::string(messageName_.empty() ? TrimSpace(messageComment_) : std::string_view(messageName_)),
-            statementLine_, statementColumn_);
+        // As in a format file, a message's description may stand in
+        // parentheses, which keep the white space at its ends.
+        std::string_view comment = TrimSpace(messageComment_);
+        if (comment.size() >= 2 && comment.front() == '(' && comment.back() == ')') {
+            comment = comment.substr(1, comment.size() - 2);
+        }
+        const std::string description =
+            SafeDescription(std::string(messageName_.empty() ? comment : std::string_view(messageName_)),
+                            statementLine_, statementColumn_);
         // The message is built as its items are taken, as the .TQF reader builds.
         builder_.Begin(std::numeric_limits<std::size_t>::max());
         int openDepth = 0;
@@ -609,7 +619,8 @@ private:
             result_.valuesDropped += item.values;
             if (item.leftOut) {
                 if (item.depth == 0) {
-                    Note(item.line, item.column, "second item of the message left out: a message holds one item");
+                    Note(SmlChange::ITEM_LEFT_OUT, item.line, item.column,
+                         "second item of the message left out: a message holds one item");
                 }
                 continue;
             }
@@ -617,16 +628,16 @@ private:
                 builder_.CloseList();
                 --openDepth;
             }
-            const Tags tags = ReadTags(item.comment);
+            const Tags tags = ReadTags(item);
             const std::string_view itemDescription = item.name.empty() ? tags.rest : std::string_view(item.name);
             if (item.format == LIST) {
                 if (!itemDescription.empty()) {
-                    Note(item.line, item.column,
+                    Note(SmlChange::LIST_NAME, item.line, item.column,
                          "list name " + Quoted(itemDescription) + " left out: a .TQF file keeps no list names");
                 }
                 const bool open = item.open || tags.open;
                 if (item.counted && !open && item.count >= 0 && static_cast<std::size_t>(item.count) != item.items) {
-                    Note(item.line, item.column,
+                    Note(SmlChange::LIST_COUNT, item.line, item.column,
                          "list declares " + std::to_string(item.count) + " items and holds " +
                              std::to_string(item.items) + ": its count is " + std::to_string(item.items));
                 }
@@ -641,11 +652,27 @@ private:
             }
             std::int32_t count = OPEN_COUNT;
             if (!item.open && !tags.open) {
+                bool fixed = true;
                 if (item.counted) {
                     count = item.count;
                 } else if (item.length > 0) {
                     count = static_cast<std::int32_t>(
                         std::min<std::size_t>(item.length, std::numeric_limits<std::int32_t>::max()));
+                } else {
+                    count = 0;
+                    fixed = item.values > 0; // empty texts only; none at all is open
+                }
+                // A .TQF file writes a count below 2 without brackets and
+                // reads that as 1: an empty or negative count would come
+                // back as one value. Open is what keeps its meaning: any
+                // number of values, none among them.
+                if (fixed && count <= 0) {
+                    Note(SmlChange::COUNT, item.line, item.column,
+                         (item.counted ? "count " + std::to_string(count) : std::string("empty value")) +
+                             " cannot be kept by a .TQF file: the count is open");
+                }
+                if (count <= 0) {
+                    count = OPEN_COUNT;
                 }
             }
             if (item.format >= BINARY && item.format <= FLOAT8) {
@@ -778,6 +805,28 @@ SmlReadResult SmlReader::ReadSmlFile(const std::filesystem::path& path) {
         return result;
     }
     return ReadSmlBytes(bytes);
+}
+
+std::string SmlReader::ChangeCounts(const SmlReadResult& result) {
+    // What one change of each kind is called, and many.
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, SML_CHANGE_KINDS> NAMES{{
+        {"description made safe", "descriptions made safe"},
+        {"list name left out", "list names left out"},
+        {"list count set to its items", "list counts set to their items"},
+        {"second item left out", "second items left out"},
+        {"count made open", "counts made open"},
+    }};
+    std::string text;
+    for (std::size_t kind = 0; kind < SML_CHANGE_KINDS; ++kind) {
+        const std::size_t count = result.changeCounts[kind];
+        if (count == 0) {
+            continue;
+        }
+        text += text.empty() ? " (" : ", ";
+        text += std::to_string(count) + ' ';
+        text += count == 1 ? NAMES[kind].first : NAMES[kind].second;
+    }
+    return text.empty() ? text : text + ')';
 }
 
 } // namespace tqf

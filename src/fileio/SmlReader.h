@@ -5,6 +5,7 @@
 #include "ReadDiagnostic.h"
 #include "StatementBuilder.h"
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -12,6 +13,17 @@
 #include <vector>
 
 namespace tqf {
+
+// The kinds of change an import makes to fit a .TQF file, counted in the
+// report's summary.
+enum class SmlChange {
+    DESCRIPTION,   // a description made safe
+    LIST_NAME,     // a list's name left out
+    LIST_COUNT,    // a list's count set to its number of items
+    ITEM_LEFT_OUT, // a second top-level item left out
+    COUNT,         // an item's count of 0 or less made open
+};
+inline constexpr std::size_t SML_CHANGE_KINDS = 5;
 
 // What importing an SML file did.
 struct SmlReadResult {
@@ -23,6 +35,8 @@ struct SmlReadResult {
     // What was imported otherwise than SML says: descriptions made safe for
     // a .TQF file, list names and extra items left out, list counts.
     std::vector<ReadDiagnostic> changed;
+    // How many of changed are of each kind, by SmlChange.
+    std::array<std::size_t, SML_CHANGE_KINDS> changeCounts{};
     // What reads but is rarely meant: a comment never closed, a number
     // beyond the 32-bit range.
     std::vector<ReadDiagnostic> warnings;
@@ -53,6 +67,10 @@ public:
     // "." and the brackets as structure and "//" and "/*" as comments; false
     // when nothing had to change.
     static bool MakeDescriptionSafe(std::string& text);
+
+    // The changes of result counted by kind, as " (2 counts made open, 1
+    // list name left out)"; empty when there are none.
+    static std::string ChangeCounts(const SmlReadResult& result);
 
 private:
     FormatReader::MessageCallback onMessage_;

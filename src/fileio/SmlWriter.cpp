@@ -1,5 +1,6 @@
 #include "SmlWriter.h"
 
+#include "Decimal.h"
 #include "ItemFormat.h"
 #include "Labels.h"
 
@@ -64,6 +65,13 @@ void AppendHeader(const FormatNode* message, std::string& out) {
     }
 }
 
+// True when text starts with tag, in any letter case.
+bool StartsWithTag(std::string_view text, std::string_view tag) {
+    return text.size() >= tag.size() && std::ranges::equal(text.substr(0, tag.size()), tag, [](char a, char b) {
+               return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
+           });
+}
+
 // The item line of node at depth (0 for the message's top-level item).
 void AppendItem(const FormatNode* node, int depth, bool endsMessage, std::string& out) {
     AppendIndent(out, depth);
@@ -80,6 +88,10 @@ void AppendItem(const FormatNode* node, int depth, bool endsMessage, std::string
         // A list without a bracket counts its items; only the comment can say
         // that its count is open.
         tag = SmlWriter::OPEN_TAG;
+    } else if (node->format == ASCII && StartsWithTag(node->description, SmlWriter::VARIANT_TAG)) {
+        // <A> with that comment would read back as a VARIANT item: the open
+        // count is written out instead.
+        out += "[n]";
     }
     const bool hasItems = node->firstChild != nullptr;
     if (!hasItems) {
@@ -94,12 +106,19 @@ void AppendItem(const FormatNode* node, int depth, bool endsMessage, std::string
 
 void SmlWriter::AppendMessage(const FormatNode* message, std::string& out) {
     AppendHeader(message, out);
+    // A comment loses the white space at its ends, and the import takes a
+    // message's description out of one pair of parentheses: such a
+    // description goes into a pair of its own, as in a format file.
+    const std::string_view text = message->description;
+    const bool wrap =
+        !text.empty() && (IsSpace(text.front()) || IsSpace(text.back()) || (text.front() == '(' && text.back() == ')'));
+    const std::string description = wrap ? '(' + std::string(text) + ')' : std::string(text);
     const FormatNode* item = message->firstChild;
     if (item == nullptr) {
-        EndLine(out, true, {}, message->description);
+        EndLine(out, true, {}, description);
         return;
     }
-    EndLine(out, false, {}, message->description);
+    EndLine(out, false, {}, description);
     // Depth first without recursion: down to the first sub-item, else along
     // to the next sibling, else up, closing each list left.
     const FormatNode* node = item;

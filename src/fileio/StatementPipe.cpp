@@ -54,6 +54,7 @@ void StatementBatch::Clear() {
     statements.clear();
     pieces.clear();
     removedSpaces.clear();
+    notes.clear();
 }
 
 bool StatementBatch::Full() const { return text.size() >= BATCH_BYTES || statements.size() >= BATCH_STATEMENTS; }

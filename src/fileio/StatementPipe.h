@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReadDiagnostic.h"
+
 #include <algorithm>
 #include <cassert>
 #include <condition_variable>
@@ -34,6 +36,8 @@ struct CollectedStatement {
     std::size_t piecesEnd = 0;
     std::size_t removedBegin = 0; // its removed spaces in the batch's removedSpaces
     std::size_t removedEnd = 0;
+    std::size_t notesBegin = 0; // what was noticed while it was collected, in the batch's notes
+    std::size_t notesEnd = 0;
 };
 
 // The texts of a batch's statements: bytes that grow at the end, followed
@@ -97,6 +101,9 @@ struct StatementBatch {
     // Where the statements' bracket spacings lost a space: offsets in the
     // untrimmed statement as it was, ascending within a statement.
     std::vector<std::size_t> removedSpaces;
+    // What collecting the statements noticed that may have been lost: text
+    // after a statement's end, a header swallowed into a statement.
+    std::vector<ReadDiagnostic> notes;
 
     std::string_view Text(const CollectedStatement& statement) const {
         return std::string_view(text).substr(statement.begin, statement.size);

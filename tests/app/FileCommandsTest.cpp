@@ -428,6 +428,21 @@ TEST_F(FileCommandsTest, OneDroppedStatementIsNamedInTheSingular) {
         << prompts.boxes[0].text.toStdString();
 }
 
+TEST_F(FileCommandsTest, OpenWarnsAboutWhatReadsButIsLostAndSaveAsksBeforeLosingIt) {
+    const QString path = PathIn(QStringLiteral("lossy.TQF"));
+    WriteBytes(path, "S1F1. S1F2.\r\nF3 (NOSTREAM).\r\n");
+    Open(path);
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    const QString& shown = prompts.boxes[0].text;
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("The file\n%1\nwas read.\n\n2 warning(s)").arg(path)));
+    EXPECT_TRUE(shown.contains(QStringLiteral("\nline 1, column 5: the statement ends at this \".\"")));
+    EXPECT_TRUE(shown.contains(QStringLiteral("\nline 2, column 1: header has no stream number")));
+    prompts.answers = {false};
+    Click(IDC_SAVE);
+    ASSERT_EQ(prompts.questions.size(), 1U);
+    EXPECT_TRUE(prompts.questions[0].text.contains(QStringLiteral("S-1F3"))) << prompts.questions[0].text.toStdString();
+}
+
 // ---- Saves that cannot be made, and saves that would not read back ----
 
 TEST_F(FileCommandsTest, SaveOntoAFolderFailsAndReportsIt) {

@@ -82,12 +82,31 @@ TEST(ExamplesTest, CheckFindsNothingInTheStandardLibrary) {
     EXPECT_EQ(run.err, "");
 }
 
+TEST(ExamplesTest, TheToolInAPipeAndOldMacLineEnds) {
+    const std::string tool = Quoted(TQF_TOOL_PATH);
+    FILE* pipe =
+        ::popen((tool + " normalize - < " + Quoted(EXAMPLE) + " | " + tool + " check /dev/stdin").c_str(), "r");
+    std::array<char, 64> said{};
+    const std::size_t got = std::fread(said.data(), 1, said.size(), pipe);
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_EQ(std::string(said.data(), got), "56 messages, 0 dropped\n");
+
+    // Every message of a copy whose lines end in CR alone.
+    std::string crOnly = ReadBytes(EXAMPLE);
+    std::erase(crOnly, '\n');
+    const std::filesystem::path copy =
+        std::filesystem::temp_directory_path() / ("tqf-cr-" + std::to_string(::getpid()) + ".TQF");
+    std::ofstream(copy, std::ios::binary) << crOnly;
+    EXPECT_EQ(RunToolProgram({"normalize", copy.string()}).out, ReadBytes(EXAMPLE));
+    std::filesystem::remove(copy);
+}
+
 const std::string SML_EXAMPLE = std::string(TQF_EXAMPLES_DIR) + "/equipment-manual.sml";
 
 TEST(ExamplesTest, TheHandWrittenSmlReadsWhole) {
     const ToolRun run = RunToolProgram({"from-sml", SML_EXAMPLE});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "15 messages, 0 dropped, 20 values left out (a TQF file keeps no values)\n");
+    EXPECT_EQ(run.err, "15 messages, 0 dropped, 0 changed, 20 values left out (a TQF file keeps no values)\n");
     // A name is the description, before a comment; counts come from brackets,
     // values or the items of a list, or are open.
     EXPECT_NE(run.out.find("\r\nS1F13W\r\n<L[2]\r\n\t<A[n]  MDLN>\r\n\t<A[n]  SOFTREV>\r\n>."), std::string::npos)

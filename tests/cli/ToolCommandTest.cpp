@@ -1,5 +1,6 @@
 #include "ToolCommand.h"
 #include "SafeFileWriter.h"
+#include "ToolArguments.h"
 #include "ToolRun.h"
 #include "TqfVersion.h"
 
@@ -21,8 +22,9 @@
 namespace tqf {
 namespace {
 
-const std::string USAGE = "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool from-sml FILE [-o OUT] | "
-                          "tqf-tool to-sml FILE [-o OUT] | tqf-tool --help\n";
+const std::string USAGE =
+    "tqf-tool: usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool from-sml FILE [-o OUT] | "
+    "tqf-tool to-sml FILE [-o OUT] | tqf-tool --help\n";
 
 class ToolCommandTest : public ::testing::Test {
 protected:
@@ -62,15 +64,15 @@ TEST_F(ToolCommandTest, NormalizeWritesWhatSaveWould) {
 TEST_F(ToolCommandTest, NormalizeWithoutAnyMessage) {
     EXPECT_EQ(Run({"normalize", File("empty.tqf", "/* nothing */\nJUNK.\n")}), 1);
     EXPECT_EQ(out.str(), "");
-    EXPECT_EQ(err.str(), "No message to save.\n");
+    EXPECT_EQ(err.str(), "tqf-tool: No message to save.\n");
 }
 
 TEST_F(ToolCommandTest, CheckListsDroppedStatementsInFileOrder) {
     const std::string path = File("mixed.tqf", "S1F1.\r\nS1F2 <ASCII>.\r\n\r\nSF1.\r\nS1F3 <L\r\n<A>>.\r\nS1F4 <L\r\n");
     EXPECT_EQ(Run({"check", path}), 1);
-    EXPECT_EQ(out.str(), path + ":2:7: dropped: unknown item format ASCII\n" + path +
-                             ":4:1: dropped: header has no stream number\n" + path +
-                             ":7:6: dropped: list not closed at end of file\n2 messages, 3 dropped\n");
+    EXPECT_EQ(out.str(), path + ":2:7: error: dropped: unknown item format ASCII\n" + path +
+                             ":4:1: error: dropped: header has no stream number\n" + path +
+                             ":7:6: error: dropped: list not closed at end of file\n2 messages, 3 dropped\n");
 
     EXPECT_EQ(Run({"check", File("clean.tqf", "S1F1.\n")}), 0);
     EXPECT_EQ(out.str(), "1 messages, 0 dropped\n");
@@ -113,7 +115,8 @@ TEST_F(ToolCommandTest, HelpAndWrongArguments) {
                                                          {"verify", "x"},
                                                          {"check", "a", "b"},
                                                          {"--help", "x"},
-                                                         {"-h"},
+                                                         {"check", "-x"},
+                                                         {"check", "-o", "x", "y"},
                                                          {"from-sml"},
                                                          {"to-sml", "a", "-o"},
                                                          {"to-sml", "-o", "x"},
@@ -121,8 +124,57 @@ TEST_F(ToolCommandTest, HelpAndWrongArguments) {
     for (const auto& args : wrong) {
         EXPECT_EQ(Run(args), 2);
         EXPECT_EQ(out.str(), "");
-        EXPECT_EQ(err.str(), USAGE);
+        EXPECT_EQ(err.str().substr(err.str().find('\n') + 1), USAGE);
+        EXPECT_EQ(err.str().rfind("tqf-tool: ", 0), 0U);
     }
+}
+
+struct ArgumentsCase {
+    std::vector<std::string> args;
+    ToolArguments::Action action;
+    std::string input;
+    std::string output;
+};
+
+TEST_F(ToolCommandTest, ArgumentsAsGnuToolsReadThem) {
+    using enum ToolArguments::Action;
+    const ArgumentsCase cases[] = {
+        {{"-h"}, HELP, "", ""},
+        {{"check", "--help"}, HELP, "", ""},
+        {{"to-sml", "a", "-h", "-x"}, HELP, "", ""},
+        {{"check", "-"}, RUN, "-", ""},
+        {{"check", "--", "-h"}, RUN, "-h", ""},
+        {{"from-sml", "-", "-o", "-"}, RUN, "-", "-"},
+        {{"to-sml", "-o", "-x", "--", "-o"}, RUN, "-o", "-x"},
+        {{"check", "-o", "x", "y"}, WRONG, "", ""},
+        {{"from-sml", "a", "-o", "b", "-o", "c"}, WRONG, "", ""},
+        {{"check", "--"}, WRONG, "", ""},
+    };
+    for (const ArgumentsCase& c : cases) {
+        const ToolArguments arguments = ToolArguments::Parse(c.args);
+        EXPECT_EQ(arguments.action, c.action) << c.args.back();
+        if (c.action == RUN) {
+            EXPECT_EQ(arguments.input, c.input);
+            EXPECT_EQ(arguments.output, c.output);
+        }
+        EXPECT_EQ(arguments.error.empty(), c.action != WRONG) << arguments.error;
+    }
+}
+
+TEST_F(ToolCommandTest, StandardInputAndOutputForEveryCommand) {
+    const auto runOn = [this](const std::vector<std::string>& args, const std::string& input) {
+        std::istringstream in(input);
+        out.str({});
+        return ToolCommand::Run(args, in, out, err);
+    };
+    EXPECT_EQ(runOn({"normalize", "-"}, "S1F1 W.\nS2F2 <L <A>>.\nS3F3 <Q>.\n"), 1);
+    EXPECT_EQ(err.str(), "tqf-tool: -: 1 statement dropped and not written; tqf-tool check lists them\n");
+    const std::string normalized = out.str();
+    EXPECT_EQ(runOn({"check", "-"}, normalized), 0);
+    EXPECT_EQ(out.str(), "2 messages, 0 dropped\n");
+    EXPECT_EQ(runOn({"to-sml", "-", "-o", "-"}, normalized), 0);
+    EXPECT_EQ(runOn({"from-sml", "-"}, out.str()), 0);
+    EXPECT_EQ(out.str(), normalized);
 }
 
 TEST_F(ToolCommandTest, VersionNamesTheProgramAndTheProjectVersion) {
@@ -139,10 +191,10 @@ TEST_F(ToolCommandTest, TheProgramKeepsTheContract) {
     const std::string path = File("in.tqf", "S1F1 (X).\nS1F2 <B>.\nBAD.\n");
     const ToolRun check = RunToolProgram({"check", path});
     EXPECT_EQ(check.status, 1);
-    EXPECT_EQ(check.out, path + ":3:1: dropped: header has no stream number\n2 messages, 1 dropped\n");
+    EXPECT_EQ(check.out, path + ":3:1: error: dropped: header has no stream number\n2 messages, 1 dropped\n");
 
     const ToolRun normalize = RunToolProgram({"normalize", path});
-    EXPECT_EQ(normalize.status, 0);
+    EXPECT_EQ(normalize.status, 1);
     EXPECT_EQ(normalize.out, "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\nS1F1 (X).\r\n\r\n\r\nS1F2\r\n<B>.\r\n");
 
     const ToolRun missing = RunToolProgram({"normalize", (dir / "none").string()});
@@ -152,7 +204,7 @@ TEST_F(ToolCommandTest, TheProgramKeepsTheContract) {
 
     const ToolRun usage = RunToolProgram({});
     EXPECT_EQ(usage.status, 2);
-    EXPECT_EQ(usage.err, USAGE);
+    EXPECT_EQ(usage.err, "tqf-tool: no command given\n" + USAGE);
 }
 
 TEST_F(ToolCommandTest, SmlInAndOut) {
@@ -164,7 +216,7 @@ TEST_F(ToolCommandTest, SmlInAndOut) {
 
     EXPECT_EQ(Run({"from-sml", File("in.sml", sml)}), 0);
     const std::string back = out.str();
-    EXPECT_EQ(err.str(), "2 messages, 0 dropped, 0 values left out (a TQF file keeps no values)\n");
+    EXPECT_EQ(err.str(), "2 messages, 0 dropped, 0 changed, 0 values left out (a TQF file keeps no values)\n");
     EXPECT_EQ(Run({"normalize", tqf}), 0);
     EXPECT_EQ(back, out.str());
 
@@ -172,10 +224,12 @@ TEST_F(ToolCommandTest, SmlInAndOut) {
     // the rest is written.
     const std::string mixed = File("mixed.sml", "S1F1 <Q>.\nS1F2 <L[2] NAME <U4 1>>.\n");
     EXPECT_EQ(Run({"from-sml", mixed}), 1);
-    EXPECT_EQ(err.str(), mixed + ":1:7: dropped: unknown item format Q\n" + mixed +
-                             ":2:6: changed: list name \"NAME\" left out: a .TQF file keeps no list names\n" + mixed +
-                             ":2:6: changed: list declares 2 items and holds 1: its count is 1\n"
-                             "1 messages, 1 dropped, 1 values left out (a TQF file keeps no values)\n");
+    EXPECT_EQ(err.str(),
+              mixed + ":1:7: error: dropped: unknown item format Q\n" + mixed +
+                  ":2:6: warning: changed: list name \"NAME\" left out: a .TQF file keeps no list names\n" + mixed +
+                  ":2:6: warning: changed: list declares 2 items and holds 1: its count is 1\n"
+                  "1 messages, 1 dropped, 2 changed (1 list name left out, 1 list count set to its items), 1 values "
+                  "left out (a TQF file keeps no values)\n");
     EXPECT_NE(out.str().find("S1F2\r\n<L[1]\r\n\t<U4>\r\n>."), std::string::npos);
 
     EXPECT_EQ(Run({"from-sml", File("none.sml", "// nothing\n")}), 1);

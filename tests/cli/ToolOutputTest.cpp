@@ -1,5 +1,7 @@
 // tqf-tool where its output or its input is not what a terminal gives: a
 // full disk behind standard output, a named pipe as the file to read.
+#include "ToolRun.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -24,7 +26,7 @@ const std::string EXAMPLE = std::string(TQF_EXAMPLES_DIR) + "/standard-messages.
 // no larger than fileSizeLimit bytes; its exit status, or -1 when it did not
 // end by itself within a few seconds (or a signal ended it).
 int RunWithOutput(const std::vector<std::string>& args, const std::string& outPath,
-                  rlim_t fileSizeLimit = RLIM_INFINITY) {
+                  rlim_t fileSizeLimit = RLIM_INFINITY, const std::string& errPath = "/dev/null") {
     const pid_t child = ::fork();
     if (child == 0) {
         const rlimit limit{fileSizeLimit, fileSizeLimit};
@@ -32,7 +34,7 @@ int RunWithOutput(const std::vector<std::string>& args, const std::string& outPa
             ::_exit(102);
         }
         const int out = ::open(outPath.c_str(), O_WRONLY);
-        const int none = ::open("/dev/null", O_WRONLY);
+        const int none = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (out < 0 || none < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(none, STDERR_FILENO) < 0) {
             ::_exit(100);
         }
@@ -53,9 +55,15 @@ int RunWithOutput(const std::vector<std::string>& args, const std::string& outPa
 }
 
 TEST(ToolOutputTest, EveryCommandFailsWhenItsOutputCannotBeWritten) {
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"check", EXAMPLE}, {"normalize", EXAMPLE}, {"--help"}}) {
-        EXPECT_EQ(RunWithOutput(args, "/dev/full"), 2) << args[0];
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"check", EXAMPLE},
+                                                                                      {"normalize", EXAMPLE},
+                                                                                      {"to-sml", EXAMPLE},
+                                                                                      {"to-sml", EXAMPLE, "-o", "-"},
+                                                                                      {"--help"}}) {
+        const fs::path err = fs::temp_directory_path() / ("tqf-tool-err-" + std::to_string(::getpid()));
+        EXPECT_EQ(RunWithOutput(args, "/dev/full", RLIM_INFINITY, err.string()), 2) << args[0];
+        EXPECT_EQ(ReadBytes(err.string()), "tqf-tool: cannot write to standard output\n") << "said once";
+        fs::remove(err);
         EXPECT_EQ(RunWithOutput(args, "/dev/null"), 0) << args[0];
     }
 }
@@ -70,11 +78,18 @@ TEST(ToolOutputTest, OutputPastTheFileSizeLimitExitsWithTwo) {
     fs::remove(out);
 }
 
-TEST(ToolOutputTest, ANamedPipeIsRefusedWithoutWaiting) {
+TEST(ToolOutputTest, ANamedPipeIsReadAsAStream) {
     const fs::path pipe = fs::temp_directory_path() / ("tqf-tool-pipe-" + std::to_string(::getpid()));
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    EXPECT_EQ(RunWithOutput({"check", pipe.string()}, "/dev/null"), 2);
-    EXPECT_EQ(RunWithOutput({"normalize", pipe.string()}, "/dev/null"), 2);
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+        ::alarm(10);
+        std::ofstream(pipe) << "S1F1.\nS1F2 <Q>.\n";
+        ::_exit(0);
+    }
+    // 1: the dropped statement of the pipe's text was found.
+    EXPECT_EQ(RunWithOutput({"check", pipe.string()}, "/dev/null"), 1);
+    ::waitpid(writer, nullptr, 0);
     fs::remove(pipe);
 }
 

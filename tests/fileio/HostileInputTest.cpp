@@ -120,10 +120,11 @@ TEST(HostileInputTest, BytesOfAnyValueStayAsTheyAre) {
 }
 
 TEST(HostileInputTest, LinesThatNeverEnd) {
-    // Carriage returns alone end no line: this is one line, and a line holds
-    // one statement.
+    // Carriage returns end the lines of a file without any line feed; with
+    // one, they are text, and a line holds one statement.
     const Reading crOnly = Read("S1F1.\rS1F2.\rS1F3.\r");
-    EXPECT_EQ(crOnly.dump, "S1F1\n");
+    EXPECT_EQ(crOnly.dump, "S1F1\nS1F2\nS1F3\n");
+    EXPECT_EQ(Read("S1F1.\rS1F2.\rS1F3.\n").dump, "S1F1\n");
 
     // A comment that never closes takes the rest of the file.
     const Reading comment = Read("S1F1.\n/* open\n" + Repeat("S1F2.\n", MEGABYTE / 6));

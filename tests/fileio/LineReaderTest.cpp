@@ -26,7 +26,11 @@ TEST(LineReaderTest, LineEnds) {
     EXPECT_EQ(Lines("", keep), std::vector<std::string>{});
     EXPECT_EQ(Lines("a\nb\r\nc", keep), (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_EQ(Lines("\n\r\n\r\r\n", keep), (std::vector<std::string>{"", "", "\r"})) << "only a CR before LF goes";
-    EXPECT_EQ(Lines("x\r", keep), std::vector<std::string>{"x\r"});
+    EXPECT_EQ(Lines("x\r\n\r", keep), (std::vector<std::string>{"x", "\r"}));
+    // Without any LF, CR ends the lines; a UTF-8 byte-order mark is skipped,
+    // and UTF-16 gives no line.
+    EXPECT_EQ(Lines("\xEF\xBB\xBFS\rT\r\rU", keep), (std::vector<std::string>{"S", "T", "", "U"}));
+    EXPECT_EQ(Lines(std::string("\xFF\xFEQ\0\n\0", 6), keep), std::vector<std::string>{});
     EXPECT_EQ(Lines(std::string("a\0b\n", 4), keep), std::vector<std::string>{std::string("a\0b", 3)});
 }
 

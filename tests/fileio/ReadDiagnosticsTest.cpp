@@ -77,6 +77,9 @@ TEST(ReadDiagnosticsTest, EveryReasonForADropNamesWhereTheStatementWentWrong) {
         {"  S1F1\n<L[1]\n\t<U4>\n", "2:1: list not closed at end of file"},
         {"\n\n  S1F1 <L[1]\n<U4>\n>\n", "3:3: unterminated at end of file"},
         {"S1F1 <" + std::string(40, 'Q') + ">.\n", "1:7: unknown item format QQQQQQQQQQQQQQQQQQQQQQQQ..."},
+        // Item codes are compared whole, a zero byte included.
+        {std::string("S1F1 <A\0[40]>.\n", 15), "1:7: unknown item format A\\x00"},
+        {"S1F1 <\xEF\xBB\xBF\xC3\xA9 A>.\n", "1:7: unknown item format \\xEF\\xBB\\xBF\xC3\xA9"},
     };
     for (const DropCase& c : cases) {
         const ReadResult result = Read(c.text);
@@ -106,6 +109,63 @@ TEST(ReadDiagnosticsTest, WarningsForWhatReadsButIsRarelyMeant) {
 
     // A list's count is not kept, and a number in a description is no count.
     EXPECT_TRUE(Read("S1F1 <L[99999999999] <A 99999999999>>.\n").warnings.empty());
+}
+
+struct LossCase {
+    std::string text;
+    std::size_t messages;
+    std::string warning; // LINE:COLUMN: and the start of the reason; empty for none
+};
+
+TEST(ReadDiagnosticsTest, TextThatReadsButIsLostIsWarnedAbout) {
+    const LossCase cases[] = {
+        {"S1F1. S1F2.\n", 1, "1:5: the statement ends at this \".\", and the rest of the line is ignored: S1F2."},
+        {"S1F1 (ARE YOU THERE.).\n", 1,
+         "1:20: the statement ends at this \".\", and the rest of the line is ignored: )."},
+        {"S1F1 <L[0].\n\t  S1F2 W\n>.\n", 1, "2:4: S1F2 is read as text of the statement before it"},
+        {"S1F4 (SEE HTTP://X).\n\t'S1F5' W.\n", 1, "2:2: S1F5 is read as text of the statement before it"},
+        {"/* a */ S1F1 <L[1]\n/* b */ S2F2 <A>>.\n", 1, "2:9: S2F2 is read as text"},
+        {"F3 (NOSTREAM).\n", 1, "1:1: header has no stream number: the message is read with stream -1"},
+        {"S2 (NO F).\n", 1, "1:1: header has no function number"},
+        // What is meant reads without a word: dots ending a line, a header
+        // on a statement's first line, a dropped statement (reported as such).
+        {"S1F1 W..  \nS1F2\n<L[1]\n\t<A>\n>.\n\nS1F3 (S1F4)\n.\n  \n  S1F5.\n", 4, ""},
+        {"S1F1 <Q>. S1F2.\n", 0, ""},
+    };
+    for (const LossCase& c : cases) {
+        const ReadResult result = Read(c.text);
+        EXPECT_EQ(result.messagesRead, c.messages) << c.text;
+        if (c.warning.empty()) {
+            EXPECT_TRUE(result.warnings.empty()) << c.text << Format(result.warnings.front());
+            continue;
+        }
+        ASSERT_EQ(result.warnings.size(), 1U) << c.text;
+        EXPECT_EQ(Format(result.warnings[0]).substr(0, c.warning.size()), c.warning) << c.text;
+    }
+}
+
+TEST(ReadDiagnosticsTest, LineEndsAndByteOrderMarks) {
+    // CR alone ends the lines of a file without LF, also across the chunks
+    // a large file is read in; one LF anywhere keeps every CR in its line.
+    std::string large;
+    for (int i = 0; i < 3000; ++i) {
+        large += "S1F" + std::to_string(i % 200) + "\r<L[2]\r\t<U4 ID>\r\r\t<A[N]>\r>.\r";
+    }
+    EXPECT_EQ(Read(large).messagesRead, 3000U);
+    EXPECT_EQ(Read("S1F1.\rS1F2 <A>.").messagesRead, 2U);
+    EXPECT_EQ(Read("S1F1.\rS1F2.\n").messagesRead, 1U);
+
+    const ReadResult marked = Read("\xEF\xBB\xBFS1F1.\nS1F2 <Q>.\n");
+    EXPECT_EQ(marked.messagesRead, 1U);
+    ASSERT_EQ(marked.dropReasons.size(), 1U);
+    EXPECT_EQ(Format(marked.dropReasons[0]), "2:7: unknown item format Q");
+
+    for (const auto& [bytes, encoding] : {std::pair{std::string("\xFF\xFES\0001\0.\0", 8), "UTF-16"},
+                                          std::pair{std::string("\0\0\xFE\xFF", 4), "UTF-32"}}) {
+        const ReadResult refused = Read(bytes);
+        EXPECT_EQ(refused.status, ReadStatus::OPEN_FAILED) << encoding;
+        EXPECT_NE(refused.errorText.find(std::string("it holds ") + encoding + " text"), std::string::npos);
+    }
 }
 
 TEST(ReadDiagnosticsTest, ReportsChangeNothingOfWhatIsRead) {

@@ -57,7 +57,7 @@ void ExpectSameReading(std::string_view bytes) {
 
 // Pieces of libraries, right and wrong, that a random input is put together
 // from: headers, items, lists, brackets with spaces, comments, stray dots.
-constexpr std::array<std::string_view, 66> PIECES{
+constexpr std::array<std::string_view, 67> PIECES{
     "S1F1",
     "s6f11w",
     "S2F41W",
@@ -111,6 +111,7 @@ constexpr std::array<std::string_view, 66> PIECES{
     "\t",
     "\n",
     "\r\n",
+    "\r",
     "\n\n",
     "W",
     "'",

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -154,6 +155,40 @@ TEST(SmlReaderTest, WhatTheFormatCannotHoldIsChangedAndReported) {
     EXPECT_EQ(imported.result.valuesDropped, 3U) << "the values of the item left out count too";
 }
 
+struct CountCase {
+    std::string sml;
+    std::string label;   // of the item in the format file
+    std::string changed; // the one change reported, if any
+    std::string counts;  // as ChangeCounts gives them
+};
+
+TEST(SmlReaderTest, CountsAFormatFileCannotKeepBecomeOpenAndAreReported) {
+    const std::string open = " (1 count made open)";
+    const CountCase cases[] = {
+        {"S1F1 <U1[0]>.", "<U1[n]>", "1:6: count 0 cannot be kept by a .TQF file: the count is open", open},
+        {"S1F1 <I4[-2]>.", "<I4[n]>", "1:6: count -2 cannot be kept by a .TQF file: the count is open", open},
+        {"S1F1 <A \"\">.", "<A[n]>", "1:6: empty value cannot be kept by a .TQF file: the count is open", open},
+        {"S1F1 <A>.", "<A[n]>", "", ""},
+        {"S1F1 <A[1]>.", "<A>", "", ""},
+        // A comment that starts like a tag where the export writes none is a
+        // description: the format and the count stay.
+        {"S1F1 <A \"X\">. // [VARIANT] V", "<A  (VARIANT) V>",
+         "1:6: description \"[VARIANT] V\" made safe as \"(VARIANT) V\"", " (1 description made safe)"},
+        {"S1F1 <U1[2]>. // [n] ACKC10", "<U1[2]  (n) ACKC10>",
+         "1:6: description \"[n] ACKC10\" made safe as \"(n) ACKC10\"", " (1 description made safe)"},
+        {"S1F1 <U1[0]>. // [n] OLD EXPORT", "<U1[n]  OLD EXPORT>", "", ""},
+    };
+    for (const CountCase& c : cases) {
+        const Imported imported = Import(c.sml);
+        EXPECT_NE(imported.tqf.find("\r\n" + c.label + "."), std::string::npos) << c.sml << imported.tqf;
+        ASSERT_EQ(imported.result.changed.size(), c.changed.empty() ? 0U : 1U) << c.sml;
+        if (!c.changed.empty()) {
+            EXPECT_EQ(Format(imported.result.changed[0]), c.changed);
+        }
+        EXPECT_EQ(SmlReader::ChangeCounts(imported.result), c.counts);
+    }
+}
+
 TEST(SmlReaderTest, SafeDescriptionsReadBackFromAFormatFile) {
     std::mt19937 random(11);
     const std::string alphabet = "AB .<>[]/*()W";
@@ -187,7 +222,10 @@ void BuildRandomLibrary(FormatTree& document, int messages, std::uint32_t seed) 
             text += static_cast<char>('A' + random() % 26);
             text += random() % 4 == 0 ? " " : "";
         }
-        return std::string(TrimSpace(text));
+        // Some in parentheses with spaces inside, which a message's
+        // description keeps at its ends.
+        const bool parenthesised = random() % 4 == 0;
+        return (parenthesised ? "( " : "") + std::string(TrimSpace(text)) + (parenthesised ? " )" : "");
     };
     for (int m = 0; m < messages; ++m) {
         FormatNode* message =

@@ -1,5 +1,6 @@
 #include "ReferenceReader.h"
 
+#include "ByteOrderMark.h"
 #include "Decimal.h"
 #include "DropExplainer.h"
 #include "InputFile.h"
@@ -7,6 +8,7 @@
 #include "LineReader.h"
 #include "MemoryBudget.h"
 #include "ReferencePipe.h"
+#include "StatementNotes.h"
 
 #include <algorithm>
 #include <array>
@@ -286,6 +288,7 @@ public:
             StatementFinding finding = DropExplainer::ExplainUnterminated(TrimSpace(statement_));
             result_.dropReasons.push_back(Diagnostic(finding.offset + trimmed, std::move(finding.reason)));
         }
+        notes_.clear();
         if (inBlockComment_) {
             result_.warnings.push_back({commentLine_, commentColumn_,
                                         "block comment not closed: it hides " + std::to_string(hiddenLines_) +
@@ -326,6 +329,11 @@ private:
     }
 
     void Collect(std::string_view line, const LineMarks& marks, std::size_t lineNumber) {
+        if (!TrimSpace(statement_).empty()) {
+            if (std::optional<StatementFinding> header = StatementNotes::SwallowedHeader(line)) {
+                notes_.push_back({lineNumber_, ColumnOf(line.data() + header->offset), std::move(header->reason)});
+            }
+        }
         if (marks.lastDot == NOT_FOUND) {
             Append(line, marks);
             return;
@@ -344,6 +352,9 @@ private:
         if (runStart != NOT_FOUND) {
             const std::size_t runEnd = line.find('.', runStart);
             Append(line.substr(runStart, runEnd - runStart), marks);
+            if (std::optional<StatementFinding> ignored = StatementNotes::IgnoredAfterEnd(line, runEnd)) {
+                notes_.push_back({lineNumber_, ColumnOf(line.data() + ignored->offset), std::move(ignored->reason)});
+            }
         }
         if (reader_.tooLarge_) {
             return;
@@ -361,6 +372,10 @@ private:
             if (tree.numberClamped) {
                 ReportClamped(normalised ? std::string_view(original_) : tree.Statement(), trimmed);
             }
+            if (std::optional<std::string> missing = StatementNotes::MissingNumber(tree.stream, tree.function)) {
+                result_.warnings.push_back(Diagnostic(trimmed, std::move(*missing)));
+            }
+            result_.warnings.insert(result_.warnings.end(), notes_.begin(), notes_.end());
             result_.messageLines.push_back(lineNumber);
             ++result_.messagesRead;
             sink_.Accept();
@@ -370,6 +385,7 @@ private:
                 DropExplainer::ExplainDrop(normalised ? std::string_view(original_) : tree.Statement());
             result_.dropReasons.push_back(Diagnostic(finding.offset + trimmed, std::move(finding.reason)));
         }
+        notes_.clear();
         statement_.clear();
         spacings_ = 0;
         pieces_.clear();
@@ -476,7 +492,8 @@ private:
         std::size_t column;
     };
     std::vector<Piece> pieces_;
-    std::string original_; // the statement before its brackets were normalised
+    std::vector<ReadDiagnostic> notes_; // what the statement's lines may have lost
+    std::string original_;              // the statement before its brackets were normalised
     std::string_view rawLine_;
     std::size_t lineNumber_ = 0;
     std::pair<std::size_t, std::size_t> joinedGap_{}; // where joined_ left out a comment, and how much
@@ -635,6 +652,12 @@ void ReferenceReader::ReadStatements(std::istream& in, ReadResult& result, State
         return;
     }
     collector.Finish(lineNumber);
+    if (!lines.RefusedEncoding().empty()) {
+        result = ReadResult{};
+        result.status = ReadStatus::OPEN_FAILED;
+        result.errorText = ByteOrderMark::RefusalReason(lines.RefusedEncoding());
+        return;
+    }
     if (lines.Failed()) {
         result.status = ReadStatus::READ_FAILED;
         result.errorText = "the file could not be read to its end";
