@@ -14,6 +14,8 @@ packages=(
   fonts-wine fonts-nanum           # Tahoma and a Hangul font for the dialogs
   desktop-file-utils appstream shared-mime-info  # the install tests' validators and MIME database
   dpkg-dev                         # dpkg-shlibdeps, for scripts/package.sh
+  lintian                          # the package test's check of the Debian package
+  xdg-utils libfile-mimeinfo-perl  # the install test's xdg-mime queries, as outside a desktop
 )
 
 missing=()
