@@ -187,7 +187,6 @@ TEST_F(FindWindowTest, F3AndShiftF3RepeatTheLastSearchFromTheMainWindow) {
     ExpectChosen(again);
     Press(MainWindow(), Qt::Key_F3, Qt::ShiftModifier);
     ExpectChosen(s6f11);
-    // The found row keeps the focus, and a wrap shows in the window, not in a box.
     EXPECT_EQ(QApplication::focusWidget(), &Tree());
     EXPECT_TRUE(dialog->Notice().isEmpty());
     Press(MainWindow(), Qt::Key_F3, Qt::ShiftModifier);
