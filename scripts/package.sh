@@ -14,7 +14,7 @@ if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=cc
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTQF_BUILD_BENCH=OFF \
   -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON "${launcher[@]}" "$@"
 # Only what the package holds; the tests are built and run by scripts/test.sh.
-cmake --build "$dir" -j "$(nproc)" --target tqf-editor tqf-tool tqf_man_pages
+cmake --build "$dir" -j "$(nproc)" --target tqf-editor tqf-tool tqf_man_pages tqf_changelog
 (cd "$dir" && cpack -G DEB)
 deb=$(ls -t "$dir"/tqf-editor_*.deb | head -n 1)
 echo "$deb"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Takes the metainfo's screenshot from the real window: the editor built in
-# the folder given (default: build) opens examples/standard-messages.TQF under
-# Xvfb, and the window alone is saved to dist/screenshots/main-window.png.
+# the folder given (default: build) opens a copy of
+# examples/standard-messages.TQF under Xvfb, and the window alone is saved to
+# dist/screenshots/main-window.png. The copy lies in a folder of no one's, so
+# that the path the window shows names no developer's folders.
 # Needs xvfb, xdotool and imagemagick.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,13 +21,17 @@ cleanup() {
   [ -n "${editor_pid:-}" ] && kill "$editor_pid" 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
 }
-trap cleanup EXIT
+neutral=${TMPDIR:-/tmp}/tqf-screenshot/Libraries
+rm -rf "${neutral%/Libraries}"
+mkdir -p "$neutral"
+cp examples/standard-messages.TQF "$neutral/"
+trap 'cleanup; rm -rf "${neutral%/Libraries}"' EXIT
 export DISPLAY=$display
 for _ in $(seq 300); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 xdotool getmouselocation >/dev/null || { echo "Xvfb did not start on $display" >&2; exit 1; }
 
 unset QT_QPA_PLATFORM
-"$editor" examples/standard-messages.TQF &
+"$editor" --no-settings "$neutral/standard-messages.TQF" &
 editor_pid=$!
 window=$(xdotool search --sync --onlyvisible --name 'TQF Editor' | head -n 1)
 # The tree and the message count are drawn once the file has been read.

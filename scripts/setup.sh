@@ -15,6 +15,8 @@ packages=(
   desktop-file-utils appstream shared-mime-info  # the install tests' validators and MIME database
   dpkg-dev                         # dpkg-shlibdeps, for scripts/package.sh
   dbus-daemon at-spi2-core libglib2.0-bin python3-dbus  # scripts/atspi-check.sh reads the window through the accessibility bus
+  lintian                          # the package test's check of the Debian package
+  xdg-utils libfile-mimeinfo-perl  # the install test's xdg-mime queries, as outside a desktop
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include "FileCommands.h"
 #include "ProductInfo.h"
 
+#include <QFileInfo>
 #include <QMetaObject>
 
 #include <cstdlib>
@@ -42,7 +43,16 @@ bool EditorApp::InitInstance(const QString& file) {
 
 void EditorApp::OpenAtStart(EditorDialog& dialog, const QString& file) {
     QMetaObject::invokeMethod(
-        &dialog, [&dialog, file] { dialog.Files().OpenPath(file); }, Qt::QueuedConnection);
+        &dialog,
+        [&dialog, file] {
+            const QFileInfo info(file);
+            if (!info.exists() && !info.isSymLink()) {
+                dialog.Files().StartNamed(file);
+            } else {
+                dialog.Files().OpenPath(file);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 bool EditorApp::HasDisplay() {
@@ -62,9 +72,11 @@ bool EditorApp::HasDisplay() {
 #endif
 }
 
-const char* EditorApp::NoDisplayText() {
+std::string EditorApp::NoDisplayText(const char* program) {
+    const std::string command = program != nullptr && program[0] != '\0' ? program : "tqf-editor";
     return "tqf-editor: no display found (DISPLAY and WAYLAND_DISPLAY are not set); "
-           "run it under Xvfb: xvfb-run -a build/src/app/tqf-editor";
+           "run it under Xvfb: xvfb-run -a " +
+           command;
 }
 
 } // namespace tqf

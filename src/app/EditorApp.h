@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QString>
 
+#include <string>
+
 namespace tqf {
 
 class EditorDialog;
@@ -21,15 +23,17 @@ public:
     bool InitInstance(const QString& file = QString());
 
     // Opens file in the window as Open does, once the window runs: its
-    // reports then show over the window.
+    // reports then show over the window. A file that does not exist starts
+    // an empty library that Save writes there.
     static void OpenAtStart(EditorDialog& dialog, const QString& file);
 
     // Whether the windowing system can be reached: Qt aborts without one, so
     // the program checks before it creates the application object.
     static bool HasDisplay();
 
-    // The one line the program prints when there is no display.
-    static const char* NoDisplayText();
+    // The one line the program prints when there is no display; program is
+    // the command as it was run, which the advice repeats.
+    static std::string NoDisplayText(const char* program);
 };
 
 } // namespace tqf

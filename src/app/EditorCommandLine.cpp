@@ -28,9 +28,13 @@ EditorCommandLine EditorCommandLine::Parse(const QStringList& arguments) {
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
+    const QCommandLineOption noSettings(QStringLiteral("no-settings"),
+                                        QStringLiteral("Neither read nor keep settings, such as the recent files."));
     parser.addOption(help);
     parser.addOption(version);
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The library to open at start."),
+    parser.addOption(noSettings);
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("The library to open at start; a new one if there is no such file."),
                                  QStringLiteral("[FILE]"));
 
     EditorCommandLine line;
@@ -40,6 +44,7 @@ EditorCommandLine EditorCommandLine::Parse(const QStringList& arguments) {
         return line;
     }
     const QStringList files = parser.positionalArguments();
+    line.noSettings = parser.isSet(noSettings);
     if (parser.isSet(help)) {
         line.action = Action::ShowHelp;
         line.text = parser.helpText();

@@ -6,7 +6,7 @@
 namespace tqf {
 
 // What the editor's command line asks for: tqf-editor [--help | --version]
-// [FILE]. It is read before anything needs a display, so that --help and
+// [--no-settings] [FILE]. It is read before anything needs a display, so that --help and
 // --version work without one.
 class EditorCommandLine {
 public:
@@ -27,6 +27,8 @@ public:
     Action action = Action::Run;
     QString file;
     QString text;
+    // Nothing is read from or kept in the user's settings (recent files).
+    bool noSettings = false;
 };
 
 } // namespace tqf

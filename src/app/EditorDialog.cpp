@@ -18,6 +18,7 @@
 #include "ItemFormat.h"
 #include "ProductInfo.h"
 #include "QtPrompts.h"
+#include "RecentFiles.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
 
@@ -26,11 +27,15 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QSettings>
 #include <QShortcut>
 #include <QTimer>
 
@@ -137,6 +142,20 @@ constexpr const char* EXPORT_SML_MENU_TEXT = "Export SML...";
 constexpr const char* FIND_MENU_TEXT = "Find...";
 constexpr const char* UNDO_MENU_TEXT = "Undo";
 constexpr const char* REDO_MENU_TEXT = "Redo";
+constexpr const char* NEW_MENU_TEXT = "New";
+constexpr const char* OPEN_MENU_TEXT = "Open...";
+constexpr const char* OPEN_RECENT_MENU_TEXT = "Open Recent";
+constexpr const char* SAVE_MENU_TEXT = "Save";
+constexpr const char* SAVE_AS_MENU_TEXT = "Save As...";
+constexpr const char* EXIT_MENU_TEXT = "Exit";
+constexpr const char* MSG_RECENT_GONE = "%1 is no longer there. It was removed from the recent files.";
+constexpr const char* SEARCH_WRAPPED_TEXT = "Search wrapped";
+// How long a notice over the tree shows.
+constexpr int NOTICE_MS = 2500;
+// The notice's place at the foot of the tree, in dialog units from the
+// tree's bottom-left corner.
+constexpr int NOTICE_INSET_DU = 2;
+constexpr int NOTICE_HEIGHT_DU = 11;
 constexpr const char* TREE_FONT_FACE = "Tahoma";
 constexpr const char* TITLE_FORMAT = "%1 - Build %2";
 
@@ -162,20 +181,66 @@ bool IsDecoration(Kind kind) {
 }
 
 // The history's keys: Ctrl+Z takes a change back, Ctrl+Y and Ctrl+Shift+Z make
-// it again. They act on the document whichever control has the focus, also
-// an edit field, whose own undo of typing they replace.
+// it again, and so do the platform's own undo and redo keys. An edit field
+// with typing to take back or make again takes them first; otherwise they act
+// on the document whichever control has the focus.
 enum class HistoryKey { NONE, UNDO, REDO };
 
 HistoryKey HistoryKeyOf(const QKeyEvent* event) {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if (modifiers == Qt::ControlModifier && event->key() == Qt::Key_Z) {
+    if ((modifiers == Qt::ControlModifier && event->key() == Qt::Key_Z) || event->matches(QKeySequence::Undo)) {
         return HistoryKey::UNDO;
     }
     if ((modifiers == Qt::ControlModifier && event->key() == Qt::Key_Y) ||
-        (modifiers == (Qt::ControlModifier | Qt::ShiftModifier) && event->key() == Qt::Key_Z)) {
+        (modifiers == (Qt::ControlModifier | Qt::ShiftModifier) && event->key() == Qt::Key_Z) ||
+        event->matches(QKeySequence::Redo)) {
         return HistoryKey::REDO;
     }
     return HistoryKey::NONE;
+}
+
+// Runs the field's own undo or redo when it has typing for it; false when
+// the key is the document's.
+bool UndoTyping(QWidget* widget, HistoryKey key) {
+    auto* field = qobject_cast<QLineEdit*>(widget);
+    if (field == nullptr || field->isReadOnly()) {
+        return false;
+    }
+    if (key == HistoryKey::UNDO && field->isUndoAvailable()) {
+        field->undo();
+        return true;
+    }
+    if (key == HistoryKey::REDO && field->isRedoAvailable()) {
+        field->redo();
+        return true;
+    }
+    return false;
+}
+
+// The platform's keys for a command, or the usual one where the platform
+// names none (some desktops have no Save As key).
+QList<QKeySequence> StandardKeys(QKeySequence::StandardKey key, const QKeySequence& usual) {
+    QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+    if (keys.isEmpty()) {
+        keys.append(usual);
+    }
+    return keys;
+}
+
+// The file commands' keys; Quit runs Exit, with its question.
+QList<QKeySequence> NewKeys() { return StandardKeys(QKeySequence::New, QKeySequence(Qt::CTRL | Qt::Key_N)); }
+QList<QKeySequence> OpenKeys() { return StandardKeys(QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O)); }
+QList<QKeySequence> SaveKeys() { return StandardKeys(QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S)); }
+QList<QKeySequence> SaveAsKeys() {
+    return StandardKeys(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+}
+QList<QKeySequence> QuitKeys() { return StandardKeys(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)); }
+QList<QKeySequence> FindKeys() { return StandardKeys(QKeySequence::Find, QKeySequence(Qt::CTRL | Qt::Key_F)); }
+
+// A path as a menu entry's text: an ampersand in it is no mnemonic.
+QString EntryText(const QString& path) {
+    QString text = QDir::toNativeSeparators(path);
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 bool IsEatenKey(const QKeyEvent* event) {
@@ -233,20 +298,32 @@ EditorDialog::EditorDialog(Prompts* prompts, QWidget* parent) : QDialog(parent) 
     commands_ = new EditorCommands(panel_, *prompts_, this);
     fileCommands_ = new FileCommands(*commands_, *prompts_, this);
     new FileDropTarget(*this, *fileCommands_);
+    recentFiles_ = std::make_unique<RecentFiles>(RecentFiles::UserSettings());
+    connect(fileCommands_, &FileCommands::FileKept, this, [this](const QString& path) { recentFiles_->Add(path); });
     InitDialog();
 
     // Enter and Escape neither press a button nor end the window, whichever
     // control has the focus; the application sees every key first.
     qApp->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, &EditorDialog::OnFocusChanged);
-    auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(about, &QShortcut::activated, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
-    auto* find = new QShortcut(QKeySequence(QKeySequence::Find), this);
-    connect(find, &QShortcut::activated, this, &EditorDialog::OpenFind);
-    auto* findNext = new QShortcut(QKeySequence(Qt::Key_F3), this);
-    connect(findNext, &QShortcut::activated, this, [this] { RepeatFind(true); });
-    auto* findPrevious = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this);
-    connect(findPrevious, &QShortcut::activated, this, [this] { RepeatFind(false); });
+    CreateShortcuts();
+}
+
+void EditorDialog::CreateShortcuts() {
+    auto add = [this](const QList<QKeySequence>& keys, auto&& action) {
+        auto* shortcut = new QShortcut(this);
+        shortcut->setKeys(keys);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    add({QKeySequence(Qt::Key_F1)}, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    add(FindKeys(), [this] { OpenFind(); });
+    add({QKeySequence(Qt::Key_F3)}, [this] { RepeatFind(true); });
+    add({QKeySequence(Qt::SHIFT | Qt::Key_F3)}, [this] { RepeatFind(false); });
+    add(NewKeys(), [this] { fileCommands_->OnNew(); });
+    add(OpenKeys(), [this] { fileCommands_->OnOpen(); });
+    add(SaveKeys(), [this] { fileCommands_->OnSave(); });
+    add(SaveAsKeys(), [this] { fileCommands_->OnSaveAs(); });
+    add(QuitKeys(), [this] { fileCommands_->OnExit(); });
 }
 
 EditorDialog::~EditorDialog() {
@@ -382,7 +459,8 @@ void EditorDialog::InitDialog() {
     treeView_->SetTreeFont(TREE_FONT_POINTS, false, false, TREE_FONT_FACE)
         .SetTreeTextColor(Rgb(TREE_TEXT_RED, TREE_TEXT_GREEN, TREE_TEXT_BLUE));
     commands_->RefreshMessageCount();
-    // The first tab stop of the layout; the tree takes no focus.
+    // The first control of the work; the tree, before it in the layout, is
+    // reached with Shift+Tab.
     panel_.createButton->setFocus();
 }
 
@@ -395,20 +473,60 @@ void EditorDialog::OnSysCommand(int commandId) {
     }
 }
 
+void EditorDialog::AddFileEntries(QMenu& menu) {
+    // The entries show the keys beside their texts; the keys themselves are
+    // the window's shortcuts, which work while no menu is open.
+    auto add = [this, &menu](const char* text, const char* name, const QList<QKeySequence>& keys, auto&& action) {
+        QAction* entry = menu.addAction(QString::fromLatin1(text));
+        entry->setObjectName(QString::fromLatin1(name));
+        entry->setShortcuts(keys);
+        connect(entry, &QAction::triggered, this, action);
+    };
+    add(NEW_MENU_TEXT, "newAction", NewKeys(), [this] { fileCommands_->OnNew(); });
+    add(OPEN_MENU_TEXT, "openAction", OpenKeys(), [this] { fileCommands_->OnOpen(); });
+    QMenu* recent = menu.addMenu(QString::fromLatin1(OPEN_RECENT_MENU_TEXT));
+    recent->setObjectName(QStringLiteral("openRecentMenu"));
+    const QStringList paths = recentFiles_->Paths();
+    recent->setEnabled(!paths.isEmpty());
+    for (const QString& path : paths) {
+        QAction* entry = recent->addAction(EntryText(path));
+        connect(entry, &QAction::triggered, this, [this, path] { OpenRecent(path); });
+    }
+    add(SAVE_MENU_TEXT, "saveAction", SaveKeys(), [this] { fileCommands_->OnSave(); });
+    add(SAVE_AS_MENU_TEXT, "saveAsAction", SaveAsKeys(), [this] { fileCommands_->OnSaveAs(); });
+    add(EXIT_MENU_TEXT, "exitAction", QuitKeys(), [this] { fileCommands_->OnExit(); });
+}
+
+void EditorDialog::OpenRecent(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.exists() && !file.isSymLink()) {
+        recentFiles_->Remove(path);
+        prompts_->ShowMessage(QString::fromLatin1(MSG_RECENT_GONE).arg(QDir::toNativeSeparators(path)), QString(),
+                              PromptIcon::Warning);
+        return;
+    }
+    fileCommands_->OpenPath(path);
+}
+
 QMenu* EditorDialog::CreateWindowMenu() {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("windowMenu"));
+    AddFileEntries(*menu);
+    menu->addSeparator();
     QAction* undo = menu->addAction(QString::fromLatin1(UNDO_MENU_TEXT));
     undo->setObjectName(QStringLiteral("undoAction"));
+    undo->setShortcuts(StandardKeys(QKeySequence::Undo, QKeySequence(Qt::CTRL | Qt::Key_Z)));
     undo->setEnabled(treeView_->Tree().CanUndo());
     connect(undo, &QAction::triggered, this, [this] { commands_->Undo(); });
     QAction* redo = menu->addAction(QString::fromLatin1(REDO_MENU_TEXT));
     redo->setObjectName(QStringLiteral("redoAction"));
+    redo->setShortcuts(StandardKeys(QKeySequence::Redo, QKeySequence(Qt::CTRL | Qt::Key_Y)));
     redo->setEnabled(treeView_->Tree().CanRedo());
     connect(redo, &QAction::triggered, this, [this] { commands_->Redo(); });
     menu->addSeparator();
     QAction* find = menu->addAction(Utf8(FIND_MENU_TEXT));
-    find->setShortcut(QKeySequence(QKeySequence::Find));
+    find->setObjectName(QStringLiteral("findAction"));
+    find->setShortcuts(FindKeys());
     connect(find, &QAction::triggered, this, &EditorDialog::OpenFind);
     menu->addSeparator();
     QAction* importSml = menu->addAction(QString::fromLatin1(IMPORT_SML_MENU_TEXT));
@@ -479,21 +597,59 @@ void EditorDialog::RepeatFind(bool forward) {
         return;
     }
     const FindDialog::Outcome outcome = forward ? finder.FindNext() : finder.FindPrevious();
-    // With the dialog open its status line says it; otherwise a box does.
+    // With the dialog open its status line says it; otherwise a box does,
+    // or, for a search that went on from the other end, a notice that does
+    // not stop the work.
     if (outcome == FindDialog::Outcome::NotFound && !finder.isVisible()) {
         prompts_->ShowMessage(QString::fromLatin1(MSG_NOT_FOUND));
+    } else if (outcome == FindDialog::Outcome::Wrapped && !finder.isVisible()) {
+        ShowNotice(QString::fromLatin1(SEARCH_WRAPPED_TEXT));
     }
+}
+
+void EditorDialog::ShowNotice(const QString& text) {
+    if (notice_ == nullptr) {
+        notice_ = new QLabel(this);
+        notice_->setObjectName(QStringLiteral("notice"));
+        notice_->setAttribute(Qt::WA_TransparentForMouseEvents);
+        notice_->setFrameStyle(QFrame::Box | QFrame::Plain);
+        notice_->setAutoFillBackground(true);
+        notice_->setBackgroundRole(QPalette::ToolTipBase);
+        notice_->setForegroundRole(QPalette::ToolTipText);
+        notice_->hide();
+        auto* timer = new QTimer(notice_);
+        timer->setObjectName(QStringLiteral("noticeTimer"));
+        timer->setSingleShot(true);
+        timer->setInterval(NOTICE_MS);
+        connect(timer, &QTimer::timeout, notice_, &QWidget::hide);
+    }
+    notice_->setText(text);
+    notice_->adjustSize();
+    const QRect tree = treeView_->geometry();
+    const int inset = TAHOMA_9_UNITS.Size(NOTICE_INSET_DU, NOTICE_INSET_DU).width();
+    const int height = TAHOMA_9_UNITS.Size(NOTICE_INSET_DU, NOTICE_HEIGHT_DU).height();
+    notice_->setGeometry(tree.left() + inset, tree.bottom() + 1 - inset - height, notice_->width(), height);
+    notice_->show();
+    notice_->raise();
+    notice_->findChild<QTimer*>(QStringLiteral("noticeTimer"))->start();
+}
+
+QString EditorDialog::Notice() const {
+    return notice_ != nullptr && notice_->isVisible() ? notice_->text() : QString();
 }
 
 bool EditorDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        const auto* widget = qobject_cast<QWidget*>(watched);
+        auto* widget = qobject_cast<QWidget*>(watched);
         const bool ours = widget != nullptr && widget->window() == this;
         if (ours && IsEatenKey(key)) {
             return true;
         }
         if (const HistoryKey history = HistoryKeyOf(key); ours && history != HistoryKey::NONE) {
+            if (UndoTyping(widget, history)) {
+                return true;
+            }
             if (history == HistoryKey::UNDO) {
                 commands_->Undo();
             } else {

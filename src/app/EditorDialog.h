@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class QLabel;
 class QMenu;
 
 namespace tqf {
@@ -18,6 +19,7 @@ class FindDialog;
 class FormatTreeView;
 class Prompts;
 class QtPrompts;
+class RecentFiles;
 
 // The main window: the tree of messages and items on the left; on the right
 // the message panel, the item panel and the node-move buttons; the file
@@ -51,10 +53,22 @@ public:
     // The window's system commands; IDM_ABOUTBOX opens the About box.
     void OnSysCommand(int commandId);
 
-    // The menu the window offers on its free area: Undo and Redo, each greyed
-    // when there is nothing to take back or make again, "Find...", Import
-    // SML..., Export SML... and the About entry.
+    // The menu the window offers on its free area: the file commands with
+    // "Open Recent", Undo and Redo, each greyed when there is nothing to take
+    // back or make again, "Find...", Import SML..., Export SML... and the
+    // About entry. Entries with a key show it.
     QMenu* CreateWindowMenu();
+
+    // The libraries opened or saved last, which "Open Recent" offers.
+    RecentFiles& Recent() { return *recentFiles_; }
+    // Opens a file of "Open Recent"; one that is gone is dropped from the
+    // list with a note instead.
+    void OpenRecent(const QString& path);
+
+    // The note the window shows for a moment over the foot of the tree, such
+    // as "Search wrapped" when F3 passes the end with the dialog closed;
+    // empty while none shows.
+    QString Notice() const;
 
     // The "Find" dialog, made on first use; Ctrl+F opens it.
     FindDialog& Finder();
@@ -81,6 +95,10 @@ private:
     // step of the work, never a command that deletes, opens or exits.
     QWidget* NextStepAfter(const QWidget* control) const;
     void OnFocusChanged(QWidget* old, QWidget* now);
+    // The standard keys of the file commands, Find and the About box.
+    void CreateShortcuts();
+    void AddFileEntries(QMenu& menu);
+    void ShowNotice(const QString& text);
 
     std::unique_ptr<QtPrompts> ownPrompts_;
     Prompts* prompts_ = nullptr;
@@ -91,6 +109,8 @@ private:
     FindDialog* findDialog_ = nullptr;
     QHash<int, QWidget*> controls_;
     QPointer<QWidget> placedFocus_;
+    std::unique_ptr<RecentFiles> recentFiles_;
+    QLabel* notice_ = nullptr;
 };
 
 } // namespace tqf

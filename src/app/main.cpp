@@ -1,6 +1,7 @@
 #include "EditorApp.h"
 #include "EditorCommandLine.h"
 #include "FileIdentity.h"
+#include "RecentFiles.h"
 
 #include <QCoreApplication>
 
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
         }
     }
     if (!tqf::EditorApp::HasDisplay()) {
-        std::fprintf(stderr, "%s\n", tqf::EditorApp::NoDisplayText());
+        std::fprintf(stderr, "%s\n", tqf::EditorApp::NoDisplayText(argv[0]).c_str());
         return EXIT_FAILURE;
     }
     // A save past the file-size limit then fails with its reason, and the
@@ -62,6 +63,9 @@ int main(int argc, char** argv) {
         if (const int status = Answer(line); status >= 0) {
             return status;
         }
+    }
+    if (line.noSettings) {
+        tqf::RecentFiles::SwitchOffSettings();
     }
     app.InitInstance(line.file);
     return EXIT_SUCCESS;

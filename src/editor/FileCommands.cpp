@@ -358,6 +358,18 @@ void FileCommands::OpenPath(const QString& path) {
     OpenFile(path);
 }
 
+void FileCommands::StartNamed(const QString& path) {
+    if (Busy() || !ConfirmOpen()) {
+        return;
+    }
+    editor_.filePath = ToBytes(path);
+    editor_.modified = false;
+    // Nothing was read from the file, so nothing on the disk can have changed
+    // under the document when Save first writes it.
+    RememberFile(path, std::nullopt);
+    SetPathDisplay(path);
+}
+
 void FileCommands::OpenFile(const QString& path) {
     FormatTreeView& view = View();
     ReadResult result;
@@ -417,6 +429,7 @@ void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
     SetPathDisplay(path);
     editor_.modified = false;
     RememberFile(path, result.identity);
+    emit FileKept(path);
     if (!result.dropped.empty() || !result.warnings.empty()) {
         ShowWarning(ReadReportText(path, result));
     }
@@ -487,6 +500,7 @@ void FileCommands::Save(bool askForName) {
     editor_.modified = false;
     editor_.MarkSaved();
     SetPathDisplay(target);
+    emit FileKept(target);
 }
 
 bool FileCommands::ConfirmOverwriteChanged(const QString& target) {
@@ -519,8 +533,8 @@ void FileCommands::OnImportSml() {
     if (!ConfirmOpen()) {
         return;
     }
-    const std::optional<QString> path =
-        prompts_.ChooseOpenFile(Latin1(SML_FILE_FILTER), Latin1(SML_FILE_EXTENSION), false);
+    const std::optional<QString> path = prompts_.ChooseOpenFileTitled(Latin1(IMPORT_SML_TITLE), Latin1(SML_FILE_FILTER),
+                                                                      Latin1(SML_FILE_EXTENSION), false);
     if (!path) {
         return;
     }
@@ -560,7 +574,8 @@ void FileCommands::OnExportSml() {
         ShowWarning(Latin1(MSG_NO_MESSAGE_TO_EXPORT));
         return;
     }
-    const std::optional<QString> path = prompts_.ChooseSaveFile(Latin1(SML_FILE_FILTER), Latin1(SML_FILE_EXTENSION));
+    const std::optional<QString> path =
+        prompts_.ChooseSaveFileTitled(Latin1(EXPORT_SML_TITLE), Latin1(SML_FILE_FILTER), Latin1(SML_FILE_EXTENSION));
     if (!path) {
         return;
     }

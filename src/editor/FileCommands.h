@@ -37,6 +37,8 @@ inline constexpr const char* FORMAT_FILE_EXTENSION = "*.TQF";
 // The file dialogs' filter and default extension for SML files.
 inline constexpr const char* SML_FILE_FILTER = "SML File (*.sml)|*.sml|All Files (*.*)|*.*||";
 inline constexpr const char* SML_FILE_EXTENSION = "*.sml";
+inline constexpr const char* IMPORT_SML_TITLE = "Import SML";
+inline constexpr const char* EXPORT_SML_TITLE = "Export SML";
 inline constexpr const char* MSG_NO_MESSAGE_TO_EXPORT = "No message to export.";
 inline constexpr const char* MSG_EXPORTED = "Exported successfully.";
 
@@ -71,6 +73,11 @@ public:
     // the same question first, the same reports after. For a file named on
     // the command line or dropped on the window.
     void OpenPath(const QString& path);
+
+    // Starts an empty library that Save writes to path, a file that does not
+    // exist yet, after the same question as New. For a new file named on the
+    // command line.
+    void StartNamed(const QString& path);
 
     // Reads an SML file into the document as Open reads a format file: the
     // same question first, the document cleared before the file is chosen.
@@ -111,6 +118,11 @@ public:
     // The text of the path display: the current file's path, empty while the
     // document has no file.
     QString PathDisplay() const;
+
+signals:
+    // A library was read whole from path or written to it: a file worth
+    // offering again.
+    void FileKept(const QString& path);
 
 private:
     void Connect();

@@ -1,5 +1,7 @@
 #include "FileFilter.h"
 
+#include <QFileInfo>
+
 namespace tqf {
 
 namespace {
@@ -67,6 +69,15 @@ QString FileFilter::DefaultSuffix(const QString& defaultExtension) {
         return {};
     }
     return suffix;
+}
+
+QString FileFilter::OpenTarget(const QString& typed, const QString& defaultExtension) {
+    const QFileInfo info(typed);
+    const QString suffix = DefaultSuffix(defaultExtension);
+    if (suffix.isEmpty() || info.exists() || info.isSymLink() || info.fileName().contains(QLatin1Char('.'))) {
+        return typed;
+    }
+    return typed + QLatin1Char('.') + suffix;
 }
 
 } // namespace tqf

@@ -20,6 +20,11 @@ public:
     // The suffix a typed name without extension receives: "*.TQF" and ".TQF"
     // give "TQF"; wildcards and an empty text give none.
     static QString DefaultSuffix(const QString& defaultExtension);
+
+    // The file an open dialog's typed name means: the name as typed when
+    // such a file exists or the name has an extension, else the name with
+    // the default suffix.
+    static QString OpenTarget(const QString& typed, const QString& defaultExtension);
 };
 
 } // namespace tqf

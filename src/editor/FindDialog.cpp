@@ -6,12 +6,15 @@
 #include "FormatTreeView.h"
 #include "NodeSearch.h"
 
+#include <QCheckBox>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 
+#include <algorithm>
 #include <string>
 
 namespace tqf {
@@ -28,7 +31,9 @@ struct UnitRect {
 };
 constexpr UnitRect FIND_LABEL_RECT{7, 9, 38, 8};
 constexpr UnitRect TEXT_RECT{47, 7, 124, 12};
-constexpr UnitRect STATUS_RECT{7, 26, 164, 29};
+constexpr UnitRect MATCH_CASE_RECT{47, 23, 56, 10};
+constexpr UnitRect WHOLE_WORD_RECT{107, 23, 64, 10};
+constexpr UnitRect STATUS_RECT{7, 37, 164, 18};
 constexpr UnitRect NEXT_RECT{178, 6, 51, 14};
 constexpr UnitRect PREVIOUS_RECT{178, 23, 51, 14};
 constexpr UnitRect CLOSE_RECT{178, 40, 51, 14};
@@ -52,6 +57,10 @@ FindDialog::FindDialog(FormatTreeView& view, std::function<FormatNode*()> curren
     textEdit_->setObjectName(QStringLiteral("findText"));
     textEdit_->setMaxLength(EDIT_FIELD_MAX_LENGTH);
     findLabel_->setBuddy(textEdit_);
+    matchCaseCheck_ = new QCheckBox(QStringLiteral("Match &case"), this);
+    matchCaseCheck_->setObjectName(QStringLiteral("findMatchCase"));
+    wholeWordCheck_ = new QCheckBox(QStringLiteral("&Whole word"), this);
+    wholeWordCheck_->setObjectName(QStringLiteral("findWholeWord"));
     statusLabel_ = new QLabel(this);
     statusLabel_->setObjectName(QStringLiteral("findStatus"));
     statusLabel_->setWordWrap(true);
@@ -66,12 +75,16 @@ FindDialog::FindDialog(FormatTreeView& view, std::function<FormatNode*()> curren
 
     Place(findLabel_, FIND_LABEL_RECT);
     Place(textEdit_, TEXT_RECT);
+    Place(matchCaseCheck_, MATCH_CASE_RECT);
+    Place(wholeWordCheck_, WHOLE_WORD_RECT);
     Place(statusLabel_, STATUS_RECT);
     Place(nextButton_, NEXT_RECT);
     Place(previousButton_, PREVIOUS_RECT);
     Place(closeButton_, CLOSE_RECT);
 
     connect(textEdit_, &QLineEdit::textChanged, this, &FindDialog::OnTextChanged);
+    connect(matchCaseCheck_, &QCheckBox::toggled, statusLabel_, &QLabel::clear);
+    connect(wholeWordCheck_, &QCheckBox::toggled, statusLabel_, &QLabel::clear);
     connect(nextButton_, &QPushButton::clicked, this, [this] { FindNext(); });
     connect(previousButton_, &QPushButton::clicked, this, [this] { FindPrevious(); });
     connect(closeButton_, &QPushButton::clicked, this, &QDialog::close);
@@ -87,6 +100,12 @@ FindDialog::~FindDialog() = default;
 
 void FindDialog::Open() {
     statusLabel_->clear();
+    if (!isVisible()) {
+        // Shown once so that the window system gives it its frame, then put
+        // where it leaves the tree in view.
+        show();
+        KeepTreeClear();
+    }
     show();
     raise();
     activateWindow();
@@ -108,7 +127,10 @@ FindDialog::Outcome FindDialog::Find(bool forward) {
     }
     // Labels and descriptions hold the system's 8-bit text.
     const QByteArray bytes = textEdit_->text().toLocal8Bit();
-    const NodeSearch search(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    SearchOptions options;
+    options.matchCase = matchCaseCheck_->isChecked();
+    options.wholeWord = wholeWordCheck_->isChecked();
+    const NodeSearch search(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), options);
     FormatNode* root = view_.GetRootNode();
     const FormatNode* current = currentNode_ ? currentNode_() : nullptr;
     const SearchResult result = forward ? search.FindNext(root, current) : search.FindPrevious(root, current);
@@ -117,6 +139,12 @@ FindDialog::Outcome FindDialog::Find(bool forward) {
         return Outcome::NotFound;
     }
     view_.ChooseNode(result.node);
+    // The keys of the tree then go on from the row found: at once when the
+    // main window is active, else once it is again.
+    view_.setFocus(Qt::ShortcutFocusReason);
+    if (isVisible()) {
+        KeepTreeClear();
+    }
     if (!result.wrapped) {
         statusLabel_->clear();
         return Outcome::Found;
@@ -131,6 +159,55 @@ void FindDialog::OnTextChanged() {
     nextButton_->setEnabled(hasText);
     previousButton_->setEnabled(hasText);
     statusLabel_->clear();
+}
+
+void FindDialog::KeepTreeClear() {
+    const QRect tree(view_.mapToGlobal(QPoint(0, 0)), view_.size());
+    const QRect frame = frameGeometry();
+    if (!frame.intersects(tree)) {
+        return;
+    }
+    QScreen* screen = view_.screen();
+    const QRect available = screen != nullptr ? screen->availableGeometry() : frame.united(tree);
+    const QWidget* window = view_.window();
+    const QPoint place = Placement(frame, window->frameGeometry(), tree, available);
+    // frameGeometry includes the window system's frame, move() takes it too.
+    move(place);
+}
+
+QPoint FindDialog::Placement(const QRect& dialog, const QRect& window, const QRect& keepClear, const QRect& screen) {
+    const int width = dialog.width();
+    const int height = dialog.height();
+    auto fits = [&](const QPoint& at) {
+        const QRect place(at, dialog.size());
+        return screen.contains(place) && !place.intersects(keepClear);
+    };
+    const QPoint besideWindow[] = {
+        {window.right() + 1, window.top()},
+        {window.left() - width, window.top()},
+        {window.left(), window.bottom() + 1},
+        {window.left(), window.top() - height},
+    };
+    for (const QPoint& at : besideWindow) {
+        if (fits(at)) {
+            return at;
+        }
+    }
+    // The window fills the screen: over the rest of it, beside the tree.
+    auto clampX = [&](int x) { return std::max(screen.left(), std::min(x, screen.right() + 1 - width)); };
+    auto clampY = [&](int y) { return std::max(screen.top(), std::min(y, screen.bottom() + 1 - height)); };
+    const QPoint besideTree[] = {
+        {keepClear.right() + 1, clampY(keepClear.top())},
+        {keepClear.left() - width, clampY(keepClear.top())},
+        {clampX(keepClear.left()), keepClear.bottom() + 1},
+        {clampX(keepClear.left()), keepClear.top() - height},
+    };
+    for (const QPoint& at : besideTree) {
+        if (fits(at)) {
+            return at;
+        }
+    }
+    return {screen.right() + 1 - width, screen.bottom() + 1 - height};
 }
 
 } // namespace tqf

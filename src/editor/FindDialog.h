@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
+#include <QRect>
 
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -17,10 +20,12 @@ inline constexpr const char* MSG_NOT_FOUND = "Not found.";
 inline constexpr const char* MSG_WRAPPED_TO_TOP = "Passed the end; continued from the top.";
 inline constexpr const char* MSG_WRAPPED_TO_BOTTOM = "Passed the top; continued from the end.";
 
-// The modeless "Find" dialog: a text, "Find Next", "Find Previous" and
-// "Close". A search starts next to the main window's current node and
-// chooses what it finds in the tree as a click would; the dialog says when
-// the search wrapped around and when nothing matched.
+// The modeless "Find" dialog: a text, "Match case", "Whole word", "Find
+// Next", "Find Previous" and "Close". A search starts next to the main
+// window's current node and chooses what it finds in the tree as a click
+// would, leaving the tree the main window's focus; the dialog says when the
+// search wrapped around and when nothing matched. It stands beside the tree,
+// never over it, where the screen has room.
 class FindDialog : public QDialog {
     Q_OBJECT
 
@@ -53,14 +58,25 @@ public:
 
     QString StatusText() const;
 
+    // Where a dialog of the size of `dialog` goes so that it covers none of
+    // `keepClear` (the tree, in screen coordinates): beside `window`, to the
+    // right, left, below or above, the first place that lies on `screen`;
+    // else beside `keepClear` itself within the screen; else the screen's
+    // bottom-right corner.
+    static QPoint Placement(const QRect& dialog, const QRect& window, const QRect& keepClear, const QRect& screen);
+
 private:
     Outcome Find(bool forward);
     void OnTextChanged();
+    // Moves the dialog off the tree when it covers any of it.
+    void KeepTreeClear();
 
     FormatTreeView& view_;
     std::function<FormatNode*()> currentNode_;
     QLabel* findLabel_ = nullptr;
     QLineEdit* textEdit_ = nullptr;
+    QCheckBox* matchCaseCheck_ = nullptr;
+    QCheckBox* wholeWordCheck_ = nullptr;
     QLabel* statusLabel_ = nullptr;
     QPushButton* nextButton_ = nullptr;
     QPushButton* previousButton_ = nullptr;

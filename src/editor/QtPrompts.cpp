@@ -79,18 +79,41 @@ bool QtPrompts::AskYesNoDefaultNo(const QString& caption, const QString& text) {
 
 std::optional<QString> QtPrompts::ChooseOpenFile(const QString& filter, const QString& defaultExtension,
                                                  bool mustExist) {
-    QFileDialog dialog(owner_);
-    PrepareFileDialog(dialog, filter, defaultExtension);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    return RunFileDialog(dialog);
+    return ChooseOpenFileTitled(QString(), filter, defaultExtension, mustExist);
 }
 
 std::optional<QString> QtPrompts::ChooseSaveFile(const QString& filter, const QString& defaultExtension) {
+    return ChooseSaveFileTitled(QString(), filter, defaultExtension);
+}
+
+std::optional<QString> QtPrompts::ChooseOpenFileTitled(const QString& title, const QString& filter,
+                                                       const QString& defaultExtension, bool mustExist) {
+    QFileDialog dialog(owner_);
+    PrepareFileDialog(dialog, filter, defaultExtension);
+    // A typed name is taken as it is when such a file exists: the suffix is
+    // added only after the dialog, where it names an existing file.
+    dialog.setDefaultSuffix(QString());
+    if (!title.isEmpty()) {
+        dialog.setWindowTitle(title);
+    }
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    const std::optional<QString> typed = RunFileDialog(dialog);
+    if (!typed) {
+        return std::nullopt;
+    }
+    return FileFilter::OpenTarget(*typed, defaultExtension);
+}
+
+std::optional<QString> QtPrompts::ChooseSaveFileTitled(const QString& title, const QString& filter,
+                                                       const QString& defaultExtension) {
     // The save dialog asks before it replaces an existing file, also one whose
     // name got the default suffix.
     QFileDialog dialog(owner_);
     PrepareFileDialog(dialog, filter, defaultExtension);
+    if (!title.isEmpty()) {
+        dialog.setWindowTitle(title);
+    }
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     return RunFileDialog(dialog);

@@ -19,6 +19,10 @@ public:
     std::optional<QString> ChooseOpenFile(const QString& filter, const QString& defaultExtension,
                                           bool mustExist) override;
     std::optional<QString> ChooseSaveFile(const QString& filter, const QString& defaultExtension) override;
+    std::optional<QString> ChooseOpenFileTitled(const QString& title, const QString& filter,
+                                                const QString& defaultExtension, bool mustExist) override;
+    std::optional<QString> ChooseSaveFileTitled(const QString& title, const QString& filter,
+                                                const QString& defaultExtension) override;
     std::optional<QColor> ChooseColor(const QColor& initial) override;
     std::optional<FontChoice> ChooseFont(const FontChoice& initial) override;
     std::optional<SubItemChoice> RunSubItemDialog(int listChildCount) override;

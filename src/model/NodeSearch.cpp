@@ -21,6 +21,12 @@ bool IsLowerAscii(char c) { return c >= 'a' && c <= 'z'; }
 char ToLowerAscii(char c) { return IsUpperAscii(c) ? static_cast<char>(c | CASE_BIT) : c; }
 char ToUpperAscii(char c) { return IsLowerAscii(c) ? static_cast<char>(c & ~CASE_BIT) : c; }
 bool IsLetter(char c, char upper) { return c == upper || c == static_cast<char>(upper | CASE_BIT); }
+constexpr unsigned char LAST_ASCII = 0x7F;
+// Letters of other scripts arrive as bytes beyond ASCII and count as word
+// characters, so that a word never ends inside one.
+bool IsWordByte(char c) {
+    return IsDigit(c) || IsUpperAscii(c) || IsLowerAscii(c) || c == '_' || static_cast<unsigned char>(c) > LAST_ASCII;
+}
 
 std::size_t SkipSpaces(std::string_view text, std::size_t at) {
     while (at < text.size() && IsSpace(text[at])) {
@@ -103,12 +109,38 @@ FormatNode* Mutable(const FormatNode* node) {
 
 } // namespace
 
-NodeSearch::NodeSearch(std::string_view text) : text_(text) {
+NodeSearch::NodeSearch(std::string_view text, SearchOptions options) : text_(text), options_(options) {
     folded_.reserve(text_.size());
     for (const char c : text_) {
-        folded_.push_back(ToLowerAscii(c));
+        folded_.push_back(options_.matchCase ? c : ToLowerAscii(c));
     }
     isMessageLabel_ = ReadMessageLabelForm(text_, stream_, function_);
+}
+
+bool NodeSearch::MatchesAt(std::string_view haystack, std::size_t at) const {
+    const std::size_t length = folded_.size();
+    std::size_t k = 1;
+    if (options_.matchCase) {
+        while (k < length && haystack[at + k] == folded_[k]) {
+            ++k;
+        }
+    } else {
+        while (k < length && ToLowerAscii(haystack[at + k]) == folded_[k]) {
+            ++k;
+        }
+    }
+    if (k != length) {
+        return false;
+    }
+    if (!options_.wholeWord) {
+        return true;
+    }
+    // The text's own ends decide nothing: "S6F11" as a whole word is found
+    // in "S6F11 W", and " W" in "S6F11 W" too.
+    const bool startsWord = !IsWordByte(folded_.front()) || at == 0 || !IsWordByte(haystack[at - 1]);
+    const std::size_t end = at + length;
+    const bool endsWord = !IsWordByte(folded_.back()) || end == haystack.size() || !IsWordByte(haystack[end]);
+    return startsWord && endsWord;
 }
 
 bool NodeSearch::ContainsText(std::string_view haystack) const {
@@ -116,21 +148,14 @@ bool NodeSearch::ContainsText(std::string_view haystack) const {
     if (length == 0 || length > haystack.size()) {
         return false;
     }
-    // Candidates start with the first letter in either case; only those are
-    // compared further.
+    // Candidates start with the first letter (in either case unless the case
+    // must match); only those are compared further.
     const char lower = folded_[0];
-    const char upper = ToUpperAscii(lower);
+    const char upper = options_.matchCase ? lower : ToUpperAscii(lower);
     const std::size_t last = haystack.size() - length;
     for (std::size_t i = 0; i <= last; ++i) {
         const char c = haystack[i];
-        if (c != lower && c != upper) {
-            continue;
-        }
-        std::size_t k = 1;
-        while (k < length && ToLowerAscii(haystack[i + k]) == folded_[k]) {
-            ++k;
-        }
-        if (k == length) {
+        if ((c == lower || c == upper) && MatchesAt(haystack, i)) {
             return true;
         }
     }

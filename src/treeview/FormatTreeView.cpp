@@ -90,12 +90,11 @@ FormatTreeView::FormatTreeView(Prompts& prompts, QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // A click gives the tree the focus for its keys; Tab passes it by, so
-    // the window's tab order stays that of its other controls. The viewport
-    // hands the focus on to the view, and setting its policy sets the
-    // view's too, so the view's comes last.
+    // A click or Tab gives the tree the focus for its keys, so the keyboard
+    // alone reaches every row. The viewport hands the focus on to the view,
+    // and setting its policy sets the view's too, so the view's comes last.
     viewport()->setFocusPolicy(Qt::NoFocus);
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     verticalScrollBar()->setRange(0, 0);
     // A notch of the wheel over the bar moves as far as one over the rows.
@@ -693,6 +692,11 @@ void FormatTreeView::keyPressEvent(QKeyEvent* event) {
 }
 
 void FormatTreeView::focusInEvent(QFocusEvent* event) {
+    // Arriving by the keyboard shows where the keys will act at once.
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) {
+        keyboardCues_ = true;
+    }
     QAbstractScrollArea::focusInEvent(event);
     Redraw();
 }

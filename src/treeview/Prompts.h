@@ -51,6 +51,19 @@ public:
                                                   bool mustExist) = 0;
     virtual std::optional<QString> ChooseSaveFile(const QString& filter, const QString& defaultExtension) = 0;
 
+    // The same dialogs under a title that names the command, for commands
+    // other than Open and Save.
+    virtual std::optional<QString> ChooseOpenFileTitled(const QString& title, const QString& filter,
+                                                        const QString& defaultExtension, bool mustExist) {
+        static_cast<void>(title);
+        return ChooseOpenFile(filter, defaultExtension, mustExist);
+    }
+    virtual std::optional<QString> ChooseSaveFileTitled(const QString& title, const QString& filter,
+                                                        const QString& defaultExtension) {
+        static_cast<void>(title);
+        return ChooseSaveFile(filter, defaultExtension);
+    }
+
     // The colour chooser at full size, allowing any colour.
     virtual std::optional<QColor> ChooseColor(const QColor& initial) = 0;
 

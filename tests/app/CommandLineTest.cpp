@@ -156,11 +156,21 @@ TEST_F(OpenAtStartTest, TheFileOpensOnceTheWindowRuns) {
     EXPECT_TRUE(prompts.fileDialogs.empty());
 }
 
+TEST_F(OpenAtStartTest, AMissingFileStartsAnEmptyLibraryThatSaveWritesThere) {
+    const QString fresh = PathIn(QStringLiteral("fresh.TQF"));
+    EditorApp::OpenAtStart(*dialog, fresh);
+    Settle();
+    EXPECT_EQ(PathDisplay(), fresh);
+    CreateMessage(QStringLiteral("1"), QStringLiteral("3"));
+    Click(IDC_SAVE);
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{QString::fromLatin1(MSG_SAVED)});
+    EXPECT_NE(ReadBytes(fresh).find("S1F3"), std::string::npos);
+}
+
 TEST_F(OpenAtStartTest, WhatOpenReportsItReportsTheSame) {
-    const QString missing = PathIn(QStringLiteral("missing.TQF"));
     const QString dropping = PathIn(QStringLiteral("dropping.TQF"));
     WriteBytes(dropping, "S1F1 (X).\r\nS1F2 <NOPE>.\r\n");
-    for (const QString& path : {missing, dropping, folder.path()}) {
+    for (const QString& path : {dropping, folder.path()}) {
         SCOPED_TRACE(path.toStdString());
         RestartWindow();
         EditorApp::OpenAtStart(*dialog, path);

@@ -1,5 +1,8 @@
 #include "FileFilter.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace tqf {
@@ -35,6 +38,19 @@ TEST(FileFilterTest, DefaultSuffixDropsWildcardAndDot) {
     EXPECT_EQ(FileFilter::DefaultSuffix(QStringLiteral("TQF")), QStringLiteral("TQF"));
     EXPECT_TRUE(FileFilter::DefaultSuffix(QStringLiteral("*.*")).isEmpty());
     EXPECT_TRUE(FileFilter::DefaultSuffix(QString()).isEmpty());
+}
+
+TEST(FileFilterTest, AnOpenedNameGetsTheExtensionOnlyWhereItNamesNoFileAsTyped) {
+    QTemporaryDir folder;
+    for (const char* name : {"plainlib", "lib.TQF"}) {
+        QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+    }
+    const std::pair<const char*, const char*> cases[] = {
+        {"plainlib", "plainlib"}, {"lib", "lib.TQF"}, {"new", "new.TQF"}, {"notes.sml", "notes.sml"}};
+    for (const auto& [typed, opened] : cases) {
+        EXPECT_EQ(FileFilter::OpenTarget(folder.filePath(QString::fromLatin1(typed)), QStringLiteral("*.TQF")),
+                  folder.filePath(QString::fromLatin1(opened)));
+    }
 }
 
 } // namespace

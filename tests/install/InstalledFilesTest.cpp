@@ -4,6 +4,7 @@
 #include "FormatTree.h"
 #include "FormatWriter.h"
 #include "HeadlessEnvironment.h"
+#include "ProductInfo.h"
 #include "TqfVersion.h"
 
 #include <QDir>
@@ -72,20 +73,23 @@ TEST(InstalledFilesTest, EveryFileIsInItsPlaceAndNothingElse) {
         QStringLiteral("share/icons/hicolor/scalable/apps/tqf-editor.svg"),
         QStringLiteral("share/man/man1/tqf-editor.1.gz"),
         QStringLiteral("share/man/man1/tqf-tool.1.gz"),
+        QStringLiteral("share/doc/tqf-editor/copyright"),
+        QStringLiteral("share/doc/tqf-editor/changelog.gz"),
     };
     for (const int size : ICON_SIZES) {
         expected.append(QStringLiteral("share/icons/hicolor/%1x%1/apps/tqf-editor.png").arg(size));
     }
     expected.sort();
 
-    // The MIME database that the fixture built beside the packages is not
-    // installed; everything else is.
+    // The MIME database that the fixture built beside the packages and the
+    // desktop entries' cache are not installed; everything else is.
     QStringList found;
     QDirIterator walk(Prefix(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (walk.hasNext()) {
         const QString relative = QDir(Prefix()).relativeFilePath(walk.next());
-        if (!relative.startsWith(QStringLiteral("share/mime/")) ||
-            relative.startsWith(QStringLiteral("share/mime/packages/"))) {
+        if ((!relative.startsWith(QStringLiteral("share/mime/")) ||
+             relative.startsWith(QStringLiteral("share/mime/packages/"))) &&
+            relative != QStringLiteral("share/applications/mimeinfo.cache")) {
             found.append(relative);
         }
     }
@@ -131,6 +135,19 @@ TEST(InstalledFilesTest, TheDesktopEntryNamesWhatIsInstalled) {
     EXPECT_TRUE(QFileInfo::exists(Installed(QStringLiteral("share/icons/hicolor/scalable/apps/%1.svg").arg(icon))));
     // QSettings reads the list "text/x-tqf;" as one or two values.
     EXPECT_TRUE(entry.value(QStringLiteral("MimeType")).toStringList().contains(QString::fromLatin1(MIME_TYPE)));
+    // The window's class, by which the desktop ties the running editor to it.
+    EXPECT_EQ(entry.value(QStringLiteral("StartupWMClass")).toString(), QString::fromUtf8(PRODUCT_NAME));
+}
+
+TEST(InstalledFilesTest, XdgUtilsOutsideADesktopEnvironmentOpenALibraryInTheEditor) {
+    const QString library = QStringLiteral(TQF_SOURCE_DIR "/examples/standard-messages.TQF");
+    const ProgramRun type =
+        RunProgram(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("filetype"), library});
+    EXPECT_EQ(type.out.trimmed(), QString::fromLatin1(MIME_TYPE)) << type.err.toStdString();
+    const ProgramRun opener =
+        RunProgram(QStringLiteral("xdg-mime"),
+                   {QStringLiteral("query"), QStringLiteral("default"), QString::fromLatin1(MIME_TYPE)});
+    EXPECT_EQ(opener.out.trimmed(), AppId() + QStringLiteral(".desktop")) << opener.err.toStdString();
 }
 
 TEST(InstalledFilesTest, LibrariesAreKnownByTheirNameInAnyCaseAndByTheirFirstLine) {
@@ -154,6 +171,7 @@ TEST(InstalledFilesTest, LibrariesAreKnownByTheirNameInAnyCaseAndByTheirFirstLin
     ASSERT_TRUE(FormatWriter::WriteFormatFile(document.GetRootNode(), text));
     const QByteArray saved = QByteArray::fromStdString(text.str());
     EXPECT_EQ(database.mimeTypeForData(saved).name(), QString::fromLatin1(MIME_TYPE));
+    EXPECT_EQ(database.mimeTypeForData("\xEF\xBB\xBF" + saved).name(), QString::fromLatin1(MIME_TYPE));
     // Other text is not taken for a library.
     EXPECT_NE(database.mimeTypeForData(QByteArrayLiteral("S1F1W.\r\n")).name(), QString::fromLatin1(MIME_TYPE));
     EXPECT_NE(database.mimeTypeForData(QByteArrayLiteral("/* TALVO */\r\nS1F1W.\r\n")).name(),

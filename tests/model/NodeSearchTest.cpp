@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tqf {
@@ -125,6 +126,24 @@ TEST(NodeSearchQuery, TextIsFoundAnywhereInLabelOrDescriptionInEitherCase) {
         FormatNode node(texts.Store(c.label));
         node.description = texts.Store(c.description);
         EXPECT_EQ(NodeSearch(c.text).Matches(node), c.found) << c.text << " in " << c.label << " / " << c.description;
+    }
+}
+
+TEST(NodeSearchQuery, MatchCaseAndWholeWordNarrowTheTextSearch) {
+    const std::tuple<const char*, const char*, SearchOptions, bool> cases[] = {
+        {"lot", "LOT ID", {true, false}, false},          // the case must match
+        {"LOT", "a LOT ID", {true, false}, true},         // the exact case
+        {"lot", "PILOT ID", {false, true}, false},        // inside a longer word
+        {"lot", "PILOT lot_id LOT", {false, true}, true}, // the last one stands alone
+        {"id", "\xEB\x86\x92id", {false, true}, false},   // a letter of another script too
+        {"[9", "<A[9]>", {false, true}, true},            // its own bracket is no word end
+        {"ID", "lot ID", {true, true}, true},
+    };
+    for (const auto& [text, description, options, found] : cases) {
+        TextArena texts;
+        FormatNode node(texts.Store("<A>"));
+        node.description = texts.Store(description);
+        EXPECT_EQ(NodeSearch(text, options).Matches(node), found) << text << " in " << description;
     }
 }
 
