@@ -3,12 +3,17 @@
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
+#include "InputFile.h"
+#include "LibraryLines.h"
 #include "SafeFileWriter.h"
 #include "SmlReader.h"
+#include "SmlValidator.h"
 #include "SmlWriter.h"
 #include "TqfVersion.h"
 
 #include <algorithm>
+#include <iostream>
+#include <iterator>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -20,7 +25,7 @@ namespace {
 
 constexpr std::string_view USAGE =
     "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool from-sml FILE [-o OUT] | "
-    "tqf-tool to-sml FILE [-o OUT] | tqf-tool --help";
+    "tqf-tool to-sml FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | tqf-tool --help";
 constexpr std::string_view HELP_TEXT =
     "tqf-tool: reads a TQF message format file as the editor opens it.\n"
     "\n"
@@ -30,11 +35,15 @@ constexpr std::string_view HELP_TEXT =
     "  tqf-tool from-sml FILE    read an SML file and write it as a TQF file; what was dropped or\n"
     "                            changed is listed on standard error\n"
     "  tqf-tool to-sml FILE      write a TQF file as SML\n"
+    "  tqf-tool validate LIBRARY MESSAGES\n"
+    "                            check each SML message of MESSAGES (- for standard input) against the\n"
+    "                            definitions of LIBRARY; one line for each mismatch, then a summary\n"
     "  -o OUT                    (from-sml, to-sml) write OUT instead of standard output, whole or not at all\n"
     "  tqf-tool --help           show this text\n"
     "  tqf-tool --version        show the version\n"
     "\n"
-    "Exit status: 0 success, 1 dropped statements (check, from-sml, to-sml) or no message to save,\n"
+    "Exit status: 0 success, 1 dropped statements (check, from-sml, to-sml), no message to save or a\n"
+    "message that does not match (validate),\n"
     "2 wrong arguments, a file that cannot be read, or output that cannot be written.\n";
 constexpr std::string_view NO_MESSAGE_TO_SAVE = "No message to save.";
 
@@ -162,6 +171,9 @@ int ToolCommand::RunCommand(const std::vector<std::string>& args, std::ostream& 
     if (args.size() == 2 && args[0] == "check") {
         return Check(args[1], limit, out, err);
     }
+    if (args.size() == 3 && args[0] == "validate") {
+        return Validate(args[1], args[2], limit, out, err);
+    }
     std::string input;
     std::string output;
     if (!args.empty() && (args[0] == "from-sml" || args[0] == "to-sml") && ReadConversionArgs(args, input, output)) {
@@ -217,6 +229,64 @@ int ToolCommand::FromSml(const std::string& path, const std::string& output, std
     err << result.messagesRead << " messages, " << result.dropped.size() << " dropped, " << result.valuesDropped
         << " values left out (a TQF file keeps no values)\n";
     return WriteConversion(document, &FormatWriter::FormatFileText, !result.dropped.empty(), output, out, err);
+}
+
+int ToolCommand::Validate(const std::string& library, const std::string& messages, std::size_t nodeLimit,
+                          std::ostream& out, std::ostream& err) {
+    FormatTree document;
+    ReadResult read;
+    if (!ReadInto(document, library, nodeLimit, read, err)) {
+        return EXIT_UNUSABLE;
+    }
+    if (!read.dropped.empty()) {
+        err << "tqf-tool: " << library << ": " << read.dropped.size()
+            << " statements dropped, their messages are not checked against; tqf-tool check lists them\n";
+    }
+    // The library's text once more, for the lines its definitions stand on.
+    std::string libraryBytes;
+    InputFile libraryFile;
+    if (!libraryFile.Open(library) || !libraryFile.ReadAll(libraryBytes)) {
+        libraryBytes.clear();
+    }
+    const LibraryLines lines(libraryBytes, document.GetRootNode(), read.messageLines);
+    const std::string shownPath = messages == "-" ? std::string("<stdin>") : messages;
+    SmlValidator validator(document.GetRootNode(), [&](const ValidationFinding& finding) {
+        out << shownPath << ':' << finding.line << ':' << finding.column << ": error: ";
+        if (!finding.message.empty()) {
+            out << finding.message << (finding.itemPath.empty() ? "" : " item ") << finding.itemPath << ": ";
+        }
+        out << finding.reason;
+        const FormatNode* place = finding.item != nullptr ? finding.item : finding.definition;
+        if (place != nullptr) {
+            out << " (" << library;
+            if (const std::size_t line = lines.LineOf(place); line != 0) {
+                out << ':' << line;
+            }
+            out << ')';
+        }
+        out << '\n';
+    });
+    SmlReadResult result;
+    if (messages == "-") {
+        std::string bytes{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+        if (std::cin.bad()) {
+            err << "tqf-tool: standard input could not be read to its end\n";
+            return EXIT_UNUSABLE;
+        }
+        result = validator.CheckBytes(bytes);
+    } else {
+        result = validator.CheckFile(messages);
+    }
+    if (!result.Complete()) {
+        err << "tqf-tool: " << messages << ": " << result.errorText << '\n';
+        return EXIT_UNUSABLE;
+    }
+    std::vector<Finding> findings;
+    AddFindings(findings, result.warnings, "warning");
+    PrintFindings(findings, shownPath, out);
+    out << validator.Messages() << " messages, " << validator.Passed() << " passed, " << validator.Failed()
+        << " failed\n";
+    return validator.Failed() == 0 ? EXIT_OK : EXIT_FINDINGS;
 }
 
 int ToolCommand::ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::ostream& out,

@@ -28,6 +28,9 @@ private:
     static int Check(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err);
     // output empty: standard output.
     static int FromSml(const std::string& path, const std::string& output, std::ostream& out, std::ostream& err);
+    // messages "-": standard input.
+    static int Validate(const std::string& library, const std::string& messages, std::size_t nodeLimit,
+                        std::ostream& out, std::ostream& err);
     static int ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::ostream& out,
                      std::ostream& err);
 };

@@ -30,6 +30,10 @@ public:
     // The file as it was when opened.
     const FileIdentity& Identity() const { return identity_; }
     std::uintmax_t Size() const { return identity_.size; }
+    // Reads the whole file, not read from before, into bytes: straight into a text of the
+    // file's size; false, with Error() saying why, when a read fails.
+    [[nodiscard]] bool ReadAll(std::string& bytes);
+
     // Why opening or the last read failed; empty when neither did.
     const std::string& Error() const { return error_; }
 

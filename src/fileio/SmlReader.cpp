@@ -2,18 +2,15 @@
 
 #include "Decimal.h"
 #include "DropExplainer.h"
+#include "InputFile.h"
 #include "ItemFormat.h"
 #include "MemoryBudget.h"
 #include "SmlWriter.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <optional>
-#include <system_error>
 #include <utility>
 
 namespace tqf {
@@ -135,6 +132,9 @@ public:
             }
             if (const std::optional<SmlError> error = ReadStatement()) {
                 result_.dropped.push_back({error->line, error->column, error->reason});
+                if (handler_ != nullptr) {
+                    handler_->HandleUnreadable(result_.dropped.back());
+                }
                 if (error->atEnd) {
                     break;
                 }
@@ -143,9 +143,15 @@ public:
                 }
                 continue;
             }
-            Build();
+            if (handler_ != nullptr) {
+                Hand();
+            } else {
+                Build();
+            }
         }
     }
+
+    void SetHandler(SmlStatementHandler* handler) { handler_ = handler; }
 
 private:
     static constexpr std::size_t NO_OWNER = static_cast<std::size_t>(-1);
@@ -664,6 +670,28 @@ private:
         }
     }
 
+    // The statement as it was sent, values counted, to the handler that
+    // takes statements in place of the document.
+    void Hand() {
+        statement_.stream = stream_;
+        statement_.function = function_;
+        statement_.replyRequired = reply_;
+        statement_.line = statementLine_;
+        statement_.column = statementColumn_;
+        statement_.items.clear();
+        for (const SmlItem& item : items_) {
+            SmlStatementItem& sent = statement_.items.emplace_back();
+            sent.format = item.format;
+            sent.depth = item.depth;
+            sent.size = item.format == LIST ? item.items : item.length;
+            sent.extra = item.leftOut;
+            sent.line = item.line;
+            sent.column = item.column;
+        }
+        ++result_.messagesRead;
+        handler_->HandleStatement(statement_);
+    }
+
     std::string_view text_;
     SmlReadResult& result_;
     StatementBuilder& builder_;
@@ -684,6 +712,8 @@ private:
     std::string messageComment_;
     std::vector<SmlItem> items_;
     bool listClosed_ = false; // the list just read was "<L>", closed at once
+    SmlStatementHandler* handler_ = nullptr;
+    SmlStatement statement_; // kept, so that its items' room is reused
 };
 
 } // namespace
@@ -738,43 +768,33 @@ bool SmlReader::MakeDescriptionSafe(std::string& text) {
 SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
     SmlReadResult result;
     SmlParser parser(bytes, result, builder_, onMessage_);
+    parser.SetHandler(handler_);
     parser.Run();
     return result;
 }
 
 SmlReadResult SmlReader::ReadSmlFile(const std::filesystem::path& path) {
     SmlReadResult result;
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    InputFile file;
+    if (!file.Open(path)) {
         result.status = ReadStatus::OPEN_FAILED;
-        result.errorText = std::make_error_code(std::errc::is_a_directory).message();
-        return result;
-    }
-    errno = 0;
-    std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
-        const int error = errno;
-        result.status = ReadStatus::OPEN_FAILED;
-        result.errorText = error != 0 ? std::generic_category().message(error) : "cannot be opened";
+        result.errorText = file.Error();
         return result;
     }
     // The whole text is held while it is read: a file larger than the
     // library may take is refused before it is read.
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (!ec && size > LibraryMemoryBudget()) {
+    if (file.Size() > LibraryMemoryBudget()) {
         result.status = ReadStatus::TOO_LARGE;
         result.errorText = "the file is larger than " + std::to_string(LibraryMemoryBudget()) +
                            " bytes, more than a quarter of this computer's memory can hold";
         return result;
     }
+    // One read of the file's size, as a .TQF file is read, not a text that
+    // grows as it is copied in.
     std::string bytes;
-    if (!ec) {
-        bytes.reserve(static_cast<std::size_t>(size));
-    }
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) {
+    if (!file.ReadAll(bytes)) {
         result.status = ReadStatus::READ_FAILED;
-        result.errorText = "the file could not be read to its end";
+        result.errorText = "the file could not be read to its end: " + file.Error();
         return result;
     }
     return ReadSmlBytes(bytes);

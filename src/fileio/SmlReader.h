@@ -3,6 +3,7 @@
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "ReadDiagnostic.h"
+#include "SmlStatement.h"
 #include "StatementBuilder.h"
 
 #include <cstddef>
@@ -54,7 +55,12 @@ public:
     // when nothing had to change.
     static bool MakeDescriptionSafe(std::string& text);
 
+    // Statements go to handler, as they were sent, instead of becoming
+    // messages of the document; the result counts them as messages read.
+    void SetStatementHandler(SmlStatementHandler* handler) { handler_ = handler; }
+
 private:
+    SmlStatementHandler* handler_ = nullptr;
     FormatReader::MessageCallback onMessage_;
     StatementBuilder builder_;
 };
