@@ -72,6 +72,14 @@ std::size_t InputFile::ReadSome(char* data, std::size_t size) {
     }
 }
 
+std::size_t InputFile::Read(char* data, std::size_t size) {
+    try {
+        return ReadSome(data, size);
+    } catch (const ReadFailed&) {
+        return 0;
+    }
+}
+
 bool InputFile::ReadAll(std::string& bytes) {
     // The room is the file's size and one byte more, so that the read which
     // finds the end needs no more; a file that grew meanwhile is read on.

@@ -34,6 +34,10 @@ public:
     // file's size; false, with Error() saying why, when a read fails.
     [[nodiscard]] bool ReadAll(std::string& bytes);
 
+    // Reads up to size bytes at data, returning how many: 0 at the end, and
+    // when the read failed, Error() then saying why.
+    [[nodiscard]] std::size_t Read(char* data, std::size_t size);
+
     // Why opening or the last read failed; empty when neither did.
     const std::string& Error() const { return error_; }
 

@@ -153,6 +153,71 @@ public:
 
     void SetHandler(SmlStatementHandler* handler) { handler_ = handler; }
 
+    // Where reading a piece of a longer text stopped: the unread rest begins
+    // at pos, on line, whose first byte is at lineStart.
+    struct Stop {
+        std::size_t pos = 0;
+        std::size_t line = 1;
+        std::size_t lineStart = 0;
+    };
+
+    // Reads the statements of a piece of the text, as Run reads a whole one:
+    // the piece starts at a line's start, is read from start on (line being
+    // its first line) and ends at a line's end, unless it is the last. A
+    // statement that reaches the end of a piece that is not the last is left
+    // unread, with any warning it gave, so that it is read whole with the
+    // next piece; the answer says where the unread rest begins.
+    Stop RunPiece(std::size_t start, std::size_t line, bool last) {
+        pos_ = start;
+        line_ = line;
+        lineStart_ = 0;
+        while (true) {
+            owner_ = NO_OWNER;
+            const Stop mark{pos_, line_, lineStart_};
+            const std::size_t warnings = result_.warnings.size();
+            const auto unfinished = [&](bool atEnd) {
+                if (last || (!atEnd && pos_ < text_.size())) {
+                    return false;
+                }
+                pos_ = mark.pos;
+                line_ = mark.line;
+                lineStart_ = mark.lineStart;
+                result_.warnings.resize(warnings);
+                return true;
+            };
+            SkipBlank();
+            if (pos_ >= text_.size()) {
+                unfinished(true);
+                break;
+            }
+            if (const std::optional<SmlError> error = ReadStatement()) {
+                if (!error->atEnd && !error->ended) {
+                    SkipToStatementEnd();
+                }
+                if (unfinished(error->atEnd)) {
+                    break;
+                }
+                result_.dropped.push_back({error->line, error->column, error->reason});
+                if (handler_ != nullptr) {
+                    handler_->HandleUnreadable(result_.dropped.back());
+                }
+                if (error->atEnd) {
+                    break;
+                }
+                continue;
+            }
+            if (unfinished(false)) {
+                break;
+            }
+            if (handler_ != nullptr) {
+                Hand();
+            } else {
+                Build();
+            }
+        }
+        return {pos_, line_, lineStart_};
+    }
+
 private:
     static constexpr std::size_t NO_OWNER = static_cast<std::size_t>(-1);
     static constexpr std::size_t HEADER_OWNER = static_cast<std::size_t>(-2);
@@ -770,6 +835,55 @@ SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
     SmlParser parser(bytes, result, builder_, onMessage_);
     parser.SetHandler(handler_);
     parser.Run();
+    return result;
+}
+
+SmlReadResult SmlReader::ReadSmlPieces(const std::filesystem::path& path) {
+    // A piece is read at a time, from the start of the line where the last
+    // one stopped to the end of a line: what is held does not grow with the
+    // file, only with its longest statement.
+    constexpr std::size_t PIECE_BYTES = std::size_t{1} << 20;
+    SmlReadResult result;
+    InputFile file;
+    if (!file.Open(path)) {
+        result.status = ReadStatus::OPEN_FAILED;
+        result.errorText = file.Error();
+        return result;
+    }
+    std::string piece;
+    std::size_t start = 0;
+    std::size_t line = 1;
+    bool last = false;
+    while (!last) {
+        // Twice as much each time a statement did not fit, so that a long
+        // one is not read over and over.
+        const std::size_t held = piece.size();
+        if (held > LibraryMemoryBudget()) {
+            result.status = ReadStatus::TOO_LARGE;
+            result.errorText = "a statement is longer than " + std::to_string(LibraryMemoryBudget()) +
+                               " bytes, more than a quarter of this computer's memory can hold";
+            return result;
+        }
+        piece.resize(held + std::max(PIECE_BYTES, held));
+        const std::size_t got = file.Read(piece.data() + held, piece.size() - held);
+        if (!file.Error().empty()) {
+            result.status = ReadStatus::READ_FAILED;
+            result.errorText = "the file could not be read to its end: " + file.Error();
+            return result;
+        }
+        piece.resize(held + got);
+        last = got == 0;
+        const std::size_t lineEnd = last ? piece.size() : piece.rfind('\n') + 1;
+        if (lineEnd == 0) {
+            continue; // not one whole line yet
+        }
+        SmlParser parser(std::string_view(piece).substr(0, lineEnd), result, builder_, onMessage_);
+        parser.SetHandler(handler_);
+        const auto stop = parser.RunPiece(start, line, last);
+        piece.erase(0, stop.lineStart);
+        start = stop.pos - stop.lineStart;
+        line = stop.line;
+    }
     return result;
 }
 

@@ -49,6 +49,9 @@ public:
 
     [[nodiscard]] SmlReadResult ReadSmlFile(const std::filesystem::path& path);
     [[nodiscard]] SmlReadResult ReadSmlBytes(std::string_view bytes);
+    // The same as ReadSmlFile, a piece of the file at a time: what is held
+    // grows with the longest statement, not with the file.
+    [[nodiscard]] SmlReadResult ReadSmlPieces(const std::filesystem::path& path);
 
     // A text made fit to be a description in a .TQF file, which would read
     // "." and the brackets as structure and "//" and "/*" as comments; false

@@ -58,7 +58,7 @@ SmlReadResult SmlValidator::CheckFile(const std::filesystem::path& path) {
     FormatTree unused;
     SmlReader reader(unused);
     reader.SetStatementHandler(this);
-    return reader.ReadSmlFile(path);
+    return reader.ReadSmlPieces(path);
 }
 
 SmlReadResult SmlValidator::CheckBytes(std::string_view bytes) {

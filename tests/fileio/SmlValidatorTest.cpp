@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -161,6 +164,48 @@ TEST(SmlValidatorTest, ALibraryImportedFromALogAcceptsIt) {
     ASSERT_TRUE(strict.CheckBytes(changed).Complete());
     EXPECT_EQ(errorLines, changedLines);
     EXPECT_EQ(strict.Failed(), 5U);
+}
+
+// A file is read a piece at a time; wherever the pieces end, in a comment, a
+// statement or a line of two, what is found is what the whole text gives.
+TEST(SmlValidatorTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
+    const std::vector<std::string> parts = {"S1F1 W.\n",
+                                            "S1F1.",
+                                            " S1F2 <L <A \"x\"> <U4 1>>.\n",
+                                            "/* a comment\nover lines <L> S1F1. */\n",
+                                            "S1F2\n<L\n <A 'MODEL'>\n <U4 7 8>\n>.\n",
+                                            "S1F2 <QQ 1>.\n",
+                                            "S9F9 <U4 99999999999>.\n",
+                                            "// S1F1 W.\n",
+                                            "S1F2 <L <A \"x\"> <U4 1.\n"};
+    std::mt19937 random(32);
+    std::string text;
+    constexpr std::size_t BYTES = std::size_t{3} << 20; // beyond a few pieces
+    while (text.size() < BYTES) {
+        text += parts[random() % parts.size()];
+    }
+    text += "S1F1 W <L /* never closed\n";
+    const std::string path = ::testing::TempDir() + "/pieces.sml";
+    std::ofstream(path, std::ios::binary) << text;
+    FormatTree library;
+    FormatReader reader(library);
+    ASSERT_TRUE(reader.ReadFormatBytes("S1F1W.\nS1F2 <L[2] <A[9]> <U4>>.").Complete());
+    std::vector<std::string> whole;
+    std::vector<std::string> pieces;
+    const auto collect = [](std::vector<std::string>& into) {
+        return [&into](const ValidationFinding& f) {
+            into.push_back(std::to_string(f.line) + ":" + std::to_string(f.column) + f.itemPath + f.reason);
+        };
+    };
+    SmlValidator fromText(library.GetRootNode(), collect(whole));
+    SmlValidator fromFile(library.GetRootNode(), collect(pieces));
+    const SmlReadResult a = fromText.CheckBytes(text);
+    const SmlReadResult b = fromFile.CheckFile(path);
+    std::remove(path.c_str());
+    EXPECT_EQ(pieces, whole);
+    EXPECT_EQ(b.warnings, a.warnings);
+    EXPECT_EQ(std::pair(fromFile.Passed(), fromFile.Failed()), std::pair(fromText.Passed(), fromText.Failed()));
+    EXPECT_GT(fromText.Failed(), 1000U);
 }
 
 TEST(SmlValidatorTest, LibraryLinesSkipCommentsAndDroppedStatements) {
