@@ -53,7 +53,7 @@ public:
 
     // The menu the window offers on its free area: Undo and Redo, each greyed
     // when there is nothing to take back or make again, "Find...", Import
-    // SML..., Export SML... and the About entry.
+    // SML..., Export SML..., Check SML Messages... and the About entry.
     QMenu* CreateWindowMenu();
 
     // The "Find" dialog, made on first use; Ctrl+F opens it.
