@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <iterator>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -266,19 +265,9 @@ int ToolCommand::Validate(const std::string& library, const std::string& message
         }
         out << '\n';
     });
-    SmlReadResult result;
-    if (messages == "-") {
-        std::string bytes{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
-        if (std::cin.bad()) {
-            err << "tqf-tool: standard input could not be read to its end\n";
-            return EXIT_UNUSABLE;
-        }
-        result = validator.CheckBytes(bytes);
-    } else {
-        result = validator.CheckFile(messages);
-    }
+    const SmlReadResult result = messages == "-" ? validator.CheckStream(std::cin) : validator.CheckFile(messages);
     if (!result.Complete()) {
-        err << "tqf-tool: " << messages << ": " << result.errorText << '\n';
+        err << "tqf-tool: " << shownPath << ": " << result.errorText << '\n';
         return EXIT_UNUSABLE;
     }
     std::vector<Finding> findings;

@@ -839,17 +839,38 @@ SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
 }
 
 SmlReadResult SmlReader::ReadSmlPieces(const std::filesystem::path& path) {
-    // A piece is read at a time, from the start of the line where the last
-    // one stopped to the end of a line: what is held does not grow with the
-    // file, only with its longest statement.
-    constexpr std::size_t PIECE_BYTES = std::size_t{1} << 20;
-    SmlReadResult result;
     InputFile file;
     if (!file.Open(path)) {
+        SmlReadResult result;
         result.status = ReadStatus::OPEN_FAILED;
         result.errorText = file.Error();
         return result;
     }
+    return ReadPieces([&file](char* data, std::size_t size) -> std::optional<std::size_t> {
+        const std::size_t got = file.Read(data, size);
+        if (!file.Error().empty()) {
+            return std::nullopt;
+        }
+        return got;
+    });
+}
+
+SmlReadResult SmlReader::ReadSmlStream(std::istream& in) {
+    return ReadPieces([&in](char* data, std::size_t size) -> std::optional<std::size_t> {
+        in.read(data, static_cast<std::streamsize>(size));
+        if (in.bad()) {
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(in.gcount());
+    });
+}
+
+SmlReadResult SmlReader::ReadPieces(const std::function<std::optional<std::size_t>(char*, std::size_t)>& read) {
+    // A piece is read at a time, from the start of the line where the last
+    // one stopped to the end of a line: what is held does not grow with the
+    // input, only with its longest statement.
+    constexpr std::size_t PIECE_BYTES = std::size_t{1} << 20;
+    SmlReadResult result;
     std::string piece;
     std::size_t start = 0;
     std::size_t line = 1;
@@ -865,14 +886,22 @@ SmlReadResult SmlReader::ReadSmlPieces(const std::filesystem::path& path) {
             return result;
         }
         piece.resize(held + std::max(PIECE_BYTES, held));
-        const std::size_t got = file.Read(piece.data() + held, piece.size() - held);
-        if (!file.Error().empty()) {
-            result.status = ReadStatus::READ_FAILED;
-            result.errorText = "the file could not be read to its end: " + file.Error();
-            return result;
+        // A pipe gives a little at a time: the piece is filled first.
+        std::size_t filled = held;
+        while (filled < piece.size()) {
+            const std::optional<std::size_t> got = read(piece.data() + filled, piece.size() - filled);
+            if (!got) {
+                result.status = ReadStatus::READ_FAILED;
+                result.errorText = "the input could not be read to its end";
+                return result;
+            }
+            if (*got == 0) {
+                last = true;
+                break;
+            }
+            filled += *got;
         }
-        piece.resize(held + got);
-        last = got == 0;
+        piece.resize(filled);
         const std::size_t lineEnd = last ? piece.size() : piece.rfind('\n') + 1;
         if (lineEnd == 0) {
             continue; // not one whole line yet

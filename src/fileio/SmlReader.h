@@ -8,6 +8,9 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
+#include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +55,8 @@ public:
     // The same as ReadSmlFile, a piece of the file at a time: what is held
     // grows with the longest statement, not with the file.
     [[nodiscard]] SmlReadResult ReadSmlPieces(const std::filesystem::path& path);
+    // The same for a stream, standard input say, that may never end.
+    [[nodiscard]] SmlReadResult ReadSmlStream(std::istream& in);
 
     // A text made fit to be a description in a .TQF file, which would read
     // "." and the brackets as structure and "//" and "/*" as comments; false
@@ -63,6 +68,10 @@ public:
     void SetStatementHandler(SmlStatementHandler* handler) { handler_ = handler; }
 
 private:
+    // read puts up to size bytes at data and says how many, 0 at the end;
+    // nothing when the input failed.
+    SmlReadResult ReadPieces(const std::function<std::optional<std::size_t>(char* data, std::size_t size)>& read);
+
     SmlStatementHandler* handler_ = nullptr;
     FormatReader::MessageCallback onMessage_;
     StatementBuilder builder_;

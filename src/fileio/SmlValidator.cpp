@@ -61,6 +61,13 @@ SmlReadResult SmlValidator::CheckFile(const std::filesystem::path& path) {
     return reader.ReadSmlPieces(path);
 }
 
+SmlReadResult SmlValidator::CheckStream(std::istream& in) {
+    FormatTree unused;
+    SmlReader reader(unused);
+    reader.SetStatementHandler(this);
+    return reader.ReadSmlStream(in);
+}
+
 SmlReadResult SmlValidator::CheckBytes(std::string_view bytes) {
     FormatTree unused;
     SmlReader reader(unused);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <istream>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -33,6 +34,7 @@ public:
     // result says whether the file could be read, and what reading warns of.
     [[nodiscard]] SmlReadResult CheckFile(const std::filesystem::path& path);
     [[nodiscard]] SmlReadResult CheckBytes(std::string_view bytes);
+    [[nodiscard]] SmlReadResult CheckStream(std::istream& in);
 
     void HandleStatement(const SmlStatement& statement) override;
     void HandleUnreadable(const ReadDiagnostic& diagnostic) override;

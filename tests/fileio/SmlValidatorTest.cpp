@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,7 @@ TEST(SmlValidatorTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
     ASSERT_TRUE(reader.ReadFormatBytes("S1F1W.\nS1F2 <L[2] <A[9]> <U4>>.").Complete());
     std::vector<std::string> whole;
     std::vector<std::string> pieces;
+    std::vector<std::string> streamed;
     const auto collect = [](std::vector<std::string>& into) {
         return [&into](const ValidationFinding& f) {
             into.push_back(std::to_string(f.line) + ":" + std::to_string(f.column) + f.itemPath + f.reason);
@@ -201,6 +203,10 @@ TEST(SmlValidatorTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
     SmlValidator fromFile(library.GetRootNode(), collect(pieces));
     const SmlReadResult a = fromText.CheckBytes(text);
     const SmlReadResult b = fromFile.CheckFile(path);
+    std::istringstream stream(text);
+    SmlValidator fromStream(library.GetRootNode(), collect(streamed));
+    EXPECT_EQ(fromStream.CheckStream(stream).warnings, a.warnings);
+    EXPECT_EQ(streamed, whole);
     std::remove(path.c_str());
     EXPECT_EQ(pieces, whole);
     EXPECT_EQ(b.warnings, a.warnings);
