@@ -1,5 +1,6 @@
 #include "SmlReader.h"
 
+#include "BlockSupply.h"
 #include "Decimal.h"
 #include "DropExplainer.h"
 #include "InputFile.h"
@@ -9,8 +10,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <limits>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace tqf {
@@ -784,7 +789,7 @@ private:
 } // namespace
 
 SmlReader::SmlReader(FormatTree& document, FormatReader::MessageCallback onMessage)
-    : onMessage_(std::move(onMessage)), builder_(document) {}
+    : document_(document), onMessage_(std::move(onMessage)), builder_(document) {}
 
 bool SmlReader::MakeDescriptionSafe(std::string& text) {
     if (!NeedsMakingSafe(text)) {
@@ -834,6 +839,41 @@ SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
     SmlReadResult result;
     SmlParser parser(bytes, result, builder_, onMessage_);
     parser.SetHandler(handler_);
+    if (handler_ != nullptr || bytes.size() < BLOCKS_BESIDE_READING_BYTES) {
+        parser.Run();
+        return result;
+    }
+    // A second thread makes the document's next blocks of storage ready
+    // while this one reads, as for a .TQF file, so that the building seldom
+    // waits for the system to clear fresh memory.
+    BlockSupply supply;
+    std::atomic<bool> reading{true};
+    std::thread blocks;
+    try {
+        blocks = std::thread([&supply, &reading] {
+            constexpr std::size_t BLOCKS_AHEAD = 4;
+            constexpr auto PAUSE = std::chrono::microseconds(500);
+            while (reading.load(std::memory_order_relaxed)) {
+                if (!supply.AddBlock(BLOCKS_AHEAD)) {
+                    std::this_thread::sleep_for(PAUSE);
+                }
+            }
+        });
+    } catch (const std::system_error&) {
+        parser.Run(); // no thread to be had: fresh memory as it comes
+        return result;
+    }
+    struct Supplied {
+        FormatTree& document;
+        std::atomic<bool>& reading;
+        std::thread& blocks;
+        ~Supplied() {
+            reading.store(false, std::memory_order_relaxed);
+            blocks.join();
+            document.SetBlockSupply(nullptr);
+        }
+    } supplied{document_, reading, blocks};
+    document_.SetBlockSupply(&supply);
     parser.Run();
     return result;
 }

@@ -72,6 +72,11 @@ private:
     // nothing when the input failed.
     SmlReadResult ReadPieces(const std::function<std::optional<std::size_t>(char* data, std::size_t size)>& read);
 
+    // A text of at least this many bytes is imported while a second thread
+    // makes the document's storage ready.
+    static constexpr std::size_t BLOCKS_BESIDE_READING_BYTES = std::size_t{64} * 1024;
+
+    FormatTree& document_;
     SmlStatementHandler* handler_ = nullptr;
     FormatReader::MessageCallback onMessage_;
     StatementBuilder builder_;
