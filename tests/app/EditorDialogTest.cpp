@@ -223,10 +223,11 @@ TEST_F(EditorDialogTest, ContextMenuOnTheFreeAreaOffersTheAboutBox) {
             for (const QAction* action : menu->actions()) {
                 texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
             }
-            EXPECT_EQ(texts, (QStringList{QStringLiteral("Undo"), QStringLiteral("Redo"), QStringLiteral("-"),
-                                          QStringLiteral("Find..."), QStringLiteral("-"),
-                                          QStringLiteral("Import SML..."), QStringLiteral("Export SML..."),
-                                          QStringLiteral("-"), QString::fromUtf8("TQF 정보(&A)...")}));
+            EXPECT_EQ(texts,
+                      (QStringList{QStringLiteral("Undo"), QStringLiteral("Redo"), QStringLiteral("-"),
+                                   QStringLiteral("Find..."), QStringLiteral("-"), QStringLiteral("Import SML..."),
+                                   QStringLiteral("Export SML..."), QStringLiteral("Check SML Messages..."),
+                                   QStringLiteral("-"), QString::fromUtf8("TQF 정보(&A)...")}));
             entry = menu->actions().back()->text();
             OnNextModal([&](QWidget* modal) { ExpectAboutBoxAndClose(modal, &shown); });
             menu->actions().back()->trigger();
