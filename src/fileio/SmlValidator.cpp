@@ -5,7 +5,7 @@
 #include "Labels.h"
 
 #include <algorithm>
-#include <limits>
+#include <cstddef>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -13,8 +13,6 @@
 namespace tqf {
 
 namespace {
-
-constexpr std::size_t NOT_REACHED = std::numeric_limits<std::size_t>::max();
 
 std::uint64_t Key(std::int32_t stream, std::int32_t function) {
     return (std::uint64_t{static_cast<std::uint32_t>(stream)} << 32) | static_cast<std::uint32_t>(function);
@@ -122,7 +120,7 @@ void SmlValidator::HandleStatement(const SmlStatement& statement) {
         // The definition matched furthest: more items before the first
         // mismatch, then the reply flag, then fewer mismatches.
         const auto reach = [](const Attempt& a) {
-            return std::tuple(a.matched, a.replyMatches, NOT_REACHED - a.findings.size());
+            return std::tuple(a.matched, a.replyMatches, -static_cast<std::ptrdiff_t>(a.findings.size()));
         };
         if (first || reach(attempt_) > reach(best_)) {
             std::swap(best_, attempt_);
