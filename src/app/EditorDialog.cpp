@@ -21,6 +21,7 @@
 #include "RecentFiles.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
+#include "SmlCheckDialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -535,6 +536,9 @@ QMenu* EditorDialog::CreateWindowMenu() {
     QAction* exportSml = menu->addAction(QString::fromLatin1(EXPORT_SML_MENU_TEXT));
     exportSml->setObjectName(QStringLiteral("exportSml"));
     connect(exportSml, &QAction::triggered, fileCommands_, &FileCommands::OnExportSml);
+    QAction* checkSml = menu->addAction(QString::fromLatin1(CHECK_SML_MENU_TEXT));
+    checkSml->setObjectName(QStringLiteral("checkSml"));
+    connect(checkSml, &QAction::triggered, this, [this] { SmlCheckDialog::Run(*treeView_, *prompts_, this); });
     menu->addSeparator();
     QAction* about = menu->addAction(Utf8(ABOUT_MENU_TEXT));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });

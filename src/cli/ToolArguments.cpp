@@ -7,7 +7,7 @@ namespace tqf {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> COMMANDS{"check", "normalize", "from-sml", "to-sml"};
+constexpr std::array<std::string_view, 5> COMMANDS{"check", "normalize", "from-sml", "to-sml", "validate"};
 
 bool IsHelp(std::string_view arg) { return arg == "-h" || arg == "--help"; }
 
@@ -68,7 +68,15 @@ ToolArguments ToolArguments::Parse(const std::vector<std::string>& args) {
     if (files.empty()) {
         return Wrong(first + " needs a FILE (- for standard input)");
     }
-    if (files.size() > 1) {
+    if (first == "validate") {
+        if (files.size() != 2) {
+            return Wrong("validate takes LIBRARY and MESSAGES, not " + std::to_string(files.size()) + " FILE(s)");
+        }
+        if (files[0] == "-" && files[1] == "-") {
+            return Wrong("validate reads only one of LIBRARY and MESSAGES from standard input");
+        }
+        arguments.messages = files[1];
+    } else if (files.size() > 1) {
         return Wrong(first + " takes one FILE, not " + std::to_string(files.size()));
     }
     if (outputGiven && arguments.output.empty()) {

@@ -22,6 +22,7 @@ struct ToolArguments {
     std::string command;
     std::string input;  // "-": standard input
     std::string output; // empty or "-": standard output
+    std::string messages; // validate's second FILE, the SML messages; "-": standard input
     std::string error;
 
     static ToolArguments Parse(const std::vector<std::string>& args);

@@ -3,9 +3,12 @@
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
+#include "InputFile.h"
+#include "LibraryLines.h"
 #include "MemoryBudget.h"
 #include "SafeFileWriter.h"
 #include "SmlReader.h"
+#include "SmlValidator.h"
 #include "SmlWriter.h"
 #include "ToolArguments.h"
 #include "ToolInput.h"
@@ -28,7 +31,7 @@ namespace {
 constexpr std::string_view PROGRAM = "tqf-tool: ";
 constexpr std::string_view USAGE =
     "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool from-sml FILE [-o OUT] | "
-    "tqf-tool to-sml FILE [-o OUT] | tqf-tool --help";
+    "tqf-tool to-sml FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | tqf-tool --help";
 constexpr std::string_view HELP_TEXT =
     "tqf-tool: reads a TQF message format file as the editor opens it.\n"
     "\n"
@@ -38,14 +41,18 @@ constexpr std::string_view HELP_TEXT =
     "  tqf-tool from-sml FILE    read an SML file and write it as a TQF file; what was dropped or\n"
     "                            changed is listed on standard error\n"
     "  tqf-tool to-sml FILE      write a TQF file as SML\n"
+    "  tqf-tool validate LIBRARY MESSAGES\n"
+    "                            check each SML message of MESSAGES (- for standard input) against the\n"
+    "                            definitions of LIBRARY; one line for each mismatch, then a summary\n"
     "  -o OUT                    (from-sml, to-sml) write OUT instead of standard output, whole or not at all\n"
     "  -                         as FILE: standard input; as OUT: standard output\n"
     "  --                        what follows is FILE or OUT, even when it starts with -\n"
     "  tqf-tool --help, -h       show this text (also after a command)\n"
     "  tqf-tool --version        show the version\n"
     "\n"
-    "Exit status: 0 success, 1 dropped statements (check, normalize, from-sml, to-sml) or no message to\n"
-    "save, 2 wrong arguments, a file that cannot be read, or output that cannot be written.\n";
+    "Exit status: 0 success, 1 dropped statements (check, normalize, from-sml, to-sml), no message to\n"
+    "save, or a message that does not match (validate), 2 wrong arguments, a file that cannot be read,\n"
+    "or output that cannot be written.\n";
 constexpr std::string_view NO_MESSAGE_TO_SAVE = "No message to save.";
 // The name that stands for standard input as FILE and standard output as OUT.
 constexpr std::string_view STANDARD_STREAM = "-";
@@ -184,6 +191,9 @@ int ToolCommand::RunCommand(const std::vector<std::string>& args, std::istream& 
     if (command == "check") {
         return Check(arguments.input, limit, in, out, err);
     }
+    if (command == "validate") {
+        return Validate(arguments.input, arguments.messages, limit, in, out, err);
+    }
     if (command == "from-sml") {
         return FromSml(arguments.input, arguments.output, in, out, err);
     }
@@ -259,6 +269,54 @@ int ToolCommand::FromSml(const std::string& path, const std::string& output, std
         << " changed" << SmlReader::ChangeCounts(result) << ", " << result.valuesDropped
         << " values left out (a TQF file keeps no values)\n";
     return WriteConversion(document, &FormatWriter::FormatFileText, !result.dropped.empty(), output, out, err);
+}
+
+int ToolCommand::Validate(const std::string& library, const std::string& messages, std::size_t nodeLimit,
+                          std::istream& in, std::ostream& out, std::ostream& err) {
+    FormatTree document;
+    ReadResult read;
+    if (!ReadInto(document, library, nodeLimit, in, read, err)) {
+        return EXIT_UNUSABLE;
+    }
+    if (!read.dropped.empty()) {
+        err << PROGRAM << library << ": " << read.dropped.size()
+            << " statements dropped, their messages are not checked against; tqf-tool check lists them\n";
+    }
+    // The library's text once more, for the lines its definitions stand on.
+    std::string libraryBytes;
+    InputFile libraryFile;
+    if (library == STANDARD_STREAM || !libraryFile.Open(library) || !libraryFile.ReadAll(libraryBytes)) {
+        libraryBytes.clear();
+    }
+    const LibraryLines lines(libraryBytes, document.GetRootNode(), read.messageLines);
+    const std::string shownPath = messages == STANDARD_STREAM ? std::string("<stdin>") : messages;
+    SmlValidator validator(document.GetRootNode(), [&](const ValidationFinding& finding) {
+        out << shownPath << ':' << finding.line << ':' << finding.column << ": error: ";
+        if (!finding.message.empty()) {
+            out << finding.message << (finding.itemPath.empty() ? "" : " item ") << finding.itemPath << ": ";
+        }
+        out << finding.reason;
+        const FormatNode* place = finding.item != nullptr ? finding.item : finding.definition;
+        if (place != nullptr) {
+            out << " (" << library;
+            if (const std::size_t line = lines.LineOf(place); line != 0) {
+                out << ':' << line;
+            }
+            out << ')';
+        }
+        out << '\n';
+    });
+    const SmlReadResult result = messages == STANDARD_STREAM ? validator.CheckStream(in) : validator.CheckFile(messages);
+    if (!result.Complete()) {
+        err << PROGRAM << shownPath << ": " << result.errorText << '\n';
+        return EXIT_UNUSABLE;
+    }
+    std::vector<Finding> findings;
+    AddFindings(findings, result.warnings, "warning");
+    PrintFindings(findings, shownPath, out);
+    out << validator.Messages() << " messages, " << validator.Passed() << " passed, " << validator.Failed()
+        << " failed\n";
+    return validator.Failed() == 0 ? EXIT_OK : EXIT_FINDINGS;
 }
 
 int ToolCommand::ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::istream& in,

@@ -32,6 +32,10 @@ private:
                          std::ostream& err);
     static int Check(const std::string& path, std::size_t nodeLimit, std::istream& in, std::ostream& out,
                      std::ostream& err);
+    // messages "-": standard input (in); the library's lines are known only
+    // when it is read from a file.
+    static int Validate(const std::string& library, const std::string& messages, std::size_t nodeLimit,
+                        std::istream& in, std::ostream& out, std::ostream& err);
     // output empty or "-": standard output.
     static int FromSml(const std::string& path, const std::string& output, std::istream& in, std::ostream& out,
                        std::ostream& err);

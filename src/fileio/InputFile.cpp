@@ -1,5 +1,6 @@
 #include "InputFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <stdexcept>
@@ -69,6 +70,39 @@ std::size_t InputFile::ReadSome(char* data, std::size_t size) {
             throw ReadFailed(error_);
         }
     }
+}
+
+std::size_t InputFile::Read(char* data, std::size_t size) {
+    try {
+        return ReadSome(data, size);
+    } catch (const ReadFailed&) {
+        return 0;
+    }
+}
+
+bool InputFile::ReadAll(std::string& bytes) {
+    // The room is the file's size and one byte more, so that the read which
+    // finds the end needs no more; a file that grew meanwhile is read on.
+    constexpr std::size_t SMALLEST_GROWTH = std::size_t{1} << 16;
+    std::size_t done = 0;
+    bytes.resize(static_cast<std::size_t>(Size()) + 1);
+    try {
+        while (true) {
+            if (done == bytes.size()) {
+                bytes.resize(bytes.size() + std::max(bytes.size(), SMALLEST_GROWTH));
+            }
+            const std::size_t got = ReadSome(bytes.data() + done, bytes.size() - done);
+            if (got == 0) {
+                break;
+            }
+            done += got;
+        }
+    } catch (const ReadFailed&) {
+        bytes.clear();
+        return false;
+    }
+    bytes.resize(done);
+    return true;
 }
 
 InputFile::Buffer::int_type InputFile::Buffer::underflow() {

@@ -30,6 +30,14 @@ public:
     // The file as it was when opened.
     const FileIdentity& Identity() const { return identity_; }
     std::uintmax_t Size() const { return identity_.size; }
+    // Reads the whole file, not read from before, into bytes: straight into a text of the
+    // file's size; false, with Error() saying why, when a read fails.
+    [[nodiscard]] bool ReadAll(std::string& bytes);
+
+    // Reads up to size bytes at data, returning how many: 0 at the end, and
+    // when the read failed, Error() then saying why.
+    [[nodiscard]] std::size_t Read(char* data, std::size_t size);
+
     // Why opening or the last read failed; empty when neither did.
     const std::string& Error() const { return error_; }
 

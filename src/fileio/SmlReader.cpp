@@ -1,19 +1,21 @@
 #include "SmlReader.h"
 
+#include "BlockSupply.h"
 #include "Decimal.h"
 #include "DropExplainer.h"
+#include "InputFile.h"
 #include "ItemFormat.h"
 #include "MemoryBudget.h"
 #include "SmlWriter.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <fstream>
-#include <iterator>
+#include <atomic>
+#include <chrono>
 #include <limits>
 #include <optional>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 namespace tqf {
@@ -135,6 +137,9 @@ public:
             }
             if (const std::optional<SmlError> error = ReadStatement()) {
                 result_.dropped.push_back({error->line, error->column, error->reason});
+                if (handler_ != nullptr) {
+                    handler_->HandleUnreadable(result_.dropped.back());
+                }
                 if (error->atEnd) {
                     break;
                 }
@@ -143,8 +148,79 @@ public:
                 }
                 continue;
             }
-            Build();
+            if (handler_ != nullptr) {
+                Hand();
+            } else {
+                Build();
+            }
         }
+    }
+
+    void SetHandler(SmlStatementHandler* handler) { handler_ = handler; }
+
+    // Where reading a piece of a longer text stopped: the unread rest begins
+    // at pos, on line, whose first byte is at lineStart.
+    struct Stop {
+        std::size_t pos = 0;
+        std::size_t line = 1;
+        std::size_t lineStart = 0;
+    };
+
+    // Reads the statements of a piece of the text, as Run reads a whole one:
+    // the piece starts at a line's start, is read from start on (line being
+    // its first line) and ends at a line's end, unless it is the last. A
+    // statement that reaches the end of a piece that is not the last is left
+    // unread, with any warning it gave, so that it is read whole with the
+    // next piece; the answer says where the unread rest begins.
+    Stop RunPiece(std::size_t start, std::size_t line, bool last) {
+        pos_ = start;
+        line_ = line;
+        lineStart_ = 0;
+        while (true) {
+            owner_ = NO_OWNER;
+            const Stop mark{pos_, line_, lineStart_};
+            const std::size_t warnings = result_.warnings.size();
+            const auto unfinished = [&](bool atEnd) {
+                if (last || (!atEnd && pos_ < text_.size())) {
+                    return false;
+                }
+                pos_ = mark.pos;
+                line_ = mark.line;
+                lineStart_ = mark.lineStart;
+                result_.warnings.resize(warnings);
+                return true;
+            };
+            SkipBlank();
+            if (pos_ >= text_.size()) {
+                unfinished(true);
+                break;
+            }
+            if (const std::optional<SmlError> error = ReadStatement()) {
+                if (!error->atEnd && !error->ended) {
+                    SkipToStatementEnd();
+                }
+                if (unfinished(error->atEnd)) {
+                    break;
+                }
+                result_.dropped.push_back({error->line, error->column, error->reason});
+                if (handler_ != nullptr) {
+                    handler_->HandleUnreadable(result_.dropped.back());
+                }
+                if (error->atEnd) {
+                    break;
+                }
+                continue;
+            }
+            if (unfinished(false)) {
+                break;
+            }
+            if (handler_ != nullptr) {
+                Hand();
+            } else {
+                Build();
+            }
+        }
+        return {pos_, line_, lineStart_};
     }
 
 private:
@@ -691,6 +767,28 @@ private:
         }
     }
 
+    // The statement as it was sent, values counted, to the handler that
+    // takes statements in place of the document.
+    void Hand() {
+        statement_.stream = stream_;
+        statement_.function = function_;
+        statement_.replyRequired = reply_;
+        statement_.line = statementLine_;
+        statement_.column = statementColumn_;
+        statement_.items.clear();
+        for (const SmlItem& item : items_) {
+            SmlStatementItem& sent = statement_.items.emplace_back();
+            sent.format = item.format;
+            sent.depth = item.depth;
+            sent.size = item.format == LIST ? item.items : item.length;
+            sent.extra = item.leftOut;
+            sent.line = item.line;
+            sent.column = item.column;
+        }
+        ++result_.messagesRead;
+        handler_->HandleStatement(statement_);
+    }
+
     std::string_view text_;
     SmlReadResult& result_;
     StatementBuilder& builder_;
@@ -711,12 +809,14 @@ private:
     std::string messageComment_;
     std::vector<SmlItem> items_;
     bool listClosed_ = false; // the list just read was "<L>", closed at once
+    SmlStatementHandler* handler_ = nullptr;
+    SmlStatement statement_; // kept, so that its items' room is reused
 };
 
 } // namespace
 
 SmlReader::SmlReader(FormatTree& document, FormatReader::MessageCallback onMessage)
-    : onMessage_(std::move(onMessage)), builder_(document) {}
+    : document_(document), onMessage_(std::move(onMessage)), builder_(document) {}
 
 bool SmlReader::MakeDescriptionSafe(std::string& text) {
     if (!NeedsMakingSafe(text)) {
@@ -765,43 +865,146 @@ bool SmlReader::MakeDescriptionSafe(std::string& text) {
 SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
     SmlReadResult result;
     SmlParser parser(bytes, result, builder_, onMessage_);
+    parser.SetHandler(handler_);
+    if (handler_ != nullptr || bytes.size() < BLOCKS_BESIDE_READING_BYTES) {
+        parser.Run();
+        return result;
+    }
+    // A second thread makes the document's next blocks of storage ready
+    // while this one reads, as for a .TQF file, so that the building seldom
+    // waits for the system to clear fresh memory.
+    BlockSupply supply;
+    std::atomic<bool> reading{true};
+    std::thread blocks;
+    try {
+        blocks = std::thread([&supply, &reading] {
+            constexpr std::size_t BLOCKS_AHEAD = 4;
+            constexpr auto PAUSE = std::chrono::microseconds(500);
+            while (reading.load(std::memory_order_relaxed)) {
+                if (!supply.AddBlock(BLOCKS_AHEAD)) {
+                    std::this_thread::sleep_for(PAUSE);
+                }
+            }
+        });
+    } catch (const std::system_error&) {
+        parser.Run(); // no thread to be had: fresh memory as it comes
+        return result;
+    }
+    struct Supplied {
+        FormatTree& document;
+        std::atomic<bool>& reading;
+        std::thread& blocks;
+        ~Supplied() {
+            reading.store(false, std::memory_order_relaxed);
+            blocks.join();
+            document.SetBlockSupply(nullptr);
+        }
+    } supplied{document_, reading, blocks};
+    document_.SetBlockSupply(&supply);
     parser.Run();
+    return result;
+}
+
+SmlReadResult SmlReader::ReadSmlPieces(const std::filesystem::path& path) {
+    InputFile file;
+    if (!file.Open(path)) {
+        SmlReadResult result;
+        result.status = ReadStatus::OPEN_FAILED;
+        result.errorText = file.Error();
+        return result;
+    }
+    return ReadPieces([&file](char* data, std::size_t size) -> std::optional<std::size_t> {
+        const std::size_t got = file.Read(data, size);
+        if (!file.Error().empty()) {
+            return std::nullopt;
+        }
+        return got;
+    });
+}
+
+SmlReadResult SmlReader::ReadSmlStream(std::istream& in) {
+    return ReadPieces([&in](char* data, std::size_t size) -> std::optional<std::size_t> {
+        in.read(data, static_cast<std::streamsize>(size));
+        if (in.bad()) {
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(in.gcount());
+    });
+}
+
+SmlReadResult SmlReader::ReadPieces(const std::function<std::optional<std::size_t>(char*, std::size_t)>& read) {
+    // A piece is read at a time, from the start of the line where the last
+    // one stopped to the end of a line: what is held does not grow with the
+    // input, only with its longest statement.
+    constexpr std::size_t PIECE_BYTES = std::size_t{1} << 20;
+    SmlReadResult result;
+    std::string piece;
+    std::size_t start = 0;
+    std::size_t line = 1;
+    bool last = false;
+    while (!last) {
+        // Twice as much each time a statement did not fit, so that a long
+        // one is not read over and over.
+        const std::size_t held = piece.size();
+        if (held > LibraryMemoryBudget()) {
+            result.status = ReadStatus::TOO_LARGE;
+            result.errorText = "a statement is longer than " + std::to_string(LibraryMemoryBudget()) +
+                               " bytes, more than a quarter of this computer's memory can hold";
+            return result;
+        }
+        piece.resize(held + std::max(PIECE_BYTES, held));
+        // A pipe gives a little at a time: the piece is filled first.
+        std::size_t filled = held;
+        while (filled < piece.size()) {
+            const std::optional<std::size_t> got = read(piece.data() + filled, piece.size() - filled);
+            if (!got) {
+                result.status = ReadStatus::READ_FAILED;
+                result.errorText = "the input could not be read to its end";
+                return result;
+            }
+            if (*got == 0) {
+                last = true;
+                break;
+            }
+            filled += *got;
+        }
+        piece.resize(filled);
+        const std::size_t lineEnd = last ? piece.size() : piece.rfind('\n') + 1;
+        if (lineEnd == 0) {
+            continue; // not one whole line yet
+        }
+        SmlParser parser(std::string_view(piece).substr(0, lineEnd), result, builder_, onMessage_);
+        parser.SetHandler(handler_);
+        const auto stop = parser.RunPiece(start, line, last);
+        piece.erase(0, stop.lineStart);
+        start = stop.pos - stop.lineStart;
+        line = stop.line;
+    }
     return result;
 }
 
 SmlReadResult SmlReader::ReadSmlFile(const std::filesystem::path& path) {
     SmlReadResult result;
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    InputFile file;
+    if (!file.Open(path)) {
         result.status = ReadStatus::OPEN_FAILED;
-        result.errorText = std::make_error_code(std::errc::is_a_directory).message();
-        return result;
-    }
-    errno = 0;
-    std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
-        const int error = errno;
-        result.status = ReadStatus::OPEN_FAILED;
-        result.errorText = error != 0 ? std::generic_category().message(error) : "cannot be opened";
+        result.errorText = file.Error();
         return result;
     }
     // The whole text is held while it is read: a file larger than the
     // library may take is refused before it is read.
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (!ec && size > LibraryMemoryBudget()) {
+    if (file.Size() > LibraryMemoryBudget()) {
         result.status = ReadStatus::TOO_LARGE;
         result.errorText = "the file is larger than " + std::to_string(LibraryMemoryBudget()) +
                            " bytes, more than a quarter of this computer's memory can hold";
         return result;
     }
+    // One read of the file's size, as a .TQF file is read, not a text that
+    // grows as it is copied in.
     std::string bytes;
-    if (!ec) {
-        bytes.reserve(static_cast<std::size_t>(size));
-    }
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) {
+    if (!file.ReadAll(bytes)) {
         result.status = ReadStatus::READ_FAILED;
-        result.errorText = "the file could not be read to its end";
+        result.errorText = "the file could not be read to its end: " + file.Error();
         return result;
     }
     return ReadSmlBytes(bytes);

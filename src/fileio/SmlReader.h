@@ -3,11 +3,15 @@
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "ReadDiagnostic.h"
+#include "SmlStatement.h"
 #include "StatementBuilder.h"
 
 #include <array>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
+#include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +66,11 @@ public:
 
     [[nodiscard]] SmlReadResult ReadSmlFile(const std::filesystem::path& path);
     [[nodiscard]] SmlReadResult ReadSmlBytes(std::string_view bytes);
+    // The same as ReadSmlFile, a piece of the file at a time: what is held
+    // grows with the longest statement, not with the file.
+    [[nodiscard]] SmlReadResult ReadSmlPieces(const std::filesystem::path& path);
+    // The same for a stream, standard input say, that may never end.
+    [[nodiscard]] SmlReadResult ReadSmlStream(std::istream& in);
 
     // A text made fit to be a description in a .TQF file, which would read
     // "." and the brackets as structure and "//" and "/*" as comments; false
@@ -72,7 +81,21 @@ public:
     // list name left out)"; empty when there are none.
     static std::string ChangeCounts(const SmlReadResult& result);
 
+    // Statements go to handler, as they were sent, instead of becoming
+    // messages of the document; the result counts them as messages read.
+    void SetStatementHandler(SmlStatementHandler* handler) { handler_ = handler; }
+
 private:
+    // read puts up to size bytes at data and says how many, 0 at the end;
+    // nothing when the input failed.
+    SmlReadResult ReadPieces(const std::function<std::optional<std::size_t>(char* data, std::size_t size)>& read);
+
+    // A text of at least this many bytes is imported while a second thread
+    // makes the document's storage ready.
+    static constexpr std::size_t BLOCKS_BESIDE_READING_BYTES = std::size_t{64} * 1024;
+
+    FormatTree& document_;
+    SmlStatementHandler* handler_ = nullptr;
     FormatReader::MessageCallback onMessage_;
     StatementBuilder builder_;
 };

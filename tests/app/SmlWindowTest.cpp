@@ -1,10 +1,12 @@
 #include "FileWindowTest.h"
 #include "ModalHelper.h"
 
+#include "SmlCheckDialog.h"
 #include "SmlWriter.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QTreeWidget>
 #include <QWindow>
 
 namespace tqf {
@@ -120,6 +122,40 @@ TEST_F(SmlWindowTest, ExportWritesTheLibraryAsSmlAndKeepsTheDocumentAsItIs) {
     EXPECT_TRUE(prompts.boxes[0].text.startsWith(
         QStringLiteral("Cannot export the library to\n%1\n\nReason: ").arg(folder.path())))
         << prompts.boxes[0].text.toStdString();
+}
+
+TEST_F(SmlWindowTest, CheckListsMismatchesAndChoosesWhatTheyConcern) {
+    const QString tqf = PathIn(QStringLiteral("lib.TQF"));
+    WriteBytes(tqf, "S1F1W.\nS6F11W\n<L[2]\n\t<U4>\n\t<A[9]>\n>.\n");
+    Open(tqf);
+    const FormatNode* areYouThere = Root()->firstChild;
+    const FormatNode* text = areYouThere->nextSibling->firstChild->firstChild->nextSibling;
+    const QString sml = PathIn(QStringLiteral("log.sml"));
+    WriteBytes(sml, "S1F1 W.\nS6F11 W <L <U4 1> <U4 2>>.\nS1F1.\n");
+    prompts.fileAnswers.push_back(sml);
+    std::vector<QStringList> rows;
+    std::vector<const FormatNode*> chosen;
+    OnNextModal([&](QWidget* modal) {
+        auto* check = qobject_cast<SmlCheckDialog*>(modal);
+        ASSERT_NE(check, nullptr);
+        EXPECT_TRUE(check->SummaryText().endsWith(QStringLiteral("\n3 messages, 1 passed, 2 failed")));
+        QTreeWidget& list = check->Rows();
+        for (int i = 0; i < list.topLevelItemCount(); ++i) {
+            QTreeWidgetItem* row = list.topLevelItem(i);
+            rows.push_back({row->text(0), row->text(1), row->text(2)});
+            const QPoint at = list.viewport()->mapTo(check, list.visualItemRect(row).center());
+            QTest::mouseClick(check->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+            chosen.push_back(Tree().SelectedNode());
+        }
+        check->reject();
+    });
+    ChooseFromWindowMenu(QString::fromLatin1(CHECK_SML_MENU_TEXT));
+    EXPECT_EQ(rows,
+              (std::vector<QStringList>{
+                  {QStringLiteral("S6F11W item 1.2"), QStringLiteral("2:19"), QStringLiteral("A expected, got U4")},
+                  {QStringLiteral("S1F1"), QStringLiteral("3:1"), QStringLiteral("reply expected (W), got none")}}));
+    EXPECT_EQ(chosen, (std::vector<const FormatNode*>{text, areYouThere}));
+    EXPECT_FALSE(Commands().modified);
 }
 
 } // namespace

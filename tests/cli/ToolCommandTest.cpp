@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -24,7 +25,7 @@ namespace {
 
 const std::string USAGE =
     "tqf-tool: usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool from-sml FILE [-o OUT] | "
-    "tqf-tool to-sml FILE [-o OUT] | tqf-tool --help\n";
+    "tqf-tool to-sml FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | tqf-tool --help\n";
 
 class ToolCommandTest : public ::testing::Test {
 protected:
@@ -76,6 +77,29 @@ TEST_F(ToolCommandTest, CheckListsDroppedStatementsInFileOrder) {
 
     EXPECT_EQ(Run({"check", File("clean.tqf", "S1F1.\n")}), 0);
     EXPECT_EQ(out.str(), "1 messages, 0 dropped\n");
+}
+
+TEST_F(ToolCommandTest, ValidateReportsMismatchesWithTheirPlacesAndExitStatus) {
+    const std::string library = File("lib.tqf", "S1F1W.\n\nS6F11W\n<L[2]\n\t<U4>\n\t<A[9]>\n>.\n");
+    const std::string log = File("log.sml", "S1F1 W.\nS6F11 W <L <U4 1> <U4 2>>.\nS2F1 <QQ>.\n");
+    EXPECT_EQ(Run({"validate", library, log}), 1);
+    EXPECT_EQ(out.str(), log + ":2:19: error: S6F11W item 1.2: A expected, got U4 (" + library + ":6)\n" + log +
+                             ":3:7: error: unknown item format QQ\n3 messages, 1 passed, 2 failed\n");
+    EXPECT_EQ(Run({"validate", library, File("ok.sml", "S1F1 W.\n")}), 0);
+    EXPECT_EQ(out.str(), "1 messages, 1 passed, 0 failed\n");
+    const std::string missing = (dir / "missing").string();
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"validate", library}, {"validate", library, missing}, {"validate", missing, log}}) {
+        EXPECT_EQ(Run(args), 2) << args.back();
+        EXPECT_EQ(out.str(), "") << args.back();
+    }
+    // "-" reads the messages from standard input.
+    FILE* pipe = ::popen((std::string(TQF_TOOL_PATH) + " validate " + library + " - < " + log).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string piped(256, '\0');
+    piped.resize(std::fread(piped.data(), 1, piped.size(), pipe));
+    EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 1);
+    EXPECT_EQ(piped.substr(0, 9), "<stdin>:2");
 }
 
 TEST_F(ToolCommandTest, FilesThatCannotBeOpened) {

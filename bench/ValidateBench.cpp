@@ -1,0 +1,117 @@
+// Validating a log of SML messages against a library, against importing the
+// same log as from-sml does, in the same run: a library of 5,000 definitions
+// and a log of 50,000 messages that match them, values and all.
+#include "BenchLibrary.h"
+#include "FormatReader.h"
+#include "FormatTree.h"
+#include "SmlReader.h"
+#include "SmlValidator.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int DEFINITIONS = 5'000;
+constexpr int LOG_MESSAGES = 50'000;
+constexpr int FUNCTIONS_PER_STREAM = 200;
+constexpr int LONGEST_REPORT = 5; // pairs in a message's open list
+
+// "S1F1", the header of a definition.
+void AppendHeader(std::string& text, int definition) {
+    text += 'S';
+    text += std::to_string(1 + definition / FUNCTIONS_PER_STREAM);
+    text += 'F';
+    text += std::to_string(1 + definition % FUNCTIONS_PER_STREAM);
+}
+
+// The library: every definition an event report of a fixed list, a text and
+// an open list of pairs; every third one without reply.
+std::string LibraryText() {
+    std::string text = "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\n";
+    for (int d = 0; d < DEFINITIONS; ++d) {
+        AppendHeader(text, d);
+        text += d % 3 == 0 ? "" : "W";
+        text += " (EVENT REPORT)\r\n<L[3]\r\n\t<U4  DATAID>\r\n\t<A[40]  LOTID>\r\n\t<L[n]\r\n\t\t<U2  VID>\r\n"
+                "\t\t<F4[n]  VALUE>\r\n\t>\r\n>.\r\n\r\n";
+    }
+    return text;
+}
+
+// The log: each message the one of a definition, in the order a tool logs them.
+std::string LogText() {
+    std::string text;
+    for (int m = 0; m < LOG_MESSAGES; ++m) {
+        const int d = (m * 7) % DEFINITIONS;
+        AppendHeader(text, d);
+        text += d % 3 == 0 ? "" : " W";
+        text += "\n<L[3]\n  <U4 ";
+        text += std::to_string(m);
+        text += ">\n  <A \"LOT-";
+        text += std::to_string(m % 977);
+        text += "\">\n  <L\n";
+        for (int p = 0; p < m % LONGEST_REPORT; ++p) {
+            text += "    <U2 ";
+            text += std::to_string(p);
+            text += "> <F4 1.5 -2.25e3>\n";
+        }
+        text += "  >\n>.\n";
+    }
+    return text;
+}
+
+std::filesystem::path Written(const std::string& name, std::string (*text)()) {
+    const std::filesystem::path path = tqf::BenchDataDir() / name;
+    if (!std::filesystem::exists(path)) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << text();
+    }
+    return path;
+}
+
+void BM_ValidateSml(benchmark::State& state) {
+    tqf::FormatTree library;
+    tqf::FormatReader reader(library);
+    (void)reader.ReadFormatFile(Written("validate-library.TQF", &LibraryText));
+    const std::filesystem::path log = Written("validate-log.sml", &LogText);
+    std::size_t passed = 0;
+    std::size_t failed = 0;
+    for (auto _ : state) {
+        tqf::SmlValidator validator(library.GetRootNode(), [&failed](const tqf::ValidationFinding&) { ++failed; });
+        (void)validator.CheckFile(log);
+        passed = validator.Passed();
+        benchmark::DoNotOptimize(passed);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(std::filesystem::file_size(log)) * state.iterations());
+    state.counters["passed"] = static_cast<double>(passed);
+    state.counters["findings"] = static_cast<double>(failed);
+}
+
+// What from-sml does with the same log before it writes: every message
+// imported into a document.
+void BM_FromSmlLog(benchmark::State& state) {
+    const std::filesystem::path log = Written("validate-log.sml", &LogText);
+    std::size_t read = 0;
+    for (auto _ : state) {
+        auto document = std::make_unique<tqf::FormatTree>();
+        tqf::SmlReader reader(*document);
+        read = reader.ReadSmlFile(log).messagesRead;
+        benchmark::DoNotOptimize(read);
+        state.PauseTiming();
+        document.reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(std::filesystem::file_size(log)) * state.iterations());
+    state.counters["messages"] = static_cast<double>(read);
+}
+
+BENCHMARK(BM_ValidateSml)->Arg(LOG_MESSAGES)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FromSmlLog)->Arg(LOG_MESSAGES)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,126 @@
+#include "SmlCheckDialog.h"
+
+#include "DialogFont.h"
+#include "DialogUnits.h"
+#include "FileCommands.h"
+#include "FormatTreeView.h"
+#include "Prompts.h"
+#include "SmlValidator.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace tqf {
+
+namespace {
+
+constexpr const char* TITLE = "Check SML Messages";
+constexpr int MESSAGE_COLUMN = 0;
+constexpr int PLACE_COLUMN = 1;
+constexpr int REASON_COLUMN = 2;
+constexpr int MESSAGE_COLUMN_DU = 70;
+constexpr int PLACE_COLUMN_DU = 50;
+
+QString FromBytes(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path, std::vector<ValidationFinding> findings,
+                               std::size_t messages, std::size_t failed, QWidget* parent)
+    : QDialog(parent), view_(view), findings_(std::move(findings)) {
+    setObjectName(QStringLiteral("smlCheckDialog"));
+    setWindowTitle(QString::fromLatin1(TITLE));
+    setFont(DialogFont::MainFont());
+    resize(TAHOMA_9_UNITS.Size(WIDTH_DU, HEIGHT_DU));
+
+    summary_ = new QLabel(this);
+    summary_->setObjectName(QStringLiteral("smlCheckSummary"));
+    summary_->setWordWrap(true);
+    summary_->setText(QStringLiteral("%1\n%2 messages, %3 passed, %4 failed")
+                          .arg(QDir::toNativeSeparators(path))
+                          .arg(messages)
+                          .arg(messages - failed)
+                          .arg(failed));
+    rows_ = new QTreeWidget(this);
+    rows_->setObjectName(QStringLiteral("smlCheckRows"));
+    rows_->setRootIsDecorated(false);
+    rows_->setUniformRowHeights(true);
+    rows_->setHeaderLabels({QStringLiteral("Message"), QStringLiteral("Place"), QStringLiteral("Reason")});
+    rows_->header()->resizeSection(MESSAGE_COLUMN, TAHOMA_9_UNITS.X(MESSAGE_COLUMN_DU));
+    rows_->header()->resizeSection(PLACE_COLUMN, TAHOMA_9_UNITS.X(PLACE_COLUMN_DU));
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(findings_.size()));
+    for (const ValidationFinding& finding : findings_) {
+        QString message = FromBytes(finding.message);
+        if (!finding.itemPath.empty()) {
+            message += QStringLiteral(" item ") + FromBytes(finding.itemPath);
+        }
+        auto* row = new QTreeWidgetItem;
+        row->setText(MESSAGE_COLUMN, message);
+        row->setText(PLACE_COLUMN, QStringLiteral("%1:%2").arg(finding.line).arg(finding.column));
+        row->setText(REASON_COLUMN, FromBytes(finding.reason));
+        items.push_back(row);
+    }
+    rows_->addTopLevelItems(items);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(rows_, &QTreeWidget::currentItemChanged, this, &SmlCheckDialog::OnRowChosen);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(summary_);
+    layout->addWidget(rows_);
+    layout->addWidget(buttons);
+}
+
+QString SmlCheckDialog::SummaryText() const { return summary_->text(); }
+
+void SmlCheckDialog::OnRowChosen() {
+    const int index = rows_->indexOfTopLevelItem(rows_->currentItem());
+    if (index < 0 || static_cast<std::size_t>(index) >= findings_.size()) {
+        return;
+    }
+    const ValidationFinding& finding = findings_[static_cast<std::size_t>(index)];
+    const FormatNode* node = finding.item != nullptr ? finding.item : finding.definition;
+    if (node != nullptr) {
+        // The findings point into this window's own document, which the
+        // check only read.
+        view_.ChooseNode(const_cast<FormatNode*>(node));
+    }
+}
+
+void SmlCheckDialog::Run(FormatTreeView& view, Prompts& prompts, QWidget* parent) {
+    const std::optional<QString> path =
+        prompts.ChooseOpenFile(QString::fromLatin1(SML_FILE_FILTER), QString::fromLatin1(SML_FILE_EXTENSION), true);
+    if (!path) {
+        return;
+    }
+    std::vector<ValidationFinding> findings;
+    SmlValidator validator(view.GetRootNode(),
+                           [&findings](const ValidationFinding& finding) { findings.push_back(finding); });
+    const QByteArray encoded = QFile::encodeName(*path);
+    const SmlReadResult result = validator.CheckFile(
+        std::filesystem::path(std::string(encoded.constData(), static_cast<std::size_t>(encoded.size()))));
+    if (!result.Complete()) {
+        prompts.ShowMessage(QStringLiteral("Cannot check the messages of\n%1\n\nReason: %2.")
+                                .arg(QDir::toNativeSeparators(*path), FromBytes(result.errorText)),
+                            QString(), PromptIcon::Warning);
+        return;
+    }
+    SmlCheckDialog dialog(view, *path, std::move(findings), validator.Messages(), validator.Failed(), parent);
+    dialog.exec();
+}
+
+} // namespace tqf

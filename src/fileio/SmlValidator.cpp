@@ -1,0 +1,269 @@
+#include "SmlValidator.h"
+
+#include "FormatTree.h"
+#include "ItemFormat.h"
+#include "Labels.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+#include <tuple>
+#include <utility>
+
+namespace tqf {
+
+namespace {
+
+std::uint64_t Key(std::int32_t stream, std::int32_t function) {
+    return (std::uint64_t{static_cast<std::uint32_t>(stream)} << 32) | static_cast<std::uint32_t>(function);
+}
+
+// Items whose count is the exact number of their values; the others (texts
+// and binary) are counted in characters or bytes, up to their count.
+bool CountsValues(std::int32_t format) {
+    return format != ASCII && format != JIS8 && format != BINARY && format != LIST && format != VARIANT;
+}
+
+std::string Plural(std::size_t number, std::string_view one, std::string_view many) {
+    return std::to_string(number) + ' ' + std::string(number == 1 ? one : many);
+}
+
+std::string_view FormatName(std::int32_t format) {
+    const std::string_view code = FormatCode(format);
+    return code.empty() ? std::string_view("?") : code;
+}
+
+std::size_t SubNodeCount(const FormatNode* list) {
+    std::size_t count = 0;
+    for (const FormatNode* child = list->firstChild; child != nullptr; child = child->nextSibling) {
+        ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+SmlValidator::SmlValidator(const FormatNode* library, FindingCallback onFinding) : onFinding_(std::move(onFinding)) {
+    for (const FormatNode* message = library->firstChild; message != nullptr; message = message->nextSibling) {
+        if (const std::optional<MessageLabelFields> fields = ReadMessageLabel(message->label)) {
+            definitions_[Key(fields->stream, fields->function)].push_back(message);
+        }
+    }
+}
+
+SmlReadResult SmlValidator::CheckFile(const std::filesystem::path& path) {
+    // The reader builds nothing while statements go to the handler.
+    FormatTree unused;
+    SmlReader reader(unused);
+    reader.SetStatementHandler(this);
+    return reader.ReadSmlPieces(path);
+}
+
+SmlReadResult SmlValidator::CheckStream(std::istream& in) {
+    FormatTree unused;
+    SmlReader reader(unused);
+    reader.SetStatementHandler(this);
+    return reader.ReadSmlStream(in);
+}
+
+SmlReadResult SmlValidator::CheckBytes(std::string_view bytes) {
+    FormatTree unused;
+    SmlReader reader(unused);
+    reader.SetStatementHandler(this);
+    return reader.ReadSmlBytes(bytes);
+}
+
+void SmlValidator::HandleUnreadable(const ReadDiagnostic& diagnostic) {
+    ++failed_;
+    ValidationFinding finding;
+    finding.line = diagnostic.line;
+    finding.column = diagnostic.column;
+    finding.reason = diagnostic.reason;
+    finding.unreadable = true;
+    onFinding_(finding);
+}
+
+void SmlValidator::HandleStatement(const SmlStatement& statement) {
+    label_ = MakeMessageLabel(statement.stream, statement.function, statement.replyRequired);
+    // Where each item's contents end, so that a list's items are found by
+    // stepping over what each of them holds.
+    const std::vector<SmlStatementItem>& items = statement.items;
+    ends_.assign(items.size(), items.size());
+    // The lists still open; path_ lends its room, as no walk is under way.
+    std::vector<std::size_t>& open = path_;
+    open.clear();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        while (!open.empty() && items[open.back()].depth >= items[i].depth) {
+            ends_[open.back()] = i;
+            open.pop_back();
+        }
+        open.push_back(i);
+    }
+    const auto found = definitions_.find(Key(statement.stream, statement.function));
+    if (found == definitions_.end()) {
+        ++failed_;
+        best_.findings.clear();
+        walked_ = nullptr;
+        Mismatch(best_, statement, nullptr, nullptr,
+                 "no definition of " + MakeMessageLabel(statement.stream, statement.function, false) +
+                     " in the library");
+        onFinding_(best_.findings.front());
+        return;
+    }
+    bool first = true;
+    for (const FormatNode* definition : found->second) {
+        Walk(definition, statement, attempt_);
+        if (attempt_.findings.empty()) {
+            ++passed_;
+            return;
+        }
+        // The definition matched furthest: more items before the first
+        // mismatch, then the reply flag, then fewer mismatches.
+        const auto reach = [](const Attempt& a) {
+            return std::tuple(a.matched, a.replyMatches, -static_cast<std::ptrdiff_t>(a.findings.size()));
+        };
+        if (first || reach(attempt_) > reach(best_)) {
+            std::swap(best_, attempt_);
+        }
+        first = false;
+    }
+    ++failed_;
+    for (const ValidationFinding& finding : best_.findings) {
+        onFinding_(finding);
+    }
+}
+
+void SmlValidator::Walk(const FormatNode* definition, const SmlStatement& statement, Attempt& attempt) {
+    attempt.findings.clear();
+    walked_ = definition;
+    const std::optional<MessageLabelFields> fields = ReadMessageLabel(definition->label);
+    attempt.replyMatches = fields && fields->replyRequired == statement.replyRequired;
+    if (!attempt.replyMatches) {
+        Mismatch(attempt, statement, nullptr, nullptr,
+                 statement.replyRequired ? "no reply expected, got W" : "reply expected (W), got none");
+    }
+    const std::vector<SmlStatementItem>& items = statement.items;
+    const FormatNode* top = definition->firstChild;
+    // Items matched before the first mismatch among them.
+    std::size_t matched = 0;
+    bool mismatched = false;
+    const auto count = [&](std::size_t before) {
+        mismatched = mismatched || attempt.findings.size() != before;
+        matched += mismatched ? 0 : 1;
+    };
+    path_.assign(1, 1);
+    stack_.clear();
+    if (top == nullptr && !items.empty()) {
+        Mismatch(attempt, statement, &items.front(), nullptr,
+                 "no item expected, got " + std::string(FormatName(items.front().format)));
+    } else if (top != nullptr && items.empty()) {
+        Mismatch(attempt, statement, nullptr, top, std::string(FormatName(top->format)) + " item expected, got none");
+    } else if (top != nullptr) {
+        const std::size_t found = attempt.findings.size();
+        CheckItem(top, 0, statement, attempt);
+        count(found);
+        while (!stack_.empty()) {
+            Frame& frame = stack_.back();
+            if (frame.remaining == 0) {
+                stack_.pop_back();
+                path_.pop_back();
+                continue;
+            }
+            const FormatNode* itemDefinition = frame.next;
+            const std::size_t index = frame.item;
+            path_.back() = frame.ordinal;
+            ++frame.ordinal;
+            --frame.remaining;
+            frame.item = ends_[index];
+            // An open list repeats its definitions as a pattern.
+            frame.next = itemDefinition->nextSibling != nullptr ? itemDefinition->nextSibling
+                         : frame.list->count == OPEN_COUNT      ? frame.list->firstChild
+                                                                : nullptr;
+            const std::size_t before = attempt.findings.size();
+            CheckItem(itemDefinition, index, statement, attempt);
+            count(before);
+        }
+    }
+    // Items after the first were sent, but a message holds one item.
+    std::size_t ordinal = 1;
+    for (std::size_t i = items.empty() ? 0 : ends_.front(); i < items.size(); i = ends_[i]) {
+        path_.assign(1, ++ordinal);
+        Mismatch(attempt, statement, &items[i], nullptr, "a message holds one item");
+    }
+    attempt.matched = matched;
+}
+
+void SmlValidator::CheckItem(const FormatNode* definition, std::size_t index, const SmlStatement& statement,
+                             Attempt& attempt) {
+    const SmlStatementItem& item = statement.items[index];
+    const std::int32_t format = definition->format;
+    if (format == VARIANT) {
+        return;
+    }
+    if (item.format != format) {
+        Mismatch(attempt, statement, &item, definition,
+                 std::string(FormatName(format)) + " expected, got " + std::string(FormatName(item.format)));
+        return;
+    }
+    const bool open = definition->count == OPEN_COUNT;
+    if (format == LIST) {
+        const std::size_t defined = SubNodeCount(definition);
+        std::size_t walked = item.size;
+        if (open && defined > 1 && item.size % defined != 0) {
+            Mismatch(attempt, statement, &item, definition,
+                     "items in groups of " + std::to_string(defined) + " expected, got " +
+                         Plural(item.size, "item", "items"));
+        } else if (!open && item.size != defined) {
+            Mismatch(attempt, statement, &item, definition,
+                     Plural(defined, "item", "items") + " expected, got " + std::to_string(item.size));
+            walked = std::min(walked, defined);
+        }
+        if (defined > 0 && walked > 0) {
+            stack_.push_back({definition, definition->firstChild, index + 1, walked, 1});
+            path_.push_back(0);
+        }
+        return;
+    }
+    if (open) {
+        return;
+    }
+    // A count of 0 is shown and saved as one of 1, "<U4>", and reads back so.
+    const std::size_t count = static_cast<std::size_t>(std::max(definition->count, 1));
+    if (CountsValues(format) && item.size != count) {
+        Mismatch(attempt, statement, &item, definition,
+                 Plural(count, "value", "values") + " expected, got " + std::to_string(item.size));
+    } else if (!CountsValues(format) && item.size > count) {
+        const bool bytes = format == BINARY;
+        Mismatch(attempt, statement, &item, definition,
+                 "at most " + Plural(count, bytes ? "byte" : "character", bytes ? "bytes" : "characters") +
+                     " expected, got " + std::to_string(item.size));
+    }
+}
+
+void SmlValidator::Mismatch(Attempt& attempt, const SmlStatement& statement, const SmlStatementItem* item,
+                            const FormatNode* definitionItem, std::string reason) const {
+    const FormatNode* definition = walked_;
+    ValidationFinding& finding = attempt.findings.emplace_back();
+    finding.line = item != nullptr ? item->line : statement.line;
+    finding.column = item != nullptr ? item->column : statement.column;
+    finding.message = label_;
+    if (item != nullptr) {
+        finding.itemPath = ItemPath();
+    }
+    finding.reason = std::move(reason);
+    finding.definition = definition;
+    finding.item = definitionItem;
+}
+
+std::string SmlValidator::ItemPath() const {
+    std::string path;
+    for (const std::size_t ordinal : path_) {
+        if (!path.empty()) {
+            path += '.';
+        }
+        path += std::to_string(ordinal);
+    }
+    return path;
+}
+
+} // namespace tqf

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "FormatNode.h"
+#include "SmlReader.h"
+#include "SmlStatement.h"
+#include "ValidationFinding.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tqf {
+
+// Holds messages that were really sent, read from SML, against the
+// definitions of a library, one message at a time: each message is looked up
+// by its stream and function and its items are walked beside the
+// definition's. Every mismatch goes to the callback as it is found, so that
+// what is kept does not grow with the number of messages.
+class SmlValidator : public SmlStatementHandler {
+public:
+    using FindingCallback = std::function<void(const ValidationFinding& finding)>;
+
+    // library is the root of the document whose messages are the
+    // definitions; it must outlive the validator and stay unchanged.
+    SmlValidator(const FormatNode* library, FindingCallback onFinding);
+
+    // Reads the SML messages of a file or a text and checks each one. The
+    // result says whether the file could be read, and what reading warns of.
+    [[nodiscard]] SmlReadResult CheckFile(const std::filesystem::path& path);
+    [[nodiscard]] SmlReadResult CheckBytes(std::string_view bytes);
+    [[nodiscard]] SmlReadResult CheckStream(std::istream& in);
+
+    void HandleStatement(const SmlStatement& statement) override;
+    void HandleUnreadable(const ReadDiagnostic& diagnostic) override;
+
+    std::size_t Messages() const { return passed_ + failed_; }
+    std::size_t Passed() const { return passed_; }
+    std::size_t Failed() const { return failed_; }
+
+private:
+    // How far one definition matched a message, and where it did not.
+    struct Attempt {
+        std::vector<ValidationFinding> findings;
+        std::size_t matched = 0; // items matched before the first mismatch
+        bool replyMatches = true;
+    };
+
+    // A list of the definition being walked beside a list of the message.
+    struct Frame {
+        const FormatNode* list = nullptr; // the definition's list
+        const FormatNode* next = nullptr; // the definition of the next item
+        std::size_t item = 0;             // the message's next item
+        std::size_t remaining = 0;        // items still to walk
+        std::size_t ordinal = 1;          // the next item's number in its list
+    };
+
+    void Walk(const FormatNode* definition, const SmlStatement& statement, Attempt& attempt);
+    // One item against its definition; a list to walk goes on the stack.
+    void CheckItem(const FormatNode* definition, std::size_t index, const SmlStatement& statement, Attempt& attempt);
+    // A finding against the definition being walked; item is the message's
+    // item (none: the message itself), definitionItem its definition.
+    void Mismatch(Attempt& attempt, const SmlStatement& statement, const SmlStatementItem* item,
+                  const FormatNode* definitionItem, std::string reason) const;
+    std::string ItemPath() const;
+
+    FindingCallback onFinding_;
+    // The definitions of each stream and function, in library order.
+    std::unordered_map<std::uint64_t, std::vector<const FormatNode*>> definitions_;
+    std::size_t passed_ = 0;
+    std::size_t failed_ = 0;
+    // Kept from message to message, so that their room is reused.
+    std::vector<std::size_t> ends_; // for each item, the index after what it holds
+    std::vector<Frame> stack_;
+    std::vector<std::size_t> path_;
+    Attempt best_;
+    Attempt attempt_;
+    std::string label_;                  // the message's label as sent
+    const FormatNode* walked_ = nullptr; // the definition being walked
+};
+
+} // namespace tqf
