@@ -3,6 +3,7 @@
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
+#include "OutputBudget.h"
 #include "SafeFileWriter.h"
 #include "SmlReader.h"
 #include "SmlWriter.h"
@@ -19,7 +20,7 @@ namespace tqf {
 namespace {
 
 constexpr std::string_view USAGE =
-    "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool from-sml FILE [-o OUT] | "
+    "usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml FILE [-o OUT] | "
     "tqf-tool to-sml FILE [-o OUT] | tqf-tool --help";
 constexpr std::string_view HELP_TEXT =
     "tqf-tool: reads a TQF message format file as the editor opens it.\n"
@@ -30,12 +31,14 @@ constexpr std::string_view HELP_TEXT =
     "  tqf-tool from-sml FILE    read an SML file and write it as a TQF file; what was dropped or\n"
     "                            changed is listed on standard error\n"
     "  tqf-tool to-sml FILE      write a TQF file as SML\n"
-    "  -o OUT                    (from-sml, to-sml) write OUT instead of standard output, whole or not at all\n"
+    "  -o OUT                    (normalize, from-sml, to-sml) write OUT instead of standard output, whole\n"
+    "                            or not at all; OUT may be FILE itself\n"
     "  tqf-tool --help           show this text\n"
     "  tqf-tool --version        show the version\n"
     "\n"
     "Exit status: 0 success, 1 dropped statements (check, from-sml, to-sml) or no message to save,\n"
-    "2 wrong arguments, a file that cannot be read, or output that cannot be written.\n";
+    "2 wrong arguments, a file that cannot be read, or output that cannot be written or would take more\n"
+    "than a quarter of the memory this program may use.\n";
 constexpr std::string_view NO_MESSAGE_TO_SAVE = "No message to save.";
 
 // Reads path into document; on failure says why on err.
@@ -75,33 +78,60 @@ void PrintFindings(std::vector<Finding>& findings, const std::string& path, std:
     }
 }
 
-// Writes bytes to output, or to standard output when output is empty.
-bool WriteOutput(const std::string& output, const std::string& bytes, std::ostream& out, std::ostream& err) {
+using Producer = bool (*)(const FormatNode* root, std::ostream& out);
+
+bool ProduceFormatFile(const FormatNode* root, std::ostream& out) { return FormatWriter::WriteFormatFile(root, out); }
+
+bool ProduceSml(const FormatNode* root, std::ostream& out) { return SmlWriter::WriteSml(root, out); }
+
+// Writes the text produce makes of the document to output, or to standard
+// output when output is empty, within the output budget; a file is written
+// whole or not at all. False when it was not, after saying why.
+bool WriteOutput(const std::string& output, const FormatNode* root, Producer produce, std::uint64_t limit,
+                 std::ostream& out, std::ostream& err) {
+    const std::string name = output.empty() ? std::string("standard output") : output;
+    // A format file's size is known before it is written: nothing is written
+    // when it would not fit.
+    if (produce == &ProduceFormatFile) {
+        if (const std::uint64_t size = FormatWriter::FileSize(root); size > limit) {
+            err << "tqf-tool: " << name << ": " << OutputBudget::Reason(size, limit) << '\n';
+            return false;
+        }
+    }
+    bool exceeded = false;
+    const auto write = [&](std::ostream& stream) {
+        OutputBudget budget(stream, limit);
+        const bool written = produce(root, budget.Stream()) && budget.Stream().flush();
+        exceeded = budget.Exceeded();
+        return written;
+    };
     if (output.empty()) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            err << "tqf-tool: cannot write to standard output\n";
+        if (!write(out)) {
+            err << "tqf-tool: "
+                << (exceeded ? name + ": " + OutputBudget::Reason(std::nullopt, limit)
+                             : std::string("cannot write to standard output"))
+                << '\n';
             return false;
         }
         return true;
     }
-    if (const SaveResult saved = SafeFileWriter::Write(output, bytes); !saved.written) {
-        err << "tqf-tool: " << output << ": " << saved.reason << '\n';
+    if (const SaveResult saved = SafeFileWriter::WriteStreamed(output, write); !saved.written) {
+        err << "tqf-tool: " << output << ": " << (exceeded ? OutputBudget::Reason(std::nullopt, limit) : saved.reason)
+            << '\n';
         return false;
     }
     return true;
 }
 
-// The end of from-sml and to-sml: a library without messages is not
-// written; otherwise its text goes to output.
-int WriteConversion(const FormatTree& document, std::string (*text)(const FormatNode*), bool dropped,
-                    const std::string& output, std::ostream& out, std::ostream& err) {
+// The end of normalize, from-sml and to-sml: a library without messages is
+// not written; otherwise its text goes to output.
+int WriteConversion(const FormatTree& document, Producer produce, bool dropped, const std::string& output,
+                    std::uint64_t limit, std::ostream& out, std::ostream& err) {
     if (document.GetRootNode()->firstChild == nullptr) {
         err << NO_MESSAGE_TO_SAVE << '\n';
         return ToolCommand::EXIT_FINDINGS;
     }
-    if (!WriteOutput(output, text(document.GetRootNode()), out, err)) {
+    if (!WriteOutput(output, document.GetRootNode(), produce, limit, out, err)) {
         return ToolCommand::EXIT_UNUSABLE;
     }
     return dropped ? ToolCommand::EXIT_FINDINGS : ToolCommand::EXIT_OK;
@@ -129,10 +159,10 @@ bool ReadConversionArgs(const std::vector<std::string>& args, std::string& input
 } // namespace
 
 int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                     std::optional<std::size_t> nodeLimit) {
+                     std::optional<std::size_t> nodeLimit, std::optional<std::uint64_t> outputLimit) {
     int status = EXIT_UNUSABLE;
     try {
-        status = RunCommand(args, out, err, nodeLimit);
+        status = RunCommand(args, out, err, nodeLimit, outputLimit.value_or(OutputBudget::Limit()));
     } catch (const std::bad_alloc&) {
         err << "tqf-tool: not enough memory\n";
         return EXIT_UNUSABLE;
@@ -146,7 +176,7 @@ int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, st
 }
 
 int ToolCommand::RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                            std::optional<std::size_t> nodeLimit) {
+                            std::optional<std::size_t> nodeLimit, std::uint64_t outputLimit) {
     const std::size_t limit = nodeLimit.value_or(FormatReader::DefaultNodeLimit());
     if (args.size() == 1 && args[0] == "--help") {
         out << USAGE << "\n\n" << HELP_TEXT;
@@ -156,35 +186,32 @@ int ToolCommand::RunCommand(const std::vector<std::string>& args, std::ostream& 
         out << "tqf-tool " << TQF_VERSION << '\n';
         return EXIT_OK;
     }
-    if (args.size() == 2 && args[0] == "normalize") {
-        return Normalize(args[1], limit, out, err);
-    }
     if (args.size() == 2 && args[0] == "check") {
         return Check(args[1], limit, out, err);
     }
     std::string input;
     std::string output;
-    if (!args.empty() && (args[0] == "from-sml" || args[0] == "to-sml") && ReadConversionArgs(args, input, output)) {
-        return args[0] == "from-sml" ? FromSml(input, output, out, err) : ToSml(input, output, limit, out, err);
+    if (!args.empty() && (args[0] == "normalize" || args[0] == "from-sml" || args[0] == "to-sml") &&
+        ReadConversionArgs(args, input, output)) {
+        const Output to{output, outputLimit};
+        if (args[0] == "normalize") {
+            return Normalize(input, limit, to, out, err);
+        }
+        return args[0] == "from-sml" ? FromSml(input, to, out, err) : ToSml(input, to, limit, out, err);
     }
     err << USAGE << '\n';
     return EXIT_UNUSABLE;
 }
 
-int ToolCommand::Normalize(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err) {
+int ToolCommand::Normalize(const std::string& path, std::size_t nodeLimit, const Output& output, std::ostream& out,
+                           std::ostream& err) {
     FormatTree document;
     ReadResult result;
     if (!ReadInto(document, path, nodeLimit, result, err)) {
         return EXIT_UNUSABLE;
     }
-    if (document.GetRootNode()->firstChild == nullptr) {
-        err << NO_MESSAGE_TO_SAVE << '\n';
-        return EXIT_FINDINGS;
-    }
-    if (!FormatWriter::WriteFormatFile(document.GetRootNode(), out)) {
-        return EXIT_UNUSABLE; // Run says why
-    }
-    return EXIT_OK;
+    // The whole file is read before a byte is written, so OUT may be FILE.
+    return WriteConversion(document, &ProduceFormatFile, false, output.path, output.limit, out, err);
 }
 
 int ToolCommand::Check(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err) {
@@ -201,7 +228,7 @@ int ToolCommand::Check(const std::string& path, std::size_t nodeLimit, std::ostr
     return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;
 }
 
-int ToolCommand::FromSml(const std::string& path, const std::string& output, std::ostream& out, std::ostream& err) {
+int ToolCommand::FromSml(const std::string& path, const Output& output, std::ostream& out, std::ostream& err) {
     FormatTree document;
     SmlReader reader(document);
     const SmlReadResult result = reader.ReadSmlFile(path);
@@ -216,10 +243,10 @@ int ToolCommand::FromSml(const std::string& path, const std::string& output, std
     PrintFindings(findings, path, err);
     err << result.messagesRead << " messages, " << result.dropped.size() << " dropped, " << result.valuesDropped
         << " values left out (a TQF file keeps no values)\n";
-    return WriteConversion(document, &FormatWriter::FormatFileText, !result.dropped.empty(), output, out, err);
+    return WriteConversion(document, &ProduceFormatFile, !result.dropped.empty(), output.path, output.limit, out, err);
 }
 
-int ToolCommand::ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::ostream& out,
+int ToolCommand::ToSml(const std::string& path, const Output& output, std::size_t nodeLimit, std::ostream& out,
                        std::ostream& err) {
     FormatTree document;
     ReadResult result;
@@ -229,7 +256,7 @@ int ToolCommand::ToSml(const std::string& path, const std::string& output, std::
     std::vector<Finding> findings;
     AddFindings(findings, result.dropReasons, "dropped");
     PrintFindings(findings, path, err);
-    return WriteConversion(document, &SmlWriter::SmlText, !result.dropped.empty(), output, out, err);
+    return WriteConversion(document, &ProduceSml, !result.dropped.empty(), output.path, output.limit, out, err);
 }
 
 } // namespace tqf

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -17,18 +18,28 @@ public:
     static constexpr int EXIT_UNUSABLE = 2; // wrong arguments, a file that cannot be read, or output lost
 
     // args are the arguments after the program name; nodeLimit is how many
-    // messages and items a file may hold (none: the reader's default).
+    // messages and items a file may hold (none: the reader's default), and
+    // outputLimit how many bytes one output may take (none: the budget every
+    // writer has).
     static int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   std::optional<std::size_t> nodeLimit = std::nullopt);
+                   std::optional<std::size_t> nodeLimit = std::nullopt,
+                   std::optional<std::uint64_t> outputLimit = std::nullopt);
 
 private:
+    // Where a command's output goes: path, or standard output when it is
+    // empty; at most limit bytes.
+    struct Output {
+        std::string path;
+        std::uint64_t limit;
+    };
+
     static int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                          std::optional<std::size_t> nodeLimit);
-    static int Normalize(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err);
+                          std::optional<std::size_t> nodeLimit, std::uint64_t outputLimit);
+    static int Normalize(const std::string& path, std::size_t nodeLimit, const Output& output, std::ostream& out,
+                         std::ostream& err);
     static int Check(const std::string& path, std::size_t nodeLimit, std::ostream& out, std::ostream& err);
-    // output empty: standard output.
-    static int FromSml(const std::string& path, const std::string& output, std::ostream& out, std::ostream& err);
-    static int ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::ostream& out,
+    static int FromSml(const std::string& path, const Output& output, std::ostream& out, std::ostream& err);
+    static int ToSml(const std::string& path, const Output& output, std::size_t nodeLimit, std::ostream& out,
                      std::ostream& err);
 };
 
