@@ -101,23 +101,6 @@ TEST(SaveCheckTest, TheDeepLibraryUnderAnAddressSpaceLimitNeverPassesPartOfItsTe
 }
 #endif
 
-TEST(SaveCheckTest, APartOfAMessageStopsAtItsLimitAndTheSizeIsKnownWithoutWriting) {
-    for (const int depth : {0, 1, 7, 300}) {
-        FormatTree document;
-        ReadDeepLibrary(depth, document);
-        EXPECT_EQ(FormatWriter::FileSize(document.GetRootNode()),
-                  FormatWriter::FormatFileText(document.GetRootNode()).size());
-        const FormatNode* deep = document.GetRootNode()->firstChild->nextSibling;
-        std::string all;
-        FormatWriter::AppendSubtree(deep, all);
-        for (const std::uint64_t limit : {std::uint64_t{0}, all.size() / 2, all.size() - 1, all.size()}) {
-            std::string part;
-            EXPECT_EQ(FormatWriter::AppendSubtree(deep, part, limit), limit >= all.size()) << depth << " " << limit;
-            EXPECT_TRUE(part.size() <= limit && all.starts_with(part));
-        }
-    }
-}
-
 // A group's limit counts however deep the group lies, in either hierarchy,
 // and so does every group above it.
 TEST_F(SaveLimitsTest, TheLimitOfTheProcesssOwnControlGroupIsRead) {
