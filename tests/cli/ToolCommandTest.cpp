@@ -225,16 +225,13 @@ TEST_F(ToolCommandTest, OutputsStayWithinTheBudgetAndNormalizeMayWriteItsInput) 
               "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\nS1F2\r\n<L[1]\r\n\t<L[1]\r\n\t\t<A>\r\n\t>\r\n>.\r\n");
     const std::string sml = File("in.sml", "S1F1 W <L <L <A>>>.\n");
     const std::string target = (dir / "out").string();
-    constexpr std::uint64_t LIMIT = 40;
-    for (const auto& args : std::vector<std::vector<std::string>>{{"normalize", tqf},
-                                                                  {"normalize", "-o", target, tqf},
-                                                                  {"to-sml", tqf},
-                                                                  {"to-sml", tqf, "-o", target},
-                                                                  {"from-sml", sml},
-                                                                  {"from-sml", sml, "-o", target}}) {
+    const std::vector<std::vector<std::string>> commands = {{"normalize", tqf}, {"normalize", "-o", target, tqf},
+                                                            {"to-sml", tqf},    {"to-sml", tqf, "-o", target},
+                                                            {"from-sml", sml},  {"from-sml", sml, "-o", target}};
+    for (const auto& args : commands) {
         out.str({});
         err.str({});
-        EXPECT_EQ(ToolCommand::Run(args, out, err, std::nullopt, LIMIT), 2) << args[0];
+        EXPECT_EQ(ToolCommand::Run(args, out, err, std::nullopt, 40), 2) << args[0];
         EXPECT_NE(err.str().find(", more than the 40 bytes a library may take here"), std::string::npos) << err.str();
         EXPECT_EQ(out.str(), "");
         EXPECT_FALSE(std::filesystem::exists(target));
