@@ -25,8 +25,8 @@ OutputBudget::OutputBudget(std::ostream& target, std::uint64_t limit) : target_(
 std::uint64_t OutputBudget::Limit() { return LibraryMemoryBudget(); }
 
 std::string OutputBudget::Reason(std::optional<std::uint64_t> needed, std::uint64_t limit) {
-    const std::string need = needed ? SizeText(*needed, true) : "more than " + SizeText(limit, false);
-    return "the file would take " + need + ", more than the " + SizeText(limit, false) +
+    const std::string need = needed ? SizeText(*needed, true) + ", more" : "more";
+    return "the file would take " + need + " than the " + SizeText(limit, false) +
            " a library may take here (a quarter of the memory this program may use)";
 }
 
