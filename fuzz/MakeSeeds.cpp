@@ -2,9 +2,12 @@
 // libraries that the writer produces (the standard messages, every format and
 // count, deep and wide lists, awkward descriptions), the standard library cut
 // into one file per message, and short texts that exercise each rule of the
-// reader. Small files fuzz fastest, so every seed stays small.
+// reader. Small files fuzz fastest, so every seed stays small, unless a size
+// is given: then deep and large inputs of about that many bytes join them,
+// for long runs that reach the faults of depth and size (a list nested a
+// hundred thousand deep takes a megabyte to read and ten gigabytes to write).
 //
-// Usage: tqf_fuzz_seeds FOLDER
+// Usage: tqf_fuzz_seeds FOLDER [SIZE]
 
 #include "FormatTree.h"
 #include "FormatWriter.h"
@@ -19,6 +22,8 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -177,9 +182,40 @@ std::string LongLine() {
 
 } // namespace
 
+// Inputs of about size bytes that are deep or large rather than varied:
+// written without indentation, as another program may write them, so that
+// their depth costs the reader little and the writer much.
+std::vector<std::pair<std::string, std::string>> LargeInputs(std::size_t size) {
+    constexpr std::string_view OPEN = "<L[1]\r\n";
+    constexpr std::string_view CLOSE = ">\r\n";
+    constexpr std::string_view MESSAGE = "S6F11W (EVENT)\r\n<L[2]\r\n<U4 ID>\r\n<A[n] TEXT>\r\n>.\r\n";
+    const std::size_t depth = size / (OPEN.size() + CLOSE.size()) + 1;
+    std::string deep = "S1F3.\r\nS1F1W\r\n";
+    std::string unclosed = "S2F1\r\n";
+    std::string longList = "S5F1\r\n<L[n]\r\n";
+    std::string many;
+    for (std::size_t i = 0; i < depth; ++i) {
+        deep += OPEN;
+        unclosed += "<L[n] D" + std::to_string(i % 10) + "\r\n";
+    }
+    deep += "<A>\r\n";
+    for (std::size_t i = 0; i < depth; ++i) {
+        deep += CLOSE;
+    }
+    deep += ".\r\nS1F2.\r\n";
+    while (longList.size() < size) {
+        longList += "<U1[2] V>\r\n";
+    }
+    longList += ">.\r\n";
+    while (many.size() < size) {
+        many += MESSAGE;
+    }
+    return {{"large-deep", deep}, {"large-unclosed", unclosed}, {"large-list", longList}, {"large-many", many}};
+}
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: tqf_fuzz_seeds FOLDER\n";
+    if (argc != 2 && argc != 3) {
+        std::cerr << "usage: tqf_fuzz_seeds FOLDER [SIZE]\n";
         return EXIT_FAILURE;
     }
     const std::filesystem::path folder(argv[1]);
@@ -217,6 +253,11 @@ int main(int argc, char** argv) {
         ok = seeds.Write("reader-" + std::to_string(index++), text) && ok;
     }
     ok = seeds.Write("long-line", LongLine()) && ok;
+    if (argc == 3) {
+        for (const auto& [name, text] : LargeInputs(std::strtoull(argv[2], nullptr, 10))) {
+            ok = seeds.Write(name, text) && ok;
+        }
+    }
 
     std::cout << seeds.Written() << " seeds in " << folder.string() << '\n';
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;

@@ -19,7 +19,9 @@ ToolArguments Wrong(std::string error) {
 
 } // namespace
 
-bool ToolArguments::TakesOutput(std::string_view command) { return command == "from-sml" || command == "to-sml"; }
+bool ToolArguments::TakesOutput(std::string_view command) {
+    return command == "normalize" || command == "from-sml" || command == "to-sml";
+}
 
 ToolArguments ToolArguments::Parse(const std::vector<std::string>& args) {
     if (args.empty()) {

@@ -6,6 +6,7 @@
 #include "InputFile.h"
 #include "LibraryLines.h"
 #include "MemoryBudget.h"
+#include "OutputBudget.h"
 #include "SafeFileWriter.h"
 #include "SmlReader.h"
 #include "SmlValidator.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <fstream>
 #include <iostream>
 #include <new>
@@ -30,7 +32,7 @@ namespace {
 
 constexpr std::string_view PROGRAM = "tqf-tool: ";
 constexpr std::string_view USAGE =
-    "usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool from-sml FILE [-o OUT] | "
+    "usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml FILE [-o OUT] | "
     "tqf-tool to-sml FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | tqf-tool --help";
 constexpr std::string_view HELP_TEXT =
     "tqf-tool: reads a TQF message format file as the editor opens it.\n"
@@ -44,7 +46,8 @@ constexpr std::string_view HELP_TEXT =
     "  tqf-tool validate LIBRARY MESSAGES\n"
     "                            check each SML message of MESSAGES (- for standard input) against the\n"
     "                            definitions of LIBRARY; one line for each mismatch, then a summary\n"
-    "  -o OUT                    (from-sml, to-sml) write OUT instead of standard output, whole or not at all\n"
+    "  -o OUT                    (normalize, from-sml, to-sml) write OUT instead of standard output, whole\n"
+    "                            or not at all; OUT may be FILE itself\n"
     "  -                         as FILE: standard input; as OUT: standard output\n"
     "  --                        what follows is FILE or OUT, even when it starts with -\n"
     "  tqf-tool --help, -h       show this text (also after a command)\n"
@@ -52,7 +55,8 @@ constexpr std::string_view HELP_TEXT =
     "\n"
     "Exit status: 0 success, 1 dropped statements (check, normalize, from-sml, to-sml), no message to\n"
     "save, or a message that does not match (validate), 2 wrong arguments, a file that cannot be read,\n"
-    "or output that cannot be written.\n";
+    "or output that cannot be written or would take more than a quarter of the memory this program\n"
+    "may use.\n";
 constexpr std::string_view NO_MESSAGE_TO_SAVE = "No message to save.";
 // The name that stands for standard input as FILE and standard output as OUT.
 constexpr std::string_view STANDARD_STREAM = "-";
@@ -114,30 +118,59 @@ void PrintFindings(std::vector<Finding>& findings, const std::string& path, std:
     }
 }
 
-// Writes bytes to output, or to standard output when output is empty or
-// "-". Run reports standard output that failed, once.
-bool WriteOutput(const std::string& output, const std::string& bytes, std::ostream& out, std::ostream& err) {
-    if (output.empty() || output == STANDARD_STREAM) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
+using Producer = bool (*)(const FormatNode* root, std::ostream& out);
+
+bool ProduceFormatFile(const FormatNode* root, std::ostream& out) { return FormatWriter::WriteFormatFile(root, out); }
+
+bool ProduceSml(const FormatNode* root, std::ostream& out) { return SmlWriter::WriteSml(root, out); }
+
+// Writes the text produce makes of the document to output, or to standard
+// output when output is empty or "-", within the output budget; a file is
+// written whole or not at all. False when it was not, after saying why; Run
+// reports standard output that failed, once.
+bool WriteOutput(const std::string& output, const FormatNode* root, Producer produce, std::uint64_t limit,
+                 std::ostream& out, std::ostream& err) {
+    const bool toStandardOutput = output.empty() || output == STANDARD_STREAM;
+    const std::string name = toStandardOutput ? std::string("standard output") : output;
+    // A format file's size is known before it is written: nothing is written
+    // when it would not fit.
+    if (produce == &ProduceFormatFile) {
+        if (const std::uint64_t size = FormatWriter::FileSize(root); size > limit) {
+            err << PROGRAM << name << ": " << OutputBudget::Reason(size, limit) << '\n';
+            return false;
+        }
+    }
+    bool exceeded = false;
+    const auto write = [&](std::ostream& stream) {
+        OutputBudget budget(stream, limit);
+        const bool written = produce(root, budget.Stream()) && budget.Stream().flush();
+        exceeded = budget.Exceeded();
+        return written;
+    };
+    if (toStandardOutput) {
+        if (!write(out) && exceeded) {
+            err << PROGRAM << name << ": " << OutputBudget::Reason(std::nullopt, limit) << '\n';
+            return false;
+        }
         return static_cast<bool>(out);
     }
-    if (const SaveResult saved = SafeFileWriter::Write(output, bytes); !saved.written) {
-        err << PROGRAM << output << ": " << saved.reason << '\n';
+    if (const SaveResult saved = SafeFileWriter::WriteStreamed(output, write); !saved.written) {
+        err << PROGRAM << output << ": " << (exceeded ? OutputBudget::Reason(std::nullopt, limit) : saved.reason)
+            << '\n';
         return false;
     }
     return true;
 }
 
-// The end of from-sml and to-sml: a library without messages is not
-// written; otherwise its text goes to output.
-int WriteConversion(const FormatTree& document, std::string (*text)(const FormatNode*), bool dropped,
-                    const std::string& output, std::ostream& out, std::ostream& err) {
+// The end of normalize, from-sml and to-sml: a library without messages is
+// not written; otherwise its text goes to output.
+int WriteConversion(const FormatTree& document, Producer produce, bool dropped, const std::string& output,
+                    std::uint64_t limit, std::ostream& out, std::ostream& err) {
     if (document.GetRootNode()->firstChild == nullptr) {
         err << PROGRAM << NO_MESSAGE_TO_SAVE << '\n';
         return ToolCommand::EXIT_FINDINGS;
     }
-    if (!WriteOutput(output, text(document.GetRootNode()), out, err)) {
+    if (!WriteOutput(output, document.GetRootNode(), produce, limit, out, err)) {
         return ToolCommand::EXIT_UNUSABLE;
     }
     return dropped ? ToolCommand::EXIT_FINDINGS : ToolCommand::EXIT_OK;
@@ -146,15 +179,15 @@ int WriteConversion(const FormatTree& document, std::string (*text)(const Format
 } // namespace
 
 int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                     std::optional<std::size_t> nodeLimit) {
-    return Run(args, std::cin, out, err, nodeLimit);
+                     std::optional<std::size_t> nodeLimit, std::optional<std::uint64_t> outputLimit) {
+    return Run(args, std::cin, out, err, nodeLimit, outputLimit);
 }
 
 int ToolCommand::Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
-                     std::optional<std::size_t> nodeLimit) {
+                     std::optional<std::size_t> nodeLimit, std::optional<std::uint64_t> outputLimit) {
     int status = EXIT_UNUSABLE;
     try {
-        status = RunCommand(args, in, out, err, nodeLimit);
+        status = RunCommand(args, in, out, err, nodeLimit, outputLimit.value_or(OutputBudget::Limit()));
     } catch (const std::bad_alloc&) {
         err << PROGRAM << "not enough memory\n";
         return EXIT_UNUSABLE;
@@ -168,7 +201,7 @@ int ToolCommand::Run(const std::vector<std::string>& args, std::istream& in, std
 }
 
 int ToolCommand::RunCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-                            std::ostream& err, std::optional<std::size_t> nodeLimit) {
+                            std::ostream& err, std::optional<std::size_t> nodeLimit, std::uint64_t outputLimit) {
     const std::size_t limit = nodeLimit.value_or(FormatReader::DefaultNodeLimit());
     const ToolArguments arguments = ToolArguments::Parse(args);
     switch (arguments.action) {
@@ -185,8 +218,9 @@ int ToolCommand::RunCommand(const std::vector<std::string>& args, std::istream& 
         break;
     }
     const std::string& command = arguments.command;
+    const Output to{arguments.output, outputLimit};
     if (command == "normalize") {
-        return Normalize(arguments.input, limit, in, out, err);
+        return Normalize(arguments.input, limit, to, in, out, err);
     }
     if (command == "check") {
         return Check(arguments.input, limit, in, out, err);
@@ -195,24 +229,22 @@ int ToolCommand::RunCommand(const std::vector<std::string>& args, std::istream& 
         return Validate(arguments.input, arguments.messages, limit, in, out, err);
     }
     if (command == "from-sml") {
-        return FromSml(arguments.input, arguments.output, in, out, err);
+        return FromSml(arguments.input, to, in, out, err);
     }
-    return ToSml(arguments.input, arguments.output, limit, in, out, err);
+    return ToSml(arguments.input, to, limit, in, out, err);
 }
 
-int ToolCommand::Normalize(const std::string& path, std::size_t nodeLimit, std::istream& in, std::ostream& out,
-                           std::ostream& err) {
+int ToolCommand::Normalize(const std::string& path, std::size_t nodeLimit, const Output& output, std::istream& in,
+                           std::ostream& out, std::ostream& err) {
     FormatTree document;
     ReadResult result;
     if (!ReadInto(document, path, nodeLimit, in, result, err)) {
         return EXIT_UNUSABLE;
     }
-    if (document.GetRootNode()->firstChild == nullptr) {
-        err << PROGRAM << NO_MESSAGE_TO_SAVE << '\n';
-        return EXIT_FINDINGS;
-    }
-    if (!FormatWriter::WriteFormatFile(document.GetRootNode(), out)) {
-        return EXIT_UNUSABLE; // Run says why
+    // The whole file is read before a byte is written, so OUT may be FILE.
+    if (const int status = WriteConversion(document, &ProduceFormatFile, false, output.path, output.limit, out, err);
+        status != EXIT_OK) {
+        return status;
     }
     // The output is what Save would write; that it lacks what was dropped
     // must not pass for success in a script.
@@ -240,7 +272,7 @@ int ToolCommand::Check(const std::string& path, std::size_t nodeLimit, std::istr
     return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;
 }
 
-int ToolCommand::FromSml(const std::string& path, const std::string& output, std::istream& in, std::ostream& out,
+int ToolCommand::FromSml(const std::string& path, const Output& output, std::istream& in, std::ostream& out,
                          std::ostream& err) {
     FormatTree document;
     SmlReader reader(document);
@@ -268,7 +300,7 @@ int ToolCommand::FromSml(const std::string& path, const std::string& output, std
     err << result.messagesRead << " messages, " << result.dropped.size() << " dropped, " << result.changed.size()
         << " changed" << SmlReader::ChangeCounts(result) << ", " << result.valuesDropped
         << " values left out (a TQF file keeps no values)\n";
-    return WriteConversion(document, &FormatWriter::FormatFileText, !result.dropped.empty(), output, out, err);
+    return WriteConversion(document, &ProduceFormatFile, !result.dropped.empty(), output.path, output.limit, out, err);
 }
 
 int ToolCommand::Validate(const std::string& library, const std::string& messages, std::size_t nodeLimit,
@@ -319,7 +351,7 @@ int ToolCommand::Validate(const std::string& library, const std::string& message
     return validator.Failed() == 0 ? EXIT_OK : EXIT_FINDINGS;
 }
 
-int ToolCommand::ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::istream& in,
+int ToolCommand::ToSml(const std::string& path, const Output& output, std::size_t nodeLimit, std::istream& in,
                        std::ostream& out, std::ostream& err) {
     FormatTree document;
     ReadResult result;
@@ -330,7 +362,7 @@ int ToolCommand::ToSml(const std::string& path, const std::string& output, std::
     AddFindings(findings, result.dropReasons, DROPPED);
     AddFindings(findings, result.warnings, WARNING);
     PrintFindings(findings, path, err);
-    return WriteConversion(document, &SmlWriter::SmlText, !result.dropped.empty(), output, out, err);
+    return WriteConversion(document, &ProduceSml, !result.dropped.empty(), output.path, output.limit, out, err);
 }
 
 } // namespace tqf

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -18,28 +19,37 @@ public:
     static constexpr int EXIT_UNUSABLE = 2; // wrong arguments, a file that cannot be read, or output lost
 
     // args are the arguments after the program name; nodeLimit is how many
-    // messages and items a file may hold (none: the reader's default). "-"
-    // as FILE reads in, standard input unless given.
+    // messages and items a file may hold (none: the reader's default), and
+    // outputLimit how many bytes one output may take (none: the budget every
+    // writer has). "-" as FILE reads in, standard input unless given.
     static int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   std::optional<std::size_t> nodeLimit = std::nullopt);
+                   std::optional<std::size_t> nodeLimit = std::nullopt,
+                   std::optional<std::uint64_t> outputLimit = std::nullopt);
     static int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
-                   std::optional<std::size_t> nodeLimit = std::nullopt);
+                   std::optional<std::size_t> nodeLimit = std::nullopt,
+                   std::optional<std::uint64_t> outputLimit = std::nullopt);
 
 private:
+    // Where a command's output goes: path, or standard output when it is
+    // empty or "-"; at most limit bytes.
+    struct Output {
+        std::string path;
+        std::uint64_t limit;
+    };
+
     static int RunCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
-                          std::optional<std::size_t> nodeLimit);
-    static int Normalize(const std::string& path, std::size_t nodeLimit, std::istream& in, std::ostream& out,
-                         std::ostream& err);
+                          std::optional<std::size_t> nodeLimit, std::uint64_t outputLimit);
+    static int Normalize(const std::string& path, std::size_t nodeLimit, const Output& output, std::istream& in,
+                         std::ostream& out, std::ostream& err);
     static int Check(const std::string& path, std::size_t nodeLimit, std::istream& in, std::ostream& out,
                      std::ostream& err);
     // messages "-": standard input (in); the library's lines are known only
     // when it is read from a file.
     static int Validate(const std::string& library, const std::string& messages, std::size_t nodeLimit,
                         std::istream& in, std::ostream& out, std::ostream& err);
-    // output empty or "-": standard output.
-    static int FromSml(const std::string& path, const std::string& output, std::istream& in, std::ostream& out,
+    static int FromSml(const std::string& path, const Output& output, std::istream& in, std::ostream& out,
                        std::ostream& err);
-    static int ToSml(const std::string& path, const std::string& output, std::size_t nodeLimit, std::istream& in,
+    static int ToSml(const std::string& path, const Output& output, std::size_t nodeLimit, std::istream& in,
                      std::ostream& out, std::ostream& err);
 };
 

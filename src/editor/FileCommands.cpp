@@ -9,6 +9,7 @@
 #include "ItemFormat.h"
 #include "LibraryFileWriter.h"
 #include "MemoryBudget.h"
+#include "OutputBudget.h"
 #include "Prompts.h"
 #include "RoundTripCheck.h"
 #include "SkinButton.h"
@@ -27,6 +28,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <new>
 #include <optional>
 #include <string>
@@ -143,11 +145,10 @@ QString SaveFailureText(const QString& path, const QString& reason, bool existed
     return text;
 }
 
-QString UncheckedSaveQuestion(std::uint64_t sizeBound) {
-    constexpr std::uint64_t MEGABYTE = std::uint64_t{1} << 20;
-    return QStringLiteral("The file would take up to %1 MB: too large to check in memory, before it is written, "
-                          "that it reads back the same.\n\nSave without the check ?")
-        .arg(QString::number((sizeBound + MEGABYTE - 1) / MEGABYTE));
+QString UncheckedSaveQuestion(const std::string& cause) {
+    return QStringLiteral("The file could not be checked, before it is written, for whether it reads back the same: "
+                          "%1.\n\nSave without the check ?")
+        .arg(FromBytes(cause));
 }
 
 QString RoundTripQuestion(const RoundTripReport& report) {
@@ -163,6 +164,18 @@ QString RoundTripQuestion(const RoundTripReport& report) {
     }
     text += QStringLiteral("\n\nSave anyway ?");
     return text;
+}
+
+// Writes what write makes of the document under root through the output
+// budget; exceeded tells afterwards whether it went past limit.
+std::function<bool(std::ostream&)> WithinBudget(bool (*write)(const FormatNode*, std::ostream&), const FormatNode* root,
+                                                std::uint64_t limit, bool& exceeded) {
+    return [write, root, limit, &exceeded](std::ostream& out) {
+        OutputBudget budget(out, limit);
+        const bool written = write(root, budget.Stream());
+        exceeded = budget.Exceeded();
+        return written;
+    };
 }
 
 } // namespace
@@ -463,32 +476,48 @@ void FileCommands::Save(bool askForName) {
     }
 
     const FormatNode* root = View().GetRootNode();
-    // The read-back check holds the whole file in memory; a file too large
-    // for that is written piece by piece, unchecked, if the user agrees.
-    std::optional<RoundTripReport> report;
-    try {
-        const BusyScope busy(*this);
-        report = RoundTripCheck::CheckRoundTrip(root, textBudget_);
-    } catch (const std::bad_alloc&) {
-        report.reset();
-    }
-    if (report ? !ConfirmRoundTrip(*report) : !Ask(UncheckedSaveQuestion(FormatWriter::FileSizeBound(root)))) {
+    const bool existed = QFileInfo::exists(target);
+    // No file is written that could not be opened again: its size, known
+    // from a walk over the nodes, stays within the output budget.
+    if (const std::uint64_t size = FormatWriter::FileSize(root); size > textBudget_) {
+        ShowWarning(SaveFailureText(target, FromBytes(OutputBudget::Reason(size, textBudget_)), existed));
         return;
     }
-    const bool existed = QFileInfo::exists(target);
+    // The read-back check holds the whole file in memory. Where it cannot
+    // be made whole, the file is written piece by piece, unchecked, only if
+    // the user agrees; No, the default, keeps the old file.
+    std::optional<RoundTripReport> report;
+    {
+        const BusyScope busy(*this);
+        report = RoundTripCheck::CheckRoundTrip(root, textBudget_);
+    }
+    if (!report) {
+        ShowWarning(SaveFailureText(target, FromBytes(OutputBudget::Reason(std::nullopt, textBudget_)), existed));
+        return;
+    }
+    const bool checked = report->failure.empty();
+    if (checked ? !ConfirmRoundTrip(*report)
+                : !prompts_.AskYesNoDefaultNo(Latin1(CAPTION_CONFIRMATION), UncheckedSaveQuestion(report->failure))) {
+        return;
+    }
     WriteOutcome outcome;
+    bool exceeded = false;
     try {
         const BusyScope busy(*this);
-        if (report) {
+        if (checked) {
             // The file the check read back is the one written.
             outcome = LibraryFileWriter::WriteStreamed(
                 target, [&text = report->text](std::ostream& out) { return text.WriteTo(out); });
         } else {
+            report.reset();
             outcome = LibraryFileWriter::WriteStreamed(
-                target, [root](std::ostream& out) { return FormatWriter::WriteFormatFile(root, out); });
+                target, WithinBudget(&FormatWriter::WriteFormatFile, root, textBudget_, exceeded));
         }
     } catch (const std::bad_alloc&) {
         outcome = WriteOutcome{false, Latin1(REASON_NO_MEMORY), std::nullopt, false};
+    }
+    if (exceeded) {
+        outcome.reason = FromBytes(OutputBudget::Reason(std::nullopt, textBudget_));
     }
     if (!outcome.written) {
         ShowWarning(SaveFailureText(target, outcome.reason, existed && !outcome.damaged));
@@ -524,7 +553,8 @@ bool FileCommands::ConfirmRoundTrip(const RoundTripReport& report) {
     if (report.Ok()) {
         return true;
     }
-    return prompts_.AskYesNo(Latin1(CAPTION_CONFIRMATION), RoundTripQuestion(report));
+    // No, the default, keeps the old file.
+    return prompts_.AskYesNoDefaultNo(Latin1(CAPTION_CONFIRMATION), RoundTripQuestion(report));
 }
 
 // ---- SML ----
@@ -581,9 +611,14 @@ void FileCommands::OnExportSml() {
     }
     const bool existed = QFileInfo::exists(*path);
     WriteOutcome outcome;
+    bool exceeded = false;
     {
         const BusyScope busy(*this);
-        outcome = LibraryFileWriter::Write(*path, SmlWriter::SmlText(View().GetRootNode()));
+        outcome = LibraryFileWriter::WriteStreamed(
+            *path, WithinBudget(&SmlWriter::WriteSml, View().GetRootNode(), textBudget_, exceeded));
+    }
+    if (exceeded) {
+        outcome.reason = FromBytes(OutputBudget::Reason(std::nullopt, textBudget_));
     }
     if (!outcome.written) {
         ShowWarning(ExportFailureText(*path, outcome.reason, existed));

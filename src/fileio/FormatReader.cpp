@@ -153,6 +153,10 @@ private:
 // building ends were made for nothing.
 constexpr std::size_t BLOCKS_AHEAD = 2;
 constexpr std::size_t BLOCKS_AHEAD_OF_READER = 4;
+// Below this size a file's document takes a block or two, which the building
+// asks for when it needs them: blocks made ready ahead would mostly go back
+// unused, each costing a pass over its pages and another to lend them back.
+constexpr std::uintmax_t SUPPLY_FROM_BYTES = std::uintmax_t{1} << 20;
 
 // Thrown on the reading thread when the building thread has stopped.
 struct BuildingStopped {};
@@ -759,6 +763,7 @@ ReadResult FormatReader::Read(std::istream& in, std::uintmax_t size) {
     textTooLong_ = false;
     tooManyNodes_ = false;
     tooLargeReason_.clear();
+    expectedSize_ = size;
     // Messages appended by someone else since the last read go before the new ones.
     builder_.FindLastMessage();
     try {
@@ -785,7 +790,8 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
     // The reading thread makes the document's next blocks of storage ready
     // while it has time, so the building never waits for fresh memory.
     BlockSupply supply;
-    // (A handler builds nothing, and needs none.)
+    // (A handler builds nothing, and needs none; nor does a small file.)
+    const bool supplying = handler_ == nullptr && expectedSize_ >= SUPPLY_FROM_BYTES;
     struct SupplyWhileReading {
         FormatTree& document;
         SupplyWhileReading(FormatTree& tree, BlockSupply& blocks, bool building) : document(tree) {
@@ -794,15 +800,15 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
         ~SupplyWhileReading() { document.SetBlockSupply(nullptr); }
         SupplyWhileReading(const SupplyWhileReading&) = delete;
         SupplyWhileReading& operator=(const SupplyWhileReading&) = delete;
-    } supplied(document_, supply, handler_ == nullptr);
+    } supplied(document_, supply, supplying);
     StatementPipe pipe;
     ReadResult ending;
     std::thread reading;
     try {
-        reading = std::thread([this, &in, &ending, &pipe, &supply] {
+        reading = std::thread([this, &in, &ending, &pipe, &supply, supplying] {
             std::exception_ptr error;
             try {
-                PipeSink sink(pipe, handler_ == nullptr ? &supply : nullptr);
+                PipeSink sink(pipe, supplying ? &supply : nullptr);
                 ReadStatements(in, ending, sink);
             } catch (const BuildingStopped&) {
                 // The builder gave up and reports why.
@@ -826,7 +832,7 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
         } join{pipe, reading};
         while (true) {
             // Likewise here, while the reading thread is behind.
-            while (handler_ == nullptr && !pipe.FullReady() && supply.AddBlock(BLOCKS_AHEAD)) {
+            while (supplying && !pipe.FullReady() && supply.AddBlock(BLOCKS_AHEAD)) {
             }
             StatementBatch* batch = pipe.TakeFull();
             if (batch == nullptr) {
@@ -849,6 +855,7 @@ bool FormatReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
 void FormatReader::ReadStatements(std::istream& in, ReadResult& ending, StatementSink& sink) {
     StatementCollector collector(*this, ending, sink);
     MarkedLines lines(in);
+    lines.ExpectBytes(expectedSize_);
     std::size_t begin = 0;
     std::size_t size = 0;
     std::size_t lineNumber = 0;

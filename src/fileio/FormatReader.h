@@ -163,6 +163,7 @@ private:
     std::size_t nodeLimit_ = DefaultNodeLimit();
     std::size_t textLimit_;
     std::uintmax_t pipelineThreshold_ = std::uintmax_t{64} * 1024;
+    std::uintmax_t expectedSize_ = 0; // of the stream being read
     std::size_t nodeCount_ = 0;
     bool nodesCounted_ = false;
     // Set on the reading thread: a line or statement is too long.

@@ -1,5 +1,6 @@
 #include "FormatWriter.h"
 
+#include <limits>
 #include <vector>
 
 namespace tqf {
@@ -13,16 +14,34 @@ class Output {
 public:
     explicit Output(std::string& text, std::ostream* file = nullptr) : text_(text), file_(file) {}
 
-    void Put(std::string_view part) { text_.append(part); }
-    void Put(char c) { text_ += c; }
+    // Past limit bytes of text in memory, nothing more is taken and the
+    // writing stops: a deep list's text grows with the square of its depth,
+    // so the limit is checked before each part is added, never after.
+    void SetLimit(std::uint64_t limit) { limit_ = limit; }
+    // Nothing is kept, only counted.
+    void CountOnly() { counting_ = true; }
+    std::uint64_t Counted() const { return counted_; }
+    // The limit was reached or the stream failed: the rest is not written.
+    bool Stopped() const { return stopped_; }
+
+    void Put(std::string_view part) {
+        if (Takes(part.size())) {
+            text_.append(part);
+        }
+    }
+    void Put(char c) {
+        if (Takes(1)) {
+            text_ += c;
+        }
+    }
     // A deep list's closing lines can add up to far more than memory holds,
     // so the buffer is handed on at line ends too, not only between nodes.
     void LineEnd() {
-        text_.append(FormatWriter::LINE_END);
+        Put(FormatWriter::LINE_END);
         MaybeFlush();
     }
     void Tabs(int n) {
-        if (n > 0) {
+        if (n > 0 && Takes(static_cast<std::size_t>(n))) {
             text_.append(static_cast<std::size_t>(n), '\t');
         }
     }
@@ -35,12 +54,32 @@ public:
         if (file_ != nullptr && !text_.empty()) {
             file_->write(text_.data(), static_cast<std::streamsize>(text_.size()));
             text_.clear();
+            // A stream that takes nothing more ends the writing: the rest
+            // would only be formatted to be thrown away.
+            stopped_ = stopped_ || !*file_;
         }
     }
 
 private:
+    // Whether size more bytes go into the text.
+    bool Takes(std::size_t size) {
+        if (counting_) {
+            counted_ += size;
+            return false;
+        }
+        if (stopped_ || size > limit_ || text_.size() > limit_ - size) {
+            stopped_ = true;
+            return false;
+        }
+        return true;
+    }
+
     std::string& text_;
     std::ostream* file_;
+    std::uint64_t limit_ = std::numeric_limits<std::uint64_t>::max();
+    bool counting_ = false;
+    std::uint64_t counted_ = 0;
+    bool stopped_ = false;
 };
 
 // True when no ancestor of node between it and its message has a next sibling.
@@ -121,7 +160,7 @@ void WriteTree(const FormatNode* start, bool withSiblings, Output& out) {
     const FormatNode* node = start;
     int parentDepth = start->parent != nullptr ? FormatWriter::NodeDepth(start->parent) : -1;
     bool ancestorsLast = AncestorsAreLast(start);
-    while (true) {
+    while (!out.Stopped()) {
         const int depth = node->isMessage != 0 ? 0 : parentDepth + 1;
         WriteNode(node, depth, ancestorsLast, out);
         if (node->firstChild != nullptr) {
@@ -164,9 +203,27 @@ void FormatWriter::AppendSubtree(const FormatNode* node, std::string& out) {
     WriteTree(node, false, output);
 }
 
+bool FormatWriter::AppendSubtree(const FormatNode* node, std::string& out, std::uint64_t limit) {
+    Output output(out);
+    output.SetLimit(limit);
+    WriteTree(node, false, output);
+    return !output.Stopped();
+}
+
+std::uint64_t FormatWriter::FileSize(const FormatNode* root) {
+    std::string nothing;
+    Output output(nothing);
+    output.CountOnly();
+    output.Put(FILE_HEADER);
+    WriteTree(root, true, output);
+    return output.Counted();
+}
+
 bool FormatWriter::WriteFormatFile(const FormatNode* root, std::ostream& file) {
     file.write(FILE_HEADER.data(), static_cast<std::streamsize>(FILE_HEADER.size()));
-    WriteNodes(root, file);
+    if (file) {
+        WriteNodes(root, file);
+    }
     file.flush();
     return static_cast<bool>(file);
 }

@@ -27,6 +27,9 @@ public:
     // Like AppendNodes, but for node and its descendants only, not its
     // following siblings. For a message, this is the message's part of the file.
     static void AppendSubtree(const FormatNode* node, std::string& out);
+    // The same, but out never grows past limit bytes: false when the
+    // subtree did not fit, and out then holds only a part of it.
+    [[nodiscard]] static bool AppendSubtree(const FormatNode* node, std::string& out, std::uint64_t limit);
 
     // The whole file for the document under root: the header, then the nodes.
     // True when the stream took every byte and flushed them.
@@ -36,6 +39,9 @@ public:
     // At least as many bytes as WriteFormatFile writes for the document under
     // root, found without writing: a walk over the nodes.
     static std::uint64_t FileSizeBound(const FormatNode* root);
+    // Exactly as many bytes as WriteFormatFile writes, counted without
+    // holding the text: a walk over the nodes.
+    static std::uint64_t FileSize(const FormatNode* root);
 
     // The last direct child of node, or none.
     static const FormatNode* LastChild(const FormatNode* node);

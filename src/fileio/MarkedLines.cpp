@@ -22,7 +22,14 @@ constexpr std::size_t ROOM = 2 * MarkedLines::WORD_BYTES;
 
 } // namespace
 
-MarkedLines::MarkedLines(std::istream& in) : in_(in) {}
+MarkedLines::MarkedLines(std::istream& in) : in_(in), chunk_(READ_CHUNK_SIZE) {}
+
+void MarkedLines::ExpectBytes(std::uintmax_t size) {
+    // One more byte than expected, so that the first read already finds
+    // the end; whole words, so that the marks need no partial word.
+    const std::uintmax_t wanted = std::min<std::uintmax_t>(size, READ_CHUNK_SIZE) + 1;
+    chunk_ = std::min(static_cast<std::size_t>((wanted + WORD_BYTES - 1) / WORD_BYTES * WORD_BYTES), READ_CHUNK_SIZE);
+}
 
 bool MarkedLines::NextAfterRefill(std::size_t& begin, std::size_t& size) {
     while (true) {
@@ -113,14 +120,15 @@ void MarkedLines::Refill() {
         begin_ -= dropped_;
     }
     const std::size_t kept = size_;
+    const std::size_t chunk = chunk_;
     // The buffer grows by doubling, but never far past the line limit: a
     // line without end (a large file of zeros) stops at the limit instead of
     // taking all memory on the way.
-    if (capacity_ < kept + READ_CHUNK_SIZE) {
+    if (capacity_ < kept + chunk) {
         constexpr std::size_t BEYOND_LIMIT = READ_CHUNK_SIZE + WORD_BYTES;
         const std::size_t most =
             lineLimit_ > SIZE_MAX - BEYOND_LIMIT ? SIZE_MAX - BEYOND_LIMIT - ROOM : lineLimit_ + BEYOND_LIMIT;
-        const std::size_t grown = std::min(std::max(capacity_ * 2, kept + READ_CHUNK_SIZE), most);
+        const std::size_t grown = std::min(std::max(capacity_ * 2, kept + chunk), most);
         auto bytes = std::make_unique_for_overwrite<char[]>(grown + ROOM);
         if (kept > 0) {
             std::memcpy(bytes.get(), data_.get(), kept);
@@ -129,12 +137,14 @@ void MarkedLines::Refill() {
         capacity_ = grown;
         marks_.resize(grown / WORD_BYTES + 2);
     }
-    in_.read(data_.get() + kept, static_cast<std::streamsize>(READ_CHUNK_SIZE));
+    in_.read(data_.get() + kept, static_cast<std::streamsize>(chunk));
     const auto got = static_cast<std::size_t>(in_.gcount());
     size_ = kept + got;
     std::memset(data_.get() + size_, 0, ROOM);
     MarkFrom(kept);
-    if (got < READ_CHUNK_SIZE || !in_) {
+    // A stream larger than expected is read in ever larger chunks.
+    chunk_ = std::min(chunk_ * 2, READ_CHUNK_SIZE);
+    if (got < chunk || !in_) {
         atEnd_ = true;
         failed_ = in_.bad();
     }

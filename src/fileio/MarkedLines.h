@@ -24,6 +24,10 @@ namespace tqf {
 class MarkedLines {
 public:
     explicit MarkedLines(std::istream& in);
+    // The stream holds about size bytes: a small one is read into a buffer
+    // of its size, not a whole chunk's (a reader is made for every short
+    // text that is checked).
+    void ExpectBytes(std::uintmax_t size);
     MarkedLines(const MarkedLines&) = delete;
     MarkedLines& operator=(const MarkedLines&) = delete;
 
@@ -125,6 +129,7 @@ private:
     std::unique_ptr<char[]> data_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0; // not counting the room past it
+    std::size_t chunk_;        // how much the next read asks for
     std::vector<Marks> marks_;
     std::size_t markedWords_ = 0; // words wholly read: a line end beyond them is not known yet
     std::size_t word_ = 0;        // the word whose line ends are being handed out

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -22,6 +23,12 @@ std::size_t LibraryMemoryBudget(std::uint64_t physical, std::optional<std::uint6
 // bytes, as memory.max and memory.limit_in_bytes write them); nothing for
 // no limit.
 std::optional<std::uint64_t> ParseMemoryLimit(std::string_view text);
+
+// The least memory limit of the control groups of this process and of the
+// groups above them, in the unified hierarchy (memory.max) and in the older
+// one (memory.limit_in_bytes), as /proc/self/cgroup and /proc/self/mountinfo
+// name them under root ("/" but for tests); nothing when none is set.
+std::optional<std::uint64_t> ControlGroupMemoryLimit(const std::filesystem::path& root);
 
 // The path of this process's control group of the unified hierarchy, read
 // from the text of /proc/self/cgroup; nothing when it has none.

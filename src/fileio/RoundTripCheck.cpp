@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <istream>
 #include <limits>
+#include <new>
 #include <streambuf>
 #include <string>
 #include <string_view>
@@ -242,6 +243,7 @@ public:
         if (firstOpen != std::string_view::npos && !ItemParser::ParseBody(text.substr(firstOpen), items)) {
             return false;
         }
+        ++handled_;
         if (owner != nullptr && owner->readBack++ == 0) {
             owner->difference = CompareHeader(owner->message, header);
             if (owner->difference.empty()) {
@@ -261,10 +263,14 @@ public:
         return next_ < written ? &messages_[next_] : nullptr;
     }
 
+    // The statements read back as messages.
+    std::size_t Handled() const { return handled_; }
+
 private:
     std::vector<WrittenMessage>& messages_;
     const std::atomic<std::size_t>& written_;
     std::size_t next_ = 0;
+    std::size_t handled_ = 0;
 };
 
 // The file as a save writes it, written a few messages at a time as the
@@ -285,16 +291,41 @@ public:
     BlockText TakeText() { return std::move(file_); }
     // The file came to more than the limit, and writing it stopped there.
     bool OverLimit() const { return overLimit_; }
+    // Every message was written and handed to the reader.
+    bool Finished() const { return finished_; }
+    // Why writing the file stopped short; empty when it did not. The stream
+    // that asks for more swallows what is thrown here, and only ends, so the
+    // cause is kept for the check to see.
+    const std::string& Failure() const { return failure_; }
 
 protected:
     int_type underflow() override {
+        try {
+            return NextPiece();
+        } catch (const std::bad_alloc&) {
+            failure_ = RoundTripCheck::NO_MEMORY;
+        } catch (const std::exception& error) {
+            failure_ = std::string("the check stopped: ") + error.what();
+        }
+        next_ = nullptr;
+        setg(nullptr, nullptr, nullptr);
+        return traits_type::eof();
+    }
+
+private:
+    int_type NextPiece() {
         // Enough at a time that the reader seldom asks.
         constexpr std::size_t PIECE_BYTES = std::size_t{64} * 1024;
         // The reader is done with the last piece when it asks for the next.
         piece_.clear();
         while (next_ != nullptr && piece_.size() < PIECE_BYTES) {
             const std::size_t counted = piece_.size();
-            FormatWriter::AppendSubtree(next_, piece_);
+            const std::uint64_t room = textLimit_ - std::min<std::uint64_t>(textLimit_, file_.size());
+            if (!FormatWriter::AppendSubtree(next_, piece_, room)) {
+                overLimit_ = true;
+                next_ = nullptr;
+                return traits_type::eof();
+            }
             lines_ += CountByte(piece_.data() + counted, piece_.size() - counted, '\n');
             if (next_->isMessage != 0 && !next_->label.empty()) {
                 // The calling thread looks at the entries written so far
@@ -305,12 +336,8 @@ protected:
             }
             next_ = next_->nextSibling;
         }
-        if (file_.size() + piece_.size() > textLimit_) {
-            overLimit_ = true;
-            next_ = nullptr;
-            return traits_type::eof();
-        }
         if (piece_.empty()) {
+            finished_ = next_ == nullptr && !overLimit_ && failure_.empty();
             return traits_type::eof();
         }
         file_.Append(piece_);
@@ -322,6 +349,8 @@ private:
     const FormatNode* next_; // the next message to write
     std::uint64_t textLimit_;
     bool overLimit_ = false;
+    bool finished_ = false;
+    std::string failure_;
     std::vector<WrittenMessage>& messages_;
     std::atomic<std::size_t>& written_; // entries of messages_ filled
     std::string piece_;
@@ -336,6 +365,16 @@ RoundTripReport RoundTripCheck::CheckRoundTrip(const FormatNode* root) {
 }
 
 std::optional<RoundTripReport> RoundTripCheck::CheckRoundTrip(const FormatNode* root, std::uint64_t textLimit) {
+    try {
+        return CheckWhole(root, textLimit);
+    } catch (const std::bad_alloc&) {
+        RoundTripReport report;
+        report.failure = NO_MEMORY;
+        return report;
+    }
+}
+
+std::optional<RoundTripReport> RoundTripCheck::CheckWhole(const FormatNode* root, std::uint64_t textLimit) {
     RoundTripReport report;
     if (root == nullptr) {
         return report;
@@ -362,6 +401,20 @@ std::optional<RoundTripReport> RoundTripCheck::CheckRoundTrip(const FormatNode* 
     if (file.OverLimit()) {
         return std::nullopt;
     }
+    // A text that was not written or read back whole passes no check,
+    // whatever its messages compared.
+    if (!file.Failure().empty()) {
+        report.failure = file.Failure();
+        return report;
+    }
+    if (result.status != ReadStatus::READ) {
+        report.failure = "the file could not be read back (" + result.errorText + ")";
+        return report;
+    }
+    if (!file.Finished() || in.bad()) {
+        report.failure = "the file was not read back to its end";
+        return report;
+    }
     messages.resize(written.load());
     ReadBackComparer dropCounter(messages, written);
     for (const DroppedStatement& dropped : result.dropped) {
@@ -384,6 +437,13 @@ std::optional<RoundTripReport> RoundTripCheck::CheckRoundTrip(const FormatNode* 
         if (!reason.empty()) {
             report.problems.push_back({message.message, message.message->label.str(), std::move(reason)});
         }
+    }
+    // Every message written comes back as one: a count that differs while
+    // no message was found to differ means the comparison missed a part.
+    if (report.problems.empty() && comparer.Handled() != messages.size()) {
+        report.failure = std::to_string(messages.size()) + " messages were written, but " +
+                         std::to_string(comparer.Handled()) + " were read back";
+        return report;
     }
     report.text = file.TakeText();
     return report;

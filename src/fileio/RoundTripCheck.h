@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tqf {
@@ -18,10 +19,14 @@ struct RoundTripProblem {
 };
 
 struct RoundTripReport {
+    // Why the check could not write or read back the whole file, such as
+    // "not enough memory to check the file"; empty when it did. The text is
+    // then no whole file and must not be saved.
+    std::string failure;
     std::vector<RoundTripProblem> problems; // in document order
     BlockText text;                         // the file the check wrote, byte for byte as a save writes it
 
-    bool Ok() const { return problems.empty(); }
+    bool Ok() const { return failure.empty() && problems.empty(); }
 };
 
 // Tells, before a save, which messages the file written for a document would
@@ -31,10 +36,16 @@ struct RoundTripReport {
 // and a list's description is not kept.
 class RoundTripCheck {
 public:
+    static constexpr std::string_view NO_MEMORY = "not enough memory to check the file";
+
     static RoundTripReport CheckRoundTrip(const FormatNode* root);
     // The same, but nothing when the file would take more than textLimit
-    // bytes, which are then not held in memory.
+    // bytes, which are then not held in memory: each piece of the text is
+    // limited before it grows, however large one message is.
     static std::optional<RoundTripReport> CheckRoundTrip(const FormatNode* root, std::uint64_t textLimit);
+
+private:
+    static std::optional<RoundTripReport> CheckWhole(const FormatNode* root, std::uint64_t textLimit);
 };
 
 } // namespace tqf

@@ -1,12 +1,17 @@
 #include "SafeFileWriter.h"
 
+#include "TemporaryFileCleanup.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <streambuf>
+#include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -83,28 +88,87 @@ fs::path ResolveTarget(const fs::path& path) {
     return target;
 }
 
-// Creates a file of a new name beginning with prefix in folder; the error
-// number when it cannot.
-int CreateUnique(const fs::path& folder, const std::string& prefix, mode_t mode, Descriptor& file, fs::path& name) {
+// Letters of the names of temporary files, after their prefix.
+constexpr std::string_view NAME_LETTERS = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t NAME_SUFFIX_LENGTH = 6;
+
+// Tries names beginning with prefix in folder, a new one each time, until
+// attempt takes one (returns 0) or fails otherwise than with EEXIST; the
+// error number then.
+template <typename Attempt>
+int TryNewNames(const fs::path& folder, const std::string& prefix, fs::path& name, Attempt attempt) {
     auto seed = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
                 (static_cast<unsigned long long>(::getpid()) << 32);
     int error = EEXIST;
-    for (int attempt = 0; attempt < NAME_ATTEMPTS && error == EEXIST; ++attempt) {
+    for (int tries = 0; tries < NAME_ATTEMPTS && error == EEXIST; ++tries) {
         seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-        static constexpr char DIGITS[] = "abcdefghijklmnopqrstuvwxyz0123456789";
         std::string suffix;
-        for (int i = 0; i < 6; ++i) {
-            suffix += DIGITS[(seed >> (10 + 5 * i)) % (sizeof DIGITS - 1)];
+        for (std::size_t i = 0; i < NAME_SUFFIX_LENGTH; ++i) {
+            suffix += NAME_LETTERS[(seed >> (10 + 5 * i)) % NAME_LETTERS.size()];
         }
         name = folder / (prefix + suffix);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
-        if (fd >= 0) {
-            file.Reset(fd);
-            return 0;
-        }
-        error = errno;
+        error = attempt(name) ? 0 : errno;
     }
     return error;
+}
+
+// Creates a file of a new name beginning with prefix in folder; the error
+// number when it cannot.
+int CreateUnique(const fs::path& folder, const std::string& prefix, mode_t mode, Descriptor& file, fs::path& name) {
+    return TryNewNames(folder, prefix, name, [&](const fs::path& candidate) {
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+        if (fd >= 0) {
+            file.Reset(fd);
+        }
+        return fd >= 0;
+    });
+}
+
+// The name a temporary file for target starts with; the folder's listing
+// hides it.
+std::string TemporaryPrefix(const fs::path& target) { return "." + target.filename().string() + "."; }
+
+// Removes the temporary files of earlier saves of target that a kill left
+// behind: files of our names that no one holds locked any more (a save
+// locks its temporary file while it lasts, and a process that ends lets go
+// of its locks).
+void RemoveStaleTemporaries(const fs::path& folder, const fs::path& target) {
+    const std::string prefix = TemporaryPrefix(target);
+    std::error_code ec;
+    for (fs::directory_iterator entry(folder, ec), end; !ec && entry != end; entry.increment(ec)) {
+        const std::string name = entry->path().filename().string();
+        if (name.size() != prefix.size() + NAME_SUFFIX_LENGTH || !name.starts_with(prefix) ||
+            name.find_first_not_of(NAME_LETTERS, prefix.size()) != std::string::npos) {
+            continue;
+        }
+        Descriptor stale(::open(entry->path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+        struct stat status {};
+        if (stale.Valid() && ::fstat(stale.Get(), &status) == 0 && S_ISREG(status.st_mode) &&
+            status.st_uid == ::geteuid() && ::flock(stale.Get(), LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(entry->path().c_str());
+        }
+    }
+}
+
+// Opens a file without a name in folder, which nothing but a link puts in
+// place, so that a kill before it leaves nothing behind; false where the
+// file system cannot, or where the link would not be possible.
+bool OpenUnnamed(const fs::path& folder, Descriptor& file) {
+    // The link goes through /proc; without it, a named file is used.
+    if (::access("/proc/self/fd", X_OK) != 0) {
+        return false;
+    }
+    file.Reset(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, NEW_FILE_MODE));
+    return file.Valid();
+}
+
+// Gives the file without a name a new temporary name beside target; 0 or
+// the error number.
+int LinkUnnamed(int fd, const fs::path& folder, const fs::path& target, fs::path& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return TryNewNames(folder, TemporaryPrefix(target), name, [&](const fs::path& candidate) {
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    });
 }
 
 // Writes all of size bytes at data to fd; 0 or the error number. A write may
@@ -357,6 +421,10 @@ SaveResult WriteInPlace(const fs::path& target, const Producer& produce) {
     const int restoreError = copy.Valid() ? CopyContents(copy.Get(), old.Get()) : errno;
     if (restoreError == 0) {
         ::unlink(backupPath.c_str());
+        // Its times go back too: the file is as it was, and the next save
+        // does not take it for one changed by another program.
+        const struct timespec times[] = {status.st_atim, status.st_mtim};
+        (void)::futimens(old.Get(), times);
         return Failed(reason);
     }
     SaveResult result = Failed(reason + "; the file could not be put back as it was (" + SystemReason(restoreError) +
@@ -378,6 +446,7 @@ SaveResult Replace(const fs::path& path, const Producer& produce) {
     } else if (errno != ENOENT) {
         return Failed(PathReason(errno, target));
     }
+    RemoveStaleTemporaries(folder, target);
     // Another name of the same file would keep the old contents if a new
     // file took this name.
     if (exists && status.st_nlink > 1) {
@@ -386,20 +455,33 @@ SaveResult Replace(const fs::path& path, const Producer& produce) {
 
     Descriptor file;
     fs::path temporary;
-    if (const int error = CreateUnique(folder, "." + target.filename().string() + ".", NEW_FILE_MODE, file, temporary);
-        error != 0) {
-        return Failed(InFolder("no file can be made", folder, error));
+    // A file without a name where the file system has them; else a named
+    // one, removed again when a signal ends the save.
+    const bool unnamed = OpenUnnamed(folder, file);
+    std::optional<TemporaryFileCleanup> cleanup;
+    if (!unnamed) {
+        cleanup.emplace();
+        if (const int error = CreateUnique(folder, TemporaryPrefix(target), NEW_FILE_MODE, file, temporary);
+            error != 0) {
+            return Failed(InFolder("no file can be made", folder, error));
+        }
+        cleanup->Arm(temporary);
     }
+    // Held while the save lasts, so that no other save takes the file for
+    // a stale one.
+    (void)::flock(file.Get(), LOCK_EX | LOCK_NB);
     auto abandon = [&](std::string reason) {
         file.Close();
-        ::unlink(temporary.c_str());
+        if (!unnamed) {
+            ::unlink(temporary.c_str());
+        }
         return Failed(std::move(reason));
     };
     if (exists) {
         // A file whose owner the new one cannot take is written in place.
         if (::fchown(file.Get(), status.st_uid, status.st_gid) != 0) {
-            file.Close();
-            ::unlink(temporary.c_str());
+            abandon({});
+            cleanup.reset();
             return WriteInPlace(target, produce);
         }
         if (::fchmod(file.Get(), status.st_mode & PERMISSION_BITS) != 0) {
@@ -412,6 +494,16 @@ SaveResult Replace(const fs::path& path, const Producer& produce) {
         return abandon(reason);
     }
     SaveResult result = Done(file.Get());
+    if (unnamed) {
+        // The name exists only for the moment until the rename; a signal
+        // meanwhile removes it.
+        cleanup.emplace();
+        const int error = LinkUnnamed(file.Get(), folder, target, temporary);
+        if (error != 0) {
+            return abandon(InFolder("no file can be made", folder, error));
+        }
+        cleanup->Arm(temporary);
+    }
     if (const int error = file.Close(); error != 0) {
         ::unlink(temporary.c_str());
         return Failed(SystemReason(error));
@@ -421,6 +513,7 @@ SaveResult Replace(const fs::path& path, const Producer& produce) {
         ::unlink(temporary.c_str());
         return Failed(InFolder("the new file cannot take the old one's place", folder, error));
     }
+    cleanup.reset();
     // The new name reaches the disk with the folder.
     Descriptor folderFile(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFile.Valid()) {

@@ -105,6 +105,20 @@ void AppendItem(const FormatNode* node, int depth, bool endsMessage, std::string
 } // namespace
 
 void SmlWriter::AppendMessage(const FormatNode* message, std::string& out) {
+    (void)AppendMessage(message, out, nullptr);
+}
+
+bool SmlWriter::AppendMessage(const FormatNode* message, std::string& out, std::ostream* file) {
+    // A deep message's text grows with the square of its depth: with a
+    // stream, the text is handed on whenever it is large, and the writing
+    // stops as soon as the stream takes no more.
+    const auto handOn = [&out, file] {
+        if (file != nullptr && out.size() >= FLUSH_BYTES) {
+            file->write(out.data(), static_cast<std::streamsize>(out.size()));
+            out.clear();
+        }
+        return file == nullptr || static_cast<bool>(*file);
+    };
     AppendHeader(message, out);
     // A comment loses the white space at its ends, and the import takes a
     // message's description out of one pair of parentheses: such a
@@ -116,7 +130,7 @@ void SmlWriter::AppendMessage(const FormatNode* message, std::string& out) {
     const FormatNode* item = message->firstChild;
     if (item == nullptr) {
         EndLine(out, true, {}, description);
-        return;
+        return handOn();
     }
     EndLine(out, false, {}, description);
     // Depth first without recursion: down to the first sub-item, else along
@@ -127,6 +141,9 @@ void SmlWriter::AppendMessage(const FormatNode* message, std::string& out) {
         // The "." follows the top-level item's line, or its closing ">".
         const bool last = node == item && node->firstChild == nullptr;
         AppendItem(node, depth, last, out);
+        if (!handOn()) {
+            return false;
+        }
         if (node->firstChild != nullptr) {
             node = node->firstChild;
             ++depth;
@@ -138,9 +155,13 @@ void SmlWriter::AppendMessage(const FormatNode* message, std::string& out) {
             AppendIndent(out, depth);
             out += '>';
             EndLine(out, node == item, {}, {});
+            if (!handOn()) {
+                return false;
+            }
         }
         node = node == item ? nullptr : node->nextSibling;
     }
+    return true;
 }
 
 std::string SmlWriter::SmlText(const FormatNode* root) {
@@ -153,7 +174,13 @@ std::string SmlWriter::SmlText(const FormatNode* root) {
 }
 
 bool SmlWriter::WriteSml(const FormatNode* root, std::ostream& out) {
-    const std::string text = SmlText(root);
+    std::string text(FILE_COMMENT);
+    for (const FormatNode* message = root->firstChild; message != nullptr; message = message->nextSibling) {
+        text += '\n';
+        if (!AppendMessage(message, text, &out)) {
+            return false;
+        }
+    }
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.flush();
     return static_cast<bool>(out);

@@ -2,6 +2,7 @@
 
 #include "FormatNode.h"
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -29,6 +30,14 @@ public:
 
     // The SML of one message and its items, appended to out.
     static void AppendMessage(const FormatNode* message, std::string& out);
+
+private:
+    // Text is handed to the stream in pieces of about this size.
+    static constexpr std::size_t FLUSH_BYTES = std::size_t{64} * 1024;
+
+    // The same, handing out on to file (when there is one) as it grows;
+    // false when file took not all of it.
+    static bool AppendMessage(const FormatNode* message, std::string& out, std::ostream* file);
 };
 
 } // namespace tqf

@@ -507,26 +507,21 @@ TEST_F(FileCommandsTest, SaveAsksBeforeWritingWhatWouldNotReadBackAndNoChangesNo
     SaveAsAnsweringYes(path);
 }
 
-TEST_F(FileCommandsTest, AFileTooLargeToCheckInMemoryIsWrittenUncheckedOnlyIfTheUserAgrees) {
-    // "VER. 2" would not read back; a file too large to check cannot tell.
-    CreateMessage(QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("VER. 2"));
+TEST_F(FileCommandsTest, AFileLargerThanTheBudgetIsRefusedWithTheSizeItNeeds) {
     CreateMessage(QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("fine"));
     const QString path = PathIn(QStringLiteral("big.TQF"));
     Files().SetTextBudget(10);
 
-    prompts.answers = {false};
     prompts.fileAnswers.push_back(path);
     Click(IDC_SAVE_AS);
-    ASSERT_EQ(prompts.questions.size(), 1U);
-    EXPECT_EQ(prompts.questions[0].caption, QStringLiteral("CONFIRMATION"));
-    EXPECT_TRUE(prompts.questions[0].text.startsWith(QStringLiteral("The file would take up to 1 MB")))
-        << prompts.questions[0].text.toStdString();
-    EXPECT_TRUE(prompts.questions[0].text.endsWith(QStringLiteral("Save without the check ?")));
-    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_EQ(prompts.TakeMessages(),
+              QStringList{QStringLiteral("Cannot save the library to\n%1\n\nReason: the file would take 55 bytes, more "
+                                         "than the 10 bytes a library may take here (a quarter of the memory this "
+                                         "program may use).")
+                              .arg(path)});
     EXPECT_TRUE(FolderEntries().isEmpty());
     EXPECT_TRUE(Commands().modified);
-
-    SaveAsAnsweringYes(path);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 

@@ -288,10 +288,12 @@ TEST_F(LargeLibraryTest, DISABLED_DeepNestingSavedAtScale) {
     ASSERT_EQ(Root()->count, 1);
     Paint();
     log.Step("paint");
-    // A file too large to check in memory is written unchecked, after a
-    // question that is answered Yes.
-    if (FormatWriter::FileSizeBound(Root()) > LibraryMemoryBudget()) {
-        prompts.answers = {true};
+    // A file larger than a library may take is refused; the old one stays.
+    if (FormatWriter::FileSize(Root()) > LibraryMemoryBudget()) {
+        Click(IDC_SAVE);
+        EXPECT_TRUE(prompts.TakeMessages().join(' ').contains(QStringLiteral("a library may take here")));
+        EXPECT_EQ(ReadBytes(path), NestedText(depth));
+        return;
     }
     SaveInPlace();
     log.Step("save");

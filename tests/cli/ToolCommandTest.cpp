@@ -24,7 +24,7 @@ namespace tqf {
 namespace {
 
 const std::string USAGE =
-    "tqf-tool: usage: tqf-tool check FILE | tqf-tool normalize FILE | tqf-tool from-sml FILE [-o OUT] | "
+    "tqf-tool: usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml FILE [-o OUT] | "
     "tqf-tool to-sml FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | tqf-tool --help\n";
 
 class ToolCommandTest : public ::testing::Test {
@@ -291,6 +291,28 @@ TEST_F(ToolCommandTest, OutputFilesAreWrittenWholeOrNotAtAll) {
         files += entry.is_regular_file() ? 1 : 0;
     }
     EXPECT_EQ(files, 3U) << "no temporary file stays";
+}
+
+// normalize -o writes its input's own file too; no output of any command
+// goes past the budget, and past it nothing is written.
+TEST_F(ToolCommandTest, OutputsStayWithinTheBudgetAndNormalizeMayWriteItsInput) {
+    const std::string tqf = File("in.TQF", "s1f2 <L[1] <L[1] <A>>>.\n");
+    EXPECT_EQ(Run({"normalize", tqf, "-o", tqf}), 0);
+    EXPECT_EQ(ReadBytes(tqf),
+              "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\nS1F2\r\n<L[1]\r\n\t<L[1]\r\n\t\t<A>\r\n\t>\r\n>.\r\n");
+    const std::string sml = File("in.sml", "S1F1 W <L <L <A>>>.\n");
+    const std::string target = (dir / "out").string();
+    const std::vector<std::vector<std::string>> commands = {{"normalize", tqf}, {"normalize", "-o", target, tqf},
+                                                            {"to-sml", tqf},    {"to-sml", tqf, "-o", target},
+                                                            {"from-sml", sml},  {"from-sml", sml, "-o", target}};
+    for (const auto& args : commands) {
+        out.str({});
+        err.str({});
+        EXPECT_EQ(ToolCommand::Run(args, out, err, std::nullopt, 40), 2) << args[0];
+        EXPECT_NE(err.str().find("more than the 40 bytes a library may take here"), std::string::npos) << err.str();
+        EXPECT_EQ(out.str(), "");
+        EXPECT_FALSE(std::filesystem::exists(target));
+    }
 }
 
 // A disk that fills up half-way, as a file size limit makes it in a child
