@@ -1,5 +1,6 @@
 #include "ToolCommand.h"
 
+#include "FileIdentity.h"
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
@@ -85,6 +86,11 @@ bool WriteOutput(const std::string& output, const std::string& bytes, std::ostre
             return false;
         }
         return true;
+    }
+    // A file that may not be written is not replaced behind its mode.
+    if (IsReadOnlyFile(output)) {
+        err << "tqf-tool: " << output << ": the file is read-only\n";
+        return false;
     }
     if (const SaveResult saved = SafeFileWriter::Write(output, bytes); !saved.written) {
         err << "tqf-tool: " << output << ": " << saved.reason << '\n';
