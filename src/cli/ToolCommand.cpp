@@ -1,5 +1,6 @@
 #include "ToolCommand.h"
 
+#include "FileIdentity.h"
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
@@ -153,6 +154,11 @@ bool WriteOutput(const std::string& output, const FormatNode* root, Producer pro
             return false;
         }
         return static_cast<bool>(out);
+    }
+    // A file that may not be written is not replaced behind its mode.
+    if (IsReadOnlyFile(output)) {
+        err << PROGRAM << output << ": the file is read-only\n";
+        return false;
     }
     if (const SaveResult saved = SafeFileWriter::WriteStreamed(output, write); !saved.written) {
         err << PROGRAM << output << ": " << (exceeded ? OutputBudget::Reason(std::nullopt, limit) : saved.reason)

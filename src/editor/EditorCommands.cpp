@@ -2,10 +2,12 @@
 
 #include "ControlIds.h"
 #include "Decimal.h"
+#include "Document.h"
 #include "FormatTree.h"
 #include "FormatTreeView.h"
 #include "ItemFormat.h"
 #include "Labels.h"
+#include "PanelRules.h"
 #include "Prompts.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
@@ -22,12 +24,7 @@ namespace tqf {
 
 namespace {
 
-constexpr const char* OPEN_COUNT_TEXT = "n";
-constexpr const char* OPEN_COUNT_NUMBER_TEXT = "-1";
 constexpr const char* LIST_COUNT_PRESET = "0";
-constexpr const char* ASCII_COUNT_PRESET = "100";
-constexpr const char* SCALAR_COUNT_PRESET = "1";
-constexpr const char* UNFIXED_COUNT_PRESET = "1";
 
 std::string ToBytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
 
@@ -40,11 +37,25 @@ int SelectedFormatRow(const QComboBox* combo) { return combo->currentIndex(); }
 } // namespace
 
 EditorCommands::EditorCommands(const EditorPanel& panel, Prompts& prompts, QObject* parent)
-    : QObject(parent), panel_(panel), prompts_(prompts) {
+    : QObject(parent), currentNode(panel.treeView->Tree()), lastCreatedNode(panel.treeView->Tree()), panel_(panel),
+      view_(panel.treeView), prompts_(prompts), confirmTarget_(panel.treeView->Tree()) {
     Connect();
 }
 
-EditorCommands::~EditorCommands() = default;
+EditorCommands::~EditorCommands() {
+    if (view_ != nullptr) {
+        view_->Doc().SetListener(nullptr);
+    }
+}
+
+Document& EditorCommands::Doc() const { return panel_.treeView->Doc(); }
+
+void EditorCommands::ModifiedChanged(bool modified) { emit DocumentModifiedChanged(modified); }
+
+void EditorCommands::MessageCountChanged(std::int32_t count) {
+    (void)count;
+    RefreshMessageCount();
+}
 
 void EditorCommands::Connect() {
     const struct {
@@ -77,6 +88,7 @@ void EditorCommands::Connect() {
                 [this](int message, FormatNode* node) { QueueTreeNotification(message, node); });
         connect(panel_.treeView, &FormatTreeView::NodesAboutToBeDeleted, this,
                 [this](const FormatNode* subtreeRoot) { OnNodesAboutToBeDeleted(subtreeRoot); });
+        Doc().SetListener(this);
     }
 }
 
@@ -174,11 +186,11 @@ ItemFields EditorCommands::ReadItemFields() const {
 // ---- Message commands ----
 
 void EditorCommands::CreateMessage() {
-    // Any attempt counts as a change, also one that the checks refuse.
-    modified = true;
     ReadFields();
     const EditResult result = Tree().CreateMessage(ReadMessageFields());
     if (Refused(result)) {
+        // Any attempt counts as a change, also one that the checks refuse.
+        Doc().MarkChangedOutsideHistory();
         return;
     }
     FormatNode* node = result.node;
@@ -203,9 +215,11 @@ void EditorCommands::UpdateMessage() {
         return;
     }
     messageDescription = result.node->description;
+    // An update that changes nothing leaves no step to undo, but counts as
+    // a change all the same, as every update does.
+    Doc().MarkChangedOutsideHistory();
     RepaintWindow();
     Show(MSG_UPDATED);
-    modified = true;
 }
 
 void EditorCommands::DeleteMessage() {
@@ -217,7 +231,7 @@ void EditorCommands::DeleteMessage() {
     // elsewhere; the watched reference then becomes none.
     confirmTarget_ = target.node;
     const bool confirmed =
-        prompts_.AskYesNo(QString::fromLatin1(CAPTION_DELETE_MESSAGE), QString::fromLatin1(MSG_ARE_YOU_SURE));
+        prompts_.AskYesNoDefaultNo(QString::fromLatin1(CAPTION_DELETE_MESSAGE), QString::fromLatin1(MSG_ARE_YOU_SURE));
     FormatNode* message = confirmTarget_;
     confirmTarget_ = nullptr;
     if (!confirmed) {
@@ -231,19 +245,20 @@ void EditorCommands::DeleteMessage() {
     }
     currentNode = nullptr;
     RefreshMessageCount();
+    EmptyPanels();
+}
 
+void EditorCommands::EmptyPanels() {
     ClearMessageFields();
-    panel_.formatCombo->setCurrentIndex(NO_FORMAT_ROW);
     itemCountText.clear();
     panel_.notFixedCheck->SetCheck(0);
+    panel_.formatCombo->setCurrentIndex(NO_FORMAT_ROW);
     WriteFields();
-    modified = true;
 }
 
 void EditorCommands::OnFunctionChanged() {
     ReadFields();
-    const std::int32_t function = ReadPanelNumber(functionText);
-    panel_.replyRequiredCheck->SetCheck(function % 2 != 0 ? 1 : 0);
+    panel_.replyRequiredCheck->SetCheck(ReplyRequiredFor(ReadPanelNumber(functionText)) ? 1 : 0);
 }
 
 EditorCommands::DeferredCount::DeferredCount(EditorCommands& commands) : commands_(commands) {
@@ -309,35 +324,7 @@ void EditorCommands::ShowNode(FormatNode* node) {
         panel_.addItemButton->setEnabled(true);
         panel_.updateItemButton->setEnabled(true);
         panel_.deleteItemButton->setEnabled(true);
-        panel_.notFixedCheck->setEnabled(true);
-        itemCountText = std::to_string(node->count);
-        switch (node->format) {
-        case LIST:
-            panel_.itemDescriptionEdit->setEnabled(false);
-            break;
-        case ASCII:
-            panel_.notFixedCheck->setEnabled(false);
-            panel_.itemDescriptionEdit->setEnabled(true);
-            break;
-        case VARIANT:
-            itemCountText.clear();
-            panel_.notFixedCheck->SetCheck(0);
-            panel_.notFixedCheck->setEnabled(false);
-            panel_.itemCountEdit->setEnabled(false);
-            panel_.itemDescriptionEdit->setEnabled(true);
-            break;
-        default:
-            panel_.itemDescriptionEdit->setEnabled(true);
-            break;
-        }
-        if (itemCountText == OPEN_COUNT_NUMBER_TEXT) {
-            itemCountText = OPEN_COUNT_TEXT;
-            panel_.notFixedCheck->SetCheck(1);
-            panel_.itemCountEdit->setEnabled(false);
-        } else {
-            panel_.notFixedCheck->SetCheck(0);
-            panel_.itemCountEdit->setEnabled(node->format != LIST && node->format != VARIANT);
-        }
+        ApplyItemFields(ShowItemFields(node->format, node->count));
         itemDescription = node->description;
     }
 
@@ -356,7 +343,7 @@ void EditorCommands::ShowNode(FormatNode* node) {
 void EditorCommands::QueueTreeNotification(int message, FormatNode* node) {
     // Held here rather than in the event queue, so that a node deleted before
     // its notification is handled is never touched.
-    pending_.push_back({message, node, false});
+    pending_.push_back({message, NodeRef(Tree(), node), node != nullptr});
     QMetaObject::invokeMethod(this, &EditorCommands::DeliverNextNotification, Qt::QueuedConnection);
 }
 
@@ -366,7 +353,7 @@ void EditorCommands::DeliverNextNotification() {
     }
     const PendingNotification next = pending_.front();
     pending_.pop_front();
-    if (!next.dropped) {
+    if (!next.Dropped()) {
         OnTreeNotification(next.message, next.node);
     }
 }
@@ -375,22 +362,9 @@ void EditorCommands::OnNodesAboutToBeDeleted(const FormatNode* subtreeRoot) {
     if (subtreeRoot == nullptr) {
         return;
     }
-    if (FormatTree::IsWithin(currentNode, subtreeRoot)) {
-        currentNode = nullptr;
-    }
     if (FormatTree::IsWithin(lastCreatedNode, subtreeRoot)) {
         // A message taken out may come back by an undo, not highlighted.
         UnhighlightLastCreated();
-        lastCreatedNode = nullptr;
-    }
-    if (FormatTree::IsWithin(confirmTarget_, subtreeRoot)) {
-        confirmTarget_ = nullptr;
-    }
-    for (PendingNotification& entry : pending_) {
-        if (entry.node != nullptr && FormatTree::IsWithin(entry.node, subtreeRoot)) {
-            entry.dropped = true;
-            entry.node = nullptr;
-        }
     }
 }
 
@@ -416,7 +390,7 @@ void EditorCommands::OnTreeNotification(int message, FormatNode* node) {
         MoveDown();
         break;
     case WM_TREE_CHANGED:
-        modified = true;
+        Doc().MarkChangedOutsideHistory();
         break;
     default:
         break;
@@ -427,59 +401,33 @@ void EditorCommands::OnTreeNotification(int message, FormatNode* node) {
 
 void EditorCommands::OnFormatChanged() {
     ReadFields();
-    const int row = SelectedFormatRow(panel_.formatCombo);
-    panel_.addItemButton->setEnabled(true);
-    panel_.updateItemButton->setEnabled(true);
-    panel_.deleteItemButton->setEnabled(true);
-    panel_.notFixedCheck->setEnabled(true);
-    panel_.notFixedCheck->SetCheck(0);
-
-    bool countEnabled = true;
-    bool notFixedEnabled = true;
-    bool descriptionEnabled = true;
-    if (row == LIST) {
-        countEnabled = false;
-        itemCountText = LIST_COUNT_PRESET;
-        descriptionEnabled = false;
-    } else if (row == ASCII) {
-        itemCountText = ASCII_COUNT_PRESET;
-        notFixedEnabled = false;
-    } else if (row == VARIANT) {
-        countEnabled = false;
-        itemCountText.clear();
-        notFixedEnabled = false;
-    } else if (IsItemFormat(row)) {
-        itemCountText = SCALAR_COUNT_PRESET;
-    } else {
-        // A separator row is no format: the choice is undone.
-        countEnabled = false;
-        itemCountText.clear();
-        notFixedEnabled = false;
-        descriptionEnabled = false;
+    const FormatChoice choice = ChooseFormatRow(ItemPanelKind::MAIN_PANEL, SelectedFormatRow(panel_.formatCombo));
+    if (!choice.isFormat) {
         panel_.formatCombo->setCurrentIndex(NO_FORMAT_ROW);
-        panel_.addItemButton->setEnabled(false);
-        panel_.updateItemButton->setEnabled(false);
-        panel_.deleteItemButton->setEnabled(false);
     }
-    panel_.itemCountEdit->setEnabled(countEnabled);
-    panel_.notFixedCheck->setEnabled(notFixedEnabled);
-    panel_.itemDescriptionEdit->setEnabled(descriptionEnabled);
+    panel_.addItemButton->setEnabled(choice.isFormat);
+    panel_.updateItemButton->setEnabled(choice.isFormat);
+    panel_.deleteItemButton->setEnabled(choice.isFormat);
+    ApplyItemFields(choice.fields);
     WriteFields();
 }
 
 void EditorCommands::OnNotFixedClicked() {
     ReadFields();
-    if (panel_.notFixedCheck->GetCheck() != 0) {
-        itemCountText = OPEN_COUNT_TEXT;
-        panel_.itemCountEdit->setEnabled(false);
-    } else if (SelectedFormatRow(panel_.formatCombo) == LIST) {
-        itemCountText = std::to_string(FormatTree::CountListChildren(currentNode));
-        panel_.itemCountEdit->setEnabled(false);
-    } else {
-        itemCountText = UNFIXED_COUNT_PRESET;
-        panel_.itemCountEdit->setEnabled(true);
-    }
+    const int row = SelectedFormatRow(panel_.formatCombo);
+    const ItemFieldsState fields = ClickNotFixed(panel_.notFixedCheck->GetCheck() != 0, row,
+                                                 row == LIST ? FormatTree::CountListChildren(currentNode) : 0);
+    itemCountText = fields.countText;
+    panel_.itemCountEdit->setEnabled(fields.countEnabled);
     WriteFields();
+}
+
+void EditorCommands::ApplyItemFields(const ItemFieldsState& fields) {
+    itemCountText = fields.countText;
+    panel_.notFixedCheck->SetCheck(fields.notFixed ? 1 : 0);
+    panel_.itemCountEdit->setEnabled(fields.countEnabled);
+    panel_.notFixedCheck->setEnabled(fields.notFixedEnabled);
+    panel_.itemDescriptionEdit->setEnabled(fields.descriptionEnabled);
 }
 
 void EditorCommands::ResetItemPanel() {
@@ -511,7 +459,6 @@ void EditorCommands::AddItem() {
     // A further "Add" adds the next sub-item under the same node.
     RepaintWindow();
     ResetItemPanel();
-    modified = true;
 }
 
 void EditorCommands::UpdateItem() {
@@ -529,9 +476,10 @@ void EditorCommands::UpdateItem() {
     if (format == LIST) {
         WriteFields();
     }
+    // As an update of a message: a change even when nothing differs.
+    Doc().MarkChangedOutsideHistory();
     RepaintWindow();
     ResetItemPanel();
-    modified = true;
 }
 
 void EditorCommands::DeleteItem() {
@@ -547,14 +495,12 @@ void EditorCommands::DeleteItem() {
     itemCountText.clear();
     panel_.notFixedCheck->SetCheck(0);
     WriteFields();
-    modified = true;
 }
 
 void EditorCommands::MoveUp() {
     if (Refused(Tree().MoveUp(currentNode))) {
         return;
     }
-    modified = true;
     RepaintWindow();
 }
 
@@ -562,42 +508,29 @@ void EditorCommands::MoveDown() {
     if (Refused(Tree().MoveDown(currentNode))) {
         return;
     }
-    modified = true;
     RepaintWindow();
 }
 
 // ---- History ----
 
 void EditorCommands::Undo() {
-    if (const std::optional<FormatNode*> node = Tree().Undo()) {
+    if (const std::optional<FormatNode*> node = Doc().Undo()) {
         ShowHistoryStep(*node);
     }
 }
 
 void EditorCommands::Redo() {
-    if (const std::optional<FormatNode*> node = Tree().Redo()) {
+    if (const std::optional<FormatNode*> node = Doc().Redo()) {
         ShowHistoryStep(*node);
     }
 }
 
 void EditorCommands::ShowHistoryStep(FormatNode* node) {
-    // The file and the document are the same again exactly at the state last
-    // saved or opened.
-    modified = !Tree().AtSavedState();
     RefreshMessageCount();
     if (node != nullptr) {
         panel_.treeView->ChooseNode(node);
     }
     RepaintWindow();
 }
-
-void EditorCommands::StartHistory() {
-    Tree().ClearHistory();
-    if (!modified) {
-        Tree().MarkSaved();
-    }
-}
-
-void EditorCommands::MarkSaved() { Tree().MarkSaved(); }
 
 } // namespace tqf

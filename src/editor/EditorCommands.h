@@ -1,9 +1,12 @@
 #pragma once
 
+#include "DocumentListener.h"
 #include "EditRules.h"
 #include "EditorPanel.h"
+#include "NodeRef.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <deque>
@@ -11,9 +14,12 @@
 
 namespace tqf {
 
+class Document;
 class FormatNode;
 class FormatTree;
+class FormatTreeView;
 class Prompts;
+struct ItemFieldsState;
 
 // The texts of the main window's reports; the refusals are those of the
 // document's editing operations (EditRules.h).
@@ -24,8 +30,10 @@ inline constexpr const char* MSG_ARE_YOU_SURE = "Are you sure ?";
 // The main window's message and item commands and its handling of the tree's
 // notifications. The commands read the panel fields and hand them to one of
 // the document's editing operations, which checks the rules; they show its
-// refusal in a message box, or set the panel as the change requires.
-class EditorCommands : public QObject {
+// refusal in a message box, or set the panel as the change requires. The
+// message count and the window's modified mark follow the document's own
+// reports.
+class EditorCommands : public QObject, private DocumentListener {
     Q_OBJECT
 
 public:
@@ -78,14 +86,15 @@ public:
     // one taken back; the node it concerns is then chosen as in the tree.
     void Undo();
     void Redo();
-    // The history starts anew from the document as it is (New, Open).
-    void StartHistory();
-    // The document as it is now is the one in the file (Save, Open).
-    void MarkSaved();
 
     // Handles one of the tree's notifications at once. The view's signal is
     // queued first and arrives here after the view's own event has ended.
     void OnTreeNotification(int message, FormatNode* node);
+
+    // The panels as an emptied document leaves them: every field empty but
+    // the item description, nothing ticked, no format chosen. Callers read
+    // the fields first, so that what was typed into that one stays.
+    void EmptyPanels();
 
     // Copies the five edit fields into the text members, and back.
     void ReadFields();
@@ -93,12 +102,20 @@ public:
 
     const EditorPanel& Panel() const { return panel_; }
 
-    // The node the panels show and the commands act on; none when its node is
-    // deleted.
-    FormatNode* currentNode = nullptr;
+signals:
+    // The document has come to differ from its file, or to equal it again.
+    void DocumentModifiedChanged(bool modified);
+
+public:
+    // The document the window edits.
+    Document& Doc() const;
+
+    // The node the panels show and the commands act on; none once its node
+    // leaves the document.
+    NodeRef currentNode;
     // The message created last, drawn in the highlight colour until the next
     // selection in the tree.
-    FormatNode* lastCreatedNode = nullptr;
+    NodeRef lastCreatedNode;
 
     // The panel texts, in the system's 8-bit encoding.
     std::string streamText;
@@ -107,19 +124,18 @@ public:
     std::string itemCountText;
     std::string itemDescription;
 
-    // The path of the open format file.
-    std::string filePath;
-    // The document has changes that are not saved.
-    bool modified = false;
-
 private:
     struct PendingNotification {
         int message = 0;
-        FormatNode* node = nullptr;
-        bool dropped = false; // its node was deleted before it was handled
+        NodeRef node;
+        bool hadNode = false;
+        // Its node left the document before it was handled.
+        bool Dropped() const { return hadNode && node == nullptr; }
     };
 
     void Connect();
+    void ModifiedChanged(bool modified) override;
+    void MessageCountChanged(std::int32_t count) override;
     void QueueTreeNotification(int message, FormatNode* node);
     void DeliverNextNotification();
     void OnNodesAboutToBeDeleted(const FormatNode* subtreeRoot);
@@ -132,6 +148,9 @@ private:
     ItemFields ReadItemFields() const;
     // Chooses the node an undo or redo concerns, as a click in the tree does.
     void ShowHistoryStep(FormatNode* node);
+    // Shows what the panel rules decided for the fields beside the format
+    // list; the text only in the member, for WriteFields.
+    void ApplyItemFields(const ItemFieldsState& fields);
     // The item panel's idle state after Add and Update.
     void ResetItemPanel();
     void RepaintWindow();
@@ -141,9 +160,11 @@ private:
     void ClearMessageFields();
 
     EditorPanel panel_;
+    // The view may go before the commands when the window is destroyed.
+    QPointer<FormatTreeView> view_;
     Prompts& prompts_;
     // The message a pending delete question is about.
-    FormatNode* confirmTarget_ = nullptr;
+    NodeRef confirmTarget_;
     std::deque<PendingNotification> pending_;
     int countDeferrals_ = 0;
     bool countChanged_ = false;

@@ -1,11 +1,13 @@
 #include "FileCommands.h"
 
 #include "ControlIds.h"
+#include "Document.h"
 #include "EditorCommands.h"
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatTreeView.h"
 #include "FormatWriter.h"
+#include "InputFile.h"
 #include "ItemFormat.h"
 #include "LibraryFileWriter.h"
 #include "MemoryBudget.h"
@@ -47,8 +49,6 @@ constexpr qint64 REPAINT_INTERVAL_MS = 250;
 QString FromBytes(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-std::string ToBytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
 
 // The file system's own bytes of a path, whatever the locale makes of them.
 std::filesystem::path FileSystemPath(const QString& path) {
@@ -239,15 +239,25 @@ void FileCommands::OnCommand(int controlId) {
 
 FormatTreeView& FileCommands::View() const { return *editor_.Panel().treeView; }
 
-int FileCommands::MessageCount() const { return View().GetRootNode()->count; }
+Document& FileCommands::Doc() const { return View().Doc(); }
+
+int FileCommands::MessageCount() const { return Doc().MessageCount(); }
 
 QString FileCommands::PathDisplay() const { return editor_.Panel().pathDisplay->text(); }
 
-void FileCommands::SetPathDisplay(const QString& path) { editor_.Panel().pathDisplay->setText(path); }
+QString FileCommands::FilePath() const { return QFile::decodeName(QByteArray::fromStdString(Doc().Path())); }
+
+void FileCommands::SetFile(const QString& path, const std::optional<FileIdentity>& identity) {
+    const QByteArray bytes = QFile::encodeName(path);
+    Doc().SetFile(bytes.toStdString(), identity ? std::optional<FileStamp>(*identity) : std::nullopt);
+    editor_.Panel().pathDisplay->setText(path);
+}
 
 bool FileCommands::Ask(const char* text) { return Ask(Latin1(text)); }
 
-bool FileCommands::Ask(const QString& text) { return prompts_.AskYesNo(Latin1(CAPTION_CONFIRMATION), text); }
+// Every question of the file commands lets the user lose work or overwrite
+// a file on Yes, so Enter, and a hasty click on the default, answer No.
+bool FileCommands::Ask(const QString& text) { return prompts_.AskYesNoDefaultNo(Latin1(CAPTION_CONFIRMATION), text); }
 
 void FileCommands::ShowWarning(const QString& text) { prompts_.ShowMessage(text, QString(), PromptIcon::Warning); }
 
@@ -255,50 +265,32 @@ void FileCommands::ShowWarning(const QString& text) { prompts_.ShowMessage(text,
 
 void FileCommands::ClearDocument() {
     FormatTreeView& view = View();
-    FormatTree& tree = view.Tree();
-    FormatNode* root = tree.GetRootNode();
-    if (root->firstChild == nullptr) {
+    if (MessageCount() == 0) {
         return;
     }
     // What the user typed into the item description stays.
     editor_.ReadFields();
-    const BusyScope busy(*this);
-    // One message at a time, with the count refreshed after each; but the
-    // window is not repainted before the end, so the panel shows the count
-    // once, and the tree is repainted once: a repaint lays out the whole
-    // remaining document.
-    view.ForgetLayout();
     {
-        const EditorCommands::DeferredCount deferred(editor_);
-        while (root->firstChild != nullptr) {
-            tree.DeleteNode(root->firstChild, false);
-            editor_.RefreshMessageCount();
-        }
+        const BusyScope busy(*this);
+        // The messages leave together, as one step that Undo brings back,
+        // and the tree is repainted once.
+        (void)view.Tree().ClearMessages();
+        view.Repaint();
     }
-    view.Repaint();
 
-    const EditorPanel& panel = editor_.Panel();
-    editor_.currentNode = nullptr;
-    editor_.streamText.clear();
-    editor_.functionText.clear();
-    editor_.messageDescription.clear();
-    editor_.itemCountText.clear();
-    panel.replyRequiredCheck->SetCheck(0);
-    panel.notFixedCheck->SetCheck(0);
-    panel.formatCombo->setCurrentIndex(NO_FORMAT_ROW);
-    editor_.WriteFields();
-    editor_.modified = true;
+    editor_.EmptyPanels();
 }
 
 bool FileCommands::ConfirmDiscard() {
-    if (!PathDisplay().isEmpty()) {
-        if (editor_.modified && !Ask(MSG_CONTENTS_MODIFIED)) {
+    const bool modified = Doc().IsModified();
+    if (!FilePath().isEmpty()) {
+        if (modified && !Ask(MSG_CONTENTS_MODIFIED)) {
             return false;
         }
         ClearDocument();
         return true;
     }
-    if (editor_.modified && MessageCount() != 0) {
+    if (modified && MessageCount() != 0) {
         if (!Ask(MSG_NOT_SAVED)) {
             return false;
         }
@@ -311,19 +303,18 @@ bool FileCommands::ConfirmClose() {
     if (Busy()) {
         return false;
     }
-    if (!PathDisplay().isEmpty()) {
-        return !editor_.modified || Ask(MSG_CONTENTS_MODIFIED_CLOSE);
+    const bool modified = Doc().IsModified();
+    if (!FilePath().isEmpty()) {
+        return !modified || Ask(MSG_CONTENTS_MODIFIED_CLOSE);
     }
-    return !(editor_.modified && MessageCount() != 0) || Ask(MSG_NOT_SAVED_CLOSE);
+    return !(modified && MessageCount() != 0) || Ask(MSG_NOT_SAVED_CLOSE);
 }
 
 // ---- The commands ----
 
 void FileCommands::OnNew() {
-    if (ConfirmDiscard()) {
-        // Nothing of the document before New can be undone into it.
-        editor_.StartHistory();
-    }
+    // The clearing is a step of the history: Undo brings the document back.
+    (void)ConfirmDiscard();
 }
 
 void FileCommands::OnExit() {
@@ -336,18 +327,18 @@ void FileCommands::OnExit() {
 }
 
 bool FileCommands::ConfirmOpen() {
-    const bool named = !PathDisplay().isEmpty();
+    const bool named = !FilePath().isEmpty();
+    const bool modified = Doc().IsModified();
     editor_.currentNode = nullptr;
     // Without a file, an empty document that was cleared unsaved still asks.
-    const bool ask = named ? editor_.modified : editor_.modified || MessageCount() != 0;
+    const bool ask = named ? modified : modified || MessageCount() != 0;
     if (ask && !Ask(named ? MSG_CONTENTS_MODIFIED : MSG_NOT_SAVED)) {
         return false;
     }
-    // The document goes before the file is chosen.
+    // The document goes before the file is chosen, as one step: when no
+    // file is read after all, Undo brings it back.
     ClearDocument();
     editor_.currentNode = nullptr;
-    // Nothing of the document before can be undone into the new one.
-    editor_.StartHistory();
     return true;
 }
 
@@ -375,16 +366,30 @@ void FileCommands::StartNamed(const QString& path) {
     if (Busy() || !ConfirmOpen()) {
         return;
     }
-    editor_.filePath = ToBytes(path);
-    editor_.modified = false;
     // Nothing was read from the file, so nothing on the disk can have changed
     // under the document when Save first writes it.
-    RememberFile(path, std::nullopt);
-    SetPathDisplay(path);
+    SetFile(path, std::nullopt);
+    Doc().MarkSaved();
 }
 
 void FileCommands::OpenFile(const QString& path) {
     FormatTreeView& view = View();
+    {
+        // A file that cannot be opened leaves the cleared document's step in
+        // the history, so that Undo brings the document back.
+        InputFile probe;
+        if (!probe.Open(FileSystemPath(path))) {
+            ReadResult failed;
+            failed.status = ReadStatus::OPEN_FAILED;
+            failed.errorText = probe.Error();
+            editor_.currentNode = nullptr;
+            ReportRead(path, failed);
+            return;
+        }
+    }
+    // Nothing of the document before can be undone into the one read, and
+    // the old document's storage goes before the new one is read.
+    Doc().Tree().ClearHistory();
     ReadResult result;
     {
         const BusyScope busy(*this);
@@ -396,7 +401,6 @@ void FileCommands::OpenFile(const QString& path) {
         sinceRepaint.start();
         const EditorCommands::DeferredCount deferred(editor_);
         FormatReader reader(view.Tree(), [this, &sinceRepaint](FormatNode&) {
-            editor_.RefreshMessageCount();
             if (sinceRepaint.elapsed() >= REPAINT_INTERVAL_MS) {
                 editor_.ShowMessageCountNow();
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -410,13 +414,13 @@ void FileCommands::OpenFile(const QString& path) {
     editor_.currentNode = nullptr;
     ReportRead(path, result);
     // Undo starts from the document as read.
-    editor_.StartHistory();
+    Doc().StartHistory();
 }
 
 void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
     switch (result.status) {
     case ReadStatus::OPEN_FAILED: {
-        editor_.modified = false;
+        Doc().MarkSaved();
         const QString reason = QFileInfo(path).isDir() ? Latin1(REASON_FOLDER) : FromBytes(result.errorText);
         ShowWarning(OpenFailureText(path, reason));
         return;
@@ -424,24 +428,21 @@ void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
     case ReadStatus::READ_FAILED:
         // Part of a file is not that file: the document keeps what was read,
         // but no later Save writes it over a file without asking for a name.
-        SetPathDisplay(QString());
-        editor_.filePath.clear();
-        RememberFile(QString(), std::nullopt);
-        editor_.modified = MessageCount() != 0;
+        SetFile(QString(), std::nullopt);
+        MarkModifiedIfAny();
         ShowWarning(ReadFailureText(path, FromBytes(result.errorText), result.messagesRead));
         return;
     case ReadStatus::TOO_LARGE:
         // Nothing of a file that cannot be opened whole stays.
         ClearDocument();
-        editor_.modified = false;
+        Doc().MarkSaved();
         ShowWarning(OpenFailureText(path, FromBytes(result.errorText)));
         return;
     case ReadStatus::READ:
         break;
     }
-    SetPathDisplay(path);
-    editor_.modified = false;
-    RememberFile(path, result.identity);
+    SetFile(path, result.identity);
+    Doc().MarkSaved();
     emit FileKept(path);
     if (!result.dropped.empty() || !result.warnings.empty()) {
         ShowWarning(ReadReportText(path, result));
@@ -459,8 +460,7 @@ void FileCommands::Save(bool askForName) {
     }
     QString target;
     if (!askForName) {
-        target = PathDisplay();
-        editor_.filePath = ToBytes(target);
+        target = FilePath();
     }
     if (target.isEmpty()) {
         const std::optional<QString> chosen =
@@ -471,7 +471,7 @@ void FileCommands::Save(bool askForName) {
         target = *chosen;
     }
 
-    if (!ConfirmOverwriteChanged(target)) {
+    if (!ConfirmOverwriteChanged(target) || !ConfirmOverwriteReadOnly(target)) {
         return;
     }
 
@@ -523,30 +523,36 @@ void FileCommands::Save(bool askForName) {
         ShowWarning(SaveFailureText(target, outcome.reason, existed && !outcome.damaged));
         return;
     }
-    editor_.filePath = ToBytes(target);
-    RememberFile(target, outcome.identity);
     prompts_.ShowMessage(Latin1(MSG_SAVED));
-    editor_.modified = false;
-    editor_.MarkSaved();
-    SetPathDisplay(target);
+    Doc().MarkSaved();
+    SetFile(target, outcome.identity);
     emit FileKept(target);
 }
 
 bool FileCommands::ConfirmOverwriteChanged(const QString& target) {
-    if (target != knownPath_ || !knownIdentity_) {
+    const std::optional<FileStamp>& known = Doc().Stamp();
+    if (target != FilePath() || !known) {
         return true;
     }
     const std::optional<FileIdentity> now = FileIdentity::Of(FileSystemPath(target));
     // A file that is gone loses nothing when it is written again.
-    if (!now || *now == *knownIdentity_) {
+    if (!now || static_cast<const FileStamp&>(*now) == *known) {
         return true;
     }
-    return prompts_.AskYesNoDefaultNo(Latin1(CAPTION_CONFIRMATION), Latin1(MSG_CHANGED_ON_DISK));
+    return Ask(Latin1(MSG_CHANGED_ON_DISK));
 }
 
-void FileCommands::RememberFile(const QString& path, const std::optional<FileIdentity>& identity) {
-    knownPath_ = path;
-    knownIdentity_ = identity;
+bool FileCommands::ConfirmOverwriteReadOnly(const QString& target) {
+    return !IsReadOnlyFile(FileSystemPath(target)) || Ask(Latin1(MSG_READ_ONLY_FILE));
+}
+
+void FileCommands::MarkModifiedIfAny() {
+    // A document that no file holds is a change when it holds anything.
+    if (MessageCount() != 0) {
+        Doc().MarkChangedOutsideHistory();
+    } else {
+        Doc().MarkSaved();
+    }
 }
 
 bool FileCommands::ConfirmRoundTrip(const RoundTripReport& report) {
@@ -554,7 +560,7 @@ bool FileCommands::ConfirmRoundTrip(const RoundTripReport& report) {
         return true;
     }
     // No, the default, keeps the old file.
-    return prompts_.AskYesNoDefaultNo(Latin1(CAPTION_CONFIRMATION), RoundTripQuestion(report));
+    return Ask(RoundTripQuestion(report));
 }
 
 // ---- SML ----
@@ -569,11 +575,13 @@ void FileCommands::OnImportSml() {
         return;
     }
     FormatTreeView& view = View();
+    // As for Open: the old document's storage goes before the new one is read.
+    Doc().Tree().ClearHistory();
     SmlReadResult result;
     {
         const BusyScope busy(*this);
         const EditorCommands::DeferredCount deferred(editor_);
-        SmlReader reader(view.Tree(), [this](FormatNode&) { editor_.RefreshMessageCount(); });
+        SmlReader reader(view.Tree());
         result = reader.ReadSmlFile(FileSystemPath(*path));
         view.Repaint();
     }
@@ -581,19 +589,18 @@ void FileCommands::OnImportSml() {
     if (!result.Complete()) {
         // Nothing of a file that cannot be read whole stays.
         ClearDocument();
-        editor_.modified = false;
-        editor_.StartHistory();
+        Doc().MarkSaved();
+        Doc().StartHistory();
         const QString reason = QFileInfo(*path).isDir() ? Latin1(REASON_FOLDER) : FromBytes(result.errorText);
         ShowWarning(OpenFailureText(*path, reason));
         return;
     }
     // The library is not kept in any format file yet: Save asks for a name,
     // and closing asks before it is lost.
-    SetPathDisplay(QString());
-    editor_.filePath.clear();
-    editor_.modified = MessageCount() != 0;
+    SetFile(QString(), std::nullopt);
+    MarkModifiedIfAny();
     // Undo starts from the library as imported, which no file holds yet.
-    editor_.StartHistory();
+    Doc().StartHistory();
     if (!result.dropped.empty() || !result.changed.empty() || !result.warnings.empty()) {
         ShowWarning(ImportReportText(*path, result));
     }

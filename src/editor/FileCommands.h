@@ -11,6 +11,7 @@
 
 namespace tqf {
 
+class Document;
 class EditorCommands;
 class FormatTreeView;
 class Prompts;
@@ -29,6 +30,7 @@ inline constexpr const char* MSG_NO_MESSAGE_TO_SAVE = "No message to save.";
 inline constexpr const char* MSG_SAVED = "Saved successfully.";
 inline constexpr const char* MSG_CHANGED_ON_DISK =
     "The file was changed by another program since it was opened. Overwrite it ?";
+inline constexpr const char* MSG_READ_ONLY_FILE = "The file is read-only. Overwrite it ?";
 
 // The file dialogs' filter and the extension a typed name without one gets.
 inline constexpr const char* FORMAT_FILE_FILTER = "Format File (*.TQF)|*.TQF|All Files (*.*)|*.*||";
@@ -44,9 +46,9 @@ inline constexpr const char* MSG_EXPORTED = "Exported successfully.";
 
 // The main window's file commands: New, Open, Save, Save As and Exit, the
 // clearing of the document, and the question before unsaved changes are
-// lost. They work on the window state that EditorCommands holds (the panel
-// texts, currentNode, filePath, modified) and on the path display, whose text
-// is the current file's path.
+// lost. They work on the document (its tree, its file, whether it is
+// modified), on the panel texts and currentNode that EditorCommands holds,
+// and on the path display, which shows the document's file.
 class FileCommands : public QObject {
     Q_OBJECT
 
@@ -92,8 +94,9 @@ public:
     // False when the user answered No.
     bool ConfirmDiscard();
 
-    // Deletes every message and empties the panels; a document without
-    // messages stays as it is, its modified flag included.
+    // Deletes every message, as one step that Undo takes back, and empties
+    // the panels; a document without messages stays as it is, its modified
+    // state included.
     void ClearDocument();
 
     // The question Exit asks before the window closes; true when it may
@@ -127,11 +130,19 @@ signals:
 private:
     void Connect();
     FormatTreeView& View() const;
+    Document& Doc() const;
     int MessageCount() const;
+    // The document's file, empty while it has none.
+    QString FilePath() const;
+    // The document's file becomes path, as it was then (identity), and the
+    // path display shows it.
+    void SetFile(const QString& path, const std::optional<FileIdentity>& identity);
+    // After a read that leaves a document no file holds: it is modified
+    // when it holds any message.
+    void MarkModifiedIfAny();
     bool Ask(const char* text);
     bool Ask(const QString& text);
     void ShowWarning(const QString& text);
-    void SetPathDisplay(const QString& path);
 
     // The part of Open and Import SML before a file is chosen: the question,
     // then clearing the document. False when the user answered No.
@@ -149,9 +160,9 @@ private:
     // Asks before a save overwrites a file that another program changed
     // since it was opened or saved here; true when the save may go on.
     bool ConfirmOverwriteChanged(const QString& target);
-    // The file at path is the one the document was read from or written to,
-    // as it was then.
-    void RememberFile(const QString& path, const std::optional<FileIdentity>& identity);
+    // Asks before a save replaces a file that nobody may write; true when
+    // the save may go on (the file keeps its mode).
+    bool ConfirmOverwriteReadOnly(const QString& target);
 
     // Marks the editor busy, with the wait cursor, while it lives.
     class BusyScope {
@@ -170,9 +181,6 @@ private:
     std::size_t nodeLimit_;
     std::uint64_t textBudget_;
     int busyDepth_ = 0;
-    // The file last opened or saved, and what it was then.
-    QString knownPath_;
-    std::optional<FileIdentity> knownIdentity_;
 };
 
 } // namespace tqf

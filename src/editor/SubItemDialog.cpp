@@ -3,6 +3,7 @@
 #include "DialogFont.h"
 #include "EditFieldLimits.h"
 #include "FormatComboBox.h"
+#include "PanelRules.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
 
@@ -18,13 +19,10 @@ namespace tqf {
 namespace {
 
 const char* const DIALOG_TITLE = "Add Sub Item";
-const char* const OPEN_COUNT_TEXT = "n";
-const char* const LIST_PRESET_COUNT = "0";
-const char* const SCALAR_PRESET_COUNT = "1";
 
 // The new list that a ticked-off "Not Fixed" describes has no sub-items yet,
 // so its fixed count is this, whatever the receiving node holds.
-const char* const NEW_LIST_COUNT = "0";
+constexpr std::int32_t NEW_LIST_COUNT = 0;
 
 // Rectangles of the controls in dialog units.
 constexpr UnitRect FORMAT_LABEL_RECT{7, 7, 54, 12};
@@ -44,8 +42,6 @@ std::string ToBytes(const QString& text) {
 }
 
 void Place(QWidget* widget, const UnitRect& rect) { widget->setGeometry(SubItemDialog::UNITS.Rect(rect)); }
-
-bool IsSeparatorRow(int row) { return row == NONE || row == SEPARATOR; }
 
 } // namespace
 
@@ -149,42 +145,24 @@ void SubItemDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void SubItemDialog::OnFormatChosen(int row) {
+    const FormatChoice choice = ChooseFormatRow(ItemPanelKind::SUB_ITEM_DIALOG, row);
     notFixedCheck_->SetCheck(0);
-    if (IsSeparatorRow(row)) {
+    descriptionEdit_->setEnabled(choice.fields.descriptionEnabled);
+    countEdit_->setText(QString::fromLatin1(choice.fields.countText.c_str()));
+    countEdit_->setEnabled(choice.fields.countEnabled);
+    if (!choice.isFormat) {
         // A separator row is no format: the choice is undone at once.
-        descriptionEdit_->setEnabled(false);
-        countEdit_->clear();
-        countEdit_->setEnabled(false);
         formatCombo_->setCurrentIndex(NO_FORMAT_ROW);
-        addButton_->setEnabled(false);
-        notFixedCheck_->setEnabled(false);
-        return;
     }
-    addButton_->setEnabled(true);
-    notFixedCheck_->setEnabled(true);
-    if (row == LIST) {
-        // A list's count is the number of its sub-items, never typed.
-        countEdit_->setText(QLatin1String(LIST_PRESET_COUNT));
-        countEdit_->setEnabled(false);
-        descriptionEdit_->setEnabled(false);
-    } else {
-        countEdit_->setText(QLatin1String(SCALAR_PRESET_COUNT));
-        countEdit_->setEnabled(true);
-        descriptionEdit_->setEnabled(true);
-    }
+    addButton_->setEnabled(choice.isFormat);
+    notFixedCheck_->setEnabled(choice.fields.notFixedEnabled);
 }
 
 void SubItemDialog::OnNotFixedClicked() {
-    if (notFixedCheck_->GetCheck() != 0) {
-        countEdit_->setText(QLatin1String(OPEN_COUNT_TEXT));
-        countEdit_->setEnabled(false);
-    } else if (formatCombo_->currentIndex() == LIST) {
-        countEdit_->setText(QLatin1String(NEW_LIST_COUNT));
-        countEdit_->setEnabled(false);
-    } else {
-        countEdit_->setText(QLatin1String(SCALAR_PRESET_COUNT));
-        countEdit_->setEnabled(true);
-    }
+    const ItemFieldsState fields =
+        ClickNotFixed(notFixedCheck_->GetCheck() != 0, formatCombo_->currentIndex(), NEW_LIST_COUNT);
+    countEdit_->setText(QString::fromLatin1(fields.countText.c_str()));
+    countEdit_->setEnabled(fields.countEnabled);
 }
 
 } // namespace tqf

@@ -26,6 +26,17 @@ FileIdentity FileIdentity::Of(const struct stat& status) {
     return identity;
 }
 
+bool IsReadOnlyFile(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return false;
+    }
+    constexpr mode_t ANY_WRITE = S_IWUSR | S_IWGRP | S_IWOTH;
+    // The superuser may write any file, so only the mode tells for it.
+    return (status.st_mode & ANY_WRITE) == 0 ||
+           (::geteuid() != 0 && ::access(path.c_str(), W_OK) != 0 && errno == EACCES);
+}
+
 std::string SystemReason(int error) { return std::strerror(error); }
 
 std::string PathReason(int error, const std::filesystem::path& path) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileStamp.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -9,16 +11,8 @@ struct stat;
 
 namespace tqf {
 
-// What tells one state of a file from another: which file it is (device and
-// inode) and what it held when last seen (size, modification time). Another
-// program that writes the file or puts a new one in its place changes it.
-struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::uint64_t size = 0;
-    std::int64_t modifiedSeconds = 0;
-    std::int64_t modifiedNanoseconds = 0;
-
+// The stamp of a file as the system reports it.
+struct FileIdentity : FileStamp {
     // The identity of the file at path, following symbolic links; nothing
     // when there is no such file.
     static std::optional<FileIdentity> Of(const std::filesystem::path& path);
@@ -26,6 +20,10 @@ struct FileIdentity {
 
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
+
+// True when path is a file that may not be written: its mode lets nobody
+// write it, or this user may not. False when there is no such file.
+bool IsReadOnlyFile(const std::filesystem::path& path);
 
 // The system's text for an error number, such as "Permission denied".
 std::string SystemReason(int error);

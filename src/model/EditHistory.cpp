@@ -6,8 +6,8 @@ namespace tqf {
 
 void EditHistory::Release(EditStep& step, bool applied) {
     // A made removal, or an undone insertion, holds a node out of the tree.
-    const bool holdsNode =
-        (step.kind == EditStep::Kind::REMOVE && applied) || (step.kind == EditStep::Kind::INSERT && !applied);
+    const bool holdsNode = ((step.kind == EditStep::Kind::REMOVE || step.kind == EditStep::Kind::CLEAR) && applied) ||
+                           (step.kind == EditStep::Kind::INSERT && !applied);
     if (holdsNode && step.node != nullptr && release_) {
         release_(step.node);
     }

@@ -20,6 +20,7 @@ struct EditStep {
         REMOVE, // node was unlinked from under parent, where it followed `after`
         CHANGE, // node's fields were replaced; `fields` holds the others
         SWAP,   // node changed places with its next sibling
+        CLEAR,  // every message, from node on, was taken out of the document
     };
 
     // The fields of a node that an edit in place changes. The texts are

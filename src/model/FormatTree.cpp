@@ -12,8 +12,13 @@ namespace tqf {
 FormatTree::FormatTree(FormatTreeListener* listener) : listener_(listener) {}
 
 FormatTree::~FormatTree() {
-    // The owner is going away too: nobody is told about these deletions.
+    // The owner is going away too: nobody is told about these deletions,
+    // and the handles that outlive the tree refer to nothing.
     listener_ = nullptr;
+    for (NodeRef* ref : refs_) {
+        ref->tree_ = nullptr;
+        ref->node_ = nullptr;
+    }
     history_.Clear();
     if (root_.firstChild != nullptr) {
         DeleteChain(root_.firstChild);
@@ -72,6 +77,36 @@ void FormatTree::ClearHistory() {
     history_.Clear();
     if (hadSteps) {
         ReclaimTextsIfEmpty();
+    }
+    HistoryMoved();
+}
+
+void FormatTree::Unregister(NodeRef* ref) { std::erase(refs_, ref); }
+
+void FormatTree::NodesLeaving(const FormatNode& subtreeRoot) {
+    if (listener_ != nullptr) {
+        listener_->NodesAboutToBeDeleted(subtreeRoot);
+    }
+    for (NodeRef* ref : refs_) {
+        if (ref->node_ != nullptr && IsWithin(ref->node_, &subtreeRoot)) {
+            ref->node_ = nullptr;
+        }
+    }
+}
+
+void FormatTree::MarkSaved() {
+    history_.MarkSaved();
+    HistoryMoved();
+}
+
+void FormatTree::Record(EditStep step) {
+    history_.Push(std::move(step));
+    HistoryMoved();
+}
+
+void FormatTree::HistoryMoved() {
+    if (listener_ != nullptr) {
+        listener_->HistoryChanged();
     }
 }
 
@@ -203,9 +238,7 @@ void FormatTree::DeleteNode(FormatNode* x, bool repaint) {
     // parent is about to be freed.
     Unrecorded();
     ownedCache_ = nullptr;
-    if (listener_ != nullptr) {
-        listener_->NodesAboutToBeDeleted(*x);
-    }
+    NodesLeaving(*x);
     if (!deferredLists_.empty()) {
         // A held-back list that goes now is not relabelled later.
         std::erase_if(deferredLists_, [x](const FormatNode* list) { return IsWithin(list, x); });
@@ -363,8 +396,9 @@ constexpr std::uint32_t MIN_FUNCTION = 0;
 constexpr std::uint32_t MAX_FUNCTION = 255;
 constexpr const char* LIST_COUNT_PRESET = "0";
 
-// An ASCII item needs a count; "0" and an empty field are refused, while other
-// texts that read as 0 ("00", letters) pass as the panel has always let them.
+// An ASCII item needs a count. The refusal is about the text typed: only "0"
+// and an empty field ask for no length at a glance; any other text is read
+// as a number as it stands, even one that reads as 0 ("00", letters).
 bool IsZeroLengthCount(std::string_view countText) { return countText.empty() || countText == "0"; }
 
 FormatNode* LastChild(FormatNode* parent) {
@@ -377,6 +411,11 @@ FormatNode* LastChild(FormatNode* parent) {
 
 EditStep::NodeFields FieldsOf(const FormatNode& node) {
     return {node.label, node.description, node.count, node.format, node.isList};
+}
+
+bool SameFields(const FormatNode& node, const EditStep::NodeFields& fields) {
+    return node.label.View() == fields.label.View() && node.description.View() == fields.description.View() &&
+           node.count == fields.count && node.format == fields.format && node.isList == fields.isList;
 }
 
 void SwapFields(FormatNode& node, EditStep::NodeFields& fields) {
@@ -692,9 +731,7 @@ void FormatTree::Link(FormatNode* node, FormatNode* parent, FormatNode* after) {
 }
 
 void FormatTree::Unlink(FormatNode* node) {
-    if (listener_ != nullptr) {
-        listener_->NodesAboutToBeDeleted(*node);
-    }
+    NodesLeaving(*node);
     ownedCache_ = nullptr;
     FormatNode* parent = node->parent;
     if (parent->firstChild == node) {
@@ -755,7 +792,7 @@ void FormatTree::InsertStep(FormatNode* node, FormatNode* parent, FormatNode* af
     step.parentCount = parent->count;
     step.bytes = sizeof(EditStep) + SubtreeBytes(node);
     Link(node, parent, after);
-    history_.Push(std::move(step));
+    Record(std::move(step));
 }
 
 void FormatTree::RemoveStep(FormatNode* node) {
@@ -768,10 +805,15 @@ void FormatTree::RemoveStep(FormatNode* node) {
     step.parentCount = node->parent->count;
     step.bytes = sizeof(EditStep) + SubtreeBytes(node);
     Unlink(node);
-    history_.Push(std::move(step));
+    Record(std::move(step));
 }
 
 void FormatTree::ChangeStep(FormatNode* node, EditStep::NodeFields fields) {
+    // An edit that leaves every field as it was is no step: undoing it would
+    // show nothing happen.
+    if (SameFields(*node, fields)) {
+        return;
+    }
     EditStep step;
     step.kind = EditStep::Kind::CHANGE;
     step.node = node;
@@ -781,7 +823,7 @@ void FormatTree::ChangeStep(FormatNode* node, EditStep::NodeFields fields) {
     if (listener_ != nullptr) {
         listener_->NodeChanged(*node);
     }
-    history_.Push(std::move(step));
+    Record(std::move(step));
 }
 
 void FormatTree::SwapStep(FormatNode* node, FormatNode* other) {
@@ -791,7 +833,47 @@ void FormatTree::SwapStep(FormatNode* node, FormatNode* other) {
     step.after = other;
     step.bytes = sizeof(EditStep);
     SwapWithNext(node->nextSibling == other ? node : other);
-    history_.Push(std::move(step));
+    Record(std::move(step));
+}
+
+EditResult FormatTree::ClearMessages() {
+    if (root_.firstChild == nullptr) {
+        return EditResult::Refused("");
+    }
+    EditStep step;
+    step.kind = EditStep::Kind::CLEAR;
+    step.node = root_.firstChild;
+    step.parent = &root_;
+    step.parentLabel = root_.label;
+    step.parentCount = root_.count;
+    // Every node in use, without a walk over a document that may hold a
+    // million: this counts the nodes that older steps keep out of the tree
+    // once more, which only lets the history drop its oldest steps sooner.
+    step.bytes = sizeof(EditStep) + (messagePool_.SlotsInUse() + itemPool_.SlotsInUse()) * sizeof(FormatNode);
+    DetachMessages();
+    Record(std::move(step));
+    return EditResult{&root_};
+}
+
+void FormatTree::DetachMessages() {
+    NodesLeaving(root_);
+    ownedCache_ = nullptr;
+    root_.firstChild = nullptr;
+    root_.count = 0;
+    if (listener_ != nullptr) {
+        listener_->StructureChanged(root_);
+    }
+}
+
+void FormatTree::ReattachMessages(FormatNode* first, std::int32_t count) {
+    root_.firstChild = first;
+    root_.count = count;
+    if (listener_ != nullptr) {
+        for (const FormatNode* message = first; message != nullptr; message = message->nextSibling) {
+            listener_->NodeAdded(*message);
+        }
+        listener_->StructureChanged(root_);
+    }
 }
 
 FormatNode* FormatTree::StandIn(FormatNode* parent, FormatNode* after, FormatNode* root) {
@@ -836,6 +918,13 @@ FormatNode* FormatTree::Apply(EditStep& step, bool forward) {
     case EditStep::Kind::SWAP:
         SwapWithNext(step.node->nextSibling == step.after ? step.node : step.after);
         return step.node;
+    case EditStep::Kind::CLEAR:
+        if (forward) {
+            DetachMessages();
+            return nullptr;
+        }
+        ReattachMessages(step.node, step.parentCount);
+        return step.node;
     }
     return nullptr;
 }
@@ -846,6 +935,7 @@ std::optional<FormatNode*> FormatTree::Undo() {
     }
     FormatNode* shown = Apply(history_.StepToUndo(), false);
     history_.Undone();
+    HistoryMoved();
     return shown;
 }
 
@@ -855,11 +945,13 @@ std::optional<FormatNode*> FormatTree::Redo() {
     }
     FormatNode* shown = Apply(history_.StepToRedo(), true);
     history_.Redone();
+    HistoryMoved();
     return shown;
 }
 
 void FormatTree::ReleaseDetached(FormatNode* node) {
-    assert(node->nextSibling == nullptr && "a node out of the tree has no siblings");
+    // A node out of the tree has no siblings, unless it is the first of the
+    // messages that a clearing took out together: the chain goes whole.
     DeleteChain(node);
 }
 

@@ -5,6 +5,7 @@
 #include "FormatNode.h"
 #include "FormatTreeListener.h"
 #include "NodePool.h"
+#include "NodeRef.h"
 #include "TextArena.h"
 
 #include <optional>
@@ -84,6 +85,9 @@ public:
     EditResult AddSubItem(FormatNode* target, const ItemFields& fields);
     // Deletes x with its sub-tree, whatever it is (the tree menu's Delete).
     EditResult DeleteAny(FormatNode* x);
+    // Takes every message out of the document as one step, which Undo
+    // brings back whole; refused without a word when there is none.
+    EditResult ClearMessages();
 
     // ---- History ----
 
@@ -97,7 +101,7 @@ public:
     std::optional<FormatNode*> Redo();
     // Drops every step; an empty document then forgets its texts.
     void ClearHistory();
-    void MarkSaved() { history_.MarkSaved(); }
+    void MarkSaved();
     bool AtSavedState() const { return history_.AtSavedState(); }
     const EditHistory& History() const { return history_; }
 
@@ -183,6 +187,13 @@ public:
     };
 
 private:
+    friend class NodeRef;
+    void Register(NodeRef* ref) { refs_.push_back(ref); }
+    void Unregister(NodeRef* ref);
+    // Tells the listener that subtreeRoot and everything below it leaves the
+    // tree, then clears every NodeRef that points into it.
+    void NodesLeaving(const FormatNode& subtreeRoot);
+
     // Why nothing can be appended under t, or none.
     static const char* AppendRefusal(const FormatNode* t);
     // Makes an item from its fields, the label included, and adds it as the
@@ -197,6 +208,13 @@ private:
     // Unlinks node, with its sub-tree kept, after telling the listener.
     void Unlink(FormatNode* node);
     void SwapWithNext(FormatNode* node);
+    // Takes the whole chain of messages out, kept as it is, and puts it back.
+    void DetachMessages();
+    void ReattachMessages(FormatNode* first, std::int32_t count);
+    // Adds a step that has just been made to the history.
+    void Record(EditStep step);
+    // Tells the listener that the history has moved.
+    void HistoryMoved();
     // Makes and records an insertion, a removal, a change.
     void InsertStep(FormatNode* node, FormatNode* parent, FormatNode* after);
     void RemoveStep(FormatNode* node);
@@ -252,6 +270,8 @@ private:
     // step, so counting does not relabel (nor store a label).
     bool applyingStep_ = false;
     std::vector<FormatNode*> deferredLists_;
+    // The handles that refer to nodes of this tree.
+    std::vector<NodeRef*> refs_;
     // After the pools: the nodes it holds are freed into them.
     EditHistory history_{[this](FormatNode* node) { ReleaseDetached(node); }};
 };

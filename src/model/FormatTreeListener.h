@@ -35,6 +35,10 @@ public:
 
     // node has changed places with a sibling next to it.
     virtual void NodeMoved(const FormatNode& node) { (void)node; }
+
+    // The history has moved, after the change: a step was recorded, undone
+    // or made again, the steps were dropped, or the saved state was set.
+    virtual void HistoryChanged() {}
 };
 
 } // namespace tqf

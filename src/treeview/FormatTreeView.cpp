@@ -195,21 +195,11 @@ void FormatTreeView::Redraw() { viewport()->update(); }
 // ---- Deletion ----
 
 void FormatTreeView::ForgetNodes(const FormatNode& subtreeRoot) {
-    if (FormatTree::IsWithin(selectedNode_, &subtreeRoot)) {
-        selectedNode_ = nullptr;
-    }
     if (FormatTree::IsWithin(highlightedNode_, &subtreeRoot)) {
         // A node taken out may come back by an undo, not highlighted.
         SetNodeColor(highlightedNode_, textColor_, false);
-        highlightedNode_ = nullptr;
     }
     layout_.NodesAboutToBeDeleted(subtreeRoot);
-    for (PendingNotification& pending : pendingNotifications_) {
-        if (pending.node != nullptr && FormatTree::IsWithin(pending.node, &subtreeRoot)) {
-            pending.dropped = true;
-            pending.node = nullptr;
-        }
-    }
     emit NodesAboutToBeDeleted(&subtreeRoot);
 }
 
@@ -748,7 +738,7 @@ void FormatTreeView::OpenKeyboardMenu() {
 // ---- Notifications ----
 
 void FormatTreeView::PostNotification(int message, FormatNode* node) {
-    pendingNotifications_.push_back({message, node, false});
+    pendingNotifications_.push_back({message, NodeRef(tree_, node), node != nullptr});
     QMetaObject::invokeMethod(this, &FormatTreeView::DeliverNotification, Qt::QueuedConnection);
 }
 
@@ -758,7 +748,7 @@ void FormatTreeView::DeliverNotification() {
     }
     const PendingNotification next = pendingNotifications_.front();
     pendingNotifications_.pop_front();
-    if (!next.dropped) {
+    if (!next.Dropped()) {
         emit TreeNotification(next.message, next.node);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Document.h"
 #include "FormatTree.h"
 #include "Prompts.h"
 #include "TreeLayout.h"
@@ -15,9 +16,8 @@
 
 namespace tqf {
 
-// The codes of the vertical scroll bar's requests. The numbers are those of
-// the Windows scroll-bar requests (SB_LINEUP ...), so that the view answers a
-// request exactly as the editor it replaces did.
+// The codes of the vertical scroll bar's requests. Each has a fixed number,
+// so that a code passed around as a plain int always names the same request.
 enum ScrollCode : int {
     SCROLL_LINE_UP = 0,
     SCROLL_LINE_DOWN = 1,
@@ -64,7 +64,8 @@ public:
     explicit FormatTreeView(Prompts& prompts, QWidget* parent = nullptr);
     ~FormatTreeView() override;
 
-    // The document and its node operations.
+    // The document, and its tree with the node operations.
+    Document& Doc() { return document_; }
     FormatTree& Tree() { return tree_; }
     FormatNode* GetRootNode() { return tree_.GetRootNode(); }
 
@@ -203,8 +204,10 @@ private:
 
     struct PendingNotification {
         int message = 0;
-        FormatNode* node = nullptr;
-        bool dropped = false;
+        NodeRef node;
+        bool hadNode = false;
+        // Its node left the document before it was delivered.
+        bool Dropped() const { return hadNode && node == nullptr; }
     };
 
     void PostNotification(int message, FormatNode* node);
@@ -248,10 +251,11 @@ private:
 
     Prompts& prompts_;
     Listener listener_{*this};
-    FormatTree tree_{&listener_};
+    Document document_{&listener_};
+    FormatTree& tree_{document_.Tree()};
     TreeLayout layout_;
-    FormatNode* selectedNode_ = nullptr;
-    FormatNode* highlightedNode_ = nullptr;
+    NodeRef selectedNode_{tree_};
+    NodeRef highlightedNode_{tree_};
     ColorRef textColor_ = DEFAULT_TEXT_COLOR;
     ColorRef lineColor_ = DEFAULT_LINE_COLOR;
     ColorRef backgroundColor_ = DEFAULT_BACKGROUND_COLOR;

@@ -33,7 +33,7 @@ TEST_F(ChangedFileSaveTest, AFileChangedByAnotherProgramIsOverwrittenOnlyAfterAs
     EXPECT_TRUE(prompts.questions[0].defaultNo);
     EXPECT_TRUE(prompts.TakeMessages().isEmpty());
     EXPECT_EQ(ReadBytes(path), theirs);
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
 
     prompts.answers.push_back(true);
     Click(IDC_SAVE);
@@ -71,7 +71,7 @@ TEST_F(ChangedFileSaveTest, ANamedPipeIsNeitherWaitedForNorReplaced) {
     struct stat status {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
     EXPECT_TRUE(S_ISFIFO(status.st_mode));
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
 }
 
 } // namespace

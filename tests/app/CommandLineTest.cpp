@@ -150,7 +150,7 @@ TEST_F(OpenAtStartTest, TheFileOpensOnceTheWindowRuns) {
     Settle();
     EXPECT_EQ(PathDisplay(), example);
     EXPECT_GT(Root()->count, 0);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_TRUE(prompts.boxes.empty());
     EXPECT_TRUE(prompts.questions.empty());
     EXPECT_TRUE(prompts.fileDialogs.empty());

@@ -103,7 +103,7 @@ TEST_F(EditorDialogTest, StartsEmptyWithOnlyTheMessageEntryEnabled) {
     EXPECT_TRUE(Text(IDC_STREAM).isEmpty());
     EXPECT_EQ(Tree().TextColor(), Rgb(0, 64, 128));
     EXPECT_EQ(Root()->count, 0);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(Commands().currentNode, nullptr);
     EXPECT_EQ(Commands().lastCreatedNode, nullptr);
 }
@@ -245,7 +245,7 @@ TEST_F(EditorDialogTest, ContextMenuOnTheFreeAreaOffersTheAboutBox) {
 
 TEST_F(EditorDialogTest, ClosingTheWindowWithUnsavedChangesAsksFirst) {
     CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
-    ASSERT_TRUE(Commands().modified);
+    ASSERT_TRUE(Commands().Doc().IsModified());
     prompts.answers = {true};
     dialog->close();
     Settle();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ControlIds.h"
+#include "Document.h"
 #include "EditorCommands.h"
 #include "EditorDialog.h"
 #include "FormatNode.h"

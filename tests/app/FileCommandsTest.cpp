@@ -21,7 +21,7 @@ protected:
         EXPECT_EQ(prompts.questions.size(), 1U);
         EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Saved successfully.")});
         EXPECT_EQ(ReadBytes(path), FormatWriter::FormatFileText(Root()));
-        EXPECT_FALSE(Commands().modified);
+        EXPECT_FALSE(Commands().Doc().IsModified());
         EXPECT_EQ(PathDisplay(), path);
     }
 };
@@ -32,9 +32,9 @@ const QString EXTENSION = QStringLiteral("*.TQF");
 // ---- The flag and the path display through a session ----
 
 TEST_F(FileCommandsTest, StartsUnmodifiedWithoutPath) {
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_TRUE(PathDisplay().isEmpty());
-    EXPECT_TRUE(Commands().filePath.empty());
+    EXPECT_TRUE(Commands().Doc().Path().empty());
 }
 
 TEST_F(FileCommandsTest, SaveAsWritesTheDocumentAndShowsThePath) {
@@ -51,9 +51,9 @@ TEST_F(FileCommandsTest, SaveAsWritesTheDocumentAndShowsThePath) {
     EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("Saved successfully."));
     EXPECT_TRUE(prompts.boxes[0].caption.isEmpty()) << "the application's title";
     EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::None);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
-    EXPECT_EQ(Commands().filePath, path.toStdString());
+    EXPECT_EQ(Commands().Doc().Path(), path.toStdString());
     EXPECT_EQ(ReadBytes(path), "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\nS1F1W (Are You There).\r\n");
 }
 
@@ -62,13 +62,13 @@ TEST_F(FileCommandsTest, SaveWithAPathWritesAtOnceAndSaveAsAlwaysAsks) {
     const QString first = PathIn(QStringLiteral("first.TQF"));
     SaveAs(first);
     CreateMessage(QStringLiteral("2"), QStringLiteral("1"));
-    ASSERT_TRUE(Commands().modified);
+    ASSERT_TRUE(Commands().Doc().IsModified());
     prompts.fileDialogs.clear();
 
     Click(IDC_SAVE);
     EXPECT_TRUE(prompts.fileDialogs.empty());
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Saved successfully.")});
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(ReadBytes(first), FormatWriter::FormatFileText(Root()));
 
     const QString second = PathIn(QStringLiteral("second.TQF"));
@@ -85,7 +85,7 @@ TEST_F(FileCommandsTest, SaveWithoutAPathAsksForOneAndCancelChangesNothing) {
     Click(IDC_SAVE);
     EXPECT_EQ(prompts.fileDialogs.size(), 1U);
     EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_TRUE(PathDisplay().isEmpty());
     EXPECT_TRUE(FolderEntries().isEmpty());
 }
@@ -124,7 +124,7 @@ TEST_F(FileCommandsTest, SaveOfAnEmptyDocumentOnlySaysSo) {
     }
     EXPECT_TRUE(prompts.fileDialogs.size() == 1U) << "only the first Save As asked for a name";
     EXPECT_EQ(ReadBytes(path), saved);
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
 }
 
 TEST_F(FileCommandsTest, EditingAfterASaveSetsTheFlagAndKeepsThePath) {
@@ -133,12 +133,12 @@ TEST_F(FileCommandsTest, EditingAfterASaveSetsTheFlagAndKeepsThePath) {
     SaveAs(path);
     ClickNode(message);
     AddItem(UINT4);
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
 
     SaveAs(path);
     Commands().OnTreeNotification(WM_TREE_CHANGED, nullptr);
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
 }
 
@@ -148,7 +148,7 @@ TEST_F(FileCommandsTest, NewKeepsThePathSoTheNextSaveWritesThere) {
     SaveAs(path);
     Click(IDC_NEW);
     EXPECT_EQ(Root()->count, 0);
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
 
     CreateMessage(QStringLiteral("5"), QStringLiteral("5"));
@@ -162,7 +162,7 @@ TEST_F(FileCommandsTest, NewOnAnEmptyUnnamedDocumentDoesNothing) {
     Type(IDC_STREAM, QStringLiteral("3"));
     Click(IDC_NEW);
     EXPECT_TRUE(prompts.questions.empty());
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(Text(IDC_STREAM), QStringLiteral("3"));
 }
 
@@ -171,7 +171,7 @@ TEST_F(FileCommandsTest, AfterAnUnsavedClearOpenAsksButNewDoesNot) {
     prompts.answers = {true};
     Click(IDC_NEW);
     EXPECT_EQ(Root()->count, 0);
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     prompts.questions.clear();
 
     Click(IDC_NEW);
@@ -213,7 +213,7 @@ TEST_F(FileCommandsTest, ClearingEmptiesThePanelsButKeepsTheItemDescription) {
     EXPECT_FALSE(Enabled(IDC_DELETE_MESSAGE));
     EXPECT_FALSE(Enabled(IDC_FORMAT));
     EXPECT_FALSE(Enabled(IDC_ADD_ITEM));
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
 
     // The cleared window still paints and takes new messages.
     Tree().viewport()->repaint();
@@ -225,7 +225,7 @@ TEST_F(FileCommandsTest, ClearingEmptiesThePanelsButKeepsTheItemDescription) {
 TEST_F(FileCommandsTest, ClearingAnEmptyDocumentChangesNothing) {
     Type(IDC_STREAM, QStringLiteral("4"));
     Files().ClearDocument();
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(Text(IDC_STREAM), QStringLiteral("4"));
 }
 
@@ -244,7 +244,7 @@ TEST_F(FileCommandsTest, OpenReadsTheFileAndSaveWritesBackWithoutADialog) {
     EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S1F3"}));
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("2"));
     EXPECT_TRUE(Enabled(IDC_UPDATE_MESSAGE));
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
     EXPECT_EQ(Commands().currentNode, nullptr);
 
@@ -269,14 +269,14 @@ TEST_F(FileCommandsTest, OpenAnsweredYesThenCancelledLeavesAnEmptyDocumentAndThe
     prompts.fileAnswers.push_back(std::nullopt);
     Click(IDC_OPEN);
     EXPECT_EQ(Root()->count, 0);
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
 }
 
 TEST_F(FileCommandsTest, OpenCancelledOnAnEmptyDocumentKeepsTheFlag) {
     prompts.fileAnswers.push_back(std::nullopt);
     Click(IDC_OPEN);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_TRUE(PathDisplay().isEmpty());
 }
 
@@ -291,7 +291,7 @@ TEST_F(FileCommandsTest, OpenOfAMissingFileSaysWhyAndLeavesAnEmptyUnmodifiedDocu
     EXPECT_TRUE(prompts.boxes[0].text.contains(missing));
     EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("No such file or directory")));
     EXPECT_EQ(Root()->count, 0);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), saved);
 }
 
@@ -307,7 +307,7 @@ TEST_F(FileCommandsTest, OpenOfALibraryTooLargeForMemoryKeepsNothingOfIt) {
         << prompts.boxes[0].text.toStdString();
     EXPECT_EQ(Root()->count, 0);
     EXPECT_EQ(Root()->firstChild, nullptr);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_TRUE(PathDisplay().isEmpty());
     EXPECT_FALSE(Files().Busy());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "the wait cursor ends with the command";
@@ -327,7 +327,7 @@ TEST_F(FileCommandsTest, OpenOfAFolderSaysItIsAFolder) {
     ASSERT_EQ(prompts.boxes.size(), 1U);
     EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("Cannot open the file\n%1\n\nReason: it is a folder.").arg(path));
     EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_TRUE(PathDisplay().isEmpty());
 }
 
@@ -345,7 +345,7 @@ TEST_F(FileCommandsTest, OpenThatStopsPartWayKeepsNoPathSoSaveAsksForOne) {
     EXPECT_TRUE(prompts.boxes[0].text.contains(path));
     EXPECT_TRUE(PathDisplay().isEmpty());
     EXPECT_EQ(Root()->count, 0);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
 }
 
 TEST_F(FileCommandsTest, OpenWarnsOnceAboutDroppedStatementsWithTheirPlacesAndReasons) {
@@ -368,7 +368,7 @@ TEST_F(FileCommandsTest, OpenWarnsOnceAboutDroppedStatementsWithTheirPlacesAndRe
                              "\nline 5, column 6: list not closed at end of file\n\n"
                              "Saving this library would not keep them.")
                   .arg(path));
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
 }
 
@@ -391,7 +391,7 @@ TEST_F(FileCommandsTest, ALargeFileOpensWholeWithItsDroppedStatementsNamed) {
     ASSERT_EQ(prompts.boxes.size(), 1U);
     EXPECT_NE(prompts.boxes[0].text.indexOf(QStringLiteral("\nline 15001, column 7: unknown item format Q\n")), -1)
         << prompts.boxes[0].text.toStdString();
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
 
     ClickNode(Root()->firstChild->nextSibling);
     EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("1"));
@@ -461,9 +461,9 @@ TEST_F(FileCommandsTest, SaveOntoAFolderFailsAndReportsIt) {
     EXPECT_EQ(prompts.boxes[0].text,
               QStringLiteral("Cannot save the library to\n%1\n\nReason: it is a folder.\n\nThe file was not changed.")
                   .arg(target));
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
-    EXPECT_EQ(Commands().filePath, path.toStdString());
+    EXPECT_EQ(Commands().Doc().Path(), path.toStdString());
     EXPECT_TRUE(QFileInfo(target).isDir());
     EXPECT_TRUE(QDir(target).isEmpty());
     EXPECT_EQ(ReadBytes(path), saved);
@@ -479,7 +479,7 @@ TEST_F(FileCommandsTest, SaveIntoAMissingFolderFailsAndReportsIt) {
     EXPECT_TRUE(
         prompts.boxes[0].text.startsWith(QStringLiteral("Cannot save the library to\n%1\n\nReason: ").arg(target)));
     EXPECT_FALSE(prompts.boxes[0].text.contains(QStringLiteral("not changed"))) << "there was no file";
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_TRUE(PathDisplay().isEmpty());
     EXPECT_TRUE(FolderEntries().isEmpty());
 }
@@ -500,9 +500,9 @@ TEST_F(FileCommandsTest, SaveAsksBeforeWritingWhatWouldNotReadBackAndNoChangesNo
     EXPECT_TRUE(question.endsWith(QStringLiteral("Save anyway ?")));
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_TRUE(FolderEntries().isEmpty());
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_TRUE(PathDisplay().isEmpty());
-    EXPECT_TRUE(Commands().filePath.empty());
+    EXPECT_TRUE(Commands().Doc().Path().empty());
 
     SaveAsAnsweringYes(path);
 }
@@ -521,7 +521,7 @@ TEST_F(FileCommandsTest, AFileLargerThanTheBudgetIsRefusedWithTheSizeItNeeds) {
                                          "program may use).")
                               .arg(path)});
     EXPECT_TRUE(FolderEntries().isEmpty());
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 

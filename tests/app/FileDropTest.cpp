@@ -83,7 +83,7 @@ TEST_F(FileDropTest, OneFileDroppedOnTheTreeOpensAsOpenWould) {
     EXPECT_EQ(dropped.action, Qt::CopyAction);
     EXPECT_EQ(PathDisplay(), Example());
     EXPECT_GT(Root()->count, 0);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_TRUE(prompts.boxes.empty());
     EXPECT_TRUE(prompts.fileDialogs.empty());
 }
@@ -118,7 +118,7 @@ TEST_F(FileDropTest, UnsavedChangesAreAskedAboutFirst) {
     EXPECT_EQ(prompts.questions.size(), 2U);
     EXPECT_EQ(PathDisplay(), Example());
     EXPECT_GT(MessageLabels().size(), 1U);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
 }
 
 TEST_F(FileDropTest, EverythingElseIsRefusedAndChangesNothing) {

@@ -32,7 +32,7 @@ protected:
         for (int i = 0; i < c.messages; ++i) {
             CreateMessage(QString::number(i + 1), QStringLiteral("2"));
         }
-        Commands().modified = c.modified;
+        c.modified ? Commands().Doc().MarkChangedOutsideHistory() : Commands().Doc().MarkSaved();
         prompts.messages.clear();
         prompts.boxes.clear();
         prompts.fileDialogs.clear();
@@ -52,8 +52,9 @@ TEST_P(FileGuardTest, AsksExactlyWhenItsRowSaysAndNoChangesNothing) {
         ASSERT_EQ(prompts.questions.size(), 1U);
         EXPECT_EQ(prompts.questions[0].caption, QStringLiteral("CONFIRMATION"));
         EXPECT_EQ(prompts.questions[0].text, QString::fromLatin1(c.question));
+        EXPECT_TRUE(prompts.questions[0].defaultNo) << "Enter keeps the changes";
         EXPECT_EQ(Root()->count, c.messages);
-        EXPECT_EQ(Commands().modified, c.modified);
+        EXPECT_EQ(Commands().Doc().IsModified(), c.modified);
         EXPECT_EQ(PathDisplay(), path);
         EXPECT_TRUE(dialog->isVisible());
         EXPECT_TRUE(prompts.fileDialogs.empty());
@@ -74,7 +75,7 @@ TEST_P(FileGuardTest, AsksExactlyWhenItsRowSaysAndNoChangesNothing) {
     case IDC_NEW:
     case IDC_OPEN:
         EXPECT_EQ(Root()->count, clears ? 0 : c.messages);
-        EXPECT_EQ(Commands().modified, clears && c.messages != 0 ? true : c.modified);
+        EXPECT_EQ(Commands().Doc().IsModified(), clears && c.messages != 0 ? true : c.modified);
         EXPECT_TRUE(dialog->isVisible());
         EXPECT_EQ(prompts.fileDialogs.size(), c.command == IDC_OPEN ? 1U : 0U);
         break;
@@ -130,7 +131,7 @@ TEST_F(FrameCloseTest, WithUnsavedChangesNoKeepsTheWindowOpen) {
     EXPECT_EQ(prompts.questions[0].caption, QStringLiteral("CONFIRMATION"));
     EXPECT_EQ(prompts.questions[0].text, QString::fromLatin1(MSG_NOT_SAVED_CLOSE));
     EXPECT_EQ(Root()->count, 1);
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
 }
 
 TEST_F(FrameCloseTest, WithChangesToANamedFileYesClosesIt) {

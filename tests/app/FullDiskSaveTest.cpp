@@ -91,7 +91,7 @@ TEST_F(FullDiskSaveTest, TheOldFileStaysAndTheFailureIsReported) {
             texts.append(box.text);
             icons.append(static_cast<int>(box.icon));
         }
-        out << texts << icons << Commands().modified << PathDisplay();
+        out << texts << icons << Commands().Doc().IsModified() << PathDisplay();
         WriteAll(channel[1], report);
         ::close(channel[1]);
         // No destructors or exit handlers of the parent's objects run here.

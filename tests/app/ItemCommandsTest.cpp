@@ -114,7 +114,7 @@ TEST_F(ItemCommandsTest, AddBuildsTheLabelAndReturnsThePanelToIdle) {
     EXPECT_EQ(list->isList, 1);
     EXPECT_EQ(message->count, 1);
     EXPECT_EQ(Commands().currentNode, message);
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     // Idle: the format list alone is enabled, with no row; the rest is empty.
     EXPECT_EQ(Formats()->currentIndex(), -1);
     EXPECT_TRUE(Enabled(IDC_FORMAT));
@@ -143,7 +143,7 @@ TEST_F(ItemCommandsTest, AddRefusesInItsOrder) {
     // ASCII without a count, with the focus on the count field.
     ChooseFormat(ASCII);
     Type(IDC_ITEM_COUNT, QStringLiteral("0"));
-    Commands().modified = false;
+    Commands().Doc().MarkSaved();
     Click(IDC_ADD_ITEM);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("AsciiItem Cannot be zero length")});
     EXPECT_EQ(dialog->focusWidget(), dialog->Control(IDC_ITEM_COUNT));
@@ -151,7 +151,7 @@ TEST_F(ItemCommandsTest, AddRefusesInItsOrder) {
     Click(IDC_ADD_ITEM);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("AsciiItem Cannot be zero length")});
     EXPECT_EQ(message->count, 0);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
 
     // A message holds one item.
     AddItem(UINT4);
@@ -195,7 +195,7 @@ TEST_F(ItemCommandsTest, UpdateRefusesInItsOrder) {
     AddItem(BINARY);
     AddItem(BINARY);
     ClickNode(list);
-    Commands().modified = false;
+    Commands().Doc().MarkSaved();
     ChooseFormat(SEPARATOR);
     Commands().OnCommand(IDC_UPDATE_ITEM);
     ChooseFormat(UINT1);
@@ -207,7 +207,7 @@ TEST_F(ItemCommandsTest, UpdateRefusesInItsOrder) {
               QStringList({QStringLiteral("No item selected from item list"), QStringLiteral("Sub item exists."),
                            QStringLiteral("Non-fixed list item can only single item.")}));
     EXPECT_EQ(list->label, "<L[2]>");
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
 
     ClickNode(list->firstChild);
     ChooseFormat(ASCII);
@@ -234,7 +234,7 @@ TEST_F(ItemCommandsTest, UpdateChangesTheItemInPlace) {
     EXPECT_EQ(Commands().currentNode, item);
     EXPECT_EQ(Formats()->currentIndex(), -1);
     EXPECT_FALSE(Enabled(IDC_UPDATE_ITEM));
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
 
     // An item becomes a list without a description; a list with one sub-item
     // can become open.
@@ -277,12 +277,12 @@ TEST_F(ItemCommandsTest, DeleteRemovesTheItemWithoutAQuestion) {
     AddItem(INT1);
     // A list goes with its sub-items.
     ClickNode(inner);
-    Commands().modified = false;
+    Commands().Doc().MarkSaved();
     Click(IDC_DELETE_ITEM);
     EXPECT_EQ(list->label, "<L[1]>");
     EXPECT_EQ(Labels(list), std::vector<std::string>{"<B>"});
     EXPECT_EQ(Commands().currentNode, nullptr);
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_TRUE(prompts.questions.empty());
 
     ClickNode(list->firstChild);
@@ -302,12 +302,12 @@ TEST_F(ItemCommandsTest, DeleteRemovesTheItemWithoutAQuestion) {
 TEST_F(ItemCommandsTest, MovesSwapNeighboursAndRefuseAtTheEnds) {
     CreateMessage(QStringLiteral("2"), QStringLiteral("1"));
     FormatNode* third = CreateMessage(QStringLiteral("3"), QStringLiteral("1"));
-    Commands().modified = false;
+    Commands().Doc().MarkSaved();
     Click(IDC_MOVE_UP);
     EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S3F1W", "S2F1W"}));
     Click(IDC_MOVE_UP);
     EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S3F1W", "S1F1W", "S2F1W"}));
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     Click(IDC_MOVE_UP);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Cannot move up.")});
     Click(IDC_MOVE_DOWN);

@@ -32,13 +32,13 @@ TEST_F(MessageCommandsTest, CreateRefusesStreamsOutsideOneTo127First) {
         {"1", "99999999999999999999999999999999999999999999999999", F},
     };
     for (const auto& c : cases) {
-        Commands().modified = false;
+        Commands().Doc().MarkSaved();
         Paste(IDC_STREAM, QString::fromLatin1(c.stream));
         Paste(IDC_FUNCTION, QString::fromLatin1(c.function));
         Click(IDC_CREATE_MESSAGE);
         EXPECT_EQ(prompts.TakeMessages(), QStringList{c.message}) << c.stream << " " << c.function;
         // A refused Create still counts as a change.
-        EXPECT_TRUE(Commands().modified);
+        EXPECT_TRUE(Commands().Doc().IsModified());
     }
     EXPECT_EQ(Root()->count, 0);
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("0"));
@@ -179,7 +179,7 @@ TEST_F(MessageCommandsTest, UpdateChangesTheMessageOfTheSelectedNodeInPlace) {
     FormatNode* item = Root()->firstChild->nextSibling->firstChild;
     ASSERT_NE(item, nullptr);
     ClickNode(item);
-    Commands().modified = false;
+    Commands().Doc().MarkSaved();
 
     Type(IDC_STREAM, QStringLiteral("0"));
     Click(IDC_UPDATE_MESSAGE);
@@ -188,7 +188,7 @@ TEST_F(MessageCommandsTest, UpdateChangesTheMessageOfTheSelectedNodeInPlace) {
     Paste(IDC_FUNCTION, QStringLiteral("256"));
     Click(IDC_UPDATE_MESSAGE);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{F});
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
 
     // No re-ordering: S9F0 stays second although S1F1 precedes it.
     Type(IDC_FUNCTION, QStringLiteral("0"));
@@ -199,7 +199,7 @@ TEST_F(MessageCommandsTest, UpdateChangesTheMessageOfTheSelectedNodeInPlace) {
     EXPECT_EQ(Root()->firstChild->nextSibling->description, "renamed");
     EXPECT_EQ(Root()->firstChild->nextSibling->firstChild, item);
     EXPECT_EQ(first->label, "S1F1W");
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
 }
 
 TEST_F(MessageCommandsTest, UpdateAndDeleteWithoutASelectionSayNoMessageSelected) {
@@ -208,13 +208,13 @@ TEST_F(MessageCommandsTest, UpdateAndDeleteWithoutASelectionSayNoMessageSelected
     ClickNode(message->firstChild);
     Click(IDC_DELETE_ITEM);
     ASSERT_EQ(Commands().currentNode, nullptr);
-    Commands().modified = false;
+    Commands().Doc().MarkSaved();
     Click(IDC_UPDATE_MESSAGE);
     Click(IDC_DELETE_MESSAGE);
     EXPECT_EQ(prompts.TakeMessages(),
               QStringList({QStringLiteral("No message selected."), QStringLiteral("No message selected.")}));
     EXPECT_TRUE(prompts.questions.empty());
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
 }
 
 TEST_F(MessageCommandsTest, DeleteAsksAndRemovesTheMessageWithItsItems) {
@@ -225,7 +225,7 @@ TEST_F(MessageCommandsTest, DeleteAsksAndRemovesTheMessageWithItsItems) {
     AddItem(BOOLEAN);
     ClickNode(second->firstChild->firstChild);
     Type(IDC_ITEM_DESCRIPTION, QStringLiteral("kept"));
-    Commands().modified = false;
+    Commands().Doc().MarkSaved();
 
     prompts.answers = {false};
     Click(IDC_DELETE_MESSAGE);
@@ -233,7 +233,7 @@ TEST_F(MessageCommandsTest, DeleteAsksAndRemovesTheMessageWithItsItems) {
     EXPECT_EQ(prompts.questions[0].caption, QStringLiteral("Delete Message"));
     EXPECT_EQ(prompts.questions[0].text, QStringLiteral("Are you sure ?"));
     EXPECT_EQ(Root()->count, 2);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
 
     prompts.answers = {true};
     Click(IDC_DELETE_MESSAGE);
@@ -248,7 +248,7 @@ TEST_F(MessageCommandsTest, DeleteAsksAndRemovesTheMessageWithItsItems) {
     EXPECT_EQ(Check(IDC_REPLY_REQUIRED)->GetCheck(), 0);
     EXPECT_EQ(Check(IDC_NOT_FIXED)->GetCheck(), 0);
     EXPECT_EQ(Formats()->currentIndex(), -1);
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
 }
 
 TEST_F(MessageCommandsTest, DeletingTheLastMessageDisablesThePanels) {
@@ -267,12 +267,12 @@ TEST_F(MessageCommandsTest, DeletingTheLastMessageDisablesThePanels) {
 TEST_F(MessageCommandsTest, TreeNotificationsReachTheWindowAfterTheViewsEvent) {
     FormatNode* first = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     FormatNode* second = CreateMessage(QStringLiteral("2"), QStringLiteral("2"));
-    Commands().modified = false;
+    Commands().Doc().MarkSaved();
 
     emit Tree().TreeNotification(WM_TREE_CHANGED, nullptr);
-    EXPECT_FALSE(Commands().modified) << "handled before the view's event ended";
+    EXPECT_FALSE(Commands().Doc().IsModified()) << "handled before the view's event ended";
     Settle();
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
 
     emit Tree().TreeNotification(WM_TREE_MOVE_UP, second);
     Settle();

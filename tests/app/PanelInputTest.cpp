@@ -359,7 +359,7 @@ TEST_F(PanelInputTest, SubItemDialogTakesAnyPastedText) {
         const std::string count = countTaken ? "[2147483647]" : "";
         EXPECT_EQ(added->label, "<U2" + count + "  " + Bytes(descriptionShown) + ">");
         EXPECT_EQ(countTaken, c.count.size() == MEGABYTE) << "only the digits were taken";
-        EXPECT_TRUE(Commands().modified);
+        EXPECT_TRUE(Commands().Doc().IsModified());
     }
     EXPECT_EQ(subItemPrompts.runs, 2);
 }

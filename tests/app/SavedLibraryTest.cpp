@@ -177,7 +177,7 @@ TEST_F(SavedLibraryTest, TheStandardMessagesComeBackAsTheyWere) {
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_EQ(Library(Root()), opened);
     EXPECT_EQ(PathDisplay(), copy);
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
 }
 
 TEST_F(SavedLibraryTest, AThousandGeneratedMessagesComeBackTheSameLibrary) {
@@ -185,14 +185,14 @@ TEST_F(SavedLibraryTest, AThousandGeneratedMessagesComeBackTheSameLibrary) {
     MakeLibrary(Tree().Tree(), MESSAGES);
     Tree().Repaint();
     Commands().RefreshMessageCount();
-    Commands().modified = true;
+    Commands().Doc().MarkChangedOutsideHistory();
     ASSERT_EQ(Root()->count, MESSAGES);
     const std::vector<std::string> made = Library(Root());
 
     const QString path = PathIn(QStringLiteral("generated.TQF"));
     SaveAs(path);
     EXPECT_TRUE(prompts.questions.empty()) << "every message reads back";
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
 
     Click(IDC_NEW);
     ASSERT_EQ(Root()->count, 0);

@@ -77,7 +77,7 @@ TEST_F(SmlWindowTest, ImportAsksFirstReadsTheFileAndLeavesThePathEmpty) {
     // The library has no format file: Save asks for one, and the old one
     // stays as it was.
     EXPECT_TRUE(PathDisplay().isEmpty());
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     const std::string old = ReadBytes(tqf);
     prompts.fileDialogs.clear();
     prompts.fileAnswers.push_back(std::nullopt);
@@ -111,7 +111,7 @@ TEST_F(SmlWindowTest, ExportWritesTheLibraryAsSmlAndKeepsTheDocumentAsItIs) {
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Exported successfully.")});
     EXPECT_EQ(ReadBytes(sml), SmlWriter::SmlText(Root()));
     EXPECT_NE(ReadBytes(sml).find("S1F1 W.  // Are You There\n"), std::string::npos);
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_TRUE(PathDisplay().isEmpty());
 
     // A target that cannot be written is reported, and nothing else changes.

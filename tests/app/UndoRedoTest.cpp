@@ -163,7 +163,7 @@ TEST_F(UndoRedoTest, DeletedMessageComesBackExpandedAndInView) {
     EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("6"));
 }
 
-TEST_F(UndoRedoTest, ModifiedFollowsTheHistoryAndNewStartsItAfresh) {
+TEST_F(UndoRedoTest, ModifiedFollowsTheHistoryAndNewIsAStep) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("undo.TQF"));
@@ -172,26 +172,27 @@ TEST_F(UndoRedoTest, ModifiedFollowsTheHistoryAndNewStartsItAfresh) {
     dialog->Files().OnSaveAs();
     Settle();
     (void)prompts.TakeMessages();
-    ASSERT_FALSE(Commands().modified);
+    ASSERT_FALSE(Commands().Doc().IsModified());
 
     CreateMessage(QStringLiteral("1"), QStringLiteral("2"));
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     UndoKey();
-    EXPECT_FALSE(Commands().modified) << "back at the saved document";
+    EXPECT_FALSE(Commands().Doc().IsModified()) << "back at the saved document";
     UndoKey();
-    EXPECT_TRUE(Commands().modified);
+    EXPECT_TRUE(Commands().Doc().IsModified());
     RedoKey();
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
 
-    // New empties the document after asking; nothing before it comes back.
+    // New empties the document after asking, as one step that Undo takes
+    // back.
     CreateMessage(QStringLiteral("1"), QStringLiteral("3"));
     prompts.answers = {true};
     Click(IDC_NEW);
     EXPECT_EQ(Root()->count, 0);
-    EXPECT_FALSE(Tree().Tree().CanUndo());
+    EXPECT_TRUE(Commands().Doc().IsModified());
     UndoKey();
-    EXPECT_EQ(Root()->count, 0);
-    EXPECT_TRUE(Commands().modified) << "New leaves a document that no file holds";
+    EXPECT_EQ(Root()->count, 2);
+    EXPECT_TRUE(Commands().Doc().IsModified()) << "the saved document had one message";
 }
 
 TEST_F(UndoRedoTest, TreeMenuCommandsAreStepsToo) {

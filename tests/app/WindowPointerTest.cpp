@@ -287,7 +287,7 @@ TEST_F(WindowPointerTest, ALibraryIsBuiltSavedAndOpenedAgainThroughTheWindow) {
     prompts.fileAnswers.push_back(path);
     Press(IDC_SAVE);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Saved successfully.")});
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().toStdString(), "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\n"

@@ -277,6 +277,12 @@ TEST_F(ToolCommandTest, OutputFilesAreWrittenWholeOrNotAtAll) {
     EXPECT_EQ(Run({"to-sml", "-o", (dir / "out.sml").string(), target}), 0);
     EXPECT_NE(ReadBytes((dir / "out.sml").string()).find("\nS1F1 W.\n"), std::string::npos);
 
+    // A file that nobody may write is refused with the reason and kept.
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    EXPECT_EQ(Run({"from-sml", File("two.sml", "S1F2.\n"), "-o", target}), 2);
+    EXPECT_NE(err.str().find("tqf-tool: " + target + ": the file is read-only\n"), std::string::npos) << err.str();
+    EXPECT_EQ(ReadBytes(target), "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\nS1F1W.\r\n");
+
     // A target that cannot be written fails with the reason and leaves
     // nothing behind.
     std::filesystem::create_directory(dir / "folder");
@@ -290,7 +296,7 @@ TEST_F(ToolCommandTest, OutputFilesAreWrittenWholeOrNotAtAll) {
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         files += entry.is_regular_file() ? 1 : 0;
     }
-    EXPECT_EQ(files, 3U) << "no temporary file stays";
+    EXPECT_EQ(files, 4U) << "no temporary file stays";
 }
 
 // normalize -o writes its input's own file too; no output of any command
