@@ -155,7 +155,7 @@ TEST_F(SmlWindowTest, CheckListsMismatchesAndChoosesWhatTheyConcern) {
                   {QStringLiteral("S6F11W item 1.2"), QStringLiteral("2:19"), QStringLiteral("A expected, got U4")},
                   {QStringLiteral("S1F1"), QStringLiteral("3:1"), QStringLiteral("reply expected (W), got none")}}));
     EXPECT_EQ(chosen, (std::vector<const FormatNode*>{text, areYouThere}));
-    EXPECT_FALSE(Commands().modified);
+    EXPECT_FALSE(Commands().Doc().IsModified());
 }
 
 } // namespace
