@@ -5,8 +5,10 @@
 #include "BenchLibrary.h"
 #include "BenchPrompts.h"
 #include "FormatReader.h"
+#include "FormatTree.h"
 #include "FormatTreeView.h"
 #include "GuiBench.h"
+#include "TreeLayout.h"
 
 #include <QScrollBar>
 
@@ -104,6 +106,49 @@ void BM_LayoutAllAndPaint(benchmark::State& state) {
     state.counters["nodes"] = static_cast<double>(loaded.nodes);
 }
 
+// Tells a layout of every node added, as the view does.
+struct AddedToLayout : tqf::FormatTreeListener {
+    tqf::TreeLayout* layout = nullptr;
+    void ShowTreeMessage(std::string_view) override {}
+    void RequestRepaint() override {}
+    void NodesAboutToBeDeleted(const tqf::FormatNode& node) override { layout->NodesAboutToBeDeleted(node); }
+    void NodeAdded(const tqf::FormatNode& node) override { layout->NodeAdded(node); }
+};
+
+// Messages added at the end, as a read adds them, with the layout brought up
+// to date after every GROWTH_REPAINT_EVERY of them, as the window's repaints
+// during a long read do. The time per message should not grow with the
+// count.
+constexpr int GROWTH_REPAINT_EVERY = 5000;
+
+void BM_GrowWithRepaints(benchmark::State& state) {
+    const auto messages = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto listener = std::make_unique<AddedToLayout>();
+        auto tree = std::make_unique<tqf::FormatTree>(listener.get());
+        auto layout = std::make_unique<tqf::TreeLayout>(tree->GetRootNode());
+        listener->layout = layout.get();
+        layout->SetFont(QFont("Tahoma", 9), 16);
+        tqf::FormatNode* last = tree->AddChild(nullptr, "S1F1 W", false);
+        layout->Update(CLIENT_WIDTH);
+        state.ResumeTiming();
+        for (int i = 1; i < messages; ++i) {
+            last = tree->AddSibling(last, "S6F11 W  EVENT REPORT", false);
+            if (i % GROWTH_REPAINT_EVERY == 0) {
+                layout->Update(CLIENT_WIDTH);
+            }
+        }
+        layout->Update(CLIENT_WIDTH);
+        benchmark::DoNotOptimize(layout->Size());
+        state.PauseTiming();
+        layout.reset();
+        tree.reset();
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK(BM_GrowWithRepaints)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintMiddle)->Arg(tqf::TINY_LIBRARY)->Arg(tqf::LARGE_LIBRARY)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LayoutAllAndPaint)->Arg(tqf::TINY_LIBRARY)->Arg(tqf::LARGE_LIBRARY)->Unit(benchmark::kMillisecond);
 

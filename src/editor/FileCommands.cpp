@@ -7,6 +7,7 @@
 #include "FormatTree.h"
 #include "FormatTreeView.h"
 #include "FormatWriter.h"
+#include "InputDropper.h"
 #include "InputFile.h"
 #include "ItemFormat.h"
 #include "LibraryFileWriter.h"
@@ -42,9 +43,6 @@ namespace {
 
 constexpr const char* REASON_FOLDER = "it is a folder";
 constexpr const char* REASON_NO_MEMORY = "there was not enough memory";
-
-// How often the window is repainted while a file is read.
-constexpr qint64 REPAINT_INTERVAL_MS = 250;
 
 QString FromBytes(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
@@ -394,16 +392,18 @@ void FileCommands::OpenFile(const QString& path) {
     {
         const BusyScope busy(*this);
         // The count follows each message read, and a large file shows it
-        // growing: the window is repainted a few times a second, without
-        // taking input. The tree itself is repainted after the last message,
-        // for the same reason as when clearing.
+        // growing: the window is repainted a few times a second. What the
+        // user clicks or types meanwhile is dropped, not kept to run on the
+        // document once it is read. The tree itself is repainted after the
+        // last message, for the same reason as when clearing.
+        const InputDropper dropInput;
         QElapsedTimer sinceRepaint;
         sinceRepaint.start();
         const EditorCommands::DeferredCount deferred(editor_);
         FormatReader reader(view.Tree(), [this, &sinceRepaint](FormatNode&) {
-            if (sinceRepaint.elapsed() >= REPAINT_INTERVAL_MS) {
+            if (sinceRepaint.elapsed() >= repaintIntervalMs_) {
                 editor_.ShowMessageCountNow();
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                QCoreApplication::processEvents();
                 sinceRepaint.restart();
             }
         });

@@ -21,6 +21,8 @@ struct RoundTripReport;
 // The questions asked before unsaved changes are lost, all captioned
 // CAPTION_CONFIRMATION. "Not saved" is asked while the document has no file
 // yet, "Contents modified" once the path display names one.
+// How often the window is repainted while a file is read.
+inline constexpr qint64 REPAINT_INTERVAL_MS = 250;
 inline constexpr const char* CAPTION_CONFIRMATION = "CONFIRMATION";
 inline constexpr const char* MSG_NOT_SAVED = "Not saved. Are you sure ?";
 inline constexpr const char* MSG_CONTENTS_MODIFIED = "Contents modified. Are you sure ?";
@@ -106,12 +108,14 @@ public:
 
     // True while a command works on the whole document: opening, saving or
     // clearing a library. The window is repainted now and then meanwhile,
-    // but takes no input.
+    // and input to it is dropped.
     bool Busy() const { return busyDepth_ > 0; }
 
     // Sets how many nodes an opened library may hold at most (the reader's
     // default otherwise).
     void SetNodeLimit(std::size_t nodes) { nodeLimit_ = nodes; }
+    // How often, at most, the window is repainted while a file is read.
+    void SetRepaintInterval(qint64 milliseconds) { repaintIntervalMs_ = milliseconds; }
 
     // Sets the size of the largest file that Save checks in memory before
     // writing it (a quarter of the computer's memory otherwise); a larger
@@ -179,6 +183,7 @@ private:
     EditorCommands& editor_;
     Prompts& prompts_;
     std::size_t nodeLimit_;
+    qint64 repaintIntervalMs_ = REPAINT_INTERVAL_MS;
     std::uint64_t textBudget_;
     int busyDepth_ = 0;
 };

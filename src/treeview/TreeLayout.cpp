@@ -316,11 +316,12 @@ void TreeLayout::ApplyExpansion(const FormatNode* node) {
     }
 }
 
-std::size_t TreeLayout::InsertionIndex(const FormatNode* node) const {
-    // Nodes that are not laid out yet (added or moved since the last update)
-    // are passed over.
+std::size_t TreeLayout::InsertionIndex(const FormatNode* node) {
+    // Nodes that are not laid out yet (moved since the last update) are
+    // passed over.
     const FormatNode* at = node;
     while (at != nullptr && at != root_) {
+        ++placementSteps_;
         if (const FormatNode* next = at->nextSibling) {
             if (const std::optional<std::size_t> found = rows_.IndexOf(next)) {
                 return *found;
@@ -333,23 +334,71 @@ std::size_t TreeLayout::InsertionIndex(const FormatNode* node) const {
     return rows_.Size();
 }
 
-void TreeLayout::ApplyAddition(const FormatNode* node) {
-    if (rows_.Contains(node)) {
-        return;
-    }
-    const FormatNode* parent = node->parent;
-    if (parent == nullptr) {
-        return;
-    }
-    std::int32_t depth = 1;
-    if (parent != root_) {
-        const std::optional<std::size_t> parentIndex = rows_.IndexOf(parent);
-        if (!parentIndex || parent->expanded == 0) {
-            return; // hidden under a collapsed node
+const FormatNode* TreeLayout::NextPlaced(const FormatNode* node, const std::unordered_set<const FormatNode*>& starts) {
+    const FormatNode* at = node;
+    while (at != nullptr && at != root_) {
+        ++placementSteps_;
+        if (const FormatNode* next = at->nextSibling) {
+            if (starts.contains(next) || rows_.Contains(next)) {
+                return next;
+            }
+            at = next;
+        } else {
+            at = at->parent;
         }
-        depth = rows_.At(*parentIndex).depth + 1;
     }
-    InsertSubtree(InsertionIndex(node), node, depth);
+    return nullptr;
+}
+
+void TreeLayout::ApplyAdditions() {
+    // The added nodes whose rows go in now: those whose parent is laid out
+    // and expanded. Nodes added below them come with their sub-trees, and
+    // nodes under a collapsed one stay hidden.
+    std::vector<const FormatNode*> starts;
+    std::unordered_set<const FormatNode*> startSet;
+    for (const FormatNode* node : added_) {
+        const FormatNode* parent = node->parent;
+        if (addedSet_.count(node) == 0 || parent == nullptr || rows_.Contains(node)) {
+            continue;
+        }
+        if (parent != root_ && (parent->expanded == 0 || !rows_.Contains(parent))) {
+            continue;
+        }
+        if (startSet.insert(node).second) {
+            starts.push_back(node);
+        }
+    }
+    // Each start is followed either by another start, whose rows come right
+    // after its own, or by a laid-out node or the end, before which the run
+    // of starts goes. Every run is placed once, from its first node.
+    std::unordered_map<const FormatNode*, const FormatNode*> following;
+    std::unordered_set<const FormatNode*> followers;
+    following.reserve(starts.size());
+    for (const FormatNode* node : starts) {
+        const FormatNode* next = NextPlaced(node, startSet);
+        following.emplace(node, next);
+        if (next != nullptr && startSet.contains(next)) {
+            followers.insert(next);
+        }
+    }
+    std::vector<RowEntry> rows;
+    for (const FormatNode* first : starts) {
+        if (followers.contains(first)) {
+            continue;
+        }
+        rows.clear();
+        const FormatNode* before = first;
+        // A start leaves the set once placed, so that it is never placed
+        // twice.
+        while (before != nullptr && startSet.erase(before) != 0) {
+            const FormatNode* parent = before->parent;
+            const std::int32_t depth = parent == root_ ? 1 : rows_.At(*rows_.IndexOf(parent)).depth + 1;
+            AppendVisibleSubtree(before, depth, rows);
+            before = following.at(before);
+        }
+        const std::optional<std::size_t> index = before != nullptr ? rows_.IndexOf(before) : std::nullopt;
+        rows_.Insert(index.value_or(rows_.Size()), rows);
+    }
 }
 
 void TreeLayout::ApplyMessageMoves() {
@@ -390,11 +439,7 @@ void TreeLayout::Update(int clientWidth) {
     for (const FormatNode* node : toggled_) {
         ApplyExpansion(node);
     }
-    for (const FormatNode* node : added_) {
-        if (addedSet_.count(node) != 0) {
-            ApplyAddition(node);
-        }
-    }
+    ApplyAdditions();
     for (const FormatNode* node : changed_) {
         ApplyChange(node);
     }

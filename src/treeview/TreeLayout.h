@@ -68,6 +68,10 @@ public:
 
     // Brings the layout up to date for a client area clientWidth wide.
     void Update(int clientWidth);
+    // How many steps from node to node all updates so far have taken to
+    // find where added or moved nodes go; it shows how the cost of additions
+    // grows with their number.
+    std::uint64_t PlacementSteps() const { return placementSteps_; }
     int ClientWidth() const { return clientWidth_; }
 
     std::int64_t TotalHeight() const { return rows_.TotalHeight(); }
@@ -110,11 +114,20 @@ private:
     std::int32_t DepthOf(const FormatNode* node) const;
     void ApplyReorder(const FormatNode* parent);
     void ApplyExpansion(const FormatNode* node);
-    void ApplyAddition(const FormatNode* node);
+    // Lays out every node added since the last update, in runs: added
+    // siblings next to each other go in together, before the laid-out node
+    // that follows the last of them. Each added node is looked at a bounded
+    // number of times, so that the cost grows with the additions, not with
+    // their square, however additions and updates interleave.
+    void ApplyAdditions();
+    // From node, which is not laid out, the first node in document order
+    // after its sub-tree that is laid out or about to be (in starts); none at
+    // the end of the document.
+    const FormatNode* NextPlaced(const FormatNode* node, const std::unordered_set<const FormatNode*>& starts);
     void ApplyMessageMoves();
     // Where the rows of node, which are not laid out, belong: right before
     // the first laid-out node that follows node's sub-tree in document order.
-    std::size_t InsertionIndex(const FormatNode* node) const;
+    std::size_t InsertionIndex(const FormatNode* node);
     void ApplyChange(const FormatNode* node);
     void DropPendingWithin(const FormatNode& subtreeRoot);
 
@@ -131,6 +144,7 @@ private:
     // Font or width changed: measure every laid-out node again.
     bool remeasure_ = false;
     std::vector<const FormatNode*> added_; // in the order they were added
+    std::uint64_t placementSteps_ = 0;
     std::unordered_set<const FormatNode*> addedSet_;
     std::unordered_set<const FormatNode*> changed_;
     std::unordered_set<const FormatNode*> toggled_;

@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QTimer>
 
 namespace tqf {
 namespace {
@@ -544,6 +545,30 @@ TEST_F(FileCommandsTest, TheRoundTripQuestionNamesAtMostFiveMessages) {
     EXPECT_FALSE(question.contains(QStringLiteral("S1F14"))) << question.toStdString();
     EXPECT_TRUE(question.contains(QStringLiteral("\n... and 2 more\n"))) << question.toStdString();
     EXPECT_TRUE(FolderEntries().isEmpty());
+}
+
+// A library read on two threads, repainted after every message, opened over
+// changes: New clicked through the window meanwhile neither asks nor empties.
+TEST_F(FileCommandsTest, NewClickedDuringAReadDoesNothing) {
+    constexpr int MESSAGES = 3000;
+    std::string text;
+    for (int i = 0; i < MESSAGES; ++i) {
+        text += "S1F" + std::to_string(i % 256) + "W\r\n<L[2]\r\n\t<A  NAME>\r\n\t<U4>\r\n>.\r\n\r\n";
+    }
+    WriteBytes(PathIn(QStringLiteral("big.TQF")), text);
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    prompts.answers = {true};
+    Files().SetRepaintInterval(0);
+    bool clickedDuringRead = false;
+    QTimer::singleShot(0, dialog.get(), [&] {
+        clickedDuringRead = Files().Busy();
+        Click(IDC_NEW);
+    });
+    Open(PathIn(QStringLiteral("big.TQF")));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(clickedDuringRead);
+    EXPECT_EQ(Root()->count, MESSAGES);
+    EXPECT_EQ(prompts.questions.size(), 1U) << "only the question before the open";
 }
 
 } // namespace

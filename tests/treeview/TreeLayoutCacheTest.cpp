@@ -351,5 +351,46 @@ TEST(TreeLayoutCacheTest, EmptyLabelsWithoutRoomDrawTheirFarConnectors) {
     editor.Check("stray above");
 }
 
+struct LayoutListener : FormatTreeListener {
+    TreeLayout* layout = nullptr;
+    void ShowTreeMessage(std::string_view) override {}
+    void RequestRepaint() override {}
+    void NodesAboutToBeDeleted(const FormatNode& node) override { layout->NodesAboutToBeDeleted(node); }
+    void NodeAdded(const FormatNode& node) override { layout->NodeAdded(node); }
+};
+// Messages added at the end, in order or each right after the first, updated
+// every few: each takes bounded steps to place, in the rows a fresh layout has.
+TEST(TreeLayoutGrowthTest, AdditionsTakeBoundedStepsAndLandWhereAFreshLayoutPutsThem) {
+    constexpr int ADDITIONS = 3000;
+    constexpr int WIDTH = 300;
+    for (const std::size_t pattern : {0U, 1U, 2U}) {
+        for (const int batch : {1, 7, 900}) {
+            LayoutListener listener;
+            FormatTree tree(&listener);
+            TreeLayout layout(tree.GetRootNode());
+            TreeLayout fresh(tree.GetRootNode());
+            listener.layout = &layout;
+            layout.SetFont(QFont("Tahoma", 9), 16);
+            fresh.SetFont(QFont("Tahoma", 9), 16);
+            FormatNode* first = tree.AddChild(nullptr, "S9F9", false);
+            FormatNode* after[] = {tree.AddSibling(first, "S9F8", false), first, first};
+            for (int i = 1; i <= ADDITIONS; ++i) {
+                FormatNode* added = tree.AddSibling(after[pattern], "S1F1", false);
+                after[pattern] = pattern == 2 ? first : added;
+                if (i % batch == 0) {
+                    layout.Update(WIDTH);
+                }
+            }
+            layout.Update(WIDTH);
+            fresh.Update(WIDTH);
+            EXPECT_LE(layout.PlacementSteps(), 3U * ADDITIONS) << pattern << " batch " << batch;
+            ASSERT_EQ(layout.Size(), fresh.Size()) << pattern << " batch " << batch;
+            for (std::size_t r = 0; r < fresh.Size(); ++r) {
+                ASSERT_EQ(layout.Entry(r).node, fresh.Entry(r).node) << pattern << " batch " << batch << " row " << r;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace tqf::test
