@@ -20,8 +20,8 @@ struct ToolArguments {
 
     Action action = Action::WRONG;
     std::string command;
-    std::string input;  // "-": standard input
-    std::string output; // empty or "-": standard output
+    std::string input;    // "-": standard input
+    std::string output;   // empty or "-": standard output
     std::string messages; // validate's second FILE, the SML messages; "-": standard input
     std::string error;
 

@@ -344,7 +344,8 @@ int ToolCommand::Validate(const std::string& library, const std::string& message
         }
         out << '\n';
     });
-    const SmlReadResult result = messages == STANDARD_STREAM ? validator.CheckStream(in) : validator.CheckFile(messages);
+    const SmlReadResult result =
+        messages == STANDARD_STREAM ? validator.CheckStream(in) : validator.CheckFile(messages);
     if (!result.Complete()) {
         err << PROGRAM << shownPath << ": " << result.errorText << '\n';
         return EXIT_UNUSABLE;
