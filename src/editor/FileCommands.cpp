@@ -14,6 +14,7 @@
 #include "MemoryBudget.h"
 #include "OutputBudget.h"
 #include "Prompts.h"
+#include "ReadProgress.h"
 #include "RoundTripCheck.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
@@ -372,11 +373,14 @@ void FileCommands::StartNamed(const QString& path) {
 
 void FileCommands::OpenFile(const QString& path) {
     FormatTreeView& view = View();
+    std::uintmax_t fileSize = 0;
     {
         // A file that cannot be opened leaves the cleared document's step in
         // the history, so that Undo brings the document back.
         InputFile probe;
-        if (!probe.Open(FileSystemPath(path))) {
+        const bool opened = probe.Open(FileSystemPath(path));
+        fileSize = opened ? probe.Size() : 0;
+        if (!opened) {
             ReadResult failed;
             failed.status = ReadStatus::OPEN_FAILED;
             failed.errorText = probe.Error();
@@ -396,7 +400,7 @@ void FileCommands::OpenFile(const QString& path) {
         // user clicks or types meanwhile is dropped, not kept to run on the
         // document once it is read. The tree itself is repainted after the
         // last message, for the same reason as when clearing.
-        const InputDropper dropInput;
+        InputDropper dropInput;
         QElapsedTimer sinceRepaint;
         sinceRepaint.start();
         const EditorCommands::DeferredCount deferred(editor_);
@@ -407,6 +411,11 @@ void FileCommands::OpenFile(const QString& path) {
                 sinceRepaint.restart();
             }
         });
+        // The progress dialog takes the input the window does not.
+        ReadProgress progress(view.window(), Latin1(OPEN_TITLE), path, fileSize, progressDelayMs_);
+        dropInput.Allow(progress.Dialog());
+        reader.SetCancelCheck(
+            [&] { return progress.Poll(reader.BytesRead(), static_cast<std::size_t>(MessageCount())); });
         reader.SetNodeLimit(nodeLimit_);
         result = reader.ReadFormatFile(FileSystemPath(path));
         view.Repaint();
@@ -431,6 +440,12 @@ void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
         SetFile(QString(), std::nullopt);
         MarkModifiedIfAny();
         ShowWarning(ReadFailureText(path, FromBytes(result.errorText), result.messagesRead));
+        return;
+    case ReadStatus::CANCELLED:
+        // The user stopped the read and knows why: nothing of it stays, and
+        // no box says so.
+        ClearDocument();
+        Doc().MarkSaved();
         return;
     case ReadStatus::TOO_LARGE:
         // Nothing of a file that cannot be opened whole stays.
@@ -580,8 +595,15 @@ void FileCommands::OnImportSml() {
     SmlReadResult result;
     {
         const BusyScope busy(*this);
+        InputDropper dropInput;
         const EditorCommands::DeferredCount deferred(editor_);
         SmlReader reader(view.Tree());
+        const QFileInfo info(*path);
+        ReadProgress progress(view.window(), Latin1(IMPORT_SML_TITLE), *path,
+                              info.isFile() ? static_cast<std::uintmax_t>(info.size()) : 0, progressDelayMs_);
+        dropInput.Allow(progress.Dialog());
+        reader.SetCancelCheck(
+            [&] { return progress.Poll(reader.BytesRead(), static_cast<std::size_t>(MessageCount())); });
         result = reader.ReadSmlFile(FileSystemPath(*path));
         view.Repaint();
     }
@@ -591,6 +613,9 @@ void FileCommands::OnImportSml() {
         ClearDocument();
         Doc().MarkSaved();
         Doc().StartHistory();
+        if (result.status == ReadStatus::CANCELLED) {
+            return; // the user stopped it and knows why
+        }
         const QString reason = QFileInfo(*path).isDir() ? Latin1(REASON_FOLDER) : FromBytes(result.errorText);
         ShowWarning(OpenFailureText(*path, reason));
         return;

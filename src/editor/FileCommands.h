@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "FileIdentity.h"
+#include "ReadProgress.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -42,6 +43,8 @@ inline constexpr const char* FORMAT_FILE_EXTENSION = "*.TQF";
 inline constexpr const char* SML_FILE_FILTER = "SML File (*.sml)|*.sml|All Files (*.*)|*.*||";
 inline constexpr const char* SML_FILE_EXTENSION = "*.sml";
 inline constexpr const char* IMPORT_SML_TITLE = "Import SML";
+// The caption of the progress dialog of a library being opened.
+inline constexpr const char* OPEN_TITLE = "Open";
 inline constexpr const char* EXPORT_SML_TITLE = "Export SML";
 inline constexpr const char* MSG_NO_MESSAGE_TO_EXPORT = "No message to export.";
 inline constexpr const char* MSG_EXPORTED = "Exported successfully.";
@@ -116,6 +119,8 @@ public:
     void SetNodeLimit(std::size_t nodes) { nodeLimit_ = nodes; }
     // How often, at most, the window is repainted while a file is read.
     void SetRepaintInterval(qint64 milliseconds) { repaintIntervalMs_ = milliseconds; }
+    // How long a read goes on before its progress dialog appears.
+    void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
 
     // Sets the size of the largest file that Save checks in memory before
     // writing it (a quarter of the computer's memory otherwise); a larger
@@ -184,6 +189,7 @@ private:
     Prompts& prompts_;
     std::size_t nodeLimit_;
     qint64 repaintIntervalMs_ = REPAINT_INTERVAL_MS;
+    int progressDelayMs_ = ReadProgress::SHOW_AFTER_MS;
     std::uint64_t textBudget_;
     int busyDepth_ = 0;
 };

@@ -2,12 +2,26 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QWidget>
+#include <QWindow>
 
 namespace tqf {
 
 InputDropper::InputDropper() { QCoreApplication::instance()->installEventFilter(this); }
 
 InputDropper::~InputDropper() { QCoreApplication::instance()->removeEventFilter(this); }
+
+bool InputDropper::Allowed(QObject* watched) const {
+    if (allowed_ == nullptr) {
+        return false;
+    }
+    // Input comes to the window's native handle first, then to its widgets.
+    if (const auto* widget = qobject_cast<QWidget*>(watched)) {
+        return widget->window() == allowed_;
+    }
+    const auto* window = qobject_cast<QWindow*>(watched);
+    return window != nullptr && window == allowed_->windowHandle();
+}
 
 bool InputDropper::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
@@ -28,7 +42,7 @@ bool InputDropper::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::TouchEnd:
     case QEvent::TabletPress:
     case QEvent::TabletRelease:
-        return true;
+        return !Allowed(watched);
     default:
         return QObject::eventFilter(watched, event);
     }

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+class QWidget;
+
 namespace tqf {
 
 // While one lives, what the user clicks, types, turns or drops anywhere in
@@ -15,8 +17,18 @@ public:
     InputDropper(const InputDropper&) = delete;
     InputDropper& operator=(const InputDropper&) = delete;
 
+    // Input to window, and to what it holds, passes: the progress dialog's
+    // Cancel, say.
+    void Allow(const QWidget* window) { allowed_ = window; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // True when watched belongs to the window whose input passes.
+    bool Allowed(QObject* watched) const;
+
+    const QWidget* allowed_ = nullptr;
 };
 
 } // namespace tqf

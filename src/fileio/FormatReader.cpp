@@ -747,7 +747,12 @@ void AppendEnding(ReadResult& result, ReadResult&& ending) {
 } // namespace
 
 void FormatReader::EndReading(ReadResult& result, ReadResult&& ending) const {
-    if (tooManyNodes_) {
+    if (cancelled_) {
+        // Whatever the reading found after the stop counts for nothing.
+        ending = ReadResult{};
+        ending.status = ReadStatus::CANCELLED;
+        ending.errorText = "the reading was cancelled";
+    } else if (tooManyNodes_) {
         // The building stopped: what the reading found after that counts for nothing.
         ending = ReadResult{};
         ending.status = ReadStatus::TOO_LARGE;
@@ -762,6 +767,8 @@ ReadResult FormatReader::Read(std::istream& in, std::uintmax_t size) {
     ReadResult ending;
     textTooLong_ = false;
     tooManyNodes_ = false;
+    cancelled_ = false;
+    bytesRead_.store(0, std::memory_order_relaxed);
     tooLargeReason_.clear();
     expectedSize_ = size;
     // Messages appended by someone else since the last read go before the new ones.
@@ -856,6 +863,7 @@ void FormatReader::ReadStatements(std::istream& in, ReadResult& ending, Statemen
     StatementCollector collector(*this, ending, sink);
     MarkedLines lines(in);
     lines.ExpectBytes(expectedSize_);
+    lines.CountBytesInto(&bytesRead_);
     std::size_t begin = 0;
     std::size_t size = 0;
     std::size_t lineNumber = 0;
@@ -894,6 +902,10 @@ void FormatReader::ReadStatements(std::istream& in, ReadResult& ending, Statemen
 }
 
 bool FormatReader::BuildBatch(const StatementBatch& batch, ReadResult& result) {
+    if (cancelCheck_ && cancelCheck_()) {
+        cancelled_ = true;
+        return false;
+    }
     for (const CollectedStatement& statement : batch.statements) {
         if (handler_ != nullptr) {
             numberClamped_ = false;

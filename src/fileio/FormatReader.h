@@ -6,6 +6,7 @@
 #include "ReadDiagnostic.h"
 #include "StatementBuilder.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -34,6 +35,7 @@ enum class ReadStatus {
     OPEN_FAILED, // the file could not be opened: nothing was read
     READ_FAILED, // reading stopped part-way because the input failed
     TOO_LARGE,   // reading stopped because the library would not fit in memory
+    CANCELLED,   // reading stopped because the user asked it to
 };
 
 struct ReadResult {
@@ -82,6 +84,9 @@ public:
     // Called after each message has been appended, for example to show the
     // new message count.
     using MessageCallback = std::function<void(FormatNode& message)>;
+    // Asked now and then while reading, on the calling thread; true stops
+    // the reading with CANCELLED.
+    using CancelCheck = std::function<bool()>;
 
     // onMessage is called after each message appended to document.
     explicit FormatReader(FormatTree& document, MessageCallback onMessage = {});
@@ -112,6 +117,16 @@ public:
     // way the document, the result and the calls of onMessage are the same,
     // and onMessage is called on the calling thread.
     void SetPipelineThreshold(std::uintmax_t bytes) { pipelineThreshold_ = bytes; }
+
+    // Asked before each batch of statements is built (a few thousand lines
+    // at most, or each statement of a small input), so that a read can be
+    // stopped within moments without a cost per line.
+    void SetCancelCheck(CancelCheck check) { cancelCheck_ = std::move(check); }
+
+    // How many bytes of the input have been taken in so far; any thread may
+    // ask, while the read goes on. Ahead of the messages built by at most
+    // the few batches on their way.
+    std::uintmax_t BytesRead() const { return bytesRead_.load(std::memory_order_relaxed); }
 
     // The default limit: as many nodes as a quarter of the usable
     // memory holds, at the most a node of a loaded library takes.
@@ -157,6 +172,10 @@ private:
 
     FormatTree& document_;
     MessageCallback onMessage_;
+    CancelCheck cancelCheck_;
+    std::atomic<std::uintmax_t> bytesRead_{0};
+    // Set on the building thread: the cancel check asked to stop.
+    bool cancelled_ = false;
     StatementBuilder builder_;
     StatementHandler* handler_ = nullptr;
     FormatNode* lastMessage_ = nullptr; // the message built last, for onMessage_

@@ -140,6 +140,9 @@ void MarkedLines::Refill() {
     in_.read(data_.get() + kept, static_cast<std::streamsize>(chunk));
     const auto got = static_cast<std::size_t>(in_.gcount());
     size_ = kept + got;
+    if (taken_ != nullptr) {
+        taken_->fetch_add(got, std::memory_order_relaxed);
+    }
     std::memset(data_.get() + size_, 0, ROOM);
     MarkFrom(kept);
     // A stream larger than expected is read in ever larger chunks.

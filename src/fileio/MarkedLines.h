@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <istream>
@@ -89,6 +90,10 @@ public:
     void SetLineLimit(std::size_t bytes) { lineLimit_ = bytes; }
     bool TooLong() const { return tooLong_; }
 
+    // Where to count the bytes taken from the stream so far, for another
+    // thread to show how far the reading is; it is updated once per chunk.
+    void CountBytesInto(std::atomic<std::uintmax_t>* taken) { taken_ = taken; }
+
     static constexpr std::size_t WORD_BYTES = 64;
 
 private:
@@ -126,6 +131,7 @@ private:
     void MarkFrom(std::size_t from);
 
     std::istream& in_;
+    std::atomic<std::uintmax_t>* taken_ = nullptr;
     std::unique_ptr<char[]> data_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0; // not counting the room past it

@@ -131,6 +131,9 @@ public:
     void Run() {
         while (true) {
             owner_ = NO_OWNER;
+            if (Cancelled()) {
+                return;
+            }
             SkipBlank();
             if (pos_ >= text_.size()) {
                 break;
@@ -157,6 +160,12 @@ public:
     }
 
     void SetHandler(SmlStatementHandler* handler) { handler_ = handler; }
+
+    // Asked before each statement; reports how far the reading is to bytesRead.
+    void SetCancelCheck(const FormatReader::CancelCheck* check, std::atomic<std::uintmax_t>* bytesRead) {
+        cancelCheck_ = check;
+        bytesRead_ = bytesRead;
+    }
 
     // Where reading a piece of a longer text stopped: the unread rest begins
     // at pos, on line, whose first byte is at lineStart.
@@ -789,10 +798,25 @@ private:
         handler_->HandleStatement(statement_);
     }
 
+    // True, with the result marked, when the cancel check asks to stop.
+    bool Cancelled() {
+        if (bytesRead_ != nullptr) {
+            bytesRead_->store(pos_, std::memory_order_relaxed);
+        }
+        if (cancelCheck_ == nullptr || !*cancelCheck_ || !(*cancelCheck_)()) {
+            return false;
+        }
+        result_.status = ReadStatus::CANCELLED;
+        result_.errorText = "the reading was cancelled";
+        return true;
+    }
+
     std::string_view text_;
     SmlReadResult& result_;
     StatementBuilder& builder_;
     const FormatReader::MessageCallback& onMessage_;
+    const FormatReader::CancelCheck* cancelCheck_ = nullptr;
+    std::atomic<std::uintmax_t>* bytesRead_ = nullptr;
     std::size_t pos_ = 0;
     std::size_t line_ = 1;
     std::size_t lineStart_ = 0;
@@ -866,6 +890,7 @@ SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
     SmlReadResult result;
     SmlParser parser(bytes, result, builder_, onMessage_);
     parser.SetHandler(handler_);
+    parser.SetCancelCheck(&cancelCheck_, &bytesRead_);
     if (handler_ != nullptr || bytes.size() < BLOCKS_BESIDE_READING_BYTES) {
         parser.Run();
         return result;

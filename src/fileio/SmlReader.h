@@ -7,6 +7,7 @@
 #include "StatementBuilder.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -85,6 +86,12 @@ public:
     // messages of the document; the result counts them as messages read.
     void SetStatementHandler(SmlStatementHandler* handler) { handler_ = handler; }
 
+    // Asked before each statement of a whole text (ReadSmlFile, ReadSmlBytes);
+    // true stops the import with CANCELLED.
+    void SetCancelCheck(FormatReader::CancelCheck check) { cancelCheck_ = std::move(check); }
+    // How many bytes of the text have been read so far; any thread may ask.
+    std::uintmax_t BytesRead() const { return bytesRead_.load(std::memory_order_relaxed); }
+
 private:
     // read puts up to size bytes at data and says how many, 0 at the end;
     // nothing when the input failed.
@@ -96,6 +103,8 @@ private:
 
     FormatTree& document_;
     SmlStatementHandler* handler_ = nullptr;
+    FormatReader::CancelCheck cancelCheck_;
+    std::atomic<std::uintmax_t> bytesRead_{0};
     FormatReader::MessageCallback onMessage_;
     StatementBuilder builder_;
 };

@@ -3,8 +3,12 @@
 #include "FormatWriter.h"
 #include "ItemFormat.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 namespace tqf {
@@ -569,6 +573,41 @@ TEST_F(FileCommandsTest, NewClickedDuringAReadDoesNothing) {
     EXPECT_TRUE(clickedDuringRead);
     EXPECT_EQ(Root()->count, MESSAGES);
     EXPECT_EQ(prompts.questions.size(), 1U) << "only the question before the open";
+}
+
+TEST_F(FileCommandsTest, CancelInTheProgressDialogStopsTheReadAndLeavesNothingOfIt) {
+    constexpr int MESSAGES = 3000;
+    std::string text;
+    for (int i = 0; i < MESSAGES; ++i) {
+        text += "S1F" + std::to_string(i % 256) + "W\r\n<L[2]\r\n\t<A  NAME>\r\n\t<U4>\r\n>.\r\n\r\n";
+    }
+    WriteBytes(PathIn(QStringLiteral("big.TQF")), text);
+    CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+    prompts.answers = {true};
+    Files().SetProgressDelay(0);
+    int messagesAtCancel = -1;
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* progress = qobject_cast<QProgressDialog*>(widget);
+            if (progress != nullptr && progress->isVisible()) {
+                clicker.stop();
+                messagesAtCancel = Root()->count;
+                QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+            }
+        }
+    });
+    clicker.start(0);
+    Open(PathIn(QStringLiteral("big.TQF")));
+    QCoreApplication::processEvents();
+    EXPECT_GE(messagesAtCancel, 0) << "the dialog was shown during the read";
+    EXPECT_LT(messagesAtCancel, MESSAGES);
+    EXPECT_EQ(Root()->count, 0) << "nothing half-read is kept";
+    EXPECT_TRUE(PathDisplay().isEmpty());
+    EXPECT_TRUE(prompts.boxes.empty()) << "no error box for a cancelled read";
+    EXPECT_EQ(prompts.questions.size(), 1U) << "only the question before the open";
+    Click(IDC_NEW);
+    EXPECT_EQ(prompts.questions.size(), 1U) << "an empty, unmodified document: New asks nothing";
 }
 
 } // namespace

@@ -506,5 +506,34 @@ TEST(FormatReaderTest, AFailureWhileBuildingStopsTheReadingThreadAndComesThrough
     }
 }
 
+TEST(FormatReaderTest, ACancelCheckStopsTheReadAtOnceOnEitherThreadAndBytesReadFollows) {
+    const std::string text = ManyMessages(3000);
+    for (const std::uintmax_t threshold : {BESIDE_BUILDING, ALONE}) {
+        for (const int cancelAt : {1, 3, 0}) {
+            FormatTree document;
+            FormatReader reader(document);
+            reader.SetPipelineThreshold(threshold);
+            int asked = 0;
+            std::uintmax_t seen = 0;
+            reader.SetCancelCheck([&] {
+                seen = std::max(seen, reader.BytesRead());
+                return ++asked == cancelAt;
+            });
+            const ReadResult result = reader.ReadFormatBytes(text);
+            const bool cancelled = cancelAt != 0;
+            EXPECT_EQ(result.status, cancelled ? ReadStatus::CANCELLED : ReadStatus::READ) << threshold << cancelAt;
+            EXPECT_EQ(result.messagesRead, static_cast<std::size_t>(document.GetRootNode()->count));
+            EXPECT_EQ(result.messagesRead < 3000U, cancelled) << threshold << cancelAt;
+            EXPECT_LE(seen, text.size());
+            if (cancelled) {
+                EXPECT_EQ(asked, cancelAt) << "not asked again once it said stop";
+            } else {
+                EXPECT_GT(asked, 1);
+                EXPECT_EQ(reader.BytesRead(), text.size());
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace tqf

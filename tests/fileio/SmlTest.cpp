@@ -257,6 +257,21 @@ void BuildRandomLibrary(FormatTree& document, int messages, std::uint32_t seed) 
     }
 }
 
+TEST(SmlReaderTest, ACancelCheckStopsTheImportBetweenStatements) {
+    std::string sml;
+    for (int i = 0; i < 100; ++i) {
+        sml += "S1F" + std::to_string(i) + " <L[1] <U4 1>>.\n";
+    }
+    FormatTree document;
+    SmlReader reader(document);
+    int asked = 0;
+    reader.SetCancelCheck([&] { return ++asked == 40; });
+    const SmlReadResult result = reader.ReadSmlBytes(sml);
+    EXPECT_EQ(result.status, ReadStatus::CANCELLED);
+    EXPECT_EQ(result.messagesRead, 39U);
+    EXPECT_EQ(reader.BytesRead(), sml.find("\nS1F39 ")) << "up to the end of the last statement read";
+}
+
 TEST(SmlRoundTripTest, FormatFileToSmlAndBackGivesTheSameBytes) {
     for (std::uint32_t seed = 1; seed <= 20; ++seed) {
         FormatTree built;
