@@ -52,6 +52,12 @@ protected:
     fs::path folder;
 };
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TQF_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if !defined(__SANITIZE_ADDRESS__) && !defined(TQF_ADDRESS_SANITIZER)
 // A message nested depth lists deep between two plain ones: its text grows
 // with the square of its depth, 10 GB at 100,000.
 void ReadDeepLibrary(int depth, FormatTree& document) {
@@ -67,12 +73,6 @@ void ReadDeepLibrary(int depth, FormatTree& document) {
     ASSERT_TRUE(reader.ReadFormatBytes(text + ".\r\nS1F2.\r\n").Complete());
 }
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TQF_ADDRESS_SANITIZER 1
-#endif
-#endif
-#if !defined(__SANITIZE_ADDRESS__) && !defined(TQF_ADDRESS_SANITIZER)
 // Under an address-space limit the check holds the whole file or says why
 // not: never a report that passes a text it did not read back whole.
 TEST(SaveCheckTest, TheDeepLibraryUnderAnAddressSpaceLimitNeverPassesPartOfItsText) {
