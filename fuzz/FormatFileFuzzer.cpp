@@ -5,6 +5,7 @@
 // save a file that changes when it is read and saved again although the save's
 // own check said it reads back the same.
 
+#include "ByteOrderMark.h"
 #include "DocumentDump.h"
 #include "DocumentInvariants.h"
 #include "FormatReader.h"
@@ -79,7 +80,9 @@ void CheckReading(const Reading& reading, std::string_view bytes, const char* wh
         result.messageLines.size() != result.messagesRead) {
         Fail(prefix + "the reader's message count disagrees with the document");
     }
-    const std::size_t lines = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+    // A file without any LF has its lines ended by CR.
+    const char lineEnd = bytes.find('\n') == std::string_view::npos ? '\r' : '\n';
+    const std::size_t lines = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), lineEnd)) + 1;
     const auto beyond = [lines](std::size_t line) { return line == 0 || line > lines; };
     if (!std::is_sorted(result.messageLines.begin(), result.messageLines.end()) ||
         std::any_of(result.messageLines.begin(), result.messageLines.end(), beyond)) {
@@ -132,6 +135,16 @@ std::string WithCrLf(std::string_view bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+    // A UTF-16 or UTF-32 file is refused whole, with its reason.
+    if (!tqf::ByteOrderMark::Of(bytes.substr(0, 4)).refused.empty()) {
+        tqf::FormatTree document;
+        const tqf::ReadResult refused = tqf::FormatReader(document).ReadFormatBytes(bytes);
+        if (refused.Complete() || refused.errorText.empty() || document.GetRootNode()->firstChild != nullptr) {
+            Fail("a UTF-16 or UTF-32 file was read");
+        }
+        return 0;
+    }
 
     const Reading first(bytes);
     CheckReading(first, bytes, "first reading");

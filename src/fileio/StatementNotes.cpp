@@ -39,8 +39,10 @@ std::optional<StatementFinding> StatementNotes::IgnoredAfterEnd(std::string_view
 }
 
 std::optional<StatementFinding> StatementNotes::SwallowedHeader(std::string_view line) {
+    // Only tabs and spaces indent a header: the reader looks past no other
+    // byte when it picks the lines to ask about.
     std::size_t at = 0;
-    while (at < line.size() && IsSpace(line[at])) {
+    while (at < line.size() && (line[at] == '\t' || line[at] == ' ')) {
         ++at;
     }
     const std::size_t start = at;
