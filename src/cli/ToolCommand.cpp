@@ -351,7 +351,7 @@ int ToolCommand::Validate(const std::string& library, const std::string& message
         return EXIT_UNUSABLE;
     }
     std::vector<Finding> findings;
-    AddFindings(findings, result.warnings, "warning");
+    AddFindings(findings, result.warnings, WARNING);
     PrintFindings(findings, shownPath, out);
     out << validator.Messages() << " messages, " << validator.Passed() << " passed, " << validator.Failed()
         << " failed\n";

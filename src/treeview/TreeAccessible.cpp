@@ -181,13 +181,18 @@ void TreeAccessible::ForgetAllRows() {
     rows_.clear();
 }
 
-void TreeAccessible::NotifyChosen(FormatTreeView& view, const FormatNode* node) {
+// The tree's interface when a reader listens and node has a row in it.
+TreeAccessible* TreeAccessible::ListenedTree(FormatTreeView& view, const FormatNode* node) {
     if (!AccessibleEvents::Listening() || node == nullptr) {
-        return;
+        return nullptr;
     }
     auto* tree = static_cast<TreeAccessible*>(QAccessible::queryAccessibleInterface(&view));
-    QAccessibleInterface* row = tree != nullptr ? tree->RowOf(node) : nullptr;
-    if (row == nullptr) {
+    return tree != nullptr && tree->RowOf(node) != nullptr ? tree : nullptr;
+}
+
+void TreeAccessible::NotifyChosen(FormatTreeView& view, const FormatNode* node) {
+    TreeAccessible* tree = ListenedTree(view, node);
+    if (tree == nullptr) {
         return;
     }
     const int index = tree->RowIndexOf(node);
@@ -202,10 +207,7 @@ void TreeAccessible::NotifyChosen(FormatTreeView& view, const FormatNode* node) 
 }
 
 void TreeAccessible::NotifyExpansion(FormatTreeView& view, const FormatNode* node) {
-    if (!AccessibleEvents::Listening() || node == nullptr) {
-        return;
-    }
-    auto* tree = static_cast<TreeAccessible*>(QAccessible::queryAccessibleInterface(&view));
+    TreeAccessible* tree = ListenedTree(view, node);
     QAccessibleInterface* row = tree != nullptr ? tree->RowOf(node) : nullptr;
     if (row == nullptr) {
         return;

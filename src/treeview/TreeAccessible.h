@@ -47,6 +47,7 @@ public:
     // The row of a visible node, made on first use; none for a node that is
     // not shown (under a collapsed node, or not in the document).
     QAccessibleInterface* RowOf(const FormatNode* node) const;
+    static TreeAccessible* ListenedTree(FormatTreeView& view, const FormatNode* node);
     // The row index of a visible node, or -1.
     int RowIndexOf(const FormatNode* node) const;
     // Where node stands among the sub-nodes of its parent: position from 1,

@@ -551,15 +551,21 @@ TEST_F(FileCommandsTest, TheRoundTripQuestionNamesAtMostFiveMessages) {
     EXPECT_TRUE(FolderEntries().isEmpty());
 }
 
+// A library large enough to be read on two threads, in several batches.
+constexpr int MESSAGES_READ_IN_PIECES = 3000;
+
+std::string LibraryReadInPieces() {
+    std::string text;
+    for (int i = 0; i < MESSAGES_READ_IN_PIECES; ++i) {
+        text += "S1F" + std::to_string(i % 256) + "W\r\n<L[2]\r\n\t<A  NAME>\r\n\t<U4>\r\n>.\r\n\r\n";
+    }
+    return text;
+}
+
 // A library read on two threads, repainted after every message, opened over
 // changes: New clicked through the window meanwhile neither asks nor empties.
 TEST_F(FileCommandsTest, NewClickedDuringAReadDoesNothing) {
-    constexpr int MESSAGES = 3000;
-    std::string text;
-    for (int i = 0; i < MESSAGES; ++i) {
-        text += "S1F" + std::to_string(i % 256) + "W\r\n<L[2]\r\n\t<A  NAME>\r\n\t<U4>\r\n>.\r\n\r\n";
-    }
-    WriteBytes(PathIn(QStringLiteral("big.TQF")), text);
+    WriteBytes(PathIn(QStringLiteral("big.TQF")), LibraryReadInPieces());
     CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     prompts.answers = {true};
     Files().SetRepaintInterval(0);
@@ -571,17 +577,12 @@ TEST_F(FileCommandsTest, NewClickedDuringAReadDoesNothing) {
     Open(PathIn(QStringLiteral("big.TQF")));
     QCoreApplication::processEvents();
     EXPECT_TRUE(clickedDuringRead);
-    EXPECT_EQ(Root()->count, MESSAGES);
+    EXPECT_EQ(Root()->count, MESSAGES_READ_IN_PIECES);
     EXPECT_EQ(prompts.questions.size(), 1U) << "only the question before the open";
 }
 
 TEST_F(FileCommandsTest, CancelInTheProgressDialogStopsTheReadAndLeavesNothingOfIt) {
-    constexpr int MESSAGES = 3000;
-    std::string text;
-    for (int i = 0; i < MESSAGES; ++i) {
-        text += "S1F" + std::to_string(i % 256) + "W\r\n<L[2]\r\n\t<A  NAME>\r\n\t<U4>\r\n>.\r\n\r\n";
-    }
-    WriteBytes(PathIn(QStringLiteral("big.TQF")), text);
+    WriteBytes(PathIn(QStringLiteral("big.TQF")), LibraryReadInPieces());
     CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     prompts.answers = {true};
     Files().SetProgressDelay(0);
@@ -601,7 +602,7 @@ TEST_F(FileCommandsTest, CancelInTheProgressDialogStopsTheReadAndLeavesNothingOf
     Open(PathIn(QStringLiteral("big.TQF")));
     QCoreApplication::processEvents();
     EXPECT_GE(messagesAtCancel, 0) << "the dialog was shown during the read";
-    EXPECT_LT(messagesAtCancel, MESSAGES);
+    EXPECT_LT(messagesAtCancel, MESSAGES_READ_IN_PIECES);
     EXPECT_EQ(Root()->count, 0) << "nothing half-read is kept";
     EXPECT_TRUE(PathDisplay().isEmpty());
     EXPECT_TRUE(prompts.boxes.empty()) << "no error box for a cancelled read";
