@@ -87,8 +87,12 @@ void BM_ValidateSml(benchmark::State& state) {
         benchmark::DoNotOptimize(passed);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(std::filesystem::file_size(log)) * state.iterations());
-    state.counters["passed"] = static_cast<double>(passed);
-    state.counters["findings"] = static_cast<double>(failed);
+    if (failed != 0) {
+        state.SkipWithError("the log does not match its library");
+    }
+    // The CSV report takes only the counters of the first benchmark, so both
+    // report the same one.
+    state.counters["messages"] = static_cast<double>(passed);
 }
 
 // What from-sml does with the same log before it writes: every message

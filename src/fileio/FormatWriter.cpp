@@ -116,11 +116,12 @@ void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, Output& ou
     out.Tabs(depth - 1);
     if (node->isList != 0 && node->firstChild != nullptr) {
         // The list stays open on its own line; a ">" line closes it later.
-        for (char c : node->label.View()) {
-            if (c != '>') {
-                out.Put(c);
-            }
+        std::string_view rest = node->label.View();
+        for (std::size_t close = rest.find('>'); close != std::string_view::npos; close = rest.find('>')) {
+            out.Put(rest.substr(0, close));
+            rest.remove_prefix(close + 1);
         }
+        out.Put(rest);
         out.LineEnd();
         return;
     }
