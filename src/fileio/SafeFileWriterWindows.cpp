@@ -265,7 +265,7 @@ SaveResult Replace(const fs::path& target, const Producer& produce) {
                 return Failed(reason);
             }
         }
-    } else if (const DWORD error = ::GetLastError(); error != ERROR_FILE_NOT_FOUND) {
+    } else if (const DWORD error = ::GetLastError(); error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
         return Failed(WindowsPathReason(error, target));
     }
     RemoveStaleTemporaries(folder, target);
@@ -273,8 +273,7 @@ SaveResult Replace(const fs::path& target, const Producer& produce) {
     WindowsHandle file;
     fs::path temporary;
     if (const DWORD error = CreateUnique(folder, TemporaryPrefix(target), file, temporary); error != 0) {
-        return Failed(error == ERROR_PATH_NOT_FOUND ? WindowsPathReason(error, target)
-                                                    : InFolder("no file can be made", folder, error));
+        return Failed(InFolder("no file can be made", folder, error));
     }
     if (std::string reason = Produce(file.Get(), produce); !reason.empty()) {
         file.Close();

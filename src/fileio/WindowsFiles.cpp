@@ -1,5 +1,8 @@
 #include "WindowsFiles.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace tqf {
 
 namespace {
@@ -40,6 +43,21 @@ DWORD WindowsHandle::Close() {
 }
 
 std::string WindowsReason(DWORD error) {
+    // The errors that the C library names too read as they do on the other
+    // systems, so that the tool's messages are the same everywhere.
+    static constexpr struct {
+        DWORD code;
+        int number;
+    } SAME_AS_C[] = {
+        {ERROR_FILE_NOT_FOUND, ENOENT}, {ERROR_PATH_NOT_FOUND, ENOENT},   {ERROR_ACCESS_DENIED, EACCES},
+        {ERROR_DISK_FULL, ENOSPC},      {ERROR_HANDLE_DISK_FULL, ENOSPC}, {ERROR_FILE_EXISTS, EEXIST},
+        {ERROR_ALREADY_EXISTS, EEXIST}, {ERROR_WRITE_PROTECT, EROFS},     {ERROR_NOT_ENOUGH_MEMORY, ENOMEM},
+        {ERROR_OUTOFMEMORY, ENOMEM},    {ERROR_DIRECTORY, ENOTDIR},       {ERROR_INVALID_NAME, EINVAL}};
+    for (const auto& same : SAME_AS_C) {
+        if (same.code == error) {
+            return std::strerror(same.number);
+        }
+    }
     wchar_t text[REASON_CHARACTERS];
     DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
                                     MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, REASON_CHARACTERS, nullptr);
