@@ -253,7 +253,8 @@ SaveResult PutInPlace(const fs::path& temporary, const fs::path& target, const f
 SaveResult Replace(const fs::path& target, const Producer& produce) {
     const fs::path folder = FolderOf(target);
     bool exists = false;
-    if (const DWORD attributes = ::GetFileAttributesW(target.c_str()); attributes != INVALID_FILE_ATTRIBUTES) {
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
         exists = true;
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             return Failed("it is a folder");
@@ -286,7 +287,18 @@ SaveResult Replace(const fs::path& target, const Producer& produce) {
         (void)::DeleteFileW(temporary.c_str());
         return Failed(WindowsReason(error));
     }
+    // A read-only file cannot be replaced; the caller asked whether to
+    // overwrite it, and it stays read-only as a file keeps its mode.
+    const bool readOnly = exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly) {
+        (void)::SetFileAttributesW(target.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    }
     SaveResult result = PutInPlace(temporary, target, folder, exists);
+    if (readOnly) {
+        const DWORD now = ::GetFileAttributesW(target.c_str());
+        (void)::SetFileAttributesW(target.c_str(),
+                                   now == INVALID_FILE_ATTRIBUTES ? attributes : now | FILE_ATTRIBUTE_READONLY);
+    }
     if (!result.reason.empty()) {
         return result;
     }

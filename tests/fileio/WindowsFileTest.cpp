@@ -138,16 +138,18 @@ TEST_F(WindowsFileTest, TheIdentityChangesAndStaleTemporariesGo) {
     EXPECT_EQ(Entries(folder), (std::vector<std::wstring>{L".lib.TQF.busy99", L".other.TQF.abc123", L"lib.TQF"}));
 }
 
-// A read-only file, a folder and a missing folder are refused with their
-// reason, and change nothing.
-TEST_F(WindowsFileTest, WhatCannotBeWrittenIsRefusedWithItsReason) {
+// A read-only file that the user chose to overwrite is saved and stays
+// read-only; a folder and a missing folder are refused with their reason.
+TEST_F(WindowsFileTest, ReadOnlyFilesStayReadOnlyAndFoldersAreRefused) {
     const fs::path path = folder / "locked.TQF";
     WriteBytes(path, OLD_TEXT);
     ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_TRUE(IsReadOnlyFile(path));
-    EXPECT_FALSE(SafeFileWriter::Write(path, NEW_TEXT).written);
+    const SaveResult saved = SafeFileWriter::Write(path, NEW_TEXT);
+    EXPECT_TRUE(saved.written) << saved.reason;
+    EXPECT_EQ(ReadBytes(path), NEW_TEXT);
+    EXPECT_TRUE(IsReadOnlyFile(path));
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(ReadBytes(path), OLD_TEXT);
     EXPECT_FALSE(IsReadOnlyFile(path));
 
     EXPECT_EQ(SafeFileWriter::Write(folder, NEW_TEXT).reason, "it is a folder");
