@@ -240,11 +240,15 @@ SaveResult PutInPlace(const fs::path& temporary, const fs::path& target, const f
         return {};
     }
     const DWORD error = ::GetLastError();
-    // Where the old file left its name, it goes back from the backup name.
+    // Where the old file left its name, it goes back from the backup name;
+    // where it is gone altogether, the new one takes the name after all.
     if (!Exists(target) && Exists(backup) && !::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
         SaveResult result = Failed(ReplaceReason(error, folder) + "; the old file is kept as " + Utf8(backup));
         result.damaged = true;
         return result;
+    }
+    if (!Exists(target) && ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        return {};
     }
     (void)::DeleteFileW(temporary.c_str());
     return Failed(ReplaceReason(error, folder));
