@@ -70,11 +70,18 @@ cmake --build "$dir/linux" -j "$jobs" --target tqf-tool
 step Wine
 # A Wine prefix of its own, made once; no display is needed for console
 # programs.
-export WINEPREFIX=$dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine reads the command line's bytes in the locale's encoding: UTF-8.
+export WINEPREFIX=$dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   timeout 300 wine wineboot -i >/dev/null 2>&1 || timeout 300 wineboot -i >/dev/null 2>&1
 fi
+# One Wine server for the whole run: programs that start together would
+# otherwise race to start one, and one may find it going away. Its helper
+# processes start with the first program and live as long as the server, so
+# that program's output goes nowhere: a test's would never end.
+timeout 60 wineserver -p </dev/null >/dev/null 2>&1
+timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 stopWine() { timeout 30 wineserver -k >/dev/null 2>&1 || true; }
 trap stopWine EXIT
 
@@ -118,6 +125,20 @@ while IFS= read -r -d '' sml; do
   input=/dev/null
   compare "from-sml $sml" from-sml "$sml"
 done < <(find examples -maxdepth 1 -type f -iname '*.sml' -print0 | sort -z)
+# A name beyond any code page, as FILE and as OUT.
+input=/dev/null
+named=$runs/"Bibliothek ä 日本"
+mkdir -p "$named"
+cp examples/standard-messages.TQF "$named/Nachrichten ü 表.TQF"
+compare "check with a Unicode name" check "$named/Nachrichten ü 表.TQF"
+rm -f "$named/linux ö.TQF" "$named/windows ö.TQF"
+"$linuxTool" normalize "$named/Nachrichten ü 表.TQF" -o "$named/linux ö.TQF"
+timeout 120 wine "$windowsTool" normalize "$named/Nachrichten ü 表.TQF" -o "$named/windows ö.TQF" || true
+compared=$((compared + 1))
+if ! cmp "$named/linux ö.TQF" "$named/windows ö.TQF"; then
+  echo "DIFFERENT: tqf-tool normalize -o with Unicode names"
+  differ=$((differ + 1))
+fi
 echo "tqf-tool.exe under Wine and tqf-tool on Linux: $compared runs compared, $differ different"
 step done
 
