@@ -75,6 +75,8 @@ export WINEPREFIX=$dir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC
 unset DISPLAY WAYLAND_DISPLAY
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   timeout 300 wine wineboot -i >/dev/null 2>&1 || timeout 300 wineboot -i >/dev/null 2>&1
+  # Its server ends on its own a moment later; the one below takes over.
+  timeout 60 wineserver -w || true
 fi
 # One Wine server for the whole run: programs that start together would
 # otherwise race to start one, and one may find it going away. Its helper
