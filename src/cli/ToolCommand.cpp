@@ -72,7 +72,7 @@ bool ReadInto(FormatTree& document, const std::string& path, std::size_t nodeLim
         result = reader.ReadFormatFile(in);
     } else if (ToolInput::IsStream(path)) {
         errno = 0;
-        std::ifstream stream(path, std::ios::in | std::ios::binary);
+        std::ifstream stream(ToolInput::PathOf(path), std::ios::in | std::ios::binary);
         if (!stream.is_open()) {
             result.status = ReadStatus::OPEN_FAILED;
             result.errorText = errno != 0 ? std::generic_category().message(errno) : "cannot be opened";
@@ -80,7 +80,7 @@ bool ReadInto(FormatTree& document, const std::string& path, std::size_t nodeLim
             result = reader.ReadFormatFile(stream);
         }
     } else {
-        result = reader.ReadFormatFile(path);
+        result = reader.ReadFormatFile(ToolInput::PathOf(path));
     }
     if (!result.Complete()) {
         err << PROGRAM << path << ": " << result.errorText << '\n';
@@ -157,11 +157,11 @@ bool WriteOutput(const std::string& output, const FormatNode* root, Producer pro
         return static_cast<bool>(out);
     }
     // A file that may not be written is not replaced behind its mode.
-    if (IsReadOnlyFile(output)) {
+    if (IsReadOnlyFile(ToolInput::PathOf(output))) {
         err << PROGRAM << output << ": the file is read-only\n";
         return false;
     }
-    if (const SaveResult saved = SafeFileWriter::WriteStreamed(output, write); !saved.written) {
+    if (const SaveResult saved = SafeFileWriter::WriteStreamed(ToolInput::PathOf(output), write); !saved.written) {
         err << PROGRAM << output << ": " << (exceeded ? OutputBudget::Reason(std::nullopt, limit) : saved.reason)
             << '\n';
         return false;
@@ -293,7 +293,7 @@ int ToolCommand::FromSml(const std::string& path, const Output& output, std::ist
         }
         result = reader.ReadSmlBytes(bytes);
     } else {
-        result = reader.ReadSmlFile(path);
+        result = reader.ReadSmlFile(ToolInput::PathOf(path));
     }
     if (!result.Complete()) {
         err << PROGRAM << path << ": " << result.errorText << '\n';
@@ -324,7 +324,8 @@ int ToolCommand::Validate(const std::string& library, const std::string& message
     // The library's text once more, for the lines its definitions stand on.
     std::string libraryBytes;
     InputFile libraryFile;
-    if (library == STANDARD_STREAM || !libraryFile.Open(library) || !libraryFile.ReadAll(libraryBytes)) {
+    if (library == STANDARD_STREAM || !libraryFile.Open(ToolInput::PathOf(library)) ||
+        !libraryFile.ReadAll(libraryBytes)) {
         libraryBytes.clear();
     }
     const LibraryLines lines(libraryBytes, document.GetRootNode(), read.messageLines);
@@ -346,7 +347,7 @@ int ToolCommand::Validate(const std::string& library, const std::string& message
         out << '\n';
     });
     const SmlReadResult result =
-        messages == STANDARD_STREAM ? validator.CheckStream(in) : validator.CheckFile(messages);
+        messages == STANDARD_STREAM ? validator.CheckStream(in) : validator.CheckFile(ToolInput::PathOf(messages));
     if (!result.Complete()) {
         err << PROGRAM << shownPath << ": " << result.errorText << '\n';
         return EXIT_UNUSABLE;

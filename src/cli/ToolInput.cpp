@@ -1,6 +1,7 @@
 #include "ToolInput.h"
 
 #include <array>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -8,12 +9,26 @@ namespace tqf {
 
 bool ToolInput::IsStream(const std::string& path) {
     std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    const std::filesystem::file_status status = std::filesystem::status(PathOf(path), error);
     if (error) {
         return false; // the reader names the reason
     }
     return std::filesystem::is_fifo(status) || std::filesystem::is_character_file(status) ||
            std::filesystem::is_block_file(status) || std::filesystem::is_socket(status);
+}
+
+std::filesystem::path ToolInput::PathOf(const std::string& name) {
+#ifdef _WIN32
+    // A narrow text would be read in the system's code page, which cannot
+    // name every file.
+    try {
+        return std::filesystem::path(std::u8string(name.begin(), name.end()));
+    } catch (const std::exception&) {
+        return std::filesystem::path(name);
+    }
+#else
+    return std::filesystem::path(name);
+#endif
 }
 
 bool ToolInput::ReadAll(std::istream& in, std::size_t limit, std::string& bytes, std::string& error) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <istream>
 #include <string>
 
@@ -13,6 +14,10 @@ public:
     // True when path names a pipe, a socket or a device rather than a
     // regular file or a folder; /dev/stdin of a pipe is one.
     static bool IsStream(const std::string& path);
+
+    // The file named on the command line: its bytes on POSIX systems; on
+    // Windows, where the tool takes its arguments as UTF-8, that text.
+    static std::filesystem::path PathOf(const std::string& name);
 
     // Reads all of in into bytes, at most limit bytes; false, with error
     // saying why, when it holds more or cannot be read.

@@ -1,5 +1,6 @@
 #include "FileIdentity.h"
 #include "ToolCommand.h"
+#include "ToolConsole.h"
 
 #include <iostream>
 #include <string>
@@ -7,8 +8,9 @@
 
 int main(int argc, char** argv) {
     tqf::IgnoreFileSizeSignal();
+    tqf::ToolConsole::UseBinaryStreams();
     std::ios::sync_with_stdio(false);
-    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const std::vector<std::string> args = tqf::ToolConsole::Arguments(argc, argv);
     const int status = tqf::ToolCommand::Run(args, std::cout, std::cerr);
     std::cout.flush();
     return status;

@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 
+#ifndef _WIN32
 struct stat;
+#endif
 
 namespace tqf {
 
@@ -16,13 +18,16 @@ struct FileIdentity : FileStamp {
     // The identity of the file at path, following symbolic links; nothing
     // when there is no such file.
     static std::optional<FileIdentity> Of(const std::filesystem::path& path);
+#ifndef _WIN32
     static FileIdentity Of(const struct stat& status);
+#endif
 
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
-// True when path is a file that may not be written: its mode lets nobody
-// write it, or this user may not. False when there is no such file.
+// True when path is a file that may not be written: its mode (on Windows its
+// read-only attribute) lets nobody write it, or this user may not. False when
+// there is no such file.
 bool IsReadOnlyFile(const std::filesystem::path& path);
 
 // The system's text for an error number, such as "Permission denied".
@@ -32,12 +37,15 @@ std::string SystemReason(int error);
 // folder is the cause: it does not exist, or may not be entered.
 std::string PathReason(int error, const std::filesystem::path& path);
 
+#ifndef _WIN32
 // Why a file of this kind (the st_mode of its status) cannot be opened or
 // replaced as a library; empty for a regular file.
 std::string NotRegularReason(unsigned mode);
+#endif
 
 // Makes a write past the file-size limit fail with its error instead of
 // ending the program, so that a save can report it and keep the old file.
+// Windows has no such limit, and nothing to do.
 void IgnoreFileSizeSignal();
 
 } // namespace tqf

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <istream>
+#include <stdexcept>
 #include <streambuf>
 #include <string>
 #include <vector>
@@ -54,11 +55,20 @@ private:
         InputFile& file_;
     };
 
+    // Thrown by a failed read; the stream catches it and goes bad.
+    struct ReadFailed : std::runtime_error {
+        using std::runtime_error::runtime_error;
+    };
+
     // Reads up to size bytes at data; 0 at the end. Throws when the read
     // fails, which the stream turns into its bad state.
     std::size_t ReadSome(char* data, std::size_t size);
 
+#ifdef _WIN32
+    void* handle_ = nullptr; // the open file's HANDLE
+#else
     int descriptor_ = -1;
+#endif
     FileIdentity identity_;
     std::string error_;
     std::vector<char> bytes_ = std::vector<char>(std::size_t{1} << 16);

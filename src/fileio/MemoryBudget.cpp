@@ -2,27 +2,20 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <string>
-#include <sys/resource.h>
-#include <unistd.h>
 #include <vector>
 
 namespace tqf {
 
 namespace {
 
-// Without a reading of the memory size, what any machine that runs the
-// editor has.
-constexpr std::uint64_t FALLBACK_MEMORY = std::uint64_t{4} << 30;
 // Limits of a control group this large or larger mean no limit (version 1
 // writes its "unlimited" as the largest multiple of the page size).
 constexpr std::uint64_t NO_LIMIT_FROM = std::uint64_t{1} << 62;
 
-std::string ReadSmallFile(const char* path) {
+std::string ReadSmallFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -114,7 +107,7 @@ std::optional<std::uint64_t> LeastUpwards(const std::filesystem::path& root, con
     while (true) {
         const std::filesystem::path directory =
             root / std::filesystem::path(mount.point).relative_path() / std::filesystem::path(group).relative_path();
-        least = Least(least, ParseMemoryLimit(ReadSmallFile((directory / file).c_str())));
+        least = Least(least, ParseMemoryLimit(ReadSmallFile(directory / file)));
         const std::size_t slash = group.find_last_of('/');
         if (slash == std::string::npos || group.size() <= 1) {
             return least;
@@ -155,10 +148,10 @@ std::optional<std::string_view> UnifiedControlGroup(std::string_view procSelfCgr
 }
 
 std::optional<std::uint64_t> ControlGroupMemoryLimit(const std::filesystem::path& root) {
-    const std::string groups = ReadSmallFile((root / "proc/self/cgroup").c_str());
+    const std::string groups = ReadSmallFile(root / "proc/self/cgroup");
     std::optional<Mount> unified;
     std::optional<Mount> memory;
-    FindMounts(ReadSmallFile((root / "proc/self/mountinfo").c_str()), unified, memory);
+    FindMounts(ReadSmallFile(root / "proc/self/mountinfo"), unified, memory);
     // Where mountinfo cannot be read, the places systems mount them.
     if (!unified) {
         unified = Mount{"/", "/sys/fs/cgroup", "cgroup2", {}};
@@ -189,42 +182,6 @@ std::size_t LibraryMemoryBudget(std::uint64_t physical, std::optional<std::uint6
                                 std::optional<std::uint64_t> controlGroup) {
     const std::uint64_t usable = std::min({physical, addressSpace.value_or(physical), controlGroup.value_or(physical)});
     return static_cast<std::size_t>(std::min<std::uint64_t>(usable / 4, SIZE_MAX));
-}
-
-std::size_t LibraryMemoryBudget() {
-    // The computer's memory and the control groups' limits take a handful
-    // of files to read, and every reader and writer asks: they are read at
-    // most once in this long, while the address-space limit is asked each
-    // time (a process may lower its own).
-    constexpr std::chrono::milliseconds READ_AGAIN_AFTER{1000};
-    struct Reading {
-        std::uint64_t physical;
-        std::optional<std::uint64_t> controlGroup;
-        std::chrono::steady_clock::time_point at;
-    };
-    static std::mutex guard;
-    static std::optional<Reading> last;
-    Reading now;
-    {
-        const std::lock_guard lock(guard);
-        const auto time = std::chrono::steady_clock::now();
-        if (!last || time - last->at >= READ_AGAIN_AFTER) {
-            std::uint64_t physical = FALLBACK_MEMORY;
-            const long pages = sysconf(_SC_PHYS_PAGES);
-            const long pageSize = sysconf(_SC_PAGESIZE);
-            if (pages > 0 && pageSize > 0) {
-                physical = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
-            }
-            last = Reading{physical, ControlGroupMemoryLimit("/"), time};
-        }
-        now = *last;
-    }
-    std::optional<std::uint64_t> addressSpace;
-    rlimit limit{};
-    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-        addressSpace = static_cast<std::uint64_t>(limit.rlim_cur);
-    }
-    return LibraryMemoryBudget(now.physical, addressSpace, now.controlGroup);
 }
 
 } // namespace tqf

@@ -12,7 +12,9 @@ namespace tqf {
 // of the memory this process may use, so that opening or saving a library
 // too large for it is refused with a message before memory runs out. The
 // memory it may use is the least of the computer's memory, the process's
-// address-space limit and the memory limit of its control group.
+// address-space limit and the memory limit of its control group; on Windows,
+// of the computer's memory, the user address space and the memory limit of
+// the job the process runs in.
 std::size_t LibraryMemoryBudget();
 
 // The budget for the limits given; a limit that is not set is nothing.

@@ -35,6 +35,11 @@ struct SaveResult {
 // Only regular files are replaced; anything else is refused without being
 // opened. Every failure says the system's reason, and names the folder where
 // the folder is the cause.
+//
+// On Windows the new file takes the old one's place with ReplaceFileW, which
+// keeps its attributes and permissions; a file that another program holds
+// open is refused and kept, hard and symbolic links are not followed, and a
+// killed save leaves its temporary file to the next save.
 class SafeFileWriter {
 public:
     // The size of one write; each write's length is checked on its own.

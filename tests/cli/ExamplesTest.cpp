@@ -9,13 +9,24 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace tqf {
 
+#ifdef _WIN32
+// cmd.exe runs the commands; it takes the whole line in quotes of its own.
+std::string Quoted(const std::string& arg) { return '"' + arg + '"'; }
+FILE* OpenCommand(const std::string& command) { return ::_popen(('"' + command + '"').c_str(), "rb"); }
+int CloseCommand(FILE* pipe) { return ::_pclose(pipe); }
 namespace {
-
+int ProcessId() { return ::_getpid(); }
+} // namespace
+#else
 std::string Quoted(const std::string& arg) {
     std::string quoted = "'";
     for (char c : arg) {
@@ -23,8 +34,15 @@ std::string Quoted(const std::string& arg) {
     }
     return quoted + "'";
 }
-
+FILE* OpenCommand(const std::string& command) { return ::popen(command.c_str(), "r"); }
+int CloseCommand(FILE* pipe) {
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+namespace {
+int ProcessId() { return ::getpid(); }
 } // namespace
+#endif
 
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -33,14 +51,14 @@ std::string ReadBytes(const std::string& path) {
 
 ToolRun RunToolProgram(const std::vector<std::string>& args) {
     const std::filesystem::path errPath =
-        std::filesystem::temp_directory_path() / ("tqf-tool-stderr-" + std::to_string(::getpid()));
+        std::filesystem::temp_directory_path() / ("tqf-tool-stderr-" + std::to_string(ProcessId()));
     std::string command = Quoted(TQF_TOOL_PATH);
     for (const std::string& arg : args) {
         command += ' ' + Quoted(arg);
     }
     command += " 2>" + Quoted(errPath.string());
     ToolRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
+    FILE* pipe = OpenCommand(command);
     if (pipe == nullptr) {
         return run;
     }
@@ -49,8 +67,7 @@ ToolRun RunToolProgram(const std::vector<std::string>& args) {
     while ((got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
         run.out.append(chunk.data(), got);
     }
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.status = CloseCommand(pipe);
     run.err = ReadBytes(errPath.string());
     std::filesystem::remove(errPath);
     return run;
@@ -83,6 +100,7 @@ TEST(ExamplesTest, CheckFindsNothingInTheStandardLibrary) {
 }
 
 TEST(ExamplesTest, TheToolInAPipeAndOldMacLineEnds) {
+#ifndef _WIN32 // Windows has no /dev/stdin
     const std::string tool = Quoted(TQF_TOOL_PATH);
     FILE* pipe =
         ::popen((tool + " normalize - < " + Quoted(EXAMPLE) + " | " + tool + " check /dev/stdin").c_str(), "r");
@@ -90,12 +108,13 @@ TEST(ExamplesTest, TheToolInAPipeAndOldMacLineEnds) {
     const std::size_t got = std::fread(said.data(), 1, said.size(), pipe);
     EXPECT_EQ(::pclose(pipe), 0);
     EXPECT_EQ(std::string(said.data(), got), "56 messages, 0 dropped\n");
+#endif
 
     // Every message of a copy whose lines end in CR alone.
     std::string crOnly = ReadBytes(EXAMPLE);
     std::erase(crOnly, '\n');
     const std::filesystem::path copy =
-        std::filesystem::temp_directory_path() / ("tqf-cr-" + std::to_string(::getpid()) + ".TQF");
+        std::filesystem::temp_directory_path() / ("tqf-cr-" + std::to_string(ProcessId()) + ".TQF");
     std::ofstream(copy, std::ios::binary) << crOnly;
     EXPECT_EQ(RunToolProgram({"normalize", copy.string()}).out, ReadBytes(EXAMPLE));
     std::filesystem::remove(copy);
@@ -118,7 +137,7 @@ TEST(ExamplesTest, TheHandWrittenSmlReadsWhole) {
 
 TEST(ExamplesTest, TheStandardLibraryGoesThroughSmlAndBackUnchanged) {
     const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("tqf-sml-" + std::to_string(::getpid()));
+        std::filesystem::temp_directory_path() / ("tqf-sml-" + std::to_string(ProcessId()));
     std::filesystem::create_directories(folder);
     const std::string sml = (folder / "standard.sml").string();
     const std::string back = (folder / "back.TQF").string();

@@ -260,6 +260,8 @@ TEST_F(FormatReaderFileTest, ReadOnlyFilesOpen) {
     std::ifstream stillThere(path, std::ios::binary);
     std::string content((std::istreambuf_iterator<char>(stillThere)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content, "S1F1 (X).\r\n") << "reading never writes";
+    // Windows deletes no read-only file, and the folder goes after the test.
+    std::filesystem::permissions(path, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
 }
 
 TEST_F(FormatReaderFileTest, FilesThatCannotBeOpenedLeaveTheDocumentAlone) {
