@@ -35,6 +35,7 @@ void TreeLayout::SetFont(const QFont& font, int rowHeight) {
 void TreeLayout::InvalidateAll() {
     rebuild_ = true;
     added_.clear();
+    addedInside_ = 0;
     addedSet_.clear();
     changed_.clear();
     toggled_.clear();
@@ -46,7 +47,11 @@ void TreeLayout::NodeAdded(const FormatNode& node) {
     if (rebuild_) {
         return;
     }
-    if (added_.size() >= std::max(MIN_BULK_ADDITIONS, rows_.Size() / BULK_ADDITION_SHARE)) {
+    // A message added at the end of the document is placed at the end of
+    // the rows, at a cost of its own rows only: however many come, a walk
+    // over the whole document would cost more.
+    const bool atEnd = node.parent == root_ && node.nextSibling == nullptr;
+    if (!atEnd && ++addedInside_ > std::max(MIN_BULK_ADDITIONS, rows_.Size() / BULK_ADDITION_SHARE)) {
         InvalidateAll();
         return;
     }
@@ -241,6 +246,7 @@ void TreeLayout::Remeasure() {
 }
 
 void TreeLayout::Rebuild() {
+    ++rebuilds_;
     remeasure_ = false;
     rowStarts_.clear();
     strays_.clear();
@@ -447,6 +453,7 @@ void TreeLayout::Update(int clientWidth) {
         Remeasure();
     }
     added_.clear();
+    addedInside_ = 0;
     addedSet_.clear();
     changed_.clear();
     toggled_.clear();
