@@ -6,6 +6,7 @@
 #include <cassert>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace tqf {
@@ -901,7 +902,15 @@ void FormatTree::DiscardUnrecorded(TextArena::Mark textsFrom) {
         NodesLeaving(root_);
         ownedCache_ = nullptr;
         deferredLists_.clear();
-        DeleteChain(root_.firstChild);
+        if (history_.Steps() == 0) {
+            // Every node is the document's, and none needs destruction:
+            // the storage goes whole, without a walk over millions of them.
+            static_assert(std::is_trivially_destructible_v<FormatNode>);
+            messagePool_.Reset();
+            itemPool_.Reset();
+        } else {
+            DeleteChain(root_.firstChild);
+        }
         root_.firstChild = nullptr;
         root_.count = 0;
         if (listener_ != nullptr) {

@@ -76,6 +76,11 @@ void NodePool::Release(void* slot) {
     released_.push_back(slot);
 }
 
+void NodePool::Reset() {
+    inUse_ = 0;
+    ReleaseAll();
+}
+
 void NodePool::ReleaseFreeBlocks() {
     // The newest block may hold slots never handed out; it stays.
     if (released_.empty() || blocks_.size() < 2) {
