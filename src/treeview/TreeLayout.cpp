@@ -48,10 +48,14 @@ void TreeLayout::NodeAdded(const FormatNode& node) {
         return;
     }
     // A message added at the end of the document is placed at the end of
-    // the rows, at a cost of its own rows only: however many come, a walk
-    // over the whole document would cost more.
+    // the rows, at a cost of its own rows only, so it counts only once the
+    // additions outnumber the rows laid out: a walk over the whole document
+    // then costs at most twice as much as placing them, and nothing needs
+    // to be kept for each of them.
     const bool atEnd = node.parent == root_ && node.nextSibling == nullptr;
-    if (!atEnd && ++addedInside_ > std::max(MIN_BULK_ADDITIONS, rows_.Size() / BULK_ADDITION_SHARE)) {
+    const std::size_t rows = rows_.Size();
+    if ((!atEnd && ++addedInside_ > std::max(MIN_BULK_ADDITIONS, rows / BULK_ADDITION_SHARE)) ||
+        added_.size() >= std::max(MIN_BULK_ADDITIONS, rows)) {
         InvalidateAll();
         return;
     }

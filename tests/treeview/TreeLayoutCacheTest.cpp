@@ -375,6 +375,9 @@ TEST(TreeLayoutGrowthTest, AdditionsTakeBoundedStepsAndLandWhereAFreshLayoutPuts
             fresh.SetFont(QFont("Tahoma", 9), 16);
             FormatNode* first = tree.AddChild(nullptr, "S9F9", false);
             FormatNode* after[] = {tree.AddSibling(first, "S9F8", false), first, first};
+            for (int i = 0; i < ADDITIONS; ++i) {
+                tree.AddSibling(first, "S9F7", false);
+            }
             layout.Update(WIDTH);
             for (int i = 1; i <= ADDITIONS; ++i) {
                 FormatNode* added = tree.AddSibling(after[pattern], "S1F1", false);
