@@ -3,6 +3,7 @@
 #include "DialogFont.h"
 #include "EditorDialog.h"
 #include "FileCommands.h"
+#include "OpenTiming.h"
 #include "ProductInfo.h"
 
 #include <QFileInfo>
@@ -48,8 +49,15 @@ void EditorApp::OpenAtStart(EditorDialog& dialog, const QString& file) {
             const QFileInfo info(file);
             if (!info.exists() && !info.isSymLink()) {
                 dialog.Files().StartNamed(file);
-            } else {
-                dialog.Files().OpenPath(file);
+                return;
+            }
+            OpenTiming* timing = OpenTiming::FromEnvironment(dialog);
+            if (timing != nullptr) {
+                timing->ReadStarting();
+            }
+            dialog.Files().OpenPath(file);
+            if (timing != nullptr) {
+                timing->ReadEnded();
             }
         },
         Qt::QueuedConnection);
