@@ -6,6 +6,7 @@
 #include "OpenTiming.h"
 #include "ProductInfo.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMetaObject>
 
@@ -51,6 +52,9 @@ void EditorApp::OpenAtStart(EditorDialog& dialog, const QString& file) {
                 dialog.Files().StartNamed(file);
                 return;
             }
+            // The window appears before a long read starts, so that its
+            // first paint lays out an empty tree, not the part read so far.
+            QCoreApplication::processEvents();
             OpenTiming* timing = OpenTiming::FromEnvironment(dialog);
             if (timing != nullptr) {
                 timing->ReadStarting();
