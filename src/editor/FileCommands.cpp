@@ -165,6 +165,18 @@ QString RoundTripQuestion(const RoundTripReport& report) {
     return text;
 }
 
+// Keeps the tree from being laid out while a file is read into it.
+class FrozenTree {
+public:
+    explicit FrozenTree(FormatTreeView& view) : view_(view) { view_.SetFrozen(true); }
+    FrozenTree(const FrozenTree&) = delete;
+    FrozenTree& operator=(const FrozenTree&) = delete;
+    ~FrozenTree() { view_.SetFrozen(false); }
+
+private:
+    FormatTreeView& view_;
+};
+
 // Writes what write makes of the document under root through the output
 // budget; exceeded tells afterwards whether it went past limit.
 std::function<bool(std::ostream&)> WithinBudget(bool (*write)(const FormatNode*, std::ostream&), const FormatNode* root,
@@ -399,6 +411,7 @@ void FileCommands::OpenFile(const QString& path) {
         // document once it is read. The tree itself is repainted after the
         // last message, for the same reason as when clearing.
         InputDropper dropInput;
+        const FrozenTree frozen(view);
         QElapsedTimer sinceRepaint;
         sinceRepaint.start();
         const EditorCommands::DeferredCount deferred(editor_);
@@ -656,6 +669,7 @@ void FileCommands::OnImportSml() {
     {
         const BusyScope busy(*this);
         InputDropper dropInput;
+        const FrozenTree frozen(view);
         const EditorCommands::DeferredCount deferred(editor_);
         SmlReader reader(view.Tree());
         ReadProgress progress(view.window(), Latin1(IMPORT_SML_TITLE), *path, fileSize, progressDelayMs_);
