@@ -3,8 +3,10 @@
 #include "DialogFont.h"
 #include "EditorDialog.h"
 #include "FileCommands.h"
+#include "OpenTiming.h"
 #include "ProductInfo.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMetaObject>
 
@@ -48,8 +50,18 @@ void EditorApp::OpenAtStart(EditorDialog& dialog, const QString& file) {
             const QFileInfo info(file);
             if (!info.exists() && !info.isSymLink()) {
                 dialog.Files().StartNamed(file);
-            } else {
-                dialog.Files().OpenPath(file);
+                return;
+            }
+            // The window appears before a long read starts, so that its
+            // first paint lays out an empty tree, not the part read so far.
+            QCoreApplication::processEvents();
+            OpenTiming* timing = OpenTiming::FromEnvironment(dialog);
+            if (timing != nullptr) {
+                timing->ReadStarting();
+            }
+            dialog.Files().OpenPath(file);
+            if (timing != nullptr) {
+                timing->ReadEnded();
             }
         },
         Qt::QueuedConnection);

@@ -165,6 +165,18 @@ QString RoundTripQuestion(const RoundTripReport& report) {
     return text;
 }
 
+// Keeps the tree from being laid out while a file is read into it.
+class FrozenTree {
+public:
+    explicit FrozenTree(FormatTreeView& view) : view_(view) { view_.SetFrozen(true); }
+    FrozenTree(const FrozenTree&) = delete;
+    FrozenTree& operator=(const FrozenTree&) = delete;
+    ~FrozenTree() { view_.SetFrozen(false); }
+
+private:
+    FormatTreeView& view_;
+};
+
 // Writes what write makes of the document under root through the output
 // budget; exceeded tells afterwards whether it went past limit.
 std::function<bool(std::ostream&)> WithinBudget(bool (*write)(const FormatNode*, std::ostream&), const FormatNode* root,
@@ -385,13 +397,11 @@ void FileCommands::OpenFile(const QString& path) {
             failed.status = ReadStatus::OPEN_FAILED;
             failed.errorText = probe.Error();
             editor_.currentNode = nullptr;
-            ReportRead(path, failed);
+            ReportRead(path, failed, Doc().Tree().Texts().Here());
             return;
         }
     }
-    // Nothing of the document before can be undone into the one read, and
-    // the old document's storage goes before the new one is read.
-    Doc().Tree().ClearHistory();
+    const TextArena::Mark textsFrom = KeepClearedDuringRead(fileSize);
     ReadResult result;
     {
         const BusyScope busy(*this);
@@ -401,6 +411,7 @@ void FileCommands::OpenFile(const QString& path) {
         // document once it is read. The tree itself is repainted after the
         // last message, for the same reason as when clearing.
         InputDropper dropInput;
+        const FrozenTree frozen(view);
         QElapsedTimer sinceRepaint;
         sinceRepaint.start();
         const EditorCommands::DeferredCount deferred(editor_);
@@ -421,12 +432,41 @@ void FileCommands::OpenFile(const QString& path) {
         view.Repaint();
     }
     editor_.currentNode = nullptr;
-    ReportRead(path, result);
-    // Undo starts from the document as read.
-    Doc().StartHistory();
+    ReportRead(path, result, textsFrom);
 }
 
-void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
+TextArena::Mark FileCommands::KeepClearedDuringRead(std::uintmax_t fileSize) {
+    FormatTree& tree = Doc().Tree();
+    // The document cleared before the read stays in the history, so that
+    // Undo brings it back when the read is cancelled or fails, as long as
+    // it and the most the file can hold fit the budget together; else it
+    // goes now, as nothing of it could be undone into the document read.
+    const std::uintmax_t mostNodes = fileSize / MIN_FILE_BYTES_PER_NODE;
+    if (!tree.EndsWithClearing() || tree.NodesHeld() + mostNodes > nodeLimit_) {
+        tree.ClearHistory();
+    }
+    return tree.Texts().Here();
+}
+
+void FileCommands::DiscardRead(TextArena::Mark textsFrom) {
+    // Nothing half-read stays, and its memory goes back; the clearing
+    // before the read stays in the history.
+    Doc().Tree().DiscardUnrecorded(textsFrom);
+    View().Repaint();
+    // What the user typed into the item description stays, as on clearing.
+    editor_.ReadFields();
+    editor_.EmptyPanels();
+    Doc().MarkSaved();
+}
+
+void FileCommands::KeepRead(TextArena::Mark textsFrom) {
+    // Undo starts from the document as read, and what the document before
+    // it took goes back.
+    Doc().StartHistory();
+    Doc().Tree().ReleaseReplaced(textsFrom);
+}
+
+void FileCommands::ReportRead(const QString& path, const ReadResult& result, TextArena::Mark textsFrom) {
     switch (result.status) {
     case ReadStatus::OPEN_FAILED: {
         Doc().MarkSaved();
@@ -444,18 +484,17 @@ void FileCommands::ReportRead(const QString& path, const ReadResult& result) {
     case ReadStatus::CANCELLED:
         // The user stopped the read and knows why: nothing of it stays, and
         // no box says so.
-        ClearDocument();
-        Doc().MarkSaved();
+        DiscardRead(textsFrom);
         return;
     case ReadStatus::TOO_LARGE:
         // Nothing of a file that cannot be opened whole stays.
-        ClearDocument();
-        Doc().MarkSaved();
+        DiscardRead(textsFrom);
         ShowWarning(OpenFailureText(path, FromBytes(result.errorText)));
         return;
     case ReadStatus::READ:
         break;
     }
+    KeepRead(textsFrom);
     SetFile(path, result.identity);
     Doc().MarkSaved();
     emit FileKept(path);
@@ -494,17 +533,29 @@ void FileCommands::Save(bool askForName) {
     const bool existed = QFileInfo::exists(target);
     // No file is written that could not be opened again: its size, known
     // from a walk over the nodes, stays within the output budget.
-    if (const std::uint64_t size = FormatWriter::FileSize(root); size > textBudget_) {
+    const std::uint64_t size = FormatWriter::FileSize(root);
+    if (size > textBudget_) {
         ShowWarning(SaveFailureText(target, FromBytes(OutputBudget::Reason(size, textBudget_)), existed));
         return;
     }
     // The read-back check holds the whole file in memory. Where it cannot
     // be made whole, the file is written piece by piece, unchecked, only if
     // the user agrees; No, the default, keeps the old file.
+    // A large library shows its progress, checking and then writing, with
+    // Cancel; input to the window meanwhile is dropped, as during a read.
     std::optional<RoundTripReport> report;
     {
         const BusyScope busy(*this);
-        report = RoundTripCheck::CheckRoundTrip(root, textBudget_);
+        InputDropper dropInput;
+        ReadProgress progress(View().window(), Latin1(SAVE_TITLE), target, size, progressDelayMs_);
+        dropInput.Allow(progress.Dialog());
+        progress.SetStage(Latin1(CHECKING_ACTION), size, false);
+        report = RoundTripCheck::CheckRoundTrip(root, textBudget_,
+                                                [&progress](std::uint64_t bytes) { return progress.Poll(bytes, 0); });
+    }
+    if (report && report->cancelled) {
+        // The user stopped the save and knows why: the file stays as it was.
+        return;
     }
     if (!report) {
         ShowWarning(SaveFailureText(target, FromBytes(OutputBudget::Reason(std::nullopt, textBudget_)), existed));
@@ -517,12 +568,28 @@ void FileCommands::Save(bool askForName) {
     }
     WriteOutcome outcome;
     bool exceeded = false;
+    bool cancelled = false;
     try {
         const BusyScope busy(*this);
+        InputDropper dropInput;
+        ReadProgress progress(View().window(), Latin1(SAVE_TITLE), target, size, progressDelayMs_);
+        dropInput.Allow(progress.Dialog());
+        progress.SetStage(Latin1(WRITING_ACTION), size, false);
         if (checked) {
-            // The file the check read back is the one written.
-            outcome = LibraryFileWriter::WriteStreamed(
-                target, [&text = report->text](std::ostream& out) { return text.WriteTo(out); });
+            // The file the check read back is the one written, a piece at a
+            // time, so that Cancel stops it before the old file is replaced.
+            outcome = LibraryFileWriter::WriteStreamed(target, [&](std::ostream& out) {
+                std::uint64_t written = 0;
+                for (const std::string_view piece : report->text.Pieces()) {
+                    if (progress.Poll(written, 0)) {
+                        cancelled = true;
+                        return false;
+                    }
+                    out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+                    written += piece.size();
+                }
+                return static_cast<bool>(out);
+            });
         } else {
             report.reset();
             outcome = LibraryFileWriter::WriteStreamed(
@@ -533,6 +600,10 @@ void FileCommands::Save(bool askForName) {
     }
     if (exceeded) {
         outcome.reason = FromBytes(OutputBudget::Reason(std::nullopt, textBudget_));
+    }
+    if (!outcome.written && cancelled && !outcome.damaged) {
+        // Stopped before the old file was replaced: it stays as it was.
+        return;
     }
     if (!outcome.written) {
         ShowWarning(SaveFailureText(target, outcome.reason, existed && !outcome.damaged));
@@ -590,17 +661,18 @@ void FileCommands::OnImportSml() {
         return;
     }
     FormatTreeView& view = View();
-    // As for Open: the old document's storage goes before the new one is read.
-    Doc().Tree().ClearHistory();
+    const QFileInfo info(*path);
+    const std::uintmax_t fileSize = info.isFile() ? static_cast<std::uintmax_t>(info.size()) : 0;
+    // As for Open: Undo brings back the document before a failed import.
+    const TextArena::Mark textsFrom = KeepClearedDuringRead(fileSize);
     SmlReadResult result;
     {
         const BusyScope busy(*this);
         InputDropper dropInput;
+        const FrozenTree frozen(view);
         const EditorCommands::DeferredCount deferred(editor_);
         SmlReader reader(view.Tree());
-        const QFileInfo info(*path);
-        ReadProgress progress(view.window(), Latin1(IMPORT_SML_TITLE), *path,
-                              info.isFile() ? static_cast<std::uintmax_t>(info.size()) : 0, progressDelayMs_);
+        ReadProgress progress(view.window(), Latin1(IMPORT_SML_TITLE), *path, fileSize, progressDelayMs_);
         dropInput.Allow(progress.Dialog());
         reader.SetCancelCheck(
             [&] { return progress.Poll(reader.BytesRead(), static_cast<std::size_t>(MessageCount())); });
@@ -610,9 +682,7 @@ void FileCommands::OnImportSml() {
     editor_.currentNode = nullptr;
     if (!result.Complete()) {
         // Nothing of a file that cannot be read whole stays.
-        ClearDocument();
-        Doc().MarkSaved();
-        Doc().StartHistory();
+        DiscardRead(textsFrom);
         if (result.status == ReadStatus::CANCELLED) {
             return; // the user stopped it and knows why
         }
@@ -622,10 +692,10 @@ void FileCommands::OnImportSml() {
     }
     // The library is not kept in any format file yet: Save asks for a name,
     // and closing asks before it is lost.
+    // Undo starts from the library as imported, which no file holds yet.
+    KeepRead(textsFrom);
     SetFile(QString(), std::nullopt);
     MarkModifiedIfAny();
-    // Undo starts from the library as imported, which no file holds yet.
-    Doc().StartHistory();
     if (!result.dropped.empty() || !result.changed.empty() || !result.warnings.empty()) {
         ShowWarning(ImportReportText(*path, result));
     }

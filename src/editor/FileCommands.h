@@ -5,6 +5,7 @@
 
 #include "FileIdentity.h"
 #include "ReadProgress.h"
+#include "TextArena.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +46,10 @@ inline constexpr const char* SML_FILE_EXTENSION = "*.sml";
 inline constexpr const char* IMPORT_SML_TITLE = "Import SML";
 // The caption of the progress dialog of a library being opened.
 inline constexpr const char* OPEN_TITLE = "Open";
+// The caption of the progress dialog of a save, and its two stages.
+inline constexpr const char* SAVE_TITLE = "Save";
+inline constexpr const char* CHECKING_ACTION = "Checking";
+inline constexpr const char* WRITING_ACTION = "Writing";
 inline constexpr const char* EXPORT_SML_TITLE = "Export SML";
 inline constexpr const char* MSG_NO_MESSAGE_TO_EXPORT = "No message to export.";
 inline constexpr const char* MSG_EXPORTED = "Exported successfully.";
@@ -62,6 +67,9 @@ public:
     // how many dropped statements a warning about an opened file lists at most.
     static constexpr int MAX_NAMED_MESSAGES = 5;
     static constexpr int MAX_LISTED_LINES = 10;
+    // The fewest bytes of a file that one node takes ("<A>"): what the
+    // largest library a file may hold is judged by.
+    static constexpr std::uintmax_t MIN_FILE_BYTES_PER_NODE = 3;
 
     // Connects the five file buttons of the editor's panel to the commands.
     FileCommands(EditorCommands& editor, Prompts& prompts, QObject* parent = nullptr);
@@ -160,7 +168,16 @@ private:
     // Reads the file at path into the (empty) document and reports what went
     // wrong.
     void OpenFile(const QString& path);
-    void ReportRead(const QString& path, const ReadResult& result);
+    // textsFrom: where the texts of the read begin in the document's arena.
+    void ReportRead(const QString& path, const ReadResult& result, TextArena::Mark textsFrom);
+    // Before a read of fileSize bytes: keeps the clearing of the document
+    // in the history where it fits the budget, else drops the history.
+    // Where the texts read will begin.
+    TextArena::Mark KeepClearedDuringRead(std::uintmax_t fileSize);
+    // After a read given up: frees what it built, the clearing stays.
+    void DiscardRead(TextArena::Mark textsFrom);
+    // After a read kept: a new history, and the document before it freed.
+    void KeepRead(TextArena::Mark textsFrom);
 
     // Save and Save As; askForName always shows the save dialog.
     void Save(bool askForName);

@@ -14,7 +14,7 @@ namespace tqf {
 ReadProgress::ReadProgress(QWidget* parent, const QString& title, const QString& path, std::uintmax_t totalBytes,
                            int showAfterMs)
     : dialog_(std::make_unique<QProgressDialog>(parent)), fileName_(QFileInfo(path).fileName()),
-      totalBytes_(totalBytes), showAfterMs_(showAfterMs) {
+      action_(QStringLiteral("Reading")), totalBytes_(totalBytes), showAfterMs_(showAfterMs) {
     dialog_->setWindowTitle(title);
     dialog_->setFont(DialogFont::MainFont());
     dialog_->setWindowModality(Qt::ApplicationModal);
@@ -24,7 +24,7 @@ ReadProgress::ReadProgress(QWidget* parent, const QString& title, const QString&
     dialog_->setMinimumDuration(std::numeric_limits<int>::max());
     dialog_->setAutoClose(false);
     dialog_->setAutoReset(false);
-    dialog_->setLabelText(QStringLiteral("Reading %1...").arg(fileName_));
+    dialog_->setLabelText(QStringLiteral("%1 %2...").arg(action_, fileName_));
     connect(dialog_.get(), &QProgressDialog::canceled, this, [this] { cancelled_ = true; });
     sinceStart_.start();
     sincePoll_.start();
@@ -33,6 +33,13 @@ ReadProgress::ReadProgress(QWidget* parent, const QString& title, const QString&
 ReadProgress::~ReadProgress() = default;
 
 QWidget* ReadProgress::Dialog() const { return dialog_.get(); }
+
+void ReadProgress::SetStage(const QString& action, std::uintmax_t totalBytes, bool messages) {
+    action_ = action;
+    totalBytes_ = totalBytes;
+    showMessages_ = messages;
+    Update(0, 0);
+}
 
 bool ReadProgress::Poll(std::uintmax_t bytesRead, std::size_t messages) {
     if (cancelled_) {
@@ -63,8 +70,10 @@ void ReadProgress::Update(std::uintmax_t bytesRead, std::size_t messages) {
     dialog_->blockSignals(true);
     dialog_->setValue(step);
     dialog_->blockSignals(false);
-    dialog_->setLabelText(QStringLiteral("Reading %1...\n%2 messages")
-                              .arg(fileName_, QString::number(static_cast<qulonglong>(messages))));
+    const QString label = QStringLiteral("%1 %2...").arg(action_, fileName_);
+    dialog_->setLabelText(
+        showMessages_ ? QStringLiteral("%1\n%2 messages").arg(label, QString::number(static_cast<qulonglong>(messages)))
+                      : label);
 }
 
 } // namespace tqf

@@ -16,7 +16,8 @@ namespace tqf {
 // How far the read of a library has come: a modal dialog, in the program's
 // font, that appears once the read has taken a moment, shows the share of
 // the file's bytes read and the messages so far, and has Cancel. The read
-// polls it; it answers whether the user has cancelled.
+// polls it; it answers whether the user has cancelled. A save shows its
+// stages, checking and writing, in the same dialog.
 class ReadProgress : public QObject {
     Q_OBJECT
 
@@ -43,6 +44,11 @@ public:
     // cancelled the read.
     bool Poll(std::uintmax_t bytesRead, std::size_t messages);
 
+    // The work goes on with another stage ("Checking", "Writing") of
+    // totalBytes bytes; the bar starts again. Without messages, the dialog
+    // shows the share of bytes only.
+    void SetStage(const QString& action, std::uintmax_t totalBytes, bool messages);
+
     bool Cancelled() const { return cancelled_; }
     // The dialog, shown or not yet, for input to pass to it while the rest
     // of the program drops input.
@@ -53,6 +59,8 @@ private:
 
     std::unique_ptr<QProgressDialog> dialog_;
     QString fileName_;
+    QString action_;
+    bool showMessages_ = true;
     std::uintmax_t totalBytes_;
     int showAfterMs_;
     QElapsedTimer sinceStart_;

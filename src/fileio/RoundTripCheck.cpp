@@ -364,9 +364,10 @@ RoundTripReport RoundTripCheck::CheckRoundTrip(const FormatNode* root) {
     return *CheckRoundTrip(root, std::numeric_limits<std::uint64_t>::max());
 }
 
-std::optional<RoundTripReport> RoundTripCheck::CheckRoundTrip(const FormatNode* root, std::uint64_t textLimit) {
+std::optional<RoundTripReport> RoundTripCheck::CheckRoundTrip(const FormatNode* root, std::uint64_t textLimit,
+                                                              const Progress& progress) {
     try {
-        return CheckWhole(root, textLimit);
+        return CheckWhole(root, textLimit, progress);
     } catch (const std::bad_alloc&) {
         RoundTripReport report;
         report.failure = NO_MEMORY;
@@ -374,7 +375,8 @@ std::optional<RoundTripReport> RoundTripCheck::CheckRoundTrip(const FormatNode* 
     }
 }
 
-std::optional<RoundTripReport> RoundTripCheck::CheckWhole(const FormatNode* root, std::uint64_t textLimit) {
+std::optional<RoundTripReport> RoundTripCheck::CheckWhole(const FormatNode* root, std::uint64_t textLimit,
+                                                          const Progress& progress) {
     RoundTripReport report;
     if (root == nullptr) {
         return report;
@@ -394,6 +396,9 @@ std::optional<RoundTripReport> RoundTripCheck::CheckWhole(const FormatNode* root
     FormatTree nothingBuilt;
     FormatReader reader(nothingBuilt);
     reader.SetStatementHandler(&comparer);
+    if (progress) {
+        reader.SetCancelCheck([&] { return progress(reader.BytesRead()); });
+    }
     // A message takes a few hundred bytes in a usual library; the guess only
     // decides whether a second thread is worth it.
     constexpr std::uintmax_t USUAL_MESSAGE_BYTES = 256;
@@ -405,6 +410,11 @@ std::optional<RoundTripReport> RoundTripCheck::CheckWhole(const FormatNode* root
     // whatever its messages compared.
     if (!file.Failure().empty()) {
         report.failure = file.Failure();
+        return report;
+    }
+    if (result.status == ReadStatus::CANCELLED) {
+        report.cancelled = true;
+        report.failure = CANCELLED;
         return report;
     }
     if (result.status != ReadStatus::READ) {

@@ -4,6 +4,7 @@
 #include "FormatNode.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,7 @@ struct RoundTripReport {
     std::string failure;
     std::vector<RoundTripProblem> problems; // in document order
     BlockText text;                         // the file the check wrote, byte for byte as a save writes it
+    bool cancelled = false;                 // the progress check stopped it; failure says so too
 
     bool Ok() const { return failure.empty() && problems.empty(); }
 };
@@ -37,15 +39,22 @@ struct RoundTripReport {
 class RoundTripCheck {
 public:
     static constexpr std::string_view NO_MEMORY = "not enough memory to check the file";
+    static constexpr std::string_view CANCELLED = "the check was cancelled";
+
+    // Asked now and then, on the calling thread, with the bytes of the file
+    // read back so far; true stops the check, as cancelled.
+    using Progress = std::function<bool(std::uint64_t bytesChecked)>;
 
     static RoundTripReport CheckRoundTrip(const FormatNode* root);
     // The same, but nothing when the file would take more than textLimit
     // bytes, which are then not held in memory: each piece of the text is
     // limited before it grows, however large one message is.
-    static std::optional<RoundTripReport> CheckRoundTrip(const FormatNode* root, std::uint64_t textLimit);
+    static std::optional<RoundTripReport> CheckRoundTrip(const FormatNode* root, std::uint64_t textLimit,
+                                                         const Progress& progress = {});
 
 private:
-    static std::optional<RoundTripReport> CheckWhole(const FormatNode* root, std::uint64_t textLimit);
+    static std::optional<RoundTripReport> CheckWhole(const FormatNode* root, std::uint64_t textLimit,
+                                                     const Progress& progress);
 };
 
 } // namespace tqf

@@ -5,9 +5,11 @@
 namespace tqf {
 
 void EditHistory::Release(EditStep& step, bool applied) {
-    // A made removal, or an undone insertion, holds a node out of the tree.
-    const bool holdsNode = ((step.kind == EditStep::Kind::REMOVE || step.kind == EditStep::Kind::CLEAR) && applied) ||
-                           (step.kind == EditStep::Kind::INSERT && !applied);
+    // A made removal, or an undone insertion, holds a node out of the tree; a
+    // clearing always holds the messages that are not in the document, on
+    // whichever side of it the document is.
+    const bool holdsNode = (step.kind == EditStep::Kind::REMOVE && applied) ||
+                           (step.kind == EditStep::Kind::INSERT && !applied) || step.kind == EditStep::Kind::CLEAR;
     if (holdsNode && step.node != nullptr && release_) {
         release_(step.node);
     }

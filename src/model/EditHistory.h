@@ -20,7 +20,8 @@ struct EditStep {
         REMOVE, // node was unlinked from under parent, where it followed `after`
         CHANGE, // node's fields were replaced; `fields` holds the others
         SWAP,   // node changed places with its next sibling
-        CLEAR,  // every message, from node on, was taken out of the document
+        CLEAR,  // the messages from node on and those of the document change places:
+                // none (the document was cleared) or those a read put in its place
     };
 
     // The fields of a node that an edit in place changes. The texts are
@@ -78,6 +79,8 @@ public:
     // The step to undo or redo; the caller carries it out.
     EditStep& StepToUndo();
     EditStep& StepToRedo();
+    // The last step made, when nothing can be redone; none otherwise.
+    const EditStep* Newest() const { return applied_ > 0 && applied_ == steps_.size() ? &steps_.back() : nullptr; }
     void Undone() { --applied_; }
     void Redone() { ++applied_; }
 

@@ -5,6 +5,8 @@
 
 #include <cassert>
 #include <new>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 namespace tqf {
@@ -320,8 +322,9 @@ void FormatTree::LinkBuiltMessage(FormatNode* message, FormatNode* after) {
     assert(message->parent == &root_ && message->nextSibling == nullptr && "a message built apart");
     Link(message, &root_, after);
     // Only now: dropping the history of an empty document empties the texts
-    // too, and the message's texts are in them already.
-    if (CanUndo() || CanRedo()) {
+    // too, and the message's texts are in them already. A clearing stays:
+    // what is built takes the place of what it took out.
+    if ((CanUndo() || CanRedo()) && !EndsWithClearing()) {
         Unrecorded();
     }
 }
@@ -876,6 +879,68 @@ void FormatTree::ReattachMessages(FormatNode* first, std::int32_t count) {
     }
 }
 
+void FormatTree::ExchangeMessages(EditStep& step) {
+    FormatNode* held = step.node;
+    const std::int32_t heldCount = step.parentCount;
+    step.node = root_.firstChild;
+    step.parentCount = root_.count;
+    if (step.node != nullptr) {
+        DetachMessages();
+    }
+    if (held != nullptr) {
+        ReattachMessages(held, heldCount);
+    }
+}
+
+bool FormatTree::EndsWithClearing() const {
+    const EditStep* newest = history_.Newest();
+    return newest != nullptr && newest->kind == EditStep::Kind::CLEAR;
+}
+
+void FormatTree::DiscardUnrecorded(TextArena::Mark textsFrom) {
+    if (root_.firstChild != nullptr) {
+        NodesLeaving(root_);
+        ownedCache_ = nullptr;
+        deferredLists_.clear();
+        if (history_.Steps() == 0) {
+            // Every node is the document's, and none needs destruction:
+            // the storage goes whole, without a walk over millions of them.
+            static_assert(std::is_trivially_destructible_v<FormatNode>);
+            messagePool_.Reset();
+            itemPool_.Reset();
+        } else {
+            DeleteChain(root_.firstChild);
+        }
+        root_.firstChild = nullptr;
+        root_.count = 0;
+        if (listener_ != nullptr) {
+            listener_->StructureChanged(root_);
+        }
+    }
+    texts_.RollBack(textsFrom);
+    texts_.ReleaseSpare();
+    ReclaimTextsIfEmpty();
+    // What the discarded nodes took goes back to the system, also while
+    // the history keeps other nodes in the same pools.
+    messagePool_.ReleaseFreeBlocks();
+    itemPool_.ReleaseFreeBlocks();
+}
+
+void FormatTree::ReleaseReplaced(TextArena::Mark textsFrom) {
+    // A step may still use any text.
+    if (history_.Steps() != 0) {
+        return;
+    }
+    // The root's own texts may lie before the mark: they are stored again.
+    const std::string label(root_.label.str());
+    const std::string description(root_.description.str());
+    texts_.ForgetBefore(textsFrom);
+    root_.label = StoreLabel(label);
+    root_.description = texts_.Store(description);
+    messagePool_.ReleaseFreeBlocks();
+    itemPool_.ReleaseFreeBlocks();
+}
+
 FormatNode* FormatTree::StandIn(FormatNode* parent, FormatNode* after, FormatNode* root) {
     if (parent != root) {
         return parent;
@@ -919,12 +984,8 @@ FormatNode* FormatTree::Apply(EditStep& step, bool forward) {
         SwapWithNext(step.node->nextSibling == step.after ? step.node : step.after);
         return step.node;
     case EditStep::Kind::CLEAR:
-        if (forward) {
-            DetachMessages();
-            return nullptr;
-        }
-        ReattachMessages(step.node, step.parentCount);
-        return step.node;
+        ExchangeMessages(step);
+        return forward ? nullptr : root_.firstChild;
     }
     return nullptr;
 }

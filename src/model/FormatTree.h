@@ -89,6 +89,26 @@ public:
     // brings back whole; refused without a word when there is none.
     EditResult ClearMessages();
 
+    // ---- Reading in the place of a cleared document ----
+    //
+    // While the last step cleared the document, messages built into it
+    // (LinkBuiltMessage) keep that step: they take the place of the ones it
+    // took out, so that Undo brings back the document before the read and
+    // Redo the one read, each whole.
+
+    // Whether the last step cleared the document, with nothing to redo.
+    bool EndsWithClearing() const;
+    // Frees the messages of the document without a step, and the texts
+    // stored since textsFrom: what a read that is given up had built. The
+    // history stays.
+    void DiscardUnrecorded(TextArena::Mark textsFrom);
+    // Once the history no longer holds the document that a read replaced,
+    // gives back its storage: the texts stored before textsFrom and the
+    // blocks of nodes no node uses any more.
+    void ReleaseReplaced(TextArena::Mark textsFrom);
+    // How many nodes the document and its history hold.
+    std::size_t NodesHeld() const { return messagePool_.SlotsInUse() + itemPool_.SlotsInUse(); }
+
     // ---- History ----
 
     bool CanUndo() const { return history_.CanUndo(); }
@@ -211,6 +231,8 @@ private:
     // Takes the whole chain of messages out, kept as it is, and puts it back.
     void DetachMessages();
     void ReattachMessages(FormatNode* first, std::int32_t count);
+    // The messages a clearing holds and those of the document change places.
+    void ExchangeMessages(EditStep& step);
     // Adds a step that has just been made to the history.
     void Record(EditStep step);
     // Tells the listener that the history has moved.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <functional>
 #include <new>
 
 namespace tqf {
@@ -73,6 +74,66 @@ void NodePool::Release(void* slot) {
     --inUse_;
     Poison(slot, slotSize_);
     released_.push_back(slot);
+}
+
+void NodePool::Reset() {
+    inUse_ = 0;
+    ReleaseAll();
+}
+
+void NodePool::ReleaseFreeBlocks() {
+    // The newest block may hold slots never handed out; it stays.
+    if (released_.empty() || blocks_.size() < 2) {
+        return;
+    }
+    const std::size_t older = blocks_.size() - 1;
+    std::vector<std::size_t> byAddress(older);
+    for (std::size_t i = 0; i < older; ++i) {
+        byAddress[i] = i;
+    }
+    std::sort(byAddress.begin(), byAddress.end(),
+              [this](std::size_t a, std::size_t b) { return std::less<>()(blocks_[a].bytes, blocks_[b].bytes); });
+    // The older block that holds slot, or `older` for the newest one.
+    const auto blockOf = [&](const void* slot) {
+        const auto* address = static_cast<const std::byte*>(slot);
+        const auto after = std::upper_bound(
+            byAddress.begin(), byAddress.end(), address,
+            [this](const std::byte* a, std::size_t block) { return std::less<>()(a, blocks_[block].bytes); });
+        if (after == byAddress.begin()) {
+            return older;
+        }
+        const Block& block = blocks_[*(after - 1)];
+        return std::less<>()(address, block.bytes + block.size) ? *(after - 1) : older;
+    };
+    std::vector<std::size_t> freeSlots(blocks_.size(), 0);
+    for (const void* slot : released_) {
+        ++freeSlots[blockOf(slot)];
+    }
+    std::vector<bool> empty(blocks_.size(), false);
+    bool any = false;
+    for (std::size_t i = 0; i < older; ++i) {
+        empty[i] = freeSlots[i] == blocks_[i].size / slotSize_;
+        any = any || empty[i];
+    }
+    if (!any) {
+        return;
+    }
+    std::erase_if(released_, [&](const void* slot) { return empty[blockOf(slot)]; });
+    std::vector<Block> kept;
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        if (!empty[i]) {
+            kept.push_back(blocks_[i]);
+            continue;
+        }
+        Unpoison(blocks_[i].bytes, blocks_[i].size);
+        if (blocks_[i].size == LARGEST_BLOCK_BYTES) {
+            BlockSupply::DeleteBlock(blocks_[i].bytes);
+        } else {
+            ::operator delete(blocks_[i].bytes);
+        }
+    }
+    blocks_ = std::move(kept);
+    released_.shrink_to_fit();
 }
 
 void NodePool::ReleaseAll() {

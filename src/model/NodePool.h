@@ -34,6 +34,12 @@ public:
 
     // Returns every block to the system. Only while no slot is in use.
     void ReleaseAll();
+    // Returns every block to the system at once, with the slots still in
+    // use: for nodes that need no destruction, all of which go together.
+    void Reset();
+    // Returns the blocks none of whose slots is in use, such as those of a
+    // document freed while another one lives in the pool.
+    void ReleaseFreeBlocks();
 
     // While it is set, new blocks are the largest ones, from supply where it
     // has one ready (none: made here).

@@ -131,6 +131,27 @@ void TextArena::RollBack(Mark mark) {
     used_ = mark.offset;
 }
 
+void TextArena::ForgetBefore(Mark mark) {
+    assert(mark.block <= current_ && "a mark of this arena, not yet rolled back past");
+    if (blocks_.empty() || mark.block == 0) {
+        return;
+    }
+    // The block the mark lies in holds texts of both sides: it stays.
+    for (std::size_t i = 0; i < mark.block; ++i) {
+        usedBefore_ -= blocks_[i].used;
+        bytesHeld_ -= blocks_[i].size;
+    }
+    blocks_.erase(blocks_.begin(), blocks_.begin() + static_cast<std::ptrdiff_t>(mark.block));
+    current_ -= mark.block;
+}
+
+void TextArena::ReleaseSpare() {
+    while (blocks_.size() > current_ + 1) {
+        bytesHeld_ -= blocks_.back().size;
+        blocks_.pop_back();
+    }
+}
+
 void TextArena::Clear() {
     // One ordinary block is enough to start the next document without an
     // allocation; a block made for one large text is not worth keeping.

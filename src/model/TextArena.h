@@ -74,6 +74,11 @@ public:
     void RollBack(Mark mark);
     // Forgets every text; keeps at most one ordinary block for reuse.
     void Clear();
+    // Gives back the blocks that hold only texts stored before mark, once
+    // nothing uses them; the texts after it stay where they are.
+    void ForgetBefore(Mark mark);
+    // Gives back the empty blocks that a roll-back keeps for reuse.
+    void ReleaseSpare();
 
     // Bytes of texts stored (including ones no node uses any more).
     std::size_t BytesUsed() const { return usedBefore_ + used_; }

@@ -256,9 +256,15 @@ QImage FormatTreeView::RenderImage() {
 
 void FormatTreeView::paintEvent(QPaintEvent* event) {
     (void)event;
-    const QImage image = RenderImage();
     QPainter painter(viewport());
-    painter.drawImage(0, 0, image);
+    if (frozen_) {
+        // Room the last image does not cover shows the background.
+        painter.fillRect(viewport()->rect(), ToQColor(backgroundColor_));
+        painter.drawImage(0, 0, lastImage_);
+        return;
+    }
+    lastImage_ = RenderImage();
+    painter.drawImage(0, 0, lastImage_);
 }
 
 void FormatTreeView::UpdateScrollBar() {

@@ -82,6 +82,11 @@ public:
     // whole document again first.
     void Repaint();
 
+    // While frozen, a paint shows the tree as it was last drawn, without
+    // laying out the document: one being read is laid out once, when the
+    // read is over (Repaint), not again at every paint while it grows.
+    void SetFrozen(bool frozen) { frozen_ = frozen; }
+
     // The whole document is about to be deleted: its layout goes at once
     // instead of row by row as each message goes.
     void ForgetLayout() { layout_.ForgetAll(); }
@@ -263,6 +268,9 @@ private:
     QImage backgroundPicture_;
     // The picture stretched to the client size of the last paint.
     QImage stretchedPicture_;
+    bool frozen_ = false;
+    // What the last paint showed, shown again while frozen.
+    QImage lastImage_;
     int fontPointSize_ = DEFAULT_POINT_SIZE;
     bool fontBold_ = false;
     bool fontItalic_ = false;

@@ -154,12 +154,18 @@ void RowSequence::Insert(std::size_t index, const std::vector<RowEntry>& rows) {
         Assign(rows);
         return;
     }
-    Position p;
     if (index == size_) {
-        p = {blocks_.size() - 1, blocks_.back()->rows.size()};
-    } else {
-        p = Locate(index);
+        // Rows at the end fill the last block and then new ones, each row
+        // registered once: a document read at its end grows this way.
+        for (const RowEntry& row : rows) {
+            Append(row);
+            if (row.node != nullptr) {
+                blockOf_.insert(row.node, blocks_.back().get());
+            }
+        }
+        return;
     }
+    const Position p = Locate(index);
     Block& block = *blocks_[p.block];
     block.rows.insert(block.rows.begin() + static_cast<std::ptrdiff_t>(p.offset), rows.begin(), rows.end());
     for (const RowEntry& row : rows) {

@@ -35,6 +35,7 @@ void TreeLayout::SetFont(const QFont& font, int rowHeight) {
 void TreeLayout::InvalidateAll() {
     rebuild_ = true;
     added_.clear();
+    addedInside_ = 0;
     addedSet_.clear();
     changed_.clear();
     toggled_.clear();
@@ -46,7 +47,15 @@ void TreeLayout::NodeAdded(const FormatNode& node) {
     if (rebuild_) {
         return;
     }
-    if (added_.size() >= std::max(MIN_BULK_ADDITIONS, rows_.Size() / BULK_ADDITION_SHARE)) {
+    // A message added at the end of the document is placed at the end of
+    // the rows, at a cost of its own rows only, so it counts only once the
+    // additions outnumber the rows laid out: a walk over the whole document
+    // then costs at most twice as much as placing them, and nothing needs
+    // to be kept for each of them.
+    const bool atEnd = node.parent == root_ && node.nextSibling == nullptr;
+    const std::size_t rows = rows_.Size();
+    if ((!atEnd && ++addedInside_ > std::max(MIN_BULK_ADDITIONS, rows / BULK_ADDITION_SHARE)) ||
+        added_.size() >= std::max(MIN_BULK_ADDITIONS, rows)) {
         InvalidateAll();
         return;
     }
@@ -241,6 +250,7 @@ void TreeLayout::Remeasure() {
 }
 
 void TreeLayout::Rebuild() {
+    ++rebuilds_;
     remeasure_ = false;
     rowStarts_.clear();
     strays_.clear();
@@ -447,6 +457,7 @@ void TreeLayout::Update(int clientWidth) {
         Remeasure();
     }
     added_.clear();
+    addedInside_ = 0;
     addedSet_.clear();
     changed_.clear();
     toggled_.clear();

@@ -72,6 +72,8 @@ public:
     // find where added or moved nodes go; it shows how the cost of additions
     // grows with their number.
     std::uint64_t PlacementSteps() const { return placementSteps_; }
+    // How often the whole document was laid out anew.
+    std::uint64_t Rebuilds() const { return rebuilds_; }
     int ClientWidth() const { return clientWidth_; }
 
     std::int64_t TotalHeight() const { return rows_.TotalHeight(); }
@@ -144,7 +146,10 @@ private:
     // Font or width changed: measure every laid-out node again.
     bool remeasure_ = false;
     std::vector<const FormatNode*> added_; // in the order they were added
+    // How many of them went anywhere but after the last message.
+    std::size_t addedInside_ = 0;
     std::uint64_t placementSteps_ = 0;
+    std::uint64_t rebuilds_ = 0;
     std::unordered_set<const FormatNode*> addedSet_;
     std::unordered_set<const FormatNode*> changed_;
     std::unordered_set<const FormatNode*> toggled_;

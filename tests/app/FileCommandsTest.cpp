@@ -1,5 +1,6 @@
 #include "FileWindowTest.h"
 
+#include "FormatReader.h"
 #include "FormatWriter.h"
 #include "ItemFormat.h"
 
@@ -29,6 +30,28 @@ protected:
         EXPECT_FALSE(Commands().Doc().IsModified());
         EXPECT_EQ(PathDisplay(), path);
     }
+
+    // Clicks Cancel in the progress dialog as soon as it shows a text that
+    // starts with stage, noting the message count then (-1: it never showed).
+    void CancelWhenProgressShows(const QString& stage = QString()) {
+        messagesAtCancel = -1;
+        clicker.disconnect();
+        QObject::connect(&clicker, &QTimer::timeout, [this, stage] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* progress = qobject_cast<QProgressDialog*>(widget);
+                if (progress != nullptr && progress->isVisible() && progress->labelText().startsWith(stage)) {
+                    clicker.stop();
+                    clicker.disconnect();
+                    messagesAtCancel = Root()->count;
+                    QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+                }
+            }
+        });
+        clicker.start(0);
+    }
+
+    QTimer clicker;
+    int messagesAtCancel = -1;
 };
 
 const QString FILTER = QStringLiteral("Format File (*.TQF)|*.TQF|All Files (*.*)|*.*||");
@@ -586,19 +609,7 @@ TEST_F(FileCommandsTest, CancelInTheProgressDialogStopsTheReadAndLeavesNothingOf
     CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     prompts.answers = {true};
     Files().SetProgressDelay(0);
-    int messagesAtCancel = -1;
-    QTimer clicker;
-    QObject::connect(&clicker, &QTimer::timeout, [&] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* progress = qobject_cast<QProgressDialog*>(widget);
-            if (progress != nullptr && progress->isVisible()) {
-                clicker.stop();
-                messagesAtCancel = Root()->count;
-                QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
-            }
-        }
-    });
-    clicker.start(0);
+    CancelWhenProgressShows();
     Open(PathIn(QStringLiteral("big.TQF")));
     QCoreApplication::processEvents();
     EXPECT_GE(messagesAtCancel, 0) << "the dialog was shown during the read";
@@ -609,6 +620,71 @@ TEST_F(FileCommandsTest, CancelInTheProgressDialogStopsTheReadAndLeavesNothingOf
     EXPECT_EQ(prompts.questions.size(), 1U) << "only the question before the open";
     Click(IDC_NEW);
     EXPECT_EQ(prompts.questions.size(), 1U) << "an empty, unmodified document: New asks nothing";
+}
+
+// A read given up keeps the library before it in the history: Ctrl+Z brings
+// it back whole, unless it and the file could not be kept together.
+TEST_F(FileCommandsTest, UndoAfterAReadGivenUpBringsBackTheLibraryBefore) {
+    WriteBytes(PathIn(QStringLiteral("big.TQF")), LibraryReadInPieces());
+    const QString first = PathIn(QStringLiteral("first.TQF"));
+    WriteBytes(first, "S1F1W (ONE).\r\nS2F2\r\n<L[2]\r\n\t<A[n]  TEXT>\r\n\t<U4>\r\n>.\r\n");
+    const struct {
+        bool change;           // a change made to the library before the read
+        std::size_t nodeLimit; // 0: the reader's own; else a file beyond it
+    } cases[] = {{false, 0}, {true, 0}, {true, 100}};
+    for (const auto& c : cases) {
+        Files().SetNodeLimit(c.nodeLimit == 0 ? FormatReader::DefaultNodeLimit() : c.nodeLimit);
+        Open(first);
+        ASSERT_EQ(Root()->count, 2);
+        if (c.change) {
+            CreateMessage(QStringLiteral("5"), QStringLiteral("5"), QStringLiteral("changed"));
+            prompts.answers = {true};
+        }
+        const std::string before = FormatWriter::FormatFileText(Root());
+        Files().SetProgressDelay(0);
+        messagesAtCancel = -1;
+        if (c.nodeLimit == 0) {
+            CancelWhenProgressShows();
+        }
+        Open(PathIn(QStringLiteral("big.TQF")));
+        EXPECT_EQ(messagesAtCancel >= 0, c.nodeLimit == 0) << "cancelled mid-read";
+        EXPECT_EQ(Root()->count, 0);
+        EXPECT_EQ(prompts.boxes.size(), c.nodeLimit == 0 ? 0U : 1U) << "only a file too large says why";
+        QTest::keyClick(dialog->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+        Settle();
+        if (c.nodeLimit == 0) {
+            EXPECT_EQ(FormatWriter::FormatFileText(Root()), before);
+        } else {
+            EXPECT_EQ(Root()->count, 0) << "the library before went ahead of a read it would not fit beside";
+        }
+        EXPECT_EQ(PathDisplay(), first);
+        prompts.boxes.clear();
+        prompts.questions.clear();
+        Files().ClearDocument();
+        Tree().Doc().StartHistory();
+        Tree().Doc().MarkSaved();
+    }
+}
+
+// Cancel while a save checks or writes a library keeps the old file whole
+// and the document as it was, unsaved, and says nothing.
+TEST_F(FileCommandsTest, CancelDuringASaveKeepsTheOldFileAndTheChanges) {
+    const QString path = PathIn(QStringLiteral("big.TQF"));
+    WriteBytes(path, LibraryReadInPieces());
+    Open(path);
+    CreateMessage(QStringLiteral("5"), QStringLiteral("5"), QStringLiteral("changed"));
+    const std::string before = ReadBytes(path);
+    Files().SetProgressDelay(0);
+    for (const char* stage : {"Checking big.TQF", "Writing big.TQF"}) {
+        CancelWhenProgressShows(QString::fromLatin1(stage));
+        Click(IDC_SAVE);
+        clicker.stop();
+        EXPECT_GE(messagesAtCancel, 0) << stage;
+        EXPECT_EQ(ReadBytes(path), before) << stage;
+        EXPECT_TRUE(Commands().Doc().IsModified()) << stage;
+        EXPECT_TRUE(prompts.boxes.empty()) << stage;
+        EXPECT_TRUE(FolderEntries() == QStringList{QStringLiteral("big.TQF")}) << "nothing left behind";
+    }
 }
 
 } // namespace

@@ -155,6 +155,39 @@ TEST_F(EditHistoryTest, ChangesBesideTheHistoryDropIt) {
     EXPECT_FALSE(tree.CanUndo());
 }
 
+// Messages built into a cleared document, as a read builds them, take the
+// place of what the clearing took out: undo and redo swap the two whole, and
+// what a read given up built goes without touching the history.
+TEST_F(EditHistoryTest, ABuildAfterAClearingTakesThePlaceOfWhatItTookOut) {
+    Item(Message("1", "1"), LIST);
+    Message("2", "2");
+    const std::string before = Dump(tree);
+    ASSERT_TRUE(tree.ClearMessages().node != nullptr);
+    const auto build = [&](const char* label) {
+        FormatNode* built = tree.NewDetachedMessage();
+        tree.SetLabel(built, label);
+        tree.LinkBuiltMessage(built, nullptr);
+    };
+    const TextArena::Mark mark = tree.Texts().Here();
+    build("S9F9");
+    build("S8F8");
+    ASSERT_TRUE(tree.EndsWithClearing());
+    const std::string read = Dump(tree);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(tree.Undo().has_value());
+        EXPECT_EQ(Dump(tree), before);
+        ASSERT_TRUE(tree.Redo().has_value());
+        EXPECT_EQ(Dump(tree), read);
+    }
+    tree.DiscardUnrecorded(mark);
+    EXPECT_EQ(tree.GetRootNode()->count, 0);
+    ASSERT_TRUE(tree.Undo().has_value());
+    EXPECT_EQ(Dump(tree), before);
+    // Without a clearing last, a build drops the history as before.
+    build("S7F7");
+    EXPECT_FALSE(tree.CanUndo());
+}
+
 TEST_F(EditHistoryTest, OldestStepsGoBeyondTheStepBound) {
     FormatNode* m = Message("1", "1");
     FormatNode* list = Item(m, LIST);

@@ -359,12 +359,13 @@ struct LayoutListener : FormatTreeListener {
     void NodeAdded(const FormatNode& node) override { layout->NodeAdded(node); }
 };
 // Messages added at the end, in order or each right after the first, updated
-// every few: each takes bounded steps to place, in the rows a fresh layout has.
+// every few: each takes bounded steps to place, in the rows a fresh layout has;
+// growth at the end never lays the whole document out anew.
 TEST(TreeLayoutGrowthTest, AdditionsTakeBoundedStepsAndLandWhereAFreshLayoutPutsThem) {
     constexpr int ADDITIONS = 3000;
     constexpr int WIDTH = 300;
     for (const std::size_t pattern : {0U, 1U, 2U}) {
-        for (const int batch : {1, 7, 900}) {
+        for (const int batch : {1, 7, 900, 2000}) {
             LayoutListener listener;
             FormatTree tree(&listener);
             TreeLayout layout(tree.GetRootNode());
@@ -374,6 +375,10 @@ TEST(TreeLayoutGrowthTest, AdditionsTakeBoundedStepsAndLandWhereAFreshLayoutPuts
             fresh.SetFont(QFont("Tahoma", 9), 16);
             FormatNode* first = tree.AddChild(nullptr, "S9F9", false);
             FormatNode* after[] = {tree.AddSibling(first, "S9F8", false), first, first};
+            for (int i = 0; i < ADDITIONS; ++i) {
+                tree.AddSibling(first, "S9F7", false);
+            }
+            layout.Update(WIDTH);
             for (int i = 1; i <= ADDITIONS; ++i) {
                 FormatNode* added = tree.AddSibling(after[pattern], "S1F1", false);
                 after[pattern] = pattern == 2 ? first : added;
@@ -384,6 +389,7 @@ TEST(TreeLayoutGrowthTest, AdditionsTakeBoundedStepsAndLandWhereAFreshLayoutPuts
             layout.Update(WIDTH);
             fresh.Update(WIDTH);
             EXPECT_LE(layout.PlacementSteps(), 3U * ADDITIONS) << pattern << " batch " << batch;
+            EXPECT_EQ(layout.Rebuilds() == 1U, pattern == 0 || batch <= 1024) << pattern << " batch " << batch;
             ASSERT_EQ(layout.Size(), fresh.Size()) << pattern << " batch " << batch;
             for (std::size_t r = 0; r < fresh.Size(); ++r) {
                 ASSERT_EQ(layout.Entry(r).node, fresh.Entry(r).node) << pattern << " batch " << batch << " row " << r;
