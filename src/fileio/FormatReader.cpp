@@ -693,7 +693,7 @@ void FormatReader::CountDocumentNodes() {
     while (!pending.empty()) {
         const FormatNode* node = pending.back();
         pending.pop_back();
-        for (const FormatNode* c = node->firstChild; c != nullptr; c = c->nextSibling) {
+        for (const FormatNode* c = node->FirstChild(); c != nullptr; c = c->NextSibling()) {
             ++nodeCount_;
             pending.push_back(c);
         }

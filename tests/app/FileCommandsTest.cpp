@@ -152,7 +152,7 @@ TEST_F(FileCommandsTest, NewKeepsThePathSoTheNextSaveWritesThere) {
     const QString path = PathIn(QStringLiteral("a.TQF"));
     SaveAs(path);
     Click(IDC_NEW);
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
 
@@ -175,7 +175,7 @@ TEST_F(FileCommandsTest, AfterAnUnsavedClearOpenAsksButNewDoesNot) {
     CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     prompts.answers = {true};
     Click(IDC_NEW);
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_TRUE(Commands().Doc().IsModified());
     prompts.questions.clear();
 
@@ -193,7 +193,7 @@ TEST_F(FileCommandsTest, ClearingEmptiesThePanelsButKeepsTheItemDescription) {
     FormatNode* message = CreateMessage(QStringLiteral("6"), QStringLiteral("11"), QStringLiteral("Event"));
     ClickNode(message);
     AddItem(LIST);
-    ClickNode(message->firstChild);
+    ClickNode(message->FirstChild());
     ChooseFormat(UINT4);
     Click(IDC_NOT_FIXED);
     Type(IDC_ITEM_DESCRIPTION, QStringLiteral("typed"));
@@ -201,8 +201,8 @@ TEST_F(FileCommandsTest, ClearingEmptiesThePanelsButKeepsTheItemDescription) {
     ASSERT_EQ(Check(IDC_NOT_FIXED)->GetCheck(), 1);
 
     Files().ClearDocument();
-    EXPECT_EQ(Root()->count, 0);
-    EXPECT_EQ(Root()->firstChild, nullptr);
+    EXPECT_EQ(Root()->Count(), 0);
+    EXPECT_EQ(Root()->FirstChild(), nullptr);
     EXPECT_EQ(Commands().currentNode, nullptr);
     EXPECT_EQ(Commands().lastCreatedNode, nullptr);
     EXPECT_EQ(Tree().SelectedNode(), nullptr);
@@ -254,7 +254,7 @@ TEST_F(FileCommandsTest, OpenReadsTheFileAndSaveWritesBackWithoutADialog) {
     EXPECT_EQ(Commands().currentNode, nullptr);
 
     // The read document paints and answers clicks.
-    ClickNode(Root()->firstChild->nextSibling);
+    ClickNode(Root()->FirstChild()->NextSibling());
     EXPECT_EQ(Text(IDC_STREAM), QStringLiteral("1"));
     EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("3"));
 
@@ -273,7 +273,7 @@ TEST_F(FileCommandsTest, OpenAnsweredYesThenCancelledLeavesAnEmptyDocumentAndThe
     prompts.answers = {true};
     prompts.fileAnswers.push_back(std::nullopt);
     Click(IDC_OPEN);
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
 }
@@ -295,7 +295,7 @@ TEST_F(FileCommandsTest, OpenOfAMissingFileSaysWhyAndLeavesAnEmptyUnmodifiedDocu
     EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
     EXPECT_TRUE(prompts.boxes[0].text.contains(missing));
     EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("No such file or directory")));
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), saved);
 }
@@ -310,8 +310,8 @@ TEST_F(FileCommandsTest, OpenOfALibraryTooLargeForMemoryKeepsNothingOfIt) {
     EXPECT_TRUE(prompts.boxes[0].text.startsWith(
         QStringLiteral("Cannot open the file\n%1\n\nReason: the library holds more than 5 ").arg(path)))
         << prompts.boxes[0].text.toStdString();
-    EXPECT_EQ(Root()->count, 0);
-    EXPECT_EQ(Root()->firstChild, nullptr);
+    EXPECT_EQ(Root()->Count(), 0);
+    EXPECT_EQ(Root()->FirstChild(), nullptr);
     EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_TRUE(PathDisplay().isEmpty());
     EXPECT_FALSE(Files().Busy());
@@ -321,7 +321,7 @@ TEST_F(FileCommandsTest, OpenOfALibraryTooLargeForMemoryKeepsNothingOfIt) {
     Files().SetNodeLimit(7);
     Open(path);
     EXPECT_TRUE(prompts.boxes.empty());
-    EXPECT_EQ(Root()->count, 3);
+    EXPECT_EQ(Root()->Count(), 3);
     EXPECT_EQ(PathDisplay(), path);
 }
 
@@ -349,7 +349,7 @@ TEST_F(FileCommandsTest, OpenThatStopsPartWayKeepsNoPathSoSaveAsksForOne) {
     EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("could not be read to its end")));
     EXPECT_TRUE(prompts.boxes[0].text.contains(path));
     EXPECT_TRUE(PathDisplay().isEmpty());
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_FALSE(Commands().Doc().IsModified());
 }
 
@@ -398,7 +398,7 @@ TEST_F(FileCommandsTest, ALargeFileOpensWholeWithItsDroppedStatementsNamed) {
         << prompts.boxes[0].text.toStdString();
     EXPECT_FALSE(Commands().Doc().IsModified());
 
-    ClickNode(Root()->firstChild->nextSibling);
+    ClickNode(Root()->FirstChild()->NextSibling());
     EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("1"));
 }
 
@@ -416,7 +416,7 @@ TEST_F(FileCommandsTest, DroppedStatementsBeyondTenAreCounted) {
     EXPECT_TRUE(shown.startsWith(QStringLiteral("13 statements of the file"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("\nline 10, column 1: header has no stream number\n... and 3 more\n")))
         << shown.toStdString();
-    EXPECT_EQ(Root()->count, 1);
+    EXPECT_EQ(Root()->Count(), 1);
 }
 
 TEST_F(FileCommandsTest, OneDroppedStatementIsNamedInTheSingular) {
@@ -577,7 +577,7 @@ TEST_F(FileCommandsTest, NewClickedDuringAReadDoesNothing) {
     Open(PathIn(QStringLiteral("big.TQF")));
     QCoreApplication::processEvents();
     EXPECT_TRUE(clickedDuringRead);
-    EXPECT_EQ(Root()->count, MESSAGES_READ_IN_PIECES);
+    EXPECT_EQ(Root()->Count(), MESSAGES_READ_IN_PIECES);
     EXPECT_EQ(prompts.questions.size(), 1U) << "only the question before the open";
 }
 
@@ -593,7 +593,7 @@ TEST_F(FileCommandsTest, CancelInTheProgressDialogStopsTheReadAndLeavesNothingOf
             auto* progress = qobject_cast<QProgressDialog*>(widget);
             if (progress != nullptr && progress->isVisible()) {
                 clicker.stop();
-                messagesAtCancel = Root()->count;
+                messagesAtCancel = Root()->Count();
                 QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
             }
         }
@@ -603,7 +603,7 @@ TEST_F(FileCommandsTest, CancelInTheProgressDialogStopsTheReadAndLeavesNothingOf
     QCoreApplication::processEvents();
     EXPECT_GE(messagesAtCancel, 0) << "the dialog was shown during the read";
     EXPECT_LT(messagesAtCancel, MESSAGES_READ_IN_PIECES);
-    EXPECT_EQ(Root()->count, 0) << "nothing half-read is kept";
+    EXPECT_EQ(Root()->Count(), 0) << "nothing half-read is kept";
     EXPECT_TRUE(PathDisplay().isEmpty());
     EXPECT_TRUE(prompts.boxes.empty()) << "no error box for a cancelled read";
     EXPECT_EQ(prompts.questions.size(), 1U) << "only the question before the open";

@@ -96,12 +96,12 @@ TEST_F(EditHistoryTest, ADeletedMessageComesBackItselfWithItsItems) {
     FormatNode* list = Item(m, LIST);
     FormatNode* leaf = Item(list, UINT4);
     ASSERT_TRUE(tree.DeleteMessage(leaf).Done());
-    EXPECT_EQ(tree.GetRootNode()->firstChild, nullptr);
+    EXPECT_EQ(tree.GetRootNode()->FirstChild(), nullptr);
     EXPECT_EQ(listener.deleted.back(), m);
     EXPECT_EQ(tree.Undo(), std::optional<FormatNode*>(m));
-    EXPECT_EQ(tree.GetRootNode()->firstChild, m);
-    EXPECT_EQ(m->firstChild, list);
-    EXPECT_EQ(list->firstChild, leaf);
+    EXPECT_EQ(tree.GetRootNode()->FirstChild(), m);
+    EXPECT_EQ(m->FirstChild(), list);
+    EXPECT_EQ(list->FirstChild(), leaf);
     EXPECT_EQ(listener.added.back(), m);
 }
 
@@ -165,8 +165,8 @@ TEST_F(EditHistoryTest, OldestStepsGoBeyondTheStepBound) {
     EXPECT_EQ(tree.History().Steps(), EditHistory::MAX_STEPS);
     while (tree.Undo().has_value()) {
     }
-    EXPECT_EQ(tree.GetRootNode()->count, 1) << "the message and its items were made by dropped steps";
-    EXPECT_EQ(leaf->label, "<U4[2]>") << "the oldest change still held";
+    EXPECT_EQ(tree.GetRootNode()->Count(), 1) << "the message and its items were made by dropped steps";
+    EXPECT_EQ(leaf->Label(), "<U4[2]>") << "the oldest change still held";
 }
 
 TEST_F(EditHistoryTest, OldestStepsGoBeyondTheByteBoundButTheNewestStays) {
@@ -213,13 +213,13 @@ TEST_F(EditHistoryTest, RandomEditsUndoAndRedoToTheirEnds) {
         std::mt19937 random(seed);
         const auto all = [&t] {
             std::vector<FormatNode*> nodes;
-            std::vector<FormatNode*> pending{t.GetRootNode()->firstChild};
+            std::vector<FormatNode*> pending{t.GetRootNode()->FirstChild()};
             while (!pending.empty()) {
                 FormatNode* n = pending.back();
                 pending.pop_back();
-                for (; n != nullptr; n = n->nextSibling) {
+                for (; n != nullptr; n = n->NextSibling()) {
                     nodes.push_back(n);
-                    pending.push_back(n->firstChild);
+                    pending.push_back(n->FirstChild());
                 }
             }
             return nodes;

@@ -527,7 +527,7 @@ void ReferenceReader::CountDocumentNodes() {
     while (!pending.empty()) {
         const FormatNode* node = pending.back();
         pending.pop_back();
-        for (const FormatNode* c = node->firstChild; c != nullptr; c = c->nextSibling) {
+        for (const FormatNode* c = node->FirstChild(); c != nullptr; c = c->NextSibling()) {
             ++nodeCount_;
             pending.push_back(c);
         }
