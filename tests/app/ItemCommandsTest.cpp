@@ -134,8 +134,8 @@ TEST_F(ItemCommandsTest, AddBuildsTheLabelAndReturnsThePanelToIdle) {
     EXPECT_EQ(Labels(list), (std::vector<std::string>{"<A[100]>", "<BOOLEAN  flag>", "<VARIANT>", "<U2[n]  lot ids>",
                                                       "<A>", "<A[2147483647]>"}));
     EXPECT_EQ(list->Label(), "<L[6]>");
-    EXPECT_EQ(list->FirstChild()->NextSibling()->nextSibling->nextSibling->count, OPEN_COUNT);
-    EXPECT_EQ(list->FirstChild()->NextSibling()->description, "flag");
+    EXPECT_EQ(list->FirstChild()->NextSibling()->NextSibling()->NextSibling()->Count(), OPEN_COUNT);
+    EXPECT_EQ(list->FirstChild()->NextSibling()->Description(), "flag");
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
@@ -313,7 +313,7 @@ TEST_F(ItemCommandsTest, MovesSwapNeighboursAndRefuseAtTheEnds) {
     Click(IDC_MOVE_DOWN);
     Click(IDC_MOVE_DOWN);
     EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S2F1W", "S3F1W"}));
-    EXPECT_EQ(Root()->FirstChild()->NextSibling()->nextSibling, third);
+    EXPECT_EQ(Root()->FirstChild()->NextSibling()->NextSibling(), third);
     EXPECT_EQ(third->NextSibling(), nullptr);
 
     // Among the sub-items of a list; counts and labels stay.
@@ -358,7 +358,7 @@ TEST_F(ItemCommandsTest, ClickingAnItemShowsItsFormatRules) {
     EXPECT_FALSE(Enabled(IDC_NOT_FIXED));
     EXPECT_TRUE(Enabled(IDC_ITEM_DESCRIPTION));
 
-    ClickNode(list->FirstChild()->NextSibling()->nextSibling);
+    ClickNode(list->FirstChild()->NextSibling()->NextSibling());
     EXPECT_EQ(Text(IDC_ITEM_COUNT), QStringLiteral("n"));
     EXPECT_EQ(Check(IDC_NOT_FIXED)->GetCheck(), 1);
     EXPECT_FALSE(Enabled(IDC_ITEM_COUNT));

@@ -176,7 +176,7 @@ TEST_F(MessageCommandsTest, UpdateChangesTheMessageOfTheSelectedNodeInPlace) {
     FormatNode* first = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     CreateMessage(QStringLiteral("2"), QStringLiteral("1"));
     AddItem(ASCII);
-    FormatNode* item = Root()->FirstChild()->NextSibling()->firstChild;
+    FormatNode* item = Root()->FirstChild()->NextSibling()->FirstChild();
     ASSERT_NE(item, nullptr);
     ClickNode(item);
     Commands().Doc().MarkSaved();
@@ -196,8 +196,8 @@ TEST_F(MessageCommandsTest, UpdateChangesTheMessageOfTheSelectedNodeInPlace) {
     Click(IDC_UPDATE_MESSAGE);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Updated Successfully")});
     EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S9F0"}));
-    EXPECT_EQ(Root()->FirstChild()->NextSibling()->description, "renamed");
-    EXPECT_EQ(Root()->FirstChild()->NextSibling()->firstChild, item);
+    EXPECT_EQ(Root()->FirstChild()->NextSibling()->Description(), "renamed");
+    EXPECT_EQ(Root()->FirstChild()->NextSibling()->FirstChild(), item);
     EXPECT_EQ(first->Label(), "S1F1W");
     EXPECT_TRUE(Commands().Doc().IsModified());
 }

@@ -129,7 +129,7 @@ TEST_F(SmlWindowTest, CheckListsMismatchesAndChoosesWhatTheyConcern) {
     WriteBytes(tqf, "S1F1W.\nS6F11W\n<L[2]\n\t<U4>\n\t<A[9]>\n>.\n");
     Open(tqf);
     const FormatNode* areYouThere = Root()->FirstChild();
-    const FormatNode* text = areYouThere->NextSibling()->FirstChild()->firstChild->nextSibling;
+    const FormatNode* text = areYouThere->NextSibling()->FirstChild()->FirstChild()->NextSibling();
     const QString sml = PathIn(QStringLiteral("log.sml"));
     WriteBytes(sml, "S1F1 W.\nS6F11 W <L <U4 1> <U4 2>>.\nS1F1.\n");
     prompts.fileAnswers.push_back(sml);

@@ -276,9 +276,9 @@ TEST_F(WindowPointerTest, ALibraryIsBuiltSavedAndOpenedAgainThroughTheWindow) {
     ClickNode(list->FirstChild());
     Fill(IDC_ITEM_COUNT, QStringLiteral("20"));
     Press(IDC_UPDATE_ITEM);
-    ClickNode(list->FirstChild()->NextSibling()->nextSibling);
+    ClickNode(list->FirstChild()->NextSibling()->NextSibling());
     Press(IDC_MOVE_UP);
-    ClickNode(list->FirstChild()->NextSibling()->nextSibling);
+    ClickNode(list->FirstChild()->NextSibling()->NextSibling());
     Press(IDC_DELETE_ITEM);
     ASSERT_EQ(Labels(list), (std::vector<std::string>{"<A[20]  lot id>", "<VARIANT  value>", "<U2[3]  ceids>"}));
     EXPECT_EQ(list->Label(), "<L[3]>");

@@ -103,7 +103,9 @@ TEST(TreeContextMenuTest, MessageAndListTakeSubItems) {
 
 TEST(TreeContextMenuTest, ScalarItemGraysBothAddCommands) {
     FormatTree tree;
-    FormatNode* item = tree.AddChild(tree.AddChild(nullptr, "S1F1", false), "<U4[3]  ids>", false);
+    FormatNode* message = tree.AddChild(nullptr, "S1F1", false);
+    tree.MakeMessage(message);
+    FormatNode* item = tree.AddChild(message, "<U4[3]  ids>", false);
     tree.SetItemFormat(item, UINT4, 3);
     ExpectEntries(*TreeContextMenu::Build(item, CrispFont()),
                   WithTitle(QStringLiteral("<U4[3]  ids>"), CommonEntries(MENU_ITEM_GRAYED, MENU_ITEM_ENABLED)));
