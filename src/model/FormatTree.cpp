@@ -186,14 +186,6 @@ void FormatTree::LowerCount(FormatNode* parent) {
     }
 }
 
-FormatTree::DeferredListLabels::DeferredListLabels(FormatTree& tree) : tree_(tree) { ++tree_.deferrals_; }
-
-FormatTree::DeferredListLabels::~DeferredListLabels() {
-    if (--tree_.deferrals_ == 0) {
-        tree_.RelabelDeferredLists();
-    }
-}
-
 FormatNode* FormatTree::AddSibling(FormatNode* x, std::string_view label, bool repaint) {
     assert(x != nullptr && x->parent_ != nullptr && "the root has no siblings");
     AssertOwned(x);

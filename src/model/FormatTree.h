@@ -177,24 +177,8 @@ public:
     // history is dropped.
     void LinkBuiltMessage(FormatNode* message, FormatNode* after);
 
-    // While one of these lives, adding and deleting nodes under a fixed list
-    // still counts them, but the list keeps its label; when the last one
-    // ends, every list counted meanwhile gets the label of its final count.
-    // A caller that adds many nodes in a row, such as the reader, thus
-    // labels each list once instead of once per sub-node, and the document
-    // ends up exactly as without it.
-    class DeferredListLabels {
-    public:
-        explicit DeferredListLabels(FormatTree& tree);
-        DeferredListLabels(const DeferredListLabels&) = delete;
-        DeferredListLabels& operator=(const DeferredListLabels&) = delete;
-        ~DeferredListLabels();
-
-    private:
-        FormatTree& tree_;
-    };
-
 private:
+    friend class DeferredListLabels;
     friend class NodeRef;
     void Register(NodeRef* ref) { refs_.push_back(ref); }
     void Unregister(NodeRef* ref);

@@ -199,9 +199,7 @@ void FormatTreeView::ForgetNodes(const FormatNode& subtreeRoot) {
         SetNodeColor(highlightedNode_, textColor_, false);
     }
     layout_.NodesAboutToBeDeleted(subtreeRoot);
-    std::erase_if(drawnRects_, [&subtreeRoot](const std::pair<const FormatNode*, NodeRect>& drawn) {
-        return FormatTree::IsWithin(drawn.first, &subtreeRoot);
-    });
+    drawnRects_.Forget(subtreeRoot);
     emit NodesAboutToBeDeleted(&subtreeRoot);
 }
 
@@ -230,7 +228,7 @@ QImage FormatTreeView::RenderImage() {
     }
     TreePainter painter(layout_, tree_.GetRootNode(), appearance);
     QImage image = painter.Paint(width, height, scroll);
-    drawnRects_ = painter.DrawnRects();
+    drawnRects_.Take(painter.DrawnRects());
     paintScroll_ = scroll;
     paintWidth_ = width;
     if (ShowsFocusMark()) {
@@ -362,16 +360,7 @@ NodeRect FormatTreeView::LaidOutRect(const FormatNode* node) const {
     if (const std::optional<RowPlacement> row = layout_.Find(node)) {
         return TreePainter::ClientRect(*row, paintScroll_, paintWidth_);
     }
-    return DrawnRect(node);
-}
-
-NodeRect FormatTreeView::DrawnRect(const FormatNode* node) const {
-    for (const auto& [drawn, rect] : drawnRects_) {
-        if (drawn == node) {
-            return rect;
-        }
-    }
-    return NodeRect{};
+    return drawnRects_.Of(node);
 }
 
 FormatNode* FormatTreeView::HitTestNode(QPoint point, FormatNode* from) const {

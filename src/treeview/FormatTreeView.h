@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Document.h"
+#include "DrawnRects.h"
 #include "FormatTree.h"
 #include "NodeRect.h"
 #include "Prompts.h"
@@ -14,8 +15,6 @@
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace tqf {
 
@@ -154,7 +153,7 @@ public:
     // added since), where that paint drew it, or empty.
     NodeRect LaidOutRect(const FormatNode* node) const;
     // Where the last paint drew a node, or empty.
-    NodeRect DrawnRect(const FormatNode* node) const;
+    NodeRect DrawnRect(const FormatNode* node) const { return drawnRects_.Of(node); }
 
     // The node under a client point as of the last paint, searching from the
     // given node, its visible descendants and following siblings; or none.
@@ -292,9 +291,7 @@ private:
     // laid-out rows in client pixels for hit-testing.
     int paintScroll_ = 0;
     int paintWidth_ = 0;
-    // The nodes the last paint drew, with their rectangles: view state, kept
-    // here so that painting leaves the document as it is.
-    std::vector<std::pair<const FormatNode*, NodeRect>> drawnRects_;
+    DrawnRects drawnRects_;
     std::deque<PendingNotification> pendingNotifications_;
     std::uint64_t shapeGeneration_ = 0;
 };

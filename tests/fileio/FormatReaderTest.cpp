@@ -383,21 +383,21 @@ TEST(FormatReaderTest, StatementsOnTheirOwn) {
 }
 
 TEST(FormatReaderTest, HeadersOnTheirOwn) {
-    ParseTree tree;
-    ASSERT_TRUE(FormatReader::ParseMessageHeader("  S6F11W (EVENT REPORT)<L[3]", tree));
+    MessageHeader tree;
+    ASSERT_TRUE(FormatReader::ParseHeader("  S6F11W (EVENT REPORT)<L[3]", tree));
     EXPECT_EQ(tree.stream, 6);
     EXPECT_EQ(tree.function, 11);
     EXPECT_EQ(tree.replyRequired, 1);
     EXPECT_EQ(tree.description, "EVENT REPORT");
     for (const char* bad : {"", "   ", "S1", "F1", "S1F1X", "S1F1(X)", "S1S", "FS1"}) {
-        ParseTree other;
-        EXPECT_FALSE(FormatReader::ParseMessageHeader(bad, other)) << bad;
+        MessageHeader other;
+        EXPECT_FALSE(FormatReader::ParseHeader(bad, other)) << bad;
     }
-    ParseTree longHeader;
+    MessageHeader longHeader;
     std::string header(1, 'S');
     header.append(5000, '0');
     header += "7F1";
-    ASSERT_TRUE(FormatReader::ParseMessageHeader(header, longHeader));
+    ASSERT_TRUE(FormatReader::ParseHeader(header, longHeader));
     EXPECT_EQ(longHeader.stream, 7);
 }
 

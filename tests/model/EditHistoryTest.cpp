@@ -1,5 +1,6 @@
 // Undo and redo of every editing operation, the saved state, and the
 // history's bounds.
+#include "DeferredListLabels.h"
 #include "EditTestSupport.h"
 #include "Labels.h"
 
@@ -176,7 +177,7 @@ TEST_F(EditHistoryTest, OldestStepsGoBeyondTheByteBoundButTheNewestStays) {
     const auto messageWithList = [this](std::size_t items) {
         FormatNode* m = Message("1", "1");
         FormatNode* list = Item(m, LIST);
-        const FormatTree::DeferredListLabels deferred(tree);
+        const DeferredListLabels deferred(tree);
         FormatNode* last = tree.AddChild(list, "<U1>", false);
         for (std::size_t i = 1; i < items; ++i) {
             last = tree.AddSibling(last, "<U1>", false);

@@ -1,4 +1,5 @@
 #include "FormatTree.h"
+#include "DeferredListLabels.h"
 #include "Labels.h"
 
 #include <gtest/gtest.h>
@@ -169,13 +170,13 @@ TEST_F(FormatTreeTest, DeferredListLabelsAreSetOnceWithTheFinalCount) {
     FormatNode* open = nullptr;
     FormatNode* inner = nullptr;
     {
-        FormatTree::DeferredListLabels deferred(tree);
+        DeferredListLabels deferred(tree);
         AddScalar(outer, UINT4);
         inner = AddList(outer);
         open = AddList(outer, true);
         AddScalar(open, ASCII);
         {
-            FormatTree::DeferredListLabels nested(tree);
+            DeferredListLabels nested(tree);
             AddScalar(inner, UINT4);
             AddScalar(inner, UINT4);
         }
@@ -200,7 +201,7 @@ TEST_F(FormatTreeTest, ListsDeletedWhileTheirLabelsWaitAreLeftAlone) {
     FormatNode* message = AddMessage("S1F1");
     FormatNode* outer = AddList(message);
     {
-        FormatTree::DeferredListLabels deferred(tree);
+        DeferredListLabels deferred(tree);
         FormatNode* doomed = AddList(outer);
         AddScalar(doomed, UINT4);
         AddScalar(outer, UINT4);
@@ -210,7 +211,7 @@ TEST_F(FormatTreeTest, ListsDeletedWhileTheirLabelsWaitAreLeftAlone) {
     }
     EXPECT_EQ(outer->Label(), "<L[1]>");
     {
-        FormatTree::DeferredListLabels deferred(tree);
+        DeferredListLabels deferred(tree);
         AddScalar(AddList(outer), UINT4);
         tree.DeleteNode(message, false);
     }

@@ -1,4 +1,5 @@
 #include "MessageBuilder.h"
+#include "DeferredListLabels.h"
 
 #include "Labels.h"
 
@@ -20,7 +21,7 @@ FormatNode* MessageBuilder::BuildMessage(ParseTree& tree) {
     {
         // Each list is given its final label as it is filled in; relabelling
         // it for every sub-item on the way would only repeat that.
-        FormatTree::DeferredListLabels deferred(document_);
+        DeferredListLabels deferred(document_);
         message = AppendMessage(tree);
         if (ParseNode* rootItem = tree.RootItem(); rootItem != nullptr) {
             FormatNode* item = document_.AddChild(message, std::string{}, false);
