@@ -80,12 +80,12 @@ struct LoadedEditor {
     }
 
     static bool Suits(const tqf::FormatNode* m) {
-        const tqf::FormatNode* list = m->firstChild;
-        if (list == nullptr || list->isList == 0 || list->count == tqf::OPEN_COUNT || list->count < 3) {
+        const tqf::FormatNode* list = m->FirstChild();
+        if (list == nullptr || list->IsList() == 0 || list->Count() == tqf::OPEN_COUNT || list->Count() < 3) {
             return false;
         }
-        for (const tqf::FormatNode* c = list->firstChild; c != nullptr; c = c->nextSibling) {
-            if (c->firstChild == nullptr && c->isList == 0) {
+        for (const tqf::FormatNode* c = list->FirstChild(); c != nullptr; c = c->NextSibling()) {
+            if (c->FirstChild() == nullptr && c->IsList() == 0) {
                 return true;
             }
         }
@@ -94,13 +94,13 @@ struct LoadedEditor {
 
     // Finds the target message from the middle on and scrolls it into view.
     bool FindTarget() {
-        const int middle = Root()->count / 2;
-        tqf::FormatNode* m = Root()->firstChild;
+        const int middle = Root()->Count() / 2;
+        tqf::FormatNode* m = Root()->FirstChild();
         for (int i = 0; i < middle && m != nullptr; ++i) {
-            m = m->nextSibling;
+            m = m->NextSibling();
         }
         while (m != nullptr && !Suits(m)) {
-            m = m->nextSibling;
+            m = m->NextSibling();
         }
         if (m == nullptr) {
             return false;
@@ -117,10 +117,10 @@ struct LoadedEditor {
         Settle();
     }
 
-    tqf::FormatNode* List() { return message->firstChild; }
+    tqf::FormatNode* List() { return message->FirstChild(); }
     tqf::FormatNode* Leaf() {
-        for (tqf::FormatNode* c = List()->firstChild; c != nullptr; c = c->nextSibling) {
-            if (c->firstChild == nullptr && c->isList == 0) {
+        for (tqf::FormatNode* c = List()->FirstChild(); c != nullptr; c = c->NextSibling()) {
+            if (c->FirstChild() == nullptr && c->IsList() == 0) {
                 return c;
             }
         }
@@ -274,7 +274,7 @@ void BM_MoveItem(benchmark::State& state) {
     if (e == nullptr) {
         return;
     }
-    MoveInTurn(state, *e, [](LoadedEditor& editor) { return editor.List()->firstChild->nextSibling; });
+    MoveInTurn(state, *e, [](LoadedEditor& editor) { return editor.List()->FirstChild()->NextSibling(); });
 }
 
 void BM_MoveMessage(benchmark::State& state) {
@@ -376,7 +376,7 @@ void RunHistoryCommand(LoadedEditor& e, HistoryCommand command) {
         commands.DeleteItem();
         break;
     case HistoryCommand::MOVE_ITEM:
-        commands.ShowNode(e.List()->firstChild->nextSibling);
+        commands.ShowNode(e.List()->FirstChild()->NextSibling());
         commands.MoveUp();
         break;
     case HistoryCommand::MOVE_MESSAGE:
@@ -447,7 +447,7 @@ void BM_EditorNew(benchmark::State& state) {
     LoadedEditor& e = FileEditor(messages);
     for (auto _ : state) {
         state.PauseTiming();
-        if (e.Root()->count == 0) {
+        if (e.Root()->Count() == 0) {
             e.Open(messages);
         }
         state.ResumeTiming();
@@ -486,7 +486,7 @@ void BM_EditorOpenAndPaint(benchmark::State& state) { OpenInTurn(state, true); }
 void BM_EditorSaveAs(benchmark::State& state) {
     const int messages = static_cast<int>(state.range(0));
     LoadedEditor& e = FileEditor(messages);
-    if (e.Root()->count == 0) {
+    if (e.Root()->Count() == 0) {
         e.Open(messages);
     }
     const std::filesystem::path target =

@@ -108,8 +108,8 @@ void BM_DeleteEveryMessage(benchmark::State& state) {
         (void)reader.ReadFormatFile(path);
         tqf::FormatNode* root = document->GetRootNode();
         state.ResumeTiming();
-        while (root->firstChild != nullptr) {
-            document->DeleteNode(root->firstChild, false);
+        while (root->FirstChild() != nullptr) {
+            document->DeleteNode(root->FirstChild(), false);
         }
     }
 }

@@ -44,9 +44,9 @@ struct FindEditor {
         (void)reader.ReadFormatFile(tqf::LibraryFile(messageCount));
         View().Repaint();
         Settle();
-        first = View().GetRootNode()->firstChild;
-        for (last = first; last != nullptr && last->nextSibling != nullptr;) {
-            last = last->nextSibling;
+        first = View().GetRootNode()->FirstChild();
+        for (last = first; last != nullptr && last->NextSibling() != nullptr;) {
+            last = last->NextSibling();
         }
         if (last != nullptr) {
             View().Tree().SetDescription(last, TARGET_TEXT);

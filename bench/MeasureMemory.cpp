@@ -34,17 +34,17 @@ long PeakResidentKb() {
 
 long CountNodes(const tqf::FormatNode* root) {
     long nodes = 0;
-    for (const tqf::FormatNode* n = root->firstChild; n != nullptr;) {
+    for (const tqf::FormatNode* n = root->FirstChild(); n != nullptr;) {
         ++nodes;
-        if (n->firstChild != nullptr) {
-            n = n->firstChild;
+        if (n->FirstChild() != nullptr) {
+            n = n->FirstChild();
             continue;
         }
-        while (n != nullptr && n->nextSibling == nullptr) {
-            n = n->parent == root ? nullptr : n->parent;
+        while (n != nullptr && n->NextSibling() == nullptr) {
+            n = n->Parent() == root ? nullptr : n->Parent();
         }
         if (n != nullptr) {
-            n = n->nextSibling;
+            n = n->NextSibling();
         }
     }
     return nodes;
@@ -57,7 +57,7 @@ constexpr int HISTORY_EDITS = 1000;
 // stays in the history).
 void MakeEdits(tqf::FormatTree& tree) {
     std::vector<tqf::FormatNode*> messages;
-    for (tqf::FormatNode* m = tree.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
+    for (tqf::FormatNode* m = tree.GetRootNode()->FirstChild(); m != nullptr; m = m->NextSibling()) {
         messages.push_back(m);
     }
     const std::size_t stride = std::max<std::size_t>(1, messages.size() / HISTORY_EDITS);
@@ -66,7 +66,7 @@ void MakeEdits(tqf::FormatTree& tree) {
         const std::size_t index = at % messages.size();
         tqf::FormatNode* message = messages[index];
         at += stride;
-        tqf::FormatNode* item = message->firstChild;
+        tqf::FormatNode* item = message->FirstChild();
         switch (edit % 6) {
         case 0:
             (void)tree.CreateMessage({"5", std::to_string(edit % 256), false, "MADE BY AN EDIT"});
@@ -75,15 +75,15 @@ void MakeEdits(tqf::FormatTree& tree) {
             (void)tree.UpdateMessage(message, {"7", "7", true, "CHANGED BY AN EDIT"});
             break;
         case 2:
-            if (item != nullptr && item->isList != 0) {
+            if (item != nullptr && item->IsList() != 0) {
                 (void)tree.AddItem(item, {tqf::UINT4, "1", false, "ADDED"});
             }
             break;
         case 3:
-            if (item != nullptr && item->firstChild == nullptr) {
+            if (item != nullptr && item->FirstChild() == nullptr) {
                 (void)tree.UpdateItem(item, {tqf::ASCII, "20", false, "CHANGED"});
             } else if (item != nullptr) {
-                (void)tree.DeleteItem(item->firstChild);
+                (void)tree.DeleteItem(item->FirstChild());
             }
             break;
         case 4:

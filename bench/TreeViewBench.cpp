@@ -39,17 +39,17 @@ struct LoadedView {
         const QSize client = view.viewport()->size();
         view.resize(2 * CLIENT_WIDTH - client.width(), 2 * CLIENT_HEIGHT - client.height());
         (void)view.RenderImage();
-        for (const tqf::FormatNode* n = view.GetRootNode()->firstChild; n != nullptr;) {
+        for (const tqf::FormatNode* n = view.GetRootNode()->FirstChild(); n != nullptr;) {
             ++nodes;
-            if (n->firstChild != nullptr) {
-                n = n->firstChild;
+            if (n->FirstChild() != nullptr) {
+                n = n->FirstChild();
                 continue;
             }
-            while (n != nullptr && n->nextSibling == nullptr) {
-                n = n->parent == view.GetRootNode() ? nullptr : n->parent;
+            while (n != nullptr && n->NextSibling() == nullptr) {
+                n = n->Parent() == view.GetRootNode() ? nullptr : n->Parent();
             }
             if (n != nullptr) {
-                n = n->nextSibling;
+                n = n->NextSibling();
             }
         }
     }

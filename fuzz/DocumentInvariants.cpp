@@ -19,9 +19,9 @@ struct Children {
 
 Children CountChildren(const FormatNode* node) {
     Children children;
-    for (const FormatNode* child = node->firstChild; child != nullptr; child = child->nextSibling) {
+    for (const FormatNode* child = node->FirstChild(); child != nullptr; child = child->NextSibling()) {
         ++children.count;
-        children.linked = children.linked && child->parent == node;
+        children.linked = children.linked && child->Parent() == node;
     }
     return children;
 }
@@ -36,37 +36,37 @@ std::string DocumentInvariants::Check(const FormatNode* root) {
     if (root == nullptr) {
         return "no root";
     }
-    if (root->parent != nullptr || root->nextSibling != nullptr || root->isMessage != 0 || root->isList != 0) {
+    if (root->Parent() != nullptr || root->NextSibling() != nullptr || root->IsMessage() != 0 || root->IsList() != 0) {
         return "the root is linked or flagged like another node";
     }
     const Children messages = CountChildren(root);
     if (!messages.linked) {
         return "a message does not name the root as its parent";
     }
-    if (root->count != messages.count) {
-        return "the root counts " + std::to_string(root->count) + " messages but holds " +
+    if (root->Count() != messages.count) {
+        return "the root counts " + std::to_string(root->Count()) + " messages but holds " +
                std::to_string(messages.count);
     }
-    for (const FormatNode* message = root->firstChild; message != nullptr; message = message->nextSibling) {
+    for (const FormatNode* message = root->FirstChild(); message != nullptr; message = message->NextSibling()) {
         if (std::string fault = CheckMessage(message); !fault.empty()) {
             return fault;
         }
         // The items, depth first with an explicit stack.
         std::vector<const FormatNode*> pending;
-        if (message->firstChild != nullptr) {
-            pending.push_back(message->firstChild);
+        if (message->FirstChild() != nullptr) {
+            pending.push_back(message->FirstChild());
         }
         while (!pending.empty()) {
             const FormatNode* item = pending.back();
             pending.pop_back();
             if (std::string fault = CheckItem(item); !fault.empty()) {
-                return message->label.str() + ": " + fault;
+                return message->Label().str() + ": " + fault;
             }
-            if (item->nextSibling != nullptr) {
-                pending.push_back(item->nextSibling);
+            if (item->NextSibling() != nullptr) {
+                pending.push_back(item->NextSibling());
             }
-            if (item->firstChild != nullptr) {
-                pending.push_back(item->firstChild);
+            if (item->FirstChild() != nullptr) {
+                pending.push_back(item->FirstChild());
             }
         }
     }
@@ -74,64 +74,64 @@ std::string DocumentInvariants::Check(const FormatNode* root) {
 }
 
 std::string DocumentInvariants::CheckMessage(const FormatNode* message) {
-    if (message->isMessage != 1 || message->isList != 0) {
-        return "a node under the root is not flagged as a message: " + message->label.str();
+    if (message->IsMessage() != 1 || message->IsList() != 0) {
+        return "a node under the root is not flagged as a message: " + message->Label().str();
     }
     const Children items = CountChildren(message);
     if (!items.linked) {
-        return message->label.str() + ": its item does not name it as its parent";
+        return message->Label().str() + ": its item does not name it as its parent";
     }
-    if (items.count > 1 || message->count != items.count) {
-        return message->label.str() + ": counts " + std::to_string(message->count) + " items but holds " +
+    if (items.count > 1 || message->Count() != items.count) {
+        return message->Label().str() + ": counts " + std::to_string(message->Count()) + " items but holds " +
                std::to_string(items.count);
     }
     // The label must read back as the numbers it was made from.
-    const auto fields = ReadMessageLabel(message->label);
-    if (!fields || MakeMessageLabel(fields->stream, fields->function, fields->replyRequired) != message->label) {
-        return "a message label that the label rules do not make: " + message->label.str();
+    const auto fields = ReadMessageLabel(message->Label());
+    if (!fields || MakeMessageLabel(fields->stream, fields->function, fields->replyRequired) != message->Label()) {
+        return "a message label that the label rules do not make: " + message->Label().str();
     }
     return {};
 }
 
 std::string DocumentInvariants::CheckItem(const FormatNode* item) {
-    if (item->isMessage != 0) {
+    if (item->IsMessage() != 0) {
         return "a message below a message";
     }
-    if (!IsReadableFormat(item->format) || (item->isList != 0) != (item->format == LIST)) {
-        return "the item " + item->label.str() + " has the format " + std::to_string(item->format) + " and list flag " +
-               std::to_string(item->isList);
+    if (!IsReadableFormat(item->Format()) || (item->IsList() != 0) != (item->Format() == LIST)) {
+        return "the item " + item->Label().str() + " has the format " + std::to_string(item->Format()) + " and list flag " +
+               std::to_string(item->IsList());
     }
     const Children children = CountChildren(item);
     if (!children.linked) {
-        return "a sub-item of " + item->label.str() + " does not name it as its parent";
+        return "a sub-item of " + item->Label().str() + " does not name it as its parent";
     }
-    if (item->isList == 0) {
+    if (item->IsList() == 0) {
         if (children.count != 0) {
-            return "the non-list item " + item->label.str() + " has sub-items";
+            return "the non-list item " + item->Label().str() + " has sub-items";
         }
-        const bool open = item->format != VARIANT && item->count == OPEN_COUNT;
-        if (item->format == VARIANT && item->count != 0) {
-            return "the VARIANT item " + item->label.str() + " keeps a count";
+        const bool open = item->Format() != VARIANT && item->Count() == OPEN_COUNT;
+        if (item->Format() == VARIANT && item->Count() != 0) {
+            return "the VARIANT item " + item->Label().str() + " keeps a count";
         }
-        if (item->label != MakeItemLabel(item->format, item->count, open, item->description)) {
-            return "the label " + item->label.str() + " is not the one its fields make";
-        }
-        return {};
-    }
-    if (!item->description.empty()) {
-        return "the list " + item->label.str() + " keeps a description";
-    }
-    if (item->count == OPEN_COUNT) {
-        if (item->label != MakeItemLabel(LIST, OPEN_COUNT, true, {})) {
-            return "the open list is labelled " + item->label.str();
+        if (item->Label() != MakeItemLabel(item->Format(), item->Count(), open, item->Description())) {
+            return "the label " + item->Label().str() + " is not the one its fields make";
         }
         return {};
     }
-    if (item->count != children.count) {
-        return "the list " + item->label.str() + " holds " + std::to_string(children.count) + " sub-items";
+    if (!item->Description().empty()) {
+        return "the list " + item->Label().str() + " keeps a description";
     }
-    if (item->label != ListLabel(item->count)) {
-        return "the fixed list of " + std::to_string(item->count) + " is labelled " + item->label.str();
+    if (item->Count() == OPEN_COUNT) {
+        if (item->Label() != MakeItemLabel(LIST, OPEN_COUNT, true, {})) {
+            return "the open list is labelled " + item->Label().str();
+        }
+        return {};
+    }
+    if (item->Count() != children.count) {
+        return "the list " + item->Label().str() + " holds " + std::to_string(children.count) + " sub-items";
+    }
+    if (item->Label() != ListLabel(item->Count())) {
+        return "the fixed list of " + std::to_string(item->Count()) + " is labelled " + item->Label().str();
     }
     return {};
 }

@@ -69,18 +69,18 @@ private:
 std::vector<FormatNode*> AllNodes(FormatTree& document) {
     std::vector<FormatNode*> nodes;
     std::vector<FormatNode*> pending;
-    if (document.GetRootNode()->firstChild != nullptr) {
-        pending.push_back(document.GetRootNode()->firstChild);
+    if (document.GetRootNode()->FirstChild() != nullptr) {
+        pending.push_back(document.GetRootNode()->FirstChild());
     }
     while (!pending.empty()) {
         FormatNode* node = pending.back();
         pending.pop_back();
         nodes.push_back(node);
-        if (node->nextSibling != nullptr) {
-            pending.push_back(node->nextSibling);
+        if (node->NextSibling() != nullptr) {
+            pending.push_back(node->NextSibling());
         }
-        if (node->firstChild != nullptr) {
-            pending.push_back(node->firstChild);
+        if (node->FirstChild() != nullptr) {
+            pending.push_back(node->FirstChild());
         }
     }
     return nodes;
@@ -244,36 +244,36 @@ std::string Library(const FormatNode* root) {
         int depth;
     };
     std::vector<Entry> pending;
-    for (const FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
-        const auto fields = tqf::ReadMessageLabel(m->label);
+    for (const FormatNode* m = root->FirstChild(); m != nullptr; m = m->NextSibling()) {
+        const auto fields = tqf::ReadMessageLabel(m->Label());
         text +=
-            fields ? tqf::MakeMessageLabel(fields->stream, fields->function, fields->replyRequired) : m->label.str();
-        text += " (" + Capitals(m->description.str()) + ")\n";
-        if (m->firstChild != nullptr) {
-            pending.push_back({m->firstChild, 1});
+            fields ? tqf::MakeMessageLabel(fields->stream, fields->function, fields->replyRequired) : m->Label().str();
+        text += " (" + Capitals(m->Description().str()) + ")\n";
+        if (m->FirstChild() != nullptr) {
+            pending.push_back({m->FirstChild(), 1});
         }
         while (!pending.empty()) {
             const auto [item, depth] = pending.back();
             pending.pop_back();
-            std::int32_t count = item->count;
-            if (item->isList != 0) {
+            std::int32_t count = item->Count();
+            if (item->IsList() != 0) {
                 count = count == tqf::OPEN_COUNT ? count : FormatTree::CountListChildren(item);
-            } else if (item->format == tqf::VARIANT) {
+            } else if (item->Format() == tqf::VARIANT) {
                 count = 0;
             } else if (count == 0) {
                 count = 1;
             }
-            text += std::string(static_cast<std::size_t>(depth), ' ') + std::to_string(item->format) + " " +
-                    std::to_string(item->isList) + " " + std::to_string(count);
-            if (item->isList == 0) {
-                text += " (" + Capitals(item->description.str()) + ")";
+            text += std::string(static_cast<std::size_t>(depth), ' ') + std::to_string(item->Format()) + " " +
+                    std::to_string(item->IsList()) + " " + std::to_string(count);
+            if (item->IsList() == 0) {
+                text += " (" + Capitals(item->Description().str()) + ")";
             }
             text += '\n';
-            if (item->nextSibling != nullptr) {
-                pending.push_back({item->nextSibling, depth});
+            if (item->NextSibling() != nullptr) {
+                pending.push_back({item->NextSibling(), depth});
             }
-            if (item->firstChild != nullptr) {
-                pending.push_back({item->firstChild, depth + 1});
+            if (item->FirstChild() != nullptr) {
+                pending.push_back({item->FirstChild(), depth + 1});
             }
         }
     }

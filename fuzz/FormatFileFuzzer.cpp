@@ -76,7 +76,7 @@ void CheckReading(const Reading& reading, std::string_view bytes, const char* wh
     if (!result.Complete()) {
         Fail(prefix + "reading bytes in memory failed: " + result.errorText);
     }
-    if (result.messagesRead != static_cast<std::size_t>(reading.Root()->count) ||
+    if (result.messagesRead != static_cast<std::size_t>(reading.Root()->Count()) ||
         result.messageLines.size() != result.messagesRead) {
         Fail(prefix + "the reader's message count disagrees with the document");
     }
@@ -140,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!tqf::ByteOrderMark::Of(bytes.substr(0, 4)).refused.empty()) {
         tqf::FormatTree document;
         const tqf::ReadResult refused = tqf::FormatReader(document).ReadFormatBytes(bytes);
-        if (refused.Complete() || refused.errorText.empty() || document.GetRootNode()->firstChild != nullptr) {
+        if (refused.Complete() || refused.errorText.empty() || document.GetRootNode()->FirstChild() != nullptr) {
             Fail("a UTF-16 or UTF-32 file was read");
         }
         return 0;
@@ -206,7 +206,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!second.result.dropped.empty()) {
             Fail("the round-trip check passed, but reading the saved file dropped a statement");
         }
-        if (second.Root()->count != first.Root()->count) {
+        if (second.Root()->Count() != first.Root()->Count()) {
             Fail("the round-trip check passed, but the saved file holds another number of messages");
         }
         if (second.written != first.written) {

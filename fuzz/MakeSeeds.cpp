@@ -232,7 +232,7 @@ int main(int argc, char** argv) {
     tqf::BuildStandardMessages(standard);
     ok = seeds.WriteLibrary("standard-messages", standard) && ok;
     int index = 0;
-    for (const FormatNode* m = standard.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
+    for (const FormatNode* m = standard.GetRootNode()->FirstChild(); m != nullptr; m = m->NextSibling()) {
         std::string text(FormatWriter::FILE_HEADER);
         FormatWriter::AppendSubtree(m, text);
         ok = seeds.Write("standard-" + std::to_string(index++), text) && ok;

@@ -173,7 +173,7 @@ bool WriteOutput(const std::string& output, const FormatNode* root, Producer pro
 // not written; otherwise its text goes to output.
 int WriteConversion(const FormatTree& document, Producer produce, bool dropped, const std::string& output,
                     std::uint64_t limit, std::ostream& out, std::ostream& err) {
-    if (document.GetRootNode()->firstChild == nullptr) {
+    if (document.GetRootNode()->FirstChild() == nullptr) {
         err << PROGRAM << NO_MESSAGE_TO_SAVE << '\n';
         return ToolCommand::EXIT_FINDINGS;
     }

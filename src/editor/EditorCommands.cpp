@@ -195,7 +195,7 @@ void EditorCommands::CreateMessage() {
     }
     FormatNode* node = result.node;
     // The trimmed text stays in the member.
-    messageDescription = node->description;
+    messageDescription = node->Description();
     currentNode = node;
 
     UnhighlightLastCreated();
@@ -214,7 +214,7 @@ void EditorCommands::UpdateMessage() {
     if (Refused(result)) {
         return;
     }
-    messageDescription = result.node->description;
+    messageDescription = result.node->Description();
     // An update that changes nothing leaves no step to undo, but counts as
     // a change all the same, as every update does.
     Doc().MarkChangedOutsideHistory();
@@ -287,7 +287,7 @@ void EditorCommands::RefreshMessageCount() {
 
 void EditorCommands::ShowMessageCount() {
     countChanged_ = false;
-    const std::int32_t count = Tree().GetRootNode()->count;
+    const std::int32_t count = Tree().GetRootNode()->Count();
     panel_.messageCountLabel->setText(QString::number(count));
     panel_.updateMessageButton->setEnabled(count != 0);
     panel_.deleteMessageButton->setEnabled(count != 0);
@@ -312,9 +312,9 @@ void EditorCommands::ShowNode(FormatNode* node) {
     if (node == nullptr) {
         return;
     }
-    panel_.formatCombo->setCurrentIndex(IsItemFormat(node->format) ? node->format : NO_FORMAT_ROW);
+    panel_.formatCombo->setCurrentIndex(IsItemFormat(node->Format()) ? node->Format() : NO_FORMAT_ROW);
 
-    if (node->isMessage != 0) {
+    if (node->IsMessage() != 0) {
         EnableItemPanel(false);
         panel_.formatCombo->setEnabled(true);
         itemCountText.clear();
@@ -324,15 +324,15 @@ void EditorCommands::ShowNode(FormatNode* node) {
         panel_.addItemButton->setEnabled(true);
         panel_.updateItemButton->setEnabled(true);
         panel_.deleteItemButton->setEnabled(true);
-        ApplyItemFields(ShowItemFields(node->format, node->count));
-        itemDescription = node->description;
+        ApplyItemFields(ShowItemFields(node->Format(), node->Count()));
+        itemDescription = node->Description();
     }
 
     if (const FormatNode* message = FormatTree::MessageOf(node); message != nullptr) {
-        const auto fields = ReadMessageLabel(message->label);
+        const auto fields = ReadMessageLabel(message->Label());
         streamText = fields ? std::to_string(fields->stream) : std::string();
         functionText = fields ? std::to_string(fields->function) : std::string();
-        messageDescription = message->description;
+        messageDescription = message->Description();
         panel_.replyRequiredCheck->SetCheck(fields && fields->replyRequired ? 1 : 0);
     }
     WriteFields();

@@ -222,7 +222,7 @@ void CopyInSixteens(char* out, const char* text, std::size_t size) {
 }
 
 // Appends the size bytes at text to out without the spaces next to a
-// bracket: the passes of ItemParser::NormaliseBrackets each take the space of
+// bracket: taking out one space beside each bracket, pass by pass, takes the space of
 // a run of spaces that their bracket touches, so a run loses one space for
 // each bracket at its ends, which is the same as losing every space that
 // touches a bracket. before and after are the bytes around text ('\0' for
@@ -693,7 +693,7 @@ void FormatReader::CountDocumentNodes() {
     while (!pending.empty()) {
         const FormatNode* node = pending.back();
         pending.pop_back();
-        for (const FormatNode* c = node->firstChild; c != nullptr; c = c->nextSibling) {
+        for (const FormatNode* c = node->FirstChild(); c != nullptr; c = c->NextSibling()) {
             ++nodeCount_;
             pending.push_back(c);
         }
@@ -996,19 +996,6 @@ bool FormatReader::ParseStatement(std::string_view text) {
         onMessage_(*lastMessage_);
     }
     return true;
-}
-
-bool FormatReader::ParseMessageHeader(std::string_view text, ParseTree& tree) {
-    MessageHeader header;
-    const bool ok = ParseHeader(text, header);
-    tree.stream = header.stream;
-    tree.function = header.function;
-    tree.replyRequired = header.replyRequired;
-    tree.numberClamped = tree.numberClamped || header.numberClamped;
-    if (ok) {
-        tree.description = std::string(header.description);
-    }
-    return ok;
 }
 
 bool FormatReader::ParseHeader(std::string_view text, MessageHeader& header) {

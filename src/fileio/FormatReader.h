@@ -2,7 +2,6 @@
 
 #include "FileIdentity.h"
 #include "FormatTree.h"
-#include "ParseTree.h"
 #include "ReadDiagnostic.h"
 #include "StatementBuilder.h"
 
@@ -136,10 +135,9 @@ public:
     // appended, false when the statement was dropped.
     bool ParseStatement(std::string_view text);
 
-    // Reads the message header at the front of text into tree's stream,
-    // function, replyRequired and description; false when it is not one.
-    [[nodiscard]] static bool ParseMessageHeader(std::string_view text, ParseTree& tree);
-    // The same into header, whose description is then a view into text.
+    // Reads the message header at the front of text into header's stream,
+    // function, replyRequired and description, a view into text; false when
+    // it is not one.
     [[nodiscard]] static bool ParseHeader(std::string_view text, MessageHeader& header);
 
 private:

@@ -84,8 +84,8 @@ private:
 
 // True when no ancestor of node between it and its message has a next sibling.
 bool AncestorsAreLast(const FormatNode* node) {
-    for (const FormatNode* p = node->parent; p != nullptr && p->isMessage == 0; p = p->parent) {
-        if (p->nextSibling != nullptr) {
+    for (const FormatNode* p = node->Parent(); p != nullptr && p->IsMessage() == 0; p = p->Parent()) {
+        if (p->NextSibling() != nullptr) {
             return false;
         }
     }
@@ -95,28 +95,28 @@ bool AncestorsAreLast(const FormatNode* node) {
 // Writes one node. depth is its NodeDepth; ancestorsLast tells whether every
 // ancestor below its message is the last of its siblings.
 void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, Output& out) {
-    if (node->label.empty()) {
+    if (node->Label().empty()) {
         return;
     }
-    if (node->isMessage != 0) {
+    if (node->IsMessage() != 0) {
         out.LineEnd();
         out.LineEnd();
-        out.Put(node->label);
-        if (!node->description.empty()) {
+        out.Put(node->Label());
+        if (!node->Description().empty()) {
             out.Put(" (");
-            out.Put(node->description);
+            out.Put(node->Description());
             out.Put(')');
         }
-        if (node->firstChild == nullptr) {
+        if (node->FirstChild() == nullptr) {
             out.Put('.');
         }
         out.LineEnd();
         return;
     }
     out.Tabs(depth - 1);
-    if (node->isList != 0 && node->firstChild != nullptr) {
+    if (node->IsList() != 0 && node->FirstChild() != nullptr) {
         // The list stays open on its own line; a ">" line closes it later.
-        std::string_view rest = node->label.View();
+        std::string_view rest = node->Label().View();
         for (std::size_t close = rest.find('>'); close != std::string_view::npos; close = rest.find('>')) {
             out.Put(rest.substr(0, close));
             rest.remove_prefix(close + 1);
@@ -125,22 +125,23 @@ void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, Output& ou
         out.LineEnd();
         return;
     }
-    out.Put(node->label);
-    if (node->firstChild != nullptr) {
+    out.Put(node->Label());
+    if (node->FirstChild() != nullptr) {
         out.LineEnd();
         return;
     }
     // Close every list whose last descendant this item is, innermost first.
     const FormatNode* x = node;
     int xDepth = depth;
-    while (x->nextSibling == nullptr && x->parent != nullptr && x->parent->isList != 0 && x->parent->count != 0) {
+    while (x->NextSibling() == nullptr && x->Parent() != nullptr && x->Parent()->IsList() != 0 &&
+           x->Parent()->Count() != 0) {
         out.LineEnd();
         out.Tabs(xDepth - 2);
         out.Put('>');
-        xDepth = x->isMessage != 0 ? FormatWriter::NodeDepth(x->parent) : xDepth - 1;
-        x = x->parent;
+        xDepth = x->IsMessage() != 0 ? FormatWriter::NodeDepth(x->Parent()) : xDepth - 1;
+        x = x->Parent();
     }
-    if (node->nextSibling == nullptr && ancestorsLast) {
+    if (node->NextSibling() == nullptr && ancestorsLast) {
         out.Put('.');
     }
     out.LineEnd();
@@ -159,20 +160,20 @@ void WriteTree(const FormatNode* start, bool withSiblings, Output& out) {
     };
     std::vector<Level> stack;
     const FormatNode* node = start;
-    int parentDepth = start->parent != nullptr ? FormatWriter::NodeDepth(start->parent) : -1;
+    int parentDepth = start->Parent() != nullptr ? FormatWriter::NodeDepth(start->Parent()) : -1;
     bool ancestorsLast = AncestorsAreLast(start);
     while (!out.Stopped()) {
-        const int depth = node->isMessage != 0 ? 0 : parentDepth + 1;
+        const int depth = node->IsMessage() != 0 ? 0 : parentDepth + 1;
         WriteNode(node, depth, ancestorsLast, out);
-        if (node->firstChild != nullptr) {
+        if (node->FirstChild() != nullptr) {
             stack.push_back({node, parentDepth, ancestorsLast});
-            const bool isItem = node->isMessage == 0 && node->parent != nullptr;
-            ancestorsLast = isItem ? ancestorsLast && node->nextSibling == nullptr : true;
+            const bool isItem = node->IsMessage() == 0 && node->Parent() != nullptr;
+            ancestorsLast = isItem ? ancestorsLast && node->NextSibling() == nullptr : true;
             parentDepth = depth;
-            node = node->firstChild;
+            node = node->FirstChild();
             continue;
         }
-        while (node->nextSibling == nullptr || (stack.empty() && !withSiblings)) {
+        while (node->NextSibling() == nullptr || (stack.empty() && !withSiblings)) {
             if (stack.empty()) {
                 return;
             }
@@ -181,7 +182,7 @@ void WriteTree(const FormatNode* start, bool withSiblings, Output& out) {
             ancestorsLast = stack.back().ancestorsLast;
             stack.pop_back();
         }
-        node = node->nextSibling;
+        node = node->NextSibling();
     }
 }
 
@@ -250,21 +251,21 @@ std::uint64_t FormatWriter::FileSizeBound(const FormatNode* root) {
         std::uint64_t depth;
     };
     std::vector<Pending> pending;
-    for (const FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
+    for (const FormatNode* m = root->FirstChild(); m != nullptr; m = m->NextSibling()) {
         pending.push_back({m, 0});
     }
     while (!pending.empty()) {
         const auto [node, depth] = pending.back();
         pending.pop_back();
         if (depth == 0) {
-            bytes += node->label.size() + node->description.size() + MESSAGE_EXTRA;
+            bytes += node->Label().size() + node->Description().size() + MESSAGE_EXTRA;
         } else {
-            bytes += depth + node->label.size() + LINE_EXTRA;
-            if (node->isList != 0) {
+            bytes += depth + node->Label().size() + LINE_EXTRA;
+            if (node->IsList() != 0) {
                 bytes += depth + LINE_EXTRA;
             }
         }
-        for (const FormatNode* c = node->firstChild; c != nullptr; c = c->nextSibling) {
+        for (const FormatNode* c = node->FirstChild(); c != nullptr; c = c->NextSibling()) {
             pending.push_back({c, depth + 1});
         }
     }
@@ -275,16 +276,16 @@ const FormatNode* FormatWriter::LastChild(const FormatNode* node) {
     if (node == nullptr) {
         return nullptr;
     }
-    const FormatNode* last = node->firstChild;
-    while (last != nullptr && last->nextSibling != nullptr) {
-        last = last->nextSibling;
+    const FormatNode* last = node->FirstChild();
+    while (last != nullptr && last->NextSibling() != nullptr) {
+        last = last->NextSibling();
     }
     return last;
 }
 
 int FormatWriter::NodeDepth(const FormatNode* node) {
     int depth = 0;
-    for (const FormatNode* n = node; n != nullptr && n->isMessage == 0 && n->parent != nullptr; n = n->parent) {
+    for (const FormatNode* n = node; n != nullptr && n->IsMessage() == 0 && n->Parent() != nullptr; n = n->Parent()) {
         ++depth;
     }
     return depth;

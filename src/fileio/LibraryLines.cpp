@@ -71,24 +71,24 @@ LibraryLines::LibraryLines(std::string_view bytes, const FormatNode* library,
     std::size_t previousEnd = 0; // the line of the previous message's "."
     std::size_t index = 0;
     std::vector<const FormatNode*> items;
-    for (const FormatNode* message = library->firstChild; message != nullptr && index < messageLines.size();
-         message = message->nextSibling, ++index) {
+    for (const FormatNode* message = library->FirstChild(); message != nullptr && index < messageLines.size();
+         message = message->NextSibling(), ++index) {
         const std::size_t dotLine = std::min(messageLines[index], lineCount);
         if (dotLine <= previousEnd) {
             break;
         }
         items.clear();
         // The message's items in the order they are written.
-        for (const FormatNode* node = message->firstChild; node != nullptr;) {
+        for (const FormatNode* node = message->FirstChild(); node != nullptr;) {
             items.push_back(node);
-            if (node->firstChild != nullptr) {
-                node = node->firstChild;
+            if (node->FirstChild() != nullptr) {
+                node = node->FirstChild();
                 continue;
             }
-            while (node != message && node->nextSibling == nullptr) {
-                node = node->parent;
+            while (node != message && node->NextSibling() == nullptr) {
+                node = node->Parent();
             }
-            node = node == message ? nullptr : node->nextSibling;
+            node = node == message ? nullptr : node->NextSibling();
         }
         const std::size_t from = firstOpen[previousEnd + 1];
         const std::size_t to = firstOpen[dotLine + 1];

@@ -74,9 +74,9 @@ public:
             return;
         }
         levels_.push_back(
-            {expected, expected != nullptr ? expected->firstChild : nullptr, order, open ? OPEN_COUNT : 0});
-        if (expected != nullptr && expected->isList == 0 &&
-            Note(order, "the item " + expected->label.str() + " comes back as ")) {
+            {expected, expected != nullptr ? expected->FirstChild() : nullptr, order, open ? OPEN_COUNT : 0});
+        if (expected != nullptr && expected->IsList() == 0 &&
+            Note(order, "the item " + expected->Label().str() + " comes back as ")) {
             // The list's label follows once its count is known.
             pendingLabel_ = levels_.size();
         }
@@ -94,12 +94,13 @@ public:
         if (!Arrive(a) || a == nullptr) {
             return;
         }
-        if (a->format != format || a->isList != 0) {
-            Note(order, "the item " + a->label.str() + " comes back as " + ReadBackLabel(format, count, description));
-        } else if (a->format != VARIANT && CountAsWritten(a->count) != count) {
-            Note(order, "the count of " + a->label.str() + " does not come back");
-        } else if (!EqualIgnoringLetterCase(a->description, description)) {
-            Note(order, "the description of " + a->label.str() + " comes back as \"" + std::string(description) + "\"");
+        if (a->Format() != format || a->IsList() != 0) {
+            Note(order, "the item " + a->Label().str() + " comes back as " + ReadBackLabel(format, count, description));
+        } else if (a->Format() != VARIANT && CountAsWritten(a->Count()) != count) {
+            Note(order, "the count of " + a->Label().str() + " does not come back");
+        } else if (!EqualIgnoringLetterCase(a->Description(), description)) {
+            Note(order,
+                 "the description of " + a->Label().str() + " comes back as \"" + std::string(description) + "\"");
         }
     }
 
@@ -113,7 +114,7 @@ public:
             EndLevel();
         }
         if (!started_ && expectedRoot_ != nullptr) {
-            Note(order_, "the item " + expectedRoot_->label.str() + " does not come back");
+            Note(order_, "the item " + expectedRoot_->Label().str() + " does not come back");
         }
         return first_;
     }
@@ -133,7 +134,7 @@ private:
             Level& level = levels_.back();
             expected = level.next;
             if (expected != nullptr) {
-                level.next = expected->nextSibling;
+                level.next = expected->NextSibling();
             }
             if (level.count != OPEN_COUNT) {
                 ++level.count;
@@ -156,14 +157,14 @@ private:
         }
         levels_.pop_back();
         const FormatNode* a = level.expected;
-        if (a == nullptr || a->isList == 0) {
+        if (a == nullptr || a->IsList() == 0) {
             return;
         }
-        if (a->count != level.count) {
-            Note(level.order, "the list " + a->label.str() + " comes back as " + ListLabelAsRead(level.count));
+        if (a->Count() != level.count) {
+            Note(level.order, "the list " + a->Label().str() + " comes back as " + ListLabelAsRead(level.count));
         }
         if (level.next != nullptr) {
-            Note(order_++, "the item " + level.next->label.str() + " does not come back");
+            Note(order_++, "the item " + level.next->Label().str() + " does not come back");
         }
     }
 
@@ -196,17 +197,17 @@ private:
 // What a message's header and description come back as; empty when they agree.
 std::string CompareHeader(const FormatNode* original, const MessageHeader& header) {
     const std::string copyLabel = MakeMessageLabel(header.stream, header.function, header.replyRequired != 0);
-    const auto originalFields = ReadMessageLabel(original->label);
+    const auto originalFields = ReadMessageLabel(original->Label());
     const auto copyFields = ReadMessageLabel(copyLabel);
     const bool sameHeader = originalFields.has_value() && copyFields.has_value()
                                 ? originalFields->stream == copyFields->stream &&
                                       originalFields->function == copyFields->function &&
                                       originalFields->replyRequired == copyFields->replyRequired
-                                : EqualIgnoringLetterCase(original->label, copyLabel);
+                                : EqualIgnoringLetterCase(original->Label(), copyLabel);
     if (!sameHeader) {
         return "it comes back as " + copyLabel;
     }
-    if (!EqualIgnoringLetterCase(original->description, header.description)) {
+    if (!EqualIgnoringLetterCase(original->Description(), header.description)) {
         return "its description comes back as \"" + std::string(header.description) + "\"";
     }
     return {};
@@ -239,7 +240,7 @@ public:
             return false;
         }
         WrittenMessage* owner = OwnerOf(line);
-        ItemComparer items(owner != nullptr ? owner->message->firstChild : nullptr);
+        ItemComparer items(owner != nullptr ? owner->message->FirstChild() : nullptr);
         if (firstOpen != std::string_view::npos && !ItemParser::ParseBody(text.substr(firstOpen), items)) {
             return false;
         }
@@ -281,7 +282,7 @@ class WritingBuffer final : public std::streambuf {
 public:
     WritingBuffer(const FormatNode* root, std::uint64_t textLimit, std::vector<WrittenMessage>& messages,
                   std::atomic<std::size_t>& written)
-        : next_(root->firstChild), textLimit_(textLimit), messages_(messages), written_(written),
+        : next_(root->FirstChild()), textLimit_(textLimit), messages_(messages), written_(written),
           piece_(FormatWriter::FILE_HEADER) {
         file_.Append(piece_);
         setg(piece_.data(), piece_.data(), piece_.data() + piece_.size());
@@ -327,14 +328,14 @@ private:
                 return traits_type::eof();
             }
             lines_ += CountByte(piece_.data() + counted, piece_.size() - counted, '\n');
-            if (next_->isMessage != 0 && !next_->label.empty()) {
+            if (next_->IsMessage() != 0 && !next_->Label().empty()) {
                 // The calling thread looks at the entries written so far
                 // meanwhile; the vector holds a place for every message.
                 const std::size_t at = written_.load(std::memory_order_relaxed);
                 messages_[at] = WrittenMessage{next_, lines_, 0, 0, {}};
                 written_.store(at + 1, std::memory_order_release);
             }
-            next_ = next_->nextSibling;
+            next_ = next_->NextSibling();
         }
         if (piece_.empty()) {
             finished_ = next_ == nullptr && !overLimit_ && failure_.empty();
@@ -382,7 +383,7 @@ std::optional<RoundTripReport> RoundTripCheck::CheckWhole(const FormatNode* root
         return report;
     }
     std::size_t messageNodes = 0;
-    for (const FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
+    for (const FormatNode* m = root->FirstChild(); m != nullptr; m = m->NextSibling()) {
         ++messageNodes;
     }
     std::vector<WrittenMessage> messages(messageNodes);
@@ -445,7 +446,7 @@ std::optional<RoundTripReport> RoundTripCheck::CheckWhole(const FormatNode* root
             reason = std::move(message.difference);
         }
         if (!reason.empty()) {
-            report.problems.push_back({message.message, message.message->label.str(), std::move(reason)});
+            report.problems.push_back({message.message, message.message->Label().str(), std::move(reason)});
         }
     }
     // Every message written comes back as one: a count that differs while

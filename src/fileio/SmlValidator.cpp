@@ -35,7 +35,7 @@ std::string_view FormatName(std::int32_t format) {
 
 std::size_t SubNodeCount(const FormatNode* list) {
     std::size_t count = 0;
-    for (const FormatNode* child = list->firstChild; child != nullptr; child = child->nextSibling) {
+    for (const FormatNode* child = list->FirstChild(); child != nullptr; child = child->NextSibling()) {
         ++count;
     }
     return count;
@@ -44,8 +44,8 @@ std::size_t SubNodeCount(const FormatNode* list) {
 } // namespace
 
 SmlValidator::SmlValidator(const FormatNode* library, FindingCallback onFinding) : onFinding_(std::move(onFinding)) {
-    for (const FormatNode* message = library->firstChild; message != nullptr; message = message->nextSibling) {
-        if (const std::optional<MessageLabelFields> fields = ReadMessageLabel(message->label)) {
+    for (const FormatNode* message = library->FirstChild(); message != nullptr; message = message->NextSibling()) {
+        if (const std::optional<MessageLabelFields> fields = ReadMessageLabel(message->Label())) {
             definitions_[Key(fields->stream, fields->function)].push_back(message);
         }
     }
@@ -136,14 +136,14 @@ void SmlValidator::HandleStatement(const SmlStatement& statement) {
 void SmlValidator::Walk(const FormatNode* definition, const SmlStatement& statement, Attempt& attempt) {
     attempt.findings.clear();
     walked_ = definition;
-    const std::optional<MessageLabelFields> fields = ReadMessageLabel(definition->label);
+    const std::optional<MessageLabelFields> fields = ReadMessageLabel(definition->Label());
     attempt.replyMatches = fields && fields->replyRequired == statement.replyRequired;
     if (!attempt.replyMatches) {
         Mismatch(attempt, statement, nullptr, nullptr,
                  statement.replyRequired ? "no reply expected, got W" : "reply expected (W), got none");
     }
     const std::vector<SmlStatementItem>& items = statement.items;
-    const FormatNode* top = definition->firstChild;
+    const FormatNode* top = definition->FirstChild();
     // Items matched before the first mismatch among them.
     std::size_t matched = 0;
     bool mismatched = false;
@@ -157,7 +157,7 @@ void SmlValidator::Walk(const FormatNode* definition, const SmlStatement& statem
         Mismatch(attempt, statement, &items.front(), nullptr,
                  "no item expected, got " + std::string(FormatName(items.front().format)));
     } else if (top != nullptr && items.empty()) {
-        Mismatch(attempt, statement, nullptr, top, std::string(FormatName(top->format)) + " item expected, got none");
+        Mismatch(attempt, statement, nullptr, top, std::string(FormatName(top->Format())) + " item expected, got none");
     } else if (top != nullptr) {
         const std::size_t found = attempt.findings.size();
         CheckItem(top, 0, statement, attempt);
@@ -176,9 +176,9 @@ void SmlValidator::Walk(const FormatNode* definition, const SmlStatement& statem
             --frame.remaining;
             frame.item = ends_[index];
             // An open list repeats its definitions as a pattern.
-            frame.next = itemDefinition->nextSibling != nullptr ? itemDefinition->nextSibling
-                         : frame.list->count == OPEN_COUNT      ? frame.list->firstChild
-                                                                : nullptr;
+            frame.next = itemDefinition->NextSibling() != nullptr ? itemDefinition->NextSibling()
+                         : frame.list->Count() == OPEN_COUNT      ? frame.list->FirstChild()
+                                                                  : nullptr;
             const std::size_t before = attempt.findings.size();
             CheckItem(itemDefinition, index, statement, attempt);
             count(before);
@@ -196,7 +196,7 @@ void SmlValidator::Walk(const FormatNode* definition, const SmlStatement& statem
 void SmlValidator::CheckItem(const FormatNode* definition, std::size_t index, const SmlStatement& statement,
                              Attempt& attempt) {
     const SmlStatementItem& item = statement.items[index];
-    const std::int32_t format = definition->format;
+    const std::int32_t format = definition->Format();
     if (format == VARIANT) {
         return;
     }
@@ -205,7 +205,7 @@ void SmlValidator::CheckItem(const FormatNode* definition, std::size_t index, co
                  std::string(FormatName(format)) + " expected, got " + std::string(FormatName(item.format)));
         return;
     }
-    const bool open = definition->count == OPEN_COUNT;
+    const bool open = definition->Count() == OPEN_COUNT;
     if (format == LIST) {
         const std::size_t defined = SubNodeCount(definition);
         std::size_t walked = item.size;
@@ -219,7 +219,7 @@ void SmlValidator::CheckItem(const FormatNode* definition, std::size_t index, co
             walked = std::min(walked, defined);
         }
         if (defined > 0 && walked > 0) {
-            stack_.push_back({definition, definition->firstChild, index + 1, walked, 1});
+            stack_.push_back({definition, definition->FirstChild(), index + 1, walked, 1});
             path_.push_back(0);
         }
         return;
@@ -228,7 +228,7 @@ void SmlValidator::CheckItem(const FormatNode* definition, std::size_t index, co
         return;
     }
     // A count of 0 is shown and saved as one of 1, "<U4>", and reads back so.
-    const std::size_t count = static_cast<std::size_t>(std::max(definition->count, 1));
+    const std::size_t count = static_cast<std::size_t>(std::max(definition->Count(), 1));
     if (CountsValues(format) && item.size != count) {
         Mismatch(attempt, statement, &item, definition,
                  Plural(count, "value", "values") + " expected, got " + std::to_string(item.size));

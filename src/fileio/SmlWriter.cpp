@@ -52,7 +52,7 @@ void EndLine(std::string& out, bool endsMessage, std::string_view tag, std::stri
 }
 
 void AppendHeader(const FormatNode* message, std::string& out) {
-    if (const std::optional<MessageLabelFields> fields = ReadMessageLabel(message->label)) {
+    if (const std::optional<MessageLabelFields> fields = ReadMessageLabel(message->Label())) {
         out += 'S';
         out += std::to_string(fields->stream);
         out += 'F';
@@ -61,7 +61,7 @@ void AppendHeader(const FormatNode* message, std::string& out) {
             out += " W";
         }
     } else {
-        out += message->label;
+        out += message->Label();
     }
 }
 
@@ -76,30 +76,30 @@ bool StartsWithTag(std::string_view text, std::string_view tag) {
 void AppendItem(const FormatNode* node, int depth, bool endsMessage, std::string& out) {
     AppendIndent(out, depth);
     out += '<';
-    out += SmlCode(node->format);
+    out += SmlCode(node->Format());
     std::string_view tag;
-    if (node->format == VARIANT) {
+    if (node->Format() == VARIANT) {
         tag = SmlWriter::VARIANT_TAG;
-    } else if (node->count != OPEN_COUNT) {
+    } else if (node->Count() != OPEN_COUNT) {
         out += '[';
-        out += std::to_string(node->isList != 0 ? node->count : std::max(node->count, 0));
+        out += std::to_string(node->IsList() != 0 ? node->Count() : std::max(node->Count(), 0));
         out += ']';
-    } else if (node->isList != 0) {
+    } else if (node->IsList() != 0) {
         // A list without a bracket counts its items; only the comment can say
         // that its count is open.
         tag = SmlWriter::OPEN_TAG;
-    } else if (node->format == ASCII && StartsWithTag(node->description, SmlWriter::VARIANT_TAG)) {
+    } else if (node->Format() == ASCII && StartsWithTag(node->Description(), SmlWriter::VARIANT_TAG)) {
         // <A> with that comment would read back as a VARIANT item: the open
         // count is written out instead.
         out += "[n]";
     }
-    const bool hasItems = node->firstChild != nullptr;
+    const bool hasItems = node->FirstChild() != nullptr;
     if (!hasItems) {
         out += '>';
     }
     // A list's description is not part of the library: its label drops it
     // once it has items, and the file does not read it back.
-    EndLine(out, endsMessage && !hasItems, tag, node->isList != 0 ? std::string_view{} : node->description);
+    EndLine(out, endsMessage && !hasItems, tag, node->IsList() != 0 ? std::string_view{} : node->Description());
 }
 
 } // namespace
@@ -123,11 +123,11 @@ bool SmlWriter::AppendMessage(const FormatNode* message, std::string& out, std::
     // A comment loses the white space at its ends, and the import takes a
     // message's description out of one pair of parentheses: such a
     // description goes into a pair of its own, as in a format file.
-    const std::string_view text = message->description;
+    const std::string_view text = message->Description();
     const bool wrap =
         !text.empty() && (IsSpace(text.front()) || IsSpace(text.back()) || (text.front() == '(' && text.back() == ')'));
     const std::string description = wrap ? '(' + std::string(text) + ')' : std::string(text);
-    const FormatNode* item = message->firstChild;
+    const FormatNode* item = message->FirstChild();
     if (item == nullptr) {
         EndLine(out, true, {}, description);
         return handOn();
@@ -139,18 +139,18 @@ bool SmlWriter::AppendMessage(const FormatNode* message, std::string& out, std::
     int depth = 0;
     while (node != nullptr) {
         // The "." follows the top-level item's line, or its closing ">".
-        const bool last = node == item && node->firstChild == nullptr;
+        const bool last = node == item && node->FirstChild() == nullptr;
         AppendItem(node, depth, last, out);
         if (!handOn()) {
             return false;
         }
-        if (node->firstChild != nullptr) {
-            node = node->firstChild;
+        if (node->FirstChild() != nullptr) {
+            node = node->FirstChild();
             ++depth;
             continue;
         }
-        while (node != item && node->nextSibling == nullptr) {
-            node = node->parent;
+        while (node != item && node->NextSibling() == nullptr) {
+            node = node->Parent();
             --depth;
             AppendIndent(out, depth);
             out += '>';
@@ -159,14 +159,14 @@ bool SmlWriter::AppendMessage(const FormatNode* message, std::string& out, std::
                 return false;
             }
         }
-        node = node == item ? nullptr : node->nextSibling;
+        node = node == item ? nullptr : node->NextSibling();
     }
     return true;
 }
 
 std::string SmlWriter::SmlText(const FormatNode* root) {
     std::string out(FILE_COMMENT);
-    for (const FormatNode* message = root->firstChild; message != nullptr; message = message->nextSibling) {
+    for (const FormatNode* message = root->FirstChild(); message != nullptr; message = message->NextSibling()) {
         out += '\n';
         AppendMessage(message, out);
     }
@@ -175,7 +175,7 @@ std::string SmlWriter::SmlText(const FormatNode* root) {
 
 bool SmlWriter::WriteSml(const FormatNode* root, std::ostream& out) {
     std::string text(FILE_COMMENT);
-    for (const FormatNode* message = root->firstChild; message != nullptr; message = message->nextSibling) {
+    for (const FormatNode* message = root->FirstChild(); message != nullptr; message = message->NextSibling()) {
         text += '\n';
         if (!AppendMessage(message, text, &out)) {
             return false;

@@ -35,7 +35,7 @@ public:
     // The document differs from its file: it is not at the state last saved
     // or opened, or it was marked changed since.
     bool IsModified() const { return changedOutsideHistory_ || !tree_.AtSavedState(); }
-    std::int32_t MessageCount() const { return tree_.GetRootNode()->count; }
+    std::int32_t MessageCount() const { return tree_.GetRootNode()->Count(); }
 
     // A change that the history does not record, such as a message refused
     // for its numbers, still counts as one until the next save or undo.

@@ -8,44 +8,63 @@
 
 namespace tqf {
 
-// A rectangle in client pixels; right and bottom are exclusive.
-struct NodeRect {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t right = 0;
-    std::int32_t bottom = 0;
-
-    bool IsEmpty() const { return right <= left || bottom <= top; }
-    bool Contains(std::int32_t x, std::int32_t y) const { return x >= left && x < right && y >= top && y < bottom; }
-    friend bool operator==(const NodeRect&, const NodeRect&) = default;
-};
-
 // One node of the document: the root, a message or an item. A node owns its
-// sub-nodes through firstChild and the nextSibling chain that starts there;
+// sub-nodes through FirstChild and the NextSibling chain that starts there;
 // destroying a node releases nothing else: FormatTree deletes the sub-nodes,
 // and the texts stay in the document's TextArena until it forgets them all.
-// The texts are read here but set through FormatTree, which stores them.
+//
+// Anyone may read a node, but only the tree and the builder that readers use
+// change one, so that the rules that keep a document whole (a list's count
+// and label, the links) live in those two places only.
 class FormatNode {
 public:
     FormatNode() = default;
-    explicit FormatNode(NodeText nodeLabel) : label(nodeLabel) {}
+    explicit FormatNode(NodeText nodeLabel) : label_(nodeLabel) {}
     FormatNode(const FormatNode&) = delete;
     FormatNode& operator=(const FormatNode&) = delete;
     ~FormatNode() = default;
 
-    NodeText label;
-    NodeText description;
-    NodeRect rect;
-    ColorRef color = 0;
-    std::int8_t usesTreeColor = 1;
-    std::int8_t expanded = 1;
-    std::int8_t isList = 0;
-    std::int8_t isMessage = 0;
-    FormatNode* parent = nullptr;
-    FormatNode* nextSibling = nullptr;
-    FormatNode* firstChild = nullptr;
-    std::int32_t count = 0;
-    std::int32_t format = NONE;
+    NodeText Label() const { return label_; }
+    NodeText Description() const { return description_; }
+    ColorRef Color() const { return color_; }
+    bool UsesTreeColor() const { return usesTreeColor_ != 0; }
+    bool IsExpanded() const { return expanded_ != 0; }
+    bool IsList() const { return isList_ != 0; }
+    bool IsMessage() const { return isMessage_ != 0; }
+    // The links hand out nodes that may be changed through the tree, as the
+    // tree's operations take them.
+    FormatNode* Parent() const { return parent_; }
+    FormatNode* NextSibling() const { return nextSibling_; }
+    FormatNode* FirstChild() const { return firstChild_; }
+    std::int32_t Count() const { return count_; }
+    std::int32_t Format() const { return format_; }
+
+private:
+    friend class FormatTree;
+    friend class StatementBuilder;
+
+    // A sub-node more (change 1) or fewer (-1): a fixed count counts them,
+    // an open one stays open. False when the count stays as it was.
+    bool CountSubNode(std::int32_t change) {
+        if (count_ == OPEN_COUNT) {
+            return false;
+        }
+        count_ += change;
+        return true;
+    }
+
+    NodeText label_;
+    NodeText description_;
+    ColorRef color_ = 0;
+    std::int8_t usesTreeColor_ = 1;
+    std::int8_t expanded_ = 1;
+    std::int8_t isList_ = 0;
+    std::int8_t isMessage_ = 0;
+    FormatNode* parent_ = nullptr;
+    FormatNode* nextSibling_ = nullptr;
+    FormatNode* firstChild_ = nullptr;
+    std::int32_t count_ = 0;
+    std::int32_t format_ = NONE;
 };
 
 // A library holds about a million nodes.

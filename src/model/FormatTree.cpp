@@ -22,9 +22,9 @@ FormatTree::~FormatTree() {
         ref->node_ = nullptr;
     }
     history_.Clear();
-    if (root_.firstChild != nullptr) {
-        DeleteChain(root_.firstChild);
-        root_.firstChild = nullptr;
+    if (root_.firstChild_ != nullptr) {
+        DeleteChain(root_.firstChild_);
+        root_.firstChild_ = nullptr;
     }
 }
 
@@ -51,26 +51,50 @@ NodeText FormatTree::StoreLabelChanged(NodeText old, std::string_view text) {
 }
 
 NodeText FormatTree::ListLabelText(std::int32_t count) {
+    if (count == OPEN_COUNT) {
+        return NodeText::Constant("<L[n]>");
+    }
     const NodeText constant = ConstantListLabel(count);
     return constant.empty() ? texts_.Store(ListLabel(count)) : constant;
 }
 
-void FormatTree::SetLabel(FormatNode* node, std::string_view text) { node->label = StoreLabel(text); }
+void FormatTree::SetLabel(FormatNode* node, std::string_view text) { node->label_ = StoreLabel(text); }
 
-void FormatTree::SetDescription(FormatNode* node, std::string_view text) { node->description = texts_.Store(text); }
+void FormatTree::SetDescription(FormatNode* node, std::string_view text) { node->description_ = texts_.Store(text); }
 
 void FormatTree::SetTexts(FormatNode* node, NodeText label, NodeText description) {
-    node->label = label;
-    node->description = description;
+    node->label_ = label;
+    node->description_ = description;
+}
+
+void FormatTree::MakeMessage(FormatNode* node) { node->isMessage_ = 1; }
+
+void FormatTree::SetItemFormat(FormatNode* node, std::int32_t format, std::int32_t count) {
+    node->format_ = format;
+    node->count_ = count;
+    node->isList_ = format == LIST ? 1 : 0;
+}
+
+void FormatTree::SetNodeColor(FormatNode* node, ColorRef color) {
+    node->usesTreeColor_ = 0;
+    node->color_ = color;
+}
+
+void FormatTree::SetExpanded(FormatNode* node, bool expanded) { node->expanded_ = expanded ? 1 : 0; }
+
+void FormatTree::SetBlockSupply(BlockSupply* supply) {
+    messagePool_.SetSupply(supply);
+    itemPool_.SetSupply(supply);
+    texts_.SetSupply(supply);
 }
 
 void FormatTree::ReclaimTextsIfEmpty() {
-    if (root_.firstChild != nullptr || history_.Steps() != 0) {
+    if (root_.firstChild_ != nullptr || history_.Steps() != 0) {
         return;
     }
     // The root is the one node left, and its texts may be in the arena too.
-    root_.label = NodeText();
-    root_.description = NodeText();
+    root_.label_ = NodeText();
+    root_.description_ = NodeText();
     texts_.Clear();
 }
 
@@ -113,7 +137,7 @@ void FormatTree::HistoryMoved() {
 }
 
 void FormatTree::FreeNode(FormatNode* node) {
-    NodePool& pool = PoolUnder(node->parent);
+    NodePool& pool = PoolUnder(node->parent_);
     node->~FormatNode();
     pool.Release(node);
     if (pool.SlotsInUse() == 0) {
@@ -134,7 +158,7 @@ void FormatTree::Relabel(FormatNode* list) {
         return;
     }
     if (deferrals_ == 0) {
-        list->label = ListLabelText(list->count);
+        list->label_ = ListLabelText(list->count_);
         return;
     }
     // Sub-nodes are mostly added one after another under the same list.
@@ -145,56 +169,40 @@ void FormatTree::Relabel(FormatNode* list) {
 
 void FormatTree::RelabelDeferredLists() {
     for (FormatNode* list : deferredLists_) {
-        if (list->isList != 0 && list->count != OPEN_COUNT) {
-            list->label = ListLabelText(list->count);
+        if (list->isList_ != 0 && list->count_ != OPEN_COUNT) {
+            list->label_ = ListLabelText(list->count_);
         }
     }
     deferredLists_.clear();
 }
 
 void FormatTree::RaiseCount(FormatNode* parent) {
-    if (parent->count == OPEN_COUNT) {
-        return;
-    }
-    ++parent->count;
-    if (parent->isList != 0) {
+    if (parent->CountSubNode(1) && parent->isList_ != 0) {
         Relabel(parent);
     }
 }
 
 void FormatTree::LowerCount(FormatNode* parent) {
-    if (parent->count == OPEN_COUNT) {
-        return;
-    }
-    --parent->count;
-    if (parent->isList != 0) {
+    if (parent->CountSubNode(-1) && parent->isList_ != 0) {
         Relabel(parent);
     }
 }
 
-FormatTree::DeferredListLabels::DeferredListLabels(FormatTree& tree) : tree_(tree) { ++tree_.deferrals_; }
-
-FormatTree::DeferredListLabels::~DeferredListLabels() {
-    if (--tree_.deferrals_ == 0) {
-        tree_.RelabelDeferredLists();
-    }
-}
-
 FormatNode* FormatTree::AddSibling(FormatNode* x, std::string_view label, bool repaint) {
-    assert(x != nullptr && x->parent != nullptr && "the root has no siblings");
+    assert(x != nullptr && x->parent_ != nullptr && "the root has no siblings");
     AssertOwned(x);
     Unrecorded();
-    FormatNode* parent = x->parent;
-    if (parent->isMessage != 0 && parent->count == 1) {
+    FormatNode* parent = x->parent_;
+    if (parent->isMessage_ != 0 && parent->count_ == 1) {
         if (listener_ != nullptr) {
             listener_->ShowTreeMessage(MSG_CANNOT_ADD_NEW_SUB_ITEM);
         }
         return nullptr;
     }
     FormatNode* node = NewNode(label, parent);
-    node->parent = parent;
-    node->nextSibling = x->nextSibling;
-    x->nextSibling = node;
+    node->parent_ = parent;
+    node->nextSibling_ = x->nextSibling_;
+    x->nextSibling_ = node;
     RaiseCount(parent);
     if (listener_ != nullptr) {
         listener_->NodeAdded(*node);
@@ -212,16 +220,16 @@ FormatNode* FormatTree::AddChild(FormatNode* p, std::string_view label, bool rep
     }
     AssertOwned(p);
     Unrecorded();
-    if (p != &root_ && p->isMessage == 0 && p->isList == 0) {
+    if (p != &root_ && p->isMessage_ == 0 && p->isList_ == 0) {
         if (listener_ != nullptr) {
             listener_->ShowTreeMessage(MSG_NOT_A_LIST_ITEM);
         }
         return nullptr;
     }
     FormatNode* node = NewNode(label, p);
-    node->parent = p;
-    node->nextSibling = p->firstChild;
-    p->firstChild = node;
+    node->parent_ = p;
+    node->nextSibling_ = p->firstChild_;
+    p->firstChild_ = node;
     RaiseCount(p);
     if (listener_ != nullptr) {
         listener_->NodeAdded(*node);
@@ -245,9 +253,9 @@ void FormatTree::DeleteNode(FormatNode* x, bool repaint) {
         // A held-back list that goes now is not relabelled later.
         std::erase_if(deferredLists_, [x](const FormatNode* list) { return IsWithin(list, x); });
     }
-    if (x->firstChild != nullptr) {
-        DeleteChain(x->firstChild);
-        x->firstChild = nullptr;
+    if (x->firstChild_ != nullptr) {
+        DeleteChain(x->firstChild_);
+        x->firstChild_ = nullptr;
     }
     if (x == &root_) {
         ReclaimTextsIfEmpty();
@@ -259,13 +267,13 @@ void FormatTree::DeleteNode(FormatNode* x, bool repaint) {
         }
         return;
     }
-    FormatNode* parent = x->parent;
-    if (parent->firstChild == x) {
-        parent->firstChild = x->nextSibling;
+    FormatNode* parent = x->parent_;
+    if (parent->firstChild_ == x) {
+        parent->firstChild_ = x->nextSibling_;
     } else {
         FormatNode* before = PreviousSibling(x);
         assert(before != nullptr && "a node is always in its parent's chain");
-        before->nextSibling = x->nextSibling;
+        before->nextSibling_ = x->nextSibling_;
     }
     LowerCount(parent);
     FreeNode(x);
@@ -291,11 +299,11 @@ void FormatTree::DeleteChain(FormatNode* x) {
     while (!pending.empty()) {
         FormatNode* node = pending.back();
         pending.pop_back();
-        if (node->nextSibling != nullptr) {
-            pending.push_back(node->nextSibling);
+        if (node->nextSibling_ != nullptr) {
+            pending.push_back(node->nextSibling_);
         }
-        if (node->firstChild != nullptr) {
-            pending.push_back(node->firstChild);
+        if (node->firstChild_ != nullptr) {
+            pending.push_back(node->firstChild_);
         }
         FreeNode(node);
     }
@@ -303,23 +311,23 @@ void FormatTree::DeleteChain(FormatNode* x) {
 
 FormatNode* FormatTree::NewDetachedMessage() {
     FormatNode* message = new (messagePool_.Allocate()) FormatNode();
-    message->parent = &root_;
+    message->parent_ = &root_;
     return message;
 }
 
 FormatNode* FormatTree::NewDetachedItem(FormatNode* parent) {
     FormatNode* item = new (itemPool_.Allocate()) FormatNode();
-    item->parent = parent;
+    item->parent_ = parent;
     return item;
 }
 
 void FormatTree::DiscardDetached(FormatNode* message) {
-    assert(message->nextSibling == nullptr && message->parent == &root_ && "a message built apart");
+    assert(message->nextSibling_ == nullptr && message->parent_ == &root_ && "a message built apart");
     DeleteChain(message);
 }
 
 void FormatTree::LinkBuiltMessage(FormatNode* message, FormatNode* after) {
-    assert(message->parent == &root_ && message->nextSibling == nullptr && "a message built apart");
+    assert(message->parent_ == &root_ && message->nextSibling_ == nullptr && "a message built apart");
     Link(message, &root_, after);
     // Only now: dropping the history of an empty document empties the texts
     // too, and the message's texts are in them already. A clearing stays:
@@ -330,22 +338,22 @@ void FormatTree::LinkBuiltMessage(FormatNode* message, FormatNode* after) {
 }
 
 int FormatTree::CountListChildren(const FormatNode* x) {
-    if (x == nullptr || x->isList == 0) {
+    if (x == nullptr || x->isList_ == 0) {
         return 0;
     }
     int n = 0;
-    for (const FormatNode* c = x->firstChild; c != nullptr; c = c->nextSibling) {
+    for (const FormatNode* c = x->firstChild_; c != nullptr; c = c->nextSibling_) {
         ++n;
     }
     return n;
 }
 
 FormatNode* FormatTree::PreviousSibling(const FormatNode* x) {
-    if (x == nullptr || x->parent == nullptr) {
+    if (x == nullptr || x->parent_ == nullptr) {
         return nullptr;
     }
-    for (FormatNode* c = x->parent->firstChild; c != nullptr; c = c->nextSibling) {
-        if (c->nextSibling == x) {
+    for (FormatNode* c = x->parent_->firstChild_; c != nullptr; c = c->nextSibling_) {
+        if (c->nextSibling_ == x) {
             return c;
         }
     }
@@ -354,18 +362,18 @@ FormatNode* FormatTree::PreviousSibling(const FormatNode* x) {
 
 FormatNode* FormatTree::AppendSubNode(FormatNode* t, std::string_view label) {
     assert(t != nullptr);
-    if (t->firstChild == nullptr) {
+    if (t->firstChild_ == nullptr) {
         return AddChild(t, label, false);
     }
-    FormatNode* last = t->firstChild;
-    while (last->nextSibling != nullptr) {
-        last = last->nextSibling;
+    FormatNode* last = t->firstChild_;
+    while (last->nextSibling_ != nullptr) {
+        last = last->nextSibling_;
     }
     return AddSibling(last, label, false);
 }
 
 bool FormatTree::IsWithin(const FormatNode* node, const FormatNode* subtreeRoot) {
-    for (const FormatNode* n = node; n != nullptr; n = n->parent) {
+    for (const FormatNode* n = node; n != nullptr; n = n->parent_) {
         if (n == subtreeRoot) {
             return true;
         }
@@ -380,7 +388,7 @@ void FormatTree::AssertOwned([[maybe_unused]] const FormatNode* node) {
     // Nodes never change parent, so a node under the last node found to be
     // ours is ours too; that keeps the check cheap while a deep tree grows.
     assert(node != nullptr);
-    if (node == ownedCache_ || (node->parent != nullptr && node->parent == ownedCache_)) {
+    if (node == ownedCache_ || (node->parent_ != nullptr && node->parent_ == ownedCache_)) {
         ownedCache_ = node;
         return;
     }
@@ -405,28 +413,20 @@ constexpr const char* LIST_COUNT_PRESET = "0";
 bool IsZeroLengthCount(std::string_view countText) { return countText.empty() || countText == "0"; }
 
 FormatNode* LastChild(FormatNode* parent) {
-    FormatNode* last = parent->firstChild;
-    while (last != nullptr && last->nextSibling != nullptr) {
-        last = last->nextSibling;
+    FormatNode* last = parent->FirstChild();
+    while (last != nullptr && last->NextSibling() != nullptr) {
+        last = last->NextSibling();
     }
     return last;
 }
 
 EditStep::NodeFields FieldsOf(const FormatNode& node) {
-    return {node.label, node.description, node.count, node.format, node.isList};
+    return {node.Label(), node.Description(), node.Count(), node.Format(), static_cast<std::int8_t>(node.IsList())};
 }
 
 bool SameFields(const FormatNode& node, const EditStep::NodeFields& fields) {
-    return node.label.View() == fields.label.View() && node.description.View() == fields.description.View() &&
-           node.count == fields.count && node.format == fields.format && node.isList == fields.isList;
-}
-
-void SwapFields(FormatNode& node, EditStep::NodeFields& fields) {
-    std::swap(node.label, fields.label);
-    std::swap(node.description, fields.description);
-    std::swap(node.count, fields.count);
-    std::swap(node.format, fields.format);
-    std::swap(node.isList, fields.isList);
+    return node.Label().View() == fields.label.View() && node.Description().View() == fields.description.View() &&
+           node.Count() == fields.count && node.Format() == fields.format && node.IsList() == (fields.isList != 0);
 }
 
 // Checks the stream and function fields in the order the message commands do.
@@ -448,8 +448,8 @@ std::string MessageLabelOf(const MessageFields& fields) {
 } // namespace
 
 FormatNode* FormatTree::MessageOf(FormatNode* node) {
-    while (node != nullptr && node->isMessage == 0) {
-        node = node->parent;
+    while (node != nullptr && node->isMessage_ == 0) {
+        node = node->parent_;
     }
     return node;
 }
@@ -457,11 +457,11 @@ FormatNode* FormatTree::MessageOf(FormatNode* node) {
 const char* FormatTree::AppendRefusal(const FormatNode* t) {
     // The same two refusals as AddChild and AddSibling, which AppendSubNode
     // would reach.
-    if (t->firstChild == nullptr) {
-        if (t->parent != nullptr && t->isMessage == 0 && t->isList == 0) {
+    if (t->firstChild_ == nullptr) {
+        if (t->parent_ != nullptr && t->isMessage_ == 0 && t->isList_ == 0) {
             return MSG_NOT_A_LIST_ITEM;
         }
-    } else if (t->isMessage != 0 && t->count == 1) {
+    } else if (t->isMessage_ != 0 && t->count_ == 1) {
         return MSG_CANNOT_ADD_NEW_SUB_ITEM;
     }
     return nullptr;
@@ -469,18 +469,18 @@ const char* FormatTree::AppendRefusal(const FormatNode* t) {
 
 FormatNode* FormatTree::NewDetached(const FormatNode* parent) {
     FormatNode* node = NewNode(std::string_view(), parent);
-    node->parent = const_cast<FormatNode*>(parent);
+    node->parent_ = const_cast<FormatNode*>(parent);
     return node;
 }
 
 FormatNode* FormatTree::AppendItem(FormatNode* parent, int format, std::int32_t count, bool open,
                                    std::string_view description) {
     FormatNode* node = NewDetached(parent);
-    node->label = StoreLabel(MakeItemLabel(format, count, open, description));
-    node->format = format;
-    node->count = open ? OPEN_COUNT : count;
-    node->description = texts_.Store(description);
-    node->isList = format == LIST ? 1 : 0;
+    node->label_ = StoreLabel(MakeItemLabel(format, count, open, description));
+    node->format_ = format;
+    node->count_ = open ? OPEN_COUNT : count;
+    node->description_ = texts_.Store(description);
+    node->isList_ = format == LIST ? 1 : 0;
     InsertStep(node, parent, LastChild(parent));
     return node;
 }
@@ -492,29 +492,29 @@ EditResult FormatTree::CreateMessage(const MessageFields& fields) {
     const std::int32_t stream = ReadPanelNumber(fields.streamText);
     const std::int32_t function = ReadPanelNumber(fields.functionText);
     FormatNode* after = nullptr;
-    if (root_.firstChild != nullptr) {
+    if (root_.firstChild_ != nullptr) {
         // Walk past the messages whose stream and function are both no
         // greater than the new ones; each number is compared on its own, and
         // the new message never goes before the first.
-        after = root_.firstChild;
-        while (after->nextSibling != nullptr) {
-            const auto next = ReadMessageLabel(after->nextSibling->label);
+        after = root_.firstChild_;
+        while (after->nextSibling_ != nullptr) {
+            const auto next = ReadMessageLabel(after->nextSibling_->label_);
             if (!next || next->stream > stream || next->function > function) {
                 break;
             }
-            after = after->nextSibling;
+            after = after->nextSibling_;
         }
     }
     FormatNode* node = NewDetached(&root_);
-    node->label = texts_.Store(MessageLabelOf(fields));
-    node->isMessage = 1;
-    node->description = texts_.Store(TrimSpace(fields.description));
+    node->label_ = texts_.Store(MessageLabelOf(fields));
+    node->isMessage_ = 1;
+    node->description_ = texts_.Store(TrimSpace(fields.description));
     InsertStep(node, &root_, after);
     return EditResult{node};
 }
 
 EditResult FormatTree::UpdateMessage(FormatNode* current, const MessageFields& fields) {
-    if (root_.count == 0) {
+    if (root_.count_ == 0) {
         return EditResult::Refused("");
     }
     FormatNode* message = MessageOf(current);
@@ -526,8 +526,8 @@ EditResult FormatTree::UpdateMessage(FormatNode* current, const MessageFields& f
     }
     // A message keeps its place and its items.
     EditStep::NodeFields changed = FieldsOf(*message);
-    changed.label = StoreChanged(message->label, MessageLabelOf(fields));
-    changed.description = StoreChanged(message->description, TrimSpace(fields.description));
+    changed.label = StoreChanged(message->label_, MessageLabelOf(fields));
+    changed.description = StoreChanged(message->description_, TrimSpace(fields.description));
     ChangeStep(message, changed);
     return EditResult{message};
 }
@@ -565,12 +565,12 @@ EditResult FormatTree::AddItem(FormatNode* target, const ItemFields& fields) {
         return result;
     }
     const std::int32_t count = ReadPanelNumber(countText);
-    if (target->isMessage != 0 && target->count != 0) {
+    if (target->isMessage_ != 0 && target->count_ != 0) {
         // A message holds one item.
         result.refusal = MSG_CANNOT_ADD_SUB_ITEM;
         return result;
     }
-    if (target->count == OPEN_COUNT && target->firstChild != nullptr) {
+    if (target->count_ == OPEN_COUNT && target->firstChild_ != nullptr) {
         result.refusal = MSG_UNFIXED_LIST_ONE_ITEM;
         return result;
     }
@@ -584,7 +584,7 @@ EditResult FormatTree::AddItem(FormatNode* target, const ItemFields& fields) {
 }
 
 EditResult FormatTree::UpdateItem(FormatNode* current, const ItemFields& fields) {
-    if (current == nullptr || current->isMessage != 0 || current->parent == nullptr) {
+    if (current == nullptr || current->isMessage_ != 0 || current->parent_ == nullptr) {
         return EditResult::Refused(MSG_NO_ITEM_SELECTED);
     }
     const int format = fields.format;
@@ -618,28 +618,28 @@ EditResult FormatTree::UpdateItem(FormatNode* current, const ItemFields& fields)
             count = subItems;
         }
     }
-    changed.label = StoreLabelChanged(current->label, MakeItemLabel(format, count, fields.open, description));
-    changed.description = StoreChanged(current->description, description);
+    changed.label = StoreLabelChanged(current->label_, MakeItemLabel(format, count, fields.open, description));
+    changed.description = StoreChanged(current->description_, description);
     changed.isList = format == LIST ? 1 : 0;
     ChangeStep(current, changed);
     return EditResult{current};
 }
 
 EditResult FormatTree::DeleteItem(FormatNode* current) {
-    if (current == nullptr || current->parent == nullptr) {
+    if (current == nullptr || current->parent_ == nullptr) {
         return EditResult::Refused(MSG_NO_ITEM_SELECTED);
     }
-    if (current->isMessage != 0) {
+    if (current->isMessage_ != 0) {
         return EditResult::Refused(MSG_NOT_AN_ITEM);
     }
     return DeleteAny(current);
 }
 
 EditResult FormatTree::MoveUp(FormatNode* x) {
-    if (x == nullptr || x->parent == nullptr) {
+    if (x == nullptr || x->parent_ == nullptr) {
         return EditResult::Refused(MSG_NO_NODE_SELECTED);
     }
-    if (x->parent->firstChild == x) {
+    if (x->parent_->firstChild_ == x) {
         return EditResult::Refused(MSG_CANNOT_MOVE_UP);
     }
     FormatNode* before = PreviousSibling(x);
@@ -651,13 +651,13 @@ EditResult FormatTree::MoveUp(FormatNode* x) {
 }
 
 EditResult FormatTree::MoveDown(FormatNode* x) {
-    if (x == nullptr || x->parent == nullptr) {
+    if (x == nullptr || x->parent_ == nullptr) {
         return EditResult::Refused(MSG_NO_NODE_SELECTED);
     }
-    if (x->nextSibling == nullptr) {
+    if (x->nextSibling_ == nullptr) {
         return EditResult::Refused(MSG_CANNOT_MOVE_DOWN);
     }
-    SwapStep(x, x->nextSibling);
+    SwapStep(x, x->nextSibling_);
     return EditResult{x};
 }
 
@@ -665,7 +665,7 @@ EditResult FormatTree::CheckMenuTarget(const FormatNode* target) {
     if (target == nullptr) {
         return EditResult::Refused(MSG_NOT_SELECTED);
     }
-    if (target->isMessage != 0 && target->firstChild != nullptr) {
+    if (target->isMessage_ != 0 && target->firstChild_ != nullptr) {
         return EditResult::Refused(MSG_CANNOT_ADD_NEW_ITEM);
     }
     return EditResult{};
@@ -686,10 +686,10 @@ EditResult FormatTree::AddSubItem(FormatNode* target, const ItemFields& fields) 
     if (EditResult check = CheckMenuTarget(target); !check.Done()) {
         return check;
     }
-    if (target->isMessage != 0 && target->count != 0) {
+    if (target->isMessage_ != 0 && target->count_ != 0) {
         return EditResult::Refused(MSG_CANNOT_ADD_SUB_ITEM);
     }
-    if (target->count == OPEN_COUNT && target->firstChild != nullptr) {
+    if (target->count_ == OPEN_COUNT && target->firstChild_ != nullptr) {
         return EditResult::Refused(MSG_ONLY_ONE_ITEM);
     }
     // The dialog cannot close with ADD without a format row; an answer
@@ -707,7 +707,7 @@ EditResult FormatTree::AddSubItem(FormatNode* target, const ItemFields& fields) 
 }
 
 EditResult FormatTree::DeleteAny(FormatNode* x) {
-    if (x == nullptr || x->parent == nullptr) {
+    if (x == nullptr || x->parent_ == nullptr) {
         return EditResult::Refused("");
     }
     AssertOwned(x);
@@ -718,13 +718,13 @@ EditResult FormatTree::DeleteAny(FormatNode* x) {
 // ---- Changes and the steps that record them ----
 
 void FormatTree::Link(FormatNode* node, FormatNode* parent, FormatNode* after) {
-    node->parent = parent;
+    node->parent_ = parent;
     if (after != nullptr) {
-        node->nextSibling = after->nextSibling;
-        after->nextSibling = node;
+        node->nextSibling_ = after->nextSibling_;
+        after->nextSibling_ = node;
     } else {
-        node->nextSibling = parent->firstChild;
-        parent->firstChild = node;
+        node->nextSibling_ = parent->firstChild_;
+        parent->firstChild_ = node;
     }
     RaiseCount(parent);
     if (listener_ != nullptr) {
@@ -736,16 +736,16 @@ void FormatTree::Link(FormatNode* node, FormatNode* parent, FormatNode* after) {
 void FormatTree::Unlink(FormatNode* node) {
     NodesLeaving(*node);
     ownedCache_ = nullptr;
-    FormatNode* parent = node->parent;
-    if (parent->firstChild == node) {
-        parent->firstChild = node->nextSibling;
+    FormatNode* parent = node->parent_;
+    if (parent->firstChild_ == node) {
+        parent->firstChild_ = node->nextSibling_;
     } else {
         FormatNode* before = PreviousSibling(node);
         assert(before != nullptr && "a node is always in its parent's chain");
-        before->nextSibling = node->nextSibling;
+        before->nextSibling_ = node->nextSibling_;
     }
     // The parent link stays: it tells which pool the node came from.
-    node->nextSibling = nullptr;
+    node->nextSibling_ = nullptr;
     LowerCount(parent);
     if (listener_ != nullptr) {
         listener_->StructureChanged(*parent);
@@ -753,15 +753,15 @@ void FormatTree::Unlink(FormatNode* node) {
 }
 
 void FormatTree::SwapWithNext(FormatNode* node) {
-    FormatNode* next = node->nextSibling;
+    FormatNode* next = node->nextSibling_;
     assert(next != nullptr);
     FormatNode* before = PreviousSibling(node);
-    node->nextSibling = next->nextSibling;
-    next->nextSibling = node;
+    node->nextSibling_ = next->nextSibling_;
+    next->nextSibling_ = node;
     if (before != nullptr) {
-        before->nextSibling = next;
+        before->nextSibling_ = next;
     } else {
-        node->parent->firstChild = next;
+        node->parent_->firstChild_ = next;
     }
     if (listener_ != nullptr) {
         listener_->NodeMoved(*node);
@@ -775,11 +775,11 @@ std::size_t FormatTree::SubtreeBytes(const FormatNode* node) const {
         const FormatNode* n = pending.back();
         pending.pop_back();
         bytes += sizeof(FormatNode);
-        if (n->firstChild != nullptr) {
-            pending.push_back(n->firstChild);
+        if (n->firstChild_ != nullptr) {
+            pending.push_back(n->firstChild_);
         }
-        if (n != node && n->nextSibling != nullptr) {
-            pending.push_back(n->nextSibling);
+        if (n != node && n->nextSibling_ != nullptr) {
+            pending.push_back(n->nextSibling_);
         }
     }
     return bytes;
@@ -791,8 +791,8 @@ void FormatTree::InsertStep(FormatNode* node, FormatNode* parent, FormatNode* af
     step.node = node;
     step.parent = parent;
     step.after = after;
-    step.parentLabel = parent->label;
-    step.parentCount = parent->count;
+    step.parentLabel = parent->label_;
+    step.parentCount = parent->count_;
     step.bytes = sizeof(EditStep) + SubtreeBytes(node);
     Link(node, parent, after);
     Record(std::move(step));
@@ -802,13 +802,21 @@ void FormatTree::RemoveStep(FormatNode* node) {
     EditStep step;
     step.kind = EditStep::Kind::REMOVE;
     step.node = node;
-    step.parent = node->parent;
+    step.parent = node->parent_;
     step.after = PreviousSibling(node);
-    step.parentLabel = node->parent->label;
-    step.parentCount = node->parent->count;
+    step.parentLabel = node->parent_->label_;
+    step.parentCount = node->parent_->count_;
     step.bytes = sizeof(EditStep) + SubtreeBytes(node);
     Unlink(node);
     Record(std::move(step));
+}
+
+void FormatTree::SwapFields(FormatNode& node, EditStep::NodeFields& fields) {
+    std::swap(node.label_, fields.label);
+    std::swap(node.description_, fields.description);
+    std::swap(node.count_, fields.count);
+    std::swap(node.format_, fields.format);
+    std::swap(node.isList_, fields.isList);
 }
 
 void FormatTree::ChangeStep(FormatNode* node, EditStep::NodeFields fields) {
@@ -835,20 +843,20 @@ void FormatTree::SwapStep(FormatNode* node, FormatNode* other) {
     step.node = node;
     step.after = other;
     step.bytes = sizeof(EditStep);
-    SwapWithNext(node->nextSibling == other ? node : other);
+    SwapWithNext(node->nextSibling_ == other ? node : other);
     Record(std::move(step));
 }
 
 EditResult FormatTree::ClearMessages() {
-    if (root_.firstChild == nullptr) {
+    if (root_.firstChild_ == nullptr) {
         return EditResult::Refused("");
     }
     EditStep step;
     step.kind = EditStep::Kind::CLEAR;
-    step.node = root_.firstChild;
+    step.node = root_.firstChild_;
     step.parent = &root_;
-    step.parentLabel = root_.label;
-    step.parentCount = root_.count;
+    step.parentLabel = root_.label_;
+    step.parentCount = root_.count_;
     // Every node in use, without a walk over a document that may hold a
     // million: this counts the nodes that older steps keep out of the tree
     // once more, which only lets the history drop its oldest steps sooner.
@@ -861,18 +869,18 @@ EditResult FormatTree::ClearMessages() {
 void FormatTree::DetachMessages() {
     NodesLeaving(root_);
     ownedCache_ = nullptr;
-    root_.firstChild = nullptr;
-    root_.count = 0;
+    root_.firstChild_ = nullptr;
+    root_.count_ = 0;
     if (listener_ != nullptr) {
         listener_->StructureChanged(root_);
     }
 }
 
 void FormatTree::ReattachMessages(FormatNode* first, std::int32_t count) {
-    root_.firstChild = first;
-    root_.count = count;
+    root_.firstChild_ = first;
+    root_.count_ = count;
     if (listener_ != nullptr) {
-        for (const FormatNode* message = first; message != nullptr; message = message->nextSibling) {
+        for (const FormatNode* message = first; message != nullptr; message = message->nextSibling_) {
             listener_->NodeAdded(*message);
         }
         listener_->StructureChanged(root_);
@@ -882,8 +890,8 @@ void FormatTree::ReattachMessages(FormatNode* first, std::int32_t count) {
 void FormatTree::ExchangeMessages(EditStep& step) {
     FormatNode* held = step.node;
     const std::int32_t heldCount = step.parentCount;
-    step.node = root_.firstChild;
-    step.parentCount = root_.count;
+    step.node = root_.firstChild_;
+    step.parentCount = root_.count_;
     if (step.node != nullptr) {
         DetachMessages();
     }
@@ -898,7 +906,7 @@ bool FormatTree::EndsWithClearing() const {
 }
 
 void FormatTree::DiscardUnrecorded(TextArena::Mark textsFrom) {
-    if (root_.firstChild != nullptr) {
+    if (root_.firstChild_ != nullptr) {
         NodesLeaving(root_);
         ownedCache_ = nullptr;
         deferredLists_.clear();
@@ -909,10 +917,10 @@ void FormatTree::DiscardUnrecorded(TextArena::Mark textsFrom) {
             messagePool_.Reset();
             itemPool_.Reset();
         } else {
-            DeleteChain(root_.firstChild);
+            DeleteChain(root_.firstChild_);
         }
-        root_.firstChild = nullptr;
-        root_.count = 0;
+        root_.firstChild_ = nullptr;
+        root_.count_ = 0;
         if (listener_ != nullptr) {
             listener_->StructureChanged(root_);
         }
@@ -932,11 +940,11 @@ void FormatTree::ReleaseReplaced(TextArena::Mark textsFrom) {
         return;
     }
     // The root's own texts may lie before the mark: they are stored again.
-    const std::string label(root_.label.str());
-    const std::string description(root_.description.str());
+    const std::string label(root_.label_.str());
+    const std::string description(root_.description_.str());
     texts_.ForgetBefore(textsFrom);
-    root_.label = StoreLabel(label);
-    root_.description = texts_.Store(description);
+    root_.label_ = StoreLabel(label);
+    root_.description_ = texts_.Store(description);
     messagePool_.ReleaseFreeBlocks();
     itemPool_.ReleaseFreeBlocks();
 }
@@ -945,7 +953,7 @@ FormatNode* FormatTree::StandIn(FormatNode* parent, FormatNode* after, FormatNod
     if (parent != root) {
         return parent;
     }
-    FormatNode* next = after != nullptr ? after->nextSibling : root->firstChild;
+    FormatNode* next = after != nullptr ? after->nextSibling_ : root->firstChild_;
     return next != nullptr ? next : after;
 }
 
@@ -956,8 +964,8 @@ FormatNode* FormatTree::Apply(EditStep& step, bool forward) {
         const bool link = (step.kind == EditStep::Kind::INSERT) == forward;
         // The parent's count and label as they were on the other side of the
         // step, whatever label it had there; the step keeps this side's.
-        const NodeText label = step.parent->label;
-        const std::int32_t count = step.parent->count;
+        const NodeText label = step.parent->label_;
+        const std::int32_t count = step.parent->count_;
         applyingStep_ = true;
         if (link) {
             Link(step.node, step.parent, step.after);
@@ -965,8 +973,8 @@ FormatNode* FormatTree::Apply(EditStep& step, bool forward) {
             Unlink(step.node);
         }
         applyingStep_ = false;
-        step.parent->label = step.parentLabel;
-        step.parent->count = step.parentCount;
+        step.parent->label_ = step.parentLabel;
+        step.parent->count_ = step.parentCount;
         step.parentLabel = label;
         step.parentCount = count;
         if (listener_ != nullptr && step.parent != &root_) {
@@ -981,11 +989,11 @@ FormatNode* FormatTree::Apply(EditStep& step, bool forward) {
         }
         return step.node;
     case EditStep::Kind::SWAP:
-        SwapWithNext(step.node->nextSibling == step.after ? step.node : step.after);
+        SwapWithNext(step.node->nextSibling_ == step.after ? step.node : step.after);
         return step.node;
     case EditStep::Kind::CLEAR:
         ExchangeMessages(step);
-        return forward ? nullptr : root_.firstChild;
+        return forward ? nullptr : root_.firstChild_;
     }
     return nullptr;
 }

@@ -57,6 +57,18 @@ public:
     void SetDescription(FormatNode* node, std::string_view text);
     // The same for texts already in this tree's arena (or constant).
     void SetTexts(FormatNode* node, NodeText label, NodeText description);
+    // Makes a node a message, or an item of format and count (a list for
+    // LIST), in the same way.
+    void MakeMessage(FormatNode* node);
+    void SetItemFormat(FormatNode* node, std::int32_t format, std::int32_t count);
+    // The label of a list of count sub-items (OPEN_COUNT: any number): the
+    // list rule that the reader's builder shares.
+    NodeText ListLabelText(std::int32_t count);
+
+    // ---- View state: kept in the nodes, but no part of the library ----
+
+    void SetNodeColor(FormatNode* node, ColorRef color);
+    void SetExpanded(FormatNode* node, bool expanded);
 
     // ---- Editing operations ----
 
@@ -178,35 +190,15 @@ public:
 
     // While set, the largest blocks of the document's storage come from
     // supply (none: they are made where needed).
-    void SetBlockSupply(BlockSupply* supply) {
-        messagePool_.SetSupply(supply);
-        itemPool_.SetSupply(supply);
-        texts_.SetSupply(supply);
-    }
+    void SetBlockSupply(BlockSupply* supply);
 
     // Links a message built apart, with its items, right after `after` (none:
     // first) as one addition that the listener hears of. Not recorded, so the
     // history is dropped.
     void LinkBuiltMessage(FormatNode* message, FormatNode* after);
 
-    // While one of these lives, adding and deleting nodes under a fixed list
-    // still counts them, but the list keeps its label; when the last one
-    // ends, every list counted meanwhile gets the label of its final count.
-    // A caller that adds many nodes in a row, such as the reader, thus
-    // labels each list once instead of once per sub-node, and the document
-    // ends up exactly as without it.
-    class DeferredListLabels {
-    public:
-        explicit DeferredListLabels(FormatTree& tree);
-        DeferredListLabels(const DeferredListLabels&) = delete;
-        DeferredListLabels& operator=(const DeferredListLabels&) = delete;
-        ~DeferredListLabels();
-
-    private:
-        FormatTree& tree_;
-    };
-
 private:
+    friend class DeferredListLabels;
     friend class NodeRef;
     void Register(NodeRef* ref) { refs_.push_back(ref); }
     void Unregister(NodeRef* ref);
@@ -243,6 +235,7 @@ private:
     void ChangeStep(FormatNode* node, EditStep::NodeFields fields);
     // node changes places with other, the sibling right before or after it.
     void SwapStep(FormatNode* node, FormatNode* other);
+    static void SwapFields(FormatNode& node, EditStep::NodeFields& fields);
     // Carries a step out again (redo) or back (undo).
     FormatNode* Apply(EditStep& step, bool forward);
     // What a node left out of the tree would be replaced with on screen.
@@ -263,8 +256,6 @@ private:
     // A text stored for a node: a list label as its constant, anything else
     // in the arena.
     NodeText StoreLabel(std::string_view text);
-    // "<L[count]>", stored only for lists of 1,000 sub-items and more.
-    NodeText ListLabelText(std::int32_t count);
     // text, reusing old when it is the same, so that an edit that keeps a
     // text stores nothing.
     NodeText StoreChanged(NodeText old, std::string_view text);

@@ -78,14 +78,14 @@ bool ReadMessageLabelForm(std::string_view text, std::int64_t& stream, std::int6
 
 // The next node in document order after node, or none after the last.
 const FormatNode* NextInOrder(const FormatNode* node, const FormatNode* root) {
-    if (node->firstChild != nullptr) {
-        return node->firstChild;
+    if (node->FirstChild() != nullptr) {
+        return node->FirstChild();
     }
     while (node != root) {
-        if (node->nextSibling != nullptr) {
-            return node->nextSibling;
+        if (node->NextSibling() != nullptr) {
+            return node->NextSibling();
         }
-        node = node->parent;
+        node = node->Parent();
     }
     return nullptr;
 }
@@ -95,8 +95,8 @@ const FormatNode* MessageOf(const FormatNode* node, const FormatNode* root) {
     if (node == nullptr || node == root) {
         return nullptr;
     }
-    while (node->parent != nullptr && node->parent != root) {
-        node = node->parent;
+    while (node->Parent() != nullptr && node->Parent() != root) {
+        node = node->Parent();
     }
     return node;
 }
@@ -163,15 +163,15 @@ bool NodeSearch::ContainsText(std::string_view haystack) const {
 }
 
 bool NodeSearch::MatchesMessage(const FormatNode& message) const {
-    const std::optional<MessageLabelFields> fields = ReadMessageLabel(message.label);
+    const std::optional<MessageLabelFields> fields = ReadMessageLabel(message.Label());
     return fields && fields->stream == stream_ && fields->function == function_;
 }
 
 bool NodeSearch::Matches(const FormatNode& node) const {
     if (isMessageLabel_) {
-        return node.isMessage != 0 && MatchesMessage(node);
+        return node.IsMessage() != 0 && MatchesMessage(node);
     }
-    return ContainsText(node.label) || ContainsText(node.description);
+    return ContainsText(node.Label()) || ContainsText(node.Description());
 }
 
 SearchResult NodeSearch::FindNext(FormatNode* root, const FormatNode* current) const {
@@ -181,8 +181,8 @@ SearchResult NodeSearch::FindNext(FormatNode* root, const FormatNode* current) c
     if (isMessageLabel_) {
         // Only messages can match: walk the messages, not their items.
         const FormatNode* message = MessageOf(current, root);
-        const FormatNode* start = message != nullptr ? message->nextSibling : root->firstChild;
-        for (const FormatNode* m = start; m != nullptr; m = m->nextSibling) {
+        const FormatNode* start = message != nullptr ? message->NextSibling() : root->FirstChild();
+        for (const FormatNode* m = start; m != nullptr; m = m->NextSibling()) {
             if (MatchesMessage(*m)) {
                 return {Mutable(m), false};
             }
@@ -190,7 +190,7 @@ SearchResult NodeSearch::FindNext(FormatNode* root, const FormatNode* current) c
         if (message == nullptr) {
             return {};
         }
-        for (const FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
+        for (const FormatNode* m = root->FirstChild(); m != nullptr; m = m->NextSibling()) {
             if (MatchesMessage(*m)) {
                 return {Mutable(m), true};
             }
@@ -233,7 +233,7 @@ SearchResult NodeSearch::FindPrevious(FormatNode* root, const FormatNode* curren
         const FormatNode* message = MessageOf(current, root);
         // With no current node everything lies at or after it.
         bool atOrAfter = message == nullptr;
-        for (const FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
+        for (const FormatNode* m = root->FirstChild(); m != nullptr; m = m->NextSibling()) {
             // A message comes before its own items.
             if (m == message && message == current) {
                 atOrAfter = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FormatNode.h"
+#include "NodeRect.h"
 
 #include <QImage>
 

@@ -166,8 +166,7 @@ void FormatTreeView::SetNodeColor(FormatNode* node, ColorRef color, bool repaint
     if (node == nullptr) {
         return;
     }
-    node->usesTreeColor = 0;
-    node->color = color;
+    tree_.SetNodeColor(node, color);
     if (repaint) {
         Redraw();
     }
@@ -177,7 +176,7 @@ void FormatTreeView::ToggleExpanded(FormatNode* node, bool repaint) {
     if (node == nullptr) {
         return;
     }
-    node->expanded = node->expanded != 0 ? 0 : 1;
+    tree_.SetExpanded(node, !node->IsExpanded());
     layout_.ExpansionChanged(node);
     if (repaint) {
         Redraw();
@@ -200,6 +199,7 @@ void FormatTreeView::ForgetNodes(const FormatNode& subtreeRoot) {
         SetNodeColor(highlightedNode_, textColor_, false);
     }
     layout_.NodesAboutToBeDeleted(subtreeRoot);
+    drawnRects_.Forget(subtreeRoot);
     emit NodesAboutToBeDeleted(&subtreeRoot);
 }
 
@@ -228,11 +228,7 @@ QImage FormatTreeView::RenderImage() {
     }
     TreePainter painter(layout_, tree_.GetRootNode(), appearance);
     QImage image = painter.Paint(width, height, scroll);
-    // Every node belongs to the document this view owns; the layout only
-    // holds them as read-only.
-    for (const auto& [node, rect] : painter.DrawnRects()) {
-        const_cast<FormatNode*>(node)->rect = rect;
-    }
+    drawnRects_.Take(painter.DrawnRects());
     paintScroll_ = scroll;
     paintWidth_ = width;
     if (ShowsFocusMark()) {
@@ -370,7 +366,7 @@ NodeRect FormatTreeView::LaidOutRect(const FormatNode* node) const {
     if (const std::optional<RowPlacement> row = layout_.Find(node)) {
         return TreePainter::ClientRect(*row, paintScroll_, paintWidth_);
     }
-    return node != nullptr ? node->rect : NodeRect{};
+    return drawnRects_.Of(node);
 }
 
 FormatNode* FormatTreeView::HitTestNode(QPoint point, FormatNode* from) const {
@@ -379,9 +375,9 @@ FormatNode* FormatTreeView::HitTestNode(QPoint point, FormatNode* from) const {
         return nullptr;
     }
     if (from == root) {
-        from = root->firstChild;
+        from = root->FirstChild();
     }
-    if (from == root->firstChild) {
+    if (from == root->FirstChild()) {
         // From the first message every visible node is searched, and laid-out
         // rows never overlap: the row at the point's height is the only one
         // that can hold it.
@@ -396,8 +392,8 @@ FormatNode* FormatTreeView::HitTestNode(QPoint point, FormatNode* from) const {
             return nullptr;
         }
         // A node under a node collapsed since the last paint is not searched.
-        for (const FormatNode* n = row.node->parent; n != nullptr && n != root; n = n->parent) {
-            if (n->expanded == 0) {
+        for (const FormatNode* n = row.node->Parent(); n != nullptr && n != root; n = n->Parent()) {
+            if (n->IsExpanded() == 0) {
                 return nullptr;
             }
         }
@@ -405,24 +401,24 @@ FormatNode* FormatTreeView::HitTestNode(QPoint point, FormatNode* from) const {
     }
     // From any other node: the node, its visible descendants, then its
     // following siblings with theirs, in that order.
-    const FormatNode* stop = from->parent;
+    const FormatNode* stop = from->Parent();
     const FormatNode* node = from;
     while (node != nullptr) {
         if (LaidOutRect(node).Contains(point.x(), point.y())) {
             return const_cast<FormatNode*>(node);
         }
-        if (node->expanded != 0 && node->firstChild != nullptr) {
-            node = node->firstChild;
+        if (node->IsExpanded() != 0 && node->FirstChild() != nullptr) {
+            node = node->FirstChild();
             continue;
         }
-        while (node != nullptr && node->nextSibling == nullptr) {
-            node = node->parent;
+        while (node != nullptr && node->NextSibling() == nullptr) {
+            node = node->Parent();
             if (node == stop) {
                 node = nullptr;
             }
         }
         if (node != nullptr) {
-            node = node->nextSibling;
+            node = node->NextSibling();
         }
     }
     return nullptr;
@@ -430,13 +426,13 @@ FormatNode* FormatTreeView::HitTestNode(QPoint point, FormatNode* from) const {
 
 bool FormatTreeView::OnLeftButton(QPoint point, bool doubleClick) {
     FormatNode* root = GetRootNode();
-    if (!doubleClick && root->count == 0) {
+    if (!doubleClick && root->Count() == 0) {
         return true;
     }
     if (highlightedNode_ != nullptr) {
         SetNodeColor(highlightedNode_, textColor_, true);
     }
-    FormatNode* hit = root->firstChild != nullptr ? HitTestNode(point, root->firstChild) : nullptr;
+    FormatNode* hit = root->FirstChild() != nullptr ? HitTestNode(point, root->FirstChild()) : nullptr;
     if (hit == nullptr) {
         return false;
     }
@@ -468,11 +464,11 @@ void FormatTreeView::SelectForContextMenu(QPoint clientPos) {
         SetNodeColor(highlightedNode_, textColor_, true);
     }
     FormatNode* root = GetRootNode();
-    if (root->firstChild == nullptr) {
+    if (root->FirstChild() == nullptr) {
         selectedNode_ = nullptr;
         return;
     }
-    selectedNode_ = HitTestNode(clientPos, root->firstChild);
+    selectedNode_ = HitTestNode(clientPos, root->FirstChild());
     if (selectedNode_ != nullptr) {
         SetNodeColor(selectedNode_, HIGHLIGHT_COLOR, true);
         highlightedNode_ = selectedNode_;
@@ -547,8 +543,8 @@ void FormatTreeView::RevealNode(const FormatNode* node, bool centre) {
 
 void FormatTreeView::ExpandAbove(const FormatNode* node) {
     const FormatNode* root = GetRootNode();
-    for (FormatNode* above = node->parent; above != nullptr && above != root; above = above->parent) {
-        if (above->expanded == 0) {
+    for (FormatNode* above = node->Parent(); above != nullptr && above != root; above = above->Parent()) {
+        if (above->IsExpanded() == 0) {
             ToggleExpanded(above, false);
         }
     }
@@ -579,9 +575,9 @@ bool FormatTreeView::ShowsFocusMark() const { return keyboardCues_ && hasFocus()
 FormatNode* FormatTreeView::VisibleChosenNode() const {
     const FormatNode* root = tree_.GetRootNode();
     FormatNode* shown = selectedNode_;
-    for (FormatNode* above = shown != nullptr ? shown->parent : nullptr; above != nullptr && above != root;
-         above = above->parent) {
-        if (above->expanded == 0) {
+    for (FormatNode* above = shown != nullptr ? shown->Parent() : nullptr; above != nullptr && above != root;
+         above = above->Parent()) {
+        if (above->IsExpanded() == 0) {
             shown = above;
         }
     }
@@ -621,24 +617,24 @@ void FormatTreeView::CollapseOrClimb() {
     if (node == nullptr) {
         return;
     }
-    if (node->expanded != 0 && node->firstChild != nullptr) {
+    if (node->IsExpanded() != 0 && node->FirstChild() != nullptr) {
         ToggleExpanded(node, true);
         RevealNode(node, false);
-    } else if (node->parent != nullptr && node->parent != GetRootNode()) {
-        Choose(node->parent, false);
+    } else if (node->Parent() != nullptr && node->Parent() != GetRootNode()) {
+        Choose(node->Parent(), false);
     }
 }
 
 void FormatTreeView::ExpandOrDescend() {
     FormatNode* node = VisibleChosenNode();
-    if (node == nullptr || node->firstChild == nullptr) {
+    if (node == nullptr || node->FirstChild() == nullptr) {
         return;
     }
-    if (node->expanded == 0) {
+    if (node->IsExpanded() == 0) {
         ToggleExpanded(node, true);
         RevealNode(node, false);
     } else {
-        Choose(node->firstChild, false);
+        Choose(node->FirstChild(), false);
     }
 }
 
@@ -846,7 +842,7 @@ void FormatTreeView::DeleteSelectedNode() {
     if (target == nullptr) {
         return;
     }
-    const bool wasMessage = target->isMessage != 0;
+    const bool wasMessage = target->IsMessage() != 0;
     (void)tree_.DeleteAny(target);
     Redraw();
     if (wasMessage) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "Document.h"
+#include "DrawnRects.h"
 #include "FormatTree.h"
+#include "NodeRect.h"
 #include "Prompts.h"
 #include "TreeLayout.h"
 #include "TreeMessages.h"
@@ -153,8 +155,10 @@ public:
     // Where the last paint laid out a node, in client pixels: the rows of its
     // label from the text start to the right margin; (0, 0, 0, 0) for a label
     // without room. For a node the last paint did not lay out (hidden, or
-    // added since), its rect field: where it was last drawn, empty if never.
+    // added since), where that paint drew it, or empty.
     NodeRect LaidOutRect(const FormatNode* node) const;
+    // Where the last paint drew a node, or empty.
+    NodeRect DrawnRect(const FormatNode* node) const { return drawnRects_.Of(node); }
 
     // The node under a client point as of the last paint, searching from the
     // given node, its visible descendants and following siblings; or none.
@@ -295,6 +299,7 @@ private:
     // laid-out rows in client pixels for hit-testing.
     int paintScroll_ = 0;
     int paintWidth_ = 0;
+    DrawnRects drawnRects_;
     std::deque<PendingNotification> pendingNotifications_;
     std::uint64_t shapeGeneration_ = 0;
 };

@@ -107,7 +107,7 @@ QAccessibleInterface* TreeAccessible::focusChild() const {
 }
 
 TreeAccessible::SiblingPlace TreeAccessible::PlaceOf(const FormatNode* node) const {
-    if (node == nullptr || node->parent == nullptr) {
+    if (node == nullptr || node->Parent() == nullptr) {
         return {};
     }
     const std::uint64_t generation = View()->ShapeGeneration();
@@ -121,7 +121,8 @@ TreeAccessible::SiblingPlace TreeAccessible::PlaceOf(const FormatNode* node) con
     // All the parent's sub-nodes at once, so that a reader going through
     // thousands of messages walks their chain once, not once per message.
     std::vector<const FormatNode*> siblings;
-    for (const FormatNode* sibling = node->parent->firstChild; sibling != nullptr; sibling = sibling->nextSibling) {
+    for (const FormatNode* sibling = node->Parent()->FirstChild(); sibling != nullptr;
+         sibling = sibling->NextSibling()) {
         siblings.push_back(sibling);
     }
     const int count = ClampToInt(siblings.size());
@@ -135,7 +136,7 @@ void TreeAccessible::ForgetRows(const FormatNode* subtreeRoot) {
     if (rows_.empty()) {
         return;
     }
-    if (subtreeRoot->parent == nullptr) {
+    if (subtreeRoot->Parent() == nullptr) {
         ForgetAllRows();
         return;
     }
@@ -153,14 +154,14 @@ void TreeAccessible::ForgetRows(const FormatNode* subtreeRoot) {
             if (rows_.contains(node)) {
                 gone.push_back(node);
             }
-            if (node->firstChild != nullptr) {
-                node = node->firstChild;
+            if (node->FirstChild() != nullptr) {
+                node = node->FirstChild();
                 continue;
             }
-            while (node != subtreeRoot && node->nextSibling == nullptr) {
-                node = node->parent;
+            while (node != subtreeRoot && node->NextSibling() == nullptr) {
+                node = node->Parent();
             }
-            node = node == subtreeRoot ? nullptr : node->nextSibling;
+            node = node == subtreeRoot ? nullptr : node->NextSibling();
         }
     }
     for (const FormatNode* node : gone) {

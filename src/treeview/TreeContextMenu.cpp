@@ -42,12 +42,12 @@ std::unique_ptr<OwnerDrawMenu> TreeContextMenu::Build(const FormatNode* selected
 
     // Only lists and messages take sub-items; with no node selected the add
     // commands stay available and report that nothing is selected.
-    const bool canAdd = selected == nullptr || selected->isList != 0 || selected->isMessage != 0;
+    const bool canAdd = selected == nullptr || selected->IsList() != 0 || selected->IsMessage() != 0;
     const unsigned addFlags = canAdd ? MENU_ITEM_ENABLED : MENU_ITEM_GRAYED;
     const unsigned nodeFlags = selected != nullptr ? MENU_ITEM_ENABLED : MENU_ITEM_GRAYED;
 
     if (selected != nullptr) {
-        menu->AppendItem(MENU_ITEM_DISABLED, ID_TREE_MENU_TITLE, TitleText(selected->label), metrics)
+        menu->AppendItem(MENU_ITEM_DISABLED, ID_TREE_MENU_TITLE, TitleText(selected->Label()), metrics)
             .AppendItem(MENU_ITEM_SEPARATOR, 0, QString(), metrics);
     }
     menu->AppendItem(addFlags, ID_TREE_ADD_LIST_ITEM, QStringLiteral("Add List Item"), metrics)

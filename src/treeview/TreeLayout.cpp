@@ -52,7 +52,7 @@ void TreeLayout::NodeAdded(const FormatNode& node) {
     // additions outnumber the rows laid out: a walk over the whole document
     // then costs at most twice as much as placing them, and nothing needs
     // to be kept for each of them.
-    const bool atEnd = node.parent == root_ && node.nextSibling == nullptr;
+    const bool atEnd = node.Parent() == root_ && node.NextSibling() == nullptr;
     const std::size_t rows = rows_.Size();
     if ((!atEnd && ++addedInside_ > std::max(MIN_BULK_ADDITIONS, rows / BULK_ADDITION_SHARE)) ||
         added_.size() >= std::max(MIN_BULK_ADDITIONS, rows)) {
@@ -94,13 +94,13 @@ void TreeLayout::ChildrenReordered(const FormatNode* parent) {
 }
 
 void TreeLayout::NodeMoved(const FormatNode* node) {
-    if (rebuild_ || node == nullptr || node == root_ || node->parent == nullptr) {
+    if (rebuild_ || node == nullptr || node == root_ || node->Parent() == nullptr) {
         return;
     }
-    if (node->parent == root_) {
+    if (node->Parent() == root_) {
         movedMessages_.insert(node);
     } else {
-        reordered_.insert(node->parent);
+        reordered_.insert(node->Parent());
     }
 }
 
@@ -163,7 +163,7 @@ void TreeLayout::NodesAboutToBeDeleted(const FormatNode& subtreeRoot) {
 }
 
 bool TreeLayout::IsStray(const FormatNode* node, std::int32_t depth) const {
-    return node->label.empty() && TextLeft(depth) >= clientWidth_ - MARGIN;
+    return node->Label().empty() && TextLeft(depth) >= clientWidth_ - MARGIN;
 }
 
 std::int32_t TreeLayout::Measure(const FormatNode* node, std::int32_t depth) {
@@ -175,7 +175,7 @@ std::int32_t TreeLayout::Measure(const FormatNode* node, std::int32_t depth) {
     if (!rowStarts_.empty()) {
         rowStarts_.erase(node);
     }
-    if (node->label.empty()) {
+    if (node->Label().empty()) {
         return rowHeight_;
     }
     const int available = clientWidth_ - MARGIN - TextLeft(depth);
@@ -184,7 +184,7 @@ std::int32_t TreeLayout::Measure(const FormatNode* node, std::int32_t depth) {
         // pixels.
         return 0;
     }
-    const LabelText text(node->label);
+    const LabelText text(node->Label());
     if (measurer_.Width(text, 0, text.Length()) <= available) {
         return rowHeight_;
     }
@@ -208,25 +208,25 @@ void TreeLayout::WalkVisibleSubtree(const FormatNode* top, std::int32_t depth, c
     // expanded, else on to the next sibling, climbing as far as needed.
     if (top != root_) {
         visit(RowEntry{top, Measure(top, depth), depth});
-        if (top->expanded == 0) {
+        if (top->IsExpanded() == 0) {
             return;
         }
     }
-    const FormatNode* node = top->firstChild;
+    const FormatNode* node = top->FirstChild();
     std::int32_t d = depth + 1;
     while (node != nullptr) {
         visit(RowEntry{node, Measure(node, d), d});
-        if (node->expanded != 0 && node->firstChild != nullptr) {
-            node = node->firstChild;
+        if (node->IsExpanded() != 0 && node->FirstChild() != nullptr) {
+            node = node->FirstChild();
             ++d;
             continue;
         }
         for (;;) {
-            if (node->nextSibling != nullptr) {
-                node = node->nextSibling;
+            if (node->NextSibling() != nullptr) {
+                node = node->NextSibling();
                 break;
             }
-            node = node->parent;
+            node = node->Parent();
             --d;
             if (node == top) {
                 node = nullptr;
@@ -286,7 +286,7 @@ std::int32_t TreeLayout::DepthOf(const FormatNode* node) const {
         return rows_.At(*index).depth;
     }
     std::int32_t depth = 0;
-    for (const FormatNode* n = node; n != nullptr && n != root_; n = n->parent) {
+    for (const FormatNode* n = node; n != nullptr && n != root_; n = n->Parent()) {
         ++depth;
     }
     return depth;
@@ -299,7 +299,7 @@ void TreeLayout::ApplyReorder(const FormatNode* parent) {
     }
     const std::int32_t depth = rows_.At(*index).depth;
     EraseDescendants(*index);
-    if (parent->expanded == 0 || parent->firstChild == nullptr) {
+    if (parent->IsExpanded() == 0 || parent->FirstChild() == nullptr) {
         return;
     }
     std::vector<RowEntry> rows;
@@ -315,7 +315,7 @@ void TreeLayout::ApplyExpansion(const FormatNode* node) {
     }
     const std::int32_t depth = rows_.At(*index).depth;
     const bool shown = *index + 1 < rows_.Size() && rows_.At(*index + 1).depth > depth;
-    const bool wanted = node->expanded != 0 && node->firstChild != nullptr;
+    const bool wanted = node->IsExpanded() != 0 && node->FirstChild() != nullptr;
     if (wanted && !shown) {
         std::vector<RowEntry> rows;
         AppendVisibleSubtree(node, depth, rows);
@@ -332,13 +332,13 @@ std::size_t TreeLayout::InsertionIndex(const FormatNode* node) {
     const FormatNode* at = node;
     while (at != nullptr && at != root_) {
         ++placementSteps_;
-        if (const FormatNode* next = at->nextSibling) {
+        if (const FormatNode* next = at->NextSibling()) {
             if (const std::optional<std::size_t> found = rows_.IndexOf(next)) {
                 return *found;
             }
             at = next;
         } else {
-            at = at->parent;
+            at = at->Parent();
         }
     }
     return rows_.Size();
@@ -348,13 +348,13 @@ const FormatNode* TreeLayout::NextPlaced(const FormatNode* node, const std::unor
     const FormatNode* at = node;
     while (at != nullptr && at != root_) {
         ++placementSteps_;
-        if (const FormatNode* next = at->nextSibling) {
+        if (const FormatNode* next = at->NextSibling()) {
             if (starts.contains(next) || rows_.Contains(next)) {
                 return next;
             }
             at = next;
         } else {
-            at = at->parent;
+            at = at->Parent();
         }
     }
     return nullptr;
@@ -367,11 +367,11 @@ void TreeLayout::ApplyAdditions() {
     std::vector<const FormatNode*> starts;
     std::unordered_set<const FormatNode*> startSet;
     for (const FormatNode* node : added_) {
-        const FormatNode* parent = node->parent;
+        const FormatNode* parent = node->Parent();
         if (addedSet_.count(node) == 0 || parent == nullptr || rows_.Contains(node)) {
             continue;
         }
-        if (parent != root_ && (parent->expanded == 0 || !rows_.Contains(parent))) {
+        if (parent != root_ && (parent->IsExpanded() == 0 || !rows_.Contains(parent))) {
             continue;
         }
         if (startSet.insert(node).second) {
@@ -401,7 +401,7 @@ void TreeLayout::ApplyAdditions() {
         // A start leaves the set once placed, so that it is never placed
         // twice.
         while (before != nullptr && startSet.erase(before) != 0) {
-            const FormatNode* parent = before->parent;
+            const FormatNode* parent = before->Parent();
             const std::int32_t depth = parent == root_ ? 1 : rows_.At(*rows_.IndexOf(parent)).depth + 1;
             AppendVisibleSubtree(before, depth, rows);
             before = following.at(before);

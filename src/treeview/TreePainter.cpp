@@ -25,7 +25,7 @@ TreePainter::TreePainter(const TreeLayout& layout, const FormatNode* root, const
     : layout_(layout), root_(root), appearance_(appearance) {}
 
 NodeRect TreePainter::ClientRect(const RowPlacement& row, int scroll, int clientWidth) {
-    if (row.node != nullptr && !row.node->label.empty() && row.height == 0) {
+    if (row.node != nullptr && !row.node->Label().empty() && row.height == 0) {
         return {};
     }
     const std::int64_t top = TreeLayout::MARGIN - scroll + row.top;
@@ -94,12 +94,12 @@ void TreePainter::DrawLabels(std::size_t first, std::size_t last, std::int64_t f
         drawn_.emplace_back(node, ClientRect({node, top, row.height, row.depth}, scroll_, width_));
         const std::int64_t nodeTop = ClientTop(top);
         top += row.height;
-        if (row.height == 0 || node->label.empty()) {
+        if (row.height == 0 || node->Label().empty()) {
             continue;
         }
-        const ColorRef color = node->usesTreeColor != 0 ? appearance_.textColor : node->color;
+        const ColorRef color = node->UsesTreeColor() != 0 ? appearance_.textColor : node->Color();
         painter.setPen(QColor(RedOf(color), GreenOf(color), BlueOf(color)));
-        const LabelText text(node->label);
+        const LabelText text(node->Label());
         const std::vector<std::int32_t>& starts = layout_.RowStarts(node);
         const std::int64_t rows = starts.empty() ? 1 : static_cast<std::int64_t>(starts.size());
         const int x = TreeLayout::TextLeft(row.depth);
@@ -128,7 +128,7 @@ TreePainter::Connector TreePainter::MakeConnector(const FormatNode* node, std::i
     c.node = node;
     c.depth = depth;
     const int halfRow = layout_.RowHeight() / 2;
-    if (!node->label.empty() && height == 0) {
+    if (!node->Label().empty() && height == 0) {
         c.invisible = true;
         c.midY = halfRow;
         return c;
@@ -164,7 +164,7 @@ void TreePainter::DrawConnectors(std::size_t first, std::size_t last, std::int64
             Emit(open.back());
             open.pop_back();
         }
-        const FormatNode* parent = c.node->parent;
+        const FormatNode* parent = c.node->Parent();
         if (parent != nullptr && parent != root_) {
             c.hasParentLine = true;
             c.parentMidY = !open.empty() && open.back().node == parent ? open.back().midY : MidYOf(parent);
@@ -180,16 +180,16 @@ void TreePainter::DrawConnectors(std::size_t first, std::size_t last, std::int64
         // of the last row, each where its place in the order puts it.
         const FormatNode* node = open.back().node;
         std::int32_t depth = open.back().depth;
-        if (node->expanded != 0 && node->firstChild != nullptr) {
-            EmitBelow(node->firstChild, depth + 1);
+        if (node->IsExpanded() != 0 && node->FirstChild() != nullptr) {
+            EmitBelow(node->FirstChild(), depth + 1);
         }
-        for (; node != nullptr && node != root_; node = node->parent, --depth) {
+        for (; node != nullptr && node != root_; node = node->Parent(), --depth) {
             if (!open.empty() && open.back().node == node) {
                 Emit(open.back());
                 open.pop_back();
             }
-            if (node->nextSibling != nullptr) {
-                EmitBelow(node->nextSibling, depth);
+            if (node->NextSibling() != nullptr) {
+                EmitBelow(node->NextSibling(), depth);
             }
         }
     }
@@ -213,7 +213,7 @@ void TreePainter::EmitBelow(const FormatNode* node, std::int32_t depth) {
     }
     Connector c = MakeConnector(node, row->top, row->height, row->depth);
     c.hasParentLine = true;
-    c.parentMidY = MidYOf(node->parent);
+    c.parentMidY = MidYOf(node->Parent());
     Emit(c);
 }
 
@@ -228,7 +228,7 @@ void TreePainter::Emit(const Connector& c) {
         FillColumn(column, c.parentMidY, c.midY, line);
     }
     Fill(c.left - BOX_LEFT, c.midY - BOX_HALF, BOX_SIZE, BOX_SIZE, line);
-    if (c.node->firstChild == nullptr) {
+    if (c.node->FirstChild() == nullptr) {
         Fill(c.left - CENTER_LEFT, c.midY - CENTER_HALF, CENTER_SIZE, CENTER_SIZE, LEAF_CENTER_COLOR);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "Color.h"
 #include "FormatNode.h"
+#include "NodeRect.h"
 #include "TreeLayout.h"
 
 #include <QImage>

@@ -25,7 +25,7 @@ QString FromBytes(std::string_view bytes) {
 
 int DepthOf(const FormatNode* node) {
     int depth = 0;
-    for (const FormatNode* above = node->parent; above != nullptr; above = above->parent) {
+    for (const FormatNode* above = node->Parent(); above != nullptr; above = above->Parent()) {
         ++depth;
     }
     return depth;
@@ -59,7 +59,7 @@ QString TreeRowAccessible::text(QAccessible::Text t) const {
     }
     switch (t) {
     case QAccessible::Name:
-        return FromBytes(node_->label);
+        return FromBytes(node_->Label());
     case QAccessible::Description:
         return Description();
     default:
@@ -99,10 +99,10 @@ QAccessible::State TreeRowAccessible::state() const {
     const bool chosen = view_->SelectedNode() == node_;
     state.selected = chosen;
     state.focused = chosen && view_->hasFocus();
-    if (node_->firstChild != nullptr) {
+    if (node_->FirstChild() != nullptr) {
         state.expandable = true;
-        state.expanded = node_->expanded != 0;
-        state.collapsed = node_->expanded == 0;
+        state.expanded = node_->IsExpanded() != 0;
+        state.collapsed = node_->IsExpanded() == 0;
     }
     const QRect shown = rect();
     const QRect client(view_->viewport()->mapToGlobal(QPoint(0, 0)), view_->viewport()->size());
@@ -120,7 +120,7 @@ void* TreeRowAccessible::interface_cast(QAccessible::InterfaceType type) {
 
 QStringList TreeRowAccessible::actionNames() const {
     QStringList names{pressAction()};
-    if (isValid() && node_->firstChild != nullptr) {
+    if (isValid() && node_->FirstChild() != nullptr) {
         names << toggleAction();
     }
     return names;
@@ -131,7 +131,7 @@ QString TreeRowAccessible::localizedActionDescription(const QString& name) const
         return QStringLiteral("Choose");
     }
     if (name == toggleAction()) {
-        return isValid() && node_->expanded != 0 ? QStringLiteral("Collapse") : QStringLiteral("Expand");
+        return isValid() && node_->IsExpanded() != 0 ? QStringLiteral("Collapse") : QStringLiteral("Expand");
     }
     return QString();
 }
@@ -145,7 +145,7 @@ void TreeRowAccessible::doAction(const QString& name) {
     FormatNode* node = const_cast<FormatNode*>(node_);
     if (name == pressAction()) {
         view_->ChooseNode(node);
-    } else if (name == toggleAction() && node->firstChild != nullptr) {
+    } else if (name == toggleAction() && node->FirstChild() != nullptr) {
         view_->ToggleExpanded(node, true);
     }
 }
@@ -170,8 +170,8 @@ QString TreeRowAccessible::Description() const {
     const TreeAccessible::SiblingPlace place = tree->PlaceOf(node_);
     const QString where = QString::fromLatin1(PLACE_FORMAT).arg(DepthOf(node_)).arg(place.position).arg(place.count);
     // An item's label holds its description; a message's does not.
-    if (node_->isMessage != 0 && !node_->description.empty()) {
-        return QString::fromLatin1(PLACE_AND_DESCRIPTION_FORMAT).arg(where, FromBytes(node_->description));
+    if (node_->IsMessage() != 0 && !node_->Description().empty()) {
+        return QString::fromLatin1(PLACE_AND_DESCRIPTION_FORMAT).arg(where, FromBytes(node_->Description()));
     }
     return where;
 }

@@ -30,7 +30,7 @@ protected:
         AccessibleEvents::SetListener(Record);
         EditorApp::OpenAtStart(*dialog, QStringLiteral(TQF_EXAMPLES_DIR "/standard-messages.TQF"));
         Settle();
-        ASSERT_GT(Root()->count, 50);
+        ASSERT_GT(Root()->Count(), 50);
         tree = QAccessible::queryAccessibleInterface(&Tree());
         events.clear();
     }
@@ -42,7 +42,7 @@ protected:
     // The visible nodes in document order, as the rows should list them.
     std::vector<const FormatNode*> VisibleNodes() {
         std::vector<const FormatNode*> nodes;
-        std::vector<const FormatNode*> stack{Root()->firstChild};
+        std::vector<const FormatNode*> stack{Root()->FirstChild()};
         while (!stack.empty()) {
             const FormatNode* node = stack.back();
             stack.pop_back();
@@ -50,9 +50,9 @@ protected:
                 continue;
             }
             nodes.push_back(node);
-            stack.push_back(node->nextSibling);
-            if (node->expanded != 0) {
-                stack.push_back(node->firstChild);
+            stack.push_back(node->NextSibling());
+            if (node->IsExpanded() != 0) {
+                stack.push_back(node->FirstChild());
             }
         }
         return nodes;
@@ -69,24 +69,24 @@ TEST_F(AccessibilityTest, TheTreeListsEveryVisibleRowByItsLabelAndPlace) {
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(tree->role(), QAccessible::Tree);
     EXPECT_EQ(tree->text(QAccessible::Name), QStringLiteral("Messages"));
-    Tree().ToggleExpanded(Root()->firstChild->nextSibling, true);
+    Tree().ToggleExpanded(Root()->FirstChild()->NextSibling(), true);
     const std::vector<const FormatNode*> nodes = VisibleNodes();
     ASSERT_EQ(tree->childCount(), static_cast<int>(nodes.size()));
     int messagePosition = 0;
     for (int i = 0; i < tree->childCount(); ++i) {
         QAccessibleInterface* row = tree->child(i);
         ASSERT_NE(row, nullptr) << i;
-        EXPECT_EQ(row->text(QAccessible::Name), QString::fromLocal8Bit(nodes[i]->label.str()));
+        EXPECT_EQ(row->text(QAccessible::Name), QString::fromLocal8Bit(nodes[i]->Label().str()));
         EXPECT_EQ(tree->indexOfChild(row), i);
         EXPECT_EQ(row->parent(), tree);
         EXPECT_EQ(row->role(), QAccessible::TreeItem);
-        EXPECT_EQ(row->state().expandable, nodes[i]->firstChild != nullptr);
-        EXPECT_EQ(row->state().collapsed, nodes[i]->firstChild != nullptr && nodes[i]->expanded == 0);
-        if (nodes[i]->isMessage != 0) {
+        EXPECT_EQ(row->state().expandable, nodes[i]->FirstChild() != nullptr);
+        EXPECT_EQ(row->state().collapsed, nodes[i]->FirstChild() != nullptr && nodes[i]->IsExpanded() == 0);
+        if (nodes[i]->IsMessage() != 0) {
             const QString expected = QStringLiteral("level 1, %1 of %2, %3")
                                          .arg(++messagePosition)
-                                         .arg(Root()->count)
-                                         .arg(QString::fromLocal8Bit(nodes[i]->description.str()));
+                                         .arg(Root()->Count())
+                                         .arg(QString::fromLocal8Bit(nodes[i]->Description().str()));
             EXPECT_EQ(row->text(QAccessible::Description), expected);
         }
     }
@@ -98,7 +98,7 @@ TEST_F(AccessibilityTest, TheTreeListsEveryVisibleRowByItsLabelAndPlace) {
 
 TEST_F(AccessibilityTest, TheChosenRowIsSelectedFocusedAndAnnouncedHoweverItIsChosen) {
     test::WindowDriver driver(dialog.get());
-    FormatNode* second = Root()->firstChild->nextSibling;
+    FormatNode* second = Root()->FirstChild()->NextSibling();
     const std::vector<std::pair<const char*, std::function<const FormatNode*()>>> ways{
         {"click",
          [&] {
@@ -108,14 +108,14 @@ TEST_F(AccessibilityTest, TheChosenRowIsSelectedFocusedAndAnnouncedHoweverItIsCh
         {"key",
          [&] {
              driver.Key(Qt::Key_Down);
-             return static_cast<const FormatNode*>(second->firstChild);
+             return static_cast<const FormatNode*>(second->FirstChild());
          }},
         {"find",
          [&] {
              dialog->Finder().findChild<QLineEdit*>()->setText(QStringLiteral("S1F3W"));
              dialog->Finder().FindNext();
              Settle();
-             return static_cast<const FormatNode*>(second->nextSibling);
+             return static_cast<const FormatNode*>(second->NextSibling());
          }},
         {"undo",
          [&] {
@@ -125,7 +125,7 @@ TEST_F(AccessibilityTest, TheChosenRowIsSelectedFocusedAndAnnouncedHoweverItIsCh
              events.clear();
              Commands().Undo();
              Settle();
-             return static_cast<const FormatNode*>(Root()->firstChild->nextSibling);
+             return static_cast<const FormatNode*>(Root()->FirstChild()->NextSibling());
          }},
     };
     for (const auto& [way, choose] : ways) {
@@ -144,7 +144,7 @@ TEST_F(AccessibilityTest, TheChosenRowIsSelectedFocusedAndAnnouncedHoweverItIsCh
 }
 
 TEST_F(AccessibilityTest, ToggleCollapsesAndExpandsARowAndItsRowsGoAndCome) {
-    QAccessibleInterface* row = tree->child(RowOf(Root()->firstChild->nextSibling));
+    QAccessibleInterface* row = tree->child(RowOf(Root()->FirstChild()->NextSibling()));
     const int expanded = tree->childCount();
     for (const bool collapsed : {true, false}) {
         row->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
@@ -155,16 +155,16 @@ TEST_F(AccessibilityTest, ToggleCollapsesAndExpandsARowAndItsRowsGoAndCome) {
                             [](const auto& event) { return event.first == QAccessible::StateChanged; }),
               2);
     row->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    EXPECT_EQ(Tree().SelectedNode(), Root()->firstChild->nextSibling);
+    EXPECT_EQ(Tree().SelectedNode(), Root()->FirstChild()->NextSibling());
 }
 
 TEST_F(AccessibilityTest, ARowWhoseNodeIsDeletedGoesWithIt) {
     const QAccessible::Id id = QAccessible::uniqueId(tree->child(0));
-    ClickNode(Root()->firstChild);
+    ClickNode(Root()->FirstChild());
     prompts.answers.push_back(true);
     Click(IDC_DELETE_MESSAGE);
     EXPECT_EQ(QAccessible::accessibleInterface(id), nullptr);
-    EXPECT_EQ(tree->child(0)->text(QAccessible::Name), QString::fromLocal8Bit(Root()->firstChild->label.str()));
+    EXPECT_EQ(tree->child(0)->text(QAccessible::Name), QString::fromLocal8Bit(Root()->FirstChild()->Label().str()));
 }
 
 TEST_F(AccessibilityTest, CheckBoxesAreCheckBoxesWithTheirState) {

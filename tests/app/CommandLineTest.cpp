@@ -146,10 +146,10 @@ protected:
 TEST_F(OpenAtStartTest, TheFileOpensOnceTheWindowRuns) {
     const QString example = QStringLiteral(TQF_EXAMPLES_DIR "/standard-messages.TQF");
     EditorApp::OpenAtStart(*dialog, example);
-    EXPECT_EQ(Root()->count, 0) << "opened before the window ran";
+    EXPECT_EQ(Root()->Count(), 0) << "opened before the window ran";
     Settle();
     EXPECT_EQ(PathDisplay(), example);
-    EXPECT_GT(Root()->count, 0);
+    EXPECT_GT(Root()->Count(), 0);
     EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_TRUE(prompts.boxes.empty());
     EXPECT_TRUE(prompts.questions.empty());
@@ -177,14 +177,14 @@ TEST_F(OpenAtStartTest, WhatOpenReportsItReportsTheSame) {
         Settle();
         const QStringList atStart = prompts.TakeMessages();
         const QString displayAtStart = PathDisplay();
-        const int countAtStart = Root()->count;
+        const int countAtStart = Root()->Count();
 
         RestartWindow();
         Open(path);
         EXPECT_EQ(prompts.TakeMessages(), atStart);
         EXPECT_FALSE(atStart.isEmpty());
         EXPECT_EQ(PathDisplay(), displayAtStart);
-        EXPECT_EQ(Root()->count, countAtStart);
+        EXPECT_EQ(Root()->Count(), countAtStart);
     }
 }
 

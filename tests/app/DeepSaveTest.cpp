@@ -30,7 +30,7 @@ TEST_F(DeepSaveTest, TheDeepLibraryUnderAnAddressSpaceLimitKeepsTheOldFile) {
     const QString path = PathIn(QStringLiteral("deep.TQF"));
     WriteBytes(path, deep);
     Open(path);
-    ASSERT_EQ(Root()->count, 3);
+    ASSERT_EQ(Root()->Count(), 3);
     for (const bool budgeted : {true, false}) {
         const pid_t child = ::fork();
         if (child == 0) {

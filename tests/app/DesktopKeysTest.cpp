@@ -34,7 +34,7 @@ TEST_F(DesktopKeysTest, TheMenuShowsTheStandardKeysAndEachRunsItsCommand) {
     PressKeyOf("openAction");
     EXPECT_EQ(PathDisplay(), example);
     PressKeyOf("newAction");
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     PressKeyOf("findAction");
     EXPECT_TRUE(dialog->Finder().isVisible());
     prompts.answers = {true};
@@ -53,10 +53,10 @@ TEST_F(DesktopKeysTest, UndoAndRedoKeysActOnTheFieldsTypingFirstThenOnTheDocumen
     EXPECT_EQ(field->text(), QStringLiteral("TYPED"));
     for (int i = 0; i < 20 && field->isUndoAvailable(); ++i) {
         PressKeyOf("undoAction");
-        EXPECT_EQ(Root()->count, 1);
+        EXPECT_EQ(Root()->Count(), 1);
     }
     PressKeyOf("undoAction");
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
 }
 
 TEST_F(DesktopKeysTest, OpenRecentOffersWhatWasOpenedAndDropsAFileThatIsGone) {
@@ -76,7 +76,7 @@ TEST_F(DesktopKeysTest, OpenRecentOffersWhatWasOpenedAndDropsAFileThatIsGone) {
     Click(IDC_NEW);
     prompts.answers = {true};
     entries[0]->trigger();
-    EXPECT_GT(Root()->count, 0);
+    EXPECT_GT(Root()->Count(), 0);
 }
 
 TEST(RecentFilesTest, KeepsTheEightNewestFirstWithoutRepeatsFromOneRunToTheNext) {

@@ -27,11 +27,11 @@ TEST_F(DocumentSeamsTest, ClearingWithoutAFileReadIsUndone) {
         Click(c.command);
         ASSERT_EQ(prompts.questions.size(), 1U);
         EXPECT_TRUE(prompts.questions[0].defaultNo) << "Enter keeps the document";
-        EXPECT_EQ(Root()->count, 0);
+        EXPECT_EQ(Root()->Count(), 0);
         EXPECT_EQ(prompts.TakeMessages().size(), c.file ? 1 : 0) << "the reason a file cannot be opened";
         UndoKey();
         EXPECT_EQ(MessageLabels(), before);
-        EXPECT_EQ(Root()->firstChild->description.str(), "kept");
+        EXPECT_EQ(Root()->FirstChild()->Description().str(), "kept");
         prompts.questions.clear();
         Files().ClearDocument();
     }

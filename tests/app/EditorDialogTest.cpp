@@ -102,7 +102,7 @@ TEST_F(EditorDialogTest, StartsEmptyWithOnlyTheMessageEntryEnabled) {
     EXPECT_EQ(Check(IDC_NOT_FIXED)->GetCheck(), 0);
     EXPECT_TRUE(Text(IDC_STREAM).isEmpty());
     EXPECT_EQ(Tree().TextColor(), Rgb(0, 64, 128));
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(Commands().currentNode, nullptr);
     EXPECT_EQ(Commands().lastCreatedNode, nullptr);
@@ -180,7 +180,7 @@ TEST_F(EditorDialogTest, EnterAndEscapeDoNothingWhereverTheFocusIs) {
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
     Settle();
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_EQ(Text(IDC_STREAM), QStringLiteral("1"));
 }

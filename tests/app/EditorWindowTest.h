@@ -104,8 +104,8 @@ protected:
 
     void ClickNode(const FormatNode* node) {
         Tree().viewport()->repaint();
-        ASSERT_FALSE(node->rect.IsEmpty()) << node->label;
-        const QPoint point(node->rect.left + 1, node->rect.top + 1);
+        ASSERT_FALSE(Tree().DrawnRect(node).IsEmpty()) << node->Label();
+        const QPoint point(Tree().DrawnRect(node).left + 1, Tree().DrawnRect(node).top + 1);
         QTest::mouseClick(Tree().viewport(), Qt::LeftButton, Qt::NoModifier, point);
         Settle();
     }
@@ -136,8 +136,8 @@ protected:
 
     static std::vector<std::string> Labels(const FormatNode* parent) {
         std::vector<std::string> labels;
-        for (const FormatNode* node = parent->firstChild; node != nullptr; node = node->nextSibling) {
-            labels.push_back(node->label.str());
+        for (const FormatNode* node = parent->FirstChild(); node != nullptr; node = node->NextSibling()) {
+            labels.push_back(node->Label().str());
         }
         return labels;
     }

@@ -42,7 +42,7 @@ protected:
                 if (progress != nullptr && progress->isVisible() && progress->labelText().startsWith(stage)) {
                     clicker.stop();
                     clicker.disconnect();
-                    messagesAtCancel = Root()->count;
+                    messagesAtCancel = Root()->Count();
                     QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
                 }
             }
@@ -175,7 +175,7 @@ TEST_F(FileCommandsTest, NewKeepsThePathSoTheNextSaveWritesThere) {
     const QString path = PathIn(QStringLiteral("a.TQF"));
     SaveAs(path);
     Click(IDC_NEW);
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
 
@@ -198,7 +198,7 @@ TEST_F(FileCommandsTest, AfterAnUnsavedClearOpenAsksButNewDoesNot) {
     CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     prompts.answers = {true};
     Click(IDC_NEW);
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_TRUE(Commands().Doc().IsModified());
     prompts.questions.clear();
 
@@ -216,7 +216,7 @@ TEST_F(FileCommandsTest, ClearingEmptiesThePanelsButKeepsTheItemDescription) {
     FormatNode* message = CreateMessage(QStringLiteral("6"), QStringLiteral("11"), QStringLiteral("Event"));
     ClickNode(message);
     AddItem(LIST);
-    ClickNode(message->firstChild);
+    ClickNode(message->FirstChild());
     ChooseFormat(UINT4);
     Click(IDC_NOT_FIXED);
     Type(IDC_ITEM_DESCRIPTION, QStringLiteral("typed"));
@@ -224,8 +224,8 @@ TEST_F(FileCommandsTest, ClearingEmptiesThePanelsButKeepsTheItemDescription) {
     ASSERT_EQ(Check(IDC_NOT_FIXED)->GetCheck(), 1);
 
     Files().ClearDocument();
-    EXPECT_EQ(Root()->count, 0);
-    EXPECT_EQ(Root()->firstChild, nullptr);
+    EXPECT_EQ(Root()->Count(), 0);
+    EXPECT_EQ(Root()->FirstChild(), nullptr);
     EXPECT_EQ(Commands().currentNode, nullptr);
     EXPECT_EQ(Commands().lastCreatedNode, nullptr);
     EXPECT_EQ(Tree().SelectedNode(), nullptr);
@@ -277,7 +277,7 @@ TEST_F(FileCommandsTest, OpenReadsTheFileAndSaveWritesBackWithoutADialog) {
     EXPECT_EQ(Commands().currentNode, nullptr);
 
     // The read document paints and answers clicks.
-    ClickNode(Root()->firstChild->nextSibling);
+    ClickNode(Root()->FirstChild()->NextSibling());
     EXPECT_EQ(Text(IDC_STREAM), QStringLiteral("1"));
     EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("3"));
 
@@ -296,7 +296,7 @@ TEST_F(FileCommandsTest, OpenAnsweredYesThenCancelledLeavesAnEmptyDocumentAndThe
     prompts.answers = {true};
     prompts.fileAnswers.push_back(std::nullopt);
     Click(IDC_OPEN);
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
 }
@@ -318,7 +318,7 @@ TEST_F(FileCommandsTest, OpenOfAMissingFileSaysWhyAndLeavesAnEmptyUnmodifiedDocu
     EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
     EXPECT_TRUE(prompts.boxes[0].text.contains(missing));
     EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("No such file or directory")));
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), saved);
 }
@@ -333,8 +333,8 @@ TEST_F(FileCommandsTest, OpenOfALibraryTooLargeForMemoryKeepsNothingOfIt) {
     EXPECT_TRUE(prompts.boxes[0].text.startsWith(
         QStringLiteral("Cannot open the file\n%1\n\nReason: the library holds more than 5 ").arg(path)))
         << prompts.boxes[0].text.toStdString();
-    EXPECT_EQ(Root()->count, 0);
-    EXPECT_EQ(Root()->firstChild, nullptr);
+    EXPECT_EQ(Root()->Count(), 0);
+    EXPECT_EQ(Root()->FirstChild(), nullptr);
     EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_TRUE(PathDisplay().isEmpty());
     EXPECT_FALSE(Files().Busy());
@@ -344,7 +344,7 @@ TEST_F(FileCommandsTest, OpenOfALibraryTooLargeForMemoryKeepsNothingOfIt) {
     Files().SetNodeLimit(7);
     Open(path);
     EXPECT_TRUE(prompts.boxes.empty());
-    EXPECT_EQ(Root()->count, 3);
+    EXPECT_EQ(Root()->Count(), 3);
     EXPECT_EQ(PathDisplay(), path);
 }
 
@@ -372,7 +372,7 @@ TEST_F(FileCommandsTest, OpenThatStopsPartWayKeepsNoPathSoSaveAsksForOne) {
     EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("could not be read to its end")));
     EXPECT_TRUE(prompts.boxes[0].text.contains(path));
     EXPECT_TRUE(PathDisplay().isEmpty());
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_FALSE(Commands().Doc().IsModified());
 }
 
@@ -421,7 +421,7 @@ TEST_F(FileCommandsTest, ALargeFileOpensWholeWithItsDroppedStatementsNamed) {
         << prompts.boxes[0].text.toStdString();
     EXPECT_FALSE(Commands().Doc().IsModified());
 
-    ClickNode(Root()->firstChild->nextSibling);
+    ClickNode(Root()->FirstChild()->NextSibling());
     EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("1"));
 }
 
@@ -439,7 +439,7 @@ TEST_F(FileCommandsTest, DroppedStatementsBeyondTenAreCounted) {
     EXPECT_TRUE(shown.startsWith(QStringLiteral("13 statements of the file"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("\nline 10, column 1: header has no stream number\n... and 3 more\n")))
         << shown.toStdString();
-    EXPECT_EQ(Root()->count, 1);
+    EXPECT_EQ(Root()->Count(), 1);
 }
 
 TEST_F(FileCommandsTest, OneDroppedStatementIsNamedInTheSingular) {
@@ -600,7 +600,7 @@ TEST_F(FileCommandsTest, NewClickedDuringAReadDoesNothing) {
     Open(PathIn(QStringLiteral("big.TQF")));
     QCoreApplication::processEvents();
     EXPECT_TRUE(clickedDuringRead);
-    EXPECT_EQ(Root()->count, MESSAGES_READ_IN_PIECES);
+    EXPECT_EQ(Root()->Count(), MESSAGES_READ_IN_PIECES);
     EXPECT_EQ(prompts.questions.size(), 1U) << "only the question before the open";
 }
 
@@ -614,7 +614,7 @@ TEST_F(FileCommandsTest, CancelInTheProgressDialogStopsTheReadAndLeavesNothingOf
     QCoreApplication::processEvents();
     EXPECT_GE(messagesAtCancel, 0) << "the dialog was shown during the read";
     EXPECT_LT(messagesAtCancel, MESSAGES_READ_IN_PIECES);
-    EXPECT_EQ(Root()->count, 0) << "nothing half-read is kept";
+    EXPECT_EQ(Root()->Count(), 0) << "nothing half-read is kept";
     EXPECT_TRUE(PathDisplay().isEmpty());
     EXPECT_TRUE(prompts.boxes.empty()) << "no error box for a cancelled read";
     EXPECT_EQ(prompts.questions.size(), 1U) << "only the question before the open";
@@ -635,7 +635,7 @@ TEST_F(FileCommandsTest, UndoAfterAReadGivenUpBringsBackTheLibraryBefore) {
     for (const auto& c : cases) {
         Files().SetNodeLimit(c.nodeLimit == 0 ? FormatReader::DefaultNodeLimit() : c.nodeLimit);
         Open(first);
-        ASSERT_EQ(Root()->count, 2);
+        ASSERT_EQ(Root()->Count(), 2);
         if (c.change) {
             CreateMessage(QStringLiteral("5"), QStringLiteral("5"), QStringLiteral("changed"));
             prompts.answers = {true};
@@ -648,14 +648,14 @@ TEST_F(FileCommandsTest, UndoAfterAReadGivenUpBringsBackTheLibraryBefore) {
         }
         Open(PathIn(QStringLiteral("big.TQF")));
         EXPECT_EQ(messagesAtCancel >= 0, c.nodeLimit == 0) << "cancelled mid-read";
-        EXPECT_EQ(Root()->count, 0);
+        EXPECT_EQ(Root()->Count(), 0);
         EXPECT_EQ(prompts.boxes.size(), c.nodeLimit == 0 ? 0U : 1U) << "only a file too large says why";
         QTest::keyClick(dialog->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
         Settle();
         if (c.nodeLimit == 0) {
             EXPECT_EQ(FormatWriter::FormatFileText(Root()), before);
         } else {
-            EXPECT_EQ(Root()->count, 0) << "the library before went ahead of a read it would not fit beside";
+            EXPECT_EQ(Root()->Count(), 0) << "the library before went ahead of a read it would not fit beside";
         }
         EXPECT_EQ(PathDisplay(), first);
         prompts.boxes.clear();

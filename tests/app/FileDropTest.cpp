@@ -82,7 +82,7 @@ TEST_F(FileDropTest, OneFileDroppedOnTheTreeOpensAsOpenWould) {
     EXPECT_TRUE(dropped.accepted);
     EXPECT_EQ(dropped.action, Qt::CopyAction);
     EXPECT_EQ(PathDisplay(), Example());
-    EXPECT_GT(Root()->count, 0);
+    EXPECT_GT(Root()->Count(), 0);
     EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_TRUE(prompts.boxes.empty());
     EXPECT_TRUE(prompts.fileDialogs.empty());
@@ -153,7 +153,7 @@ TEST_F(FileDropTest, EverythingElseIsRefusedAndChangesNothing) {
     EXPECT_FALSE(Drop(*one, CentreOf(IDC_TREE), Qt::MoveAction).accepted);
 
     EXPECT_EQ(PathDisplay(), QString());
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_EQ(Text(IDC_STREAM), QString());
     EXPECT_TRUE(prompts.boxes.empty());
     EXPECT_TRUE(prompts.questions.empty());

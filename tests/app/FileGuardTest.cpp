@@ -36,7 +36,7 @@ protected:
         prompts.messages.clear();
         prompts.boxes.clear();
         prompts.fileDialogs.clear();
-        ASSERT_EQ(Root()->count, c.messages);
+        ASSERT_EQ(Root()->Count(), c.messages);
         ASSERT_EQ(PathDisplay().isEmpty(), !c.named);
     }
 };
@@ -53,7 +53,7 @@ TEST_P(FileGuardTest, AsksExactlyWhenItsRowSaysAndNoChangesNothing) {
         EXPECT_EQ(prompts.questions[0].caption, QStringLiteral("CONFIRMATION"));
         EXPECT_EQ(prompts.questions[0].text, QString::fromLatin1(c.question));
         EXPECT_TRUE(prompts.questions[0].defaultNo) << "Enter keeps the changes";
-        EXPECT_EQ(Root()->count, c.messages);
+        EXPECT_EQ(Root()->Count(), c.messages);
         EXPECT_EQ(Commands().Doc().IsModified(), c.modified);
         EXPECT_EQ(PathDisplay(), path);
         EXPECT_TRUE(dialog->isVisible());
@@ -74,7 +74,7 @@ TEST_P(FileGuardTest, AsksExactlyWhenItsRowSaysAndNoChangesNothing) {
     switch (c.command) {
     case IDC_NEW:
     case IDC_OPEN:
-        EXPECT_EQ(Root()->count, clears ? 0 : c.messages);
+        EXPECT_EQ(Root()->Count(), clears ? 0 : c.messages);
         EXPECT_EQ(Commands().Doc().IsModified(), clears && c.messages != 0 ? true : c.modified);
         EXPECT_TRUE(dialog->isVisible());
         EXPECT_EQ(prompts.fileDialogs.size(), c.command == IDC_OPEN ? 1U : 0U);
@@ -130,7 +130,7 @@ TEST_F(FrameCloseTest, WithUnsavedChangesNoKeepsTheWindowOpen) {
     ASSERT_EQ(prompts.questions.size(), 1U);
     EXPECT_EQ(prompts.questions[0].caption, QStringLiteral("CONFIRMATION"));
     EXPECT_EQ(prompts.questions[0].text, QString::fromLatin1(MSG_NOT_SAVED_CLOSE));
-    EXPECT_EQ(Root()->count, 1);
+    EXPECT_EQ(Root()->Count(), 1);
     EXPECT_TRUE(Commands().Doc().IsModified());
 }
 

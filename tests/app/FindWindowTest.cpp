@@ -36,7 +36,7 @@ protected:
         list = AddItem(again, LIST, 0, "");
         AddItem(list, UINT4, 1, "DATAID");
         lotId = AddItem(list, ASCII, OPEN_COUNT, "LOT ID");
-        list->expanded = 0;
+        Tree().Tree().SetExpanded(list, false);
         Tree().Repaint();
         Settle();
     }
@@ -45,7 +45,7 @@ protected:
         FormatTree& tree = Tree().Tree();
         FormatNode* node = last == nullptr ? tree.AddChild(nullptr, MakeMessageLabel(stream, function, reply), false)
                                            : tree.AddSibling(last, MakeMessageLabel(stream, function, reply), false);
-        node->isMessage = 1;
+        Tree().Tree().MakeMessage(node);
         Tree().Tree().SetDescription(node, description);
         last = node;
         return node;
@@ -54,9 +54,7 @@ protected:
     FormatNode* AddItem(FormatNode* parent, int format, int count, const std::string& description) {
         FormatNode* node =
             Tree().Tree().AppendSubNode(parent, MakeItemLabel(format, count, count == OPEN_COUNT, description));
-        node->format = format;
-        node->count = count;
-        node->isList = format == LIST ? 1 : 0;
+        Tree().Tree().SetItemFormat(node, format, count);
         Tree().Tree().SetDescription(node, description);
         return node;
     }
@@ -92,7 +90,7 @@ protected:
     void ClickNodeInWindow(const FormatNode* node) {
         Tree().viewport()->repaint();
         const NodeRect rect = Tree().LaidOutRect(node);
-        ASSERT_FALSE(rect.IsEmpty()) << node->label;
+        ASSERT_FALSE(rect.IsEmpty()) << node->Label();
         QTest::mouseClick(MainWindow(), Qt::LeftButton, Qt::NoModifier,
                           Tree().viewport()->mapTo(dialog.get(), QPoint(rect.left + 2, rect.top + 2)));
         Settle();
@@ -102,14 +100,14 @@ protected:
     // Chosen as a click chooses: the window's current node, the view's
     // selection and highlight, and the node shown inside the client area.
     void ExpectChosen(const FormatNode* node) {
-        EXPECT_EQ(Commands().currentNode, node) << node->label;
+        EXPECT_EQ(Commands().currentNode, node) << node->Label();
         EXPECT_EQ(Tree().SelectedNode(), node);
         EXPECT_EQ(Tree().HighlightedNode(), node);
-        EXPECT_EQ(node->color, HIGHLIGHT_COLOR);
+        EXPECT_EQ(node->Color(), HIGHLIGHT_COLOR);
         Tree().viewport()->repaint();
         const NodeRect rect = Tree().LaidOutRect(node);
-        EXPECT_GE(rect.top, 0) << node->label;
-        EXPECT_LE(rect.bottom, Tree().viewport()->height()) << node->label;
+        EXPECT_GE(rect.top, 0) << node->Label();
+        EXPECT_LE(rect.bottom, Tree().viewport()->height()) << node->Label();
     }
 
     FormatNode* last = nullptr;
@@ -133,7 +131,7 @@ TEST_F(FindWindowTest, CtrlFOpensFindAndFindNextChoosesEachDefinitionAsAClick) {
     EXPECT_EQ(Text(IDC_STREAM), QStringLiteral("6"));
     EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("11"));
     EXPECT_EQ(Text(IDC_MESSAGE_DESCRIPTION), QStringLiteral("EVENT REPORT"));
-    EXPECT_EQ(s1f1->color, Tree().TextColor()) << "the previous node loses the highlight";
+    EXPECT_EQ(s1f1->Color(), Tree().TextColor()) << "the previous node loses the highlight";
     EXPECT_EQ(Finder().StatusText(), QString());
 
     ClickIn(FindButton("findNext"));
@@ -161,7 +159,7 @@ TEST_F(FindWindowTest, TextInACollapsedListIsExpandedScrolledToAndShownInTheItem
     Press(MainWindow(), Qt::Key_F, Qt::ControlModifier);
     TypeInto(FindWindow(), QStringLiteral("lot id"));
     Press(FindWindow(), Qt::Key_Return);
-    EXPECT_EQ(list->expanded, 1);
+    EXPECT_EQ(list->IsExpanded(), 1);
     ExpectChosen(lotId);
     EXPECT_GT(Tree().ScrollPosition(), 0) << "the item lies far below the first rows";
     EXPECT_EQ(Text(IDC_ITEM_DESCRIPTION), QStringLiteral("LOT ID"));
@@ -247,7 +245,7 @@ TEST_F(FindWindowTest, TheTreeTakesTheFocusByClickAndByTabAndMovesWithTheKeys) {
     ASSERT_EQ(QApplication::focusWidget(), &Tree());
     ExpectChosen(s6f11);
     Press(MainWindow(), Qt::Key_Down);
-    ExpectChosen(Tree().GetRootNode()->firstChild->nextSibling->nextSibling);
+    ExpectChosen(Tree().GetRootNode()->FirstChild()->NextSibling()->NextSibling());
     // The last row is the collapsed list of the last message.
     Press(MainWindow(), Qt::Key_End);
     ExpectChosen(list);
@@ -257,7 +255,7 @@ TEST_F(FindWindowTest, TheTreeTakesTheFocusByClickAndByTabAndMovesWithTheKeys) {
     Press(MainWindow(), Qt::Key_Right);
     ExpectChosen(list);
     Press(MainWindow(), Qt::Key_Right);
-    EXPECT_EQ(list->expanded, 1);
+    EXPECT_EQ(list->IsExpanded(), 1);
     ExpectChosen(list);
     Press(MainWindow(), Qt::Key_End);
     ExpectChosen(lotId);

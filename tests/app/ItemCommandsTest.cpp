@@ -17,7 +17,7 @@ protected:
     FormatNode* AddListAndSelectIt(bool open = false) {
         ClickNode(message);
         AddItem(LIST, {}, open);
-        FormatNode* list = message->firstChild;
+        FormatNode* list = message->FirstChild();
         EXPECT_NE(list, nullptr);
         if (list != nullptr) {
             ClickNode(list);
@@ -108,11 +108,11 @@ TEST_F(ItemCommandsTest, NotFixedOpensTheCountAndUntickingRestoresIt) {
 
 TEST_F(ItemCommandsTest, AddBuildsTheLabelAndReturnsThePanelToIdle) {
     AddItem(LIST);
-    FormatNode* list = message->firstChild;
+    FormatNode* list = message->FirstChild();
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->label, "<L[0]>");
-    EXPECT_EQ(list->isList, 1);
-    EXPECT_EQ(message->count, 1);
+    EXPECT_EQ(list->Label(), "<L[0]>");
+    EXPECT_EQ(list->IsList(), 1);
+    EXPECT_EQ(message->Count(), 1);
     EXPECT_EQ(Commands().currentNode, message);
     EXPECT_TRUE(Commands().Doc().IsModified());
     // Idle: the format list alone is enabled, with no row; the rest is empty.
@@ -133,9 +133,9 @@ TEST_F(ItemCommandsTest, AddBuildsTheLabelAndReturnsThePanelToIdle) {
     AddItem(ASCII, QStringLiteral("99999999999999999999999999999999999999999999999999"));
     EXPECT_EQ(Labels(list), (std::vector<std::string>{"<A[100]>", "<BOOLEAN  flag>", "<VARIANT>", "<U2[n]  lot ids>",
                                                       "<A>", "<A[2147483647]>"}));
-    EXPECT_EQ(list->label, "<L[6]>");
-    EXPECT_EQ(list->firstChild->nextSibling->nextSibling->nextSibling->count, OPEN_COUNT);
-    EXPECT_EQ(list->firstChild->nextSibling->description, "flag");
+    EXPECT_EQ(list->Label(), "<L[6]>");
+    EXPECT_EQ(list->FirstChild()->NextSibling()->NextSibling()->NextSibling()->Count(), OPEN_COUNT);
+    EXPECT_EQ(list->FirstChild()->NextSibling()->Description(), "flag");
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
@@ -150,7 +150,7 @@ TEST_F(ItemCommandsTest, AddRefusesInItsOrder) {
     Type(IDC_ITEM_COUNT, QString());
     Click(IDC_ADD_ITEM);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("AsciiItem Cannot be zero length")});
-    EXPECT_EQ(message->count, 0);
+    EXPECT_EQ(message->Count(), 0);
     EXPECT_FALSE(Commands().Doc().IsModified());
 
     // A message holds one item.
@@ -160,7 +160,7 @@ TEST_F(ItemCommandsTest, AddRefusesInItsOrder) {
 
     // Under an item that is not a list the tree refuses, and nothing stays
     // selected.
-    ClickNode(message->firstChild);
+    ClickNode(message->FirstChild());
     AddItem(BINARY);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("It is not a list item.")});
     EXPECT_EQ(Commands().currentNode, nullptr);
@@ -171,8 +171,8 @@ TEST_F(ItemCommandsTest, AddRefusesInItsOrder) {
 TEST_F(ItemCommandsTest, AnOpenListTakesOneSubItemFromThePanel) {
     FormatNode* list = AddListAndSelectIt(true);
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->label, "<L[n]>");
-    EXPECT_EQ(list->count, OPEN_COUNT);
+    EXPECT_EQ(list->Label(), "<L[n]>");
+    EXPECT_EQ(list->Count(), OPEN_COUNT);
     EXPECT_EQ(Text(IDC_ITEM_COUNT), QStringLiteral("n"));
     EXPECT_EQ(Check(IDC_NOT_FIXED)->GetCheck(), 1);
     EXPECT_FALSE(Enabled(IDC_ITEM_COUNT));
@@ -181,7 +181,7 @@ TEST_F(ItemCommandsTest, AnOpenListTakesOneSubItemFromThePanel) {
     EXPECT_TRUE(prompts.TakeMessages().isEmpty());
     AddItem(INT2);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Unfixed list item can have only one sub item.")});
-    EXPECT_EQ(list->label, "<L[n]>");
+    EXPECT_EQ(list->Label(), "<L[n]>");
     EXPECT_EQ(FormatTree::CountListChildren(list), 1);
 }
 
@@ -206,31 +206,31 @@ TEST_F(ItemCommandsTest, UpdateRefusesInItsOrder) {
     EXPECT_EQ(prompts.TakeMessages(),
               QStringList({QStringLiteral("No item selected from item list"), QStringLiteral("Sub item exists."),
                            QStringLiteral("Non-fixed list item can only single item.")}));
-    EXPECT_EQ(list->label, "<L[2]>");
+    EXPECT_EQ(list->Label(), "<L[2]>");
     EXPECT_FALSE(Commands().Doc().IsModified());
 
-    ClickNode(list->firstChild);
+    ClickNode(list->FirstChild());
     ChooseFormat(ASCII);
     Type(IDC_ITEM_COUNT, QString());
     Click(IDC_UPDATE_ITEM);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("AsciiItem Cannot be zero length")});
-    EXPECT_EQ(list->firstChild->label, "<B>");
-    EXPECT_EQ(list->firstChild->format, BINARY);
+    EXPECT_EQ(list->FirstChild()->Label(), "<B>");
+    EXPECT_EQ(list->FirstChild()->Format(), BINARY);
 }
 
 TEST_F(ItemCommandsTest, UpdateChangesTheItemInPlace) {
     FormatNode* list = AddListAndSelectIt();
     AddItem(BINARY);
-    FormatNode* item = list->firstChild;
+    FormatNode* item = list->FirstChild();
     ClickNode(item);
     ChooseFormat(ASCII);
     Type(IDC_ITEM_COUNT, QStringLiteral("20"));
     Type(IDC_ITEM_DESCRIPTION, QStringLiteral("recipe"));
     Click(IDC_UPDATE_ITEM);
-    EXPECT_EQ(item->label, "<A[20]  recipe>");
-    EXPECT_EQ(item->format, ASCII);
-    EXPECT_EQ(item->count, 20);
-    EXPECT_EQ(item->description, "recipe");
+    EXPECT_EQ(item->Label(), "<A[20]  recipe>");
+    EXPECT_EQ(item->Format(), ASCII);
+    EXPECT_EQ(item->Count(), 20);
+    EXPECT_EQ(item->Description(), "recipe");
     EXPECT_EQ(Commands().currentNode, item);
     EXPECT_EQ(Formats()->currentIndex(), -1);
     EXPECT_FALSE(Enabled(IDC_UPDATE_ITEM));
@@ -241,14 +241,14 @@ TEST_F(ItemCommandsTest, UpdateChangesTheItemInPlace) {
     ClickNode(item);
     ChooseFormat(LIST);
     Click(IDC_UPDATE_ITEM);
-    EXPECT_EQ(item->label, "<L[0]>");
-    EXPECT_EQ(item->isList, 1);
-    EXPECT_TRUE(item->description.empty());
+    EXPECT_EQ(item->Label(), "<L[0]>");
+    EXPECT_EQ(item->IsList(), 1);
+    EXPECT_TRUE(item->Description().empty());
     ClickNode(list);
     Click(IDC_NOT_FIXED);
     Click(IDC_UPDATE_ITEM);
-    EXPECT_EQ(list->label, "<L[n]>");
-    EXPECT_EQ(list->count, OPEN_COUNT);
+    EXPECT_EQ(list->Label(), "<L[n]>");
+    EXPECT_EQ(list->Count(), OPEN_COUNT);
 }
 
 TEST_F(ItemCommandsTest, ChoosingListAgainKeepsAListsCountInItsLabel) {
@@ -261,8 +261,8 @@ TEST_F(ItemCommandsTest, ChoosingListAgainKeepsAListsCountInItsLabel) {
     ChooseFormat(LIST);
     ASSERT_EQ(Text(IDC_ITEM_COUNT), QStringLiteral("0"));
     Click(IDC_UPDATE_ITEM);
-    EXPECT_EQ(list->label, "<L[2]>");
-    EXPECT_EQ(list->count, 2);
+    EXPECT_EQ(list->Label(), "<L[2]>");
+    EXPECT_EQ(list->Count(), 2);
 }
 
 TEST_F(ItemCommandsTest, DeleteRemovesTheItemWithoutAQuestion) {
@@ -272,24 +272,24 @@ TEST_F(ItemCommandsTest, DeleteRemovesTheItemWithoutAQuestion) {
     FormatNode* list = AddListAndSelectIt();
     AddItem(BINARY);
     AddItem(LIST);
-    FormatNode* inner = list->firstChild->nextSibling;
+    FormatNode* inner = list->FirstChild()->NextSibling();
     ClickNode(inner);
     AddItem(INT1);
     // A list goes with its sub-items.
     ClickNode(inner);
     Commands().Doc().MarkSaved();
     Click(IDC_DELETE_ITEM);
-    EXPECT_EQ(list->label, "<L[1]>");
+    EXPECT_EQ(list->Label(), "<L[1]>");
     EXPECT_EQ(Labels(list), std::vector<std::string>{"<B>"});
     EXPECT_EQ(Commands().currentNode, nullptr);
     EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_TRUE(prompts.questions.empty());
 
-    ClickNode(list->firstChild);
+    ClickNode(list->FirstChild());
     Type(IDC_ITEM_DESCRIPTION, QStringLiteral("kept"));
     Click(IDC_NOT_FIXED);
     Click(IDC_DELETE_ITEM);
-    EXPECT_EQ(list->label, "<L[0]>");
+    EXPECT_EQ(list->Label(), "<L[0]>");
     EXPECT_EQ(Formats()->currentIndex(), -1);
     EXPECT_TRUE(Text(IDC_ITEM_COUNT).isEmpty());
     EXPECT_EQ(Check(IDC_NOT_FIXED)->GetCheck(), 0);
@@ -313,21 +313,21 @@ TEST_F(ItemCommandsTest, MovesSwapNeighboursAndRefuseAtTheEnds) {
     Click(IDC_MOVE_DOWN);
     Click(IDC_MOVE_DOWN);
     EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S2F1W", "S3F1W"}));
-    EXPECT_EQ(Root()->firstChild->nextSibling->nextSibling, third);
-    EXPECT_EQ(third->nextSibling, nullptr);
+    EXPECT_EQ(Root()->FirstChild()->NextSibling()->NextSibling(), third);
+    EXPECT_EQ(third->NextSibling(), nullptr);
 
     // Among the sub-items of a list; counts and labels stay.
     FormatNode* list = AddListAndSelectIt();
     AddItem(BINARY);
     AddItem(BOOLEAN);
-    ClickNode(list->firstChild->nextSibling);
+    ClickNode(list->FirstChild()->NextSibling());
     Click(IDC_MOVE_DOWN);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Cannot move down.")});
     Click(IDC_MOVE_UP);
     EXPECT_EQ(Labels(list), (std::vector<std::string>{"<BOOLEAN>", "<B>"}));
-    EXPECT_EQ(list->label, "<L[2]>");
+    EXPECT_EQ(list->Label(), "<L[2]>");
 
-    ClickNode(list->firstChild);
+    ClickNode(list->FirstChild());
     Click(IDC_DELETE_ITEM);
     Click(IDC_MOVE_UP);
     Click(IDC_MOVE_DOWN);
@@ -347,18 +347,18 @@ TEST_F(ItemCommandsTest, ClickingAnItemShowsItsFormatRules) {
     EXPECT_FALSE(Enabled(IDC_ITEM_DESCRIPTION));
     EXPECT_TRUE(Enabled(IDC_NOT_FIXED));
 
-    ClickNode(list->firstChild);
+    ClickNode(list->FirstChild());
     EXPECT_EQ(Text(IDC_ITEM_COUNT), QStringLiteral("8"));
     EXPECT_TRUE(Enabled(IDC_ITEM_COUNT));
     EXPECT_FALSE(Enabled(IDC_NOT_FIXED));
 
-    ClickNode(list->firstChild->nextSibling);
+    ClickNode(list->FirstChild()->NextSibling());
     EXPECT_TRUE(Text(IDC_ITEM_COUNT).isEmpty());
     EXPECT_FALSE(Enabled(IDC_ITEM_COUNT));
     EXPECT_FALSE(Enabled(IDC_NOT_FIXED));
     EXPECT_TRUE(Enabled(IDC_ITEM_DESCRIPTION));
 
-    ClickNode(list->firstChild->nextSibling->nextSibling);
+    ClickNode(list->FirstChild()->NextSibling()->NextSibling());
     EXPECT_EQ(Text(IDC_ITEM_COUNT), QStringLiteral("n"));
     EXPECT_EQ(Check(IDC_NOT_FIXED)->GetCheck(), 1);
     EXPECT_FALSE(Enabled(IDC_ITEM_COUNT));

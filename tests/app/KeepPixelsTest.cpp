@@ -44,12 +44,14 @@ void CopyDocument(const FormatNode* from, FormatTreeView& to) {
         const auto [source, target] = pending.back();
         pending.pop_back();
         FormatNode* last = nullptr;
-        for (const FormatNode* child = source->firstChild; child != nullptr; child = child->nextSibling) {
+        for (const FormatNode* child = source->FirstChild(); child != nullptr; child = child->NextSibling()) {
             FormatNode* copy =
                 last == nullptr ? to.Tree().AddChild(target, {}, false) : to.Tree().AddSibling(last, {}, false);
             // What decides where sub-nodes may go; the rest follows below.
-            copy->isMessage = child->isMessage;
-            copy->isList = child->isList;
+            if (child->IsMessage()) {
+                to.Tree().MakeMessage(copy);
+            }
+            to.Tree().SetItemFormat(copy, child->IsList() ? LIST : NONE, 0);
             copies.emplace_back(child, copy);
             pending.emplace_back(child, copy);
             last = copy;
@@ -57,14 +59,13 @@ void CopyDocument(const FormatNode* from, FormatTreeView& to) {
     }
     for (const auto& [source, copy] : copies) {
         // Stored again: the texts belong to the document that holds them.
-        to.Tree().SetLabel(copy, source->label);
-        to.Tree().SetDescription(copy, source->description);
-        copy->color = source->color;
-        copy->usesTreeColor = source->usesTreeColor;
-        copy->expanded = source->expanded;
-        copy->isList = source->isList;
-        copy->count = source->count;
-        copy->format = source->format;
+        to.Tree().SetLabel(copy, source->Label());
+        to.Tree().SetDescription(copy, source->Description());
+        if (!source->UsesTreeColor()) {
+            to.Tree().SetNodeColor(copy, source->Color());
+        }
+        to.Tree().SetExpanded(copy, source->IsExpanded());
+        to.Tree().SetItemFormat(copy, source->Format(), source->Count());
     }
 }
 
@@ -100,9 +101,9 @@ protected:
     }
 
     FormatNode* Item(FormatNode* parent, int index) {
-        FormatNode* node = parent->firstChild;
+        FormatNode* node = parent->FirstChild();
         for (int i = 0; i < index && node != nullptr; ++i) {
-            node = node->nextSibling;
+            node = node->NextSibling();
         }
         return node;
     }
@@ -121,7 +122,7 @@ TEST_F(KeepPixelsTest, EveryCommandPaintsAsAFreshViewWould) {
 
     ClickNode(first);
     AddItem(LIST);
-    FormatNode* list = first->firstChild;
+    FormatNode* list = first->FirstChild();
     ASSERT_NE(list, nullptr);
     ClickNode(list);
     AddItem(UINT4, QStringLiteral("1"), false, QStringLiteral("DATAID"));
@@ -158,18 +159,18 @@ TEST_F(KeepPixelsTest, EveryCommandPaintsAsAFreshViewWould) {
     // Expansion, by double clicks as the user toggles it.
     Tree().viewport()->repaint();
     QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, Qt::NoModifier,
-                       QPoint(list->rect.left + 1, list->rect.top + 1));
+                       QPoint(Tree().DrawnRect(list).left + 1, Tree().DrawnRect(list).top + 1));
     Settle();
-    ASSERT_EQ(list->expanded, 0);
+    ASSERT_EQ(list->IsExpanded(), 0);
     ExpectFreshPaint("collapsing a list");
     ClickNode(list);
     AddItem(FLOAT8, QStringLiteral("3"));
     ExpectFreshPaint("adding under a collapsed list");
     Tree().viewport()->repaint();
     QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, Qt::NoModifier,
-                       QPoint(list->rect.left + 1, list->rect.top + 1));
+                       QPoint(Tree().DrawnRect(list).left + 1, Tree().DrawnRect(list).top + 1));
     Settle();
-    ASSERT_EQ(list->expanded, 1);
+    ASSERT_EQ(list->IsExpanded(), 1);
     ExpectFreshPaint("expanding it again");
 
     // Moves, of items and of messages.
@@ -183,7 +184,7 @@ TEST_F(KeepPixelsTest, EveryCommandPaintsAsAFreshViewWould) {
     Click(IDC_MOVE_DOWN);
     ExpectFreshPaint("moving a message down");
     Click(IDC_MOVE_DOWN);
-    ASSERT_EQ(first->nextSibling, nullptr);
+    ASSERT_EQ(first->NextSibling(), nullptr);
     ExpectFreshPaint("moving a message down to the end");
     Click(IDC_MOVE_UP);
     ExpectFreshPaint("moving a message up");

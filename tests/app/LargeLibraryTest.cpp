@@ -94,7 +94,7 @@ protected:
     FormatNode* ScrollToAndPaint(int y) {
         Tree().VerticalScroll(SCROLL_THUMB_POSITION, y);
         Paint();
-        return Tree().HitTestNode(QPoint(Tree().viewport()->width() / 4, RowHeight()), Root()->firstChild);
+        return Tree().HitTestNode(QPoint(Tree().viewport()->width() / 4, RowHeight()), Root()->FirstChild());
     }
 
     // Save to the shown path, with the round-trip check passing.
@@ -130,7 +130,7 @@ TEST_F(LargeLibraryTest, AMillionMessagesOpenPaintScrollEditSaveAndClose) {
 
     Open(path);
     log.Step("open");
-    ASSERT_EQ(Root()->count, MILLION);
+    ASSERT_EQ(Root()->Count(), MILLION);
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QString::number(MILLION));
     EXPECT_EQ(PathDisplay(), path);
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -140,17 +140,17 @@ TEST_F(LargeLibraryTest, AMillionMessagesOpenPaintScrollEditSaveAndClose) {
     // The middle: a message there is clicked, changed and given an item.
     FormatNode* middle = ScrollToAndPaint(Tree().ScrollLimit() / 2);
     ASSERT_NE(middle, nullptr);
-    ASSERT_EQ(middle->isMessage, 1);
+    ASSERT_EQ(middle->IsMessage(), 1);
     ClickNode(middle);
     EXPECT_EQ(Commands().currentNode, middle);
     Paste(IDC_MESSAGE_DESCRIPTION, QStringLiteral("CHANGED IN THE MIDDLE"));
     Click(IDC_UPDATE_MESSAGE);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QString::fromLatin1(MSG_UPDATED)});
-    if (middle->firstChild == nullptr) {
+    if (middle->FirstChild() == nullptr) {
         ClickNode(middle);
         AddItem(UINT2, QStringLiteral("3"), false, QStringLiteral("ADDED"));
         EXPECT_TRUE(prompts.TakeMessages().isEmpty());
-        ASSERT_NE(middle->firstChild, nullptr);
+        ASSERT_NE(middle->FirstChild(), nullptr);
     }
     log.Step("scroll to the middle, update a message and add an item");
 
@@ -160,7 +160,7 @@ TEST_F(LargeLibraryTest, AMillionMessagesOpenPaintScrollEditSaveAndClose) {
     ClickNode(last);
     prompts.answers.push_back(true);
     Click(IDC_DELETE_MESSAGE);
-    EXPECT_EQ(Root()->count, MILLION - 1);
+    EXPECT_EQ(Root()->Count(), MILLION - 1);
     Paint();
     log.Step("scroll to the end and delete a message");
 
@@ -180,10 +180,10 @@ TEST_F(LargeLibraryTest, AHundredThousandNestedListsOpenPaintScrollEditAndClose)
 
     Open(path);
     log.Step("open");
-    ASSERT_EQ(Root()->count, 1);
-    FormatNode* top = Root()->firstChild->firstChild;
+    ASSERT_EQ(Root()->Count(), 1);
+    FormatNode* top = Root()->FirstChild()->FirstChild();
     ASSERT_NE(top, nullptr);
-    EXPECT_EQ(top->label, "<L[1]>");
+    EXPECT_EQ(top->Label(), "<L[1]>");
     Paint();
     ScrollToAndPaint(Tree().ScrollLimit());
     ScrollToAndPaint(0);
@@ -193,17 +193,17 @@ TEST_F(LargeLibraryTest, AHundredThousandNestedListsOpenPaintScrollEditAndClose)
     ClickNode(top);
     AddItem(ASCII, QStringLiteral("8"), false, QStringLiteral("NEXT"));
     EXPECT_TRUE(prompts.TakeMessages().isEmpty());
-    EXPECT_EQ(top->label, "<L[2]>");
+    EXPECT_EQ(top->Label(), "<L[2]>");
     FormatNode* innermost = top;
-    while (innermost->firstChild != nullptr && innermost->firstChild->isList != 0) {
-        innermost = innermost->firstChild;
+    while (innermost->FirstChild() != nullptr && innermost->FirstChild()->IsList() != 0) {
+        innermost = innermost->FirstChild();
     }
     Commands().ShowNode(innermost);
     ChooseFormat(LIST);
     Click(IDC_NOT_FIXED);
     Click(IDC_UPDATE_ITEM);
     EXPECT_TRUE(prompts.TakeMessages().isEmpty());
-    EXPECT_EQ(innermost->label, "<L[n]>");
+    EXPECT_EQ(innermost->Label(), "<L[n]>");
     Paint();
     log.Step("edit at both ends");
 
@@ -220,7 +220,7 @@ TEST_F(LargeLibraryTest, DeeplyNestedListsSave) {
     WriteBytes(path, NestedText(SAVED_DEPTH));
     StepLog log("nested lists saved");
     Open(path);
-    ASSERT_EQ(Root()->count, 1);
+    ASSERT_EQ(Root()->Count(), 1);
     SaveInPlace();
     log.Step("save");
     const qint64 depth = SAVED_DEPTH;
@@ -254,7 +254,7 @@ TEST_F(LargeLibraryTest, DISABLED_TwoHundredMegabyteLibrary) {
 
     Open(path);
     log.Step("open");
-    ASSERT_GT(Root()->count, 0);
+    ASSERT_GT(Root()->Count(), 0);
     EXPECT_TRUE(prompts.messages.isEmpty());
     Paint();
     FormatNode* middle = ScrollToAndPaint(Tree().ScrollLimit() / 2);
@@ -267,7 +267,7 @@ TEST_F(LargeLibraryTest, DISABLED_TwoHundredMegabyteLibrary) {
     Click(IDC_UPDATE_MESSAGE);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QString::fromLatin1(MSG_UPDATED)});
     log.Step("edit");
-    const int messages200 = Root()->count;
+    const int messages200 = Root()->Count();
     SaveInPlace();
     log.Step("save");
     EXPECT_EQ(MessagesIn(path), static_cast<std::size_t>(messages200));
@@ -285,7 +285,7 @@ TEST_F(LargeLibraryTest, DISABLED_DeepNestingSavedAtScale) {
     StepLog log(std::to_string(depth) + " nested lists");
     Open(path);
     log.Step("open");
-    ASSERT_EQ(Root()->count, 1);
+    ASSERT_EQ(Root()->Count(), 1);
     Paint();
     log.Step("paint");
     // A file larger than a library may take is refused; the old one stays.

@@ -40,21 +40,21 @@ TEST_F(MessageCommandsTest, CreateRefusesStreamsOutsideOneTo127First) {
         // A refused Create still counts as a change.
         EXPECT_TRUE(Commands().Doc().IsModified());
     }
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("0"));
 }
 
 TEST_F(MessageCommandsTest, CreateAcceptsTheLimitsAndLabelsTheMessage) {
     FormatNode* limit = CreateMessage(QStringLiteral("127"), QStringLiteral("255"), QStringLiteral("  last one \t"));
     ASSERT_NE(limit, nullptr);
-    EXPECT_EQ(limit->label, "S127F255W");
-    EXPECT_EQ(limit->description, "last one");
-    EXPECT_EQ(limit->isMessage, 1);
+    EXPECT_EQ(limit->Label(), "S127F255W");
+    EXPECT_EQ(limit->Description(), "last one");
+    EXPECT_EQ(limit->IsMessage(), 1);
     Paste(IDC_STREAM, QStringLiteral(" 1"));
     Type(IDC_FUNCTION, QStringLiteral("0"));
     Click(IDC_CREATE_MESSAGE);
     FormatNode* zero = Commands().currentNode;
-    EXPECT_EQ(zero->label, "S1F0");
+    EXPECT_EQ(zero->Label(), "S1F0");
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("2"));
     EXPECT_TRUE(Enabled(IDC_UPDATE_MESSAGE));
@@ -95,8 +95,8 @@ TEST_F(MessageCommandsTest, NewMessagesArePlacedByTheirNumbers) {
     EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S2F1W", "S1F2", "S2F2", "S1F3W"}));
     // Duplicates are accepted and go after their equals.
     FormatNode* again = CreateMessage(QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("second"));
-    EXPECT_EQ(Root()->firstChild->nextSibling, again);
-    EXPECT_EQ(again->label, "S1F1W");
+    EXPECT_EQ(Root()->FirstChild()->NextSibling(), again);
+    EXPECT_EQ(again->Label(), "S1F1W");
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("6"));
 }
 
@@ -117,27 +117,27 @@ TEST_F(MessageCommandsTest, NoMessageIsPlacedBeforeTheFirst) {
 
 TEST_F(MessageCommandsTest, TheLastCreatedMessageIsHighlightedUntilTheNextSelection) {
     FormatNode* first = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
-    EXPECT_EQ(first->usesTreeColor, 0);
-    EXPECT_EQ(first->color, HIGHLIGHT_COLOR);
+    EXPECT_EQ(first->UsesTreeColor(), 0);
+    EXPECT_EQ(first->Color(), HIGHLIGHT_COLOR);
     FormatNode* second = CreateMessage(QStringLiteral("1"), QStringLiteral("2"));
-    EXPECT_EQ(first->color, Rgb(0, 64, 128));
-    EXPECT_EQ(second->color, HIGHLIGHT_COLOR);
+    EXPECT_EQ(first->Color(), Rgb(0, 64, 128));
+    EXPECT_EQ(second->Color(), HIGHLIGHT_COLOR);
     EXPECT_EQ(Commands().lastCreatedNode, second);
 
     ClickNode(first);
     EXPECT_EQ(Commands().lastCreatedNode, nullptr);
-    EXPECT_EQ(second->color, Tree().TextColor());
+    EXPECT_EQ(second->Color(), Tree().TextColor());
     EXPECT_EQ(Commands().currentNode, first);
 }
 
 TEST_F(MessageCommandsTest, ClickingAMessageOrAnItemFillsThePanels) {
     FormatNode* message = CreateMessage(QStringLiteral("6"), QStringLiteral("11"), QStringLiteral("event report"));
     AddItem(LIST);
-    FormatNode* list = message->firstChild;
+    FormatNode* list = message->FirstChild();
     ASSERT_NE(list, nullptr);
     ClickNode(list);
     AddItem(UINT4, QStringLiteral("3"), false, QStringLiteral("ids"));
-    FormatNode* ids = list->firstChild;
+    FormatNode* ids = list->FirstChild();
     ASSERT_NE(ids, nullptr);
 
     // Clear the message panel, then let a click on the item fill it again.
@@ -176,7 +176,7 @@ TEST_F(MessageCommandsTest, UpdateChangesTheMessageOfTheSelectedNodeInPlace) {
     FormatNode* first = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     CreateMessage(QStringLiteral("2"), QStringLiteral("1"));
     AddItem(ASCII);
-    FormatNode* item = Root()->firstChild->nextSibling->firstChild;
+    FormatNode* item = Root()->FirstChild()->NextSibling()->FirstChild();
     ASSERT_NE(item, nullptr);
     ClickNode(item);
     Commands().Doc().MarkSaved();
@@ -196,16 +196,16 @@ TEST_F(MessageCommandsTest, UpdateChangesTheMessageOfTheSelectedNodeInPlace) {
     Click(IDC_UPDATE_MESSAGE);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Updated Successfully")});
     EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S9F0"}));
-    EXPECT_EQ(Root()->firstChild->nextSibling->description, "renamed");
-    EXPECT_EQ(Root()->firstChild->nextSibling->firstChild, item);
-    EXPECT_EQ(first->label, "S1F1W");
+    EXPECT_EQ(Root()->FirstChild()->NextSibling()->Description(), "renamed");
+    EXPECT_EQ(Root()->FirstChild()->NextSibling()->FirstChild(), item);
+    EXPECT_EQ(first->Label(), "S1F1W");
     EXPECT_TRUE(Commands().Doc().IsModified());
 }
 
 TEST_F(MessageCommandsTest, UpdateAndDeleteWithoutASelectionSayNoMessageSelected) {
     FormatNode* message = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     AddItem(BINARY);
-    ClickNode(message->firstChild);
+    ClickNode(message->FirstChild());
     Click(IDC_DELETE_ITEM);
     ASSERT_EQ(Commands().currentNode, nullptr);
     Commands().Doc().MarkSaved();
@@ -221,9 +221,9 @@ TEST_F(MessageCommandsTest, DeleteAsksAndRemovesTheMessageWithItsItems) {
     CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     FormatNode* second = CreateMessage(QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("doomed"));
     AddItem(LIST);
-    ClickNode(second->firstChild);
+    ClickNode(second->FirstChild());
     AddItem(BOOLEAN);
-    ClickNode(second->firstChild->firstChild);
+    ClickNode(second->FirstChild()->FirstChild());
     Type(IDC_ITEM_DESCRIPTION, QStringLiteral("kept"));
     Commands().Doc().MarkSaved();
 
@@ -232,7 +232,7 @@ TEST_F(MessageCommandsTest, DeleteAsksAndRemovesTheMessageWithItsItems) {
     ASSERT_EQ(prompts.questions.size(), 1U);
     EXPECT_EQ(prompts.questions[0].caption, QStringLiteral("Delete Message"));
     EXPECT_EQ(prompts.questions[0].text, QStringLiteral("Are you sure ?"));
-    EXPECT_EQ(Root()->count, 2);
+    EXPECT_EQ(Root()->Count(), 2);
     EXPECT_FALSE(Commands().Doc().IsModified());
 
     prompts.answers = {true};
@@ -302,7 +302,7 @@ TEST_F(MessageCommandsTest, NotificationsAboutDeletedNodesAreDropped) {
     FormatNode* first = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     FormatNode* second = CreateMessage(QStringLiteral("1"), QStringLiteral("2"));
     AddItem(LIST);
-    FormatNode* list = second->firstChild;
+    FormatNode* list = second->FirstChild();
     emit Tree().TreeNotification(WM_TREE_NODE_SELECTED, list);
     emit Tree().TreeNotification(WM_TREE_MOVE_UP, second);
     emit Tree().TreeNotification(WM_TREE_NODE_SELECTED, first);

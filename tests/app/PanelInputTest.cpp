@@ -175,8 +175,8 @@ TEST_F(PanelInputTest, NumberFieldsRefuseWhatIsNoNumberInRange) {
         Click(IDC_UPDATE_MESSAGE);
         EXPECT_EQ(Messages(), QStringList{c.message}) << c.message.toStdString();
     }
-    EXPECT_EQ(Root()->count, 1);
-    EXPECT_EQ(message->label, "S1F1W");
+    EXPECT_EQ(Root()->Count(), 1);
+    EXPECT_EQ(message->Label(), "S1F1W");
 }
 
 TEST_F(PanelInputTest, NumbersAfterWhiteSpaceOrBeforeOtherTextAreRead) {
@@ -188,7 +188,7 @@ TEST_F(PanelInputTest, NumbersAfterWhiteSpaceOrBeforeOtherTextAreRead) {
     EXPECT_TRUE(Messages().isEmpty());
     ASSERT_NE(Commands().currentNode, nullptr);
     // Pasting into the function field sets the reply flag by its parity too.
-    EXPECT_EQ(Commands().currentNode->label, "S5F7W");
+    EXPECT_EQ(Commands().currentNode->Label(), "S5F7W");
 }
 
 TEST_F(PanelInputTest, DescriptionsTakeAnyPastedTextWhole) {
@@ -200,22 +200,22 @@ TEST_F(PanelInputTest, DescriptionsTakeAnyPastedTextWhole) {
         EXPECT_EQ(Text(IDC_MESSAGE_DESCRIPTION).size(), text.size()) << "nothing of the paste is cut off";
         Click(IDC_UPDATE_MESSAGE);
         EXPECT_EQ(Messages(), QStringList{QString::fromLatin1(MSG_UPDATED)});
-        EXPECT_EQ(message->description, std::string(TrimSpace(Bytes(Text(IDC_MESSAGE_DESCRIPTION)))));
+        EXPECT_EQ(message->Description(), std::string(TrimSpace(Bytes(Text(IDC_MESSAGE_DESCRIPTION)))));
 
         ChooseFormat(BINARY);
         PasteFromClipboard(IDC_ITEM_DESCRIPTION, text);
         Click(IDC_ADD_ITEM);
         EXPECT_TRUE(Messages().isEmpty());
-        FormatNode* item = message->firstChild;
+        FormatNode* item = message->FirstChild();
         ASSERT_NE(item, nullptr);
-        EXPECT_TRUE(item->description == Bytes(text)) << "the item description is whole and not trimmed";
-        EXPECT_TRUE(item->label == "<B  " + Bytes(text) + ">");
+        EXPECT_TRUE(item->Description() == Bytes(text)) << "the item description is whole and not trimmed";
+        EXPECT_TRUE(item->Label() == "<B  " + Bytes(text) + ">");
 
         // Shown in the panel, the item gives back the same text.
         ClickNode(item);
         EXPECT_EQ(Text(IDC_ITEM_DESCRIPTION).size(), QString::fromLocal8Bit(Bytes(text)).size());
         Click(IDC_DELETE_ITEM);
-        ASSERT_EQ(message->firstChild, nullptr);
+        ASSERT_EQ(message->FirstChild(), nullptr);
     }
 }
 
@@ -225,7 +225,7 @@ TEST_F(PanelInputTest, ItemCountsFromPastedText) {
     ClickNode(message);
     AddItem(LIST);
     ASSERT_TRUE(Messages().isEmpty());
-    FormatNode* list = message->firstChild;
+    FormatNode* list = message->FirstChild();
     const QString A = QString::fromLatin1(MSG_ASCII_ZERO_LENGTH);
     const struct {
         int format;
@@ -247,29 +247,29 @@ TEST_F(PanelInputTest, ItemCountsFromPastedText) {
         ClickNode(list);
         ChooseFormat(c.format);
         PasteFromClipboard(IDC_ITEM_COUNT, c.count);
-        const int before = list->count;
+        const int before = list->Count();
         Click(IDC_ADD_ITEM);
         EXPECT_EQ(Messages(), c.messages) << c.label;
         if (c.label == nullptr) {
-            EXPECT_EQ(list->count, before);
+            EXPECT_EQ(list->Count(), before);
             continue;
         }
-        ASSERT_EQ(list->count, before + 1);
-        const FormatNode* added = list->firstChild;
-        while (added->nextSibling != nullptr) {
-            added = added->nextSibling;
+        ASSERT_EQ(list->Count(), before + 1);
+        const FormatNode* added = list->FirstChild();
+        while (added->NextSibling() != nullptr) {
+            added = added->NextSibling();
         }
-        EXPECT_EQ(added->label, c.label);
+        EXPECT_EQ(added->Label(), c.label);
     }
 
     // Update checks the same pasted counts.
-    FormatNode* ascii = list->firstChild;
+    FormatNode* ascii = list->FirstChild();
     ClickNode(ascii);
     ChooseFormat(ASCII);
     PasteFromClipboard(IDC_ITEM_COUNT, QString());
     Click(IDC_UPDATE_ITEM);
     EXPECT_EQ(Messages(), QStringList{A});
-    EXPECT_EQ(ascii->label, "<A>");
+    EXPECT_EQ(ascii->Label(), "<A>");
 }
 
 // Texts longer than a line edit keeps by default must not be cut off when a
@@ -283,9 +283,9 @@ TEST_F(PanelInputTest, LongDescriptionsSurviveShowingAndUpdating) {
     ChooseFormat(ASCII);
     PasteFromClipboard(IDC_ITEM_DESCRIPTION, QString::fromStdString(longText));
     Click(IDC_ADD_ITEM);
-    FormatNode* item = message->firstChild;
+    FormatNode* item = message->FirstChild();
     ASSERT_NE(item, nullptr);
-    ASSERT_EQ(item->description.size(), longText.size());
+    ASSERT_EQ(item->Description().size(), longText.size());
 
     QElapsedTimer timer;
     timer.start();
@@ -294,8 +294,8 @@ TEST_F(PanelInputTest, LongDescriptionsSurviveShowingAndUpdating) {
     PasteFromClipboard(IDC_STREAM, QStringLiteral("2"));
     Click(IDC_UPDATE_MESSAGE);
     EXPECT_EQ(Messages(), QStringList{QString::fromLatin1(MSG_UPDATED)});
-    EXPECT_EQ(message->label, "S2F1W");
-    EXPECT_EQ(message->description, longText);
+    EXPECT_EQ(message->Label(), "S2F1W");
+    EXPECT_EQ(message->Description(), longText);
 
     ClickNode(item);
     EXPECT_EQ(Text(IDC_ITEM_DESCRIPTION).size(), MEGABYTE);
@@ -303,8 +303,8 @@ TEST_F(PanelInputTest, LongDescriptionsSurviveShowingAndUpdating) {
     PasteFromClipboard(IDC_ITEM_COUNT, QStringLiteral("3"));
     Click(IDC_UPDATE_ITEM);
     EXPECT_TRUE(Messages().isEmpty());
-    EXPECT_EQ(item->label, "<A[3]  " + longText + ">");
-    EXPECT_EQ(item->description, longText);
+    EXPECT_EQ(item->Label(), "<A[3]  " + longText + ">");
+    EXPECT_EQ(item->Description(), longText);
     std::cout << "[          ] showing and updating megabyte descriptions: " << timer.elapsed() << " ms\n";
 }
 
@@ -313,7 +313,7 @@ TEST_F(PanelInputTest, SubItemDialogTakesAnyPastedText) {
     ASSERT_NE(message, nullptr);
     ClickNode(message);
     AddItem(LIST);
-    FormatNode* list = message->firstChild;
+    FormatNode* list = message->FirstChild();
     ASSERT_NE(list, nullptr);
 
     struct Case {
@@ -342,22 +342,22 @@ TEST_F(PanelInputTest, SubItemDialogTakesAnyPastedText) {
             descriptionShown = description->text();
             QTest::mouseClick(add, Qt::LeftButton, Qt::NoModifier, add->rect().center());
         };
-        const NodeRect rect = list->rect;
+        const NodeRect rect = Tree().DrawnRect(list);
         Tree().SelectForContextMenu(QPoint(rect.left + 1, rect.top + 1));
         ASSERT_EQ(Tree().SelectedNode(), list);
         Tree().RunCommand(ID_TREE_ADD_SUB_ITEM);
         Settle();
         EXPECT_TRUE(Messages().isEmpty());
-        const FormatNode* added = list->firstChild;
+        const FormatNode* added = list->FirstChild();
         ASSERT_NE(added, nullptr);
-        while (added->nextSibling != nullptr) {
-            added = added->nextSibling;
+        while (added->NextSibling() != nullptr) {
+            added = added->NextSibling();
         }
         const bool countTaken = countShown == c.count;
         EXPECT_EQ(descriptionShown.size(), c.description.size()) << "nothing of the paste is cut off";
-        EXPECT_EQ(added->description, Bytes(descriptionShown));
+        EXPECT_EQ(added->Description(), Bytes(descriptionShown));
         const std::string count = countTaken ? "[2147483647]" : "";
-        EXPECT_EQ(added->label, "<U2" + count + "  " + Bytes(descriptionShown) + ">");
+        EXPECT_EQ(added->Label(), "<U2" + count + "  " + Bytes(descriptionShown) + ">");
         EXPECT_EQ(countTaken, c.count.size() == MEGABYTE) << "only the digits were taken";
         EXPECT_TRUE(Commands().Doc().IsModified());
     }

@@ -31,36 +31,36 @@ std::vector<std::string> Library(const FormatNode* root) {
         int depth;
     };
     std::vector<Entry> pending;
-    for (const FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
-        const auto fields = ReadMessageLabel(m->label);
-        EXPECT_TRUE(fields.has_value()) << m->label;
+    for (const FormatNode* m = root->FirstChild(); m != nullptr; m = m->NextSibling()) {
+        const auto fields = ReadMessageLabel(m->Label());
+        EXPECT_TRUE(fields.has_value()) << m->Label();
         if (!fields) {
             continue;
         }
         lines.push_back("S" + std::to_string(fields->stream) + "F" + std::to_string(fields->function) +
-                        (fields->replyRequired ? "W" : "") + " (" + capitals(m->description.str()) + ")");
+                        (fields->replyRequired ? "W" : "") + " (" + capitals(m->Description().str()) + ")");
         pending.clear();
-        if (m->firstChild != nullptr) {
-            pending.push_back({m->firstChild, 1});
+        if (m->FirstChild() != nullptr) {
+            pending.push_back({m->FirstChild(), 1});
         }
         while (!pending.empty()) {
             const Entry entry = pending.back();
             pending.pop_back();
             const FormatNode* item = entry.node;
-            std::int32_t count = item->count;
-            if (item->format == VARIANT) {
+            std::int32_t count = item->Count();
+            if (item->Format() == VARIANT) {
                 count = 0;
-            } else if (item->isList == 0 && count == 0) {
+            } else if (item->IsList() == 0 && count == 0) {
                 count = 1;
             }
-            lines.push_back(std::string(static_cast<std::size_t>(entry.depth), '\t') + std::to_string(item->format) +
-                            " " + std::to_string(item->isList) + " " + std::to_string(count) + " " +
-                            (item->isList != 0 ? "" : capitals(item->description.str())));
-            if (item->nextSibling != nullptr) {
-                pending.push_back({item->nextSibling, entry.depth});
+            lines.push_back(std::string(static_cast<std::size_t>(entry.depth), '\t') + std::to_string(item->Format()) +
+                            " " + std::to_string(item->IsList()) + " " + std::to_string(count) + " " +
+                            (item->IsList() != 0 ? "" : capitals(item->Description().str())));
+            if (item->NextSibling() != nullptr) {
+                pending.push_back({item->NextSibling(), entry.depth});
             }
-            if (item->firstChild != nullptr) {
-                pending.push_back({item->firstChild, entry.depth + 1});
+            if (item->FirstChild() != nullptr) {
+                pending.push_back({item->FirstChild(), entry.depth + 1});
             }
         }
     }
@@ -76,7 +76,7 @@ public:
         std::string label = MakeMessageLabel(stream, function, reply);
         FormatNode* node = last_ == nullptr ? tree_.AddChild(nullptr, std::move(label), false)
                                             : tree_.AddSibling(last_, std::move(label), false);
-        node->isMessage = 1;
+        tree_.MakeMessage(node);
         tree_.SetDescription(node, description);
         last_ = node;
         return node;
@@ -85,9 +85,7 @@ public:
     FormatNode* Item(FormatNode* parent, int format, std::int32_t count, const std::string& description = {}) {
         const bool open = count == OPEN_COUNT;
         FormatNode* node = tree_.AppendSubNode(parent, MakeItemLabel(format, count, open, description));
-        node->format = format;
-        node->count = count;
-        node->isList = format == LIST ? 1 : 0;
+        tree_.SetItemFormat(node, format, count);
         tree_.SetDescription(node, description);
         return node;
     }
@@ -162,7 +160,7 @@ TEST_F(SavedLibraryTest, TheStandardMessagesComeBackAsTheyWere) {
     ASSERT_TRUE(QFileInfo::exists(example));
     Open(example);
     ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(QLatin1Char('\n')).toStdString();
-    ASSERT_GT(Root()->count, 10);
+    ASSERT_GT(Root()->Count(), 10);
     const std::vector<std::string> opened = Library(Root());
 
     const QString copy = PathIn(QStringLiteral("copy.TQF"));
@@ -171,7 +169,7 @@ TEST_F(SavedLibraryTest, TheStandardMessagesComeBackAsTheyWere) {
     EXPECT_EQ(ReadBytes(copy), ReadBytes(example));
 
     Click(IDC_NEW);
-    ASSERT_EQ(Root()->count, 0);
+    ASSERT_EQ(Root()->Count(), 0);
     prompts.answers = {true};
     Open(copy);
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -186,7 +184,7 @@ TEST_F(SavedLibraryTest, AThousandGeneratedMessagesComeBackTheSameLibrary) {
     Tree().Repaint();
     Commands().RefreshMessageCount();
     Commands().Doc().MarkChangedOutsideHistory();
-    ASSERT_EQ(Root()->count, MESSAGES);
+    ASSERT_EQ(Root()->Count(), MESSAGES);
     const std::vector<std::string> made = Library(Root());
 
     const QString path = PathIn(QStringLiteral("generated.TQF"));
@@ -195,11 +193,11 @@ TEST_F(SavedLibraryTest, AThousandGeneratedMessagesComeBackTheSameLibrary) {
     EXPECT_FALSE(Commands().Doc().IsModified());
 
     Click(IDC_NEW);
-    ASSERT_EQ(Root()->count, 0);
+    ASSERT_EQ(Root()->Count(), 0);
     prompts.answers = {true};
     Open(path);
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(Root()->count, MESSAGES);
+    EXPECT_EQ(Root()->Count(), MESSAGES);
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QString::number(MESSAGES));
     const std::vector<std::string> reopened = Library(Root());
     ASSERT_EQ(reopened.size(), made.size());

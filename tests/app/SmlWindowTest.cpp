@@ -128,8 +128,8 @@ TEST_F(SmlWindowTest, CheckListsMismatchesAndChoosesWhatTheyConcern) {
     const QString tqf = PathIn(QStringLiteral("lib.TQF"));
     WriteBytes(tqf, "S1F1W.\nS6F11W\n<L[2]\n\t<U4>\n\t<A[9]>\n>.\n");
     Open(tqf);
-    const FormatNode* areYouThere = Root()->firstChild;
-    const FormatNode* text = areYouThere->nextSibling->firstChild->firstChild->nextSibling;
+    const FormatNode* areYouThere = Root()->FirstChild();
+    const FormatNode* text = areYouThere->NextSibling()->FirstChild()->FirstChild()->NextSibling();
     const QString sml = PathIn(QStringLiteral("log.sml"));
     WriteBytes(sml, "S1F1 W.\nS6F11 W <L <U4 1> <U4 2>>.\nS1F1.\n");
     prompts.fileAnswers.push_back(sml);

@@ -64,36 +64,36 @@ TEST_F(UndoRedoTest, KeysTakeEachCommandBackAndMakeItAgain) {
     FormatNode* message = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     ASSERT_NE(message, nullptr);
     AddItem(LIST);
-    FormatNode* list = message->firstChild;
+    FormatNode* list = message->FirstChild();
     ASSERT_NE(list, nullptr);
     Commands().ShowNode(list);
     AddItem(UINT4, QStringLiteral("2"));
-    EXPECT_EQ(list->label, "<L[1]>");
+    EXPECT_EQ(list->Label(), "<L[1]>");
 
     // Typing focus in an edit field: the keys still act on the document.
     Edit(IDC_ITEM_DESCRIPTION)->setFocus();
     UndoKey();
-    EXPECT_EQ(list->label, "<L[0]>");
-    EXPECT_EQ(list->firstChild, nullptr);
+    EXPECT_EQ(list->Label(), "<L[0]>");
+    EXPECT_EQ(list->FirstChild(), nullptr);
     EXPECT_EQ(Commands().currentNode, list) << "the list the item left is chosen";
     EXPECT_EQ(Tree().SelectedNode(), list);
     EXPECT_EQ(Tree().HighlightedNode(), list);
 
     RedoKey();
-    ASSERT_NE(list->firstChild, nullptr);
-    EXPECT_EQ(list->firstChild->label, "<U4[2]>");
-    EXPECT_EQ(Commands().currentNode, list->firstChild);
+    ASSERT_NE(list->FirstChild(), nullptr);
+    EXPECT_EQ(list->FirstChild()->Label(), "<U4[2]>");
+    EXPECT_EQ(Commands().currentNode, list->FirstChild());
     EXPECT_EQ(Text(IDC_ITEM_COUNT), QStringLiteral("2")) << "the panels show it as a click does";
 
     UndoKey();
     UndoKey();
     UndoKey();
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("0"));
     UndoKey(); // nothing left: no change, no box
     Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(Root()->count, 1);
-    EXPECT_EQ(Root()->firstChild, message) << "the message itself comes back";
+    EXPECT_EQ(Root()->Count(), 1);
+    EXPECT_EQ(Root()->FirstChild(), message) << "the message itself comes back";
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("1"));
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
@@ -107,17 +107,17 @@ TEST_F(UndoRedoTest, WindowMenuOffersUndoAndRedoWhenThereIsSomething) {
     FormatNode* second = CreateMessage(QStringLiteral("2"), QStringLiteral("1"));
     Commands().ShowNode(second);
     Click(IDC_MOVE_UP);
-    EXPECT_EQ(Root()->firstChild, second);
+    EXPECT_EQ(Root()->FirstChild(), second);
 
     PickFromWindowMenu(QStringLiteral("Undo"));
     EXPECT_TRUE(undoEnabled);
     EXPECT_FALSE(redoEnabled);
-    EXPECT_EQ(Root()->firstChild, first);
+    EXPECT_EQ(Root()->FirstChild(), first);
     EXPECT_EQ(Commands().currentNode, second);
 
     PickFromWindowMenu(QStringLiteral("Redo"));
     EXPECT_TRUE(redoEnabled);
-    EXPECT_EQ(Root()->firstChild, second);
+    EXPECT_EQ(Root()->FirstChild(), second);
 }
 
 TEST_F(UndoRedoTest, DeletedMessageComesBackExpandedAndInView) {
@@ -128,10 +128,10 @@ TEST_F(UndoRedoTest, DeletedMessageComesBackExpandedAndInView) {
     FormatNode* target = messages[5];
     Commands().ShowNode(target);
     AddItem(LIST);
-    FormatNode* list = target->firstChild;
+    FormatNode* list = target->FirstChild();
     Commands().ShowNode(list);
     AddItem(BOOLEAN);
-    FormatNode* leaf = list->firstChild;
+    FormatNode* leaf = list->FirstChild();
     ASSERT_NE(leaf, nullptr);
     // Changed, then collapsed away and scrolled out of sight.
     Commands().ShowNode(leaf);
@@ -143,9 +143,9 @@ TEST_F(UndoRedoTest, DeletedMessageComesBackExpandedAndInView) {
     Settle();
 
     UndoKey();
-    EXPECT_EQ(leaf->label, "<BOOLEAN>");
+    EXPECT_EQ(leaf->Label(), "<BOOLEAN>");
     EXPECT_EQ(Commands().currentNode, leaf);
-    EXPECT_EQ(target->expanded, 1) << "its parents open";
+    EXPECT_EQ(target->IsExpanded(), 1) << "its parents open";
     Tree().viewport()->repaint();
     const NodeRect rect = Tree().LaidOutRect(leaf);
     EXPECT_GT(rect.top, 0);
@@ -155,10 +155,10 @@ TEST_F(UndoRedoTest, DeletedMessageComesBackExpandedAndInView) {
     Commands().ShowNode(target);
     prompts.answers = {true};
     Click(IDC_DELETE_MESSAGE);
-    EXPECT_EQ(Root()->count, 59);
+    EXPECT_EQ(Root()->Count(), 59);
     UndoKey();
-    EXPECT_EQ(Root()->count, 60);
-    EXPECT_EQ(target->firstChild, list);
+    EXPECT_EQ(Root()->Count(), 60);
+    EXPECT_EQ(target->FirstChild(), list);
     EXPECT_EQ(Commands().currentNode, target);
     EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("6"));
 }
@@ -188,10 +188,10 @@ TEST_F(UndoRedoTest, ModifiedFollowsTheHistoryAndNewIsAStep) {
     CreateMessage(QStringLiteral("1"), QStringLiteral("3"));
     prompts.answers = {true};
     Click(IDC_NEW);
-    EXPECT_EQ(Root()->count, 0);
+    EXPECT_EQ(Root()->Count(), 0);
     EXPECT_TRUE(Commands().Doc().IsModified());
     UndoKey();
-    EXPECT_EQ(Root()->count, 2);
+    EXPECT_EQ(Root()->Count(), 2);
     EXPECT_TRUE(Commands().Doc().IsModified()) << "the saved document had one message";
 }
 
@@ -200,16 +200,16 @@ TEST_F(UndoRedoTest, TreeMenuCommandsAreStepsToo) {
     ClickNode(message);
     Tree().RunCommand(ID_TREE_ADD_LIST_ITEM);
     Settle();
-    ASSERT_NE(message->firstChild, nullptr);
-    FormatNode* list = message->firstChild;
+    ASSERT_NE(message->FirstChild(), nullptr);
+    FormatNode* list = message->FirstChild();
     ClickNode(list);
     Tree().RunCommand(ID_TREE_DELETE_NODE);
     Settle();
-    EXPECT_EQ(message->firstChild, nullptr);
+    EXPECT_EQ(message->FirstChild(), nullptr);
     UndoKey();
-    EXPECT_EQ(message->firstChild, list);
+    EXPECT_EQ(message->FirstChild(), list);
     UndoKey();
-    EXPECT_EQ(message->firstChild, nullptr);
+    EXPECT_EQ(message->FirstChild(), nullptr);
     EXPECT_EQ(Commands().currentNode, message);
 }
 

@@ -104,8 +104,9 @@ protected:
     // The window point of a node's first row, as the last paint laid it out.
     QPoint NodePoint(const FormatNode* node) {
         Tree().viewport()->repaint();
-        EXPECT_FALSE(node->rect.IsEmpty()) << node->label;
-        return Tree().viewport()->mapTo(dialog.get(), QPoint(node->rect.left + 2, node->rect.top + 2));
+        EXPECT_FALSE(Tree().DrawnRect(node).IsEmpty()) << node->Label();
+        return Tree().viewport()->mapTo(dialog.get(),
+                                        QPoint(Tree().DrawnRect(node).left + 2, Tree().DrawnRect(node).top + 2));
     }
     void ClickNode(const FormatNode* node) { driver->Click(NodePoint(node)); }
 
@@ -149,8 +150,8 @@ protected:
 
     static std::vector<std::string> Labels(const FormatNode* parent) {
         std::vector<std::string> labels;
-        for (const FormatNode* node = parent->firstChild; node != nullptr; node = node->nextSibling) {
-            labels.push_back(node->label.str());
+        for (const FormatNode* node = parent->FirstChild(); node != nullptr; node = node->NextSibling()) {
+            labels.push_back(node->Label().str());
         }
         return labels;
     }
@@ -232,11 +233,11 @@ TEST_F(WindowPointerTest, ALibraryIsBuiltSavedAndOpenedAgainThroughTheWindow) {
     EXPECT_EQ(qobject_cast<QLabel*>(Control(IDC_MESSAGE_COUNT))->text(), QStringLiteral("2"));
 
     // S1F3W gets a list of an ASCII, an open U4 and a VARIANT item.
-    FormatNode* s1f3 = root->firstChild;
+    FormatNode* s1f3 = root->FirstChild();
     ClickNode(s1f3);
     driver->ChooseRow(Formats(), LIST);
     Press(IDC_ADD_ITEM);
-    FormatNode* list = s1f3->firstChild;
+    FormatNode* list = s1f3->FirstChild();
     ASSERT_NE(list, nullptr);
     ClickNode(list);
     driver->ChooseRow(Formats(), ASCII);
@@ -272,15 +273,15 @@ TEST_F(WindowPointerTest, ALibraryIsBuiltSavedAndOpenedAgainThroughTheWindow) {
               (std::vector<std::string>{"<A[10]  lot id>", "<U4[n]  svid>", "<VARIANT  value>", "<U2[3]  ceids>"}));
 
     // Update the ASCII item, move the VARIANT item up and delete the U4.
-    ClickNode(list->firstChild);
+    ClickNode(list->FirstChild());
     Fill(IDC_ITEM_COUNT, QStringLiteral("20"));
     Press(IDC_UPDATE_ITEM);
-    ClickNode(list->firstChild->nextSibling->nextSibling);
+    ClickNode(list->FirstChild()->NextSibling()->NextSibling());
     Press(IDC_MOVE_UP);
-    ClickNode(list->firstChild->nextSibling->nextSibling);
+    ClickNode(list->FirstChild()->NextSibling()->NextSibling());
     Press(IDC_DELETE_ITEM);
     ASSERT_EQ(Labels(list), (std::vector<std::string>{"<A[20]  lot id>", "<VARIANT  value>", "<U2[3]  ceids>"}));
-    EXPECT_EQ(list->label, "<L[3]>");
+    EXPECT_EQ(list->Label(), "<L[3]>");
 
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("library.TQF"));
@@ -307,7 +308,7 @@ TEST_F(WindowPointerTest, ALibraryIsBuiltSavedAndOpenedAgainThroughTheWindow) {
     Press(IDC_OPEN);
     root = Tree().GetRootNode();
     ASSERT_EQ(Labels(root), (std::vector<std::string>{"S1F3W", "S1F1"}));
-    EXPECT_EQ(Labels(root->firstChild->firstChild),
+    EXPECT_EQ(Labels(root->FirstChild()->FirstChild()),
               (std::vector<std::string>{"<A[20]  LOT ID>", "<VARIANT  VALUE>", "<U2[3]  CEIDS>"}));
 }
 
@@ -330,19 +331,19 @@ TEST_F(WindowPointerTest, TheFocusStaysWithTheWorkAfterEachCommand) {
     Fill(IDC_FUNCTION, QStringLiteral("11"));
     Press(IDC_CREATE_MESSAGE);
     expectSafe("Create");
-    FormatNode* message = Tree().GetRootNode()->firstChild;
+    FormatNode* message = Tree().GetRootNode()->FirstChild();
     ClickNode(message);
     driver->ChooseRow(Formats(), LIST);
     Press(IDC_ADD_ITEM);
     EXPECT_EQ(Focus(), Formats()) << "after Add";
-    ClickNode(message->firstChild);
+    ClickNode(message->FirstChild());
     driver->ChooseRow(Formats(), LIST);
     Press(IDC_NOT_FIXED);
     Press(IDC_UPDATE_ITEM);
     EXPECT_EQ(Focus(), Formats()) << "after item Update";
-    ClickNode(message->firstChild);
+    ClickNode(message->FirstChild());
     Press(IDC_DELETE_ITEM);
-    ASSERT_EQ(message->firstChild, nullptr);
+    ASSERT_EQ(message->FirstChild(), nullptr);
     expectSafe("item Delete", Control(IDC_DELETE_ITEM));
     ClickNode(message);
     prompts.answers.push_back(true);
@@ -353,7 +354,7 @@ TEST_F(WindowPointerTest, TheFocusStaysWithTheWorkAfterEachCommand) {
     Fill(IDC_STREAM, QStringLiteral("1"));
     Fill(IDC_FUNCTION, QStringLiteral("1"));
     Press(IDC_CREATE_MESSAGE);
-    ClickNode(Tree().GetRootNode()->firstChild);
+    ClickNode(Tree().GetRootNode()->FirstChild());
     driver->ChooseRow(Formats(), ASCII);
     driver->Click(Control(IDC_ITEM_DESCRIPTION));
     ASSERT_EQ(Focus(), Control(IDC_ITEM_DESCRIPTION));
@@ -367,7 +368,7 @@ TEST_F(WindowPointerTest, TheArrowKeysStepOverTheSeparatorRowsOfTheClosedList) {
     Fill(IDC_STREAM, QStringLiteral("1"));
     Fill(IDC_FUNCTION, QStringLiteral("1"));
     Press(IDC_CREATE_MESSAGE);
-    ClickNode(Tree().GetRootNode()->firstChild);
+    ClickNode(Tree().GetRootNode()->FirstChild());
     driver->ChooseRow(Formats(), LIST);
     ASSERT_EQ(Focus(), Formats());
     driver->Key(Qt::Key_Down);

@@ -80,7 +80,7 @@ const std::string EXAMPLE = std::string(TQF_EXAMPLES_DIR) + "/standard-messages.
 TEST(ExamplesTest, TheStandardLibraryIsWhatTheWriterWrites) {
     FormatTree document;
     BuildStandardMessages(document);
-    EXPECT_GE(document.GetRootNode()->count, 25);
+    EXPECT_GE(document.GetRootNode()->Count(), 25);
     EXPECT_EQ(ReadBytes(EXAMPLE), FormatWriter::FormatFileText(document.GetRootNode()))
         << "regenerate it with tqf_make_standard_messages";
 }

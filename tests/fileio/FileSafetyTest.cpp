@@ -148,7 +148,7 @@ TEST_F(FileSafetyTest, ALineWithoutEndStopsAtTheAddressSpaceLimit) {
             if (result.status != ReadStatus::TOO_LARGE || result.errorText.empty()) {
                 return 12;
             }
-            if (document.GetRootNode()->firstChild != nullptr) {
+            if (document.GetRootNode()->FirstChild() != nullptr) {
                 return 13;
             }
             // Without the limit the memory runs out: still a reason, not an
@@ -160,7 +160,7 @@ TEST_F(FileSafetyTest, ALineWithoutEndStopsAtTheAddressSpaceLimit) {
                 outOfMemory.errorText != "there is not enough memory to read it") {
                 return 14;
             }
-            return document.GetRootNode()->firstChild == nullptr ? 0 : 15;
+            return document.GetRootNode()->FirstChild() == nullptr ? 0 : 15;
         } catch (...) {
             return 16;
         }

@@ -152,7 +152,7 @@ TEST(FormatReaderTest, ReadingIntoADocumentEmptiedByEditsKeepsTheTextsRead) {
     // texts of the messages read must outlive that history being dropped.
     FormatTree document;
     ASSERT_NE(document.CreateMessage({"1", "1", false, "MADE"}).node, nullptr);
-    ASSERT_NE(document.DeleteMessage(document.GetRootNode()->firstChild).node, nullptr);
+    ASSERT_NE(document.DeleteMessage(document.GetRootNode()->FirstChild()).node, nullptr);
     ASSERT_TRUE(document.CanUndo());
     FormatReader reader(document);
     const ReadResult result = reader.ReadFormatBytes("S2F3W (FIRST) <L[1] <A[4] NAME>>.\nS4F5 (SECOND) <U4 ID>.\n");
@@ -231,7 +231,7 @@ TEST(FormatReaderTest, LinesLongerThanTheReadBufferAndManyMessages) {
     EXPECT_EQ(result.messagesRead, 2001U);
     EXPECT_TRUE(result.dropped.empty());
     EXPECT_EQ(result.messageLines.back(), 2001U);
-    EXPECT_EQ(document.GetRootNode()->count, 2001);
+    EXPECT_EQ(document.GetRootNode()->Count(), 2001);
 }
 
 class FormatReaderFileTest : public ::testing::Test {
@@ -274,7 +274,7 @@ TEST_F(FormatReaderFileTest, FilesThatCannotBeOpenedLeaveTheDocumentAlone) {
     const ReadResult folder = reader.ReadFormatFile(dir);
     EXPECT_EQ(folder.status, ReadStatus::OPEN_FAILED);
     EXPECT_FALSE(folder.errorText.empty());
-    EXPECT_EQ(document.GetRootNode()->firstChild, nullptr);
+    EXPECT_EQ(document.GetRootNode()->FirstChild(), nullptr);
 }
 
 TEST(FormatReaderTest, ReadingStopsBeforeTheDocumentGrowsBeyondItsNodeLimit) {
@@ -295,7 +295,7 @@ TEST(FormatReaderTest, ReadingStopsBeforeTheDocumentGrowsBeyondItsNodeLimit) {
         EXPECT_NE(result.errorText.find(std::to_string(limit)), std::string::npos) << result.errorText;
         EXPECT_EQ(result.messagesRead, messages) << "the message that does not fit is neither read nor dropped";
         EXPECT_TRUE(result.dropped.empty());
-        EXPECT_EQ(document.GetRootNode()->count, static_cast<int>(messages));
+        EXPECT_EQ(document.GetRootNode()->Count(), static_cast<int>(messages));
     }
 
     FormatTree exact;
@@ -308,7 +308,7 @@ TEST(FormatReaderTest, ReadingStopsBeforeTheDocumentGrowsBeyondItsNodeLimit) {
     const ReadResult second = again.ReadFormatBytes("S2F1.\nS2F2.\n");
     EXPECT_EQ(second.status, ReadStatus::TOO_LARGE);
     EXPECT_EQ(second.messagesRead, 1U);
-    EXPECT_EQ(exact.GetRootNode()->count, 4);
+    EXPECT_EQ(exact.GetRootNode()->Count(), 4);
 }
 
 TEST(FormatReaderTest, AStatementWithMoreItemsThanTheLimitStopsReadingWhileItIsScanned) {
@@ -322,7 +322,7 @@ TEST(FormatReaderTest, AStatementWithMoreItemsThanTheLimitStopsReadingWhileItIsS
     EXPECT_EQ(result.status, ReadStatus::TOO_LARGE);
     EXPECT_EQ(result.messagesRead, 1U);
     EXPECT_TRUE(result.dropped.empty());
-    EXPECT_EQ(document.GetRootNode()->count, 1);
+    EXPECT_EQ(document.GetRootNode()->Count(), 1);
 
     // A statement that is wrong before it reaches the limit is dropped as usual.
     FormatTree other;
@@ -355,7 +355,7 @@ TEST(FormatReaderTest, LinesAndStatementsLongerThanTheTextLimitStopReading) {
             << result.errorText;
         EXPECT_EQ(result.messagesRead, 1U) << c.name;
         EXPECT_TRUE(result.dropped.empty()) << c.name;
-        EXPECT_EQ(document.GetRootNode()->count, 1) << c.name << ": nothing of the long statement is built";
+        EXPECT_EQ(document.GetRootNode()->Count(), 1) << c.name << ": nothing of the long statement is built";
     }
     FormatTree document;
     FormatReader reader(document);
@@ -385,21 +385,21 @@ TEST(FormatReaderTest, StatementsOnTheirOwn) {
 }
 
 TEST(FormatReaderTest, HeadersOnTheirOwn) {
-    ParseTree tree;
-    ASSERT_TRUE(FormatReader::ParseMessageHeader("  S6F11W (EVENT REPORT)<L[3]", tree));
+    MessageHeader tree;
+    ASSERT_TRUE(FormatReader::ParseHeader("  S6F11W (EVENT REPORT)<L[3]", tree));
     EXPECT_EQ(tree.stream, 6);
     EXPECT_EQ(tree.function, 11);
     EXPECT_EQ(tree.replyRequired, 1);
     EXPECT_EQ(tree.description, "EVENT REPORT");
     for (const char* bad : {"", "   ", "S1", "F1", "S1F1X", "S1F1(X)", "S1S", "FS1"}) {
-        ParseTree other;
-        EXPECT_FALSE(FormatReader::ParseMessageHeader(bad, other)) << bad;
+        MessageHeader other;
+        EXPECT_FALSE(FormatReader::ParseHeader(bad, other)) << bad;
     }
-    ParseTree longHeader;
+    MessageHeader longHeader;
     std::string header(1, 'S');
     header.append(5000, '0');
     header += "7F1";
-    ASSERT_TRUE(FormatReader::ParseMessageHeader(header, longHeader));
+    ASSERT_TRUE(FormatReader::ParseHeader(header, longHeader));
     EXPECT_EQ(longHeader.stream, 7);
 }
 
@@ -419,7 +419,7 @@ TEST(FormatReaderTest, AnyBytesAreRead) {
         FormatTree document;
         FormatReader reader(document);
         const ReadResult result = reader.ReadFormatBytes(text);
-        ASSERT_EQ(static_cast<std::size_t>(document.GetRootNode()->count), result.messagesRead) << text;
+        ASSERT_EQ(static_cast<std::size_t>(document.GetRootNode()->Count()), result.messagesRead) << text;
         if (round % 10 == 0) {
             ASSERT_EQ(Disagreement(ReadWith(text, ALONE), ReadWith(text, BESIDE_BUILDING)), "") << text;
         }
@@ -479,10 +479,10 @@ TEST(FormatReaderTest, MessagesAreAnnouncedInOrderOnTheCallingThread) {
     bool elsewhere = false;
     const std::thread::id caller = std::this_thread::get_id();
     FormatReader reader(document, [&](FormatNode& message) {
-        labels.push_back(message.label.str() + " " + message.description.str());
+        labels.push_back(message.Label().str() + " " + message.Description().str());
         elsewhere = elsewhere || std::this_thread::get_id() != caller;
         // The message is in the document, after those announced before.
-        EXPECT_EQ(static_cast<std::size_t>(document.GetRootNode()->count), labels.size());
+        EXPECT_EQ(static_cast<std::size_t>(document.GetRootNode()->Count()), labels.size());
     });
     reader.SetPipelineThreshold(BESIDE_BUILDING);
     EXPECT_EQ(reader.ReadFormatBytes(text).messagesRead, 2000U);
@@ -504,7 +504,7 @@ TEST(FormatReaderTest, AFailureWhileBuildingStopsTheReadingThreadAndComesThrough
         });
         reader.SetPipelineThreshold(BESIDE_BUILDING);
         EXPECT_THROW((void)reader.ReadFormatBytes(text), std::runtime_error) << failAt;
-        EXPECT_EQ(document.GetRootNode()->count, failAt) << "what was built before stays, nothing after";
+        EXPECT_EQ(document.GetRootNode()->Count(), failAt) << "what was built before stays, nothing after";
     }
 }
 
@@ -524,7 +524,7 @@ TEST(FormatReaderTest, ACancelCheckStopsTheReadAtOnceOnEitherThreadAndBytesReadF
             const ReadResult result = reader.ReadFormatBytes(text);
             const bool cancelled = cancelAt != 0;
             EXPECT_EQ(result.status, cancelled ? ReadStatus::CANCELLED : ReadStatus::READ) << threshold << cancelAt;
-            EXPECT_EQ(result.messagesRead, static_cast<std::size_t>(document.GetRootNode()->count));
+            EXPECT_EQ(result.messagesRead, static_cast<std::size_t>(document.GetRootNode()->Count()));
             EXPECT_EQ(result.messagesRead < 3000U, cancelled) << threshold << cancelAt;
             EXPECT_LE(seen, text.size());
             if (cancelled) {

@@ -91,13 +91,13 @@ TEST_F(FormatWriterTest, SubtreesOfMessagesMakeUpTheWholeFile) {
     b.AddItem(b.AddList(b.AddList(b.AddMessage(1, 2, false))), ASCII, 3);
     b.AddItem(b.AddMessage(1, 3, false), UINT2, OPEN_COUNT);
     std::string parts(FormatWriter::FILE_HEADER);
-    for (const FormatNode* m = document.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
+    for (const FormatNode* m = document.GetRootNode()->FirstChild(); m != nullptr; m = m->NextSibling()) {
         FormatWriter::AppendSubtree(m, parts);
     }
     EXPECT_EQ(parts, FileText());
 
     std::string one;
-    FormatWriter::AppendSubtree(document.GetRootNode()->firstChild->nextSibling, one);
+    FormatWriter::AppendSubtree(document.GetRootNode()->FirstChild()->NextSibling(), one);
     EXPECT_EQ(one, Lines({"", "", "S1F2", "<L[1]", "\t<L[1]", "\t\t<A[3]>", "\t>", ">."}));
 }
 

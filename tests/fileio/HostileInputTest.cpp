@@ -156,8 +156,8 @@ TEST(HostileInputTest, BracketsThatNeverCloseOrNeverOpen) {
     FormatReader reader(deep);
     ASSERT_EQ(reader.ReadFormatBytes("S1F1 " + Repeat("<L", levels) + ">.").messagesRead, 1U);
     std::size_t depth = 0;
-    for (const FormatNode* node = deep.GetRootNode()->firstChild->firstChild; node != nullptr;
-         node = node->firstChild) {
+    for (const FormatNode* node = deep.GetRootNode()->FirstChild()->FirstChild(); node != nullptr;
+         node = node->FirstChild()) {
         ++depth;
     }
     EXPECT_EQ(depth, levels);
@@ -196,7 +196,7 @@ TEST(HostileInputTest, OpenVariantWithABracketIsFlaggedWhenItsOpenedCopyIsSaved)
     FormatTree document;
     LibraryBuilder builder(document);
     builder.AddItem(builder.AddMessage(2, 255, true), VARIANT, OPEN_COUNT, "c'[");
-    ASSERT_EQ(document.GetRootNode()->firstChild->firstChild->label, "<VARIANT[n]  c'[>");
+    ASSERT_EQ(document.GetRootNode()->FirstChild()->FirstChild()->Label(), "<VARIANT[n]  c'[>");
     EXPECT_TRUE(RoundTripCheck::CheckRoundTrip(document.GetRootNode()).Ok());
 
     FormatTree opened;

@@ -1,4 +1,5 @@
 #include "ItemParser.h"
+#include "BracketSpacing.h"
 #include "ItemFormat.h"
 #include "ParseNode.h"
 #include "ParseTree.h"
@@ -17,12 +18,12 @@ namespace tqf {
 namespace {
 
 TEST(ItemParserTest, NormalisingRemovesOneSpaceNextToEachBracketPerPass) {
-    EXPECT_EQ(ItemParser::NormaliseBrackets("S1F3 <L[2] <U4 ID> <A[n] NAME>>"), "S1F3<L[2]<U4 ID><A[n]NAME>>");
-    EXPECT_EQ(ItemParser::NormaliseBrackets("< A [ 10 ] >"), "<A[10]>");
-    EXPECT_EQ(ItemParser::NormaliseBrackets("<  A[10]>"), "< A[10]>") << "of two spaces, one remains";
-    EXPECT_EQ(ItemParser::NormaliseBrackets("X  <"), "X <");
-    EXPECT_EQ(ItemParser::NormaliseBrackets("<\tA >"), "<\tA>") << "tabs stay";
-    EXPECT_EQ(ItemParser::NormaliseBrackets("<U4  DATAID>"), "<U4  DATAID>");
+    EXPECT_EQ(BracketSpacing::NormaliseBrackets("S1F3 <L[2] <U4 ID> <A[n] NAME>>"), "S1F3<L[2]<U4 ID><A[n]NAME>>");
+    EXPECT_EQ(BracketSpacing::NormaliseBrackets("< A [ 10 ] >"), "<A[10]>");
+    EXPECT_EQ(BracketSpacing::NormaliseBrackets("<  A[10]>"), "< A[10]>") << "of two spaces, one remains";
+    EXPECT_EQ(BracketSpacing::NormaliseBrackets("X  <"), "X <");
+    EXPECT_EQ(BracketSpacing::NormaliseBrackets("<\tA >"), "<\tA>") << "tabs stay";
+    EXPECT_EQ(BracketSpacing::NormaliseBrackets("<U4  DATAID>"), "<U4  DATAID>");
 }
 
 // The normalisation as plainly as it can be written: eight passes of
@@ -52,8 +53,8 @@ TEST(ItemParserTest, NormalisingAgreesWithEightPlainPasses) {
             c = alphabet[pick(random)];
         }
         const std::string expected = NormaliseSlowly(text);
-        ASSERT_EQ(ItemParser::NormaliseBrackets(text), expected) << '"' << text << '"';
-        ASSERT_EQ(ItemParser::NeedsNormalising(text), expected != text) << '"' << text << '"';
+        ASSERT_EQ(BracketSpacing::NormaliseBrackets(text), expected) << '"' << text << '"';
+        ASSERT_EQ(BracketSpacing::NeedsNormalising(text), expected != text) << '"' << text << '"';
     }
 }
 

@@ -65,14 +65,14 @@ TEST_F(MessageBuilderTest, MessagesGoToTheEndWithoutAnyCheck) {
                                                                       "S200F300\n"
                                                                       "  <U4> #1\n"
                                                                       "S-1F1 'S'\n");
-    EXPECT_EQ(document.GetRootNode()->count, 6);
+    EXPECT_EQ(document.GetRootNode()->Count(), 6);
 }
 
 TEST_F(MessageBuilderTest, CallsBackAfterEachMessage) {
     std::vector<std::string> seen;
     FormatReader reader(document, [&](FormatNode& message) {
-        seen.push_back(message.label.str() + " " + std::to_string(document.GetRootNode()->count) + " " +
-                       std::to_string(message.count));
+        seen.push_back(message.Label().str() + " " + std::to_string(document.GetRootNode()->Count()) + " " +
+                       std::to_string(message.Count()));
     });
     ReadResult result = reader.ReadFormatBytes("S1F1.\nS1F2 <L <A>>.\nJUNK.\nS1F3W.\n");
     EXPECT_EQ(seen, (std::vector<std::string>{"S1F1 1 0", "S1F2 2 1", "S1F3W 3 0"}));
@@ -91,14 +91,14 @@ TEST_F(MessageBuilderTest, BuildsFromAParseTreeDirectly) {
     tree.AddBinary(OPEN_COUNT, "");
     MessageBuilder builder(document);
     FormatNode* message = builder.BuildMessage(tree);
-    ASSERT_EQ(message, document.GetRootNode()->firstChild);
+    ASSERT_EQ(message, document.GetRootNode()->FirstChild());
     EXPECT_EQ(DumpDocument(document.GetRootNode()), "S7F3W 'Send'\n"
                                                     "  <L[2]> #2 list\n"
                                                     "    <A[n]  Ppid> #-1 'Ppid'\n"
                                                     "    <B[n]> #-1\n");
-    EXPECT_EQ(message->isMessage, 1);
-    EXPECT_EQ(message->firstChild->format, LIST);
-    EXPECT_EQ(message->firstChild->firstChild->format, ASCII);
+    EXPECT_EQ(message->IsMessage(), 1);
+    EXPECT_EQ(message->FirstChild()->Format(), LIST);
+    EXPECT_EQ(message->FirstChild()->FirstChild()->Format(), ASCII);
 }
 
 TEST_F(MessageBuilderTest, DeepNestingReadsBuildsAndWritesWithoutRecursion) {
@@ -115,13 +115,13 @@ TEST_F(MessageBuilderTest, DeepNestingReadsBuildsAndWritesWithoutRecursion) {
     ASSERT_EQ(result.messagesRead, 1U);
 
     int depth = 0;
-    const FormatNode* node = document.GetRootNode()->firstChild->firstChild;
-    for (; node->firstChild != nullptr; node = node->firstChild) {
-        EXPECT_EQ(node->label, "<L[1]>");
+    const FormatNode* node = document.GetRootNode()->FirstChild()->FirstChild();
+    for (; node->FirstChild() != nullptr; node = node->FirstChild()) {
+        EXPECT_EQ(node->Label(), "<L[1]>");
         ++depth;
     }
     EXPECT_EQ(depth, DEPTH);
-    EXPECT_EQ(node->label, "<U1  LEAF>");
+    EXPECT_EQ(node->Label(), "<U1  LEAF>");
     // The file holds DEPTH * DEPTH tabs, so it is counted, not kept.
     CountingBuffer counter;
     std::ostream file(&counter);
@@ -139,11 +139,11 @@ TEST_F(MessageBuilderTest, LongListsAreBuiltInOrder) {
     text += ">.";
     FormatReader reader(document);
     ASSERT_EQ(reader.ReadFormatBytes(text).messagesRead, 1U);
-    const FormatNode* list = document.GetRootNode()->firstChild->firstChild;
-    EXPECT_EQ(list->count, ITEMS);
+    const FormatNode* list = document.GetRootNode()->FirstChild()->FirstChild();
+    EXPECT_EQ(list->Count(), ITEMS);
     int i = 0;
-    for (const FormatNode* item = list->firstChild; item != nullptr; item = item->nextSibling, ++i) {
-        ASSERT_EQ(item->description, std::to_string(i));
+    for (const FormatNode* item = list->FirstChild(); item != nullptr; item = item->NextSibling(), ++i) {
+        ASSERT_EQ(item->Description(), std::to_string(i));
     }
     EXPECT_EQ(i, ITEMS);
 }

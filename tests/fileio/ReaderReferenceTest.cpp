@@ -32,7 +32,7 @@ struct Outcome {
 template <class Reader> Outcome ReadWith(std::string_view bytes, std::uintmax_t pipelineThreshold) {
     Outcome outcome;
     FormatTree document;
-    Reader reader(document, [&outcome](FormatNode& message) { outcome.called.emplace_back(message.label); });
+    Reader reader(document, [&outcome](FormatNode& message) { outcome.called.emplace_back(message.Label()); });
     reader.SetPipelineThreshold(pipelineThreshold);
     outcome.result = reader.ReadFormatBytes(bytes);
     outcome.dump = DumpDocument(document.GetRootNode());

@@ -54,8 +54,7 @@ TEST(RoundTripTest, WhatTheFormatDoesNotKeep) {
     // A list whose description is still in its label: added with a
     // description and never given an item.
     FormatNode* described = original.AppendSubNode(list, MakeItemLabel(LIST, 0, false, "header"));
-    described->isList = 1;
-    described->format = LIST;
+    original.SetItemFormat(described, LIST, described->Count());
     original.SetDescription(described, "header");
 
     FormatTree copy;
@@ -91,7 +90,7 @@ TEST(RoundTripTest, DescriptionsThatBreakTheirStatementAreNamed) {
               (std::vector<std::string>{"S1F2", "S1F4", "S1F5", "S1F6", "S1F7", "S1F8", "S1F9", "S-1F1"}));
     for (const RoundTripProblem& p : report.problems) {
         EXPECT_FALSE(p.reason.empty()) << p.label;
-        EXPECT_EQ(p.message->label, p.label);
+        EXPECT_EQ(p.message->Label(), p.label);
     }
 }
 
@@ -102,7 +101,7 @@ TEST(RoundTripTest, ChangedFieldsAreNamed) {
     b.AddItem(b.AddMessage(2, 2, false, " kept "), ASCII, 1, " trimmed"); // item descriptions are trimmed
     FormatNode* wrongCount = b.AddList(b.AddMessage(2, 3, false));
     b.AddItem(wrongCount, BINARY, 1);
-    wrongCount->count = 4; // label and count disagree
+    original.SetItemFormat(wrongCount, wrongCount->Format(), 4); // label and count disagree
     FormatNode* lower = b.AddMessage(2, 4, false);
     b.AddItem(lower, INT2, 3, "mixed Case");
     original.SetLabel(lower, "s2f4"); // letter case aside

@@ -206,8 +206,9 @@ TEST(SmlReaderTest, SafeDescriptionsReadBackFromAFormatFile) {
         FormatReader reader(back);
         const ReadResult result = reader.ReadFormatBytes(FormatWriter::FormatFileText(document.GetRootNode()));
         ASSERT_EQ(result.messagesRead, 1U) << description;
-        EXPECT_EQ(back.GetRootNode()->firstChild->description, description) << description;
-        EXPECT_EQ(back.GetRootNode()->firstChild->firstChild->firstChild->description, description) << description;
+        EXPECT_EQ(back.GetRootNode()->FirstChild()->Description(), description) << description;
+        EXPECT_EQ(back.GetRootNode()->FirstChild()->FirstChild()->FirstChild()->Description(), description)
+            << description;
     }
 }
 

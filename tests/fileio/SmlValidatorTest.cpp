@@ -221,12 +221,12 @@ TEST(SmlValidatorTest, LibraryLinesSkipCommentsAndDroppedStatements) {
     FormatReader reader(document);
     const ReadResult read = reader.ReadFormatBytes(library);
     const LibraryLines lines(library, document.GetRootNode(), read.messageLines);
-    const FormatNode* message = document.GetRootNode()->firstChild;
-    const FormatNode* list = message->firstChild;
-    EXPECT_EQ(
-        std::vector<std::size_t>({lines.LineOf(message), lines.LineOf(list), lines.LineOf(list->firstChild),
-                                  lines.LineOf(list->firstChild->nextSibling), lines.LineOf(message->nextSibling)}),
-        std::vector<std::size_t>({4, 5, 6, 7, 9}));
+    const FormatNode* message = document.GetRootNode()->FirstChild();
+    const FormatNode* list = message->FirstChild();
+    EXPECT_EQ(std::vector<std::size_t>({lines.LineOf(message), lines.LineOf(list), lines.LineOf(list->FirstChild()),
+                                        lines.LineOf(list->FirstChild()->NextSibling()),
+                                        lines.LineOf(message->NextSibling())}),
+              std::vector<std::size_t>({4, 5, 6, 7, 9}));
 }
 
 } // namespace

@@ -166,7 +166,7 @@ TEST(InstalledFilesTest, LibrariesAreKnownByTheirNameInAnyCaseAndByTheirFirstLin
     FormatTree document;
     FormatReader reader(document);
     ASSERT_TRUE(reader.ReadFormatFile(TQF_SOURCE_DIR "/examples/standard-messages.TQF").Complete());
-    ASSERT_NE(document.GetRootNode()->firstChild, nullptr);
+    ASSERT_NE(document.GetRootNode()->FirstChild(), nullptr);
     std::ostringstream text;
     ASSERT_TRUE(FormatWriter::WriteFormatFile(document.GetRootNode(), text));
     const QByteArray saved = QByteArray::fromStdString(text.str());

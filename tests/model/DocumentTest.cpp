@@ -55,8 +55,8 @@ TEST_F(DocumentTest, NewMessageGoesAfterItsEquals) {
         Message(description[0] == '1' ? "1" : "3", description[0] == '1' ? "1" : "4", description);
     }
     std::string order;
-    for (const FormatNode* m = document.Tree().GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
-        order += m->description.str();
+    for (const FormatNode* m = document.Tree().GetRootNode()->FirstChild(); m != nullptr; m = m->NextSibling()) {
+        order += m->Description().str();
     }
     EXPECT_EQ(order, "11x3a3b3c");
 }

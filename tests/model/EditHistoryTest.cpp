@@ -1,5 +1,6 @@
 // Undo and redo of every editing operation, the saved state, and the
 // history's bounds.
+#include "DeferredListLabels.h"
 #include "EditTestSupport.h"
 #include "Labels.h"
 
@@ -96,12 +97,12 @@ TEST_F(EditHistoryTest, ADeletedMessageComesBackItselfWithItsItems) {
     FormatNode* list = Item(m, LIST);
     FormatNode* leaf = Item(list, UINT4);
     ASSERT_TRUE(tree.DeleteMessage(leaf).Done());
-    EXPECT_EQ(tree.GetRootNode()->firstChild, nullptr);
+    EXPECT_EQ(tree.GetRootNode()->FirstChild(), nullptr);
     EXPECT_EQ(listener.deleted.back(), m);
     EXPECT_EQ(tree.Undo(), std::optional<FormatNode*>(m));
-    EXPECT_EQ(tree.GetRootNode()->firstChild, m);
-    EXPECT_EQ(m->firstChild, list);
-    EXPECT_EQ(list->firstChild, leaf);
+    EXPECT_EQ(tree.GetRootNode()->FirstChild(), m);
+    EXPECT_EQ(m->FirstChild(), list);
+    EXPECT_EQ(list->FirstChild(), leaf);
     EXPECT_EQ(listener.added.back(), m);
 }
 
@@ -180,7 +181,7 @@ TEST_F(EditHistoryTest, ABuildAfterAClearingTakesThePlaceOfWhatItTookOut) {
         EXPECT_EQ(Dump(tree), read);
     }
     tree.DiscardUnrecorded(mark);
-    EXPECT_EQ(tree.GetRootNode()->count, 0);
+    EXPECT_EQ(tree.GetRootNode()->Count(), 0);
     ASSERT_TRUE(tree.Undo().has_value());
     EXPECT_EQ(Dump(tree), before);
     // Without a clearing last, a build drops the history as before.
@@ -198,8 +199,8 @@ TEST_F(EditHistoryTest, OldestStepsGoBeyondTheStepBound) {
     EXPECT_EQ(tree.History().Steps(), EditHistory::MAX_STEPS);
     while (tree.Undo().has_value()) {
     }
-    EXPECT_EQ(tree.GetRootNode()->count, 1) << "the message and its items were made by dropped steps";
-    EXPECT_EQ(leaf->label, "<U4[2]>") << "the oldest change still held";
+    EXPECT_EQ(tree.GetRootNode()->Count(), 1) << "the message and its items were made by dropped steps";
+    EXPECT_EQ(leaf->Label(), "<U4[2]>") << "the oldest change still held";
 }
 
 TEST_F(EditHistoryTest, OldestStepsGoBeyondTheByteBoundButTheNewestStays) {
@@ -209,7 +210,7 @@ TEST_F(EditHistoryTest, OldestStepsGoBeyondTheByteBoundButTheNewestStays) {
     const auto messageWithList = [this](std::size_t items) {
         FormatNode* m = Message("1", "1");
         FormatNode* list = Item(m, LIST);
-        const FormatTree::DeferredListLabels deferred(tree);
+        const DeferredListLabels deferred(tree);
         FormatNode* last = tree.AddChild(list, "<U1>", false);
         for (std::size_t i = 1; i < items; ++i) {
             last = tree.AddSibling(last, "<U1>", false);
@@ -246,13 +247,13 @@ TEST_F(EditHistoryTest, RandomEditsUndoAndRedoToTheirEnds) {
         std::mt19937 random(seed);
         const auto all = [&t] {
             std::vector<FormatNode*> nodes;
-            std::vector<FormatNode*> pending{t.GetRootNode()->firstChild};
+            std::vector<FormatNode*> pending{t.GetRootNode()->FirstChild()};
             while (!pending.empty()) {
                 FormatNode* n = pending.back();
                 pending.pop_back();
-                for (; n != nullptr; n = n->nextSibling) {
+                for (; n != nullptr; n = n->NextSibling()) {
                     nodes.push_back(n);
-                    pending.push_back(n->firstChild);
+                    pending.push_back(n->FirstChild());
                 }
             }
             return nodes;

@@ -46,8 +46,8 @@ TEST_F(EditRulesTest, MessageNumbersAreCheckedStreamFirst) {
     ExpectRefused(MSG_INVALID_FUNCTION, [&] { return tree.CreateMessage({"1", "256", false, ""}); });
     const EditResult edge = tree.CreateMessage({"127", "255", true, "  edge  "});
     ASSERT_TRUE(edge.Done());
-    EXPECT_EQ(edge.node->label, "S127F255W");
-    EXPECT_EQ(edge.node->description, "edge");
+    EXPECT_EQ(edge.node->Label(), "S127F255W");
+    EXPECT_EQ(edge.node->Description(), "edge");
     EXPECT_TRUE(tree.CreateMessage({"1", "0", false, ""}).Done());
 }
 
@@ -65,7 +65,7 @@ TEST_F(EditRulesTest, CreatedMessagesFindTheirPlaceByEachNumberOnItsOwn) {
     (void)other.CreateMessage({"5", "1", false, ""});
     (void)other.CreateMessage({"1", "1", false, ""}); // never before the first
     EXPECT_EQ(test::ChildLabels(other.GetRootNode()), (std::vector<std::string>{"S5F1", "S1F1"}));
-    EXPECT_EQ(tree.GetRootNode()->count, 5);
+    EXPECT_EQ(tree.GetRootNode()->Count(), 5);
 }
 
 TEST_F(EditRulesTest, UpdateMessageChecksAndKeepsPlaceAndItems) {
@@ -79,9 +79,9 @@ TEST_F(EditRulesTest, UpdateMessageChecksAndKeepsPlaceAndItems) {
     const EditResult result = tree.UpdateMessage(leaf, {"9", "9", true, " d "});
     ASSERT_TRUE(result.Done());
     EXPECT_EQ(result.node, m);
-    EXPECT_EQ(m->label, "S9F9W");
-    EXPECT_EQ(m->description, "d");
-    EXPECT_EQ(m->firstChild, list);
+    EXPECT_EQ(m->Label(), "S9F9W");
+    EXPECT_EQ(m->Description(), "d");
+    EXPECT_EQ(m->FirstChild(), list);
 }
 
 TEST_F(EditRulesTest, AddItemChecksInItsOrder) {
@@ -96,17 +96,17 @@ TEST_F(EditRulesTest, AddItemChecksInItsOrder) {
     EXPECT_STREQ(tree.AddItem(m, {ASCII, "", false, ""}).refusal, MSG_ASCII_ZERO_LENGTH);
 
     FormatNode* open = Item(m, LIST, "5", true);
-    EXPECT_EQ(open->label, "<L[n]>");
-    EXPECT_EQ(open->count, OPEN_COUNT);
+    EXPECT_EQ(open->Label(), "<L[n]>");
+    EXPECT_EQ(open->Count(), OPEN_COUNT);
     const EditResult second = tree.AddItem(m, {LIST, "", false, ""});
     EXPECT_STREQ(second.refusal, MSG_CANNOT_ADD_SUB_ITEM);
     EXPECT_TRUE(second.listCountPreset) << "the preset comes before this check";
     Item(open, ASCII, "00");
     ExpectRefused(MSG_UNFIXED_LIST_ONE_ITEM, [&] { return tree.AddItem(open, {BOOLEAN, "1", false, ""}); });
 
-    FormatNode* leaf = open->firstChild;
-    EXPECT_EQ(leaf->label, "<A>");
-    EXPECT_EQ(leaf->count, 0);
+    FormatNode* leaf = open->FirstChild();
+    EXPECT_EQ(leaf->Label(), "<A>");
+    EXPECT_EQ(leaf->Count(), 0);
     const EditResult notList = tree.AddItem(leaf, {UINT4, "1", false, ""});
     EXPECT_STREQ(notList.refusal, MSG_NOT_A_LIST_ITEM);
     EXPECT_TRUE(notList.dropsCurrent);
@@ -115,11 +115,11 @@ TEST_F(EditRulesTest, AddItemChecksInItsOrder) {
 TEST_F(EditRulesTest, AddedItemsGetTheirLabelsAndRelabelTheirList) {
     FormatNode* m = Message("1", "1");
     FormatNode* list = Item(m, LIST, "7");
-    EXPECT_EQ(list->count, 0) << "a new list is empty whatever the count field said";
-    EXPECT_EQ(Item(list, ASCII, "100")->label, "<A[100]>");
-    EXPECT_EQ(Item(list, BOOLEAN, "1", false, "flag")->label, "<BOOLEAN  flag>");
-    EXPECT_EQ(list->label, "<L[2]>");
-    EXPECT_EQ(list->count, 2);
+    EXPECT_EQ(list->Count(), 0) << "a new list is empty whatever the count field said";
+    EXPECT_EQ(Item(list, ASCII, "100")->Label(), "<A[100]>");
+    EXPECT_EQ(Item(list, BOOLEAN, "1", false, "flag")->Label(), "<BOOLEAN  flag>");
+    EXPECT_EQ(list->Label(), "<L[2]>");
+    EXPECT_EQ(list->Count(), 2);
 }
 
 TEST_F(EditRulesTest, UpdateItemChecksInItsOrder) {
@@ -132,7 +132,7 @@ TEST_F(EditRulesTest, UpdateItemChecksInItsOrder) {
     ExpectRefused(MSG_NO_ITEM_IN_LIST, [&] { return tree.UpdateItem(list, {16, "", false, ""}); });
     ExpectRefused(MSG_SUB_ITEM_EXISTS, [&] { return tree.UpdateItem(list, {UINT1, "1", false, ""}); });
     ExpectRefused(MSG_NON_FIXED_LIST_SINGLE, [&] { return tree.UpdateItem(list, {LIST, "n", true, ""}); });
-    FormatNode* leaf = list->firstChild;
+    FormatNode* leaf = list->FirstChild();
     const EditResult zero = tree.UpdateItem(leaf, {ASCII, "0", false, ""});
     EXPECT_STREQ(zero.refusal, MSG_ASCII_ZERO_LENGTH);
     EXPECT_TRUE(zero.focusCount);
@@ -140,16 +140,16 @@ TEST_F(EditRulesTest, UpdateItemChecksInItsOrder) {
     // A fixed list states its real number of sub-items, whatever was typed,
     // and has no description.
     ASSERT_TRUE(tree.UpdateItem(list, {LIST, "9", false, "text"}).Done());
-    EXPECT_EQ(list->label, "<L[2]>");
-    EXPECT_EQ(list->count, 2);
-    EXPECT_EQ(list->description, "");
+    EXPECT_EQ(list->Label(), "<L[2]>");
+    EXPECT_EQ(list->Count(), 2);
+    EXPECT_EQ(list->Description(), "");
     ASSERT_TRUE(tree.DeleteItem(leaf).Done());
     ASSERT_TRUE(tree.UpdateItem(list, {LIST, "n", true, ""}).Done());
-    EXPECT_EQ(list->label, "<L[n]>");
-    EXPECT_EQ(list->count, OPEN_COUNT);
-    FormatNode* only = list->firstChild;
+    EXPECT_EQ(list->Label(), "<L[n]>");
+    EXPECT_EQ(list->Count(), OPEN_COUNT);
+    FormatNode* only = list->FirstChild();
     ASSERT_TRUE(tree.UpdateItem(only, {LIST, "0", false, ""}).Done()) << "the parent is never checked";
-    EXPECT_EQ(only->isList, 1);
+    EXPECT_EQ(only->IsList(), 1);
 }
 
 TEST_F(EditRulesTest, DeleteAndMoveRefusals) {
@@ -166,11 +166,11 @@ TEST_F(EditRulesTest, DeleteAndMoveRefusals) {
     ASSERT_TRUE(tree.MoveUp(third).Done());
     EXPECT_EQ(test::ChildLabels(tree.GetRootNode()), (std::vector<std::string>{"S1F1", "S1F3", "S1F2"}));
     ASSERT_TRUE(tree.MoveDown(first).Done());
-    EXPECT_EQ(tree.GetRootNode()->firstChild, third);
+    EXPECT_EQ(tree.GetRootNode()->FirstChild(), third);
     FormatNode* list = Item(second, LIST);
     Item(list, UINT1);
-    ASSERT_TRUE(tree.DeleteMessage(list->firstChild).Done()) << "an item's message goes";
-    EXPECT_EQ(tree.GetRootNode()->count, 2);
+    ASSERT_TRUE(tree.DeleteMessage(list->FirstChild()).Done()) << "an item's message goes";
+    EXPECT_EQ(tree.GetRootNode()->Count(), 2);
 }
 
 TEST_F(EditRulesTest, TreeMenuAdditions) {
@@ -179,7 +179,7 @@ TEST_F(EditRulesTest, TreeMenuAdditions) {
     FormatNode* m = Message("1", "1");
     FormatNode* list = tree.AddListItem(m).node;
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->label, "<L[0]>");
+    EXPECT_EQ(list->Label(), "<L[0]>");
     ExpectRefused(MSG_CANNOT_ADD_NEW_ITEM, [&] { return tree.AddListItem(m); });
     ExpectRefused(MSG_CANNOT_ADD_NEW_ITEM, [&] { return tree.AddSubItem(m, {UINT1, "1", false, ""}); });
 
@@ -188,23 +188,23 @@ TEST_F(EditRulesTest, TreeMenuAdditions) {
     ASSERT_TRUE(tree.UpdateItem(list, {LIST, "n", true, ""}).Done());
     ASSERT_TRUE(tree.AddListItem(list).Done());
     ASSERT_TRUE(tree.AddListItem(list).Done());
-    EXPECT_EQ(list->label, "<L[n]>");
+    EXPECT_EQ(list->Label(), "<L[n]>");
     ExpectRefused(MSG_ONLY_ONE_ITEM, [&] { return tree.AddSubItem(list, {UINT1, "1", false, ""}); });
 
-    FormatNode* inner = list->firstChild;
+    FormatNode* inner = list->FirstChild();
     ExpectRefused("", [&] { return tree.AddSubItem(inner, {NONE, "1", false, ""}); });
     const EditResult open = tree.AddSubItem(inner, {INT2, "5", true, ""});
     ASSERT_TRUE(open.Done());
-    EXPECT_EQ(open.node->label, "<I2[n]>");
-    EXPECT_EQ(open.node->count, OPEN_COUNT);
+    EXPECT_EQ(open.node->Label(), "<I2[n]>");
+    EXPECT_EQ(open.node->Count(), OPEN_COUNT);
     const EditResult named = tree.AddSubItem(inner, {ASCII, "1", false, "name"});
     ASSERT_TRUE(named.Done());
-    EXPECT_EQ(named.node->label, "<A  name>");
+    EXPECT_EQ(named.node->Label(), "<A  name>");
     ExpectRefused(MSG_NOT_A_LIST_ITEM, [&] { return tree.AddSubItem(named.node, {UINT1, "1", false, ""}); });
     const EditResult emptyList = tree.AddSubItem(inner, {LIST, "2", false, ""});
     ASSERT_TRUE(emptyList.Done());
-    EXPECT_EQ(emptyList.node->label, "<L[0]>") << "a new list holds nothing, whatever count it was given";
-    EXPECT_EQ(emptyList.node->count, 0);
+    EXPECT_EQ(emptyList.node->Label(), "<L[0]>") << "a new list holds nothing, whatever count it was given";
+    EXPECT_EQ(emptyList.node->Count(), 0);
     ExpectRefused(MSG_NOT_A_LIST_ITEM, [&] { return tree.AddListItem(named.node); });
     EXPECT_TRUE(listener.messages.empty()) << "editing operations show nothing themselves";
 }

@@ -28,22 +28,22 @@ public:
 // in document order, indented by depth; the root's count and label too.
 inline std::string Dump(const FormatTree& tree) {
     const FormatNode* root = tree.GetRootNode();
-    std::string out = "root " + std::to_string(root->count) + " " + root->label.str() + "\n";
+    std::string out = "root " + std::to_string(root->Count()) + " " + root->Label().str() + "\n";
     std::vector<std::pair<const FormatNode*, int>> pending;
-    if (root->firstChild != nullptr) {
-        pending.emplace_back(root->firstChild, 1);
+    if (root->FirstChild() != nullptr) {
+        pending.emplace_back(root->FirstChild(), 1);
     }
     while (!pending.empty()) {
         const auto [node, depth] = pending.back();
         pending.pop_back();
-        out += std::string(static_cast<std::size_t>(depth), '\t') + node->label.str() + "|" + node->description.str() +
-               "|" + std::to_string(node->count) + "|" + std::to_string(node->format) + "|" +
-               std::to_string(node->isList) + std::to_string(node->isMessage) + "\n";
-        if (node->nextSibling != nullptr) {
-            pending.emplace_back(node->nextSibling, depth);
+        out += std::string(static_cast<std::size_t>(depth), '\t') + node->Label().str() + "|" +
+               node->Description().str() + "|" + std::to_string(node->Count()) + "|" + std::to_string(node->Format()) +
+               "|" + std::to_string(node->IsList()) + std::to_string(node->IsMessage()) + "\n";
+        if (node->NextSibling() != nullptr) {
+            pending.emplace_back(node->NextSibling(), depth);
         }
-        if (node->firstChild != nullptr) {
-            pending.emplace_back(node->firstChild, depth + 1);
+        if (node->FirstChild() != nullptr) {
+            pending.emplace_back(node->FirstChild(), depth + 1);
         }
     }
     return out;
@@ -51,8 +51,8 @@ inline std::string Dump(const FormatTree& tree) {
 
 inline std::vector<std::string> ChildLabels(const FormatNode* parent) {
     std::vector<std::string> labels;
-    for (const FormatNode* c = parent->firstChild; c != nullptr; c = c->nextSibling) {
-        labels.push_back(c->label.str());
+    for (const FormatNode* c = parent->FirstChild(); c != nullptr; c = c->NextSibling()) {
+        labels.push_back(c->Label().str());
     }
     return labels;
 }

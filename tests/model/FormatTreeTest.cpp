@@ -1,4 +1,5 @@
 #include "FormatTree.h"
+#include "DeferredListLabels.h"
 #include "Labels.h"
 
 #include <gtest/gtest.h>
@@ -36,40 +37,37 @@ protected:
     FormatNode* AddMessage(const std::string& label) {
         FormatNode* root = tree.GetRootNode();
         FormatNode* node = nullptr;
-        if (root->firstChild == nullptr) {
+        if (root->FirstChild() == nullptr) {
             node = tree.AddChild(nullptr, label, false);
         } else {
-            FormatNode* last = root->firstChild;
-            while (last->nextSibling != nullptr) {
-                last = last->nextSibling;
+            FormatNode* last = root->FirstChild();
+            while (last->NextSibling() != nullptr) {
+                last = last->NextSibling();
             }
             node = tree.AddSibling(last, label, false);
         }
-        node->isMessage = 1;
+        tree.MakeMessage(node);
         return node;
     }
 
     FormatNode* AddList(FormatNode* parent, bool open = false) {
         FormatNode* node = tree.AppendSubNode(parent, open ? "<L[n]>" : "<L[0]>");
-        node->isList = 1;
-        node->format = LIST;
-        node->count = open ? OPEN_COUNT : 0;
+        tree.SetItemFormat(node, LIST, open ? OPEN_COUNT : 0);
         return node;
     }
 
     FormatNode* AddScalar(FormatNode* parent, int format) {
         FormatNode* node = tree.AppendSubNode(parent, MakeItemLabel(format, 1, false, ""));
         if (node != nullptr) {
-            node->format = format;
-            node->count = 1;
+            tree.SetItemFormat(node, format, 1);
         }
         return node;
     }
 
     static std::vector<std::string> Labels(const FormatNode* parent) {
         std::vector<std::string> labels;
-        for (const FormatNode* c = parent->firstChild; c != nullptr; c = c->nextSibling) {
-            labels.push_back(c->label.str());
+        for (const FormatNode* c = parent->FirstChild(); c != nullptr; c = c->NextSibling()) {
+            labels.push_back(c->Label().str());
         }
         return labels;
     }
@@ -81,18 +79,17 @@ protected:
 TEST_F(FormatTreeTest, NewNodesHaveTheirCreationValues) {
     FormatNode* node = tree.AddChild(nullptr, "S1F1", false);
     ASSERT_NE(node, nullptr);
-    EXPECT_EQ(node->label, "S1F1");
-    EXPECT_EQ(node->description, "");
-    EXPECT_TRUE(node->rect.IsEmpty());
-    EXPECT_EQ(node->usesTreeColor, 1);
-    EXPECT_EQ(node->expanded, 1);
-    EXPECT_EQ(node->isList, 0);
-    EXPECT_EQ(node->isMessage, 0);
-    EXPECT_EQ(node->count, 0);
-    EXPECT_EQ(node->format, NONE);
-    EXPECT_EQ(node->parent, tree.GetRootNode());
-    EXPECT_EQ(tree.GetRootNode()->count, 1);
-    EXPECT_EQ(tree.GetRootNode()->label, "");
+    EXPECT_EQ(node->Label(), "S1F1");
+    EXPECT_EQ(node->Description(), "");
+    EXPECT_EQ(node->UsesTreeColor(), 1);
+    EXPECT_EQ(node->IsExpanded(), 1);
+    EXPECT_EQ(node->IsList(), 0);
+    EXPECT_EQ(node->IsMessage(), 0);
+    EXPECT_EQ(node->Count(), 0);
+    EXPECT_EQ(node->Format(), NONE);
+    EXPECT_EQ(node->Parent(), tree.GetRootNode());
+    EXPECT_EQ(tree.GetRootNode()->Count(), 1);
+    EXPECT_EQ(tree.GetRootNode()->Label(), "");
     EXPECT_EQ(owner.repaints, 0);
 }
 
@@ -102,8 +99,8 @@ TEST_F(FormatTreeTest, AddChildGoesInFrontAndAddSiblingRightAfter) {
     tree.AddSibling(a, "S1F2", false);
     tree.AddChild(nullptr, "S1F0", false);
     EXPECT_EQ(Labels(tree.GetRootNode()), (std::vector<std::string>{"S1F0", "S1F1", "S1F2", "S1F3"}));
-    EXPECT_EQ(tree.GetRootNode()->count, 4);
-    EXPECT_EQ(c->nextSibling, nullptr);
+    EXPECT_EQ(tree.GetRootNode()->Count(), 4);
+    EXPECT_EQ(c->NextSibling(), nullptr);
     EXPECT_EQ(owner.repaints, 2);
 }
 
@@ -111,13 +108,13 @@ TEST_F(FormatTreeTest, AMessageHoldsOneItem) {
     FormatNode* message = AddMessage("S1F1");
     FormatNode* item = AddScalar(message, ASCII);
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(message->count, 1);
+    EXPECT_EQ(message->Count(), 1);
 
     EXPECT_EQ(tree.AddSibling(item, "<A>", false), nullptr);
     EXPECT_EQ(owner.messages, (std::vector<std::string>{"Cannot add new sub item."}));
-    EXPECT_EQ(message->count, 1);
+    EXPECT_EQ(message->Count(), 1);
     EXPECT_EQ(tree.CountListChildren(message), 0);
-    EXPECT_EQ(item->nextSibling, nullptr);
+    EXPECT_EQ(item->NextSibling(), nullptr);
 }
 
 TEST_F(FormatTreeTest, OnlyListsTakeSubItems) {
@@ -125,9 +122,9 @@ TEST_F(FormatTreeTest, OnlyListsTakeSubItems) {
     FormatNode* item = AddScalar(message, ASCII);
     EXPECT_EQ(tree.AddChild(item, "<U4>", false), nullptr);
     EXPECT_EQ(owner.messages, (std::vector<std::string>{"It is not a list item."}));
-    EXPECT_EQ(item->firstChild, nullptr);
-    EXPECT_EQ(item->count, 1);
-    EXPECT_EQ(item->label, "<A>");
+    EXPECT_EQ(item->FirstChild(), nullptr);
+    EXPECT_EQ(item->Count(), 1);
+    EXPECT_EQ(item->Label(), "<A>");
 }
 
 TEST_F(FormatTreeTest, FixedListsAreCountedAndRelabelled) {
@@ -135,23 +132,23 @@ TEST_F(FormatTreeTest, FixedListsAreCountedAndRelabelled) {
     FormatNode* list = AddList(message);
     tree.SetLabel(list, "<L[0]  header>");
     FormatNode* first = AddScalar(list, UINT4);
-    EXPECT_EQ(list->count, 1);
-    EXPECT_EQ(list->label, "<L[1]>") << "a list's description leaves its label";
+    EXPECT_EQ(list->Count(), 1);
+    EXPECT_EQ(list->Label(), "<L[1]>") << "a list's description leaves its label";
     FormatNode* second = AddScalar(list, UINT4);
     FormatNode* third = tree.AddSibling(second, "<A>", false);
-    EXPECT_EQ(list->count, 3);
-    EXPECT_EQ(list->label, "<L[3]>");
+    EXPECT_EQ(list->Count(), 3);
+    EXPECT_EQ(list->Label(), "<L[3]>");
     EXPECT_EQ(tree.CountListChildren(list), 3);
 
     tree.DeleteNode(second, true);
-    EXPECT_EQ(list->count, 2);
-    EXPECT_EQ(list->label, "<L[2]>");
-    EXPECT_EQ(first->nextSibling, third);
+    EXPECT_EQ(list->Count(), 2);
+    EXPECT_EQ(list->Label(), "<L[2]>");
+    EXPECT_EQ(first->NextSibling(), third);
     tree.DeleteNode(first, true);
     tree.DeleteNode(third, true);
-    EXPECT_EQ(list->count, 0);
-    EXPECT_EQ(list->label, "<L[0]>");
-    EXPECT_EQ(list->firstChild, nullptr);
+    EXPECT_EQ(list->Count(), 0);
+    EXPECT_EQ(list->Label(), "<L[0]>");
+    EXPECT_EQ(list->FirstChild(), nullptr);
 }
 
 TEST_F(FormatTreeTest, OpenListsKeepCountAndLabel) {
@@ -159,12 +156,12 @@ TEST_F(FormatTreeTest, OpenListsKeepCountAndLabel) {
     FormatNode* list = AddList(message, true);
     FormatNode* child = AddScalar(list, BINARY);
     FormatNode* second = AddScalar(list, BINARY); // the operations themselves do not limit open lists
-    EXPECT_EQ(list->count, OPEN_COUNT);
-    EXPECT_EQ(list->label, "<L[n]>");
+    EXPECT_EQ(list->Count(), OPEN_COUNT);
+    EXPECT_EQ(list->Label(), "<L[n]>");
     tree.DeleteNode(child, false);
     tree.DeleteNode(second, false);
-    EXPECT_EQ(list->count, OPEN_COUNT);
-    EXPECT_EQ(list->label, "<L[n]>");
+    EXPECT_EQ(list->Count(), OPEN_COUNT);
+    EXPECT_EQ(list->Label(), "<L[n]>");
 }
 
 TEST_F(FormatTreeTest, DeferredListLabelsAreSetOnceWithTheFinalCount) {
@@ -173,52 +170,52 @@ TEST_F(FormatTreeTest, DeferredListLabelsAreSetOnceWithTheFinalCount) {
     FormatNode* open = nullptr;
     FormatNode* inner = nullptr;
     {
-        FormatTree::DeferredListLabels deferred(tree);
+        DeferredListLabels deferred(tree);
         AddScalar(outer, UINT4);
         inner = AddList(outer);
         open = AddList(outer, true);
         AddScalar(open, ASCII);
         {
-            FormatTree::DeferredListLabels nested(tree);
+            DeferredListLabels nested(tree);
             AddScalar(inner, UINT4);
             AddScalar(inner, UINT4);
         }
         AddScalar(outer, BINARY);
         // Counted at once, labelled only when the last deferral ends.
-        EXPECT_EQ(outer->count, 4);
-        EXPECT_EQ(outer->label, "<L[0]>");
-        EXPECT_EQ(inner->count, 2);
-        EXPECT_EQ(inner->label, "<L[0]>");
+        EXPECT_EQ(outer->Count(), 4);
+        EXPECT_EQ(outer->Label(), "<L[0]>");
+        EXPECT_EQ(inner->Count(), 2);
+        EXPECT_EQ(inner->Label(), "<L[0]>");
     }
-    EXPECT_EQ(outer->label, "<L[4]>");
-    EXPECT_EQ(inner->label, "<L[2]>");
-    EXPECT_EQ(open->count, OPEN_COUNT);
-    EXPECT_EQ(open->label, "<L[n]>");
+    EXPECT_EQ(outer->Label(), "<L[4]>");
+    EXPECT_EQ(inner->Label(), "<L[2]>");
+    EXPECT_EQ(open->Count(), OPEN_COUNT);
+    EXPECT_EQ(open->Label(), "<L[n]>");
 
     // After the deferral, lists are relabelled at once again.
     AddScalar(inner, UINT4);
-    EXPECT_EQ(inner->label, "<L[3]>");
+    EXPECT_EQ(inner->Label(), "<L[3]>");
 }
 
 TEST_F(FormatTreeTest, ListsDeletedWhileTheirLabelsWaitAreLeftAlone) {
     FormatNode* message = AddMessage("S1F1");
     FormatNode* outer = AddList(message);
     {
-        FormatTree::DeferredListLabels deferred(tree);
+        DeferredListLabels deferred(tree);
         FormatNode* doomed = AddList(outer);
         AddScalar(doomed, UINT4);
         AddScalar(outer, UINT4);
         // The held-back list goes; the end of the deferral must not touch it.
         tree.DeleteNode(doomed, false);
-        EXPECT_EQ(outer->count, 1);
+        EXPECT_EQ(outer->Count(), 1);
     }
-    EXPECT_EQ(outer->label, "<L[1]>");
+    EXPECT_EQ(outer->Label(), "<L[1]>");
     {
-        FormatTree::DeferredListLabels deferred(tree);
+        DeferredListLabels deferred(tree);
         AddScalar(AddList(outer), UINT4);
         tree.DeleteNode(message, false);
     }
-    EXPECT_EQ(tree.GetRootNode()->firstChild, nullptr);
+    EXPECT_EQ(tree.GetRootNode()->FirstChild(), nullptr);
 }
 
 TEST_F(FormatTreeTest, DeletingAMessageTakesItsItemsAndKeepsTheOrder) {
@@ -228,11 +225,11 @@ TEST_F(FormatTreeTest, DeletingAMessageTakesItsItemsAndKeepsTheOrder) {
     FormatNode* list = AddList(b);
     AddScalar(AddList(list), UINT1);
     tree.DeleteNode(b, true);
-    EXPECT_EQ(tree.GetRootNode()->count, 2);
-    EXPECT_EQ(a->nextSibling, c);
+    EXPECT_EQ(tree.GetRootNode()->Count(), 2);
+    EXPECT_EQ(a->NextSibling(), c);
     tree.DeleteNode(a, true);
-    EXPECT_EQ(tree.GetRootNode()->firstChild, c);
-    EXPECT_EQ(tree.GetRootNode()->count, 1);
+    EXPECT_EQ(tree.GetRootNode()->FirstChild(), c);
+    EXPECT_EQ(tree.GetRootNode()->Count(), 1);
 }
 
 TEST_F(FormatTreeTest, CountListChildrenReadsTheRealChain) {
@@ -240,7 +237,7 @@ TEST_F(FormatTreeTest, CountListChildrenReadsTheRealChain) {
     FormatNode* list = AddList(message);
     AddScalar(list, UINT1);
     AddScalar(list, UINT1);
-    list->count = 7; // the count is not what is counted
+    tree.SetItemFormat(list, list->Format(), 7); // the count is not what is counted
     EXPECT_EQ(FormatTree::CountListChildren(list), 2);
     EXPECT_EQ(FormatTree::CountListChildren(message), 0);
     EXPECT_EQ(FormatTree::CountListChildren(tree.GetRootNode()), 0);
@@ -295,7 +292,7 @@ TEST_F(FormatTreeTest, DeletedNodesLeaveNoOutsideReference) {
 
     tree.DeleteNode(tree.GetRootNode(), false);
     EXPECT_EQ(owner.lastCreatedNode, nullptr);
-    EXPECT_EQ(tree.GetRootNode()->firstChild, nullptr);
+    EXPECT_EQ(tree.GetRootNode()->FirstChild(), nullptr);
 }
 
 // Messages and items are stored apart, and each kind's storage goes back to
@@ -308,36 +305,36 @@ TEST_F(FormatTreeTest, MessagesOutliveEveryItemAndItemsEveryMessage) {
         AddScalar(AddList(messages.back()), UINT4);
     }
     for (FormatNode* m : messages) {
-        tree.DeleteNode(m->firstChild, true);
+        tree.DeleteNode(m->FirstChild(), true);
     }
     for (FormatNode* m : messages) {
-        tree.SetDescription(m, "KEPT " + m->label.str());
+        tree.SetDescription(m, "KEPT " + m->Label().str());
         AddScalar(AddList(m), BINARY);
     }
-    EXPECT_EQ(messages[39]->description, "KEPT S1F39");
-    EXPECT_EQ(Labels(messages[7]->firstChild), std::vector<std::string>{"<B>"});
+    EXPECT_EQ(messages[39]->Description(), "KEPT S1F39");
+    EXPECT_EQ(Labels(messages[7]->FirstChild()), std::vector<std::string>{"<B>"});
 
     // The last message goes while items of others stay, and the other way round.
     for (std::size_t i = 0; i + 1 < messages.size(); ++i) {
         tree.DeleteNode(messages[i], true);
     }
-    FormatNode* list = messages.back()->firstChild;
+    FormatNode* list = messages.back()->FirstChild();
     AddScalar(list, ASCII);
     EXPECT_EQ(Labels(list), (std::vector<std::string>{"<B>", "<A>"}));
     tree.DeleteNode(messages.back(), true);
-    EXPECT_EQ(tree.GetRootNode()->count, 0);
+    EXPECT_EQ(tree.GetRootNode()->Count(), 0);
     AddScalar(AddList(AddMessage("S2F1")), FLOAT8);
-    EXPECT_EQ(Labels(tree.GetRootNode()->firstChild->firstChild), std::vector<std::string>{"<F8>"});
+    EXPECT_EQ(Labels(tree.GetRootNode()->FirstChild()->FirstChild()), std::vector<std::string>{"<F8>"});
 }
 
 TEST_F(FormatTreeTest, EmptyingTheDocumentMessageByMessage) {
     for (int i = 0; i < 10; ++i) {
         AddMessage("S1F" + std::to_string(i));
     }
-    while (FormatNode* first = tree.GetRootNode()->firstChild) {
+    while (FormatNode* first = tree.GetRootNode()->FirstChild()) {
         tree.DeleteNode(first, true);
     }
-    EXPECT_EQ(tree.GetRootNode()->count, 0);
+    EXPECT_EQ(tree.GetRootNode()->Count(), 0);
 }
 
 TEST(FormatTreeSizeTest, MillionMessagesBuildDeleteAndDestroy) {
@@ -346,11 +343,11 @@ TEST(FormatTreeSizeTest, MillionMessagesBuildDeleteAndDestroy) {
     FormatNode* last = tree->AddChild(nullptr, "S1F1", false);
     for (int i = 1; i < MESSAGES; ++i) {
         last = tree->AddSibling(last, "S1F1", false);
-        last->isMessage = 1;
+        tree->MakeMessage(last);
     }
-    EXPECT_EQ(tree->GetRootNode()->count, MESSAGES);
+    EXPECT_EQ(tree->GetRootNode()->Count(), MESSAGES);
     tree->DeleteNode(tree->GetRootNode(), false);
-    EXPECT_EQ(tree->GetRootNode()->firstChild, nullptr);
+    EXPECT_EQ(tree->GetRootNode()->FirstChild(), nullptr);
     for (int i = 0; i < MESSAGES; ++i) {
         tree->AddChild(nullptr, "S1F2", false);
     }
@@ -361,23 +358,22 @@ TEST(FormatTreeSizeTest, HundredThousandNestedListsBuildDeleteAndDestroy) {
     constexpr int DEPTH = 100'000;
     auto tree = std::make_unique<FormatTree>();
     FormatNode* message = tree->AddChild(nullptr, "S1F1", false);
-    message->isMessage = 1;
+    tree->MakeMessage(message);
     FormatNode* parent = message;
     for (int i = 0; i < DEPTH; ++i) {
         FormatNode* list = tree->AddChild(parent, "<L[0]>", false);
-        list->isList = 1;
-        list->format = LIST;
+        tree->SetItemFormat(list, LIST, list->Count());
         parent = list;
     }
-    EXPECT_EQ(parent->label, "<L[0]>");
-    EXPECT_EQ(parent->parent->label, "<L[1]>");
-    tree->DeleteNode(message->firstChild, false);
-    EXPECT_EQ(message->count, 0);
+    EXPECT_EQ(parent->Label(), "<L[0]>");
+    EXPECT_EQ(parent->Parent()->Label(), "<L[1]>");
+    tree->DeleteNode(message->FirstChild(), false);
+    EXPECT_EQ(message->Count(), 0);
 
     parent = message;
     for (int i = 0; i < DEPTH; ++i) {
         FormatNode* list = tree->AddChild(parent, "<L[0]>", false);
-        list->isList = 1;
+        tree->SetItemFormat(list, LIST, list->Count());
         parent = list;
     }
     tree.reset();
@@ -414,8 +410,8 @@ TEST_F(FormatTreeTextsTest, SettersStoreTextsWithoutARecordedStep) {
     const std::size_t used = tree.Texts().BytesUsed();
     tree.SetLabel(m, "S6F11W");
     tree.SetDescription(m, "event report");
-    EXPECT_EQ(m->label, "S6F11W");
-    EXPECT_EQ(m->description, "event report");
+    EXPECT_EQ(m->Label(), "S6F11W");
+    EXPECT_EQ(m->Description(), "event report");
     EXPECT_EQ(tree.Texts().BytesUsed(), used + 6 + 12);
     EXPECT_EQ(tree.History().Steps(), steps);
     EXPECT_TRUE(owner.messages.empty());
@@ -424,51 +420,51 @@ TEST_F(FormatTreeTextsTest, SettersStoreTextsWithoutARecordedStep) {
     const NodeText label = tree.Texts().Store("S6F12");
     const NodeText description = tree.Texts().Store("acknowledge");
     tree.SetTexts(m, label, description);
-    EXPECT_EQ(m->label.data(), label.data());
-    EXPECT_EQ(m->description.data(), description.data());
+    EXPECT_EQ(m->Label().data(), label.data());
+    EXPECT_EQ(m->Description().data(), description.data());
     EXPECT_EQ(tree.Texts().BytesUsed(), used + 6 + 12 + 5 + 11);
     // Undo takes back the creation, not the texts set since.
     ASSERT_TRUE(tree.Undo().has_value());
-    EXPECT_EQ(tree.GetRootNode()->firstChild, nullptr);
+    EXPECT_EQ(tree.GetRootNode()->FirstChild(), nullptr);
 }
 
 TEST_F(FormatTreeTextsTest, UndoAndRedoOfUpdatesGiveBackTheSameTexts) {
     FormatNode* m = Message("1", "1", "first");
     FormatNode* item = tree.AddItem(m, {ASCII, "10", false, "name"}).node;
     ASSERT_NE(item, nullptr);
-    const NodeText oldMessageLabel = m->label;
-    const NodeText oldMessageDescription = m->description;
-    const NodeText oldItemLabel = item->label;
-    const NodeText oldItemDescription = item->description;
+    const NodeText oldMessageLabel = m->Label();
+    const NodeText oldMessageDescription = m->Description();
+    const NodeText oldItemLabel = item->Label();
+    const NodeText oldItemDescription = item->Description();
 
     ASSERT_TRUE(tree.UpdateMessage(m, {"2", "3", true, "  second  "}).Done());
     ASSERT_TRUE(tree.UpdateItem(item, {UINT4, "3", false, "ids"}).Done());
-    EXPECT_EQ(m->label, "S2F3W");
-    EXPECT_EQ(m->description, "second");
-    EXPECT_EQ(item->label, "<U4[3]  ids>");
-    const NodeText newItemLabel = item->label;
-    const NodeText newMessageDescription = m->description;
+    EXPECT_EQ(m->Label(), "S2F3W");
+    EXPECT_EQ(m->Description(), "second");
+    EXPECT_EQ(item->Label(), "<U4[3]  ids>");
+    const NodeText newItemLabel = item->Label();
+    const NodeText newMessageDescription = m->Description();
     const std::size_t used = tree.Texts().BytesUsed();
 
     ASSERT_TRUE(tree.Undo().has_value());
     ASSERT_TRUE(tree.Undo().has_value());
-    EXPECT_EQ(m->label, "S1F1");
-    EXPECT_EQ(m->label.data(), oldMessageLabel.data());
-    EXPECT_EQ(m->description.data(), oldMessageDescription.data());
-    EXPECT_EQ(item->label.data(), oldItemLabel.data());
-    EXPECT_EQ(item->description.data(), oldItemDescription.data());
-    EXPECT_EQ(item->description, "name");
+    EXPECT_EQ(m->Label(), "S1F1");
+    EXPECT_EQ(m->Label().data(), oldMessageLabel.data());
+    EXPECT_EQ(m->Description().data(), oldMessageDescription.data());
+    EXPECT_EQ(item->Label().data(), oldItemLabel.data());
+    EXPECT_EQ(item->Description().data(), oldItemDescription.data());
+    EXPECT_EQ(item->Description(), "name");
     ASSERT_TRUE(tree.Redo().has_value());
     ASSERT_TRUE(tree.Redo().has_value());
-    EXPECT_EQ(item->label.data(), newItemLabel.data());
-    EXPECT_EQ(m->description.data(), newMessageDescription.data());
+    EXPECT_EQ(item->Label().data(), newItemLabel.data());
+    EXPECT_EQ(m->Description().data(), newMessageDescription.data());
     EXPECT_EQ(tree.Texts().BytesUsed(), used);
 
     // An update that keeps the texts stores none.
     ASSERT_TRUE(tree.UpdateMessage(m, {"2", "3", true, "second"}).Done());
     ASSERT_TRUE(tree.UpdateItem(item, {UINT4, "3", false, "ids"}).Done());
     EXPECT_EQ(tree.Texts().BytesUsed(), used);
-    EXPECT_EQ(item->label.data(), newItemLabel.data());
+    EXPECT_EQ(item->Label().data(), newItemLabel.data());
 }
 
 TEST_F(FormatTreeTextsTest, AnEmptiedDocumentForgetsItsTexts) {
@@ -491,14 +487,14 @@ TEST_F(FormatTreeTextsTest, AnEmptiedDocumentForgetsItsTexts) {
     // Deleting every message by command keeps the texts while the history
     // can give the messages back; dropping the history lets them go.
     Fill(2);
-    FormatNode* first = tree.GetRootNode()->firstChild;
-    ASSERT_TRUE(tree.DeleteMessage(first->nextSibling).Done());
+    FormatNode* first = tree.GetRootNode()->FirstChild();
+    ASSERT_TRUE(tree.DeleteMessage(first->NextSibling()).Done());
     ASSERT_TRUE(tree.DeleteMessage(first).Done());
     EXPECT_GT(tree.Texts().BytesUsed(), 0u);
     ASSERT_TRUE(tree.Undo().has_value());
-    ASSERT_EQ(tree.GetRootNode()->firstChild, first);
-    EXPECT_EQ(first->description, "message 0" + std::string(200, 'd'));
-    EXPECT_EQ(first->firstChild->firstChild->nextSibling->description, "ids " + std::string(200, 'd'));
+    ASSERT_EQ(tree.GetRootNode()->FirstChild(), first);
+    EXPECT_EQ(first->Description(), "message 0" + std::string(200, 'd'));
+    EXPECT_EQ(first->FirstChild()->FirstChild()->NextSibling()->Description(), "ids " + std::string(200, 'd'));
     ASSERT_TRUE(tree.Redo().has_value());
     tree.ClearHistory();
     EXPECT_EQ(tree.Texts().BytesUsed(), 0u);
@@ -507,7 +503,7 @@ TEST_F(FormatTreeTextsTest, AnEmptiedDocumentForgetsItsTexts) {
     Fill(1);
     tree.ClearHistory();
     EXPECT_GT(tree.Texts().BytesUsed(), 0u);
-    tree.DeleteNode(tree.GetRootNode()->firstChild, true);
+    tree.DeleteNode(tree.GetRootNode()->FirstChild(), true);
     EXPECT_EQ(tree.Texts().BytesUsed(), 0u);
 }
 
@@ -519,21 +515,21 @@ TEST_F(FormatTreeTextsTest, ARelabelledListLeavesNoOldLabels) {
     for (int i = 0; i < 999; ++i) {
         ASSERT_TRUE(tree.AddListItem(list).Done());
     }
-    EXPECT_EQ(list->label, "<L[999]>");
+    EXPECT_EQ(list->Label(), "<L[999]>");
     EXPECT_EQ(tree.Texts().BytesUsed(), used);
     // Past the constants, the label is stored once.
     ASSERT_TRUE(tree.AddListItem(list).Done());
-    EXPECT_EQ(list->label, "<L[1000]>");
+    EXPECT_EQ(list->Label(), "<L[1000]>");
     EXPECT_EQ(tree.Texts().BytesUsed(), used + 9);
     // Undoing and redoing the additions swaps the kept labels back and forth.
     for (int i = 0; i < 1000; ++i) {
         ASSERT_TRUE(tree.Undo().has_value());
     }
-    EXPECT_EQ(list->label, "<L[0]>");
+    EXPECT_EQ(list->Label(), "<L[0]>");
     for (int i = 0; i < 1000; ++i) {
         ASSERT_TRUE(tree.Redo().has_value());
     }
-    EXPECT_EQ(list->label, "<L[1000]>");
+    EXPECT_EQ(list->Label(), "<L[1000]>");
     EXPECT_EQ(tree.Texts().BytesUsed(), used + 9);
 }
 

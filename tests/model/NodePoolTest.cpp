@@ -63,21 +63,21 @@ TEST(NodePoolTest, ADocumentEmptiedAndFilledAgainKeepsEveryNode) {
         for (int i = 2; i <= 1'000; ++i) {
             last = tree.AddSibling(last, "S1F" + std::to_string(i), false);
         }
-        ASSERT_EQ(tree.GetRootNode()->count, 1'000);
+        ASSERT_EQ(tree.GetRootNode()->Count(), 1'000);
         int seen = 0;
-        for (const FormatNode* m = tree.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
-            ASSERT_EQ(m->label, "S1F" + std::to_string(++seen));
+        for (const FormatNode* m = tree.GetRootNode()->FirstChild(); m != nullptr; m = m->NextSibling()) {
+            ASSERT_EQ(m->Label(), "S1F" + std::to_string(++seen));
         }
         // Emptied one message at a time (as New does) or all at once.
         if (round == 0) {
-            while (tree.GetRootNode()->firstChild != nullptr) {
-                tree.DeleteNode(tree.GetRootNode()->firstChild, false);
+            while (tree.GetRootNode()->FirstChild() != nullptr) {
+                tree.DeleteNode(tree.GetRootNode()->FirstChild(), false);
             }
         } else {
             tree.DeleteNode(tree.GetRootNode(), false);
         }
-        EXPECT_EQ(tree.GetRootNode()->firstChild, nullptr);
-        tree.GetRootNode()->count = 0;
+        EXPECT_EQ(tree.GetRootNode()->FirstChild(), nullptr);
+        tree.SetItemFormat(tree.GetRootNode(), tree.GetRootNode()->Format(), 0);
     }
 }
 

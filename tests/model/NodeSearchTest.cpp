@@ -32,7 +32,7 @@ protected:
         dataId = Item(list, UINT4, 1, false, "DATAID");
         inner = Item(list, LIST, 0, false, "");
         lotId = Item(inner, ASCII, OPEN_COUNT, true, "lot id");
-        inner->expanded = 0;
+        tree.SetExpanded(inner, false);
         s2f41 = Message(2, 41, false, "HOST COMMAND");
         again = Message(6, 11, false, "Event report again");
         ids = Item(again, UINT4, 3, false, "ids");
@@ -40,22 +40,20 @@ protected:
 
     FormatNode* Message(int stream, int function, bool reply, const std::string& description) {
         FormatNode* root = tree.GetRootNode();
-        FormatNode* last = root->firstChild;
-        while (last != nullptr && last->nextSibling != nullptr) {
-            last = last->nextSibling;
+        FormatNode* last = root->FirstChild();
+        while (last != nullptr && last->NextSibling() != nullptr) {
+            last = last->NextSibling();
         }
         const std::string label = MakeMessageLabel(stream, function, reply);
         FormatNode* node = last == nullptr ? tree.AddChild(nullptr, label, false) : tree.AddSibling(last, label, false);
-        node->isMessage = 1;
+        tree.MakeMessage(node);
         tree.SetDescription(node, description);
         return node;
     }
 
     FormatNode* Item(FormatNode* parent, int format, int count, bool open, const std::string& description) {
         FormatNode* node = tree.AppendSubNode(parent, MakeItemLabel(format, count, open, description));
-        node->format = format;
-        node->count = count;
-        node->isList = format == LIST ? 1 : 0;
+        tree.SetItemFormat(node, format, count);
         tree.SetDescription(node, description);
         return node;
     }
@@ -122,9 +120,9 @@ TEST(NodeSearchQuery, TextIsFoundAnywhereInLabelOrDescriptionInEitherCase) {
         {"[9", "<A[90]>", "", true},
     };
     for (const Case& c : cases) {
-        TextArena texts;
-        FormatNode node(texts.Store(c.label));
-        node.description = texts.Store(c.description);
+        FormatTree document;
+        FormatNode& node = *document.AddChild(nullptr, c.label, false);
+        document.SetDescription(&node, c.description);
         EXPECT_EQ(NodeSearch(c.text).Matches(node), c.found) << c.text << " in " << c.label << " / " << c.description;
     }
 }
@@ -140,9 +138,9 @@ TEST(NodeSearchQuery, MatchCaseAndWholeWordNarrowTheTextSearch) {
         {"ID", "lot ID", {true, true}, true},
     };
     for (const auto& [text, description, options, found] : cases) {
-        TextArena texts;
-        FormatNode node(texts.Store("<A>"));
-        node.description = texts.Store(description);
+        FormatTree document;
+        FormatNode& node = *document.AddChild(nullptr, "<A>", false);
+        document.SetDescription(&node, description);
         EXPECT_EQ(NodeSearch(text, options).Matches(node), found) << text << " in " << description;
     }
 }
@@ -246,18 +244,17 @@ TEST(NodeSearchLongDocument, WalksLongChainsAndDeepNestingWithoutRecursion) {
     constexpr int MESSAGES = 20'000;
     constexpr int DEPTH = 100'000;
     FormatNode* last = tree.AddChild(nullptr, MakeMessageLabel(1, 1, false), false);
-    last->isMessage = 1;
+    tree.MakeMessage(last);
     FormatNode* deepMessage = last;
     FormatNode* parent = deepMessage;
     for (int i = 0; i < DEPTH; ++i) {
         parent = tree.AddChild(parent, ListLabel(0), false);
-        parent->isList = 1;
-        parent->format = LIST;
+        tree.SetItemFormat(parent, LIST, parent->Count());
     }
     tree.SetDescription(parent, "bottom");
     for (int i = 1; i < MESSAGES; ++i) {
         last = tree.AddSibling(last, MakeMessageLabel(2, i % 200, false), false);
-        last->isMessage = 1;
+        tree.MakeMessage(last);
     }
     tree.SetDescription(last, "the end");
     EXPECT_EQ(NodeSearch("THE END").FindNext(tree.GetRootNode(), deepMessage).node, last);

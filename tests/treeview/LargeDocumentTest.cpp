@@ -7,14 +7,14 @@ namespace {
 
 // Appends messages in one pass: AddSibling after the last one found so far.
 void AppendMessages(TreeViewHarness& h, int count) {
-    FormatNode* last = h.Root()->firstChild;
-    while (last != nullptr && last->nextSibling != nullptr) {
-        last = last->nextSibling;
+    FormatNode* last = h.Root()->FirstChild();
+    while (last != nullptr && last->NextSibling() != nullptr) {
+        last = last->NextSibling();
     }
     for (int i = 0; i < count; ++i) {
         const std::string label = "S" + std::to_string(1 + i % 127) + "F" + std::to_string(i % 256) + "W";
         last = last == nullptr ? h.Tree().AddChild(nullptr, label, false) : h.Tree().AddSibling(last, label, false);
-        last->isMessage = 1;
+        h.Tree().MakeMessage(last);
     }
 }
 
@@ -42,26 +42,26 @@ TEST(LargeDocumentTest, MillionMessagesPaintAndHitTestAnywhere) {
     timer.restart();
     const QImage image = h.Render();
     const qint64 secondPaint = timer.elapsed();
-    FormatNode* hit = view.HitTestNode(QPoint(100, 4 + rh / 2), h.Root()->firstChild);
+    FormatNode* hit = view.HitTestNode(QPoint(100, 4 + rh / 2), h.Root()->FirstChild());
     ASSERT_NE(hit, nullptr);
     EXPECT_EQ(view.LaidOutRect(hit).top, 4);
 
     // An edit in the middle and a paint touch only what they change.
     timer.restart();
     h.Tree().DeleteNode(hit, true);
-    FormatNode* added = h.Tree().AddSibling(h.Root()->firstChild, "S9F9", false);
-    added->isMessage = 1;
+    FormatNode* added = h.Tree().AddSibling(h.Root()->FirstChild(), "S9F9", false);
+    h.Tree().MakeMessage(added);
     h.Render();
     const qint64 editAndPaint = timer.elapsed();
     EXPECT_EQ(view.ContentHeight(), 1000000 * rh);
-    EXPECT_NE(view.HitTestNode(QPoint(100, 4 + rh / 2), h.Root()->firstChild), nullptr);
+    EXPECT_NE(view.HitTestNode(QPoint(100, 4 + rh / 2), h.Root()->FirstChild()), nullptr);
     std::cout << "[          ] paints in the middle " << firstPaint << " and " << secondPaint
               << " ms, delete + add + paint " << editAndPaint << " ms\n";
 
     // Clearing the document as New does, one message at a time.
     timer.restart();
-    while (h.Root()->firstChild != nullptr) {
-        h.Tree().DeleteNode(h.Root()->firstChild, true);
+    while (h.Root()->FirstChild() != nullptr) {
+        h.Tree().DeleteNode(h.Root()->FirstChild(), true);
     }
     h.Render();
     EXPECT_EQ(view.ContentHeight(), 0);
@@ -74,15 +74,14 @@ TEST(LargeDocumentTest, HundredThousandLevelsPaintAndHitTest) {
     FormatNode* node = message;
     for (int i = 0; i < 100000; ++i) {
         node = h.Tree().AddChild(node, "<L[1]>", false);
-        node->isList = 1;
-        node->format = LIST;
+        h.Tree().SetItemFormat(node, LIST, node->Count());
     }
     FormatNode* deepest = h.Tree().AddChild(node, "", false);
     h.Render();
     ReferenceTreePainter reference;
     EXPECT_EQ(h.RenderAndCompare(&reference), "");
     FormatTreeView& view = h.View();
-    EXPECT_EQ(view.HitTestNode(QPoint(20, 5), h.Root()->firstChild), message);
+    EXPECT_EQ(view.HitTestNode(QPoint(20, 5), h.Root()->FirstChild()), message);
 
     // Nodes beyond the width take no rows; the empty label at the bottom does.
     int height = 0;
@@ -93,13 +92,13 @@ TEST(LargeDocumentTest, HundredThousandLevelsPaintAndHitTest) {
     EXPECT_EQ(view.LaidOutRect(deepest).bottom - view.LaidOutRect(deepest).top, view.RowHeight());
     view.VerticalScroll(SCROLL_THUMB_POSITION, view.ScrollLimit());
     EXPECT_EQ(h.RenderAndCompare(), "");
-    EXPECT_EQ(view.HitTestNode(QPoint(390, 290), h.Root()->firstChild), nullptr);
+    EXPECT_EQ(view.HitTestNode(QPoint(390, 290), h.Root()->FirstChild()), nullptr);
 
     // Collapsing near the top hides the whole chain at once.
-    view.ToggleExpanded(message->firstChild, true);
+    view.ToggleExpanded(message->FirstChild(), true);
     h.Render();
-    EXPECT_EQ(view.LaidOutRect(deepest), deepest->rect);
-    view.ToggleExpanded(message->firstChild, true);
+    EXPECT_EQ(view.LaidOutRect(deepest), view.DrawnRect(deepest));
+    view.ToggleExpanded(message->FirstChild(), true);
     h.Render();
     h.Tree().DeleteNode(message, true);
     h.Render();
@@ -122,7 +121,7 @@ TEST(LargeDocumentTest, TenThousandCharacterLabels) {
     const NodeRect hangulRect = view.LaidOutRect(hangul);
     view.VerticalScroll(SCROLL_THUMB_POSITION, hangulRect.top + 5000 * rh);
     const QImage image = h.Render();
-    EXPECT_EQ(view.HitTestNode(QPoint(100, 100), h.Root()->firstChild), hangul);
+    EXPECT_EQ(view.HitTestNode(QPoint(100, 100), h.Root()->FirstChild()), hangul);
     // One character on every row of the client area, in the text colour.
     for (int y = 4 + rh; y + rh < image.height(); y += rh) {
         int inked = 0;
@@ -138,7 +137,7 @@ TEST(LargeDocumentTest, TenThousandCharacterLabels) {
     h.Render();
     const NodeRect emptyRect = view.LaidOutRect(empty);
     EXPECT_EQ(emptyRect.bottom - emptyRect.top, rh);
-    EXPECT_EQ(view.HitTestNode(QPoint(100, emptyRect.top), h.Root()->firstChild), empty);
+    EXPECT_EQ(view.HitTestNode(QPoint(100, emptyRect.top), h.Root()->FirstChild()), empty);
     const NodeRect wordsRect = view.LaidOutRect(words);
     EXPECT_GT((wordsRect.bottom - wordsRect.top) / rh, 20);
 }

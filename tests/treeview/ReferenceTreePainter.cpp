@@ -81,15 +81,15 @@ QImage ReferenceTreePainter::Paint(const FormatNode* root, int width, int height
     painter.setFont(font);
 
     // Layout and text, in document order.
-    const FormatNode* node = root->firstChild;
+    const FormatNode* node = root->FirstChild();
     int x = INDENT;
     int y = MARGIN - scroll;
     while (node != nullptr) {
         NodeRect rect{x, y, width - MARGIN, y + rowHeight};
-        const ColorRef color = node->usesTreeColor != 0 ? textColor : node->color;
+        const ColorRef color = node->UsesTreeColor() != 0 ? textColor : node->Color();
         painter.setPen(QColor(RedOf(color), GreenOf(color), BlueOf(color)));
         std::u32string rest =
-            QString::fromUtf8(node->label.data(), static_cast<qsizetype>(node->label.size())).toStdU32String();
+            QString::fromUtf8(node->Label().data(), static_cast<qsizetype>(node->Label().size())).toStdU32String();
         int rowTop = y;
         while (!rest.empty()) {
             const NodeRect row{x, rowTop, width - MARGIN, rowTop + rowHeight};
@@ -109,13 +109,13 @@ QImage ReferenceTreePainter::Paint(const FormatNode* root, int width, int height
         rects[node] = rect;
         const int nodeHeight = rect.bottom - rect.top;
         y += nodeHeight;
-        if (node->expanded != 0 && node->firstChild != nullptr) {
-            node = node->firstChild;
+        if (node->IsExpanded() != 0 && node->FirstChild() != nullptr) {
+            node = node->FirstChild();
             x += INDENT;
             continue;
         }
-        while (node != nullptr && node->nextSibling == nullptr) {
-            node = node->parent;
+        while (node != nullptr && node->NextSibling() == nullptr) {
+            node = node->Parent();
             x -= INDENT;
             if (node == root) {
                 node = nullptr;
@@ -123,25 +123,25 @@ QImage ReferenceTreePainter::Paint(const FormatNode* root, int width, int height
         }
         if (node != nullptr) {
             // The next sibling starts below the rows of everything before it.
-            node = node->nextSibling;
+            node = node->NextSibling();
         }
     }
     painter.end();
 
-    if (showLines && root->firstChild != nullptr) {
+    if (showLines && root->FirstChild() != nullptr) {
         // Sub-nodes before their node, siblings in order.
         struct Step {
             const FormatNode* node;
             bool childrenDone;
         };
-        std::vector<Step> stack{{root->firstChild, false}};
+        std::vector<Step> stack{{root->FirstChild(), false}};
         while (!stack.empty()) {
             Step& step = stack.back();
             const FormatNode* n = step.node;
             if (!step.childrenDone) {
                 step.childrenDone = true;
-                if (n->expanded != 0 && n->firstChild != nullptr) {
-                    stack.push_back({n->firstChild, false});
+                if (n->IsExpanded() != 0 && n->FirstChild() != nullptr) {
+                    stack.push_back({n->FirstChild(), false});
                     continue;
                 }
             }
@@ -149,17 +149,17 @@ QImage ReferenceTreePainter::Paint(const FormatNode* root, int width, int height
             const NodeRect& r = rects[n];
             const int midY = r.top + rowHeight / 2;
             const int left = r.left;
-            if (n->parent != root) {
-                const int parentMid = rects[n->parent].top + rowHeight / 2;
+            if (n->Parent() != root) {
+                const int parentMid = rects[n->Parent()].top + rowHeight / 2;
                 Fill(image, left - INDENT - 6, midY, INDENT, 1, lineColor);
                 Fill(image, left - INDENT - 6, parentMid, 1, midY - parentMid, lineColor);
             }
             Fill(image, left - 8, midY - 2, 5, 5, lineColor);
-            if (n->firstChild == nullptr) {
+            if (n->FirstChild() == nullptr) {
                 Fill(image, left - 7, midY - 1, 3, 3, Rgb(255, 255, 255));
             }
-            if (n->nextSibling != nullptr) {
-                stack.push_back({n->nextSibling, false});
+            if (n->NextSibling() != nullptr) {
+                stack.push_back({n->NextSibling(), false});
             }
         }
     }

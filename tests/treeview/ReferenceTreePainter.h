@@ -2,6 +2,7 @@
 
 #include "Color.h"
 #include "FormatNode.h"
+#include "NodeRect.h"
 
 #include <QFont>
 #include <QImage>

@@ -51,12 +51,12 @@ TEST(TreeCommandTest, AddListItemUnderAMessageThenRefusesASecond) {
     FormatNode* message = f.h.AddMessage("S1F1");
     f.Select(message);
     f.h.View().RunCommand(ID_TREE_ADD_LIST_ITEM);
-    ASSERT_NE(message->firstChild, nullptr);
-    EXPECT_EQ(message->firstChild->label, "<L[0]>");
-    EXPECT_EQ(message->firstChild->isList, 1);
-    EXPECT_EQ(message->firstChild->format, LIST);
-    EXPECT_EQ(message->firstChild->count, 0);
-    EXPECT_EQ(message->count, 1);
+    ASSERT_NE(message->FirstChild(), nullptr);
+    EXPECT_EQ(message->FirstChild()->Label(), "<L[0]>");
+    EXPECT_EQ(message->FirstChild()->IsList(), 1);
+    EXPECT_EQ(message->FirstChild()->Format(), LIST);
+    EXPECT_EQ(message->FirstChild()->Count(), 0);
+    EXPECT_EQ(message->Count(), 1);
     EXPECT_EQ(f.h.View().SelectedNode(), nullptr);
     EXPECT_EQ(f.Delivered(), std::vector<int>{WM_TREE_CHANGED});
 
@@ -66,7 +66,7 @@ TEST(TreeCommandTest, AddListItemUnderAMessageThenRefusesASecond) {
     EXPECT_TRUE(f.Delivered().empty());
     // The new list shows once painted.
     f.h.Render();
-    EXPECT_EQ(f.h.View().LaidOutRect(message->firstChild).left, 32);
+    EXPECT_EQ(f.h.View().LaidOutRect(message->FirstChild()).left, 32);
 }
 
 TEST(TreeCommandTest, AddListItemOnFixedAndOpenLists) {
@@ -77,16 +77,16 @@ TEST(TreeCommandTest, AddListItemOnFixedAndOpenLists) {
         f.Select(list);
         f.h.View().RunCommand(ID_TREE_ADD_LIST_ITEM);
     }
-    EXPECT_EQ(list->label, "<L[2]>");
+    EXPECT_EQ(list->Label(), "<L[2]>");
     EXPECT_EQ(FormatTree::CountListChildren(list), 2);
 
     FormatNode* open = f.h.AddItem(list, "<L[n]>", true);
-    open->count = OPEN_COUNT;
+    f.h.Tree().SetItemFormat(open, open->Format(), OPEN_COUNT);
     for (int i = 0; i < 2; ++i) {
         f.Select(open);
         f.h.View().RunCommand(ID_TREE_ADD_LIST_ITEM);
     }
-    EXPECT_EQ(open->label, "<L[n]>");
+    EXPECT_EQ(open->Label(), "<L[n]>");
     EXPECT_EQ(FormatTree::CountListChildren(open), 2);
     f.Select(open);
     f.h.prompts.subItemAnswers.push_back(Choice(ASCII, 0, "1", "x"));
@@ -109,7 +109,7 @@ TEST(TreeCommandTest, AddCommandsWithoutSelectionOrOnAScalarItem) {
     f.Select(scalar);
     f.h.View().RunCommand(ID_TREE_ADD_LIST_ITEM);
     EXPECT_EQ(f.h.prompts.messages, QStringList{QStringLiteral("It is not a list item.")});
-    EXPECT_EQ(scalar->firstChild, nullptr);
+    EXPECT_EQ(scalar->FirstChild(), nullptr);
     EXPECT_TRUE(f.Delivered().empty());
 }
 
@@ -120,29 +120,29 @@ TEST(TreeCommandTest, AddSubItemBuildsTheItemFromTheDialog) {
     f.Select(list);
     f.h.prompts.subItemAnswers.push_back(Choice(ASCII, 0, "1", "name"));
     f.h.View().RunCommand(ID_TREE_ADD_SUB_ITEM);
-    ASSERT_NE(list->firstChild, nullptr);
-    EXPECT_EQ(list->firstChild->label, "<A  name>");
-    EXPECT_EQ(list->firstChild->count, 1);
-    EXPECT_EQ(list->firstChild->description, "name");
-    EXPECT_EQ(list->label, "<L[1]>");
+    ASSERT_NE(list->FirstChild(), nullptr);
+    EXPECT_EQ(list->FirstChild()->Label(), "<A  name>");
+    EXPECT_EQ(list->FirstChild()->Count(), 1);
+    EXPECT_EQ(list->FirstChild()->Description(), "name");
+    EXPECT_EQ(list->Label(), "<L[1]>");
     EXPECT_EQ(f.h.View().SelectedNode(), list);
     EXPECT_EQ(f.Delivered(), std::vector<int>{WM_TREE_CHANGED});
 
     f.h.prompts.subItemAnswers.push_back(Choice(INT2, 1, "n", ""));
     f.h.View().RunCommand(ID_TREE_ADD_SUB_ITEM);
-    FormatNode* second = list->firstChild->nextSibling;
+    FormatNode* second = list->FirstChild()->NextSibling();
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(second->label, "<I2[n]>");
-    EXPECT_EQ(second->count, OPEN_COUNT);
-    EXPECT_EQ(second->format, INT2);
+    EXPECT_EQ(second->Label(), "<I2[n]>");
+    EXPECT_EQ(second->Count(), OPEN_COUNT);
+    EXPECT_EQ(second->Format(), INT2);
     EXPECT_EQ(f.h.prompts.subItemCounts, (std::deque<int>{0, 1}));
 
     f.h.prompts.subItemAnswers.push_back(Choice(LIST, 0, "0", ""));
     f.h.View().RunCommand(ID_TREE_ADD_SUB_ITEM);
-    FormatNode* third = second->nextSibling;
+    FormatNode* third = second->NextSibling();
     ASSERT_NE(third, nullptr);
-    EXPECT_EQ(third->isList, 1);
-    EXPECT_EQ(third->label, "<L[0]>");
+    EXPECT_EQ(third->IsList(), 1);
+    EXPECT_EQ(third->Label(), "<L[0]>");
 }
 
 TEST(TreeCommandTest, AddSubItemCancelAndItsRefusals) {
@@ -150,13 +150,13 @@ TEST(TreeCommandTest, AddSubItemCancelAndItsRefusals) {
     FormatNode* message = f.h.AddMessage("S1F1");
     f.Select(message);
     f.h.View().RunCommand(ID_TREE_ADD_SUB_ITEM); // no answer scripted: cancel
-    EXPECT_EQ(message->firstChild, nullptr);
+    EXPECT_EQ(message->FirstChild(), nullptr);
     EXPECT_TRUE(f.Delivered().empty());
 
     f.h.prompts.subItemAnswers.push_back(Choice(BINARY, 0, "3", ""));
     f.h.View().RunCommand(ID_TREE_ADD_SUB_ITEM);
-    ASSERT_NE(message->firstChild, nullptr);
-    EXPECT_EQ(message->firstChild->label, "<B[3]>");
+    ASSERT_NE(message->FirstChild(), nullptr);
+    EXPECT_EQ(message->FirstChild()->Label(), "<B[3]>");
     EXPECT_EQ(f.Delivered(), std::vector<int>{WM_TREE_CHANGED});
 
     // A message that holds its item is refused before the dialog.
@@ -166,13 +166,13 @@ TEST(TreeCommandTest, AddSubItemCancelAndItsRefusals) {
 
     // A message whose count is not 0 without an item is refused after it.
     FormatNode* odd = f.h.AddMessage("S1F2");
-    odd->count = 1;
+    f.h.Tree().SetItemFormat(odd, odd->Format(), 1);
     f.Select(odd);
     f.h.prompts.subItemAnswers.push_back(Choice(BINARY, 0, "1", ""));
     f.h.View().RunCommand(ID_TREE_ADD_SUB_ITEM);
     EXPECT_EQ(f.h.prompts.subItemCounts.size(), 3U);
     EXPECT_EQ(f.h.prompts.messages.back(), QStringLiteral("Cannot add sub item."));
-    EXPECT_EQ(odd->firstChild, nullptr);
+    EXPECT_EQ(odd->FirstChild(), nullptr);
 }
 
 TEST(TreeCommandTest, DeleteNodeNotifiesMessageDeletionBeforeTheChange) {
@@ -183,15 +183,15 @@ TEST(TreeCommandTest, DeleteNodeNotifiesMessageDeletionBeforeTheChange) {
     FormatNode* last = f.h.AddItem(list, "<U1>");
     f.Select(last);
     f.h.View().RunCommand(ID_TREE_DELETE_NODE);
-    EXPECT_EQ(list->label, "<L[1]>");
+    EXPECT_EQ(list->Label(), "<L[1]>");
     EXPECT_EQ(f.h.View().SelectedNode(), nullptr);
     EXPECT_EQ(f.h.View().HighlightedNode(), nullptr);
     EXPECT_EQ(f.Delivered(), std::vector<int>{WM_TREE_CHANGED});
 
     f.Select(message);
     f.h.View().RunCommand(ID_TREE_DELETE_NODE);
-    EXPECT_EQ(f.h.Root()->firstChild, nullptr);
-    EXPECT_EQ(f.h.Root()->count, 0);
+    EXPECT_EQ(f.h.Root()->FirstChild(), nullptr);
+    EXPECT_EQ(f.h.Root()->Count(), 0);
     EXPECT_EQ(f.Delivered(), (std::vector<int>{WM_TREE_MESSAGE_DELETED, WM_TREE_CHANGED}));
 
     // With nothing selected the command does nothing.

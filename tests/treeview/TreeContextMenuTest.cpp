@@ -89,23 +89,25 @@ TEST(TreeContextMenuTest, EmptySpaceOffersAddAndColourCommandsOnly) {
 }
 
 TEST(TreeContextMenuTest, MessageAndListTakeSubItems) {
-    FormatNode message(NodeText::Constant("S1F3W"));
-    message.isMessage = 1;
-    ExpectEntries(*TreeContextMenu::Build(&message, CrispFont()),
+    FormatTree tree;
+    FormatNode* message = tree.AddChild(nullptr, "S1F3W", false);
+    tree.MakeMessage(message);
+    ExpectEntries(*TreeContextMenu::Build(message, CrispFont()),
                   WithTitle(QStringLiteral("S1F3W"), CommonEntries(MENU_ITEM_ENABLED, MENU_ITEM_ENABLED)));
 
-    FormatNode list(NodeText::Constant("<L[2]>"));
-    list.isList = 1;
-    list.format = LIST;
-    ExpectEntries(*TreeContextMenu::Build(&list, CrispFont()),
+    FormatNode* list = tree.AddChild(message, "<L[2]>", false);
+    tree.SetItemFormat(list, LIST, 2);
+    ExpectEntries(*TreeContextMenu::Build(list, CrispFont()),
                   WithTitle(QStringLiteral("<L[2]>"), CommonEntries(MENU_ITEM_ENABLED, MENU_ITEM_ENABLED)));
 }
 
 TEST(TreeContextMenuTest, ScalarItemGraysBothAddCommands) {
-    FormatNode item(NodeText::Constant("<U4[3]  ids>"));
-    item.format = UINT4;
-    item.count = 3;
-    ExpectEntries(*TreeContextMenu::Build(&item, CrispFont()),
+    FormatTree tree;
+    FormatNode* message = tree.AddChild(nullptr, "S1F1", false);
+    tree.MakeMessage(message);
+    FormatNode* item = tree.AddChild(message, "<U4[3]  ids>", false);
+    tree.SetItemFormat(item, UINT4, 3);
+    ExpectEntries(*TreeContextMenu::Build(item, CrispFont()),
                   WithTitle(QStringLiteral("<U4[3]  ids>"), CommonEntries(MENU_ITEM_GRAYED, MENU_ITEM_ENABLED)));
 }
 
@@ -115,10 +117,10 @@ TEST(TreeContextMenuTest, TitleIsCutAfterFortyFiveCharacters) {
     EXPECT_EQ(TreeContextMenu::TitleText(exact + "y"), QString(45, QLatin1Char('x')) + QStringLiteral("..."));
     EXPECT_EQ(TreeContextMenu::TitleText(""), QString());
 
-    TextArena texts;
-    FormatNode message(texts.Store(std::string(60, 'A')));
-    message.isMessage = 1;
-    const auto menu = TreeContextMenu::Build(&message, CrispFont());
+    FormatTree tree;
+    FormatNode* message = tree.AddChild(nullptr, std::string(60, 'A'), false);
+    tree.MakeMessage(message);
+    const auto menu = TreeContextMenu::Build(message, CrispFont());
     EXPECT_EQ(menu->ItemTexts().at(0), QString(45, QLatin1Char('A')) + QStringLiteral("..."));
 }
 
@@ -144,10 +146,11 @@ TEST(TreeContextMenuTest, TitleCountsMultiByteCharactersAsOne) {
 }
 
 TEST(TreeContextMenuTest, MenuUsesTheTreeFontAndTheFiveColours) {
-    FormatNode message(NodeText::Constant("S6F12"));
-    message.isMessage = 1;
+    FormatTree tree;
+    FormatNode* message = tree.AddChild(nullptr, "S6F12", false);
+    tree.MakeMessage(message);
     const QFont font = CrispFont();
-    const auto menu = TreeContextMenu::Build(&message, font);
+    const auto menu = TreeContextMenu::Build(message, font);
     EXPECT_EQ(menu->MenuFont(), font);
     EXPECT_EQ(menu->MaxTextWidth(), QFontMetrics(font).horizontalAdvance(QStringLiteral("Set Background Color")));
 
@@ -206,8 +209,9 @@ TEST(TreeContextMenuTest, RightClickOnAMessageOffersItsCommandsAndDeleteNodeRemo
     harness.AddMessage("S1F1W");
     FormatNode* second = harness.AddMessage("S2F41W");
     harness.Render();
-    ASSERT_FALSE(second->rect.IsEmpty());
-    const QPoint client((second->rect.left + second->rect.right) / 2, (second->rect.top + second->rect.bottom) / 2);
+    ASSERT_FALSE(harness.View().DrawnRect(second).IsEmpty());
+    const QPoint client((harness.View().DrawnRect(second).left + harness.View().DrawnRect(second).right) / 2,
+                        (harness.View().DrawnRect(second).top + harness.View().DrawnRect(second).bottom) / 2);
 
     QStringList texts;
     QTimer::singleShot(0, &harness.View(), [&] {
@@ -222,8 +226,8 @@ TEST(TreeContextMenuTest, RightClickOnAMessageOffersItsCommandsAndDeleteNodeRemo
     ASSERT_EQ(texts.size(), 12);
     EXPECT_EQ(texts.at(0), QStringLiteral("S2F41W"));
     EXPECT_EQ(texts.at(4), QStringLiteral("Delete Node"));
-    EXPECT_EQ(harness.Root()->count, 1);
-    EXPECT_EQ(harness.Root()->firstChild->nextSibling, nullptr);
+    EXPECT_EQ(harness.Root()->Count(), 1);
+    EXPECT_EQ(harness.Root()->FirstChild()->NextSibling(), nullptr);
     EXPECT_EQ(harness.View().SelectedNode(), nullptr);
 }
 

@@ -4,7 +4,7 @@ namespace tqf::test {
 namespace {
 
 FormatNode* HitFromTop(TreeViewHarness& h, int x, int y) {
-    return h.View().HitTestNode(QPoint(x, y), h.Root()->firstChild);
+    return h.View().HitTestNode(QPoint(x, y), h.Root()->FirstChild());
 }
 
 TEST(TreeHitTestTest, RowsFromTextStartToTheRightMargin) {
@@ -116,11 +116,11 @@ TEST(TreeHitTestTest, ScrollingMovesTheRows) {
     const int rh = h.View().RowHeight();
     h.View().VerticalScroll(SCROLL_THUMB_POSITION, 5 * rh);
     // Until the next paint, the rows are where the last paint put them.
-    EXPECT_EQ(HitFromTop(h, 40, 4), h.Root()->firstChild);
+    EXPECT_EQ(HitFromTop(h, 40, 4), h.Root()->FirstChild());
     h.Render();
-    const FormatNode* sixth = h.Root()->firstChild;
+    const FormatNode* sixth = h.Root()->FirstChild();
     for (int i = 0; i < 5; ++i) {
-        sixth = sixth->nextSibling;
+        sixth = sixth->NextSibling();
     }
     EXPECT_EQ(HitFromTop(h, 40, 4), sixth);
 }

@@ -55,8 +55,8 @@ TEST(TreeInputTest, ClickSelectsHighlightsAndNotifiesAfterTheEvent) {
     EXPECT_TRUE(log.received.empty());
     EXPECT_EQ(f.h.View().SelectedNode(), f.list);
     EXPECT_EQ(f.h.View().HighlightedNode(), f.list);
-    EXPECT_EQ(f.list->usesTreeColor, 0);
-    EXPECT_EQ(f.list->color, HIGHLIGHT_COLOR);
+    EXPECT_EQ(f.list->UsesTreeColor(), 0);
+    EXPECT_EQ(f.list->Color(), HIGHLIGHT_COLOR);
     QApplication::processEvents();
     ASSERT_EQ(log.received.size(), 1U);
     EXPECT_EQ(log.received[0], std::make_pair(static_cast<int>(WM_TREE_NODE_SELECTED), f.list));
@@ -73,12 +73,12 @@ TEST(TreeInputTest, ClickElsewhereRemovesTheHighlightButKeepsTheSelection) {
     EXPECT_EQ(log.received.size(), 1U);
     EXPECT_EQ(f.h.View().SelectedNode(), f.message);
     EXPECT_EQ(f.h.View().HighlightedNode(), f.message);
-    EXPECT_EQ(f.message->color, Rgb(0, 64, 128));
-    EXPECT_EQ(f.message->usesTreeColor, 0);
+    EXPECT_EQ(f.message->Color(), Rgb(0, 64, 128));
+    EXPECT_EQ(f.message->UsesTreeColor(), 0);
     // The un-highlighted node keeps that colour when the tree's changes.
     f.h.prompts.colorAnswers.push_back(QColor(1, 2, 3));
     f.h.View().RunCommand(ID_TREE_SET_TEXT_COLOR);
-    EXPECT_EQ(f.message->color, Rgb(0, 64, 128));
+    EXPECT_EQ(f.message->Color(), Rgb(0, 64, 128));
     EXPECT_EQ(f.h.View().TextColor(), Rgb(1, 2, 3));
 }
 
@@ -87,25 +87,24 @@ TEST(TreeInputTest, DoubleClickSelectsTogglesAndSelectsAgain) {
     NotificationLog log(f.h.View());
     f.DoubleClick(f.RowPoint(1));
     QApplication::processEvents();
-    EXPECT_EQ(f.list->expanded, 0);
+    EXPECT_EQ(f.list->IsExpanded(), 0);
     ASSERT_EQ(log.received.size(), 3U);
     for (const auto& [message, node] : log.received) {
         EXPECT_EQ(message, WM_TREE_NODE_SELECTED);
         EXPECT_EQ(node, f.list);
     }
-    EXPECT_EQ(f.list->color, HIGHLIGHT_COLOR);
+    EXPECT_EQ(f.list->Color(), HIGHLIGHT_COLOR);
     // The leaf vanished and the next message moved up one row.
     f.h.Render();
-    EXPECT_EQ(f.h.View().HitTestNode(f.RowPoint(2), f.message), f.message->nextSibling);
+    EXPECT_EQ(f.h.View().HitTestNode(f.RowPoint(2), f.message), f.message->NextSibling());
 }
 
 TEST(TreeInputTest, DoubleClickOnALeafTogglesAFlagThatChangesNothing) {
     InputFixture f;
     const QImage before = f.h.Render();
     f.DoubleClick(f.RowPoint(2));
-    EXPECT_EQ(f.leaf->expanded, 0);
+    EXPECT_EQ(f.leaf->IsExpanded(), 0);
     f.h.View().SetNodeColor(f.leaf, f.h.View().TextColor(), false);
-    f.leaf->usesTreeColor = 1;
     EXPECT_EQ(FirstDifference(f.h.Render(), before), "");
 }
 
@@ -142,7 +141,7 @@ TEST(TreeInputTest, NotificationOfANodeDeletedBeforeDeliveryIsDropped) {
     EXPECT_EQ(deletions.at(0).at(0).value<const FormatNode*>(), f.list);
     QApplication::processEvents();
     ASSERT_EQ(log.received.size(), 1U);
-    EXPECT_EQ(log.received[0].second, f.message->nextSibling);
+    EXPECT_EQ(log.received[0].second, f.message->NextSibling());
 }
 
 TEST(TreeInputTest, RightClickSelectionForTheMenu) {
@@ -151,13 +150,13 @@ TEST(TreeInputTest, RightClickSelectionForTheMenu) {
     f.h.View().SelectForContextMenu(f.RowPoint(1));
     EXPECT_EQ(f.h.View().SelectedNode(), f.list);
     EXPECT_EQ(f.h.View().HighlightedNode(), f.list);
-    EXPECT_EQ(f.list->color, HIGHLIGHT_COLOR);
-    EXPECT_EQ(f.message->color, f.h.View().TextColor());
+    EXPECT_EQ(f.list->Color(), HIGHLIGHT_COLOR);
+    EXPECT_EQ(f.message->Color(), f.h.View().TextColor());
 
     f.h.View().SelectForContextMenu(f.RowPoint(12));
     EXPECT_EQ(f.h.View().SelectedNode(), nullptr);
     EXPECT_EQ(f.h.View().HighlightedNode(), f.list);
-    EXPECT_EQ(f.list->color, f.h.View().TextColor());
+    EXPECT_EQ(f.list->Color(), f.h.View().TextColor());
 
     TreeViewHarness empty(100, 100);
     empty.View().SelectForContextMenu(QPoint(30, 8));

@@ -41,7 +41,7 @@ struct KeyboardFixture {
         hiddenList = h.AddItem(messages[4], "<L[2]>", true);
         h.AddItem(hiddenList, "<B>");
         hiddenLeaf = h.AddItem(hiddenList, "<A>");
-        hiddenList->expanded = 0;
+        h.Tree().SetExpanded(hiddenList, false);
         FormatNode* lastList = h.AddItem(messages.back(), "<L[1]>", true);
         lastLeaf = h.AddItem(lastList, "<BOOLEAN>");
         QObject::connect(&h.View(), &FormatTreeView::TreeNotification,
@@ -78,8 +78,8 @@ struct KeyboardFixture {
 };
 
 bool IsChosenAsByAClick(FormatTreeView& view, const FormatNode* node) {
-    return view.SelectedNode() == node && view.HighlightedNode() == node && node->usesTreeColor == 0 &&
-           node->color == HIGHLIGHT_COLOR;
+    return view.SelectedNode() == node && view.HighlightedNode() == node && node->UsesTreeColor() == 0 &&
+           node->Color() == HIGHLIGHT_COLOR;
 }
 
 TEST(TreeKeyboardTest, ChooseNodeSelectsExpandsAndCentresLikeAClick) {
@@ -90,8 +90,8 @@ TEST(TreeKeyboardTest, ChooseNodeSelectsExpandsAndCentresLikeAClick) {
     f.h.View().ChooseNode(f.hiddenLeaf);
     EXPECT_TRUE(IsChosenAsByAClick(f.h.View(), f.hiddenLeaf));
     // The previous node loses the highlight as on a click.
-    EXPECT_EQ(f.messages[0]->color, f.h.View().TextColor());
-    EXPECT_EQ(f.hiddenList->expanded, 1);
+    EXPECT_EQ(f.messages[0]->Color(), f.h.View().TextColor());
+    EXPECT_EQ(f.hiddenList->IsExpanded(), 1);
     // Posted, like a click's: the window hears of it after the call.
     EXPECT_TRUE(f.notifications.empty());
     QApplication::processEvents();
@@ -167,7 +167,7 @@ TEST(TreeKeyboardTest, ArrowsHomeEndAndPagesMoveThroughVisibleRowsChoosingEachNo
     EXPECT_GE(pagedRect.top, 0);
     EXPECT_LE(pagedRect.bottom, clientHeight);
     const FormatNode* expected =
-        f.h.View().HitTestNode(QPoint(pagedRect.left + 1, pagedRect.top + 1), f.h.Root()->firstChild);
+        f.h.View().HitTestNode(QPoint(pagedRect.left + 1, pagedRect.top + 1), f.h.Root()->FirstChild());
     EXPECT_EQ(paged, expected);
     f.Press(Qt::Key_PageUp);
     EXPECT_EQ(f.Chosen(), f.messages[0]);
@@ -179,13 +179,13 @@ TEST(TreeKeyboardTest, LeftAndRightCollapseExpandAndClimb) {
     f.Press(Qt::Key_Left);
     EXPECT_EQ(f.Chosen(), f.list) << "a leaf goes to its parent";
     f.Press(Qt::Key_Left);
-    EXPECT_EQ(f.list->expanded, 0);
+    EXPECT_EQ(f.list->IsExpanded(), 0);
     EXPECT_EQ(f.Chosen(), f.list) << "collapsing keeps the node";
     f.Press(Qt::Key_Down);
     EXPECT_EQ(f.Chosen(), f.messages[3]);
     f.Press(Qt::Key_Up);
     f.Press(Qt::Key_Right);
-    EXPECT_EQ(f.list->expanded, 1);
+    EXPECT_EQ(f.list->IsExpanded(), 1);
     EXPECT_EQ(f.Chosen(), f.list);
     f.Press(Qt::Key_Right);
     EXPECT_EQ(f.Chosen(), f.leaves[0]);

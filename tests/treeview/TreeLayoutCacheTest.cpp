@@ -27,18 +27,18 @@ std::string RandomLabel(std::mt19937& random) {
 // Every node of the document, in document order, collapsed ones included.
 std::vector<FormatNode*> AllNodes(FormatNode* root) {
     std::vector<FormatNode*> nodes;
-    FormatNode* node = root->firstChild;
+    FormatNode* node = root->FirstChild();
     while (node != nullptr) {
         nodes.push_back(node);
-        if (node->firstChild != nullptr) {
-            node = node->firstChild;
+        if (node->FirstChild() != nullptr) {
+            node = node->FirstChild();
             continue;
         }
-        while (node != nullptr && node->nextSibling == nullptr) {
-            node = node->parent == root ? nullptr : node->parent;
+        while (node != nullptr && node->NextSibling() == nullptr) {
+            node = node->Parent() == root ? nullptr : node->Parent();
         }
         if (node != nullptr) {
-            node = node->nextSibling;
+            node = node->NextSibling();
         }
     }
     return nodes;
@@ -46,21 +46,21 @@ std::vector<FormatNode*> AllNodes(FormatNode* root) {
 
 // The plain search over the reference rectangles.
 FormatNode* ReferenceHit(FormatNode* root, const ReferenceTreePainter& reference, QPoint point) {
-    FormatNode* node = root->firstChild;
+    FormatNode* node = root->FirstChild();
     while (node != nullptr) {
         const auto found = reference.rects.find(node);
         if (found != reference.rects.end() && found->second.Contains(point.x(), point.y())) {
             return node;
         }
-        if (node->expanded != 0 && node->firstChild != nullptr) {
-            node = node->firstChild;
+        if (node->IsExpanded() != 0 && node->FirstChild() != nullptr) {
+            node = node->FirstChild();
             continue;
         }
-        while (node != nullptr && node->nextSibling == nullptr) {
-            node = node->parent == root ? nullptr : node->parent;
+        while (node != nullptr && node->NextSibling() == nullptr) {
+            node = node->Parent() == root ? nullptr : node->Parent();
         }
         if (node != nullptr) {
-            node = node->nextSibling;
+            node = node->NextSibling();
         }
     }
     return nullptr;
@@ -142,17 +142,17 @@ public:
             const NodeRect mine = h_.View().LaidOutRect(node);
             if (mine.bottom - mine.top != rect.bottom - rect.top) {
                 ADD_FAILURE() << "height " << (mine.bottom - mine.top) << " vs " << (rect.bottom - rect.top) << " left "
-                              << rect.left << " right " << rect.right << " '" << node->label << "'";
+                              << rect.left << " right " << rect.right << " '" << node->Label() << "'";
             }
         }
         for (const auto& [node, rect] : reference.rects) {
-            ASSERT_EQ(h_.View().LaidOutRect(node), rect) << context << " label '" << node->label << "'";
+            ASSERT_EQ(h_.View().LaidOutRect(node), rect) << context << " label '" << node->Label() << "'";
         }
         EXPECT_EQ(h_.View().ContentHeight(), static_cast<int>(ReferenceHeight(reference)));
         for (int i = 0; i < 20; ++i) {
             const QPoint point(static_cast<int>(random_() % static_cast<unsigned>(image.width())),
                                static_cast<int>(random_() % static_cast<unsigned>(image.height())));
-            ASSERT_EQ(h_.View().HitTestNode(point, h_.Root()->firstChild), ReferenceHit(h_.Root(), reference, point))
+            ASSERT_EQ(h_.View().HitTestNode(point, h_.Root()->FirstChild()), ReferenceHit(h_.Root(), reference, point))
                 << context;
         }
     }
@@ -173,22 +173,22 @@ private:
     void AddMessage() {
         FormatNode* root = h_.Root();
         FormatNode* node = nullptr;
-        if (root->firstChild == nullptr || random_() % 4 == 0) {
+        if (root->FirstChild() == nullptr || random_() % 4 == 0) {
             node = h_.Tree().AddChild(root, RandomLabel(random_), false);
         } else {
             std::vector<FormatNode*> messages;
-            for (FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
+            for (FormatNode* m = root->FirstChild(); m != nullptr; m = m->NextSibling()) {
                 messages.push_back(m);
             }
             node = h_.Tree().AddSibling(Pick(messages), RandomLabel(random_), false);
         }
-        node->isMessage = 1;
+        h_.Tree().MakeMessage(node);
     }
 
     void AddItem() {
         std::vector<FormatNode*> parents;
         for (FormatNode* node : AllNodes(h_.Root())) {
-            if (node->isList != 0 || (node->isMessage != 0 && node->firstChild == nullptr)) {
+            if (node->IsList() != 0 || (node->IsMessage() != 0 && node->FirstChild() == nullptr)) {
                 parents.push_back(node);
             }
         }
@@ -197,9 +197,9 @@ private:
         }
         FormatNode* parent = Pick(parents);
         FormatNode* node = nullptr;
-        if (parent->firstChild != nullptr && random_() % 2 == 0) {
+        if (parent->FirstChild() != nullptr && random_() % 2 == 0) {
             std::vector<FormatNode*> children;
-            for (FormatNode* c = parent->firstChild; c != nullptr; c = c->nextSibling) {
+            for (FormatNode* c = parent->FirstChild(); c != nullptr; c = c->NextSibling()) {
                 children.push_back(c);
             }
             node = h_.Tree().AddSibling(Pick(children), RandomLabel(random_), false);
@@ -207,21 +207,20 @@ private:
             node = h_.Tree().AddChild(parent, RandomLabel(random_), false);
         }
         if (node != nullptr && random_() % 2 == 0) {
-            node->isList = 1;
-            node->format = LIST;
+            h_.Tree().SetItemFormat(node, LIST, node->Count());
         }
     }
 
     // Gives a node another label through the editing operations: a message
     // other numbers, an item another description (which its label shows).
     void Relabel(FormatNode* node) {
-        if (node->isMessage != 0) {
+        if (node->IsMessage() != 0) {
             const MessageFields fields{std::to_string(1 + random_() % 127), std::to_string(random_() % 256),
                                        random_() % 2 == 0, RandomLabel(random_)};
             (void)h_.Tree().UpdateMessage(node, fields);
             return;
         }
-        const int format = node->isList != 0 ? LIST : static_cast<int>(ASCII);
+        const int format = node->IsList() != 0 ? LIST : static_cast<int>(ASCII);
         (void)h_.Tree().UpdateItem(node, {format, std::to_string(random_() % 300), false, RandomLabel(random_)});
     }
 
@@ -287,18 +286,18 @@ TEST(TreeLayoutCacheTest, EmptyingALargeDocumentBeforeAPaintLeavesNothingToHit) 
     h.Render();
     // Message by message, as New does, without a paint in between: past a
     // point the view forgets its whole layout instead of row by row.
-    while (h.Root()->firstChild != nullptr && h.Root()->count > 2) {
-        h.Tree().DeleteNode(h.Root()->firstChild, false);
+    while (h.Root()->FirstChild() != nullptr && h.Root()->Count() > 2) {
+        h.Tree().DeleteNode(h.Root()->FirstChild(), false);
         const int rh = h.View().RowHeight();
         for (int y = 4; y < 4 + 6 * rh; y += rh) {
-            FormatNode* hit = h.View().HitTestNode(QPoint(40, y), h.Root()->firstChild);
+            FormatNode* hit = h.View().HitTestNode(QPoint(40, y), h.Root()->FirstChild());
             // Whatever is hit is still in the document.
             if (hit != nullptr) {
                 ASSERT_TRUE(h.Tree().Owns(hit));
             }
         }
     }
-    FormatNode* kept = h.Root()->firstChild;
+    FormatNode* kept = h.Root()->FirstChild();
     Editor editor(h, 9);
     editor.Check("two messages left");
     EXPECT_EQ(h.View().LaidOutRect(kept).top, 4);
@@ -312,7 +311,7 @@ TEST(TreeLayoutCacheTest, FontChangeAndInvalidationLayOutEverythingAgain) {
     h.View().SetTreeFont(12, true, false, "Tahoma");
     editor.Check("larger font");
     // A label changed without telling the view shows after Repaint.
-    FormatNode* first = h.Root()->firstChild;
+    FormatNode* first = h.Root()->FirstChild();
     h.View().Tree().SetLabel(first, "a label that is now long enough to need more than one row of this view");
     h.View().Repaint();
     editor.Check("after Repaint");

@@ -37,8 +37,8 @@ void CheckWorkedExample(TreeViewHarness& h) {
 
     EXPECT_EQ(h.View().LaidOutRect(message), (NodeRect{16, 4, w - 4, 4 + rh}));
     EXPECT_EQ(h.View().LaidOutRect(item), (NodeRect{32, 4 + rh, w - 4, 4 + 2 * rh}));
-    EXPECT_EQ(message->rect, h.View().LaidOutRect(message));
-    EXPECT_EQ(item->rect, h.View().LaidOutRect(item));
+    EXPECT_EQ(h.View().DrawnRect(message), h.View().LaidOutRect(message));
+    EXPECT_EQ(h.View().DrawnRect(item), h.View().LaidOutRect(item));
     EXPECT_EQ(h.View().ContentHeight(), 2 * rh);
 
     QImage expected(w, hgt, QImage::Format_RGB32);
@@ -155,8 +155,8 @@ TEST(TreePaintTest, LabelsWrapAndNodesWithoutRoomTakeNoRows) {
     ASSERT_LE(h.view->viewport()->width() - 4, 144);
     EXPECT_EQ(h.View().LaidOutRect(deep), NodeRect{});
     EXPECT_EQ(reference.rects[deep], NodeRect{});
-    EXPECT_EQ(h.View().LaidOutRect(last).top, h.View().LaidOutRect(deep->parent).bottom);
-    EXPECT_EQ(h.View().HitTestNode(QPoint(150, 2), h.Root()->firstChild), nullptr);
+    EXPECT_EQ(h.View().LaidOutRect(last).top, h.View().LaidOutRect(deep->Parent()).bottom);
+    EXPECT_EQ(h.View().HitTestNode(QPoint(150, 2), h.Root()->FirstChild()), nullptr);
 }
 
 TEST(TreePaintTest, EmptyDocumentPaintsBackgroundAndFrameOnly) {
@@ -253,7 +253,7 @@ TEST(TreePaintTest, TextColourFollowsTheNodeFlag) {
     EXPECT_GT(CountColor(image, QRect(16, 4, 180, rh), Rgb(0, 64, 128)), 0);
     EXPECT_EQ(CountColor(image, QRect(16, 4, 180, rh), HIGHLIGHT_COLOR), 0);
     EXPECT_GT(CountColor(image, QRect(16, 4 + rh, 180, rh), HIGHLIGHT_COLOR), 0);
-    EXPECT_EQ(plain->usesTreeColor, 1);
+    EXPECT_EQ(plain->UsesTreeColor(), 1);
 }
 
 TEST(TreePaintTest, FrameCoversWhatIsDrawnAtTheEdges) {

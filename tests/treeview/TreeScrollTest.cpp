@@ -97,7 +97,7 @@ TEST(TreeScrollTest, ScrolledRowsStartAtMarginMinusPosition) {
     TreeViewHarness h(200, 100);
     AddMessages(h, 30);
     h.Render();
-    FormatNode* third = h.Root()->firstChild->nextSibling->nextSibling;
+    FormatNode* third = h.Root()->FirstChild()->NextSibling()->NextSibling();
     const int rh = h.View().RowHeight();
     h.View().VerticalScroll(SCROLL_THUMB_POSITION, 2 * rh + 1);
     const QImage image = h.Render();
@@ -135,13 +135,13 @@ TEST(TreeScrollTest, ShrinkingContentPullsThePositionBackAndHidingResetsIt) {
     FormatTreeView& view = h.View();
     view.VerticalScroll(SCROLL_THUMB_POSITION, view.ScrollLimit());
     for (int i = 0; i < 10; ++i) {
-        h.Tree().DeleteNode(h.Root()->firstChild, true);
+        h.Tree().DeleteNode(h.Root()->FirstChild(), true);
     }
     h.Render();
     EXPECT_EQ(view.ScrollPosition(), view.ScrollLimit());
     EXPECT_EQ(view.ScrollLimit(), view.ContentHeight() + 9 - view.viewport()->height());
-    while (h.Root()->count > 1) {
-        h.Tree().DeleteNode(h.Root()->firstChild, true);
+    while (h.Root()->Count() > 1) {
+        h.Tree().DeleteNode(h.Root()->FirstChild(), true);
     }
     h.Render();
     EXPECT_EQ(view.ScrollPosition(), 0);

@@ -51,7 +51,7 @@ struct TreeViewHarness {
     // A message appended after the last one.
     FormatNode* AddMessage(const std::string& label) {
         FormatNode* node = Tree().AppendSubNode(Root(), label);
-        node->isMessage = 1;
+        Tree().MakeMessage(node);
         return node;
     }
 
@@ -59,8 +59,7 @@ struct TreeViewHarness {
     FormatNode* AddItem(FormatNode* parent, const std::string& label, bool isList = false) {
         FormatNode* node = Tree().AppendSubNode(parent, label);
         if (node != nullptr && isList) {
-            node->isList = 1;
-            node->format = LIST;
+            Tree().SetItemFormat(node, LIST, node->Count());
         }
         return node;
     }

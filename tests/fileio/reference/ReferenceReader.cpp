@@ -1,5 +1,6 @@
 #include "ReferenceReader.h"
 
+#include "BracketSpacing.h"
 #include "ByteOrderMark.h"
 #include "Decimal.h"
 #include "DropExplainer.h"
@@ -72,18 +73,18 @@ constexpr std::array<std::uint8_t, 256> LINE_BYTES = [] {
 constexpr std::array<char, LINE_BYTE_KINDS> KIND_BYTES{'x', '>', '<', '.', '/', ' ', '[', ']'};
 
 // The bracket spacing that two neighbouring kinds of bytes form, as
-// ItemParser::SpacingOf gives it for such bytes.
+// BracketSpacing::SpacingOf gives it for such bytes.
 constexpr std::array<std::uint8_t, LINE_BYTE_KINDS* LINE_BYTE_KINDS> PAIR_SPACINGS = [] {
     std::array<std::uint8_t, LINE_BYTE_KINDS * LINE_BYTE_KINDS> table{};
     for (std::size_t a = 0; a < LINE_BYTE_KINDS; ++a) {
         for (std::size_t b = 0; b < LINE_BYTE_KINDS; ++b) {
             table[a * LINE_BYTE_KINDS + b] =
-                static_cast<std::uint8_t>(ItemParser::SpacingOf(KIND_BYTES[a], KIND_BYTES[b]));
+                static_cast<std::uint8_t>(BracketSpacing::SpacingOf(KIND_BYTES[a], KIND_BYTES[b]));
         }
     }
     return table;
 }();
-static_assert(ItemParser::SpacingOf(' ', ']') < 256, "every spacing fits a byte");
+static_assert(BracketSpacing::SpacingOf(' ', ']') < 256, "every spacing fits a byte");
 
 // What the statement rules need to know of a line.
 struct LineMarks {
@@ -91,7 +92,7 @@ struct LineMarks {
     std::size_t lastClose = NOT_FOUND;
     bool hasOpen = false;
     bool hasSlash = false;      // "/*", "*/" and "//" all need one
-    std::uint32_t spacings = 0; // as ItemParser::SpacingsIn gives them
+    std::uint32_t spacings = 0; // as BracketSpacing::SpacingsIn gives them
 
     // One pass without branches on the bytes: lines are short, so a call per
     // question would cost more, and most bytes are plain.
@@ -438,7 +439,7 @@ private:
             return;
         }
         if (!statement_.empty()) {
-            spacings_ |= ItemParser::SpacingOf(statement_.back(), part.front());
+            spacings_ |= BracketSpacing::SpacingOf(statement_.back(), part.front());
         }
         spacings_ |= marks.spacings;
         if (part.size() > reader_.textLimit_ - std::min(statement_.size(), reader_.textLimit_)) {
@@ -527,7 +528,7 @@ void ReferenceReader::CountDocumentNodes() {
     while (!pending.empty()) {
         const FormatNode* node = pending.back();
         pending.pop_back();
-        for (const FormatNode* c = node->firstChild; c != nullptr; c = c->nextSibling) {
+        for (const FormatNode* c = node->FirstChild(); c != nullptr; c = c->NextSibling()) {
             ++nodeCount_;
             pending.push_back(c);
         }
@@ -667,7 +668,7 @@ void ReferenceReader::ReadStatements(std::istream& in, ReadResult& result, State
 bool ReferenceReader::ParseStatement(std::string_view text) {
     statementCopy_.assign(text);
     CountDocumentNodes();
-    if (!ParseCollected(statementCopy_, ItemParser::SpacingsIn(statementCopy_), tree_)) {
+    if (!ParseCollected(statementCopy_, BracketSpacing::SpacingsIn(statementCopy_), tree_)) {
         return false;
     }
     builder_.BuildMessage(tree_);
@@ -675,7 +676,7 @@ bool ReferenceReader::ParseStatement(std::string_view text) {
 }
 
 bool ReferenceReader::ParseCollected(std::string& text, std::uint32_t spacings, ParseTree& tree) {
-    ItemParser::NormaliseBracketsInPlace(text, spacings);
+    BracketSpacing::NormaliseBracketsInPlace(text, spacings);
     // A tree serves statement after statement; it starts each one empty, and
     // holds no more items than the document can still take. It keeps the
     // statement, which its items' texts point into.

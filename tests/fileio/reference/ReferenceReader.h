@@ -77,7 +77,7 @@ private:
     void ReadStatements(std::istream& in, ReadResult& result, StatementSink& sink);
 
     // Parses a statement into tree, which takes it over: text is left with a
-    // buffer to use again. spacings as ItemParser::NormaliseBracketsInPlace
+    // buffer to use again. spacings as BracketSpacing::NormaliseBracketsInPlace
     // takes them. True when it is a message, which then counts under the
     // node limit.
     bool ParseCollected(std::string& text, std::uint32_t spacings, ParseTree& tree);

@@ -53,44 +53,44 @@ std::string CompareItems(const FormatNode* original, const FormatNode* copy) {
         if (a == nullptr || b == nullptr) {
             if (a != b) {
                 return a == nullptr ? "an item that is not in the document comes back"
-                                    : "the item " + a->label.str() + " does not come back";
+                                    : "the item " + a->Label().str() + " does not come back";
             }
             continue;
         }
-        if (a->format != b->format || a->isList != b->isList) {
-            return "the item " + a->label.str() + " comes back as " + b->label.str();
+        if (a->Format() != b->Format() || a->IsList() != b->IsList()) {
+            return "the item " + a->Label().str() + " comes back as " + b->Label().str();
         }
-        if (a->isList != 0) {
-            if (a->count != b->count) {
-                return "the list " + a->label.str() + " comes back as " + b->label.str();
+        if (a->IsList() != 0) {
+            if (a->Count() != b->Count()) {
+                return "the list " + a->Label().str() + " comes back as " + b->Label().str();
             }
-        } else if (a->format != VARIANT && CountAsWritten(a->count) != b->count) {
-            return "the count of " + a->label.str() + " does not come back";
+        } else if (a->Format() != VARIANT && CountAsWritten(a->Count()) != b->Count()) {
+            return "the count of " + a->Label().str() + " does not come back";
         }
-        if (a->isList == 0 && !EqualIgnoringLetterCase(a->description, b->description)) {
-            return "the description of " + a->label.str() + " comes back as \"" + b->description.str() + "\"";
+        if (a->IsList() == 0 && !EqualIgnoringLetterCase(a->Description(), b->Description())) {
+            return "the description of " + a->Label().str() + " comes back as \"" + b->Description().str() + "\"";
         }
-        pending.push_back({a->nextSibling, b->nextSibling});
-        pending.push_back({a->firstChild, b->firstChild});
+        pending.push_back({a->NextSibling(), b->NextSibling()});
+        pending.push_back({a->FirstChild(), b->FirstChild()});
     }
     return {};
 }
 
 std::string CompareMessages(const FormatNode* original, const FormatNode* copy) {
-    const auto originalFields = ReadMessageLabel(original->label);
-    const auto copyFields = ReadMessageLabel(copy->label);
+    const auto originalFields = ReadMessageLabel(original->Label());
+    const auto copyFields = ReadMessageLabel(copy->Label());
     const bool sameHeader = originalFields.has_value() && copyFields.has_value()
                                 ? originalFields->stream == copyFields->stream &&
                                       originalFields->function == copyFields->function &&
                                       originalFields->replyRequired == copyFields->replyRequired
-                                : EqualIgnoringLetterCase(original->label, copy->label);
+                                : EqualIgnoringLetterCase(original->Label(), copy->Label());
     if (!sameHeader) {
-        return "it comes back as " + copy->label.str();
+        return "it comes back as " + copy->Label().str();
     }
-    if (!EqualIgnoringLetterCase(original->description, copy->description)) {
-        return "its description comes back as \"" + copy->description.str() + "\"";
+    if (!EqualIgnoringLetterCase(original->Description(), copy->Description())) {
+        return "its description comes back as \"" + copy->Description().str() + "\"";
     }
-    return CompareItems(original->firstChild, copy->firstChild);
+    return CompareItems(original->FirstChild(), copy->FirstChild());
 }
 
 } // namespace
@@ -109,12 +109,12 @@ RoundTripReport CheckRoundTrip(const FormatNode* root) {
     std::string text(FormatWriter::FILE_HEADER);
     std::size_t lines = 0;
     std::size_t counted = 0;
-    for (const FormatNode* m = root->firstChild; m != nullptr; m = m->nextSibling) {
+    for (const FormatNode* m = root->FirstChild(); m != nullptr; m = m->NextSibling()) {
         FormatWriter::AppendSubtree(m, text);
         lines +=
             static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted), text.end(), '\n'));
         counted = text.size();
-        if (m->isMessage != 0 && !m->label.empty()) {
+        if (m->IsMessage() != 0 && !m->Label().empty()) {
             layout.push_back({m, lines});
         }
     }
@@ -131,13 +131,13 @@ RoundTripReport CheckRoundTrip(const FormatNode* root) {
     };
     std::vector<std::vector<const FormatNode*>> readBack(layout.size());
     std::vector<std::size_t> droppedCount(layout.size() + 1, 0);
-    const FormatNode* copyMessage = copy.GetRootNode()->firstChild;
+    const FormatNode* copyMessage = copy.GetRootNode()->FirstChild();
     for (std::size_t line : result.messageLines) {
         const std::size_t owner = ownerOf(line);
         if (owner < layout.size()) {
             readBack[owner].push_back(copyMessage);
         }
-        copyMessage = copyMessage->nextSibling;
+        copyMessage = copyMessage->NextSibling();
     }
     for (const DroppedStatement& dropped : result.dropped) {
         ++droppedCount[std::min(ownerOf(dropped.line), layout.size())];
@@ -156,7 +156,7 @@ RoundTripReport CheckRoundTrip(const FormatNode* root) {
             reason = CompareMessages(message, readBack[i].front());
         }
         if (!reason.empty()) {
-            report.problems.push_back({message, message->label.str(), std::move(reason)});
+            report.problems.push_back({message, message->Label().str(), std::move(reason)});
         }
     }
     report.text = BlockText(text);

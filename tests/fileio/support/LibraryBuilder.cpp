@@ -8,7 +8,7 @@
 namespace tqf {
 
 LibraryBuilder::LibraryBuilder(FormatTree& document) : document_(document) {
-    for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
+    for (FormatNode* m = document_.GetRootNode()->FirstChild(); m != nullptr; m = m->NextSibling()) {
         lastMessage_ = m;
     }
 }
@@ -19,7 +19,7 @@ FormatNode* LibraryBuilder::AddMessage(std::int32_t stream, std::int32_t functio
     FormatNode* message = lastMessage_ == nullptr ? document_.AddChild(nullptr, label, false)
                                                   : document_.AddSibling(lastMessage_, label, false);
     assert(message != nullptr);
-    message->isMessage = 1;
+    document_.MakeMessage(message);
     document_.SetDescription(message, description);
     lastMessage_ = message;
     return message;
@@ -28,8 +28,7 @@ FormatNode* LibraryBuilder::AddMessage(std::int32_t stream, std::int32_t functio
 FormatNode* LibraryBuilder::AddItem(FormatNode* parent, int format, std::int32_t count, std::string_view description) {
     FormatNode* item = document_.AppendSubNode(parent, MakeItemLabel(format, count, count == OPEN_COUNT, description));
     assert(item != nullptr);
-    item->format = format;
-    item->count = count;
+    document_.SetItemFormat(item, format, count);
     document_.SetDescription(item, description);
     return item;
 }
@@ -38,9 +37,7 @@ FormatNode* LibraryBuilder::AddList(FormatNode* parent, bool open) {
     const std::int32_t count = open ? OPEN_COUNT : 0;
     FormatNode* list = document_.AppendSubNode(parent, MakeItemLabel(LIST, count, open, {}));
     assert(list != nullptr);
-    list->format = LIST;
-    list->isList = 1;
-    list->count = count;
+    document_.SetItemFormat(list, LIST, count);
     return list;
 }
 

@@ -40,24 +40,22 @@ FormatNode* StatementBuilder::NewItem(std::int32_t format) {
     ++nodeCount_;
     if (levels_.empty()) {
         FormatNode* item = document_.NewDetachedItem(message_);
-        message_->firstChild = item;
-        message_->count = 1;
+        message_->firstChild_ = item;
+        message_->CountSubNode(1);
         rootItem_ = item;
-        item->format = format;
+        item->format_ = format;
         return item;
     }
     OpenLevel& level = levels_.back();
     FormatNode* item = document_.NewDetachedItem(level.list);
     if (level.lastChild == nullptr) {
-        level.list->firstChild = item;
+        level.list->firstChild_ = item;
     } else {
-        level.lastChild->nextSibling = item;
+        level.lastChild->nextSibling_ = item;
     }
     level.lastChild = item;
-    if (level.list->count != OPEN_COUNT) {
-        ++level.list->count;
-    }
-    item->format = format;
+    level.list->CountSubNode(1);
+    item->format_ = format;
     return item;
 }
 
@@ -66,8 +64,8 @@ void StatementBuilder::OpenList(bool open) {
     if (list == nullptr) {
         return;
     }
-    list->isList = 1;
-    list->count = open ? OPEN_COUNT : 0;
+    list->isList_ = 1;
+    list->count_ = open ? OPEN_COUNT : 0;
     levels_.push_back({list, nullptr});
 }
 
@@ -86,36 +84,27 @@ void StatementBuilder::AddItem(std::int32_t format, std::int32_t count, std::str
     }
     // A VARIANT item keeps no count.
     const bool variant = format == VARIANT;
-    item->count = variant ? 0 : count;
+    item->count_ = variant ? 0 : count;
     const bool open = !variant && count == OPEN_COUNT;
     // The label is written straight into the document's storage, and the
     // description is the part of it that the label ends with.
     TextArena& texts = document_.Texts();
     char* out = texts.Room(ItemLabelRoom(description.size()));
-    const std::size_t size = WriteItemLabel(out, format, item->count, open, description);
-    item->label = texts.Commit(size);
-    item->description =
-        description.empty() ? NodeText{} : item->label.Sub(size - 1 - description.size(), description.size());
+    const std::size_t size = WriteItemLabel(out, format, item->count_, open, description);
+    item->label_ = texts.Commit(size);
+    item->description_ =
+        description.empty() ? NodeText{} : item->label_.Sub(size - 1 - description.size(), description.size());
 }
 
 void StatementBuilder::LabelList(FormatNode* list) {
     // A list's sub-items are all there once it is closed, so it is labelled
-    // once; nearly every list has a label that is a constant.
-    if (list->count == OPEN_COUNT) {
-        list->label = NodeText::Constant("<L[n]>");
-        return;
-    }
-    list->label = ConstantListLabel(list->count);
-    if (list->label.empty()) {
-        TextArena& texts = document_.Texts();
-        char* out = texts.Room(ItemLabelRoom(0));
-        list->label = texts.Commit(WriteItemLabel(out, LIST, list->count, false, {}));
-    }
+    // once, by the same rule as the tree labels a list.
+    list->label_ = document_.ListLabelText(list->count_);
 }
 
 void StatementBuilder::FindLastMessage() {
     lastMessage_ = nullptr;
-    for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
+    for (FormatNode* m = document_.GetRootNode()->FirstChild(); m != nullptr; m = m->NextSibling()) {
         lastMessage_ = m;
     }
     lastMessageFound_ = true;
@@ -128,16 +117,16 @@ FormatNode* StatementBuilder::Finish(const MessageHeader& header) {
     levels_.clear();
     FormatNode* message = message_;
     message_ = nullptr;
-    message->isMessage = 1;
+    message->isMessage_ = 1;
     TextArena& texts = document_.Texts();
     char* out = texts.Room(MESSAGE_LABEL_ROOM);
-    message->label = texts.Commit(WriteMessageLabel(out, header.stream, header.function, header.replyRequired != 0));
-    message->description = texts.Store(header.description);
+    message->label_ = texts.Commit(WriteMessageLabel(out, header.stream, header.function, header.replyRequired != 0));
+    message->description_ = texts.Store(header.description);
     if (!lastMessageFound_) {
         FindLastMessage();
     }
-    while (lastMessage_ != nullptr && lastMessage_->nextSibling != nullptr) {
-        lastMessage_ = lastMessage_->nextSibling;
+    while (lastMessage_ != nullptr && lastMessage_->NextSibling() != nullptr) {
+        lastMessage_ = lastMessage_->NextSibling();
     }
     document_.LinkBuiltMessage(message, lastMessage_);
     lastMessage_ = message;

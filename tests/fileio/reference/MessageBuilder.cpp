@@ -1,4 +1,5 @@
 #include "MessageBuilder.h"
+#include "DeferredListLabels.h"
 
 #include "Labels.h"
 
@@ -10,7 +11,7 @@ namespace tqf {
 
 MessageBuilder::MessageBuilder(FormatTree& document, MessageCallback onMessage)
     : document_(document), onMessage_(std::move(onMessage)) {
-    for (FormatNode* m = document_.GetRootNode()->firstChild; m != nullptr; m = m->nextSibling) {
+    for (FormatNode* m = document_.GetRootNode()->FirstChild(); m != nullptr; m = m->NextSibling()) {
         lastMessage_ = m;
     }
 }
@@ -20,12 +21,11 @@ FormatNode* MessageBuilder::BuildMessage(ParseTree& tree) {
     {
         // Each list is given its final label as it is filled in; relabelling
         // it for every sub-item on the way would only repeat that.
-        FormatTree::DeferredListLabels deferred(document_);
+        DeferredListLabels deferred(document_);
         message = AppendMessage(tree);
         if (ParseNode* rootItem = tree.RootItem(); rootItem != nullptr) {
             FormatNode* item = document_.AddChild(message, std::string{}, false);
-            item->format = rootItem->kind;
-            item->isList = rootItem->kind == LIST ? 1 : 0;
+            document_.SetItemFormat(item, rootItem->kind, 0);
             BuildItemNodes(item, rootItem);
         }
     }
@@ -39,28 +39,24 @@ FormatNode* MessageBuilder::AppendMessage(ParseTree& tree) {
     std::string label = MakeMessageLabel(tree.stream, tree.function, tree.replyRequired != 0);
     // Messages appended by someone else since the last one built here are
     // passed over, so the new message still goes to the end.
-    while (lastMessage_ != nullptr && lastMessage_->nextSibling != nullptr) {
-        lastMessage_ = lastMessage_->nextSibling;
+    while (lastMessage_ != nullptr && lastMessage_->NextSibling() != nullptr) {
+        lastMessage_ = lastMessage_->NextSibling();
     }
     FormatNode* message = lastMessage_ == nullptr ? document_.AddChild(nullptr, label, false)
                                                   : document_.AddSibling(lastMessage_, label, false);
     assert(message != nullptr && "the root and its messages always take a new message");
-    message->isMessage = 1;
+    document_.MakeMessage(message);
     document_.SetDescription(message, tree.description);
     lastMessage_ = message;
     return message;
 }
 
 void MessageBuilder::FillItemNode(FormatNode* node, ParseNode* parseNode) {
-    node->format = parseNode->kind;
+    std::int32_t count = parseNode->count;
     if (parseNode->kind == LIST) {
-        node->isList = 1;
-        if (parseNode->open != 0) {
-            node->count = OPEN_COUNT;
-        }
-    } else {
-        node->count = parseNode->count;
+        count = parseNode->open != 0 ? OPEN_COUNT : node->Count();
     }
+    document_.SetItemFormat(node, parseNode->kind, count);
     document_.SetLabel(node, MakeItemLabel(parseNode->kind, parseNode->count, parseNode->open != 0, parseNode->text));
     // A copy: the parse node keeps its buffer for the next statement.
     document_.SetDescription(node, parseNode->text);
