@@ -98,8 +98,8 @@ std::string DocumentInvariants::CheckItem(const FormatNode* item) {
         return "a message below a message";
     }
     if (!IsReadableFormat(item->Format()) || (item->IsList() != 0) != (item->Format() == LIST)) {
-        return "the item " + item->Label().str() + " has the format " + std::to_string(item->Format()) + " and list flag " +
-               std::to_string(item->IsList());
+        return "the item " + item->Label().str() + " has the format " + std::to_string(item->Format()) +
+               " and list flag " + std::to_string(item->IsList());
     }
     const Children children = CountChildren(item);
     if (!children.linked) {
