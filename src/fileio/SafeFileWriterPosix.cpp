@@ -1,5 +1,7 @@
 #include "SafeFileWriter.h"
 
+#include "ChunkedWriteBuffer.h"
+
 #include "TemporaryFileCleanup.h"
 
 #include <algorithm>
@@ -202,73 +204,13 @@ int SyncToDisk(int fd) {
     return errno;
 }
 
-// A stream buffer that writes what it is given to a file descriptor in large
-// pieces, and keeps the error of the first write that failed.
-class DescriptorBuffer : public std::streambuf {
-public:
-    explicit DescriptorBuffer(int fd) : fd_(fd), buffer_(SafeFileWriter::WRITE_CHUNK_BYTES) {
-        setp(buffer_.data(), buffer_.data() + buffer_.size());
-    }
-
-    int Error() const { return error_; }
-    std::uint64_t Written() const { return written_; }
-
-protected:
-    int_type overflow(int_type c) override {
-        if (!Drain()) {
-            return traits_type::eof();
-        }
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            *pptr() = traits_type::to_char_type(c);
-            pbump(1);
-        }
-        return traits_type::not_eof(c);
-    }
-
-    std::streamsize xsputn(const char* data, std::streamsize count) override {
-        if (count >= static_cast<std::streamsize>(buffer_.size())) {
-            // Large pieces go out directly, without a copy.
-            if (!Drain()) {
-                return 0;
-            }
-            error_ = WriteAll(fd_, data, static_cast<std::size_t>(count));
-            if (error_ != 0) {
-                return 0;
-            }
-            written_ += static_cast<std::uint64_t>(count);
-            return count;
-        }
-        return std::streambuf::xsputn(data, count);
-    }
-
-    int sync() override { return Drain() ? 0 : -1; }
-
-private:
-    bool Drain() {
-        if (error_ != 0) {
-            return false;
-        }
-        const auto size = static_cast<std::size_t>(pptr() - pbase());
-        setp(buffer_.data(), buffer_.data() + buffer_.size());
-        error_ = WriteAll(fd_, buffer_.data(), size);
-        if (error_ == 0) {
-            written_ += size;
-        }
-        return error_ == 0;
-    }
-
-    int fd_;
-    std::vector<char> buffer_;
-    int error_ = 0;
-    std::uint64_t written_ = 0;
-};
-
 using Producer = std::function<bool(std::ostream&)>;
 
 // Writes the contents to fd from its current offset, then syncs; the reason
 // when it fails. written gets how many bytes went out.
 std::string Produce(int fd, const Producer& produce, std::uint64_t& written) {
-    DescriptorBuffer buffer(fd);
+    const auto write = [fd](const char* data, std::size_t size) { return WriteAll(fd, data, size); };
+    ChunkedWriteBuffer<int, decltype(write)> buffer(write, SafeFileWriter::WRITE_CHUNK_BYTES);
     std::ostream out(&buffer);
     bool produced = false;
     try {
@@ -277,8 +219,8 @@ std::string Produce(int fd, const Producer& produce, std::uint64_t& written) {
         return "there was not enough memory";
     }
     written = buffer.Written();
-    if (buffer.Error() != 0) {
-        return SystemReason(buffer.Error());
+    if (buffer.LastError() != 0) {
+        return SystemReason(buffer.LastError());
     }
     if (!produced) {
         return "the library could not be written out";

@@ -1,5 +1,7 @@
 #include "SafeFileWriter.h"
 
+#include "ChunkedWriteBuffer.h"
+
 #include "WindowsFiles.h"
 
 #include <algorithm>
@@ -112,64 +114,13 @@ DWORD WriteAll(HANDLE file, const char* data, std::size_t size) {
     return 0;
 }
 
-// A stream buffer that writes what it is given to a file in large pieces, and
-// keeps the error of the first write that failed.
-class HandleBuffer : public std::streambuf {
-public:
-    explicit HandleBuffer(HANDLE file) : file_(file), buffer_(SafeFileWriter::WRITE_CHUNK_BYTES) {
-        setp(buffer_.data(), buffer_.data() + buffer_.size());
-    }
-
-    DWORD Error() const { return error_; }
-
-protected:
-    int_type overflow(int_type c) override {
-        if (!Drain()) {
-            return traits_type::eof();
-        }
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            *pptr() = traits_type::to_char_type(c);
-            pbump(1);
-        }
-        return traits_type::not_eof(c);
-    }
-
-    std::streamsize xsputn(const char* data, std::streamsize count) override {
-        if (count >= static_cast<std::streamsize>(buffer_.size())) {
-            // Large pieces go out directly, without a copy.
-            if (!Drain()) {
-                return 0;
-            }
-            error_ = WriteAll(file_, data, static_cast<std::size_t>(count));
-            return error_ == 0 ? count : 0;
-        }
-        return std::streambuf::xsputn(data, count);
-    }
-
-    int sync() override { return Drain() ? 0 : -1; }
-
-private:
-    bool Drain() {
-        if (error_ != 0) {
-            return false;
-        }
-        const auto size = static_cast<std::size_t>(pptr() - pbase());
-        setp(buffer_.data(), buffer_.data() + buffer_.size());
-        error_ = WriteAll(file_, buffer_.data(), size);
-        return error_ == 0;
-    }
-
-    HANDLE file_;
-    std::vector<char> buffer_;
-    DWORD error_ = 0;
-};
-
 using Producer = std::function<bool(std::ostream&)>;
 
 // Writes the contents to file, then makes them reach the disk; the reason
 // when it fails.
 std::string Produce(HANDLE file, const Producer& produce) {
-    HandleBuffer buffer(file);
+    const auto write = [file](const char* data, std::size_t size) { return WriteAll(file, data, size); };
+    ChunkedWriteBuffer<DWORD, decltype(write)> buffer(write, SafeFileWriter::WRITE_CHUNK_BYTES);
     std::ostream out(&buffer);
     bool produced = false;
     try {
@@ -177,8 +128,8 @@ std::string Produce(HANDLE file, const Producer& produce) {
     } catch (const std::bad_alloc&) {
         return "there was not enough memory";
     }
-    if (buffer.Error() != 0) {
-        return WindowsReason(buffer.Error());
+    if (buffer.LastError() != 0) {
+        return WindowsReason(buffer.LastError());
     }
     if (!produced) {
         return "the library could not be written out";
