@@ -246,17 +246,11 @@ std::uint64_t FormatWriter::FileSizeBound(const FormatNode* root) {
     // label, "." and a line end; a list also the line that closes it.
     constexpr std::uint64_t MESSAGE_EXTRA = 3 * LINE_END.size() + 4;
     constexpr std::uint64_t LINE_EXTRA = 1 + LINE_END.size();
-    struct Pending {
-        const FormatNode* node;
-        std::uint64_t depth;
-    };
-    std::vector<Pending> pending;
-    for (const FormatNode* m = root->FirstChild(); m != nullptr; m = m->NextSibling()) {
-        pending.push_back({m, 0});
-    }
-    while (!pending.empty()) {
-        const auto [node, depth] = pending.back();
-        pending.pop_back();
+    // Depth first along the links, without a stack: down to the first
+    // sub-node, on to the next sibling, or up until a node has one.
+    std::uint64_t depth = 0;
+    const FormatNode* node = root->FirstChild();
+    while (node != nullptr) {
         if (depth == 0) {
             bytes += node->Label().size() + node->Description().size() + MESSAGE_EXTRA;
         } else {
@@ -265,9 +259,16 @@ std::uint64_t FormatWriter::FileSizeBound(const FormatNode* root) {
                 bytes += depth + LINE_EXTRA;
             }
         }
-        for (const FormatNode* c = node->FirstChild(); c != nullptr; c = c->NextSibling()) {
-            pending.push_back({c, depth + 1});
+        if (node->FirstChild() != nullptr) {
+            node = node->FirstChild();
+            ++depth;
+            continue;
         }
+        while (node != nullptr && node->NextSibling() == nullptr) {
+            node = depth == 0 ? nullptr : node->Parent();
+            depth = depth == 0 ? 0 : depth - 1;
+        }
+        node = node != nullptr ? node->NextSibling() : nullptr;
     }
     return bytes;
 }

@@ -161,10 +161,13 @@ public:
 
     void SetHandler(SmlStatementHandler* handler) { handler_ = handler; }
 
-    // Asked before each statement; reports how far the reading is to bytesRead.
-    void SetCancelCheck(const FormatReader::CancelCheck* check, std::atomic<std::uintmax_t>* bytesRead) {
+    // Asked before each statement; reports how far the reading is to
+    // bytesRead, the text starting offset bytes into the input.
+    void SetCancelCheck(const FormatReader::CancelCheck* check, std::atomic<std::uintmax_t>* bytesRead,
+                        std::uintmax_t offset = 0) {
         cancelCheck_ = check;
         bytesRead_ = bytesRead;
+        offset_ = offset;
     }
 
     // Where reading a piece of a longer text stopped: the unread rest begins
@@ -187,6 +190,9 @@ public:
         lineStart_ = 0;
         while (true) {
             owner_ = NO_OWNER;
+            if (Cancelled()) {
+                break;
+            }
             const Stop mark{pos_, line_, lineStart_};
             const std::size_t warnings = result_.warnings.size();
             const auto unfinished = [&](bool atEnd) {
@@ -801,7 +807,7 @@ private:
     // True, with the result marked, when the cancel check asks to stop.
     bool Cancelled() {
         if (bytesRead_ != nullptr) {
-            bytesRead_->store(pos_, std::memory_order_relaxed);
+            bytesRead_->store(offset_ + pos_, std::memory_order_relaxed);
         }
         if (cancelCheck_ == nullptr || !*cancelCheck_ || !(*cancelCheck_)()) {
             return false;
@@ -817,6 +823,7 @@ private:
     const FormatReader::MessageCallback& onMessage_;
     const FormatReader::CancelCheck* cancelCheck_ = nullptr;
     std::atomic<std::uintmax_t>* bytesRead_ = nullptr;
+    std::uintmax_t offset_ = 0;
     std::size_t pos_ = 0;
     std::size_t line_ = 1;
     std::size_t lineStart_ = 0;
@@ -891,9 +898,14 @@ SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
     SmlParser parser(bytes, result, builder_, onMessage_);
     parser.SetHandler(handler_);
     parser.SetCancelCheck(&cancelCheck_, &bytesRead_);
-    if (handler_ != nullptr || bytes.size() < BLOCKS_BESIDE_READING_BYTES) {
-        parser.Run();
-        return result;
+    BesideBlockSupply(bytes.size(), [&parser] { parser.Run(); });
+    return result;
+}
+
+void SmlReader::BesideBlockSupply(std::uintmax_t size, const std::function<void()>& read) {
+    if (handler_ != nullptr || size < BLOCKS_BESIDE_READING_BYTES) {
+        read();
+        return;
     }
     // A second thread makes the document's next blocks of storage ready
     // while this one reads, as for a .TQF file, so that the building seldom
@@ -912,8 +924,8 @@ SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
             }
         });
     } catch (const std::system_error&) {
-        parser.Run(); // no thread to be had: fresh memory as it comes
-        return result;
+        read(); // no thread to be had: fresh memory as it comes
+        return;
     }
     struct Supplied {
         FormatTree& document;
@@ -926,25 +938,7 @@ SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
         }
     } supplied{document_, reading, blocks};
     document_.SetBlockSupply(&supply);
-    parser.Run();
-    return result;
-}
-
-SmlReadResult SmlReader::ReadSmlPieces(const std::filesystem::path& path) {
-    InputFile file;
-    if (!file.Open(path)) {
-        SmlReadResult result;
-        result.status = ReadStatus::OPEN_FAILED;
-        result.errorText = file.Error();
-        return result;
-    }
-    return ReadPieces([&file](char* data, std::size_t size) -> std::optional<std::size_t> {
-        const std::size_t got = file.Read(data, size);
-        if (!file.Error().empty()) {
-            return std::nullopt;
-        }
-        return got;
-    });
+    read();
 }
 
 SmlReadResult SmlReader::ReadSmlStream(std::istream& in) {
@@ -964,10 +958,11 @@ SmlReadResult SmlReader::ReadPieces(const std::function<std::optional<std::size_
     constexpr std::size_t PIECE_BYTES = std::size_t{1} << 20;
     SmlReadResult result;
     std::string piece;
+    std::uintmax_t offset = 0; // of the piece's first byte in the input
     std::size_t start = 0;
     std::size_t line = 1;
     bool last = false;
-    while (!last) {
+    while (!last && result.status == ReadStatus::READ) {
         // Twice as much each time a statement did not fit, so that a long
         // one is not read over and over.
         const std::size_t held = piece.size();
@@ -1000,8 +995,10 @@ SmlReadResult SmlReader::ReadPieces(const std::function<std::optional<std::size_
         }
         SmlParser parser(std::string_view(piece).substr(0, lineEnd), result, builder_, onMessage_);
         parser.SetHandler(handler_);
+        parser.SetCancelCheck(&cancelCheck_, &bytesRead_, offset);
         const auto stop = parser.RunPiece(start, line, last);
         piece.erase(0, stop.lineStart);
+        offset += stop.lineStart;
         start = stop.pos - stop.lineStart;
         line = stop.line;
     }
@@ -1016,23 +1013,29 @@ SmlReadResult SmlReader::ReadSmlFile(const std::filesystem::path& path) {
         result.errorText = file.Error();
         return result;
     }
-    // The whole text is held while it is read: a file larger than the
-    // library may take is refused before it is read.
-    if (file.Size() > LibraryMemoryBudget()) {
+    // A document as large as the file would not fit the memory a library
+    // may take: it is refused before it is read.
+    if (handler_ == nullptr && file.Size() > LibraryMemoryBudget()) {
         result.status = ReadStatus::TOO_LARGE;
         result.errorText = "the file is larger than " + std::to_string(LibraryMemoryBudget()) +
                            " bytes, more than a quarter of this computer's memory can hold";
         return result;
     }
-    // One read of the file's size, as a .TQF file is read, not a text that
-    // grows as it is copied in.
-    std::string bytes;
-    if (!file.ReadAll(bytes)) {
-        result.status = ReadStatus::READ_FAILED;
-        result.errorText = "the file could not be read to its end: " + file.Error();
-        return result;
-    }
-    return ReadSmlBytes(bytes);
+    // A piece at a time, like a .TQF file, rather than the whole text in
+    // fresh memory that the system would have to clear first.
+    BesideBlockSupply(file.Size(), [this, &file, &result] {
+        result = ReadPieces([&file](char* data, std::size_t size) -> std::optional<std::size_t> {
+            const std::size_t got = file.Read(data, size);
+            if (!file.Error().empty()) {
+                return std::nullopt;
+            }
+            return got;
+        });
+        if (result.status == ReadStatus::READ_FAILED) {
+            result.errorText = "the file could not be read to its end: " + file.Error();
+        }
+    });
+    return result;
 }
 
 std::string SmlReader::ChangeCounts(const SmlReadResult& result) {

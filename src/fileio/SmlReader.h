@@ -65,11 +65,10 @@ class SmlReader {
 public:
     explicit SmlReader(FormatTree& document, FormatReader::MessageCallback onMessage = {});
 
+    // Reads the file a piece at a time: what is held of its text grows with
+    // the longest statement, not with the file.
     [[nodiscard]] SmlReadResult ReadSmlFile(const std::filesystem::path& path);
     [[nodiscard]] SmlReadResult ReadSmlBytes(std::string_view bytes);
-    // The same as ReadSmlFile, a piece of the file at a time: what is held
-    // grows with the longest statement, not with the file.
-    [[nodiscard]] SmlReadResult ReadSmlPieces(const std::filesystem::path& path);
     // The same for a stream, standard input say, that may never end.
     [[nodiscard]] SmlReadResult ReadSmlStream(std::istream& in);
 
@@ -86,8 +85,7 @@ public:
     // messages of the document; the result counts them as messages read.
     void SetStatementHandler(SmlStatementHandler* handler) { handler_ = handler; }
 
-    // Asked before each statement of a whole text (ReadSmlFile, ReadSmlBytes);
-    // true stops the import with CANCELLED.
+    // Asked before each statement; true stops the import with CANCELLED.
     void SetCancelCheck(FormatReader::CancelCheck check) { cancelCheck_ = std::move(check); }
     // How many bytes of the text have been read so far; any thread may ask.
     std::uintmax_t BytesRead() const { return bytesRead_.load(std::memory_order_relaxed); }
@@ -96,6 +94,9 @@ private:
     // read puts up to size bytes at data and says how many, 0 at the end;
     // nothing when the input failed.
     SmlReadResult ReadPieces(const std::function<std::optional<std::size_t>(char* data, std::size_t size)>& read);
+    // Runs read, which builds the document from a text of size bytes, beside
+    // a thread that makes its storage ready when the text is large.
+    void BesideBlockSupply(std::uintmax_t size, const std::function<void()>& read);
 
     // A text of at least this many bytes is imported while a second thread
     // makes the document's storage ready.

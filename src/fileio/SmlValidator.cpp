@@ -56,7 +56,7 @@ SmlReadResult SmlValidator::CheckFile(const std::filesystem::path& path) {
     FormatTree unused;
     SmlReader reader(unused);
     reader.SetStatementHandler(this);
-    return reader.ReadSmlPieces(path);
+    return reader.ReadSmlFile(path);
 }
 
 SmlReadResult SmlValidator::CheckStream(std::istream& in) {

@@ -1,5 +1,6 @@
 #include "SmlValidator.h"
 #include "FormatReader.h"
+#include "FormatWriter.h"
 #include "LibraryLines.h"
 #include "SmlReader.h"
 
@@ -11,6 +12,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tqf {
@@ -207,6 +209,15 @@ TEST(SmlValidatorTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
     SmlValidator fromStream(library.GetRootNode(), collect(streamed));
     EXPECT_EQ(fromStream.CheckStream(stream).warnings, a.warnings);
     EXPECT_EQ(streamed, whole);
+    // An import reads the file in pieces too, and builds what the whole text builds.
+    FormatTree importedWhole;
+    FormatTree importedPieces;
+    const SmlReadResult c = SmlReader(importedWhole).ReadSmlBytes(text);
+    const SmlReadResult d = SmlReader(importedPieces).ReadSmlFile(path);
+    EXPECT_EQ(std::tie(d.dropped, d.changed, d.warnings, d.messagesRead),
+              std::tie(c.dropped, c.changed, c.warnings, c.messagesRead));
+    EXPECT_EQ(FormatWriter::FormatFileText(importedPieces.GetRootNode()),
+              FormatWriter::FormatFileText(importedWhole.GetRootNode()));
     std::remove(path.c_str());
     EXPECT_EQ(pieces, whole);
     EXPECT_EQ(b.warnings, a.warnings);
