@@ -124,9 +124,7 @@ class SmlParser {
 public:
     SmlParser(std::string_view text, SmlReadResult& result, StatementBuilder& builder,
               const FormatReader::MessageCallback& onMessage)
-        : text_(text), result_(result), builder_(builder), onMessage_(onMessage) {
-        builder_.FindLastMessage();
-    }
+        : text_(text), result_(result), builder_(builder), onMessage_(onMessage) {}
 
     void Run() {
         while (true) {
@@ -895,6 +893,8 @@ bool SmlReader::MakeDescriptionSafe(std::string& text) {
 
 SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
     SmlReadResult result;
+    // Messages appended by someone else since the last read go before the new ones.
+    builder_.FindLastMessage();
     SmlParser parser(bytes, result, builder_, onMessage_);
     parser.SetHandler(handler_);
     parser.SetCancelCheck(&cancelCheck_, &bytesRead_);
@@ -962,6 +962,7 @@ SmlReadResult SmlReader::ReadPieces(const std::function<std::optional<std::size_
     std::size_t start = 0;
     std::size_t line = 1;
     bool last = false;
+    builder_.FindLastMessage(); // once, not for every piece
     while (!last && result.status == ReadStatus::READ) {
         // Twice as much each time a statement did not fit, so that a long
         // one is not read over and over.
