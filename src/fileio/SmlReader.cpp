@@ -1,6 +1,7 @@
 #include "SmlReader.h"
 
 #include "BlockSupply.h"
+#include "ByteOrderMark.h"
 #include "Decimal.h"
 #include "DropExplainer.h"
 #include "InputFile.h"
@@ -158,6 +159,8 @@ public:
     }
 
     void SetHandler(SmlStatementHandler* handler) { handler_ = handler; }
+    // Where Run starts: the first line's first column.
+    void StartAt(std::size_t pos) { pos_ = lineStart_ = pos; }
 
     // Asked before each statement; reports how far the reading is to
     // bytesRead, the text starting offset bytes into the input.
@@ -891,13 +894,36 @@ bool SmlReader::MakeDescriptionSafe(std::string& text) {
     return changed;
 }
 
+namespace {
+
+// The bytes of a UTF-8 mark at the start of front, which is left out: SML
+// is 8-bit text. A UTF-16 or UTF-32 text is refused with the reason, instead
+// of being read as statements that all fail.
+std::optional<std::size_t> MarkToSkip(std::string_view front, SmlReadResult& result) {
+    const ByteOrderMark mark = ByteOrderMark::Of(front.substr(0, std::min<std::size_t>(front.size(), 4)));
+    if (mark.refused.empty()) {
+        return mark.skip;
+    }
+    result.status = ReadStatus::OPEN_FAILED;
+    result.errorText =
+        "it holds " + std::string(mark.refused) + " text, and SML is read as 8-bit text: save it as UTF-8";
+    return std::nullopt;
+}
+
+} // namespace
+
 SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
     SmlReadResult result;
+    const std::optional<std::size_t> skip = MarkToSkip(bytes, result);
+    if (!skip) {
+        return result;
+    }
     // Messages appended by someone else since the last read go before the new ones.
     builder_.FindLastMessage();
     SmlParser parser(bytes, result, builder_, onMessage_);
     parser.SetHandler(handler_);
     parser.SetCancelCheck(&cancelCheck_, &bytesRead_);
+    parser.StartAt(*skip);
     BesideBlockSupply(bytes.size(), [&parser] { parser.Run(); });
     return result;
 }
@@ -962,6 +988,7 @@ SmlReadResult SmlReader::ReadPieces(const std::function<std::optional<std::size_
     std::size_t start = 0;
     std::size_t line = 1;
     bool last = false;
+    bool first = true;
     builder_.FindLastMessage(); // once, not for every piece
     while (!last && result.status == ReadStatus::READ) {
         // Twice as much each time a statement did not fit, so that a long
@@ -990,6 +1017,15 @@ SmlReadResult SmlReader::ReadPieces(const std::function<std::optional<std::size_
             filled += *got;
         }
         piece.resize(filled);
+        if (first) {
+            first = false;
+            const std::optional<std::size_t> skip = MarkToSkip(piece, result);
+            if (!skip) {
+                return result;
+            }
+            piece.erase(0, *skip);
+            offset = *skip;
+        }
         const std::size_t lineEnd = last ? piece.size() : piece.rfind('\n') + 1;
         if (lineEnd == 0) {
             continue; // not one whole line yet

@@ -78,6 +78,7 @@ TEST(SmlReaderTest, TheStylesOfManualsAndLibraries) {
          "S1F4\n  <L[n]> #-1 list\n    <VARIANT  SV> #0 'SV'\n    <U4[n]  ID> #-1 'ID'\n"},
         {"item comment after the end", "S1F16 <B[1]>. // OFLACK", "S1F16\n  <B  OFLACK> #1 'OFLACK'\n"},
         {"CR LF and tabs", "S1F1\r\n\t<L[1]\r\n\t\t<A>\r\n\t>.\r\n", "S1F1\n  <L[1]> #1 list\n    <A[n]> #-1\n"},
+        {"UTF-8 mark", "\xEF\xBB\xBFS1F1 W.", "S1F1W\n"},
     };
     for (const StyleCase& c : cases) {
         const Imported imported = Import(c.sml);
@@ -271,6 +272,14 @@ TEST(SmlReaderTest, ACancelCheckStopsTheImportBetweenStatements) {
     EXPECT_EQ(result.status, ReadStatus::CANCELLED);
     EXPECT_EQ(result.messagesRead, 39U);
     EXPECT_EQ(reader.BytesRead(), sml.find("\nS1F39 ")) << "up to the end of the last statement read";
+}
+
+TEST(SmlReaderTest, AWideTextIsRefusedWithItsEncoding) {
+    const Imported imported = Import(std::string("\xFF\xFES\x00"
+                                                 "1\x00",
+                                                 6));
+    EXPECT_EQ(imported.result.status, ReadStatus::OPEN_FAILED);
+    EXPECT_NE(imported.result.errorText.find("UTF-16"), std::string::npos);
 }
 
 TEST(SmlRoundTripTest, FormatFileToSmlAndBackGivesTheSameBytes) {
