@@ -231,6 +231,11 @@ bool FormatTree::IsWithin(const FormatNode* node, const FormatNode* subtreeRoot)
 
 bool FormatTree::Owns(const FormatNode* node) const { return IsWithin(node, &root_); }
 
+FormatNode* FormatTree::Mutable(const FormatNode* node) {
+    // Whoever may change the tree may change any of its nodes.
+    return Owns(node) ? const_cast<FormatNode*>(node) : nullptr;
+}
+
 void FormatTree::AssertOwned([[maybe_unused]] const FormatNode* node) {
 #ifndef NDEBUG
     // Nodes never change parent, so a node under the last node found to be

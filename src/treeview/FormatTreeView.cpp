@@ -397,15 +397,15 @@ FormatNode* FormatTreeView::HitTestNode(QPoint point, FormatNode* from) const {
                 return nullptr;
             }
         }
-        return const_cast<FormatNode*>(row.node);
+        return tree_.Mutable(row.node);
     }
     // From any other node: the node, its visible descendants, then its
     // following siblings with theirs, in that order.
     const FormatNode* stop = from->Parent();
-    const FormatNode* node = from;
+    FormatNode* node = from;
     while (node != nullptr) {
         if (LaidOutRect(node).Contains(point.x(), point.y())) {
-            return const_cast<FormatNode*>(node);
+            return node;
         }
         if (node->IsExpanded() != 0 && node->FirstChild() != nullptr) {
             node = node->FirstChild();
@@ -609,7 +609,7 @@ FormatNode* FormatTreeView::MoveTarget(int key) {
         const std::int64_t y = key == Qt::Key_PageUp ? top - page : top + page;
         target = y < 0 ? 0 : std::min(layout_.FirstEndingAfter(y), rows - 1);
     }
-    return const_cast<FormatNode*>(layout_.At(target).node);
+    return tree_.Mutable(layout_.At(target).node);
 }
 
 void FormatTreeView::CollapseOrClimb() {

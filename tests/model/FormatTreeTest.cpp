@@ -255,6 +255,18 @@ TEST_F(FormatTreeTest, PreviousSibling) {
     EXPECT_EQ(TreeSurgery::PreviousSibling(tree.GetRootNode()), nullptr);
 }
 
+TEST_F(FormatTreeTest, MutableHandsOutOnlyNodesInTheTree) {
+    FormatNode* message = AddMessage("S1F1");
+    FormatNode* list = AddList(message);
+    FormatTree other;
+    const FormatNode* foreign = TreeSurgery::AddChild(other, nullptr, "S2F2", false);
+    for (const FormatNode* own : {tree.GetRootNode(), message, list}) {
+        EXPECT_EQ(tree.Mutable(own), own);
+    }
+    EXPECT_EQ(tree.Mutable(nullptr), nullptr);
+    EXPECT_EQ(tree.Mutable(foreign), nullptr);
+}
+
 TEST_F(FormatTreeTest, AppendSubNodeAddsAtTheEnd) {
     FormatNode* message = AddMessage("S1F1");
     FormatNode* list = AddList(message);
