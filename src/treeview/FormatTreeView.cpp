@@ -250,8 +250,7 @@ QImage FormatTreeView::RenderImage() {
     return image;
 }
 
-void FormatTreeView::paintEvent(QPaintEvent* event) {
-    (void)event;
+void FormatTreeView::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(viewport());
     if (frozen_) {
         // Room the last image does not cover shows the background.
@@ -293,9 +292,7 @@ void FormatTreeView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
 }
 
-void FormatTreeView::scrollContentsBy(int dx, int dy) {
-    (void)dx;
-    (void)dy;
+void FormatTreeView::scrollContentsBy(int /*dx*/, int /*dy*/) {
     // The next paint places every row anew; nothing is moved on screen.
     viewport()->update();
 }
