@@ -140,8 +140,8 @@ public:
     // True when node belongs to this tree.
     bool Owns(const FormatNode* node) const;
 
-    // A node of this tree, held read-only (as a layout holds the nodes it
-    // shows), as one to change through this tree; none for any other node.
+    // A node this tree owns, held read-only (as a layout holds the nodes it
+    // shows), as one to change through this tree; none for any other.
     FormatNode* Mutable(const FormatNode* node);
 
     // ---- Building messages apart, as the reader does ----
