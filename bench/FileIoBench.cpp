@@ -11,6 +11,7 @@
 #include "FormatTree.h"
 #include "FormatWriter.h"
 #include "RoundTripCheck.h"
+#include "TreeSurgery.h"
 
 #include <benchmark/benchmark.h>
 
@@ -109,7 +110,7 @@ void BM_DeleteEveryMessage(benchmark::State& state) {
         tqf::FormatNode* root = document->GetRootNode();
         state.ResumeTiming();
         while (root->FirstChild() != nullptr) {
-            document->DeleteNode(root->FirstChild(), false);
+            tqf::TreeSurgery::DeleteNode(*document, root->FirstChild(), false);
         }
     }
 }

@@ -12,6 +12,7 @@
 #include "FormatTreeView.h"
 #include "GuiBench.h"
 #include "NodeSearch.h"
+#include "TreeSurgery.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -49,7 +50,7 @@ struct FindEditor {
             last = last->NextSibling();
         }
         if (last != nullptr) {
-            View().Tree().SetDescription(last, TARGET_TEXT);
+            tqf::TreeSurgery::SetDescription(View().Tree(), last, TARGET_TEXT);
         }
         dialog->Finder().findChild<QLineEdit*>(QStringLiteral("findText"))->setText(QString::fromLatin1(TARGET_TEXT));
     }

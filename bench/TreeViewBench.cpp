@@ -9,6 +9,7 @@
 #include "FormatTreeView.h"
 #include "GuiBench.h"
 #include "TreeLayout.h"
+#include "TreeSurgery.h"
 
 #include <QScrollBar>
 
@@ -130,11 +131,11 @@ void BM_GrowWithRepaints(benchmark::State& state) {
         auto layout = std::make_unique<tqf::TreeLayout>(tree->GetRootNode());
         listener->layout = layout.get();
         layout->SetFont(QFont("Tahoma", 9), 16);
-        tqf::FormatNode* last = tree->AddChild(nullptr, "S1F1 W", false);
+        tqf::FormatNode* last = tqf::TreeSurgery::AddChild(*tree, nullptr, "S1F1 W", false);
         layout->Update(CLIENT_WIDTH);
         state.ResumeTiming();
         for (int i = 1; i < messages; ++i) {
-            last = tree->AddSibling(last, "S6F11 W  EVENT REPORT", false);
+            last = tqf::TreeSurgery::AddSibling(*tree, last, "S6F11 W  EVENT REPORT", false);
             if (i % GROWTH_REPAINT_EVERY == 0) {
                 layout->Update(CLIENT_WIDTH);
             }

@@ -42,6 +42,8 @@ public:
 private:
     friend class FormatTree;
     friend class StatementBuilder;
+    // Builds and takes apart documents node by node for tests.
+    friend class TreeSurgery;
 
     // A sub-node more (change 1) or fewer (-1): a fixed count counts them,
     // an open one stays open. False when the count stays as it was.

@@ -60,23 +60,6 @@ NodeText FormatTree::ListLabelText(std::int32_t count) {
     return constant.empty() ? texts_.Store(ListLabel(count)) : constant;
 }
 
-void FormatTree::SetLabel(FormatNode* node, std::string_view text) { node->label_ = StoreLabel(text); }
-
-void FormatTree::SetDescription(FormatNode* node, std::string_view text) { node->description_ = texts_.Store(text); }
-
-void FormatTree::SetTexts(FormatNode* node, NodeText label, NodeText description) {
-    node->label_ = label;
-    node->description_ = description;
-}
-
-void FormatTree::MakeMessage(FormatNode* node) { node->isMessage_ = 1; }
-
-void FormatTree::SetItemFormat(FormatNode* node, std::int32_t format, std::int32_t count) {
-    node->format_ = format;
-    node->count_ = count;
-    node->isList_ = format == LIST ? 1 : 0;
-}
-
 void FormatTree::SetNodeColor(FormatNode* node, ColorRef color) {
     node->usesTreeColor_ = 0;
     node->color_ = color;
@@ -148,34 +131,11 @@ void FormatTree::FreeNode(FormatNode* node) {
     }
 }
 
-void FormatTree::Repaint() {
-    if (listener_ != nullptr) {
-        listener_->RequestRepaint();
-    }
-}
-
 void FormatTree::Relabel(FormatNode* list) {
-    if (applyingStep_) {
-        // The step gives the list the label it kept.
-        return;
-    }
-    if (deferrals_ == 0) {
+    // While a step is applied, the step gives the list the label it kept.
+    if (!applyingStep_) {
         list->label_ = ListLabelText(list->count_);
-        return;
     }
-    // Sub-nodes are mostly added one after another under the same list.
-    if (deferredLists_.empty() || deferredLists_.back() != list) {
-        deferredLists_.push_back(list);
-    }
-}
-
-void FormatTree::RelabelDeferredLists() {
-    for (FormatNode* list : deferredLists_) {
-        if (list->isList_ != 0 && list->count_ != OPEN_COUNT) {
-            list->label_ = ListLabelText(list->count_);
-        }
-    }
-    deferredLists_.clear();
 }
 
 void FormatTree::RaiseCount(FormatNode* parent) {
@@ -187,106 +147,6 @@ void FormatTree::RaiseCount(FormatNode* parent) {
 void FormatTree::LowerCount(FormatNode* parent) {
     if (parent->CountSubNode(-1) && parent->isList_ != 0) {
         Relabel(parent);
-    }
-}
-
-FormatNode* FormatTree::AddSibling(FormatNode* x, std::string_view label, bool repaint) {
-    assert(x != nullptr && x->parent_ != nullptr && "the root has no siblings");
-    AssertOwned(x);
-    Unrecorded();
-    FormatNode* parent = x->parent_;
-    if (parent->isMessage_ != 0 && parent->count_ == 1) {
-        if (listener_ != nullptr) {
-            listener_->ShowTreeMessage(MSG_CANNOT_ADD_NEW_SUB_ITEM);
-        }
-        return nullptr;
-    }
-    FormatNode* node = NewNode(label, parent);
-    node->parent_ = parent;
-    node->nextSibling_ = x->nextSibling_;
-    x->nextSibling_ = node;
-    RaiseCount(parent);
-    if (listener_ != nullptr) {
-        listener_->NodeAdded(*node);
-        listener_->StructureChanged(*parent);
-    }
-    if (repaint) {
-        Repaint();
-    }
-    return node;
-}
-
-FormatNode* FormatTree::AddChild(FormatNode* p, std::string_view label, bool repaint) {
-    if (p == nullptr) {
-        p = &root_;
-    }
-    AssertOwned(p);
-    Unrecorded();
-    if (p != &root_ && p->isMessage_ == 0 && p->isList_ == 0) {
-        if (listener_ != nullptr) {
-            listener_->ShowTreeMessage(MSG_NOT_A_LIST_ITEM);
-        }
-        return nullptr;
-    }
-    FormatNode* node = NewNode(label, p);
-    node->parent_ = p;
-    node->nextSibling_ = p->firstChild_;
-    p->firstChild_ = node;
-    RaiseCount(p);
-    if (listener_ != nullptr) {
-        listener_->NodeAdded(*node);
-        listener_->StructureChanged(*p);
-    }
-    if (repaint) {
-        Repaint();
-    }
-    return node;
-}
-
-void FormatTree::DeleteNode(FormatNode* x, bool repaint) {
-    assert(x != nullptr);
-    AssertOwned(x);
-    // Before anything goes: a step may hold a node out of the tree whose
-    // parent is about to be freed.
-    Unrecorded();
-    ownedCache_ = nullptr;
-    NodesLeaving(*x);
-    if (!deferredLists_.empty()) {
-        // A held-back list that goes now is not relabelled later.
-        std::erase_if(deferredLists_, [x](const FormatNode* list) { return IsWithin(list, x); });
-    }
-    if (x->firstChild_ != nullptr) {
-        DeleteChain(x->firstChild_);
-        x->firstChild_ = nullptr;
-    }
-    if (x == &root_) {
-        ReclaimTextsIfEmpty();
-        if (listener_ != nullptr) {
-            listener_->StructureChanged(root_);
-        }
-        if (repaint) {
-            Repaint();
-        }
-        return;
-    }
-    FormatNode* parent = x->parent_;
-    if (parent->firstChild_ == x) {
-        parent->firstChild_ = x->nextSibling_;
-    } else {
-        FormatNode* before = PreviousSibling(x);
-        assert(before != nullptr && "a node is always in its parent's chain");
-        before->nextSibling_ = x->nextSibling_;
-    }
-    LowerCount(parent);
-    FreeNode(x);
-    if (parent == &root_) {
-        ReclaimTextsIfEmpty();
-    }
-    if (listener_ != nullptr) {
-        listener_->StructureChanged(*parent);
-    }
-    if (repaint) {
-        Repaint();
     }
 }
 
@@ -362,18 +222,6 @@ FormatNode* FormatTree::PreviousSibling(const FormatNode* x) {
     return nullptr;
 }
 
-FormatNode* FormatTree::AppendSubNode(FormatNode* t, std::string_view label) {
-    assert(t != nullptr);
-    if (t->firstChild_ == nullptr) {
-        return AddChild(t, label, false);
-    }
-    FormatNode* last = t->firstChild_;
-    while (last->nextSibling_ != nullptr) {
-        last = last->nextSibling_;
-    }
-    return AddSibling(last, label, false);
-}
-
 bool FormatTree::IsWithin(const FormatNode* node, const FormatNode* subtreeRoot) {
     for (const FormatNode* n = node; n != nullptr; n = n->parent_) {
         if (n == subtreeRoot) {
@@ -384,6 +232,11 @@ bool FormatTree::IsWithin(const FormatNode* node, const FormatNode* subtreeRoot)
 }
 
 bool FormatTree::Owns(const FormatNode* node) const { return IsWithin(node, &root_); }
+
+FormatNode* FormatTree::Mutable(const FormatNode* node) {
+    // Whoever may change the tree may change any of its nodes.
+    return Owns(node) ? const_cast<FormatNode*>(node) : nullptr;
+}
 
 void FormatTree::AssertOwned([[maybe_unused]] const FormatNode* node) {
 #ifndef NDEBUG
@@ -457,8 +310,8 @@ FormatNode* FormatTree::MessageOf(FormatNode* node) {
 }
 
 const char* FormatTree::AppendRefusal(const FormatNode* t) {
-    // The same two refusals as AddChild and AddSibling, which AppendSubNode
-    // would reach.
+    // Only the root, a message and a list take sub-nodes, and a message
+    // takes one.
     if (t->firstChild_ == nullptr) {
         if (t->parent_ != nullptr && t->isMessage_ == 0 && t->isList_ == 0) {
             return MSG_NOT_A_LIST_ITEM;
@@ -469,9 +322,9 @@ const char* FormatTree::AppendRefusal(const FormatNode* t) {
     return nullptr;
 }
 
-FormatNode* FormatTree::NewDetached(const FormatNode* parent) {
+FormatNode* FormatTree::NewDetached(FormatNode* parent) {
     FormatNode* node = NewNode(std::string_view(), parent);
-    node->parent_ = const_cast<FormatNode*>(parent);
+    node->parent_ = parent;
     return node;
 }
 
@@ -911,7 +764,6 @@ void FormatTree::DiscardUnrecorded(TextArena::Mark textsFrom) {
     if (root_.firstChild_ != nullptr) {
         NodesLeaving(root_);
         ownedCache_ = nullptr;
-        deferredLists_.clear();
         if (history_.Steps() == 0) {
             // Every node is the document's, and none needs destruction:
             // the storage goes whole, without a walk over millions of them.

@@ -23,9 +23,8 @@ class BlockSupply;
 // The editing operations (CreateMessage to AddSubItem) check the editor's
 // rules in their fixed order, return the first refusal as a value and change
 // nothing then, or make the change as one step of the history, which Undo and
-// Redo walk. The node operations below them (AddSibling to AppendSubNode) are
-// for building and emptying a document, as reading a file does; they are not
-// recorded, so they drop the history.
+// Redo walk. Readers build messages apart and link them whole (the last
+// operations below), which is not recorded, so it drops the history.
 class FormatTree {
 public:
     explicit FormatTree(FormatTreeListener* listener = nullptr);
@@ -46,21 +45,10 @@ public:
     // Import SML empty both), so the arena is emptied at the moment the
     // last of the two becomes empty.
 
-    // For builders, such as the reader, that store texts themselves and set
-    // them with SetTexts.
+    // For the builder that readers use, which stores texts itself.
     TextArena& Texts() { return texts_; }
     const TextArena& Texts() const { return texts_; }
 
-    // Store text and make it the node's label or description, without
-    // telling the listener or recording a step: as building a document does.
-    void SetLabel(FormatNode* node, std::string_view text);
-    void SetDescription(FormatNode* node, std::string_view text);
-    // The same for texts already in this tree's arena (or constant).
-    void SetTexts(FormatNode* node, NodeText label, NodeText description);
-    // Makes a node a message, or an item of format and count (a list for
-    // LIST), in the same way.
-    void MakeMessage(FormatNode* node);
-    void SetItemFormat(FormatNode* node, std::int32_t format, std::int32_t count);
     // The label of a list of count sub-items (OPEN_COUNT: any number): the
     // list rule that the reader's builder shares.
     NodeText ListLabelText(std::int32_t count);
@@ -141,39 +129,20 @@ public:
     // that is a message; none for the root.
     static FormatNode* MessageOf(FormatNode* node);
 
-    // ---- Node operations ----
-
-    // Inserts a node right after x under the same parent; none when the parent
-    // is a message that already holds its item.
-    FormatNode* AddSibling(FormatNode* x, std::string_view label, bool repaint);
-
-    // Inserts a node as the first sub-node of p (none means the root); none
-    // when p is an item that is not a list.
-    FormatNode* AddChild(FormatNode* p, std::string_view label, bool repaint);
-
-    // Deletes x with its whole sub-tree and unlinks it; for the root, deletes
-    // everything below it and keeps the root.
-    void DeleteNode(FormatNode* x, bool repaint);
-
-    // Deletes x, every node that follows it in its sibling chain, and all
-    // their sub-trees, without unlinking or counting. Only DeleteNode and the
-    // destructor use it.
-    void DeleteChain(FormatNode* x);
+    // ---- Nodes ----
 
     // The real number of sub-nodes of a list; 0 for anything else.
     static int CountListChildren(const FormatNode* x);
-
-    // The node right before x under the same parent, or none.
-    static FormatNode* PreviousSibling(const FormatNode* x);
-
-    // Adds a sub-node at the end of t's sub-nodes.
-    FormatNode* AppendSubNode(FormatNode* t, std::string_view label);
 
     // True when node is subtreeRoot or lies below it.
     static bool IsWithin(const FormatNode* node, const FormatNode* subtreeRoot);
 
     // True when node belongs to this tree.
     bool Owns(const FormatNode* node) const;
+
+    // A node this tree owns, held read-only (as a layout holds the nodes it
+    // shows), as one to change through this tree; none for any other.
+    FormatNode* Mutable(const FormatNode* node);
 
     // ---- Building messages apart, as the reader does ----
 
@@ -198,10 +167,16 @@ public:
     void LinkBuiltMessage(FormatNode* message, FormatNode* after);
 
 private:
-    friend class DeferredListLabels;
     friend class NodeRef;
+    // Builds and takes apart documents node by node for tests.
+    friend class TreeSurgery;
     void Register(NodeRef* ref) { refs_.push_back(ref); }
     void Unregister(NodeRef* ref);
+    // The node right before x under the same parent, or none.
+    static FormatNode* PreviousSibling(const FormatNode* x);
+    // Deletes x, every node that follows it in its sibling chain, and all
+    // their sub-trees, without unlinking or counting.
+    void DeleteChain(FormatNode* x);
     // Tells the listener that subtreeRoot and everything below it leaves the
     // tree, then clears every NodeRef that points into it.
     void NodesLeaving(const FormatNode& subtreeRoot);
@@ -213,7 +188,7 @@ private:
     // here.
     FormatNode* AppendItem(FormatNode* parent, int format, std::int32_t count, bool open, std::string_view description);
     // A node not yet in the tree, to be placed under parent.
-    FormatNode* NewDetached(const FormatNode* parent);
+    FormatNode* NewDetached(FormatNode* parent);
     // Links node under parent right after `after` (none: first), counts it
     // and tells the listener.
     void Link(FormatNode* node, FormatNode* parent, FormatNode* after);
@@ -249,8 +224,6 @@ private:
     void RaiseCount(FormatNode* parent);
     void LowerCount(FormatNode* parent);
     void Relabel(FormatNode* list);
-    void RelabelDeferredLists();
-    void Repaint();
     void AssertOwned(const FormatNode* node);
     FormatNode* NewNode(std::string_view label, const FormatNode* parent);
     // A text stored for a node: a list label as its constant, anything else
@@ -276,13 +249,9 @@ private:
     FormatNode root_;
     FormatTreeListener* listener_;
     const FormatNode* ownedCache_ = nullptr; // debug builds only: last node checked
-    // How many DeferredListLabels live, and the lists they hold back, in the
-    // order they were first counted (a list may appear more than once).
-    int deferrals_ = 0;
     // While a step is undone or redone: the parent's label comes from the
     // step, so counting does not relabel (nor store a label).
     bool applyingStep_ = false;
-    std::vector<FormatNode*> deferredLists_;
     // The handles that refer to nodes of this tree.
     std::vector<NodeRef*> refs_;
     // After the pools: the nodes it holds are freed into them.

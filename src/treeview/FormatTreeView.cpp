@@ -250,8 +250,7 @@ QImage FormatTreeView::RenderImage() {
     return image;
 }
 
-void FormatTreeView::paintEvent(QPaintEvent* event) {
-    (void)event;
+void FormatTreeView::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(viewport());
     if (frozen_) {
         // Room the last image does not cover shows the background.
@@ -293,9 +292,7 @@ void FormatTreeView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
 }
 
-void FormatTreeView::scrollContentsBy(int dx, int dy) {
-    (void)dx;
-    (void)dy;
+void FormatTreeView::scrollContentsBy(int /*dx*/, int /*dy*/) {
     // The next paint places every row anew; nothing is moved on screen.
     viewport()->update();
 }
@@ -397,15 +394,15 @@ FormatNode* FormatTreeView::HitTestNode(QPoint point, FormatNode* from) const {
                 return nullptr;
             }
         }
-        return const_cast<FormatNode*>(row.node);
+        return tree_.Mutable(row.node);
     }
     // From any other node: the node, its visible descendants, then its
     // following siblings with theirs, in that order.
     const FormatNode* stop = from->Parent();
-    const FormatNode* node = from;
+    FormatNode* node = from;
     while (node != nullptr) {
         if (LaidOutRect(node).Contains(point.x(), point.y())) {
-            return const_cast<FormatNode*>(node);
+            return node;
         }
         if (node->IsExpanded() != 0 && node->FirstChild() != nullptr) {
             node = node->FirstChild();
@@ -609,7 +606,7 @@ FormatNode* FormatTreeView::MoveTarget(int key) {
         const std::int64_t y = key == Qt::Key_PageUp ? top - page : top + page;
         target = y < 0 ? 0 : std::min(layout_.FirstEndingAfter(y), rows - 1);
     }
-    return const_cast<FormatNode*>(layout_.At(target).node);
+    return tree_.Mutable(layout_.At(target).node);
 }
 
 void FormatTreeView::CollapseOrClimb() {

@@ -140,9 +140,12 @@ void TreeRowAccessible::doAction(const QString& name) {
     if (!isValid()) {
         return;
     }
-    // The node is the view's own; the view changes it only through its
-    // operations.
-    FormatNode* node = const_cast<FormatNode*>(node_);
+    // The row holds its node read-only; the view's tree hands it out for the
+    // view's operations while it is still in the tree.
+    FormatNode* node = view_->Tree().Mutable(node_);
+    if (node == nullptr) {
+        return;
+    }
     if (name == pressAction()) {
         view_->ChooseNode(node);
     } else if (name == toggleAction() && node->FirstChild() != nullptr) {

@@ -7,6 +7,7 @@
 #include "FormatTree.h"
 #include "ItemFormat.h"
 #include "Labels.h"
+#include "TreeSurgery.h"
 
 #include <QMenu>
 #include <QPushButton>
@@ -43,19 +44,20 @@ protected:
 
     FormatNode* AddMessage(int stream, int function, bool reply, const std::string& description) {
         FormatTree& tree = Tree().Tree();
-        FormatNode* node = last == nullptr ? tree.AddChild(nullptr, MakeMessageLabel(stream, function, reply), false)
-                                           : tree.AddSibling(last, MakeMessageLabel(stream, function, reply), false);
-        Tree().Tree().MakeMessage(node);
-        Tree().Tree().SetDescription(node, description);
+        FormatNode* node = last == nullptr
+                               ? TreeSurgery::AddChild(tree, nullptr, MakeMessageLabel(stream, function, reply), false)
+                               : TreeSurgery::AddSibling(tree, last, MakeMessageLabel(stream, function, reply), false);
+        TreeSurgery::MakeMessage(Tree().Tree(), node);
+        TreeSurgery::SetDescription(Tree().Tree(), node, description);
         last = node;
         return node;
     }
 
     FormatNode* AddItem(FormatNode* parent, int format, int count, const std::string& description) {
-        FormatNode* node =
-            Tree().Tree().AppendSubNode(parent, MakeItemLabel(format, count, count == OPEN_COUNT, description));
-        Tree().Tree().SetItemFormat(node, format, count);
-        Tree().Tree().SetDescription(node, description);
+        FormatNode* node = TreeSurgery::AppendSubNode(Tree().Tree(), parent,
+                                                      MakeItemLabel(format, count, count == OPEN_COUNT, description));
+        TreeSurgery::SetItemFormat(Tree().Tree(), node, format, count);
+        TreeSurgery::SetDescription(Tree().Tree(), node, description);
         return node;
     }
 

@@ -8,6 +8,7 @@
 #include "FormatTree.h"
 #include "ItemFormat.h"
 #include "TreeMessages.h"
+#include "TreeSurgery.h"
 
 #include <QImage>
 #include <QScrollBar>
@@ -45,13 +46,13 @@ void CopyDocument(const FormatNode* from, FormatTreeView& to) {
         pending.pop_back();
         FormatNode* last = nullptr;
         for (const FormatNode* child = source->FirstChild(); child != nullptr; child = child->NextSibling()) {
-            FormatNode* copy =
-                last == nullptr ? to.Tree().AddChild(target, {}, false) : to.Tree().AddSibling(last, {}, false);
+            FormatNode* copy = last == nullptr ? TreeSurgery::AddChild(to.Tree(), target, {}, false)
+                                               : TreeSurgery::AddSibling(to.Tree(), last, {}, false);
             // What decides where sub-nodes may go; the rest follows below.
             if (child->IsMessage()) {
-                to.Tree().MakeMessage(copy);
+                TreeSurgery::MakeMessage(to.Tree(), copy);
             }
-            to.Tree().SetItemFormat(copy, child->IsList() ? LIST : NONE, 0);
+            TreeSurgery::SetItemFormat(to.Tree(), copy, child->IsList() ? LIST : NONE, 0);
             copies.emplace_back(child, copy);
             pending.emplace_back(child, copy);
             last = copy;
@@ -59,13 +60,13 @@ void CopyDocument(const FormatNode* from, FormatTreeView& to) {
     }
     for (const auto& [source, copy] : copies) {
         // Stored again: the texts belong to the document that holds them.
-        to.Tree().SetLabel(copy, source->Label());
-        to.Tree().SetDescription(copy, source->Description());
+        TreeSurgery::SetLabel(to.Tree(), copy, source->Label());
+        TreeSurgery::SetDescription(to.Tree(), copy, source->Description());
         if (!source->UsesTreeColor()) {
             to.Tree().SetNodeColor(copy, source->Color());
         }
         to.Tree().SetExpanded(copy, source->IsExpanded());
-        to.Tree().SetItemFormat(copy, source->Format(), source->Count());
+        TreeSurgery::SetItemFormat(to.Tree(), copy, source->Format(), source->Count());
     }
 }
 

@@ -3,6 +3,7 @@
 #include "Color.h"
 #include "ItemFormat.h"
 #include "TreeMessages.h"
+#include "TreeSurgery.h"
 
 namespace tqf {
 namespace {
@@ -288,7 +289,7 @@ TEST_F(MessageCommandsTest, TreeNotificationsReachTheWindowAfterTheViewsEvent) {
     // "Delete Node" removed a message: the counter follows, the message
     // panel empties.
     ClickNode(first);
-    Tree().Tree().DeleteNode(first, true);
+    TreeSurgery::DeleteNode(Tree().Tree(), first, true);
     emit Tree().TreeNotification(WM_TREE_MESSAGE_DELETED, nullptr);
     Settle();
     EXPECT_EQ(Commands().currentNode, nullptr);

@@ -5,6 +5,7 @@
 #include "ModalHelper.h"
 #include "SubItemDialog.h"
 #include "TreeMessages.h"
+#include "TreeSurgery.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -278,7 +279,7 @@ TEST_F(PanelInputTest, LongDescriptionsSurviveShowingAndUpdating) {
     const std::string longText(MEGABYTE, 'D');
     FormatNode* message = NewMessage();
     ASSERT_NE(message, nullptr);
-    Tree().Tree().SetDescription(message, longText);
+    TreeSurgery::SetDescription(Tree().Tree(), message, longText);
     ClickNode(message);
     ChooseFormat(ASCII);
     PasteFromClipboard(IDC_ITEM_DESCRIPTION, QString::fromStdString(longText));

@@ -3,6 +3,7 @@
 #include "FormatTree.h"
 #include "ItemFormat.h"
 #include "Labels.h"
+#include "TreeSurgery.h"
 
 #include <QFileInfo>
 
@@ -74,19 +75,19 @@ public:
 
     FormatNode* Message(std::int32_t stream, std::int32_t function, bool reply, const std::string& description) {
         std::string label = MakeMessageLabel(stream, function, reply);
-        FormatNode* node = last_ == nullptr ? tree_.AddChild(nullptr, std::move(label), false)
-                                            : tree_.AddSibling(last_, std::move(label), false);
-        tree_.MakeMessage(node);
-        tree_.SetDescription(node, description);
+        FormatNode* node = last_ == nullptr ? TreeSurgery::AddChild(tree_, nullptr, std::move(label), false)
+                                            : TreeSurgery::AddSibling(tree_, last_, std::move(label), false);
+        TreeSurgery::MakeMessage(tree_, node);
+        TreeSurgery::SetDescription(tree_, node, description);
         last_ = node;
         return node;
     }
 
     FormatNode* Item(FormatNode* parent, int format, std::int32_t count, const std::string& description = {}) {
         const bool open = count == OPEN_COUNT;
-        FormatNode* node = tree_.AppendSubNode(parent, MakeItemLabel(format, count, open, description));
-        tree_.SetItemFormat(node, format, count);
-        tree_.SetDescription(node, description);
+        FormatNode* node = TreeSurgery::AppendSubNode(tree_, parent, MakeItemLabel(format, count, open, description));
+        TreeSurgery::SetItemFormat(tree_, node, format, count);
+        TreeSurgery::SetDescription(tree_, node, description);
         return node;
     }
 

@@ -3,6 +3,7 @@
 #include "ItemFormat.h"
 #include "LibraryBuilder.h"
 #include "StandardMessages.h"
+#include "TreeSurgery.h"
 
 #include <gtest/gtest.h>
 
@@ -81,7 +82,7 @@ TEST_F(FormatWriterTest, NodesWithEmptyLabelsAreSkippedButNotTheirSubNodes) {
     FormatNode* list = b.AddList(b.AddMessage(1, 6, false));
     FormatNode* hidden = b.AddList(list);
     b.AddItem(hidden, UINT4, 1);
-    document.SetLabel(hidden, "");
+    TreeSurgery::SetLabel(document, hidden, "");
     EXPECT_EQ(FileText(),
               Lines({"/* TALVO SECS MESSAGE FORMAT FILE */", "", "S1F6", "<L[1]", "\t\t<U4>", "\t>", ">."}));
 }

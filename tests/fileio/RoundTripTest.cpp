@@ -6,6 +6,7 @@
 #include "LibraryBuilder.h"
 #include "RoundTripCheck.h"
 #include "StandardMessages.h"
+#include "TreeSurgery.h"
 
 #include <gtest/gtest.h>
 
@@ -53,9 +54,9 @@ TEST(RoundTripTest, WhatTheFormatDoesNotKeep) {
     b.AddItem(list, VARIANT, OPEN_COUNT, "open");
     // A list whose description is still in its label: added with a
     // description and never given an item.
-    FormatNode* described = original.AppendSubNode(list, MakeItemLabel(LIST, 0, false, "header"));
-    original.SetItemFormat(described, LIST, described->Count());
-    original.SetDescription(described, "header");
+    FormatNode* described = TreeSurgery::AppendSubNode(original, list, MakeItemLabel(LIST, 0, false, "header"));
+    TreeSurgery::SetItemFormat(original, described, LIST, described->Count());
+    TreeSurgery::SetDescription(original, described, "header");
 
     FormatTree copy;
     const ReadResult result = WriteAndRead(original, copy);
@@ -101,10 +102,10 @@ TEST(RoundTripTest, ChangedFieldsAreNamed) {
     b.AddItem(b.AddMessage(2, 2, false, " kept "), ASCII, 1, " trimmed"); // item descriptions are trimmed
     FormatNode* wrongCount = b.AddList(b.AddMessage(2, 3, false));
     b.AddItem(wrongCount, BINARY, 1);
-    original.SetItemFormat(wrongCount, wrongCount->Format(), 4); // label and count disagree
+    TreeSurgery::SetItemFormat(original, wrongCount, wrongCount->Format(), 4); // label and count disagree
     FormatNode* lower = b.AddMessage(2, 4, false);
     b.AddItem(lower, INT2, 3, "mixed Case");
-    original.SetLabel(lower, "s2f4"); // letter case aside
+    TreeSurgery::SetLabel(original, lower, "s2f4"); // letter case aside
 
     const RoundTripReport report = RoundTripCheck::CheckRoundTrip(original.GetRootNode());
     EXPECT_EQ(ProblemLabels(report), (std::vector<std::string>{"S2F1", "S2F2", "S2F3"}));

@@ -3,6 +3,7 @@
 #include "DeferredListLabels.h"
 #include "EditTestSupport.h"
 #include "Labels.h"
+#include "TreeSurgery.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,7 @@ TEST_F(EditHistoryTest, EachCommandIsOneStepBothWays) {
     FormatNode* a = Item(list, UINT1);
     FormatNode* b = Item(list, ASCII, "10");
     // A label the relabelling would not give back by itself.
-    tree.SetLabel(list, "<L[2]  kept as it was>");
+    TreeSurgery::SetLabel(tree, list, "<L[2]  kept as it was>");
 
     struct Case {
         const char* name;
@@ -148,11 +149,11 @@ TEST_F(EditHistoryTest, SavedStateIsReachedOnlyByUndoAndRedo) {
 TEST_F(EditHistoryTest, ChangesBesideTheHistoryDropIt) {
     FormatNode* m = Message("1", "1");
     tree.MarkSaved();
-    tree.AppendSubNode(m, "<L[0]>");
+    TreeSurgery::AppendSubNode(tree, m, "<L[0]>");
     EXPECT_FALSE(tree.CanUndo());
     EXPECT_FALSE(tree.AtSavedState());
     Message("2", "2");
-    tree.DeleteNode(tree.GetRootNode(), false);
+    TreeSurgery::DeleteNode(tree, tree.GetRootNode(), false);
     EXPECT_FALSE(tree.CanUndo());
 }
 
@@ -166,7 +167,7 @@ TEST_F(EditHistoryTest, ABuildAfterAClearingTakesThePlaceOfWhatItTookOut) {
     ASSERT_TRUE(tree.ClearMessages().node != nullptr);
     const auto build = [&](const char* label) {
         FormatNode* built = tree.NewDetachedMessage();
-        tree.SetLabel(built, label);
+        TreeSurgery::SetLabel(tree, built, label);
         tree.LinkBuiltMessage(built, nullptr);
     };
     const TextArena::Mark mark = tree.Texts().Here();
@@ -211,9 +212,9 @@ TEST_F(EditHistoryTest, OldestStepsGoBeyondTheByteBoundButTheNewestStays) {
         FormatNode* m = Message("1", "1");
         FormatNode* list = Item(m, LIST);
         const DeferredListLabels deferred(tree);
-        FormatNode* last = tree.AddChild(list, "<U1>", false);
+        FormatNode* last = TreeSurgery::AddChild(tree, list, "<U1>", false);
         for (std::size_t i = 1; i < items; ++i) {
-            last = tree.AddSibling(last, "<U1>", false);
+            last = TreeSurgery::AddSibling(tree, last, "<U1>", false);
         }
         return std::pair{m, list};
     };

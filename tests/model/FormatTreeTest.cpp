@@ -1,6 +1,7 @@
 #include "FormatTree.h"
 #include "DeferredListLabels.h"
 #include "Labels.h"
+#include "TreeSurgery.h"
 
 #include <gtest/gtest.h>
 
@@ -38,28 +39,28 @@ protected:
         FormatNode* root = tree.GetRootNode();
         FormatNode* node = nullptr;
         if (root->FirstChild() == nullptr) {
-            node = tree.AddChild(nullptr, label, false);
+            node = TreeSurgery::AddChild(tree, nullptr, label, false);
         } else {
             FormatNode* last = root->FirstChild();
             while (last->NextSibling() != nullptr) {
                 last = last->NextSibling();
             }
-            node = tree.AddSibling(last, label, false);
+            node = TreeSurgery::AddSibling(tree, last, label, false);
         }
-        tree.MakeMessage(node);
+        TreeSurgery::MakeMessage(tree, node);
         return node;
     }
 
     FormatNode* AddList(FormatNode* parent, bool open = false) {
-        FormatNode* node = tree.AppendSubNode(parent, open ? "<L[n]>" : "<L[0]>");
-        tree.SetItemFormat(node, LIST, open ? OPEN_COUNT : 0);
+        FormatNode* node = TreeSurgery::AppendSubNode(tree, parent, open ? "<L[n]>" : "<L[0]>");
+        TreeSurgery::SetItemFormat(tree, node, LIST, open ? OPEN_COUNT : 0);
         return node;
     }
 
     FormatNode* AddScalar(FormatNode* parent, int format) {
-        FormatNode* node = tree.AppendSubNode(parent, MakeItemLabel(format, 1, false, ""));
+        FormatNode* node = TreeSurgery::AppendSubNode(tree, parent, MakeItemLabel(format, 1, false, ""));
         if (node != nullptr) {
-            tree.SetItemFormat(node, format, 1);
+            TreeSurgery::SetItemFormat(tree, node, format, 1);
         }
         return node;
     }
@@ -77,7 +78,7 @@ protected:
 };
 
 TEST_F(FormatTreeTest, NewNodesHaveTheirCreationValues) {
-    FormatNode* node = tree.AddChild(nullptr, "S1F1", false);
+    FormatNode* node = TreeSurgery::AddChild(tree, nullptr, "S1F1", false);
     ASSERT_NE(node, nullptr);
     EXPECT_EQ(node->Label(), "S1F1");
     EXPECT_EQ(node->Description(), "");
@@ -94,10 +95,10 @@ TEST_F(FormatTreeTest, NewNodesHaveTheirCreationValues) {
 }
 
 TEST_F(FormatTreeTest, AddChildGoesInFrontAndAddSiblingRightAfter) {
-    FormatNode* a = tree.AddChild(nullptr, "S1F1", true);
-    FormatNode* c = tree.AddSibling(a, "S1F3", true);
-    tree.AddSibling(a, "S1F2", false);
-    tree.AddChild(nullptr, "S1F0", false);
+    FormatNode* a = TreeSurgery::AddChild(tree, nullptr, "S1F1", true);
+    FormatNode* c = TreeSurgery::AddSibling(tree, a, "S1F3", true);
+    TreeSurgery::AddSibling(tree, a, "S1F2", false);
+    TreeSurgery::AddChild(tree, nullptr, "S1F0", false);
     EXPECT_EQ(Labels(tree.GetRootNode()), (std::vector<std::string>{"S1F0", "S1F1", "S1F2", "S1F3"}));
     EXPECT_EQ(tree.GetRootNode()->Count(), 4);
     EXPECT_EQ(c->NextSibling(), nullptr);
@@ -110,7 +111,7 @@ TEST_F(FormatTreeTest, AMessageHoldsOneItem) {
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(message->Count(), 1);
 
-    EXPECT_EQ(tree.AddSibling(item, "<A>", false), nullptr);
+    EXPECT_EQ(TreeSurgery::AddSibling(tree, item, "<A>", false), nullptr);
     EXPECT_EQ(owner.messages, (std::vector<std::string>{"Cannot add new sub item."}));
     EXPECT_EQ(message->Count(), 1);
     EXPECT_EQ(tree.CountListChildren(message), 0);
@@ -120,7 +121,7 @@ TEST_F(FormatTreeTest, AMessageHoldsOneItem) {
 TEST_F(FormatTreeTest, OnlyListsTakeSubItems) {
     FormatNode* message = AddMessage("S1F1");
     FormatNode* item = AddScalar(message, ASCII);
-    EXPECT_EQ(tree.AddChild(item, "<U4>", false), nullptr);
+    EXPECT_EQ(TreeSurgery::AddChild(tree, item, "<U4>", false), nullptr);
     EXPECT_EQ(owner.messages, (std::vector<std::string>{"It is not a list item."}));
     EXPECT_EQ(item->FirstChild(), nullptr);
     EXPECT_EQ(item->Count(), 1);
@@ -130,22 +131,22 @@ TEST_F(FormatTreeTest, OnlyListsTakeSubItems) {
 TEST_F(FormatTreeTest, FixedListsAreCountedAndRelabelled) {
     FormatNode* message = AddMessage("S6F11W");
     FormatNode* list = AddList(message);
-    tree.SetLabel(list, "<L[0]  header>");
+    TreeSurgery::SetLabel(tree, list, "<L[0]  header>");
     FormatNode* first = AddScalar(list, UINT4);
     EXPECT_EQ(list->Count(), 1);
     EXPECT_EQ(list->Label(), "<L[1]>") << "a list's description leaves its label";
     FormatNode* second = AddScalar(list, UINT4);
-    FormatNode* third = tree.AddSibling(second, "<A>", false);
+    FormatNode* third = TreeSurgery::AddSibling(tree, second, "<A>", false);
     EXPECT_EQ(list->Count(), 3);
     EXPECT_EQ(list->Label(), "<L[3]>");
     EXPECT_EQ(tree.CountListChildren(list), 3);
 
-    tree.DeleteNode(second, true);
+    TreeSurgery::DeleteNode(tree, second, true);
     EXPECT_EQ(list->Count(), 2);
     EXPECT_EQ(list->Label(), "<L[2]>");
     EXPECT_EQ(first->NextSibling(), third);
-    tree.DeleteNode(first, true);
-    tree.DeleteNode(third, true);
+    TreeSurgery::DeleteNode(tree, first, true);
+    TreeSurgery::DeleteNode(tree, third, true);
     EXPECT_EQ(list->Count(), 0);
     EXPECT_EQ(list->Label(), "<L[0]>");
     EXPECT_EQ(list->FirstChild(), nullptr);
@@ -158,8 +159,8 @@ TEST_F(FormatTreeTest, OpenListsKeepCountAndLabel) {
     FormatNode* second = AddScalar(list, BINARY); // the operations themselves do not limit open lists
     EXPECT_EQ(list->Count(), OPEN_COUNT);
     EXPECT_EQ(list->Label(), "<L[n]>");
-    tree.DeleteNode(child, false);
-    tree.DeleteNode(second, false);
+    TreeSurgery::DeleteNode(tree, child, false);
+    TreeSurgery::DeleteNode(tree, second, false);
     EXPECT_EQ(list->Count(), OPEN_COUNT);
     EXPECT_EQ(list->Label(), "<L[n]>");
 }
@@ -206,14 +207,14 @@ TEST_F(FormatTreeTest, ListsDeletedWhileTheirLabelsWaitAreLeftAlone) {
         AddScalar(doomed, UINT4);
         AddScalar(outer, UINT4);
         // The held-back list goes; the end of the deferral must not touch it.
-        tree.DeleteNode(doomed, false);
+        TreeSurgery::DeleteNode(tree, doomed, false);
         EXPECT_EQ(outer->Count(), 1);
     }
     EXPECT_EQ(outer->Label(), "<L[1]>");
     {
         DeferredListLabels deferred(tree);
         AddScalar(AddList(outer), UINT4);
-        tree.DeleteNode(message, false);
+        TreeSurgery::DeleteNode(tree, message, false);
     }
     EXPECT_EQ(tree.GetRootNode()->FirstChild(), nullptr);
 }
@@ -224,10 +225,10 @@ TEST_F(FormatTreeTest, DeletingAMessageTakesItsItemsAndKeepsTheOrder) {
     FormatNode* c = AddMessage("S1F3");
     FormatNode* list = AddList(b);
     AddScalar(AddList(list), UINT1);
-    tree.DeleteNode(b, true);
+    TreeSurgery::DeleteNode(tree, b, true);
     EXPECT_EQ(tree.GetRootNode()->Count(), 2);
     EXPECT_EQ(a->NextSibling(), c);
-    tree.DeleteNode(a, true);
+    TreeSurgery::DeleteNode(tree, a, true);
     EXPECT_EQ(tree.GetRootNode()->FirstChild(), c);
     EXPECT_EQ(tree.GetRootNode()->Count(), 1);
 }
@@ -237,7 +238,7 @@ TEST_F(FormatTreeTest, CountListChildrenReadsTheRealChain) {
     FormatNode* list = AddList(message);
     AddScalar(list, UINT1);
     AddScalar(list, UINT1);
-    tree.SetItemFormat(list, list->Format(), 7); // the count is not what is counted
+    TreeSurgery::SetItemFormat(tree, list, list->Format(), 7); // the count is not what is counted
     EXPECT_EQ(FormatTree::CountListChildren(list), 2);
     EXPECT_EQ(FormatTree::CountListChildren(message), 0);
     EXPECT_EQ(FormatTree::CountListChildren(tree.GetRootNode()), 0);
@@ -248,10 +249,22 @@ TEST_F(FormatTreeTest, PreviousSibling) {
     FormatNode* a = AddMessage("S1F1");
     FormatNode* b = AddMessage("S1F2");
     FormatNode* c = AddMessage("S1F3");
-    EXPECT_EQ(FormatTree::PreviousSibling(a), nullptr);
-    EXPECT_EQ(FormatTree::PreviousSibling(b), a);
-    EXPECT_EQ(FormatTree::PreviousSibling(c), b);
-    EXPECT_EQ(FormatTree::PreviousSibling(tree.GetRootNode()), nullptr);
+    EXPECT_EQ(TreeSurgery::PreviousSibling(a), nullptr);
+    EXPECT_EQ(TreeSurgery::PreviousSibling(b), a);
+    EXPECT_EQ(TreeSurgery::PreviousSibling(c), b);
+    EXPECT_EQ(TreeSurgery::PreviousSibling(tree.GetRootNode()), nullptr);
+}
+
+TEST_F(FormatTreeTest, MutableHandsOutOnlyNodesInTheTree) {
+    FormatNode* message = AddMessage("S1F1");
+    FormatNode* list = AddList(message);
+    FormatTree other;
+    const FormatNode* foreign = TreeSurgery::AddChild(other, nullptr, "S2F2", false);
+    for (const FormatNode* own : {tree.GetRootNode(), message, list}) {
+        EXPECT_EQ(tree.Mutable(own), own);
+    }
+    EXPECT_EQ(tree.Mutable(nullptr), nullptr);
+    EXPECT_EQ(tree.Mutable(foreign), nullptr);
 }
 
 TEST_F(FormatTreeTest, AppendSubNodeAddsAtTheEnd) {
@@ -261,7 +274,7 @@ TEST_F(FormatTreeTest, AppendSubNodeAddsAtTheEnd) {
     AddScalar(list, UINT2);
     AddScalar(list, UINT4);
     EXPECT_EQ(Labels(list), (std::vector<std::string>{"<U1>", "<U2>", "<U4>"}));
-    EXPECT_EQ(tree.AppendSubNode(message, "<A>"), nullptr);
+    EXPECT_EQ(TreeSurgery::AppendSubNode(tree, message, "<A>"), nullptr);
     EXPECT_EQ(owner.messages.back(), "Cannot add new sub item.");
 }
 
@@ -276,7 +289,7 @@ TEST_F(FormatTreeTest, DeletedNodesLeaveNoOutsideReference) {
     owner.highlightedNode = inner;
     owner.currentNode = list;
     owner.lastCreatedNode = b;
-    tree.DeleteNode(inner, true);
+    TreeSurgery::DeleteNode(tree, inner, true);
     EXPECT_EQ(owner.selectedNode, nullptr);
     EXPECT_EQ(owner.highlightedNode, nullptr);
     EXPECT_EQ(owner.currentNode, list) << "a node outside the deleted sub-tree stays";
@@ -284,13 +297,13 @@ TEST_F(FormatTreeTest, DeletedNodesLeaveNoOutsideReference) {
 
     owner.selectedNode = list;
     owner.highlightedNode = a;
-    tree.DeleteNode(a, true);
+    TreeSurgery::DeleteNode(tree, a, true);
     EXPECT_EQ(owner.selectedNode, nullptr);
     EXPECT_EQ(owner.highlightedNode, nullptr);
     EXPECT_EQ(owner.currentNode, nullptr);
     EXPECT_EQ(owner.lastCreatedNode, b);
 
-    tree.DeleteNode(tree.GetRootNode(), false);
+    TreeSurgery::DeleteNode(tree, tree.GetRootNode(), false);
     EXPECT_EQ(owner.lastCreatedNode, nullptr);
     EXPECT_EQ(tree.GetRootNode()->FirstChild(), nullptr);
 }
@@ -305,10 +318,10 @@ TEST_F(FormatTreeTest, MessagesOutliveEveryItemAndItemsEveryMessage) {
         AddScalar(AddList(messages.back()), UINT4);
     }
     for (FormatNode* m : messages) {
-        tree.DeleteNode(m->FirstChild(), true);
+        TreeSurgery::DeleteNode(tree, m->FirstChild(), true);
     }
     for (FormatNode* m : messages) {
-        tree.SetDescription(m, "KEPT " + m->Label().str());
+        TreeSurgery::SetDescription(tree, m, "KEPT " + m->Label().str());
         AddScalar(AddList(m), BINARY);
     }
     EXPECT_EQ(messages[39]->Description(), "KEPT S1F39");
@@ -316,12 +329,12 @@ TEST_F(FormatTreeTest, MessagesOutliveEveryItemAndItemsEveryMessage) {
 
     // The last message goes while items of others stay, and the other way round.
     for (std::size_t i = 0; i + 1 < messages.size(); ++i) {
-        tree.DeleteNode(messages[i], true);
+        TreeSurgery::DeleteNode(tree, messages[i], true);
     }
     FormatNode* list = messages.back()->FirstChild();
     AddScalar(list, ASCII);
     EXPECT_EQ(Labels(list), (std::vector<std::string>{"<B>", "<A>"}));
-    tree.DeleteNode(messages.back(), true);
+    TreeSurgery::DeleteNode(tree, messages.back(), true);
     EXPECT_EQ(tree.GetRootNode()->Count(), 0);
     AddScalar(AddList(AddMessage("S2F1")), FLOAT8);
     EXPECT_EQ(Labels(tree.GetRootNode()->FirstChild()->FirstChild()), std::vector<std::string>{"<F8>"});
@@ -332,7 +345,7 @@ TEST_F(FormatTreeTest, EmptyingTheDocumentMessageByMessage) {
         AddMessage("S1F" + std::to_string(i));
     }
     while (FormatNode* first = tree.GetRootNode()->FirstChild()) {
-        tree.DeleteNode(first, true);
+        TreeSurgery::DeleteNode(tree, first, true);
     }
     EXPECT_EQ(tree.GetRootNode()->Count(), 0);
 }
@@ -340,16 +353,16 @@ TEST_F(FormatTreeTest, EmptyingTheDocumentMessageByMessage) {
 TEST(FormatTreeSizeTest, MillionMessagesBuildDeleteAndDestroy) {
     constexpr int MESSAGES = 1'000'000;
     auto tree = std::make_unique<FormatTree>();
-    FormatNode* last = tree->AddChild(nullptr, "S1F1", false);
+    FormatNode* last = TreeSurgery::AddChild(*tree, nullptr, "S1F1", false);
     for (int i = 1; i < MESSAGES; ++i) {
-        last = tree->AddSibling(last, "S1F1", false);
-        tree->MakeMessage(last);
+        last = TreeSurgery::AddSibling(*tree, last, "S1F1", false);
+        TreeSurgery::MakeMessage(*tree, last);
     }
     EXPECT_EQ(tree->GetRootNode()->Count(), MESSAGES);
-    tree->DeleteNode(tree->GetRootNode(), false);
+    TreeSurgery::DeleteNode(*tree, tree->GetRootNode(), false);
     EXPECT_EQ(tree->GetRootNode()->FirstChild(), nullptr);
     for (int i = 0; i < MESSAGES; ++i) {
-        tree->AddChild(nullptr, "S1F2", false);
+        TreeSurgery::AddChild(*tree, nullptr, "S1F2", false);
     }
     tree.reset(); // destroying a long message list must not recurse along it
 }
@@ -357,23 +370,23 @@ TEST(FormatTreeSizeTest, MillionMessagesBuildDeleteAndDestroy) {
 TEST(FormatTreeSizeTest, HundredThousandNestedListsBuildDeleteAndDestroy) {
     constexpr int DEPTH = 100'000;
     auto tree = std::make_unique<FormatTree>();
-    FormatNode* message = tree->AddChild(nullptr, "S1F1", false);
-    tree->MakeMessage(message);
+    FormatNode* message = TreeSurgery::AddChild(*tree, nullptr, "S1F1", false);
+    TreeSurgery::MakeMessage(*tree, message);
     FormatNode* parent = message;
     for (int i = 0; i < DEPTH; ++i) {
-        FormatNode* list = tree->AddChild(parent, "<L[0]>", false);
-        tree->SetItemFormat(list, LIST, list->Count());
+        FormatNode* list = TreeSurgery::AddChild(*tree, parent, "<L[0]>", false);
+        TreeSurgery::SetItemFormat(*tree, list, LIST, list->Count());
         parent = list;
     }
     EXPECT_EQ(parent->Label(), "<L[0]>");
     EXPECT_EQ(parent->Parent()->Label(), "<L[1]>");
-    tree->DeleteNode(message->FirstChild(), false);
+    TreeSurgery::DeleteNode(*tree, message->FirstChild(), false);
     EXPECT_EQ(message->Count(), 0);
 
     parent = message;
     for (int i = 0; i < DEPTH; ++i) {
-        FormatNode* list = tree->AddChild(parent, "<L[0]>", false);
-        tree->SetItemFormat(list, LIST, list->Count());
+        FormatNode* list = TreeSurgery::AddChild(*tree, parent, "<L[0]>", false);
+        TreeSurgery::SetItemFormat(*tree, list, LIST, list->Count());
         parent = list;
     }
     tree.reset();
@@ -408,8 +421,8 @@ TEST_F(FormatTreeTextsTest, SettersStoreTextsWithoutARecordedStep) {
     FormatNode* m = Message("6", "11", "event");
     const std::size_t steps = tree.History().Steps();
     const std::size_t used = tree.Texts().BytesUsed();
-    tree.SetLabel(m, "S6F11W");
-    tree.SetDescription(m, "event report");
+    TreeSurgery::SetLabel(tree, m, "S6F11W");
+    TreeSurgery::SetDescription(tree, m, "event report");
     EXPECT_EQ(m->Label(), "S6F11W");
     EXPECT_EQ(m->Description(), "event report");
     EXPECT_EQ(tree.Texts().BytesUsed(), used + 6 + 12);
@@ -419,7 +432,7 @@ TEST_F(FormatTreeTextsTest, SettersStoreTextsWithoutARecordedStep) {
     // Texts a builder stored itself are taken as they are, not copied.
     const NodeText label = tree.Texts().Store("S6F12");
     const NodeText description = tree.Texts().Store("acknowledge");
-    tree.SetTexts(m, label, description);
+    TreeSurgery::SetTexts(tree, m, label, description);
     EXPECT_EQ(m->Label().data(), label.data());
     EXPECT_EQ(m->Description().data(), description.data());
     EXPECT_EQ(tree.Texts().BytesUsed(), used + 6 + 12 + 5 + 11);
@@ -473,14 +486,14 @@ TEST_F(FormatTreeTextsTest, AnEmptiedDocumentForgetsItsTexts) {
     EXPECT_GT(heldFull, 4 * TextArena::BLOCK_BYTES);
 
     // As New and Open do: the document, then the history.
-    tree.DeleteNode(tree.GetRootNode(), true);
+    TreeSurgery::DeleteNode(tree, tree.GetRootNode(), true);
     tree.ClearHistory();
     EXPECT_EQ(tree.Texts().BytesUsed(), 0u);
     EXPECT_LE(tree.Texts().BytesHeld(), TextArena::BLOCK_BYTES);
     for (int round = 0; round < 3; ++round) {
         Fill(300);
         EXPECT_EQ(tree.Texts().BytesHeld(), heldFull) << round;
-        tree.DeleteNode(tree.GetRootNode(), true);
+        TreeSurgery::DeleteNode(tree, tree.GetRootNode(), true);
         tree.ClearHistory();
     }
 
@@ -503,7 +516,7 @@ TEST_F(FormatTreeTextsTest, AnEmptiedDocumentForgetsItsTexts) {
     Fill(1);
     tree.ClearHistory();
     EXPECT_GT(tree.Texts().BytesUsed(), 0u);
-    tree.DeleteNode(tree.GetRootNode()->FirstChild(), true);
+    TreeSurgery::DeleteNode(tree, tree.GetRootNode()->FirstChild(), true);
     EXPECT_EQ(tree.Texts().BytesUsed(), 0u);
 }
 

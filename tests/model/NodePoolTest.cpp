@@ -1,5 +1,6 @@
 #include "NodePool.h"
 #include "FormatTree.h"
+#include "TreeSurgery.h"
 
 #include <gtest/gtest.h>
 
@@ -59,9 +60,9 @@ TEST(NodePoolTest, TinySlotsStillHoldAPointer) {
 TEST(NodePoolTest, ADocumentEmptiedAndFilledAgainKeepsEveryNode) {
     FormatTree tree;
     for (int round = 0; round < 3; ++round) {
-        FormatNode* last = tree.AddChild(nullptr, "S1F1", false);
+        FormatNode* last = TreeSurgery::AddChild(tree, nullptr, "S1F1", false);
         for (int i = 2; i <= 1'000; ++i) {
-            last = tree.AddSibling(last, "S1F" + std::to_string(i), false);
+            last = TreeSurgery::AddSibling(tree, last, "S1F" + std::to_string(i), false);
         }
         ASSERT_EQ(tree.GetRootNode()->Count(), 1'000);
         int seen = 0;
@@ -71,13 +72,13 @@ TEST(NodePoolTest, ADocumentEmptiedAndFilledAgainKeepsEveryNode) {
         // Emptied one message at a time (as New does) or all at once.
         if (round == 0) {
             while (tree.GetRootNode()->FirstChild() != nullptr) {
-                tree.DeleteNode(tree.GetRootNode()->FirstChild(), false);
+                TreeSurgery::DeleteNode(tree, tree.GetRootNode()->FirstChild(), false);
             }
         } else {
-            tree.DeleteNode(tree.GetRootNode(), false);
+            TreeSurgery::DeleteNode(tree, tree.GetRootNode(), false);
         }
         EXPECT_EQ(tree.GetRootNode()->FirstChild(), nullptr);
-        tree.SetItemFormat(tree.GetRootNode(), tree.GetRootNode()->Format(), 0);
+        TreeSurgery::SetItemFormat(tree, tree.GetRootNode(), tree.GetRootNode()->Format(), 0);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "ItemFormat.h"
 #include "Labels.h"
 #include "TextArena.h"
+#include "TreeSurgery.h"
 
 #include <gtest/gtest.h>
 
@@ -45,16 +46,17 @@ protected:
             last = last->NextSibling();
         }
         const std::string label = MakeMessageLabel(stream, function, reply);
-        FormatNode* node = last == nullptr ? tree.AddChild(nullptr, label, false) : tree.AddSibling(last, label, false);
-        tree.MakeMessage(node);
-        tree.SetDescription(node, description);
+        FormatNode* node = last == nullptr ? TreeSurgery::AddChild(tree, nullptr, label, false)
+                                           : TreeSurgery::AddSibling(tree, last, label, false);
+        TreeSurgery::MakeMessage(tree, node);
+        TreeSurgery::SetDescription(tree, node, description);
         return node;
     }
 
     FormatNode* Item(FormatNode* parent, int format, int count, bool open, const std::string& description) {
-        FormatNode* node = tree.AppendSubNode(parent, MakeItemLabel(format, count, open, description));
-        tree.SetItemFormat(node, format, count);
-        tree.SetDescription(node, description);
+        FormatNode* node = TreeSurgery::AppendSubNode(tree, parent, MakeItemLabel(format, count, open, description));
+        TreeSurgery::SetItemFormat(tree, node, format, count);
+        TreeSurgery::SetDescription(tree, node, description);
         return node;
     }
 
@@ -121,8 +123,8 @@ TEST(NodeSearchQuery, TextIsFoundAnywhereInLabelOrDescriptionInEitherCase) {
     };
     for (const Case& c : cases) {
         FormatTree document;
-        FormatNode& node = *document.AddChild(nullptr, c.label, false);
-        document.SetDescription(&node, c.description);
+        FormatNode& node = *TreeSurgery::AddChild(document, nullptr, c.label, false);
+        TreeSurgery::SetDescription(document, &node, c.description);
         EXPECT_EQ(NodeSearch(c.text).Matches(node), c.found) << c.text << " in " << c.label << " / " << c.description;
     }
 }
@@ -139,8 +141,8 @@ TEST(NodeSearchQuery, MatchCaseAndWholeWordNarrowTheTextSearch) {
     };
     for (const auto& [text, description, options, found] : cases) {
         FormatTree document;
-        FormatNode& node = *document.AddChild(nullptr, "<A>", false);
-        document.SetDescription(&node, description);
+        FormatNode& node = *TreeSurgery::AddChild(document, nullptr, "<A>", false);
+        TreeSurgery::SetDescription(document, &node, description);
         EXPECT_EQ(NodeSearch(text, options).Matches(node), found) << text << " in " << description;
     }
 }
@@ -159,7 +161,7 @@ TEST_F(NodeSearchTest, MessageLabelFindsEachDefinitionInOrderWithAndWithoutReply
     EXPECT_EQ(wrapped.node, s6f11);
     EXPECT_TRUE(wrapped.wrapped);
     // The label form never finds an item, even one whose text holds it.
-    tree.SetDescription(dataId, "S6F11");
+    TreeSurgery::SetDescription(tree, dataId, "S6F11");
     EXPECT_FALSE(search.Matches(*dataId));
     EXPECT_EQ(NodeSearch("S9F9").FindNext(tree.GetRootNode(), s1f1).node, nullptr);
 }
@@ -174,13 +176,13 @@ TEST_F(NodeSearchTest, TextFindsLabelsAndDescriptionsIgnoringCaseAcrossCollapsed
               (std::vector<FormatNode*>{dataId, ids, dataId, ids, dataId, ids, dataId, ids, dataId, ids}));
     // A list relabelled with its count keeps its description in the field
     // only; it is found all the same.
-    tree.SetDescription(list, "MDLN block");
+    TreeSurgery::SetDescription(tree, list, "MDLN block");
     EXPECT_EQ(NodeSearch("mdln").FindNext(tree.GetRootNode(), nullptr).node, list);
     // Messages by their descriptions, mixed case on either side.
     EXPECT_EQ(Cycle("event REPORT", nullptr, true).front(), s6f11);
     EXPECT_EQ(Cycle("event REPORT", s6f11, true).front(), again);
     // Bytes beyond ASCII compare as they are.
-    tree.SetDescription(ids, "\xEB\x86\x92\xEC\x9D\x80 id");
+    TreeSurgery::SetDescription(tree, ids, "\xEB\x86\x92\xEC\x9D\x80 id");
     EXPECT_EQ(NodeSearch("\xEB\x86\x92").FindNext(tree.GetRootNode(), nullptr).node, ids);
 }
 
@@ -243,20 +245,20 @@ TEST(NodeSearchLongDocument, WalksLongChainsAndDeepNestingWithoutRecursion) {
     FormatTree tree;
     constexpr int MESSAGES = 20'000;
     constexpr int DEPTH = 100'000;
-    FormatNode* last = tree.AddChild(nullptr, MakeMessageLabel(1, 1, false), false);
-    tree.MakeMessage(last);
+    FormatNode* last = TreeSurgery::AddChild(tree, nullptr, MakeMessageLabel(1, 1, false), false);
+    TreeSurgery::MakeMessage(tree, last);
     FormatNode* deepMessage = last;
     FormatNode* parent = deepMessage;
     for (int i = 0; i < DEPTH; ++i) {
-        parent = tree.AddChild(parent, ListLabel(0), false);
-        tree.SetItemFormat(parent, LIST, parent->Count());
+        parent = TreeSurgery::AddChild(tree, parent, ListLabel(0), false);
+        TreeSurgery::SetItemFormat(tree, parent, LIST, parent->Count());
     }
-    tree.SetDescription(parent, "bottom");
+    TreeSurgery::SetDescription(tree, parent, "bottom");
     for (int i = 1; i < MESSAGES; ++i) {
-        last = tree.AddSibling(last, MakeMessageLabel(2, i % 200, false), false);
-        tree.MakeMessage(last);
+        last = TreeSurgery::AddSibling(tree, last, MakeMessageLabel(2, i % 200, false), false);
+        TreeSurgery::MakeMessage(tree, last);
     }
-    tree.SetDescription(last, "the end");
+    TreeSurgery::SetDescription(tree, last, "the end");
     EXPECT_EQ(NodeSearch("THE END").FindNext(tree.GetRootNode(), deepMessage).node, last);
     EXPECT_EQ(NodeSearch("BOTTOM").FindPrevious(tree.GetRootNode(), last).node, parent);
     const SearchResult result = NodeSearch("BOTTOM").FindNext(tree.GetRootNode(), last);

@@ -1,3 +1,4 @@
+#include "TreeSurgery.h"
 #include "TreeViewTestSupport.h"
 
 #include <QElapsedTimer>
@@ -13,8 +14,9 @@ void AppendMessages(TreeViewHarness& h, int count) {
     }
     for (int i = 0; i < count; ++i) {
         const std::string label = "S" + std::to_string(1 + i % 127) + "F" + std::to_string(i % 256) + "W";
-        last = last == nullptr ? h.Tree().AddChild(nullptr, label, false) : h.Tree().AddSibling(last, label, false);
-        h.Tree().MakeMessage(last);
+        last = last == nullptr ? TreeSurgery::AddChild(h.Tree(), nullptr, label, false)
+                               : TreeSurgery::AddSibling(h.Tree(), last, label, false);
+        TreeSurgery::MakeMessage(h.Tree(), last);
     }
 }
 
@@ -48,9 +50,9 @@ TEST(LargeDocumentTest, MillionMessagesPaintAndHitTestAnywhere) {
 
     // An edit in the middle and a paint touch only what they change.
     timer.restart();
-    h.Tree().DeleteNode(hit, true);
-    FormatNode* added = h.Tree().AddSibling(h.Root()->FirstChild(), "S9F9", false);
-    h.Tree().MakeMessage(added);
+    TreeSurgery::DeleteNode(h.Tree(), hit, true);
+    FormatNode* added = TreeSurgery::AddSibling(h.Tree(), h.Root()->FirstChild(), "S9F9", false);
+    TreeSurgery::MakeMessage(h.Tree(), added);
     h.Render();
     const qint64 editAndPaint = timer.elapsed();
     EXPECT_EQ(view.ContentHeight(), 1000000 * rh);
@@ -61,7 +63,7 @@ TEST(LargeDocumentTest, MillionMessagesPaintAndHitTestAnywhere) {
     // Clearing the document as New does, one message at a time.
     timer.restart();
     while (h.Root()->FirstChild() != nullptr) {
-        h.Tree().DeleteNode(h.Root()->FirstChild(), true);
+        TreeSurgery::DeleteNode(h.Tree(), h.Root()->FirstChild(), true);
     }
     h.Render();
     EXPECT_EQ(view.ContentHeight(), 0);
@@ -73,10 +75,10 @@ TEST(LargeDocumentTest, HundredThousandLevelsPaintAndHitTest) {
     FormatNode* message = h.AddMessage("S1F1");
     FormatNode* node = message;
     for (int i = 0; i < 100000; ++i) {
-        node = h.Tree().AddChild(node, "<L[1]>", false);
-        h.Tree().SetItemFormat(node, LIST, node->Count());
+        node = TreeSurgery::AddChild(h.Tree(), node, "<L[1]>", false);
+        TreeSurgery::SetItemFormat(h.Tree(), node, LIST, node->Count());
     }
-    FormatNode* deepest = h.Tree().AddChild(node, "", false);
+    FormatNode* deepest = TreeSurgery::AddChild(h.Tree(), node, "", false);
     h.Render();
     ReferenceTreePainter reference;
     EXPECT_EQ(h.RenderAndCompare(&reference), "");
@@ -100,7 +102,7 @@ TEST(LargeDocumentTest, HundredThousandLevelsPaintAndHitTest) {
     EXPECT_EQ(view.LaidOutRect(deepest), view.DrawnRect(deepest));
     view.ToggleExpanded(message->FirstChild(), true);
     h.Render();
-    h.Tree().DeleteNode(message, true);
+    TreeSurgery::DeleteNode(h.Tree(), message, true);
     h.Render();
     EXPECT_EQ(view.ContentHeight(), 0);
 }

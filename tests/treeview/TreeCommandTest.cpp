@@ -1,3 +1,4 @@
+#include "TreeSurgery.h"
 #include "TreeViewTestSupport.h"
 
 #include <QDir>
@@ -81,7 +82,7 @@ TEST(TreeCommandTest, AddListItemOnFixedAndOpenLists) {
     EXPECT_EQ(FormatTree::CountListChildren(list), 2);
 
     FormatNode* open = f.h.AddItem(list, "<L[n]>", true);
-    f.h.Tree().SetItemFormat(open, open->Format(), OPEN_COUNT);
+    TreeSurgery::SetItemFormat(f.h.Tree(), open, open->Format(), OPEN_COUNT);
     for (int i = 0; i < 2; ++i) {
         f.Select(open);
         f.h.View().RunCommand(ID_TREE_ADD_LIST_ITEM);
@@ -166,7 +167,7 @@ TEST(TreeCommandTest, AddSubItemCancelAndItsRefusals) {
 
     // A message whose count is not 0 without an item is refused after it.
     FormatNode* odd = f.h.AddMessage("S1F2");
-    f.h.Tree().SetItemFormat(odd, odd->Format(), 1);
+    TreeSurgery::SetItemFormat(f.h.Tree(), odd, odd->Format(), 1);
     f.Select(odd);
     f.h.prompts.subItemAnswers.push_back(Choice(BINARY, 0, "1", ""));
     f.h.View().RunCommand(ID_TREE_ADD_SUB_ITEM);
@@ -310,8 +311,8 @@ TEST(TreeCommandTest, NodeOperationRefusalsAreShownThroughThePrompts) {
     CommandFixture f;
     FormatNode* message = f.h.AddMessage("S1F1");
     FormatNode* item = f.h.AddItem(message, "<B>");
-    EXPECT_EQ(f.h.Tree().AddSibling(item, "<B>", false), nullptr);
-    EXPECT_EQ(f.h.Tree().AddChild(item, "<B>", false), nullptr);
+    EXPECT_EQ(TreeSurgery::AddSibling(f.h.Tree(), item, "<B>", false), nullptr);
+    EXPECT_EQ(TreeSurgery::AddChild(f.h.Tree(), item, "<B>", false), nullptr);
     EXPECT_EQ(f.h.prompts.messages,
               (QStringList{QStringLiteral("Cannot add new sub item."), QStringLiteral("It is not a list item.")}));
 }

@@ -3,6 +3,7 @@
 #include "FormatNode.h"
 #include "TextArena.h"
 #include "TreeMessages.h"
+#include "TreeSurgery.h"
 #include "TreeViewTestSupport.h"
 
 #include <QAction>
@@ -90,23 +91,23 @@ TEST(TreeContextMenuTest, EmptySpaceOffersAddAndColourCommandsOnly) {
 
 TEST(TreeContextMenuTest, MessageAndListTakeSubItems) {
     FormatTree tree;
-    FormatNode* message = tree.AddChild(nullptr, "S1F3W", false);
-    tree.MakeMessage(message);
+    FormatNode* message = TreeSurgery::AddChild(tree, nullptr, "S1F3W", false);
+    TreeSurgery::MakeMessage(tree, message);
     ExpectEntries(*TreeContextMenu::Build(message, CrispFont()),
                   WithTitle(QStringLiteral("S1F3W"), CommonEntries(MENU_ITEM_ENABLED, MENU_ITEM_ENABLED)));
 
-    FormatNode* list = tree.AddChild(message, "<L[2]>", false);
-    tree.SetItemFormat(list, LIST, 2);
+    FormatNode* list = TreeSurgery::AddChild(tree, message, "<L[2]>", false);
+    TreeSurgery::SetItemFormat(tree, list, LIST, 2);
     ExpectEntries(*TreeContextMenu::Build(list, CrispFont()),
                   WithTitle(QStringLiteral("<L[2]>"), CommonEntries(MENU_ITEM_ENABLED, MENU_ITEM_ENABLED)));
 }
 
 TEST(TreeContextMenuTest, ScalarItemGraysBothAddCommands) {
     FormatTree tree;
-    FormatNode* message = tree.AddChild(nullptr, "S1F1", false);
-    tree.MakeMessage(message);
-    FormatNode* item = tree.AddChild(message, "<U4[3]  ids>", false);
-    tree.SetItemFormat(item, UINT4, 3);
+    FormatNode* message = TreeSurgery::AddChild(tree, nullptr, "S1F1", false);
+    TreeSurgery::MakeMessage(tree, message);
+    FormatNode* item = TreeSurgery::AddChild(tree, message, "<U4[3]  ids>", false);
+    TreeSurgery::SetItemFormat(tree, item, UINT4, 3);
     ExpectEntries(*TreeContextMenu::Build(item, CrispFont()),
                   WithTitle(QStringLiteral("<U4[3]  ids>"), CommonEntries(MENU_ITEM_GRAYED, MENU_ITEM_ENABLED)));
 }
@@ -118,8 +119,8 @@ TEST(TreeContextMenuTest, TitleIsCutAfterFortyFiveCharacters) {
     EXPECT_EQ(TreeContextMenu::TitleText(""), QString());
 
     FormatTree tree;
-    FormatNode* message = tree.AddChild(nullptr, std::string(60, 'A'), false);
-    tree.MakeMessage(message);
+    FormatNode* message = TreeSurgery::AddChild(tree, nullptr, std::string(60, 'A'), false);
+    TreeSurgery::MakeMessage(tree, message);
     const auto menu = TreeContextMenu::Build(message, CrispFont());
     EXPECT_EQ(menu->ItemTexts().at(0), QString(45, QLatin1Char('A')) + QStringLiteral("..."));
 }
@@ -147,8 +148,8 @@ TEST(TreeContextMenuTest, TitleCountsMultiByteCharactersAsOne) {
 
 TEST(TreeContextMenuTest, MenuUsesTheTreeFontAndTheFiveColours) {
     FormatTree tree;
-    FormatNode* message = tree.AddChild(nullptr, "S6F12", false);
-    tree.MakeMessage(message);
+    FormatNode* message = TreeSurgery::AddChild(tree, nullptr, "S6F12", false);
+    TreeSurgery::MakeMessage(tree, message);
     const QFont font = CrispFont();
     const auto menu = TreeContextMenu::Build(message, font);
     EXPECT_EQ(menu->MenuFont(), font);

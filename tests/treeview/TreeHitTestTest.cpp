@@ -1,3 +1,4 @@
+#include "TreeSurgery.h"
 #include "TreeViewTestSupport.h"
 
 namespace tqf::test {
@@ -67,7 +68,7 @@ TEST(TreeHitTestTest, NodesAddedSinceTheLastPaintAreHitOnlyAfterTheNext) {
     EXPECT_EQ(HitFromTop(h, 40, 4 + rh), nullptr);
     EXPECT_EQ(h.View().LaidOutRect(second), NodeRect{});
     // A new node in front: the old rows keep their places until the paint.
-    FormatNode* front = h.Tree().AddChild(nullptr, "S9F9", false);
+    FormatNode* front = TreeSurgery::AddChild(h.Tree(), nullptr, "S9F9", false);
     EXPECT_EQ(HitFromTop(h, 40, 4), first);
     h.Render();
     EXPECT_EQ(HitFromTop(h, 40, 4), front);
@@ -82,7 +83,7 @@ TEST(TreeHitTestTest, DeletedNodesAreNeverReturnedAndRowsBelowKeepTheirPlaces) {
     FormatNode* second = h.AddMessage("S1F2");
     h.Render();
     const int rh = h.View().RowHeight();
-    h.Tree().DeleteNode(first, false);
+    TreeSurgery::DeleteNode(h.Tree(), first, false);
     EXPECT_EQ(HitFromTop(h, 40, 4), nullptr);
     EXPECT_EQ(HitFromTop(h, 40, 4 + rh), nullptr);
     EXPECT_EQ(HitFromTop(h, 40, 4 + 2 * rh), second);

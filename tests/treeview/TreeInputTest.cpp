@@ -1,3 +1,4 @@
+#include "TreeSurgery.h"
 #include "TreeViewTestSupport.h"
 
 #include <QSignalSpy>
@@ -136,7 +137,7 @@ TEST(TreeInputTest, NotificationOfANodeDeletedBeforeDeliveryIsDropped) {
     QSignalSpy deletions(&f.h.View(), &FormatTreeView::NodesAboutToBeDeleted);
     f.Click(f.RowPoint(2));
     f.Click(f.RowPoint(3));
-    f.h.Tree().DeleteNode(f.list, true);
+    TreeSurgery::DeleteNode(f.h.Tree(), f.list, true);
     EXPECT_EQ(deletions.count(), 1);
     EXPECT_EQ(deletions.at(0).at(0).value<const FormatNode*>(), f.list);
     QApplication::processEvents();

@@ -1,3 +1,4 @@
+#include "TreeSurgery.h"
 #include "TreeViewTestSupport.h"
 
 #include <random>
@@ -96,7 +97,7 @@ public:
                 if (random_() % 2 == 0) {
                     (void)h_.Tree().DeleteAny(Pick(nodes));
                 } else {
-                    h_.Tree().DeleteNode(Pick(nodes), true);
+                    TreeSurgery::DeleteNode(h_.Tree(), Pick(nodes), true);
                 }
             }
             break;
@@ -174,15 +175,15 @@ private:
         FormatNode* root = h_.Root();
         FormatNode* node = nullptr;
         if (root->FirstChild() == nullptr || random_() % 4 == 0) {
-            node = h_.Tree().AddChild(root, RandomLabel(random_), false);
+            node = TreeSurgery::AddChild(h_.Tree(), root, RandomLabel(random_), false);
         } else {
             std::vector<FormatNode*> messages;
             for (FormatNode* m = root->FirstChild(); m != nullptr; m = m->NextSibling()) {
                 messages.push_back(m);
             }
-            node = h_.Tree().AddSibling(Pick(messages), RandomLabel(random_), false);
+            node = TreeSurgery::AddSibling(h_.Tree(), Pick(messages), RandomLabel(random_), false);
         }
-        h_.Tree().MakeMessage(node);
+        TreeSurgery::MakeMessage(h_.Tree(), node);
     }
 
     void AddItem() {
@@ -202,12 +203,12 @@ private:
             for (FormatNode* c = parent->FirstChild(); c != nullptr; c = c->NextSibling()) {
                 children.push_back(c);
             }
-            node = h_.Tree().AddSibling(Pick(children), RandomLabel(random_), false);
+            node = TreeSurgery::AddSibling(h_.Tree(), Pick(children), RandomLabel(random_), false);
         } else {
-            node = h_.Tree().AddChild(parent, RandomLabel(random_), false);
+            node = TreeSurgery::AddChild(h_.Tree(), parent, RandomLabel(random_), false);
         }
         if (node != nullptr && random_() % 2 == 0) {
-            h_.Tree().SetItemFormat(node, LIST, node->Count());
+            TreeSurgery::SetItemFormat(h_.Tree(), node, LIST, node->Count());
         }
     }
 
@@ -287,7 +288,7 @@ TEST(TreeLayoutCacheTest, EmptyingALargeDocumentBeforeAPaintLeavesNothingToHit) 
     // Message by message, as New does, without a paint in between: past a
     // point the view forgets its whole layout instead of row by row.
     while (h.Root()->FirstChild() != nullptr && h.Root()->Count() > 2) {
-        h.Tree().DeleteNode(h.Root()->FirstChild(), false);
+        TreeSurgery::DeleteNode(h.Tree(), h.Root()->FirstChild(), false);
         const int rh = h.View().RowHeight();
         for (int y = 4; y < 4 + 6 * rh; y += rh) {
             FormatNode* hit = h.View().HitTestNode(QPoint(40, y), h.Root()->FirstChild());
@@ -312,7 +313,8 @@ TEST(TreeLayoutCacheTest, FontChangeAndInvalidationLayOutEverythingAgain) {
     editor.Check("larger font");
     // A label changed without telling the view shows after Repaint.
     FormatNode* first = h.Root()->FirstChild();
-    h.View().Tree().SetLabel(first, "a label that is now long enough to need more than one row of this view");
+    TreeSurgery::SetLabel(h.View().Tree(), first,
+                          "a label that is now long enough to need more than one row of this view");
     h.View().Repaint();
     editor.Check("after Repaint");
 }
@@ -372,14 +374,14 @@ TEST(TreeLayoutGrowthTest, AdditionsTakeBoundedStepsAndLandWhereAFreshLayoutPuts
             listener.layout = &layout;
             layout.SetFont(QFont("Tahoma", 9), 16);
             fresh.SetFont(QFont("Tahoma", 9), 16);
-            FormatNode* first = tree.AddChild(nullptr, "S9F9", false);
-            FormatNode* after[] = {tree.AddSibling(first, "S9F8", false), first, first};
+            FormatNode* first = TreeSurgery::AddChild(tree, nullptr, "S9F9", false);
+            FormatNode* after[] = {TreeSurgery::AddSibling(tree, first, "S9F8", false), first, first};
             for (int i = 0; i < ADDITIONS; ++i) {
-                tree.AddSibling(first, "S9F7", false);
+                TreeSurgery::AddSibling(tree, first, "S9F7", false);
             }
             layout.Update(WIDTH);
             for (int i = 1; i <= ADDITIONS; ++i) {
-                FormatNode* added = tree.AddSibling(after[pattern], "S1F1", false);
+                FormatNode* added = TreeSurgery::AddSibling(tree, after[pattern], "S1F1", false);
                 after[pattern] = pattern == 2 ? first : added;
                 if (i % batch == 0) {
                     layout.Update(WIDTH);

@@ -1,3 +1,4 @@
+#include "TreeSurgery.h"
 #include "TreeViewTestSupport.h"
 
 #include <QScrollBar>
@@ -135,13 +136,13 @@ TEST(TreeScrollTest, ShrinkingContentPullsThePositionBackAndHidingResetsIt) {
     FormatTreeView& view = h.View();
     view.VerticalScroll(SCROLL_THUMB_POSITION, view.ScrollLimit());
     for (int i = 0; i < 10; ++i) {
-        h.Tree().DeleteNode(h.Root()->FirstChild(), true);
+        TreeSurgery::DeleteNode(h.Tree(), h.Root()->FirstChild(), true);
     }
     h.Render();
     EXPECT_EQ(view.ScrollPosition(), view.ScrollLimit());
     EXPECT_EQ(view.ScrollLimit(), view.ContentHeight() + 9 - view.viewport()->height());
     while (h.Root()->Count() > 1) {
-        h.Tree().DeleteNode(h.Root()->FirstChild(), true);
+        TreeSurgery::DeleteNode(h.Tree(), h.Root()->FirstChild(), true);
     }
     h.Render();
     EXPECT_EQ(view.ScrollPosition(), 0);

@@ -4,6 +4,7 @@
 #include "FormatTreeView.h"
 #include "ItemFormat.h"
 #include "ReferenceTreePainter.h"
+#include "TreeSurgery.h"
 
 #include <QApplication>
 #include <QImage>
@@ -50,16 +51,16 @@ struct TreeViewHarness {
 
     // A message appended after the last one.
     FormatNode* AddMessage(const std::string& label) {
-        FormatNode* node = Tree().AppendSubNode(Root(), label);
-        Tree().MakeMessage(node);
+        FormatNode* node = TreeSurgery::AppendSubNode(Tree(), Root(), label);
+        TreeSurgery::MakeMessage(Tree(), node);
         return node;
     }
 
     // An item appended under a message or list; a list when isList.
     FormatNode* AddItem(FormatNode* parent, const std::string& label, bool isList = false) {
-        FormatNode* node = Tree().AppendSubNode(parent, label);
+        FormatNode* node = TreeSurgery::AppendSubNode(Tree(), parent, label);
         if (node != nullptr && isList) {
-            Tree().SetItemFormat(node, LIST, node->Count());
+            TreeSurgery::SetItemFormat(Tree(), node, LIST, node->Count());
         }
         return node;
     }

@@ -2,6 +2,7 @@
 #include "DeferredListLabels.h"
 
 #include "Labels.h"
+#include "TreeSurgery.h"
 
 #include <cassert>
 #include <utility>
@@ -24,8 +25,8 @@ FormatNode* MessageBuilder::BuildMessage(ParseTree& tree) {
         DeferredListLabels deferred(document_);
         message = AppendMessage(tree);
         if (ParseNode* rootItem = tree.RootItem(); rootItem != nullptr) {
-            FormatNode* item = document_.AddChild(message, std::string{}, false);
-            document_.SetItemFormat(item, rootItem->kind, 0);
+            FormatNode* item = TreeSurgery::AddChild(document_, message, std::string{}, false);
+            TreeSurgery::SetItemFormat(document_, item, rootItem->kind, 0);
             BuildItemNodes(item, rootItem);
         }
     }
@@ -42,11 +43,11 @@ FormatNode* MessageBuilder::AppendMessage(ParseTree& tree) {
     while (lastMessage_ != nullptr && lastMessage_->NextSibling() != nullptr) {
         lastMessage_ = lastMessage_->NextSibling();
     }
-    FormatNode* message = lastMessage_ == nullptr ? document_.AddChild(nullptr, label, false)
-                                                  : document_.AddSibling(lastMessage_, label, false);
+    FormatNode* message = lastMessage_ == nullptr ? TreeSurgery::AddChild(document_, nullptr, label, false)
+                                                  : TreeSurgery::AddSibling(document_, lastMessage_, label, false);
     assert(message != nullptr && "the root and its messages always take a new message");
-    document_.MakeMessage(message);
-    document_.SetDescription(message, tree.description);
+    TreeSurgery::MakeMessage(document_, message);
+    TreeSurgery::SetDescription(document_, message, tree.description);
     lastMessage_ = message;
     return message;
 }
@@ -56,10 +57,11 @@ void MessageBuilder::FillItemNode(FormatNode* node, ParseNode* parseNode) {
     if (parseNode->kind == LIST) {
         count = parseNode->open != 0 ? OPEN_COUNT : node->Count();
     }
-    document_.SetItemFormat(node, parseNode->kind, count);
-    document_.SetLabel(node, MakeItemLabel(parseNode->kind, parseNode->count, parseNode->open != 0, parseNode->text));
+    TreeSurgery::SetItemFormat(document_, node, parseNode->kind, count);
+    TreeSurgery::SetLabel(document_, node,
+                          MakeItemLabel(parseNode->kind, parseNode->count, parseNode->open != 0, parseNode->text));
     // A copy: the parse node keeps its buffer for the next statement.
-    document_.SetDescription(node, parseNode->text);
+    TreeSurgery::SetDescription(document_, node, parseNode->text);
 }
 
 void MessageBuilder::BuildItemNodes(FormatNode* node, ParseNode* parseNode) {
@@ -74,7 +76,7 @@ void MessageBuilder::BuildItemNodes(FormatNode* node, ParseNode* parseNode) {
         FillItemNode(node, parseNode);
         if (parseNode->firstChild != nullptr) {
             pending.push_back({node, parseNode});
-            node = document_.AddChild(node, std::string{}, false);
+            node = TreeSurgery::AddChild(document_, node, std::string{}, false);
             parseNode = parseNode->firstChild;
             continue;
         }
@@ -86,7 +88,7 @@ void MessageBuilder::BuildItemNodes(FormatNode* node, ParseNode* parseNode) {
         if (parseNode->nextSibling == nullptr) {
             return;
         }
-        node = document_.AddSibling(node, std::string{}, false);
+        node = TreeSurgery::AddSibling(document_, node, std::string{}, false);
         parseNode = parseNode->nextSibling;
     }
 }
