@@ -137,7 +137,11 @@ private:
     TextMeasurer measurer_;
     int rowHeight_ = 0;
     int clientWidth_ = -1;
-    RowSequence rows_;
+    // Only messages are in the table of rows: the table stays small and
+    // quick to build for a large document, and any node is found from its
+    // message within that message's rows.
+    static constexpr std::int32_t MESSAGE_DEPTH = 1;
+    RowSequence rows_{MESSAGE_DEPTH};
     std::unordered_map<const FormatNode*, std::vector<std::int32_t>> rowStarts_;
     std::unordered_set<const FormatNode*> strays_;
 
