@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <map>
@@ -117,6 +118,9 @@ std::shared_ptr<const TextMeasurer::AsciiTable> TextMeasurer::BuildTable(const Q
                 table->advance[static_cast<std::size_t>(b)];
         }
     }
+    const auto [least, most] = std::minmax_element(table->pairCorrection.begin(), table->pairCorrection.end());
+    table->minCorrection = *least;
+    table->maxCorrection = *most;
 
     // The table holds only if the engine's widths add up from advances and
     // pair corrections; a font with effects over three or more characters
@@ -185,6 +189,34 @@ int TextMeasurer::Width(const LabelText& text, int begin, int end) const {
         return AsciiWidth(text, begin, end);
     }
     return metrics_.horizontalAdvance(text.Slice(begin, end));
+}
+
+bool TextMeasurer::Fits(std::string_view label, int available) const {
+    if (asciiTable_ && !label.empty()) {
+        std::int64_t advances = 0;
+        bool ascii = true;
+        for (const char c : label) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b < FIRST_ASCII || b >= FIRST_ASCII + ASCII_COUNT) {
+                ascii = false;
+                break;
+            }
+            advances += table_->Advance(b);
+        }
+        if (ascii) {
+            // Rounding keeps the order of sums, so bounds of the sum bound
+            // the width.
+            const auto pairs = static_cast<std::int64_t>(label.size()) - 1;
+            if (RoundSubpixels(advances + pairs * table_->maxCorrection) <= available) {
+                return true;
+            }
+            if (RoundSubpixels(advances + pairs * table_->minCorrection) > available) {
+                return false;
+            }
+        }
+    }
+    const LabelText text(label);
+    return Width(text, 0, text.Length()) <= available;
 }
 
 template <class WidthFunction>
