@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <utility>
@@ -29,6 +30,29 @@ std::int64_t ToSubpixels(qreal width, std::int64_t subpixels) {
 QString Triple(QChar first, QChar second, QChar third) {
     const QChar characters[] = {first, second, third};
     return QString(characters, std::size(characters));
+}
+
+// Whether every byte is printable ASCII, eight bytes at a time: a byte below
+// the first printable or above the last sets its top bit in one of the two
+// sums, and bytes never carry into each other.
+bool IsPrintableAscii(std::string_view bytes) {
+    constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+    constexpr std::uint64_t TOPS = 0x8080808080808080ULL;
+    constexpr std::uint64_t FIRST = 0x20;
+    constexpr std::uint64_t LAST = 0x7E;
+    constexpr std::size_t WORD = sizeof(std::uint64_t);
+    std::size_t i = 0;
+    std::uint64_t outside = 0;
+    for (; i + WORD <= bytes.size(); i += WORD) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, bytes.data() + i, WORD);
+        outside |= (((w - ONES * FIRST) & ~w) | ((w + ONES * (0x7F - LAST)) | w)) & TOPS;
+    }
+    for (; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        outside |= static_cast<std::uint64_t>(b < FIRST || b > LAST);
+    }
+    return outside == 0;
 }
 
 } // namespace
@@ -118,6 +142,7 @@ std::shared_ptr<const TextMeasurer::AsciiTable> TextMeasurer::BuildTable(const Q
                 table->advance[static_cast<std::size_t>(b)];
         }
     }
+    table->maxAdvance = *std::max_element(table->advance.begin(), table->advance.end());
     const auto [least, most] = std::minmax_element(table->pairCorrection.begin(), table->pairCorrection.end());
     table->minCorrection = *least;
     table->maxCorrection = *most;
@@ -193,24 +218,24 @@ int TextMeasurer::Width(const LabelText& text, int begin, int end) const {
 
 bool TextMeasurer::Fits(std::string_view label, int available) const {
     if (asciiTable_ && !label.empty()) {
-        std::int64_t advances = 0;
-        bool ascii = true;
-        for (const char c : label) {
-            const auto b = static_cast<unsigned char>(c);
-            if (b < FIRST_ASCII || b >= FIRST_ASCII + ASCII_COUNT) {
-                ascii = false;
-                break;
-            }
-            advances += table_->Advance(b);
-        }
-        if (ascii) {
+        if (IsPrintableAscii(label)) {
             // Rounding keeps the order of sums, so bounds of the sum bound
-            // the width.
-            const auto pairs = static_cast<std::int64_t>(label.size()) - 1;
-            if (RoundSubpixels(advances + pairs * table_->maxCorrection) <= available) {
+            // the width: first from the widest character alone, then from
+            // the label's own advances.
+            const AsciiTable& table = *table_;
+            const auto count = static_cast<std::int64_t>(label.size());
+            const std::int64_t corrections = (count - 1) * table.maxCorrection;
+            if (RoundSubpixels(count * table.maxAdvance + corrections) <= available) {
                 return true;
             }
-            if (RoundSubpixels(advances + pairs * table_->minCorrection) > available) {
+            std::int64_t advances = 0;
+            for (const char c : label) {
+                advances += table.Advance(static_cast<unsigned char>(c));
+            }
+            if (RoundSubpixels(advances + corrections) <= available) {
+                return true;
+            }
+            if (RoundSubpixels(advances + (count - 1) * table.minCorrection) > available) {
                 return false;
             }
         }

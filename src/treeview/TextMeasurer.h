@@ -35,9 +35,9 @@ public:
     int Width(const LabelText& text, int begin, int end) const;
 
     // Whether the whole label is at most available pixels wide, as Width
-    // tells. Most labels of printable ASCII are settled from their advances
-    // alone, which bound the width from both sides, without the corrections
-    // between their characters.
+    // tells. Most labels of printable ASCII are settled from their length or
+    // their advances alone, which bound the width from both sides, without
+    // the corrections between their characters.
     bool Fits(std::string_view label, int available) const;
 
     // For the row that starts at character begin: the index, counted from
@@ -64,6 +64,7 @@ private:
         bool valid = false;
         std::array<std::int64_t, ASCII_COUNT> advance{};
         std::vector<std::int64_t> pairCorrection; // ASCII_COUNT x ASCII_COUNT
+        std::int64_t maxAdvance = 0;
         std::int64_t minCorrection = 0;
         std::int64_t maxCorrection = 0;
 
