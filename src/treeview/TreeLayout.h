@@ -68,6 +68,8 @@ public:
 
     // Brings the layout up to date for a client area clientWidth wide.
     void Update(int clientWidth);
+    // True while the next Update lays out the whole document anew.
+    bool AwaitsRebuild() const { return rebuild_; }
     // How many steps from node to node all updates so far have taken to
     // find where added or moved nodes go; it shows how the cost of additions
     // grows with their number.
