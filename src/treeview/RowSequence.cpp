@@ -110,8 +110,10 @@ std::optional<std::size_t> RowSequence::IndexOf(const FormatNode* node) const {
         return std::nullopt;
     }
     // A node moves only among its siblings, so it is laid out below its
-    // ancestors if at all.
-    for (const FormatNode* ancestor = node->Parent(); ancestor != nullptr; ancestor = ancestor->Parent()) {
+    // ancestors if at all; a document's root, the one node without a parent,
+    // has no row.
+    for (const FormatNode* ancestor = node->Parent(); ancestor != nullptr && ancestor->Parent() != nullptr;
+         ancestor = ancestor->Parent()) {
         if (const Block* found = blockOf_.value(ancestor, nullptr)) {
             return FindBelow(*found, OffsetIn(*found, ancestor), node);
         }
