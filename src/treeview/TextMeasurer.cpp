@@ -34,23 +34,28 @@ QString Triple(QChar first, QChar second, QChar third) {
 
 // Whether every byte is printable ASCII, eight bytes at a time: a byte below
 // the first printable or above the last sets its top bit in one of the two
-// sums, and bytes never carry into each other.
+// sums, and bytes never carry into each other. The last eight bytes are
+// tested as one word too, overlapping those before them.
 bool IsPrintableAscii(std::string_view bytes) {
     constexpr std::uint64_t ONES = 0x0101010101010101ULL;
     constexpr std::uint64_t TOPS = 0x8080808080808080ULL;
     constexpr std::uint64_t FIRST = 0x20;
     constexpr std::uint64_t LAST = 0x7E;
     constexpr std::size_t WORD = sizeof(std::uint64_t);
-    std::size_t i = 0;
-    std::uint64_t outside = 0;
-    for (; i + WORD <= bytes.size(); i += WORD) {
+    const auto outsideIn = [&](std::size_t at) {
         std::uint64_t w = 0;
-        std::memcpy(&w, bytes.data() + i, WORD);
-        outside |= (((w - ONES * FIRST) & ~w) | ((w + ONES * (0x7F - LAST)) | w)) & TOPS;
+        std::memcpy(&w, bytes.data() + at, WORD);
+        return (((w - ONES * FIRST) & ~w) | ((w + ONES * (0x7F - LAST)) | w)) & TOPS;
+    };
+    if (bytes.size() < WORD) {
+        return std::all_of(bytes.begin(), bytes.end(), [](char c) {
+            const auto b = static_cast<unsigned char>(c);
+            return b >= FIRST && b <= LAST;
+        });
     }
-    for (; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        outside |= static_cast<std::uint64_t>(b < FIRST || b > LAST);
+    std::uint64_t outside = outsideIn(bytes.size() - WORD);
+    for (std::size_t i = 0; i + WORD <= bytes.size(); i += WORD) {
+        outside |= outsideIn(i);
     }
     return outside == 0;
 }
