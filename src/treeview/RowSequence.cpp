@@ -102,23 +102,29 @@ std::optional<std::size_t> RowSequence::IndexOf(const FormatNode* node) const {
     if (node == nullptr) {
         return std::nullopt;
     }
-    if (const Block* found = blockOf_.value(node, nullptr)) {
-        EnsurePrefix();
-        return found->first + OffsetIn(*found, node);
-    }
-    if (indexedDepth_ == ALL_DEPTHS) {
-        return std::nullopt;
-    }
-    // A node moves only among its siblings, so it is laid out below its
-    // ancestors if at all; a document's root, the one node without a parent,
-    // has no row.
-    for (const FormatNode* ancestor = node->Parent(); ancestor != nullptr && ancestor->Parent() != nullptr;
-         ancestor = ancestor->Parent()) {
-        if (const Block* found = blockOf_.value(ancestor, nullptr)) {
-            return FindBelow(*found, OffsetIn(*found, ancestor), node);
+    // A node moves only among its siblings, so a node below the indexed depth
+    // is laid out below its ancestor at that depth if at all: the one node to
+    // look up.
+    const FormatNode* anchor = node;
+    if (indexedDepth_ != ALL_DEPTHS) {
+        std::int32_t depth = 0;
+        for (const FormatNode* above = node; above->Parent() != nullptr; above = above->Parent()) {
+            ++depth;
+        }
+        for (; depth > indexedDepth_; --depth) {
+            anchor = anchor->Parent();
         }
     }
-    return std::nullopt;
+    const Block* found = blockOf_.value(anchor, nullptr);
+    if (found == nullptr) {
+        return std::nullopt;
+    }
+    const std::size_t offset = OffsetIn(*found, anchor);
+    if (anchor != node) {
+        return FindBelow(*found, offset, node);
+    }
+    EnsurePrefix();
+    return found->first + offset;
 }
 
 std::size_t RowSequence::FirstEndingAfter(std::int64_t y) const {

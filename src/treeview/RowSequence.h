@@ -28,9 +28,10 @@ struct RowEntry {
 // a block, not to the document.
 //
 // Rows no deeper than the indexed depth are found through a table of their
-// blocks. A deeper row is found from its nearest ancestor in that table, by a
-// walk of the rows after the ancestor's, which hold the ancestor's sub-tree
-// and nothing else. A layout that indexes only its messages so keeps a table
+// blocks. Below that depth a row's depth is its node's distance from the
+// document's root, and the row is found from its ancestor at the indexed
+// depth, by a walk of the rows after the ancestor's, which hold the
+// ancestor's sub-tree and nothing else. A layout that indexes only its messages so keeps a table
 // a fraction of the size of its rows and builds it in a fraction of the time,
 // and finding any node costs at most the rows of one message.
 class RowSequence {
