@@ -186,6 +186,7 @@ void FormatTreeView::ToggleExpanded(FormatNode* node, bool repaint) {
 
 void FormatTreeView::Repaint() {
     layout_.InvalidateAll();
+    ShowScrollBarAhead();
     viewport()->update();
 }
 
@@ -493,7 +494,35 @@ void FormatTreeView::contextMenuEvent(QContextMenuEvent* event) {
 
 // ---- Choosing a node, and the keyboard ----
 
+// A document about to be laid out anew whose messages alone overflow the
+// client area gets its scroll bar first, so that every label is measured once,
+// at the width it keeps, rather than again once the bar shows.
+void FormatTreeView::ShowScrollBarAhead() {
+    if (scrollBarShown_ || !layout_.AwaitsRebuild() || rowHeight_ <= 0) {
+        return;
+    }
+    const int height = ClientSize().height();
+    const int wanted = (height - SCROLL_RANGE_EXTRA) / rowHeight_ + 1;
+    int messages = 0;
+    for (const FormatNode* m = tree_.GetRootNode()->FirstChild(); m != nullptr && messages < wanted;
+         m = m->NextSibling()) {
+        ++messages;
+    }
+    if (messages < wanted) {
+        return;
+    }
+    const int before = contentHeight_;
+    contentHeight_ = messages * rowHeight_;
+    UpdateScrollBar();
+    // A message takes at least a row only while its label has room.
+    if (ClientSize().width() - TreeLayout::MARGIN - TreeLayout::TextLeft(1) <= 0) {
+        contentHeight_ = before;
+        UpdateScrollBar();
+    }
+}
+
 void FormatTreeView::BringLayoutUpToDate() {
+    ShowScrollBarAhead();
     // Showing or hiding the scroll bar changes the client width, which may
     // break labels anew; a few rounds settle it.
     constexpr int MAX_ROUNDS = 3;

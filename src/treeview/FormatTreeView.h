@@ -229,6 +229,7 @@ private:
     // Lays out the document as it is now and fits the scroll bar to it, as
     // the next paint would, so that rows can be found and scrolled to.
     void BringLayoutUpToDate();
+    void ShowScrollBarAhead();
     // Scrolls a laid-out node into view: centred, or by as little as needed.
     void RevealNode(const FormatNode* node, bool centre);
     void ExpandAbove(const FormatNode* node);

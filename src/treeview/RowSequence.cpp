@@ -1,5 +1,7 @@
 #include "RowSequence.h"
 
+#include "FormatNode.h"
+
 #include <algorithm>
 #include <cassert>
 
@@ -37,7 +39,7 @@ void RowSequence::Renumber(std::size_t fromBlock) {
 
 void RowSequence::Register(Block& block, std::size_t fromOffset) {
     for (std::size_t i = fromOffset; i < block.rows.size(); ++i) {
-        if (block.rows[i].node != nullptr) {
+        if (IsIndexed(block.rows[i])) {
             blockOf_.insert(block.rows[i].node, &block);
         }
     }
@@ -67,20 +69,62 @@ std::int64_t RowSequence::TopOf(std::size_t index) const {
     return top;
 }
 
+std::size_t RowSequence::OffsetIn(const Block& block, const FormatNode* node) {
+    std::size_t i = 0;
+    while (i < block.rows.size() && block.rows[i].node != node) {
+        ++i;
+    }
+    assert(i < block.rows.size() && "a node in the table is in its block");
+    return i;
+}
+
+std::optional<std::size_t> RowSequence::FindBelow(const Block& block, std::size_t offset,
+                                                  const FormatNode* node) const {
+    EnsurePrefix();
+    const std::int32_t depth = block.rows[offset].depth;
+    std::size_t i = offset + 1;
+    for (std::size_t b = block.index; b < blocks_.size(); ++b, i = 0) {
+        const Block& current = *blocks_[b];
+        for (; i < current.rows.size(); ++i) {
+            const RowEntry& row = current.rows[i];
+            if (row.depth <= depth) {
+                return std::nullopt;
+            }
+            if (row.node == node) {
+                return current.first + i;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::size_t> RowSequence::IndexOf(const FormatNode* node) const {
-    const Block* found = blockOf_.value(node, nullptr);
+    if (node == nullptr) {
+        return std::nullopt;
+    }
+    // A node moves only among its siblings, so a node below the indexed depth
+    // is laid out below its ancestor at that depth if at all: the one node to
+    // look up.
+    const FormatNode* anchor = node;
+    if (indexedDepth_ != ALL_DEPTHS) {
+        std::int32_t depth = 0;
+        for (const FormatNode* above = node; above->Parent() != nullptr; above = above->Parent()) {
+            ++depth;
+        }
+        for (; depth > indexedDepth_; --depth) {
+            anchor = anchor->Parent();
+        }
+    }
+    const Block* found = blockOf_.value(anchor, nullptr);
     if (found == nullptr) {
         return std::nullopt;
     }
-    const Block& block = *found;
-    EnsurePrefix();
-    for (std::size_t i = 0; i < block.rows.size(); ++i) {
-        if (block.rows[i].node == node) {
-            return block.first + i;
-        }
+    const std::size_t offset = OffsetIn(*found, anchor);
+    if (anchor != node) {
+        return FindBelow(*found, offset, node);
     }
-    assert(false && "a registered node is in its block");
-    return std::nullopt;
+    EnsurePrefix();
+    return found->first + offset;
 }
 
 std::size_t RowSequence::FirstEndingAfter(std::int64_t y) const {
@@ -103,6 +147,7 @@ std::size_t RowSequence::FirstEndingAfter(std::int64_t y) const {
 void RowSequence::Clear() {
     blocks_.clear();
     blockOf_.clear();
+    appendedIndexed_ = 0;
     size_ = 0;
     totalHeight_ = 0;
     forgotten_ = 0;
@@ -125,13 +170,15 @@ void RowSequence::Append(const RowEntry& row) {
     if (row.node == nullptr) {
         ++block.forgotten;
         ++forgotten_;
+    } else if (IsIndexed(row)) {
+        ++appendedIndexed_;
     }
     ++size_;
     Invalidate(block.index);
 }
 
 void RowSequence::EndAppend() {
-    blockOf_.reserve(static_cast<qsizetype>(size_ - forgotten_));
+    blockOf_.reserve(static_cast<qsizetype>(appendedIndexed_));
     for (const std::unique_ptr<Block>& block : blocks_) {
         Register(*block, 0);
     }
@@ -159,7 +206,7 @@ void RowSequence::Insert(std::size_t index, const std::vector<RowEntry>& rows) {
         // registered once: a document read at its end grows this way.
         for (const RowEntry& row : rows) {
             Append(row);
-            if (row.node != nullptr) {
+            if (IsIndexed(row)) {
                 blockOf_.insert(row.node, blocks_.back().get());
             }
         }
@@ -174,7 +221,7 @@ void RowSequence::Insert(std::size_t index, const std::vector<RowEntry>& rows) {
         if (row.node == nullptr) {
             ++block.forgotten;
             ++forgotten_;
-        } else {
+        } else if (IsIndexed(row)) {
             blockOf_.insert(row.node, &block);
         }
     }
@@ -269,7 +316,7 @@ void RowSequence::Erase(std::size_t first, std::size_t last) {
             if (row.node == nullptr) {
                 --block.forgotten;
                 --forgotten_;
-            } else {
+            } else if (IsIndexed(row)) {
                 blockOf_.remove(row.node);
             }
         }
@@ -310,7 +357,9 @@ void RowSequence::Forget(std::size_t index) {
     if (row.node == nullptr) {
         return;
     }
-    blockOf_.remove(row.node);
+    if (IsIndexed(row)) {
+        blockOf_.remove(row.node);
+    }
     row.node = nullptr;
     ++block.forgotten;
     ++forgotten_;

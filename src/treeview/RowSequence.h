@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -23,11 +24,22 @@ struct RowEntry {
 
 // The laid-out nodes in document order, with the content position of each.
 // Rows are kept in blocks that know their total height, so that finding the
-// row at a position, the position of a node, and inserting or removing rows
-// take time in proportion to a block, not to the document.
+// row at a position and inserting or removing rows take time in proportion to
+// a block, not to the document.
+//
+// Rows no deeper than the indexed depth are found through a table of their
+// blocks. Below that depth a row's depth is its node's distance from the
+// document's root, and the row is found from its ancestor at the indexed
+// depth, by a walk of the rows after the ancestor's, which hold the
+// ancestor's sub-tree and nothing else. A layout that indexes only its messages so keeps a table
+// a fraction of the size of its rows and builds it in a fraction of the time,
+// and finding any node costs at most the rows of one message.
 class RowSequence {
 public:
-    RowSequence() = default;
+    // Every row is in the table; the rows may then come in any order.
+    static constexpr std::int32_t ALL_DEPTHS = std::numeric_limits<std::int32_t>::max();
+
+    explicit RowSequence(std::int32_t indexedDepth = ALL_DEPTHS) : indexedDepth_(indexedDepth) {}
     RowSequence(const RowSequence&) = delete;
     RowSequence& operator=(const RowSequence&) = delete;
 
@@ -38,7 +50,7 @@ public:
     // The content position of the row's top.
     std::int64_t TopOf(std::size_t index) const;
     std::optional<std::size_t> IndexOf(const FormatNode* node) const;
-    bool Contains(const FormatNode* node) const { return blockOf_.contains(node); }
+    bool Contains(const FormatNode* node) const { return IndexOf(node).has_value(); }
     // The first row that ends below y (top + height > y), or Size().
     std::size_t FirstEndingAfter(std::int64_t y) const;
 
@@ -47,7 +59,7 @@ public:
     // Assign row by row, without a copy of all rows: BeginAppend empties the
     // sequence, Append adds a row after the last, and EndAppend makes the
     // rows' nodes known to IndexOf and Contains, all at once, which spares
-    // the index of nodes from growing step by step.
+    // the table of blocks from growing step by step.
     void BeginAppend() { Clear(); }
     void Append(const RowEntry& row);
     void EndAppend();
@@ -95,6 +107,11 @@ private:
     };
 
     Position Locate(std::size_t index) const;
+    bool IsIndexed(const RowEntry& row) const { return row.node != nullptr && row.depth <= indexedDepth_; }
+    static std::size_t OffsetIn(const Block& block, const FormatNode* node);
+    // The index of node among the rows of the sub-tree of the row at offset
+    // in block, if it is one of them.
+    std::optional<std::size_t> FindBelow(const Block& block, std::size_t offset, const FormatNode* node) const;
     void EnsurePrefix() const;
     void Invalidate(std::size_t blockIndex);
     void Renumber(std::size_t fromBlock);
@@ -105,10 +122,14 @@ private:
     Block& NewBlock();
 
     std::vector<std::unique_ptr<Block>> blocks_;
-    // The block of every laid-out node. An open-addressing table, which
-    // holds a large document's nodes in less than half the memory of a
-    // node-based map and without an allocation per node.
+    std::int32_t indexedDepth_;
+    // The block of every laid-out node no deeper than indexedDepth_. An
+    // open-addressing table, which holds many nodes in less than half the
+    // memory of a node-based map and without an allocation per node.
     QHash<const FormatNode*, Block*> blockOf_;
+    // Rows for the table appended since the sequence was emptied, for
+    // EndAppend to make room for at once.
+    std::size_t appendedIndexed_ = 0;
     std::size_t size_ = 0;
     std::int64_t totalHeight_ = 0;
     std::size_t forgotten_ = 0;

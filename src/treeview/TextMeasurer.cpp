@@ -3,7 +3,9 @@
 #include <QFontMetricsF>
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <utility>
@@ -28,6 +30,34 @@ std::int64_t ToSubpixels(qreal width, std::int64_t subpixels) {
 QString Triple(QChar first, QChar second, QChar third) {
     const QChar characters[] = {first, second, third};
     return QString(characters, std::size(characters));
+}
+
+// Whether every byte is printable ASCII, eight bytes at a time: a byte below
+// the first printable or above the last sets its top bit in one of the two
+// sums, and bytes never carry into each other. The last eight bytes are
+// tested as one word too, overlapping those before them.
+bool IsPrintableAscii(std::string_view bytes) {
+    constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+    constexpr std::uint64_t TOPS = 0x8080808080808080ULL;
+    constexpr std::uint64_t FIRST = 0x20;
+    constexpr std::uint64_t LAST = 0x7E;
+    constexpr std::size_t WORD = sizeof(std::uint64_t);
+    const auto outsideIn = [&](std::size_t at) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, bytes.data() + at, WORD);
+        return (((w - ONES * FIRST) & ~w) | ((w + ONES * (0x7F - LAST)) | w)) & TOPS;
+    };
+    if (bytes.size() < WORD) {
+        return std::all_of(bytes.begin(), bytes.end(), [](char c) {
+            const auto b = static_cast<unsigned char>(c);
+            return b >= FIRST && b <= LAST;
+        });
+    }
+    std::uint64_t outside = outsideIn(bytes.size() - WORD);
+    for (std::size_t i = 0; i + WORD <= bytes.size(); i += WORD) {
+        outside |= outsideIn(i);
+    }
+    return outside == 0;
 }
 
 } // namespace
@@ -117,6 +147,10 @@ std::shared_ptr<const TextMeasurer::AsciiTable> TextMeasurer::BuildTable(const Q
                 table->advance[static_cast<std::size_t>(b)];
         }
     }
+    table->maxAdvance = *std::max_element(table->advance.begin(), table->advance.end());
+    const auto [least, most] = std::minmax_element(table->pairCorrection.begin(), table->pairCorrection.end());
+    table->minCorrection = *least;
+    table->maxCorrection = *most;
 
     // The table holds only if the engine's widths add up from advances and
     // pair corrections; a font with effects over three or more characters
@@ -185,6 +219,34 @@ int TextMeasurer::Width(const LabelText& text, int begin, int end) const {
         return AsciiWidth(text, begin, end);
     }
     return metrics_.horizontalAdvance(text.Slice(begin, end));
+}
+
+bool TextMeasurer::Fits(std::string_view label, int available) const {
+    if (asciiTable_ && !label.empty()) {
+        if (IsPrintableAscii(label)) {
+            // Rounding keeps the order of sums, so bounds of the sum bound
+            // the width: first from the widest character alone, then from
+            // the label's own advances.
+            const AsciiTable& table = *table_;
+            const auto count = static_cast<std::int64_t>(label.size());
+            const std::int64_t corrections = (count - 1) * table.maxCorrection;
+            if (RoundSubpixels(count * table.maxAdvance + corrections) <= available) {
+                return true;
+            }
+            std::int64_t advances = 0;
+            for (const char c : label) {
+                advances += table.Advance(static_cast<unsigned char>(c));
+            }
+            if (RoundSubpixels(advances + corrections) <= available) {
+                return true;
+            }
+            if (RoundSubpixels(advances + (count - 1) * table.minCorrection) > available) {
+                return false;
+            }
+        }
+    }
+    const LabelText text(label);
+    return Width(text, 0, text.Length()) <= available;
 }
 
 template <class WidthFunction>

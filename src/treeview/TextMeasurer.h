@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace tqf {
@@ -33,6 +34,12 @@ public:
     // The width of the characters [begin, end) of text.
     int Width(const LabelText& text, int begin, int end) const;
 
+    // Whether the whole label is at most available pixels wide, as Width
+    // tells. Most labels of printable ASCII are settled from their length or
+    // their advances alone, which bound the width from both sides, without
+    // the corrections between their characters.
+    bool Fits(std::string_view label, int available) const;
+
     // For the row that starts at character begin: the index, counted from
     // begin, of the last character that goes on the row. The whole rest goes
     // on the row when its width is at most available, or when available is not
@@ -57,6 +64,9 @@ private:
         bool valid = false;
         std::array<std::int64_t, ASCII_COUNT> advance{};
         std::vector<std::int64_t> pairCorrection; // ASCII_COUNT x ASCII_COUNT
+        std::int64_t maxAdvance = 0;
+        std::int64_t minCorrection = 0;
+        std::int64_t maxCorrection = 0;
 
         std::int64_t Advance(unsigned char c) const { return advance[static_cast<std::size_t>(c - FIRST_ASCII)]; }
         std::int64_t Correction(unsigned char left, unsigned char right) const {

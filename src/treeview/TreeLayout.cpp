@@ -184,10 +184,10 @@ std::int32_t TreeLayout::Measure(const FormatNode* node, std::int32_t depth) {
         // pixels.
         return 0;
     }
-    const LabelText text(node->Label());
-    if (measurer_.Width(text, 0, text.Length()) <= available) {
+    if (measurer_.Fits(node->Label(), available)) {
         return rowHeight_;
     }
+    const LabelText text(node->Label());
     std::vector<std::int32_t> starts = measurer_.BreakIntoRows(text, available);
     const auto rows = static_cast<std::int64_t>(starts.size());
     if (rows > 1) {

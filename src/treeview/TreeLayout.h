@@ -68,6 +68,8 @@ public:
 
     // Brings the layout up to date for a client area clientWidth wide.
     void Update(int clientWidth);
+    // True while the next Update lays out the whole document anew.
+    bool AwaitsRebuild() const { return rebuild_; }
     // How many steps from node to node all updates so far have taken to
     // find where added or moved nodes go; it shows how the cost of additions
     // grows with their number.
@@ -137,7 +139,11 @@ private:
     TextMeasurer measurer_;
     int rowHeight_ = 0;
     int clientWidth_ = -1;
-    RowSequence rows_;
+    // Only messages are in the table of rows: the table stays small and
+    // quick to build for a large document, and any node is found from its
+    // message within that message's rows.
+    static constexpr std::int32_t MESSAGE_DEPTH = 1;
+    RowSequence rows_{MESSAGE_DEPTH};
     std::unordered_map<const FormatNode*, std::vector<std::int32_t>> rowStarts_;
     std::unordered_set<const FormatNode*> strays_;
 

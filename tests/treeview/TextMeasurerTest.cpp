@@ -60,8 +60,11 @@ TEST(TextMeasurerTest, AsciiTableMeasuresAsTheTextEngineDoes) {
                 text += random() % 3 == 0 ? "fil"[random() % 3] : static_cast<char>(' ' + random() % 95);
             }
             const LabelText label(text);
-            ASSERT_EQ(measurer.Width(label, 0, label.Length()), metrics.horizontalAdvance(QString::fromStdString(text)))
-                << text;
+            const int width = metrics.horizontalAdvance(QString::fromStdString(text));
+            ASSERT_EQ(measurer.Width(label, 0, label.Length()), width) << text;
+            for (const int slack : {-20, -1, 0, 1, 20}) {
+                ASSERT_EQ(measurer.Fits(text, width + slack), slack >= 0) << text << " " << slack;
+            }
             if (label.Length() > 2) {
                 ASSERT_EQ(measurer.Width(label, 1, label.Length() - 1),
                           metrics.horizontalAdvance(QString::fromStdString(text.substr(1, text.size() - 2))))

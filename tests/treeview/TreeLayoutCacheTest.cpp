@@ -156,6 +156,17 @@ public:
             ASSERT_EQ(h_.View().HitTestNode(point, h_.Root()->FirstChild()), ReferenceHit(h_.Root(), reference, point))
                 << context;
         }
+        // Every node is found at its place among the visible ones, a hidden one
+        // nowhere (after the hits, which the layout of the paint answers).
+        std::size_t row = 0;
+        for (const FormatNode* node : AllNodes(h_.Root())) {
+            bool visible = true;
+            for (const FormatNode* above = node->Parent(); above != h_.Root(); above = above->Parent()) {
+                visible = visible && above->IsExpanded() != 0;
+            }
+            ASSERT_EQ(h_.View().UpToDateLayout().IndexOf(node), visible ? std::optional(row) : std::nullopt) << context;
+            row += visible ? 1 : 0;
+        }
     }
 
     std::mt19937& Random() { return random_; }
