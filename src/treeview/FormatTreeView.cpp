@@ -7,6 +7,7 @@
 #include "TahomaFont.h"
 #include "TreeAccessible.h"
 #include "TreeContextMenu.h"
+#include "TreeNavigation.h"
 #include "TreePainter.h"
 
 #include <QContextMenuEvent>
@@ -503,11 +504,7 @@ void FormatTreeView::ShowScrollBarAhead() {
     }
     const int height = ClientSize().height();
     const int wanted = (height - SCROLL_RANGE_EXTRA) / rowHeight_ + 1;
-    int messages = 0;
-    for (const FormatNode* m = tree_.GetRootNode()->FirstChild(); m != nullptr && messages < wanted;
-         m = m->NextSibling()) {
-        ++messages;
-    }
+    const int messages = TreeNavigation::CountMessages(tree_.GetRootNode(), wanted);
     if (messages < wanted) {
         return;
     }
@@ -551,19 +548,8 @@ void FormatTreeView::RevealNode(const FormatNode* node, bool centre) {
     if (!row) {
         return;
     }
-    const std::int64_t height = ClientSize().height();
-    // The scroll positions at which the row starts where the first row
-    // starts unscrolled, and at which it ends at the client area's bottom.
-    const std::int64_t atTop = row->top;
-    const std::int64_t atBottom = MARGIN + row->top + row->height - height;
-    std::int64_t position = ScrollPosition();
-    if (centre) {
-        position = MARGIN + row->top + row->height / 2 - height / 2;
-    } else if (position > atTop || row->height > height) {
-        position = atTop;
-    } else if (position < atBottom) {
-        position = atBottom;
-    }
+    const std::int64_t position =
+        TreeNavigation::RevealPosition(*row, ClientSize().height(), ScrollPosition(), centre, MARGIN);
     ScrollTo(static_cast<int>(std::clamp<std::int64_t>(position, 0, ScrollLimit())));
 }
 
@@ -617,24 +603,7 @@ FormatNode* FormatTreeView::MoveTarget(int key) {
         return nullptr;
     }
     const std::optional<std::size_t> at = layout_.IndexOf(VisibleChosenNode());
-    std::size_t target = 0;
-    if (key == Qt::Key_End) {
-        target = rows - 1;
-    } else if (!at || key == Qt::Key_Home) {
-        // Without a chosen node every move starts at the first row.
-        target = 0;
-    } else if (key == Qt::Key_Up) {
-        target = *at > 0 ? *at - 1 : 0;
-    } else if (key == Qt::Key_Down) {
-        target = std::min(*at + 1, rows - 1);
-    } else {
-        // A page is the client height: the row that lies that far above or
-        // below the top of the chosen one.
-        const std::int64_t page = ClientSize().height();
-        const std::int64_t top = layout_.At(*at).top;
-        const std::int64_t y = key == Qt::Key_PageUp ? top - page : top + page;
-        target = y < 0 ? 0 : std::min(layout_.FirstEndingAfter(y), rows - 1);
-    }
+    const std::size_t target = TreeNavigation::RowForKey(layout_, at, key, ClientSize().height());
     return tree_.Mutable(layout_.At(target).node);
 }
 
