@@ -46,7 +46,7 @@ std::size_t SubNodeCount(const FormatNode* list) {
 SmlValidator::SmlValidator(const FormatNode* library, FindingCallback onFinding) : onFinding_(std::move(onFinding)) {
     for (const FormatNode* message = library->FirstChild(); message != nullptr; message = message->NextSibling()) {
         if (const std::optional<MessageLabelFields> fields = ReadMessageLabel(message->Label())) {
-            definitions_[Key(fields->stream, fields->function)].push_back(message);
+            definitions_[Key(fields->stream, fields->function)].push_back({message, fields->replyRequired});
         }
     }
 }
@@ -84,7 +84,6 @@ void SmlValidator::HandleUnreadable(const ReadDiagnostic& diagnostic) {
 }
 
 void SmlValidator::HandleStatement(const SmlStatement& statement) {
-    label_ = MakeMessageLabel(statement.stream, statement.function, statement.replyRequired);
     // Where each item's contents end, so that a list's items are found by
     // stepping over what each of them holds.
     const std::vector<SmlStatementItem>& items = statement.items;
@@ -111,7 +110,7 @@ void SmlValidator::HandleStatement(const SmlStatement& statement) {
         return;
     }
     bool first = true;
-    for (const FormatNode* definition : found->second) {
+    for (const Definition& definition : found->second) {
         Walk(definition, statement, attempt_);
         if (attempt_.findings.empty()) {
             ++passed_;
@@ -133,17 +132,16 @@ void SmlValidator::HandleStatement(const SmlStatement& statement) {
     }
 }
 
-void SmlValidator::Walk(const FormatNode* definition, const SmlStatement& statement, Attempt& attempt) {
+void SmlValidator::Walk(const Definition& definition, const SmlStatement& statement, Attempt& attempt) {
     attempt.findings.clear();
-    walked_ = definition;
-    const std::optional<MessageLabelFields> fields = ReadMessageLabel(definition->Label());
-    attempt.replyMatches = fields && fields->replyRequired == statement.replyRequired;
+    walked_ = definition.message;
+    attempt.replyMatches = definition.replyRequired == statement.replyRequired;
     if (!attempt.replyMatches) {
         Mismatch(attempt, statement, nullptr, nullptr,
                  statement.replyRequired ? "no reply expected, got W" : "reply expected (W), got none");
     }
     const std::vector<SmlStatementItem>& items = statement.items;
-    const FormatNode* top = definition->FirstChild();
+    const FormatNode* top = definition.message->FirstChild();
     // Items matched before the first mismatch among them.
     std::size_t matched = 0;
     bool mismatched = false;
@@ -246,7 +244,8 @@ void SmlValidator::Mismatch(Attempt& attempt, const SmlStatement& statement, con
     ValidationFinding& finding = attempt.findings.emplace_back();
     finding.line = item != nullptr ? item->line : statement.line;
     finding.column = item != nullptr ? item->column : statement.column;
-    finding.message = label_;
+    // Made only for a mismatch: most messages pass.
+    finding.message = MakeMessageLabel(statement.stream, statement.function, statement.replyRequired);
     if (item != nullptr) {
         finding.itemPath = ItemPath();
     }

@@ -44,6 +44,12 @@ public:
     std::size_t Failed() const { return failed_; }
 
 private:
+    // A definition, with its reply flag read once.
+    struct Definition {
+        const FormatNode* message = nullptr;
+        bool replyRequired = false;
+    };
+
     // How far one definition matched a message, and where it did not.
     struct Attempt {
         std::vector<ValidationFinding> findings;
@@ -60,7 +66,7 @@ private:
         std::size_t ordinal = 1;          // the next item's number in its list
     };
 
-    void Walk(const FormatNode* definition, const SmlStatement& statement, Attempt& attempt);
+    void Walk(const Definition& definition, const SmlStatement& statement, Attempt& attempt);
     // One item against its definition; a list to walk goes on the stack.
     void CheckItem(const FormatNode* definition, std::size_t index, const SmlStatement& statement, Attempt& attempt);
     // A finding against the definition being walked; item is the message's
@@ -71,7 +77,7 @@ private:
 
     FindingCallback onFinding_;
     // The definitions of each stream and function, in library order.
-    std::unordered_map<std::uint64_t, std::vector<const FormatNode*>> definitions_;
+    std::unordered_map<std::uint64_t, std::vector<Definition>> definitions_;
     std::size_t passed_ = 0;
     std::size_t failed_ = 0;
     // Kept from message to message, so that their room is reused.
@@ -80,7 +86,6 @@ private:
     std::vector<std::size_t> path_;
     Attempt best_;
     Attempt attempt_;
-    std::string label_;                  // the message's label as sent
     const FormatNode* walked_ = nullptr; // the definition being walked
 };
 
