@@ -13,9 +13,11 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -34,6 +36,16 @@ constexpr int PLACE_COLUMN_DU = 50;
 
 QString FromBytes(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Beside the tree rather than over it, as far as the screen allows, so that
+// the node a row chooses is seen.
+void PlaceBeside(QDialog& dialog, const QWidget& tree) {
+    const QRect screen = tree.screen()->availableGeometry();
+    const QPoint treeTopRight = tree.mapToGlobal(QPoint(tree.width(), 0));
+    const int x = std::max(screen.left(), std::min(treeTopRight.x(), screen.right() + 1 - dialog.width()));
+    const int y = std::max(screen.top(), std::min(treeTopRight.y(), screen.bottom() + 1 - dialog.height()));
+    dialog.move(x, y);
 }
 
 } // namespace
@@ -95,9 +107,7 @@ void SmlCheckDialog::OnRowChosen() {
     const ValidationFinding& finding = findings_[static_cast<std::size_t>(index)];
     const FormatNode* node = finding.item != nullptr ? finding.item : finding.definition;
     if (node != nullptr) {
-        // The findings point into this window's own document, which the
-        // check only read.
-        view_.ChooseNode(const_cast<FormatNode*>(node));
+        view_.ChooseNode(view_.Tree().Mutable(node));
     }
 }
 
@@ -120,6 +130,7 @@ void SmlCheckDialog::Run(FormatTreeView& view, Prompts& prompts, QWidget* parent
         return;
     }
     SmlCheckDialog dialog(view, *path, std::move(findings), validator.Messages(), validator.Failed(), parent);
+    PlaceBeside(dialog, view);
     dialog.exec();
 }
 

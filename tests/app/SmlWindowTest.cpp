@@ -6,8 +6,11 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace tqf {
 namespace {
@@ -139,6 +142,11 @@ TEST_F(SmlWindowTest, CheckListsMismatchesAndChoosesWhatTheyConcern) {
         auto* check = qobject_cast<SmlCheckDialog*>(modal);
         ASSERT_NE(check, nullptr);
         EXPECT_TRUE(check->SummaryText().endsWith(QStringLiteral("\n3 messages, 1 passed, 2 failed")));
+        // Beside the tree, so that what a row chooses is seen, unless the
+        // screen has no room for it there.
+        const QRect tree(Tree().mapToGlobal(QPoint(0, 0)), Tree().size());
+        const int lacking = tree.right() + check->width() - check->screen()->availableGeometry().right();
+        EXPECT_LE(check->geometry().intersected(tree).width(), std::max(lacking, 0));
         QTreeWidget& list = check->Rows();
         for (int i = 0; i < list.topLevelItemCount(); ++i) {
             QTreeWidgetItem* row = list.topLevelItem(i);
