@@ -910,6 +910,11 @@ std::optional<std::size_t> MarkToSkip(std::string_view front, SmlReadResult& res
     return std::nullopt;
 }
 
+// An input without any LF has its lines ended by CR alone, as old Mac
+// files do: each CR is read as an LF, byte for byte, so that places stay
+// where they are and a // comment ends with its line.
+void EndLinesAtCarriageReturns(std::string& text) { std::replace(text.begin(), text.end(), '\r', '\n'); }
+
 } // namespace
 
 SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
@@ -917,6 +922,12 @@ SmlReadResult SmlReader::ReadSmlBytes(std::string_view bytes) {
     const std::optional<std::size_t> skip = MarkToSkip(bytes, result);
     if (!skip) {
         return result;
+    }
+    std::string crEnded;
+    if (bytes.find('\n') == std::string_view::npos && bytes.find('\r') != std::string_view::npos) {
+        crEnded.assign(bytes);
+        EndLinesAtCarriageReturns(crEnded);
+        bytes = crEnded;
     }
     // Messages appended by someone else since the last read go before the new ones.
     builder_.FindLastMessage();
@@ -989,6 +1000,7 @@ SmlReadResult SmlReader::ReadPieces(const std::function<std::optional<std::size_
     std::size_t line = 1;
     bool last = false;
     bool first = true;
+    bool readAny = false;
     builder_.FindLastMessage(); // once, not for every piece
     while (!last && result.status == ReadStatus::READ) {
         // Twice as much each time a statement did not fit, so that a long
@@ -1030,6 +1042,13 @@ SmlReadResult SmlReader::ReadPieces(const std::function<std::optional<std::size_
         if (lineEnd == 0) {
             continue; // not one whole line yet
         }
+        // A piece is read once it holds an LF, or as the last: when the
+        // first to be read is the last and holds none, it is the whole input
+        // and the input has no LF.
+        if (!readAny && last && piece.find('\n') == std::string::npos) {
+            EndLinesAtCarriageReturns(piece);
+        }
+        readAny = true;
         SmlParser parser(std::string_view(piece).substr(0, lineEnd), result, builder_, onMessage_);
         parser.SetHandler(handler_);
         parser.SetCancelCheck(&cancelCheck_, &bytesRead_, offset);

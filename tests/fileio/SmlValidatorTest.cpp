@@ -218,6 +218,16 @@ TEST(SmlValidatorTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
               std::tie(c.dropped, c.changed, c.warnings, c.messagesRead));
     EXPECT_EQ(FormatWriter::FormatFileText(importedPieces.GetRootNode()),
               FormatWriter::FormatFileText(importedWhole.GetRootNode()));
+    // Lines ended by CR alone are found at the same places, read whole or in pieces.
+    std::string crText = text;
+    std::replace(crText.begin(), crText.end(), '\n', '\r');
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << crText;
+    for (const bool inPieces : {false, true}) {
+        std::vector<std::string> crEnded;
+        SmlValidator validator(library.GetRootNode(), collect(crEnded));
+        (void)(inPieces ? validator.CheckFile(path) : validator.CheckBytes(crText));
+        EXPECT_TRUE(crEnded == whole) << (inPieces ? "in pieces" : "whole");
+    }
     std::remove(path.c_str());
     EXPECT_EQ(pieces, whole);
     EXPECT_EQ(b.warnings, a.warnings);
