@@ -53,24 +53,30 @@ void TreeSurgery::StructureChanged(FormatTree& tree, const FormatNode* added, co
     }
 }
 
-FormatNode* TreeSurgery::AddSibling(FormatTree& tree, FormatNode* x, std::string_view label, bool repaint) {
-    assert(x != nullptr && x->parent_ != nullptr && "the root has no siblings");
-    tree.AssertOwned(x);
+FormatNode* TreeSurgery::Insert(FormatTree& tree, FormatNode* parent, FormatNode*& link, std::string_view label,
+                                bool repaint, const char* refusal) {
     tree.Unrecorded();
-    FormatNode* parent = x->parent_;
-    if (parent->isMessage_ != 0 && parent->count_ == 1) {
+    if (refusal != nullptr) {
         if (tree.listener_ != nullptr) {
-            tree.listener_->ShowTreeMessage(MSG_CANNOT_ADD_NEW_SUB_ITEM);
+            tree.listener_->ShowTreeMessage(refusal);
         }
         return nullptr;
     }
     FormatNode* node = tree.NewNode(label, parent);
     node->parent_ = parent;
-    node->nextSibling_ = x->nextSibling_;
-    x->nextSibling_ = node;
+    node->nextSibling_ = link;
+    link = node;
     CountSubNode(tree, parent, 1);
     StructureChanged(tree, node, *parent, repaint);
     return node;
+}
+
+FormatNode* TreeSurgery::AddSibling(FormatTree& tree, FormatNode* x, std::string_view label, bool repaint) {
+    assert(x != nullptr && x->parent_ != nullptr && "the root has no siblings");
+    tree.AssertOwned(x);
+    FormatNode* parent = x->parent_;
+    const bool full = parent->isMessage_ != 0 && parent->count_ == 1;
+    return Insert(tree, parent, x->nextSibling_, label, repaint, full ? MSG_CANNOT_ADD_NEW_SUB_ITEM : nullptr);
 }
 
 FormatNode* TreeSurgery::AddChild(FormatTree& tree, FormatNode* p, std::string_view label, bool repaint) {
@@ -78,20 +84,8 @@ FormatNode* TreeSurgery::AddChild(FormatTree& tree, FormatNode* p, std::string_v
         p = &tree.root_;
     }
     tree.AssertOwned(p);
-    tree.Unrecorded();
-    if (p != &tree.root_ && p->isMessage_ == 0 && p->isList_ == 0) {
-        if (tree.listener_ != nullptr) {
-            tree.listener_->ShowTreeMessage(MSG_NOT_A_LIST_ITEM);
-        }
-        return nullptr;
-    }
-    FormatNode* node = tree.NewNode(label, p);
-    node->parent_ = p;
-    node->nextSibling_ = p->firstChild_;
-    p->firstChild_ = node;
-    CountSubNode(tree, p, 1);
-    StructureChanged(tree, node, *p, repaint);
-    return node;
+    const bool holdsNone = p != &tree.root_ && p->isMessage_ == 0 && p->isList_ == 0;
+    return Insert(tree, p, p->firstChild_, label, repaint, holdsNone ? MSG_NOT_A_LIST_ITEM : nullptr);
 }
 
 FormatNode* TreeSurgery::AppendSubNode(FormatTree& tree, FormatNode* t, std::string_view label) {

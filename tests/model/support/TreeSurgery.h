@@ -50,6 +50,11 @@ private:
     static void CountSubNode(FormatTree& tree, FormatNode* parent, std::int32_t change);
     // Tells the listener of a node added (if any) under parent.
     static void StructureChanged(FormatTree& tree, const FormatNode* added, const FormatNode& parent, bool repaint);
+    // A new node under parent, put in at link (parent's first-child link or
+    // a sibling's next-sibling link); or, when refusal is given, none, and
+    // the listener is told why.
+    static FormatNode* Insert(FormatTree& tree, FormatNode* parent, FormatNode*& link, std::string_view label,
+                              bool repaint, const char* refusal);
 };
 
 } // namespace tqf
