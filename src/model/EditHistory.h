@@ -1,11 +1,13 @@
 #pragma once
 
 #include "NodeText.h"
+#include "RuleBook.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 
 namespace tqf {
 
@@ -22,6 +24,7 @@ struct EditStep {
         SWAP,   // node changed places with its next sibling
         CLEAR,  // the messages from node on and those of the document change places:
                 // none (the document was cleared) or those a read put in its place
+        RULES,  // the rules of node, or of a dictionary entry, were replaced
     };
 
     // The fields of a node that an edit in place changes. The texts are
@@ -46,6 +49,9 @@ struct EditStep {
     std::int32_t parentCount = 0;
     // CHANGE: the node's fields of the other side of the step.
     NodeFields fields;
+    // RULES: the rules of the other side; CLEAR: the dictionary of the other
+    // side (none while it is empty).
+    std::shared_ptr<RuleChange> rules;
     // What the step holds, counted against the history's bound: itself and
     // the nodes it keeps out of the tree. The texts it refers to are not
     // counted: they stay in the document's arena whether the step is kept

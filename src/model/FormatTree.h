@@ -6,6 +6,7 @@
 #include "FormatTreeListener.h"
 #include "NodePool.h"
 #include "NodeRef.h"
+#include "RuleBook.h"
 #include "TextArena.h"
 
 #include <optional>
@@ -88,6 +89,23 @@ public:
     // Takes every message out of the document as one step, which Undo
     // brings back whole; refused without a word when there is none.
     EditResult ClearMessages();
+
+    // ---- Rules ----
+    //
+    // Rules change as steps of the history like any other edit. The
+    // dictionary belongs to the messages: clearing the document takes it
+    // along, and Undo brings it back with them.
+
+    const RuleBook& Rules() const { return rules_; }
+    // Gives node these rules in place of its own (empty ones: none).
+    EditResult SetRules(FormatNode* node, NodeRules rules);
+    // Gives the dictionary entry of name these rules (empty ones: no entry).
+    EditResult SetDictionaryRules(std::string_view name, NodeRules rules);
+    // For readers: the rules of a node that a read has just built, and a
+    // dictionary entry that it read. Not recorded: a dictionary that changes
+    // outside a read in the place of a cleared document drops the history.
+    void SetReadRules(FormatNode* node, NodeRules rules);
+    void SetReadDictionaryRules(std::string_view name, NodeRules rules);
 
     // ---- Reading in the place of a cleared document ----
     //
@@ -210,6 +228,10 @@ private:
     void ChangeStep(FormatNode* node, EditStep::NodeFields fields);
     // node changes places with other, the sibling right before or after it.
     void SwapStep(FormatNode* node, FormatNode* other);
+    // Makes and records a change of rules: of node, or of the dictionary
+    // entry of key when node is none.
+    void RulesStep(FormatNode* node, const std::string& key, std::shared_ptr<RuleChange> change);
+    void ApplyRules(EditStep& step);
     static void SwapFields(FormatNode& node, EditStep::NodeFields& fields);
     // Carries a step out again (redo) or back (undo).
     FormatNode* Apply(EditStep& step, bool forward);
@@ -241,6 +263,7 @@ private:
 
     // Declared first, so that the texts outlive every node and step.
     TextArena texts_;
+    RuleBook rules_;
     // Declared before the root, so that the nodes' storage outlives them.
     // Messages are kept apart from items: walking the messages, as creating
     // one does to find its place, then reads nodes that lie close together.

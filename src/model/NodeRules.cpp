@@ -1,0 +1,58 @@
+#include "NodeRules.h"
+
+#include "ItemFormat.h"
+
+#include <algorithm>
+
+namespace tqf {
+
+bool NodeRules::AllowsFormat(std::int32_t format) const {
+    return formats.empty() || std::ranges::find(formats, format) != formats.end();
+}
+
+bool NodeRules::AllowsValue(std::int64_t value) const {
+    return values.empty() ||
+           std::ranges::any_of(values, [value](const ValueRange& r) { return value >= r.low && value <= r.high; });
+}
+
+bool NodeRules::AllowsText(std::string_view text) const {
+    return texts.empty() || std::ranges::find(texts, text) != texts.end();
+}
+
+const char* RulesRefusal(const NodeRules& rules) {
+    for (std::size_t i = 0; i < rules.formats.size(); ++i) {
+        const std::int32_t format = rules.formats[i];
+        if (!IsItemFormat(format)) {
+            return "Not an item format.";
+        }
+        if (std::find(rules.formats.begin(), rules.formats.begin() + static_cast<std::ptrdiff_t>(i), format) !=
+            rules.formats.begin() + static_cast<std::ptrdiff_t>(i)) {
+            return "A format is given twice.";
+        }
+    }
+    if (rules.count && (rules.count->min < 0 || (rules.count->max != CountRange::NO_MAX &&
+                                                 (rules.count->max < rules.count->min || rules.count->max < 0)))) {
+        return "The count range is empty.";
+    }
+    if (std::ranges::any_of(rules.values, [](const ValueRange& r) { return r.high < r.low; })) {
+        return "A value range is empty.";
+    }
+    for (const std::string& text : rules.texts) {
+        if (text.size() > MAX_RULE_TEXT_BYTES) {
+            return "A value text is too long.";
+        }
+    }
+    if (rules.unreadLines.size() > MAX_UNREAD_RULE_LINES) {
+        return "Too many rule lines.";
+    }
+    for (const std::string& line : rules.unreadLines) {
+        if (line.size() > MAX_UNREAD_RULE_LINE_BYTES || line.find("*/") != std::string::npos ||
+            line.find("/*") != std::string::npos || line.find_first_of("\r\n") != std::string::npos ||
+            line.rfind("//@", 0) != 0) {
+            return "A rule line cannot be kept.";
+        }
+    }
+    return nullptr;
+}
+
+} // namespace tqf
