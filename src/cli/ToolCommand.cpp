@@ -119,25 +119,30 @@ void PrintFindings(std::vector<Finding>& findings, const std::string& path, std:
     }
 }
 
-using Producer = bool (*)(const FormatNode* root, std::ostream& out);
+using Producer = bool (*)(const FormatTree& document, std::ostream& out);
 
-bool ProduceFormatFile(const FormatNode* root, std::ostream& out) { return FormatWriter::WriteFormatFile(root, out); }
+bool ProduceFormatFile(const FormatTree& document, std::ostream& out) {
+    return FormatWriter::WriteFormatFile(document.GetRootNode(), out, &document.Rules());
+}
 
-bool ProduceSml(const FormatNode* root, std::ostream& out) { return SmlWriter::WriteSml(root, out); }
+bool ProduceSml(const FormatTree& document, std::ostream& out) {
+    return SmlWriter::WriteSml(document.GetRootNode(), out);
+}
 
 // Writes the text produce makes of the document to output, or to standard
 // output when output is empty or "-", within the output budget; a file is
 // written whole or not at all. False when it was not, after saying why; Run
 // reports standard output that failed, once.
-bool WriteOutput(const std::string& output, const FormatNode* root, Producer produce, std::uint64_t limit,
+bool WriteOutput(const std::string& output, const FormatTree& document, Producer produce, std::uint64_t limit,
                  std::ostream& out, std::ostream& err) {
+    const FormatNode* root = document.GetRootNode();
     const bool toStandardOutput = output.empty() || output == STANDARD_STREAM;
     const std::string name = toStandardOutput ? std::string("standard output") : output;
     // A format file's size is known before it is written: nothing is written
     // when it would not fit. Its bound is quicker to count and settles it for
     // all but a library near the limit.
-    if (produce == &ProduceFormatFile && FormatWriter::FileSizeBound(root) > limit) {
-        if (const std::uint64_t size = FormatWriter::FileSize(root); size > limit) {
+    if (produce == &ProduceFormatFile && FormatWriter::FileSizeBound(root, &document.Rules()) > limit) {
+        if (const std::uint64_t size = FormatWriter::FileSize(root, &document.Rules()); size > limit) {
             err << PROGRAM << name << ": " << OutputBudget::Reason(size, limit) << '\n';
             return false;
         }
@@ -145,7 +150,7 @@ bool WriteOutput(const std::string& output, const FormatNode* root, Producer pro
     bool exceeded = false;
     const auto write = [&](std::ostream& stream) {
         OutputBudget budget(stream, limit);
-        const bool written = produce(root, budget.Stream()) && budget.Stream().flush();
+        const bool written = produce(document, budget.Stream()) && budget.Stream().flush();
         exceeded = budget.Exceeded();
         return written;
     };
@@ -177,7 +182,7 @@ int WriteConversion(const FormatTree& document, Producer produce, bool dropped, 
         err << PROGRAM << NO_MESSAGE_TO_SAVE << '\n';
         return ToolCommand::EXIT_FINDINGS;
     }
-    if (!WriteOutput(output, document.GetRootNode(), produce, limit, out, err)) {
+    if (!WriteOutput(output, document, produce, limit, out, err)) {
         return ToolCommand::EXIT_UNUSABLE;
     }
     return dropped ? ToolCommand::EXIT_FINDINGS : ToolCommand::EXIT_OK;

@@ -3,6 +3,7 @@
 #include "FileIdentity.h"
 #include "FormatTree.h"
 #include "ReadDiagnostic.h"
+#include "RuleAttacher.h"
 #include "StatementBuilder.h"
 
 #include <atomic>
@@ -190,6 +191,14 @@ private:
     bool tooManyNodes_ = false;
     // The last statement read had a number beyond the 32-bit range.
     bool numberClamped_ = false;
+    // The rule lines met, on the reading thread; the statements seen and
+    // those dropped, on the building thread; the messages before the read.
+    std::vector<RuleAttacher::Line> ruleLines_;
+    std::size_t statementsSeen_ = 0;
+    std::vector<std::size_t> droppedStatements_;
+    std::int32_t messagesBefore_ = 0;
+    // Gives the rule lines read to their nodes, once every message is built.
+    void AttachRuleLines(ReadResult& result);
     // The numbers of the last message built, which may lack one (-1).
     std::int32_t lastStream_ = 0;
     std::int32_t lastFunction_ = 0;

@@ -1,5 +1,7 @@
 #include "FormatWriter.h"
 
+#include "RuleText.h"
+
 #include <limits>
 #include <vector>
 
@@ -94,10 +96,24 @@ bool AncestorsAreLast(const FormatNode* node) {
 
 // Writes one node. depth is its NodeDepth; ancestorsLast tells whether every
 // ancestor below its message is the last of its siblings.
-void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, Output& out) {
+// Each rule line of a node or of the dictionary, on a line of its own after
+// the text written last.
+void PutRuleLines(const NodeRules* rules, std::string_view name, Output& out) {
+    if (rules == nullptr) {
+        return;
+    }
+    for (const std::string& line : RuleText::Lines(*rules, name)) {
+        out.LineEnd();
+        out.Put(line);
+    }
+}
+
+void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, const RuleBook* book, Output& out) {
     if (node->Label().empty()) {
         return;
     }
+    // Rules follow the line of their node, before any line that closes a list.
+    const NodeRules* rules = book != nullptr ? book->Of(node) : nullptr;
     if (node->IsMessage() != 0) {
         out.LineEnd();
         out.LineEnd();
@@ -110,6 +126,7 @@ void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, Output& ou
         if (node->FirstChild() == nullptr) {
             out.Put('.');
         }
+        PutRuleLines(rules, {}, out);
         out.LineEnd();
         return;
     }
@@ -122,13 +139,20 @@ void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, Output& ou
             rest.remove_prefix(close + 1);
         }
         out.Put(rest);
+        PutRuleLines(rules, {}, out);
         out.LineEnd();
         return;
     }
     out.Put(node->Label());
     if (node->FirstChild() != nullptr) {
+        PutRuleLines(rules, {}, out);
         out.LineEnd();
         return;
+    }
+    const bool closes = node->NextSibling() == nullptr && node->Parent() != nullptr && node->Parent()->IsList() != 0 &&
+                        node->Parent()->Count() != 0;
+    if (closes) {
+        PutRuleLines(rules, {}, out);
     }
     // Close every list whose last descendant this item is, innermost first.
     const FormatNode* x = node;
@@ -144,12 +168,41 @@ void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, Output& ou
     if (node->NextSibling() == nullptr && ancestorsLast) {
         out.Put('.');
     }
+    if (!closes) {
+        PutRuleLines(rules, {}, out);
+    }
     out.LineEnd();
+}
+
+// The bytes every rule line of the document takes, each with its line end.
+std::uint64_t RuleBytes(const RuleBook& book) {
+    std::uint64_t bytes = 0;
+    const auto add = [&bytes](const NodeRules& rules, std::string_view name) {
+        for (const std::string& line : RuleText::Lines(rules, name)) {
+            bytes += line.size() + FormatWriter::LINE_END.size();
+        }
+    };
+    book.ForEachNode([&add](const FormatNode*, const NodeRules& rules) { add(rules, {}); });
+    for (const auto& [key, entry] : book.Entries()) {
+        add(entry.rules, entry.name);
+    }
+    return bytes;
+}
+
+// The dictionary, right after the file's header.
+void WriteDictionary(const RuleBook* book, Output& out) {
+    if (book == nullptr) {
+        return;
+    }
+    for (const auto& [key, entry] : book->Entries()) {
+        PutRuleLines(&entry.rules, key.empty() ? std::string_view() : std::string_view(entry.name), out);
+    }
 }
 
 // Depth first, with an explicit stack: each node, then its sub-nodes, then
 // (when asked for, or below the starting node) its next sibling.
-void WriteTree(const FormatNode* start, bool withSiblings, Output& out) {
+void WriteTree(const FormatNode* start, bool withSiblings, const RuleBook* book, Output& out) {
+    book = book != nullptr && book->HasNodeRules() ? book : nullptr;
     if (start == nullptr) {
         return;
     }
@@ -164,7 +217,7 @@ void WriteTree(const FormatNode* start, bool withSiblings, Output& out) {
     bool ancestorsLast = AncestorsAreLast(start);
     while (!out.Stopped()) {
         const int depth = node->IsMessage() != 0 ? 0 : parentDepth + 1;
-        WriteNode(node, depth, ancestorsLast, out);
+        WriteNode(node, depth, ancestorsLast, book, out);
         if (node->FirstChild() != nullptr) {
             stack.push_back({node, parentDepth, ancestorsLast});
             const bool isItem = node->IsMessage() == 0 && node->Parent() != nullptr;
@@ -188,56 +241,70 @@ void WriteTree(const FormatNode* start, bool withSiblings, Output& out) {
 
 } // namespace
 
-void FormatWriter::WriteNodes(const FormatNode* node, std::ostream& file) {
+void FormatWriter::WriteNodes(const FormatNode* node, std::ostream& file, const RuleBook* rules) {
     std::string buffer;
     Output out(buffer, &file);
-    WriteTree(node, true, out);
+    WriteTree(node, true, rules, out);
     out.Flush();
 }
 
 void FormatWriter::AppendNodes(const FormatNode* node, std::string& out) {
     Output output(out);
-    WriteTree(node, true, output);
+    WriteTree(node, true, nullptr, output);
 }
 
 void FormatWriter::AppendSubtree(const FormatNode* node, std::string& out) {
     Output output(out);
-    WriteTree(node, false, output);
+    WriteTree(node, false, nullptr, output);
 }
 
-bool FormatWriter::AppendSubtree(const FormatNode* node, std::string& out, std::uint64_t limit) {
+bool FormatWriter::AppendSubtree(const FormatNode* node, std::string& out, std::uint64_t limit, const RuleBook* rules) {
     Output output(out);
     output.SetLimit(limit);
-    WriteTree(node, false, output);
+    WriteTree(node, false, rules, output);
     return !output.Stopped();
 }
 
-std::uint64_t FormatWriter::FileSize(const FormatNode* root) {
+void FormatWriter::AppendDictionary(const RuleBook* rules, std::string& out) {
+    Output output(out);
+    WriteDictionary(rules, output);
+}
+
+std::uint64_t FormatWriter::FileSize(const FormatNode* root, const RuleBook* rules) {
     std::string nothing;
     Output output(nothing);
     output.CountOnly();
     output.Put(FILE_HEADER);
-    WriteTree(root, true, output);
+    WriteDictionary(rules, output);
+    WriteTree(root, true, rules, output);
     return output.Counted();
 }
 
-bool FormatWriter::WriteFormatFile(const FormatNode* root, std::ostream& file) {
+bool FormatWriter::WriteFormatFile(const FormatNode* root, std::ostream& file, const RuleBook* rules) {
     file.write(FILE_HEADER.data(), static_cast<std::streamsize>(FILE_HEADER.size()));
+    if (rules != nullptr && !rules->Entries().empty()) {
+        std::string buffer;
+        Output out(buffer, &file);
+        WriteDictionary(rules, out);
+        out.Flush();
+    }
     if (file) {
-        WriteNodes(root, file);
+        WriteNodes(root, file, rules);
     }
     file.flush();
     return static_cast<bool>(file);
 }
 
-std::string FormatWriter::FormatFileText(const FormatNode* root) {
+std::string FormatWriter::FormatFileText(const FormatNode* root, const RuleBook* rules) {
     std::string text(FILE_HEADER);
-    AppendNodes(root, text);
+    Output output(text);
+    WriteDictionary(rules, output);
+    WriteTree(root, true, rules, output);
     return text;
 }
 
-std::uint64_t FormatWriter::FileSizeBound(const FormatNode* root) {
-    std::uint64_t bytes = FILE_HEADER.size();
+std::uint64_t FormatWriter::FileSizeBound(const FormatNode* root, const RuleBook* rules) {
+    std::uint64_t bytes = FILE_HEADER.size() + (rules != nullptr ? RuleBytes(*rules) : 0);
     if (root == nullptr) {
         return bytes;
     }

@@ -111,6 +111,7 @@ void MarkedLines::Refill() {
     // so that its marks move with it; a line longer than a chunk then grows
     // in place, so every byte moves at most once.
     dropped_ = begin_ / WORD_BYTES * WORD_BYTES;
+    lineEndBefore_ = dropped_ > 0 && (data_[dropped_ - 1] == '\n' || data_[dropped_ - 1] == '\r');
     if (dropped_ > 0) {
         std::memmove(data_.get(), data_.get() + dropped_, size_ - dropped_);
         const std::size_t droppedWords = dropped_ / WORD_BYTES;
@@ -144,12 +145,46 @@ void MarkedLines::Refill() {
         taken_->fetch_add(got, std::memory_order_relaxed);
     }
     std::memset(data_.get() + size_, 0, ROOM);
+    KeepRuleLines(kept);
     MarkFrom(kept);
+    RestoreRuleLines();
     // A stream larger than expected is read in ever larger chunks.
     chunk_ = std::min(chunk_ * 2, READ_CHUNK_SIZE);
     if (got < chunk || !in_) {
         atEnd_ = true;
         failed_ = in_.bad();
+    }
+}
+
+void MarkedLines::KeepRuleLines(std::size_t from) {
+    keptRuleBytes_.clear();
+    const std::string_view bytes(data_.get(), size_);
+    const auto keep = [this, &bytes](std::size_t start) {
+        const std::size_t end = std::min(bytes.find_first_of("\r\n", start), size_);
+        keptRuleBytes_.emplace_back(start, std::string(bytes.substr(start, end - start)));
+        ruleLineOpen_ = end == size_;
+        return end;
+    };
+    std::size_t at = from;
+    if (ruleLineOpen_) {
+        at = keep(from);
+    }
+    // A mark that the last read cut keeps its first bytes, which have no
+    // letters, before from.
+    for (std::size_t mark = bytes.find("//@", std::max(at, std::size_t{2}) - 2); mark != std::string_view::npos;
+         mark = bytes.find("//@", at)) {
+        at = mark + 1;
+        const bool lineStart =
+            mark == 0 ? !started_ || lineEndBefore_ : bytes[mark - 1] == '\n' || bytes[mark - 1] == '\r';
+        if (lineStart) {
+            at = keep(std::max(mark, from));
+        }
+    }
+}
+
+void MarkedLines::RestoreRuleLines() {
+    for (const auto& [at, text] : keptRuleBytes_) {
+        std::memcpy(data_.get() + at, text.data(), text.size());
     }
 }
 

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <istream>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tqf {
@@ -15,6 +17,9 @@ namespace tqf {
 // bytes the statement rules look for: line ends, "." and "/", brackets and
 // spaces, one bit a byte. A line can then be asked about, and its bracket
 // spacings found, a word of 64 bytes at a time instead of a byte at a time.
+//
+// Lines that begin with "//@" (rules, comments to the statement rules) keep
+// their letters as written.
 //
 // A line ends at LF; a CR right before the LF is not part of it; a last line
 // without LF is a line too. An input that holds CR bytes but no LF at all
@@ -129,6 +134,10 @@ private:
     // Upper-cases and marks the bytes from the word that holds byte from to
     // the end of the input.
     void MarkFrom(std::size_t from);
+    // Keeps the bytes of rule lines from byte from on, and puts them back
+    // once MarkFrom has changed them.
+    void KeepRuleLines(std::size_t from);
+    void RestoreRuleLines();
 
     std::istream& in_;
     std::atomic<std::uintmax_t>* taken_ = nullptr;
@@ -149,6 +158,9 @@ private:
     bool crLineEnds_ = false;  // CR bytes are the line ends
     std::string_view refusedEncoding_;
     std::size_t lineLimit_ = static_cast<std::size_t>(-1);
+    std::vector<std::pair<std::size_t, std::string>> keptRuleBytes_; // where, and what
+    bool ruleLineOpen_ = false;                                      // the last rule line goes on past the bytes read
+    bool lineEndBefore_ = false;                                     // the byte before the first one kept ends a line
     bool tooLong_ = false;
 };
 

@@ -281,9 +281,11 @@ private:
 class WritingBuffer final : public std::streambuf {
 public:
     WritingBuffer(const FormatNode* root, std::uint64_t textLimit, std::vector<WrittenMessage>& messages,
-                  std::atomic<std::size_t>& written)
-        : next_(root->FirstChild()), textLimit_(textLimit), messages_(messages), written_(written),
+                  std::atomic<std::size_t>& written, const RuleBook* rules)
+        : next_(root->FirstChild()), textLimit_(textLimit), messages_(messages), written_(written), rules_(rules),
           piece_(FormatWriter::FILE_HEADER) {
+        FormatWriter::AppendDictionary(rules, piece_);
+        lines_ = CountByte(piece_.data(), piece_.size(), '\n');
         file_.Append(piece_);
         setg(piece_.data(), piece_.data(), piece_.data() + piece_.size());
     }
@@ -322,7 +324,7 @@ private:
         while (next_ != nullptr && piece_.size() < PIECE_BYTES) {
             const std::size_t counted = piece_.size();
             const std::uint64_t room = textLimit_ - std::min<std::uint64_t>(textLimit_, file_.size());
-            if (!FormatWriter::AppendSubtree(next_, piece_, room)) {
+            if (!FormatWriter::AppendSubtree(next_, piece_, room, rules_)) {
                 overLimit_ = true;
                 next_ = nullptr;
                 return traits_type::eof();
@@ -354,6 +356,7 @@ private:
     std::string failure_;
     std::vector<WrittenMessage>& messages_;
     std::atomic<std::size_t>& written_; // entries of messages_ filled
+    const RuleBook* rules_;
     std::string piece_;
     BlockText file_;
     std::size_t lines_ = 0;
@@ -361,14 +364,14 @@ private:
 
 } // namespace
 
-RoundTripReport RoundTripCheck::CheckRoundTrip(const FormatNode* root) {
-    return *CheckRoundTrip(root, std::numeric_limits<std::uint64_t>::max());
+RoundTripReport RoundTripCheck::CheckRoundTrip(const FormatNode* root, const RuleBook* rules) {
+    return *CheckRoundTrip(root, std::numeric_limits<std::uint64_t>::max(), {}, rules);
 }
 
 std::optional<RoundTripReport> RoundTripCheck::CheckRoundTrip(const FormatNode* root, std::uint64_t textLimit,
-                                                              const Progress& progress) {
+                                                              const Progress& progress, const RuleBook* rules) {
     try {
-        return CheckWhole(root, textLimit, progress);
+        return CheckWhole(root, textLimit, progress, rules);
     } catch (const std::bad_alloc&) {
         RoundTripReport report;
         report.failure = NO_MEMORY;
@@ -377,7 +380,7 @@ std::optional<RoundTripReport> RoundTripCheck::CheckRoundTrip(const FormatNode* 
 }
 
 std::optional<RoundTripReport> RoundTripCheck::CheckWhole(const FormatNode* root, std::uint64_t textLimit,
-                                                          const Progress& progress) {
+                                                          const Progress& progress, const RuleBook* rules) {
     RoundTripReport report;
     if (root == nullptr) {
         return report;
@@ -388,7 +391,7 @@ std::optional<RoundTripReport> RoundTripCheck::CheckWhole(const FormatNode* root
     }
     std::vector<WrittenMessage> messages(messageNodes);
     std::atomic<std::size_t> written{0};
-    WritingBuffer file(root, textLimit, messages, written);
+    WritingBuffer file(root, textLimit, messages, written, rules);
     std::istream in(&file);
 
     // Read it back as it is written, comparing each statement with the

@@ -2,6 +2,7 @@
 
 #include "BlockText.h"
 #include "FormatNode.h"
+#include "RuleBook.h"
 
 #include <cstdint>
 #include <functional>
@@ -45,16 +46,19 @@ public:
     // read back so far; true stops the check, as cancelled.
     using Progress = std::function<bool(std::uint64_t bytesChecked)>;
 
-    static RoundTripReport CheckRoundTrip(const FormatNode* root);
+    // With rules, the file holds them too, as a save writes them; a reader
+    // of the messages passes their lines over as comments.
+    static RoundTripReport CheckRoundTrip(const FormatNode* root, const RuleBook* rules = nullptr);
     // The same, but nothing when the file would take more than textLimit
     // bytes, which are then not held in memory: each piece of the text is
     // limited before it grows, however large one message is.
     static std::optional<RoundTripReport> CheckRoundTrip(const FormatNode* root, std::uint64_t textLimit,
-                                                         const Progress& progress = {});
+                                                         const Progress& progress = {},
+                                                         const RuleBook* rules = nullptr);
 
 private:
     static std::optional<RoundTripReport> CheckWhole(const FormatNode* root, std::uint64_t textLimit,
-                                                     const Progress& progress);
+                                                     const Progress& progress, const RuleBook* rules);
 };
 
 } // namespace tqf
