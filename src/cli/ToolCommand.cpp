@@ -335,22 +335,25 @@ int ToolCommand::Validate(const std::string& library, const std::string& message
     }
     const LibraryLines lines(libraryBytes, document.GetRootNode(), read.messageLines);
     const std::string shownPath = messages == STANDARD_STREAM ? std::string("<stdin>") : messages;
-    SmlValidator validator(document.GetRootNode(), [&](const ValidationFinding& finding) {
-        out << shownPath << ':' << finding.line << ':' << finding.column << ": error: ";
-        if (!finding.message.empty()) {
-            out << finding.message << (finding.itemPath.empty() ? "" : " item ") << finding.itemPath << ": ";
-        }
-        out << finding.reason;
-        const FormatNode* place = finding.item != nullptr ? finding.item : finding.definition;
-        if (place != nullptr) {
-            out << " (" << library;
-            if (const std::size_t line = lines.LineOf(place); line != 0) {
-                out << ':' << line;
+    SmlValidator validator(
+        document.GetRootNode(),
+        [&](const ValidationFinding& finding) {
+            out << shownPath << ':' << finding.line << ':' << finding.column << ": error: ";
+            if (!finding.message.empty()) {
+                out << finding.message << (finding.itemPath.empty() ? "" : " item ") << finding.itemPath << ": ";
             }
-            out << ')';
-        }
-        out << '\n';
-    });
+            out << finding.reason;
+            const FormatNode* place = finding.item != nullptr ? finding.item : finding.definition;
+            if (place != nullptr) {
+                out << " (" << library;
+                if (const std::size_t line = lines.LineOf(place); line != 0) {
+                    out << ':' << line;
+                }
+                out << ')';
+            }
+            out << '\n';
+        },
+        &document.Rules());
     const SmlReadResult result =
         messages == STANDARD_STREAM ? validator.CheckStream(in) : validator.CheckFile(ToolInput::PathOf(messages));
     if (!result.Complete()) {

@@ -189,6 +189,17 @@ std::function<bool(std::ostream&)> WithinBudget(bool (*write)(const FormatNode*,
     };
 }
 
+std::function<bool(std::ostream&)> WithinBudget(bool (*write)(const FormatNode*, std::ostream&, const RuleBook*),
+                                                const FormatNode* root, const RuleBook* rules, std::uint64_t limit,
+                                                bool& exceeded) {
+    return [write, root, rules, limit, &exceeded](std::ostream& out) {
+        OutputBudget budget(out, limit);
+        const bool written = write(root, budget.Stream(), rules);
+        exceeded = budget.Exceeded();
+        return written;
+    };
+}
+
 } // namespace
 
 FileCommands::FileCommands(EditorCommands& editor, Prompts& prompts, QObject* parent)
@@ -530,10 +541,11 @@ void FileCommands::Save(bool askForName) {
     }
 
     const FormatNode* root = View().GetRootNode();
+    const RuleBook* rules = &Doc().Tree().Rules();
     const bool existed = QFileInfo::exists(target);
     // No file is written that could not be opened again: its size, known
     // from a walk over the nodes, stays within the output budget.
-    const std::uint64_t size = FormatWriter::FileSize(root);
+    const std::uint64_t size = FormatWriter::FileSize(root, rules);
     if (size > textBudget_) {
         ShowWarning(SaveFailureText(target, FromBytes(OutputBudget::Reason(size, textBudget_)), existed));
         return;
@@ -550,8 +562,8 @@ void FileCommands::Save(bool askForName) {
         ReadProgress progress(View().window(), Latin1(SAVE_TITLE), target, size, progressDelayMs_);
         dropInput.Allow(progress.Dialog());
         progress.SetStage(Latin1(CHECKING_ACTION), size, false);
-        report = RoundTripCheck::CheckRoundTrip(root, textBudget_,
-                                                [&progress](std::uint64_t bytes) { return progress.Poll(bytes, 0); });
+        report = RoundTripCheck::CheckRoundTrip(
+            root, textBudget_, [&progress](std::uint64_t bytes) { return progress.Poll(bytes, 0); }, rules);
     }
     if (report && report->cancelled) {
         // The user stopped the save and knows why: the file stays as it was.
@@ -593,7 +605,7 @@ void FileCommands::Save(bool askForName) {
         } else {
             report.reset();
             outcome = LibraryFileWriter::WriteStreamed(
-                target, WithinBudget(&FormatWriter::WriteFormatFile, root, textBudget_, exceeded));
+                target, WithinBudget(&FormatWriter::WriteFormatFile, root, rules, textBudget_, exceeded));
         }
     } catch (const std::bad_alloc&) {
         outcome = WriteOutcome{false, Latin1(REASON_NO_MEMORY), std::nullopt, false};

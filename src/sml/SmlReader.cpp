@@ -98,15 +98,16 @@ bool Clamped(const DecimalScan& scan) {
 struct SmlItem {
     std::int32_t format = ASCII;
     int depth = 0;
-    bool open = false;      // "[n]"
-    bool counted = false;   // "[k]", or a number after L
-    std::int32_t count = 0; // k
-    std::size_t length = 0; // the values: characters of texts, or how many
-    std::size_t values = 0; // the values as written
-    std::size_t items = 0;  // a list's sub-items
-    bool leftOut = false;   // a second top-level item, or inside one
-    std::string name;       // bare words after the code
-    std::string comment;    // the // comment on the item's line
+    bool open = false;          // "[n]"
+    bool counted = false;       // "[k]", or a number after L
+    std::int32_t count = 0;     // k
+    std::size_t length = 0;     // the values: characters of texts, or how many
+    std::size_t values = 0;     // the values as written
+    std::size_t firstValue = 0; // where its values start among the statement's
+    std::size_t items = 0;      // a list's sub-items
+    bool leftOut = false;       // a second top-level item, or inside one
+    std::string name;           // bare words after the code
+    std::string comment;        // the // comment on the item's line
     std::size_t line = 0;
     std::size_t column = 0;
 };
@@ -363,6 +364,7 @@ private:
 
     std::optional<SmlError> ReadStatement() {
         items_.clear();
+        valueTexts_.clear();
         messageName_.clear();
         messageComment_.clear();
         statementLine_ = line_;
@@ -509,6 +511,7 @@ private:
 
     std::optional<SmlError> ReadItem(int depth, bool leftOut) {
         SmlItem& item = items_.emplace_back();
+        item.firstValue = valueTexts_.size();
         item.depth = depth;
         item.leftOut = leftOut;
         item.line = line_;
@@ -583,6 +586,7 @@ private:
                 const std::string_view value = text_.substr(pos_ + 1, close - pos_ - 1);
                 item.length += (item.format == ASCII || item.format == JIS8) ? CharacterCount(value) : 1;
                 ++item.values;
+                NoteValue(value);
                 pos_ = close + 1;
                 continue;
             }
@@ -594,9 +598,18 @@ private:
             if (IsValueWord(word, item.format)) {
                 ++item.length;
                 ++item.values;
+                NoteValue(word);
             } else {
                 AppendName(item, word);
             }
+        }
+    }
+
+    // The values are kept only while a handler takes the statements, which
+    // may check them.
+    void NoteValue(std::string_view value) {
+        if (handler_ != nullptr) {
+            valueTexts_.push_back(value);
         }
     }
 
@@ -792,12 +805,15 @@ private:
         statement_.line = statementLine_;
         statement_.column = statementColumn_;
         statement_.items.clear();
+        statement_.values.assign(valueTexts_.begin(), valueTexts_.end());
         for (const SmlItem& item : items_) {
             SmlStatementItem& sent = statement_.items.emplace_back();
             sent.format = item.format;
             sent.depth = item.depth;
             sent.size = item.format == LIST ? item.items : item.length;
             sent.extra = item.leftOut;
+            sent.firstValue = item.firstValue;
+            sent.values = item.values;
             sent.line = item.line;
             sent.column = item.column;
         }
@@ -840,7 +856,8 @@ private:
     std::string messageName_;
     std::string messageComment_;
     std::vector<SmlItem> items_;
-    bool listClosed_ = false; // the list just read was "<L>", closed at once
+    std::vector<std::string_view> valueTexts_; // of the statement's items, in order
+    bool listClosed_ = false;                  // the list just read was "<L>", closed at once
     SmlStatementHandler* handler_ = nullptr;
     SmlStatement statement_; // kept, so that its items' room is reused
 };

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "NodeRules.h"
 #include "ReadDiagnostic.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace tqf {
@@ -18,6 +20,10 @@ struct SmlStatementItem {
     // An item at depth 0 after the first, or one inside it: a message holds
     // one item.
     bool extra = false;
+    // Its values among the statement's: texts without their quotes, numbers
+    // as written.
+    std::size_t firstValue = 0;
+    std::size_t values = 0;
     std::size_t line = 0;   // where its "<" stands, 1-based
     std::size_t column = 0; // 1-based, in bytes
 };
@@ -30,7 +36,12 @@ struct SmlStatement {
     bool replyRequired = false;
     std::size_t line = 0; // where the statement begins
     std::size_t column = 0;
+    // Who sent it, where the log says; only definitions sent that way are
+    // held against it.
+    Direction direction = Direction::ANY;
     std::vector<SmlStatementItem> items;
+    // The values of every item, valid only while the statement is handled.
+    std::vector<std::string_view> values;
 };
 
 // What becomes of each statement an SmlReader reads, in place of a message

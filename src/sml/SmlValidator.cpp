@@ -43,10 +43,14 @@ std::size_t SubNodeCount(const FormatNode* list) {
 
 } // namespace
 
-SmlValidator::SmlValidator(const FormatNode* library, FindingCallback onFinding) : onFinding_(std::move(onFinding)) {
+SmlValidator::SmlValidator(const FormatNode* library, FindingCallback onFinding, const RuleBook* rules)
+    : onFinding_(std::move(onFinding)), rules_(library, rules) {
     for (const FormatNode* message = library->FirstChild(); message != nullptr; message = message->NextSibling()) {
         if (const std::optional<MessageLabelFields> fields = ReadMessageLabel(message->Label())) {
-            definitions_[Key(fields->stream, fields->function)].push_back({message, fields->replyRequired});
+            const NodeRules* own = rules != nullptr ? rules->Of(message) : nullptr;
+            definitions_[Key(fields->stream, fields->function)].push_back(
+                {message, fields->replyRequired, own != nullptr && own->replyOptional,
+                 own != nullptr ? own->direction : Direction::ANY});
         }
     }
 }
@@ -111,6 +115,11 @@ void SmlValidator::HandleStatement(const SmlStatement& statement) {
     }
     bool first = true;
     for (const Definition& definition : found->second) {
+        // A message sent one way is not held to a definition of the other.
+        if (statement.direction != Direction::ANY && definition.direction != Direction::ANY &&
+            definition.direction != Direction::BOTH && definition.direction != statement.direction) {
+            continue;
+        }
         Walk(definition, statement, attempt_);
         if (attempt_.findings.empty()) {
             ++passed_;
@@ -127,6 +136,14 @@ void SmlValidator::HandleStatement(const SmlStatement& statement) {
         first = false;
     }
     ++failed_;
+    if (first) {
+        best_.findings.clear();
+        walked_ = nullptr;
+        Mismatch(best_, statement, nullptr, nullptr,
+                 "no definition of " + MakeMessageLabel(statement.stream, statement.function, false) + " sent by " +
+                     (statement.direction == Direction::HOST_TO_EQUIPMENT ? "the host" : "the equipment") +
+                     " in the library");
+    }
     for (const ValidationFinding& finding : best_.findings) {
         onFinding_(finding);
     }
@@ -135,7 +152,7 @@ void SmlValidator::HandleStatement(const SmlStatement& statement) {
 void SmlValidator::Walk(const Definition& definition, const SmlStatement& statement, Attempt& attempt) {
     attempt.findings.clear();
     walked_ = definition.message;
-    attempt.replyMatches = definition.replyRequired == statement.replyRequired;
+    attempt.replyMatches = definition.replyRequired == statement.replyRequired || definition.replyOptional;
     if (!attempt.replyMatches) {
         Mismatch(attempt, statement, nullptr, nullptr,
                  statement.replyRequired ? "no reply expected, got W" : "reply expected (W), got none");
@@ -195,6 +212,12 @@ void SmlValidator::CheckItem(const FormatNode* definition, std::size_t index, co
                              Attempt& attempt) {
     const SmlStatementItem& item = statement.items[index];
     const std::int32_t format = definition->Format();
+    const NodeRules* rules = rules_.For(definition);
+    if (rules != nullptr && CheckRules(*rules, definition, index, statement, attempt)) {
+        return;
+    }
+    // A count range of the rules takes the place of the definition's count.
+    const bool countRuled = rules != nullptr && rules->count.has_value();
     if (format == VARIANT) {
         return;
     }
@@ -211,18 +234,19 @@ void SmlValidator::CheckItem(const FormatNode* definition, std::size_t index, co
             Mismatch(attempt, statement, &item, definition,
                      "items in groups of " + std::to_string(defined) + " expected, got " +
                          Plural(item.size, "item", "items"));
-        } else if (!open && item.size != defined) {
+        } else if (!open && item.size != defined && !countRuled) {
             Mismatch(attempt, statement, &item, definition,
                      Plural(defined, "item", "items") + " expected, got " + std::to_string(item.size));
-            walked = std::min(walked, defined);
         }
+        // A fixed list's definitions are walked once, however many items came.
+        walked = open ? walked : std::min(walked, defined);
         if (defined > 0 && walked > 0) {
             stack_.push_back({definition, definition->FirstChild(), index + 1, walked, 1});
             path_.push_back(0);
         }
         return;
     }
-    if (open) {
+    if (open || countRuled) {
         return;
     }
     // A count of 0 is shown and saved as one of 1, "<U4>", and reads back so.
@@ -236,6 +260,19 @@ void SmlValidator::CheckItem(const FormatNode* definition, std::size_t index, co
                  "at most " + Plural(count, bytes ? "byte" : "character", bytes ? "bytes" : "characters") +
                      " expected, got " + std::to_string(item.size));
     }
+}
+
+bool SmlValidator::CheckRules(const NodeRules& rules, const FormatNode* definition, std::size_t index,
+                              const SmlStatement& statement, Attempt& attempt) {
+    const SmlStatementItem& item = statement.items[index];
+    if (rules.optional && item.size == 0) {
+        return true;
+    }
+    if (std::optional<std::string> broken = RuleCheck::Broken(rules, RuleCheck::NameOf(definition), item, statement)) {
+        Mismatch(attempt, statement, &item, definition, std::move(*broken));
+        return true;
+    }
+    return !rules.formats.empty() && item.format != definition->Format();
 }
 
 void SmlValidator::Mismatch(Attempt& attempt, const SmlStatement& statement, const SmlStatementItem* item,

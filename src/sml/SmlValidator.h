@@ -1,6 +1,8 @@
 #pragma once
 
 #include "FormatNode.h"
+#include "RuleBook.h"
+#include "RuleCheck.h"
 #include "SmlReader.h"
 #include "SmlStatement.h"
 #include "ValidationFinding.h"
@@ -27,8 +29,9 @@ public:
     using FindingCallback = std::function<void(const ValidationFinding& finding)>;
 
     // library is the root of the document whose messages are the
-    // definitions; it must outlive the validator and stay unchanged.
-    SmlValidator(const FormatNode* library, FindingCallback onFinding);
+    // definitions; it must outlive the validator and stay unchanged, and so
+    // must rules, the document's rules, which the messages are held to too.
+    SmlValidator(const FormatNode* library, FindingCallback onFinding, const RuleBook* rules = nullptr);
 
     // Reads the SML messages of a file or a text and checks each one. The
     // result says whether the file could be read, and what reading warns of.
@@ -44,10 +47,12 @@ public:
     std::size_t Failed() const { return failed_; }
 
 private:
-    // A definition, with its reply flag read once.
+    // A definition, with its reply flag and rules read once.
     struct Definition {
         const FormatNode* message = nullptr;
         bool replyRequired = false;
+        bool replyOptional = false;
+        Direction direction = Direction::ANY;
     };
 
     // How far one definition matched a message, and where it did not.
@@ -69,6 +74,11 @@ private:
     void Walk(const Definition& definition, const SmlStatement& statement, Attempt& attempt);
     // One item against its definition; a list to walk goes on the stack.
     void CheckItem(const FormatNode* definition, std::size_t index, const SmlStatement& statement, Attempt& attempt);
+    // The item against the rules that hold for its definition: true when
+    // they settle it (a rule broken, an empty item that may be empty, or a
+    // format other than the definition's that the rules allow).
+    bool CheckRules(const NodeRules& rules, const FormatNode* definition, std::size_t index,
+                    const SmlStatement& statement, Attempt& attempt);
     // A finding against the definition being walked; item is the message's
     // item (none: the message itself), definitionItem its definition.
     void Mismatch(Attempt& attempt, const SmlStatement& statement, const SmlStatementItem* item,
@@ -76,6 +86,7 @@ private:
     std::string ItemPath() const;
 
     FindingCallback onFinding_;
+    RuleCheck rules_;
     // The definitions of each stream and function, in library order.
     std::unordered_map<std::uint64_t, std::vector<Definition>> definitions_;
     std::size_t passed_ = 0;
