@@ -43,6 +43,23 @@ std::string LibraryText() {
     return text;
 }
 
+// The same library with rules for every item, which every message of the log
+// keeps: a dictionary for the items' names, and rules of some items' own.
+std::string LibraryWithRulesText() {
+    std::string text = LibraryText();
+    const std::string head = "/* TALVO SECS MESSAGE FORMAT FILE */\r\n";
+    text.insert(head.size(), "//@ dictionary DATAID: formats U4 U1 U2 U8 I1 I2 I4 I8\r\n"
+                             "//@ dictionary LOTID: count ..40\r\n"
+                             "//@ dictionary VID: formats U2 U4 A; values 0..1000 \"A\"\r\n"
+                             "//@ dictionary VALUE: formats F4 F8; values -5000..5000; optional\r\n");
+    // Rules of their own for every list of pairs.
+    const std::string list = "\t<L[n]\r\n";
+    for (std::size_t at = text.find(list); at != std::string::npos; at = text.find(list, at + 1)) {
+        text.insert(at + list.size(), "//@ count ..10\r\n");
+    }
+    return text;
+}
+
 // The log: each message the one of a definition, in the order a tool logs them.
 std::string LogText() {
     std::string text;
@@ -68,20 +85,28 @@ std::string LogText() {
 std::filesystem::path Written(const std::string& name, std::string (*text)()) {
     const std::filesystem::path path = tqf::BenchDataDir() / name;
     if (!std::filesystem::exists(path)) {
+        std::filesystem::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary | std::ios::trunc) << text();
     }
     return path;
 }
 
+// state.range(1): the library has rules.
 void BM_ValidateSml(benchmark::State& state) {
     tqf::FormatTree library;
     tqf::FormatReader reader(library);
-    (void)reader.ReadFormatFile(Written("validate-library.TQF", &LibraryText));
+    const bool withRules = state.range(1) != 0;
+    (void)reader.ReadFormatFile(withRules ? Written("validate-library-rules.TQF", &LibraryWithRulesText)
+                                          : Written("validate-library.TQF", &LibraryText));
+    if (withRules && !library.Rules().HasNodeRules()) {
+        state.SkipWithError("the rules were not read");
+    }
     const std::filesystem::path log = Written("validate-log.sml", &LogText);
     std::size_t passed = 0;
     std::size_t failed = 0;
     for (auto _ : state) {
-        tqf::SmlValidator validator(library.GetRootNode(), [&failed](const tqf::ValidationFinding&) { ++failed; });
+        tqf::SmlValidator validator(
+            library.GetRootNode(), [&failed](const tqf::ValidationFinding&) { ++failed; }, &library.Rules());
         (void)validator.CheckFile(log);
         passed = validator.Passed();
         benchmark::DoNotOptimize(passed);
@@ -113,7 +138,8 @@ void BM_FromSmlLog(benchmark::State& state) {
     state.counters["messages"] = static_cast<double>(read);
 }
 
-BENCHMARK(BM_ValidateSml)->Arg(LOG_MESSAGES)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ValidateSml)->Args({LOG_MESSAGES, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ValidateSml)->Args({LOG_MESSAGES, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FromSmlLog)->Arg(LOG_MESSAGES)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -31,7 +31,7 @@ inline constexpr const char* MSG_CANNOT_ADD_NEW_SUB_ITEM = "Cannot add new sub i
 inline constexpr const char* MSG_NOT_A_LIST_ITEM = "It is not a list item.";
 inline constexpr const char* MSG_RULES_NOT_FOR_MESSAGE = "A message has no format, count or value rules.";
 inline constexpr const char* MSG_RULES_NOT_FOR_ITEM = "Only a message has a reply or direction rule.";
-inline constexpr const char* MSG_RULE_NAME_INVALID = "A dictionary name is 1 to 48 printable characters.";
+inline constexpr const char* MSG_RULE_NAME_INVALID = "A dictionary name is 1 to 62 printable characters.";
 
 // The message panel's fields as the user typed them.
 struct MessageFields {

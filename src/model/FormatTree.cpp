@@ -913,7 +913,7 @@ const char* RulesMisplaced(const FormatNode& node, const NodeRules& rules) {
 }
 
 const char* NameRefusal(std::string_view key) {
-    if (key.empty() || key.size() > MAX_RULE_NAME_BYTES) {
+    if (key.empty() || WrittenTextSize(key) > MAX_RULE_NAME_BYTES) {
         return MSG_RULE_NAME_INVALID;
     }
     for (const char c : key) {

@@ -19,6 +19,15 @@ bool NodeRules::AllowsText(std::string_view text) const {
     return texts.empty() || std::ranges::find(texts, text) != texts.end();
 }
 
+std::size_t WrittenTextSize(std::string_view text) {
+    std::size_t size = 2;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        size += c == '"' || c == '\\' ? 2 : byte < 0x20 || byte >= 0x7F || c == '*' ? 4 : 1;
+    }
+    return size;
+}
+
 const char* RulesRefusal(const NodeRules& rules) {
     for (std::size_t i = 0; i < rules.formats.size(); ++i) {
         const std::int32_t format = rules.formats[i];
@@ -38,7 +47,7 @@ const char* RulesRefusal(const NodeRules& rules) {
         return "A value range is empty.";
     }
     for (const std::string& text : rules.texts) {
-        if (text.size() > MAX_RULE_TEXT_BYTES) {
+        if (WrittenTextSize(text) > MAX_RULE_TEXT_BYTES) {
             return "A value text is too long.";
         }
     }

@@ -71,10 +71,16 @@ struct NodeRules {
     }
 };
 
-// The longest dictionary name and value text that a rule holds, so that
-// every rule line written stays short whatever it holds.
-inline constexpr std::size_t MAX_RULE_NAME_BYTES = 48;
-inline constexpr std::size_t MAX_RULE_TEXT_BYTES = 48;
+// The most bytes a dictionary name and a value text take written out, so
+// that every rule line written stays short whatever it holds; see
+// WrittenTextSize.
+inline constexpr std::size_t MAX_RULE_NAME_BYTES = 64;
+inline constexpr std::size_t MAX_RULE_TEXT_BYTES = 120;
+
+// The bytes a text takes in a rule line, quoted: a plain printable byte one,
+// a quote or backslash two, any other byte (and "*", which could open or
+// close a comment) four.
+std::size_t WrittenTextSize(std::string_view text);
 // The rule lines a node or a dictionary entry keeps unread, at most, and the
 // longest of them.
 inline constexpr std::size_t MAX_UNREAD_RULE_LINES = 64;

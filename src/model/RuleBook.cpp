@@ -1,7 +1,9 @@
 #include "RuleBook.h"
 
 #include "Decimal.h"
+
 #include "FormatNode.h"
+#include <array>
 
 namespace tqf {
 
@@ -24,10 +26,18 @@ const NodeRules* RuleBook::Of(const FormatNode* node) const {
 }
 
 const NodeRules* RuleBook::ForName(std::string_view name) const {
-    if (dictionary_.empty() || name.empty()) {
+    name = TrimSpace(name);
+    // Asked for every item of a library: no name in the dictionary is
+    // longer than this, and the key is made without storage of its own.
+    std::array<char, MAX_RULE_NAME_BYTES> key{};
+    if (dictionary_.empty() || name.empty() || name.size() > key.size()) {
         return nullptr;
     }
-    const auto found = dictionary_.find(KeyOf(name));
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        key[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    const auto found = dictionary_.find(std::string_view(key.data(), name.size()));
     return found != dictionary_.end() && !found->first.empty() && found->second.rules.Constrains()
                ? &found->second.rules
                : nullptr;

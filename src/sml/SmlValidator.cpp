@@ -50,7 +50,7 @@ SmlValidator::SmlValidator(const FormatNode* library, FindingCallback onFinding,
             const NodeRules* own = rules != nullptr ? rules->Of(message) : nullptr;
             definitions_[Key(fields->stream, fields->function)].push_back(
                 {message, fields->replyRequired, own != nullptr && own->replyOptional,
-                 own != nullptr ? own->direction : Direction::ANY});
+                 own != nullptr ? own->direction : Direction::ANY, rules_.BlockOf(message)});
         }
     }
 }
@@ -152,6 +152,7 @@ void SmlValidator::HandleStatement(const SmlStatement& statement) {
 void SmlValidator::Walk(const Definition& definition, const SmlStatement& statement, Attempt& attempt) {
     attempt.findings.clear();
     walked_ = definition.message;
+    walkedRules_ = definition.rules;
     attempt.replyMatches = definition.replyRequired == statement.replyRequired || definition.replyOptional;
     if (!attempt.replyMatches) {
         Mismatch(attempt, statement, nullptr, nullptr,
@@ -212,12 +213,12 @@ void SmlValidator::CheckItem(const FormatNode* definition, std::size_t index, co
                              Attempt& attempt) {
     const SmlStatementItem& item = statement.items[index];
     const std::int32_t format = definition->Format();
-    const NodeRules* rules = rules_.For(definition);
+    const RuleCheck::Summary* rules = rules_.For(walkedRules_, definition);
     if (rules != nullptr && CheckRules(*rules, definition, index, statement, attempt)) {
         return;
     }
     // A count range of the rules takes the place of the definition's count.
-    const bool countRuled = rules != nullptr && rules->count.has_value();
+    const bool countRuled = rules != nullptr && rules->counted;
     if (format == VARIANT) {
         return;
     }
@@ -262,17 +263,19 @@ void SmlValidator::CheckItem(const FormatNode* definition, std::size_t index, co
     }
 }
 
-bool SmlValidator::CheckRules(const NodeRules& rules, const FormatNode* definition, std::size_t index,
+bool SmlValidator::CheckRules(const RuleCheck::Summary& rules, const FormatNode* definition, std::size_t index,
                               const SmlStatement& statement, Attempt& attempt) {
     const SmlStatementItem& item = statement.items[index];
     if (rules.optional && item.size == 0) {
         return true;
     }
-    if (std::optional<std::string> broken = RuleCheck::Broken(rules, RuleCheck::NameOf(definition), item, statement)) {
-        Mismatch(attempt, statement, &item, definition, std::move(*broken));
-        return true;
+    if (!rules.Passes(item) || (rules.valued && !RuleCheck::ValuesPass(*rules.rules, item, statement))) {
+        if (std::optional<std::string> broken = RuleCheck::Broken(*rules.rules, definition, item, statement)) {
+            Mismatch(attempt, statement, &item, definition, std::move(*broken));
+            return true;
+        }
     }
-    return !rules.formats.empty() && item.format != definition->Format();
+    return rules.formats != 0 && item.format != definition->Format();
 }
 
 void SmlValidator::Mismatch(Attempt& attempt, const SmlStatement& statement, const SmlStatementItem* item,

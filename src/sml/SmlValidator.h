@@ -53,6 +53,7 @@ private:
         bool replyRequired = false;
         bool replyOptional = false;
         Direction direction = Direction::ANY;
+        RuleCheck::Block rules; // of its nodes
     };
 
     // How far one definition matched a message, and where it did not.
@@ -77,7 +78,7 @@ private:
     // The item against the rules that hold for its definition: true when
     // they settle it (a rule broken, an empty item that may be empty, or a
     // format other than the definition's that the rules allow).
-    bool CheckRules(const NodeRules& rules, const FormatNode* definition, std::size_t index,
+    bool CheckRules(const RuleCheck::Summary& rules, const FormatNode* definition, std::size_t index,
                     const SmlStatement& statement, Attempt& attempt);
     // A finding against the definition being walked; item is the message's
     // item (none: the message itself), definitionItem its definition.
@@ -98,6 +99,7 @@ private:
     Attempt best_;
     Attempt attempt_;
     const FormatNode* walked_ = nullptr; // the definition being walked
+    RuleCheck::Block walkedRules_;       // and its nodes' rules
 };
 
 } // namespace tqf
