@@ -150,3 +150,48 @@ TEST(ExamplesTest, TheStandardLibraryGoesThroughSmlAndBackUnchanged) {
 
 } // namespace
 } // namespace tqf
+
+namespace tqf {
+namespace {
+
+const std::string GEM_LIBRARY = std::string(TQF_EXAMPLES_DIR) + "/gem-messages.TQF";
+const std::string GEM_TRAFFIC = std::string(TQF_EXAMPLES_DIR) + "/gem-traffic.sml";
+
+TEST(ExamplesTest, TheGemLibraryPassesItsTrafficAndKeepsItsRules) {
+    const ToolRun normalized = RunToolProgram({"normalize", GEM_LIBRARY});
+    EXPECT_EQ(normalized.status, 0) << normalized.err;
+    EXPECT_EQ(normalized.out, ReadBytes(GEM_LIBRARY));
+    const ToolRun run = RunToolProgram({"validate", GEM_LIBRARY, GEM_TRAFFIC});
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find(" 0 failed"), std::string::npos) << run.out;
+}
+
+TEST(ExamplesTest, TheGemLibraryCatchesAWrongFormatOfADataItem) {
+    const std::string traffic = ReadBytes(GEM_TRAFFIC);
+    const struct {
+        const char* sent;
+        const char* wrong;
+        const char* reason;
+    } faults[] = {
+        {"<U4 5001> <L[1]", "<L[0]> <L[1]", "CEID is one of A I1 I2 I4 I8 U1 U2 U4 U8, got L"},
+        {"S6F12\n<B 0x00>", "S6F12\n<U1 0>", "ACKC6 is one of B, got U1"},
+        {"<B 0x80> <U4 12>", "<B 0x80> <F4 12>", "ALID is one of I1 I2 I4 I8 U1 U2 U4 U8, got F4"},
+        {"<A \"PRB-300\">", "<A \"PRB-300 WITH A MODEL NAME TOO LONG\">", "MDLN holds at most 20 characters, got 34"},
+        {"<B 0x80>", "<B 0x40>", "ALCD is one of 0 1 2 3 4 5 6 7 8 9..63 128, got 0x40"},
+    };
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / "tqf-gem-fault.sml";
+    for (const auto& fault : faults) {
+        std::string changed = traffic;
+        const std::size_t at = changed.find(fault.sent);
+        ASSERT_NE(at, std::string::npos) << fault.sent;
+        changed.replace(at, std::string(fault.sent).size(), fault.wrong);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << changed;
+        const ToolRun run = RunToolProgram({"validate", GEM_LIBRARY, path.string()});
+        EXPECT_EQ(run.status, 1) << fault.wrong;
+        EXPECT_NE(run.out.find(fault.reason), std::string::npos) << run.out;
+    }
+    std::filesystem::remove(path);
+}
+
+} // namespace
+} // namespace tqf
