@@ -7,7 +7,7 @@ namespace tqf {
 
 namespace {
 
-constexpr std::array<std::string_view, 5> COMMANDS{"check", "normalize", "from-sml", "to-sml", "validate"};
+constexpr std::array<std::string_view, 6> COMMANDS{"check", "normalize", "from-sml", "to-sml", "validate", "from-host"};
 
 bool IsHelp(std::string_view arg) { return arg == "-h" || arg == "--help"; }
 
@@ -20,7 +20,7 @@ ToolArguments Wrong(std::string error) {
 } // namespace
 
 bool ToolArguments::TakesOutput(std::string_view command) {
-    return command == "normalize" || command == "from-sml" || command == "to-sml";
+    return command == "normalize" || command == "from-sml" || command == "to-sml" || command == "from-host";
 }
 
 ToolArguments ToolArguments::Parse(const std::vector<std::string>& args) {

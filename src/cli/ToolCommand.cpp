@@ -4,6 +4,7 @@
 #include "FormatReader.h"
 #include "FormatTree.h"
 #include "FormatWriter.h"
+#include "HostFileReader.h"
 #include "InputFile.h"
 #include "LibraryLines.h"
 #include "MemoryBudget.h"
@@ -34,7 +35,8 @@ namespace {
 constexpr std::string_view PROGRAM = "tqf-tool: ";
 constexpr std::string_view USAGE =
     "usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml FILE [-o OUT] | "
-    "tqf-tool to-sml FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | tqf-tool --help";
+    "tqf-tool to-sml FILE [-o OUT] | tqf-tool from-host FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | "
+    "tqf-tool --help";
 constexpr std::string_view HELP_TEXT =
     "tqf-tool: reads a TQF message format file as the editor opens it.\n"
     "\n"
@@ -44,10 +46,13 @@ constexpr std::string_view HELP_TEXT =
     "  tqf-tool from-sml FILE    read an SML file and write it as a TQF file; what was dropped or\n"
     "                            changed is listed on standard error\n"
     "  tqf-tool to-sml FILE      write a TQF file as SML\n"
+    "  tqf-tool from-host FILE   read a host's message definition file (S1F2 =name OUTPUT <L [2] <A [MAX 32]\n"
+    "                            = Mdln> ...>.) and write it as a TQF file with its rules; what cannot be\n"
+    "                            said in a library is listed on standard error\n"
     "  tqf-tool validate LIBRARY MESSAGES\n"
     "                            check each SML message of MESSAGES (- for standard input) against the\n"
     "                            definitions of LIBRARY; one line for each mismatch, then a summary\n"
-    "  -o OUT                    (normalize, from-sml, to-sml) write OUT instead of standard output, whole\n"
+    "  -o OUT                    (normalize, from-sml, to-sml, from-host) write OUT instead of standard output, whole\n"
     "                            or not at all; OUT may be FILE itself\n"
     "  -                         as FILE: standard input; as OUT: standard output\n"
     "  --                        what follows is FILE or OUT, even when it starts with -\n"
@@ -243,6 +248,9 @@ int ToolCommand::RunCommand(const std::vector<std::string>& args, std::istream& 
     if (command == "from-sml") {
         return FromSml(arguments.input, to, in, out, err);
     }
+    if (command == "from-host") {
+        return FromHost(arguments.input, to, in, out, err);
+    }
     return ToSml(arguments.input, to, limit, in, out, err);
 }
 
@@ -282,6 +290,26 @@ int ToolCommand::Check(const std::string& path, std::size_t nodeLimit, std::istr
     PrintFindings(findings, path, out);
     out << result.messagesRead << " messages, " << result.dropped.size() << " dropped\n";
     return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;
+}
+
+int ToolCommand::FromHost(const std::string& path, const Output& output, std::istream& in, std::ostream& out,
+                          std::ostream& err) {
+    std::string bytes;
+    std::string error;
+    InputFile file;
+    const bool read = path == STANDARD_STREAM ? ToolInput::ReadAll(in, LibraryMemoryBudget(), bytes, error)
+                                              : file.Open(ToolInput::PathOf(path)) && file.ReadAll(bytes);
+    if (!read) {
+        err << PROGRAM << path << ": " << (error.empty() ? file.Error() : error) << '\n';
+        return EXIT_UNUSABLE;
+    }
+    FormatTree document;
+    const HostReadResult result = HostFileReader(document).Read(bytes);
+    std::vector<Finding> findings;
+    AddFindings(findings, result.dropped, DROPPED);
+    PrintFindings(findings, path, err);
+    err << result.messagesRead << " messages, " << result.dropped.size() << " dropped\n";
+    return WriteConversion(document, &ProduceFormatFile, !result.dropped.empty(), output.path, output.limit, out, err);
 }
 
 int ToolCommand::FromSml(const std::string& path, const Output& output, std::istream& in, std::ostream& out,

@@ -47,6 +47,8 @@ private:
     // when it is read from a file.
     static int Validate(const std::string& library, const std::string& messages, std::size_t nodeLimit,
                         std::istream& in, std::ostream& out, std::ostream& err);
+    static int FromHost(const std::string& path, const Output& output, std::istream& in, std::ostream& out,
+                        std::ostream& err);
     static int FromSml(const std::string& path, const Output& output, std::istream& in, std::ostream& out,
                        std::ostream& err);
     static int ToSml(const std::string& path, const Output& output, std::size_t nodeLimit, std::istream& in,

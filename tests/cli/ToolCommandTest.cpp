@@ -27,7 +27,8 @@ namespace {
 
 const std::string USAGE =
     "tqf-tool: usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml FILE [-o OUT] | "
-    "tqf-tool to-sml FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | tqf-tool --help\n";
+    "tqf-tool to-sml FILE [-o OUT] | tqf-tool from-host FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | "
+    "tqf-tool --help\n";
 
 class ToolCommandTest : public ::testing::Test {
 protected:
