@@ -75,7 +75,7 @@ TEST_F(RulesTest, RulesThatCannotBeKeptAreRefused) {
     NodeRules valuesDown;
     valuesDown.values = {{5, 4}};
     NodeRules longText;
-    longText.texts = {std::string(MAX_RULE_TEXT_BYTES + 1, 'x')};
+    longText.texts = {std::string(MAX_RULE_TEXT_BYTES / 4, '*')};
     NodeRules comment;
     comment.unreadLines = {"//@ a */ b"};
     NodeRules reply;
