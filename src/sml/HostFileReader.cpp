@@ -233,27 +233,8 @@ private:
         SkipSpace();
         std::optional<std::int64_t> fixed;
         std::optional<CountRange> range;
-        if (pos_ < text_.size() && text_[pos_] == '[') {
-            ++pos_;
-            SkipSpace();
-            const std::size_t at = pos_;
-            const bool most =
-                Upper(text_.substr(pos_, 3)) == "MAX" && pos_ + 3 < text_.size() && !IsWordByte(text_[pos_ + 3]);
-            if (most) {
-                pos_ += 3;
-                SkipSpace();
-            }
-            const std::optional<std::int64_t> number = Number();
-            SkipSpace();
-            if (!number || *number < 0 || *number > INT32_MAX || pos_ >= text_.size() || text_[pos_] != ']') {
-                return Refusal{at, "a count is [k], [MAX k] or [NAME] of a #define"};
-            }
-            ++pos_;
-            if (most) {
-                range = CountRange{0, *number};
-            } else {
-                fixed = *number;
-            }
+        if (std::optional<Refusal> refusal = Count(fixed, range)) {
+            return refusal;
         }
         SkipSpace();
         std::string description;
@@ -299,6 +280,33 @@ private:
                                    : range || text || *format == VARIANT ? (*format == VARIANT ? 0 : OPEN_COUNT)
                                                                          : 1;
         builder_.AddItem(*format, count, description);
+        return std::nullopt;
+    }
+
+    // "[k]", "[MAX k]" or neither, k a number or a name #define gave one.
+    std::optional<Refusal> Count(std::optional<std::int64_t>& fixed, std::optional<CountRange>& range) {
+        if (pos_ < text_.size() && text_[pos_] == '[') {
+            ++pos_;
+            SkipSpace();
+            const std::size_t at = pos_;
+            const bool most =
+                Upper(text_.substr(pos_, 3)) == "MAX" && pos_ + 3 < text_.size() && !IsWordByte(text_[pos_ + 3]);
+            if (most) {
+                pos_ += 3;
+                SkipSpace();
+            }
+            const std::optional<std::int64_t> number = Number();
+            SkipSpace();
+            if (!number || *number < 0 || *number > INT32_MAX || pos_ >= text_.size() || text_[pos_] != ']') {
+                return Refusal{at, "a count is [k], [MAX k] or [NAME] of a #define"};
+            }
+            ++pos_;
+            if (most) {
+                range = CountRange{0, *number};
+            } else {
+                fixed = *number;
+            }
+        }
         return std::nullopt;
     }
 
