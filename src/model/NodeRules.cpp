@@ -28,6 +28,50 @@ std::size_t WrittenTextSize(std::string_view text) {
     return size;
 }
 
+std::string RulesSummary(const NodeRules& rules) {
+    constexpr std::string_view GAP = "  ";
+    std::string text;
+    const auto add = [&text, GAP](std::string_view part) {
+        text += text.empty() ? std::string_view() : GAP;
+        text += part;
+    };
+    std::string formats;
+    for (const std::int32_t format : rules.formats) {
+        formats += formats.empty() ? "" : " ";
+        formats += FormatCode(format);
+    }
+    if (!formats.empty()) {
+        add(formats);
+    }
+    if (rules.count) {
+        const CountRange& c = *rules.count;
+        add("count " + (c.min == c.max ? std::to_string(c.min)
+                                       : (c.min != 0 ? std::to_string(c.min) : std::string()) + ".." +
+                                             (c.max != CountRange::NO_MAX ? std::to_string(c.max) : std::string())));
+    }
+    if (!rules.values.empty() || !rules.texts.empty()) {
+        std::string values = "values";
+        for (const ValueRange& r : rules.values) {
+            values += ' ' + std::to_string(r.low) + (r.high != r.low ? ".." + std::to_string(r.high) : std::string());
+        }
+        for (const std::string& t : rules.texts) {
+            values += " \"" + t + '"';
+        }
+        add(values);
+    }
+    if (rules.optional) {
+        add("optional");
+    }
+    if (rules.replyOptional) {
+        add("reply optional");
+    }
+    constexpr std::string_view DIRECTIONS[] = {"", "H->E", "E->H", "both ways"};
+    if (rules.direction != Direction::ANY) {
+        add(DIRECTIONS[static_cast<int>(rules.direction)]);
+    }
+    return text;
+}
+
 const char* RulesRefusal(const NodeRules& rules) {
     for (std::size_t i = 0; i < rules.formats.size(); ++i) {
         const std::int32_t format = rules.formats[i];

@@ -86,6 +86,10 @@ std::size_t WrittenTextSize(std::string_view text);
 inline constexpr std::size_t MAX_UNREAD_RULE_LINES = 64;
 inline constexpr std::size_t MAX_UNREAD_RULE_LINE_BYTES = 240;
 
+// The rules in a few words, as a row of the tree shows them after its
+// label: "U4 A  count ..32  values 0 1 3..63  optional".
+std::string RulesSummary(const NodeRules& rules);
+
 // Why rules cannot be kept as they are, or none: a format twice or no item
 // format, a count range upside down, a value range upside down, a text too
 // long, or a line kept that is too long or holds a comment's end.

@@ -229,6 +229,7 @@ QImage FormatTreeView::RenderImage() {
         appearance.picture = &stretchedPicture_;
     }
     TreePainter painter(layout_, tree_.GetRootNode(), appearance);
+    painter.SetRules(&tree_.Rules());
     QImage image = painter.Paint(width, height, scroll);
     drawnRects_.Take(painter.DrawnRects());
     paintScroll_ = scroll;

@@ -117,9 +117,30 @@ void TreePainter::DrawLabels(std::size_t first, std::size_t last, std::int64_t f
             const int end = r + 1 < rows ? starts[static_cast<std::size_t>(r) + 1] : text.Length();
             const QRect rowRect(x, static_cast<int>(rowTop), right - x, rowHeight);
             painter.setClipRect(rowRect);
-            painter.drawText(rowRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text.Slice(begin, end));
+            const QString slice = text.Slice(begin, end);
+            painter.drawText(rowRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, slice);
+            if (rules_ != nullptr && r + 1 == rows) {
+                DrawRules(painter, node, rowRect, slice);
+            }
         }
     }
+}
+
+void TreePainter::DrawRules(QPainter& painter, const FormatNode* node, const QRect& rowRect, const QString& text) {
+    const NodeRules* rules = rules_->EffectiveFor(node);
+    if (rules == nullptr || !rules->Constrains()) {
+        return;
+    }
+    const int left = rowRect.left() + painter.fontMetrics().horizontalAdvance(text) + RULES_GAP;
+    if (left >= rowRect.right()) {
+        return;
+    }
+    const QPen labelPen = painter.pen();
+    painter.setPen(QColor(RedOf(RULES_COLOR), GreenOf(RULES_COLOR), BlueOf(RULES_COLOR)));
+    const QRect room(left, rowRect.top(), rowRect.right() + 1 - left, rowRect.height());
+    painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     QString::fromLocal8Bit(RulesSummary(*rules)));
+    painter.setPen(labelPen);
 }
 
 TreePainter::Connector TreePainter::MakeConnector(const FormatNode* node, std::int64_t contentTop, std::int32_t height,

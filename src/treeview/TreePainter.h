@@ -3,6 +3,7 @@
 #include "Color.h"
 #include "FormatNode.h"
 #include "NodeRect.h"
+#include "RuleBook.h"
 #include "TreeLayout.h"
 
 #include <QImage>
@@ -33,6 +34,10 @@ public:
     // The colour of the centre of a leaf's box, whatever the background.
     static constexpr ColorRef LEAF_CENTER_COLOR = Rgb(255, 255, 255);
     static constexpr ColorRef FRAME_COLOR = Rgb(0, 0, 0);
+    // Rules are shown after their row's label in this quieter colour.
+    static constexpr ColorRef RULES_COLOR = Rgb(128, 128, 128);
+    // The room between a label and its rules, in pixels.
+    static constexpr int RULES_GAP = 8;
     // A node's box is BOX_SIZE square, its right edge BOX_RIGHT_GAP + 1
     // pixels left of the text; a leaf's centre is the inner square.
     static constexpr int BOX_SIZE = 5;
@@ -45,6 +50,10 @@ public:
     static constexpr int CONNECTOR_OFFSET = 6;
 
     TreePainter(const TreeLayout& layout, const FormatNode* root, const TreeAppearance& appearance);
+
+    // The rules of the document, shown after the labels of their nodes
+    // where the label's last row leaves room; none: no rules shown.
+    void SetRules(const RuleBook* rules) { rules_ = rules != nullptr && !rules->Empty() ? rules : nullptr; }
 
     // Paints with the first row at MARGIN - scroll and returns the image.
     QImage Paint(int width, int height, int scroll);
@@ -75,6 +84,8 @@ private:
 
     void FillBackground();
     void DrawLabels(std::size_t first, std::size_t last, std::int64_t firstTop);
+    // The rules of node after its label's last row, rowRect, that holds text.
+    void DrawRules(QPainter& painter, const FormatNode* node, const QRect& rowRect, const QString& text);
     // Draws the connectors of the rows [first, last), whose first row starts
     // at firstTop, in the order that draws every node's sub-nodes before the
     // node itself; with bottomLines, also the lines that run from these rows
@@ -92,6 +103,7 @@ private:
 
     const TreeLayout& layout_;
     const FormatNode* root_;
+    const RuleBook* rules_ = nullptr;
     TreeAppearance appearance_;
     QImage image_;
     int width_ = 0;

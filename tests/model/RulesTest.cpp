@@ -110,5 +110,20 @@ TEST_F(RulesTest, RulesGoWithTheirNodeAndComeBackWithIt) {
     EXPECT_FALSE(tree.Rules().HasNodeRules());
 }
 
+TEST(RulesSummaryTest, EachRuleInAFewWords) {
+    NodeRules rules = Formats({UINT4, ASCII});
+    EXPECT_EQ(RulesSummary(rules), "U4 A");
+    rules.count = CountRange{0, 32};
+    rules.values = {{0, 0}, {3, 63}};
+    rules.texts = {"ON"};
+    rules.optional = true;
+    EXPECT_EQ(RulesSummary(rules), "U4 A  count ..32  values 0 3..63 \"ON\"  optional");
+    NodeRules message;
+    message.replyOptional = true;
+    message.direction = Direction::EQUIPMENT_TO_HOST;
+    message.count = CountRange{2, CountRange::NO_MAX};
+    EXPECT_EQ(RulesSummary(message), "count 2..  reply optional  E->H");
+}
+
 } // namespace
 } // namespace tqf
