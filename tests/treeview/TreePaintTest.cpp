@@ -1,3 +1,4 @@
+#include "TreePainter.h"
 #include "TreeViewTestSupport.h"
 
 #include <QDir>
@@ -270,6 +271,46 @@ TEST(TreePaintTest, FrameCoversWhatIsDrawnAtTheEdges) {
         ASSERT_EQ(Pixel(image, x, image.height() - 1), Rgb24(BLACK));
     }
     EXPECT_EQ(FirstDifference(image, h.Reference()), "");
+}
+
+} // namespace
+} // namespace tqf::test
+
+namespace tqf::test {
+namespace {
+
+TEST(TreePaintTest, RulesFollowTheLabelWithoutHidingItAndGoWithUndo) {
+    TreeViewHarness h;
+    FormatNode* message = h.AddMessage("S1F1W");
+    FormatNode* item = h.AddItem(message, "<A  name>");
+    const QImage before = h.Render();
+    const int rh = h.View().RowHeight();
+    const int top = 4 + rh;
+    // Where the label's text ends: its rightmost pixel that is not white.
+    int labelEnd = 0;
+    for (int y = top; y < top + rh; ++y) {
+        for (int x = 32; x < before.width() - 4; ++x) {
+            labelEnd = Pixel(before, x, y) != Rgb24(WHITE) ? std::max(labelEnd, x) : labelEnd;
+        }
+    }
+    ASSERT_GT(labelEnd, 32);
+    NodeRules rules;
+    rules.formats = {ASCII, UINT4};
+    ASSERT_TRUE(h.Tree().SetRules(item, rules).Done());
+    const QImage with = h.Render();
+    int shown = 0;
+    for (int y = 0; y < with.height(); ++y) {
+        for (int x = 0; x < with.width(); ++x) {
+            if (x <= labelEnd || y < top || y >= top + rh) {
+                ASSERT_EQ(Pixel(with, x, y), Pixel(before, x, y)) << x << "," << y;
+            } else {
+                shown += Pixel(with, x, y) == Rgb24(TreePainter::RULES_COLOR) ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(shown, 0);
+    ASSERT_TRUE(h.Tree().Undo());
+    EXPECT_EQ(h.Render(), before);
 }
 
 } // namespace
