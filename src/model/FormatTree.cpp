@@ -794,6 +794,12 @@ void FormatTree::DiscardUnrecorded(TextArena::Mark textsFrom) {
             listener_->StructureChanged(root_);
         }
     }
+    // The dictionary a given-up read put in goes with its messages; one that
+    // was there before is kept by the clearing before the read.
+    if (EndsWithClearing() || history_.Steps() == 0) {
+        RuleBook::Dictionary none;
+        rules_.SwapDictionary(none);
+    }
     texts_.RollBack(textsFrom);
     texts_.ReleaseSpare();
     ReclaimTextsIfEmpty();

@@ -179,6 +179,16 @@ TEST_F(SavedLibraryTest, TheStandardMessagesComeBackAsTheyWere) {
     EXPECT_FALSE(Commands().Doc().IsModified());
 }
 
+TEST_F(SavedLibraryTest, RulesComeBackByteForByte) {
+    const QString example = QStringLiteral(TQF_EXAMPLES_DIR "/gem-messages.TQF");
+    Open(example);
+    ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(QLatin1Char('\n')).toStdString();
+    ASSERT_NE(Commands().Doc().Tree().Rules().ForName("CEID"), nullptr);
+    const QString copy = PathIn(QStringLiteral("gem.TQF"));
+    SaveAs(copy);
+    EXPECT_EQ(ReadBytes(copy), ReadBytes(example));
+}
+
 TEST_F(SavedLibraryTest, AThousandGeneratedMessagesComeBackTheSameLibrary) {
     constexpr int MESSAGES = 1000;
     MakeLibrary(Tree().Tree(), MESSAGES);

@@ -104,6 +104,15 @@ TEST_F(RulesTest, RulesGoWithTheirNodeAndComeBackWithIt) {
     ASSERT_TRUE(tree.Undo());
     ASSERT_NE(tree.Rules().Of(ceid), nullptr);
     ASSERT_TRUE(tree.DeleteItem(ceid).Done());
+    // A read given up takes the dictionary it read along; the one before it
+    // stays with the clearing.
+    ASSERT_TRUE(tree.ClearMessages().Done());
+    tree.SetReadDictionaryRules("RPTID", Formats({UINT4}));
+    tree.DiscardUnrecorded(tree.Texts().Here());
+    EXPECT_TRUE(tree.Rules().Entries().empty());
+    ASSERT_TRUE(tree.Undo());
+    EXPECT_NE(tree.Rules().ForName("CEID"), nullptr);
+    EXPECT_EQ(tree.Rules().ForName("RPTID"), nullptr);
     // Once no step can bring it back, the node's storage may serve another
     // node, which must not inherit the rules.
     tree.ClearHistory();
