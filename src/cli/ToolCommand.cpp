@@ -183,6 +183,18 @@ int WriteConversion(const FormatTree& document, Producer produce, bool dropped, 
     return dropped ? ToolCommand::EXIT_FINDINGS : ToolCommand::EXIT_OK;
 }
 
+std::string Counted(std::size_t number, std::string_view one, std::string_view many) {
+    return std::to_string(number) + ' ' + std::string(number == 1 ? one : many);
+}
+
+// What the summary says of a log: the lines that held no statement.
+std::string LogSummary(const SmlReadResult& result) {
+    if (!result.readAsLog) {
+        return {};
+    }
+    return "; read as a log, " + Counted(result.linesSkipped, "line", "lines") + " skipped";
+}
+
 } // namespace
 
 int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -226,6 +238,9 @@ int ToolCommand::RunCommand(const std::vector<std::string>& args, std::istream& 
     }
     const std::string& command = arguments.command;
     const Output to{arguments.output, outputLimit};
+    SmlImportOptions options;
+    options.log = arguments.log;
+    options.openExampleCounts = arguments.openExamples;
     if (command == "normalize") {
         return Normalize(arguments.input, limit, to, in, out, err);
     }
@@ -233,10 +248,10 @@ int ToolCommand::RunCommand(const std::vector<std::string>& args, std::istream& 
         return Check(arguments.input, limit, in, out, err);
     }
     if (command == "validate") {
-        return Validate(arguments.input, arguments.messages, limit, in, out, err);
+        return Validate(arguments.input, arguments.messages, options, limit, in, out, err);
     }
     if (command == "from-sml") {
-        return FromSml(arguments.input, to, in, out, err);
+        return FromSml(arguments.input, options, to, in, out, err);
     }
     return ToSml(arguments.input, to, limit, in, out, err);
 }
@@ -279,10 +294,11 @@ int ToolCommand::Check(const std::string& path, std::size_t nodeLimit, std::istr
     return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;
 }
 
-int ToolCommand::FromSml(const std::string& path, const Output& output, std::istream& in, std::ostream& out,
-                         std::ostream& err) {
+int ToolCommand::FromSml(const std::string& path, const SmlImportOptions& options, const Output& output,
+                         std::istream& in, std::ostream& out, std::ostream& err) {
     FormatTree document;
     SmlReader reader(document);
+    reader.SetOptions(options);
     SmlReadResult result;
     if (path == STANDARD_STREAM) {
         std::string bytes;
@@ -306,20 +322,25 @@ int ToolCommand::FromSml(const std::string& path, const Output& output, std::ist
     PrintFindings(findings, path, err);
     err << result.messagesRead << " messages, " << result.dropped.size() << " dropped, " << result.changed.size()
         << " changed" << SmlReader::ChangeCounts(result) << ", " << result.valuesDropped
-        << " values left out (a TQF file keeps no values)\n";
+        << " values left out (a TQF file keeps no values)";
+    if (result.exampleCounts > 0) {
+        err << ", " << Counted(result.exampleCounts, "count", "counts")
+            << " of texts and binary items taken from an example value (--open-examples makes them open)";
+    }
+    err << LogSummary(result) << '\n';
     return WriteConversion(document, &ProduceFormatFile, !result.dropped.empty(), output.path, output.limit, out, err);
 }
 
-int ToolCommand::Validate(const std::string& library, const std::string& messages, std::size_t nodeLimit,
-                          std::istream& in, std::ostream& out, std::ostream& err) {
+int ToolCommand::Validate(const std::string& library, const std::string& messages, const SmlImportOptions& options,
+                          std::size_t nodeLimit, std::istream& in, std::ostream& out, std::ostream& err) {
     FormatTree document;
     ReadResult read;
     if (!ReadInto(document, library, nodeLimit, in, read, err)) {
         return EXIT_UNUSABLE;
     }
     if (!read.dropped.empty()) {
-        err << PROGRAM << library << ": " << read.dropped.size()
-            << " statements dropped, their messages are not checked against; tqf-tool check lists them\n";
+        err << PROGRAM << library << ": " << Counted(read.dropped.size(), "statement", "statements")
+            << " dropped, their messages are not checked against; tqf-tool check lists them\n";
     }
     // The library's text once more, for the lines its definitions stand on.
     std::string libraryBytes;
@@ -346,6 +367,7 @@ int ToolCommand::Validate(const std::string& library, const std::string& message
         }
         out << '\n';
     });
+    validator.SetOptions(options);
     const SmlReadResult result =
         messages == STANDARD_STREAM ? validator.CheckStream(in) : validator.CheckFile(ToolInput::PathOf(messages));
     if (!result.Complete()) {
@@ -355,8 +377,8 @@ int ToolCommand::Validate(const std::string& library, const std::string& message
     std::vector<Finding> findings;
     AddFindings(findings, result.warnings, WARNING);
     PrintFindings(findings, shownPath, out);
-    out << validator.Messages() << " messages, " << validator.Passed() << " passed, " << validator.Failed()
-        << " failed\n";
+    out << validator.Messages() << " messages, " << validator.Passed() << " passed, " << validator.Failed() << " failed"
+        << LogSummary(result) << '\n';
     return validator.Failed() == 0 ? EXIT_OK : EXIT_FINDINGS;
 }
 

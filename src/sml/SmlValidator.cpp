@@ -56,6 +56,7 @@ SmlReadResult SmlValidator::CheckFile(const std::filesystem::path& path) {
     FormatTree unused;
     SmlReader reader(unused);
     reader.SetStatementHandler(this);
+    reader.SetOptions(options_);
     return reader.ReadSmlFile(path);
 }
 
@@ -63,6 +64,7 @@ SmlReadResult SmlValidator::CheckStream(std::istream& in) {
     FormatTree unused;
     SmlReader reader(unused);
     reader.SetStatementHandler(this);
+    reader.SetOptions(options_);
     return reader.ReadSmlStream(in);
 }
 
@@ -70,6 +72,7 @@ SmlReadResult SmlValidator::CheckBytes(std::string_view bytes) {
     FormatTree unused;
     SmlReader reader(unused);
     reader.SetStatementHandler(this);
+    reader.SetOptions(options_);
     return reader.ReadSmlBytes(bytes);
 }
 

@@ -36,6 +36,9 @@ public:
     [[nodiscard]] SmlReadResult CheckBytes(std::string_view bytes);
     [[nodiscard]] SmlReadResult CheckStream(std::istream& in);
 
+    // How the messages are read: as a log, say.
+    void SetOptions(const SmlImportOptions& options) { options_ = options; }
+
     void HandleStatement(const SmlStatement& statement) override;
     void HandleUnreadable(const ReadDiagnostic& diagnostic) override;
 
@@ -76,6 +79,7 @@ private:
     std::string ItemPath() const;
 
     FindingCallback onFinding_;
+    SmlImportOptions options_;
     // The definitions of each stream and function, in library order.
     std::unordered_map<std::uint64_t, std::vector<Definition>> definitions_;
     std::size_t passed_ = 0;

@@ -74,7 +74,7 @@ TEST_F(SmlWindowTest, ImportAsksFirstReadsTheFileAndLeavesThePathEmpty) {
     EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
     EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("2 message(s) were imported from\n%1\n\n"
                                                     "1 statement(s) could not be read and were left out:\n\n"
-                                                    "line 3, column 7: unknown item format QQ\n\n"
+                                                    "line 3, column 7: S1F3: unknown item format QQ\n\n"
                                                     "1 item value(s) were left out: a format file keeps no values.")
                                          .arg(sml));
     // The library has no format file: Save asks for one, and the old one

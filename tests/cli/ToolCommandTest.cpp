@@ -86,7 +86,7 @@ TEST_F(ToolCommandTest, ValidateReportsMismatchesWithTheirPlacesAndExitStatus) {
     const std::string log = File("log.sml", "S1F1 W.\nS6F11 W <L <U4 1> <U4 2>>.\nS2F1 <QQ>.\n");
     EXPECT_EQ(Run({"validate", library, log}), 1);
     EXPECT_EQ(out.str(), log + ":2:19: error: S6F11W item 1.2: A expected, got U4 (" + library + ":6)\n" + log +
-                             ":3:7: error: unknown item format QQ\n3 messages, 1 passed, 2 failed\n");
+                             ":3:7: error: S2F1: unknown item format QQ\n3 messages, 1 passed, 2 failed\n");
     EXPECT_EQ(Run({"validate", library, File("ok.sml", "S1F1 W.\n")}), 0);
     EXPECT_EQ(out.str(), "1 messages, 1 passed, 0 failed\n");
     const std::string missing = (dir / "missing").string();
@@ -251,7 +251,7 @@ TEST_F(ToolCommandTest, SmlInAndOut) {
     const std::string mixed = File("mixed.sml", "S1F1 <Q>.\nS1F2 <L[2] NAME <U4 1>>.\n");
     EXPECT_EQ(Run({"from-sml", mixed}), 1);
     EXPECT_EQ(err.str(),
-              mixed + ":1:7: error: dropped: unknown item format Q\n" + mixed +
+              mixed + ":1:7: error: dropped: S1F1: unknown item format Q\n" + mixed +
                   ":2:6: warning: changed: list name \"NAME\" left out: a .TQF file keeps no list names\n" + mixed +
                   ":2:6: warning: changed: list declares 2 items and holds 1: its count is 1\n"
                   "1 messages, 1 dropped, 2 changed (1 list name left out, 1 list count set to its items), 1 values "

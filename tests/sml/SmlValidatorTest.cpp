@@ -126,7 +126,7 @@ TEST(SmlValidatorTest, EachRulePassesAndFails) {
 
 TEST(SmlValidatorTest, UnreadableMessagesFailAndTheRestIsChecked) {
     const Checked checked = Check("S1F1W.\nS1F2.", "S1F1 W.\nS1F2 <QQ 1>.\nS1F2.\n");
-    EXPECT_EQ(checked.findings, std::vector<std::string>{"2:7 : unknown item format QQ"});
+    EXPECT_EQ(checked.findings, std::vector<std::string>{"2:7 : S1F2: unknown item format QQ"});
     EXPECT_EQ(checked.passed, 2U);
     EXPECT_EQ(checked.failed, 1U);
 }
@@ -233,6 +233,60 @@ TEST(SmlValidatorTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
     EXPECT_EQ(b.warnings, a.warnings);
     EXPECT_EQ(std::pair(fromFile.Passed(), fromFile.Failed()), std::pair(fromText.Passed(), fromText.Failed()));
     EXPECT_GT(fromText.Failed(), 1000U);
+}
+
+// Made up in the shapes drivers write: prefixes, comments after headers,
+// other traffic between statements, CR LF, a Latin-1 byte.
+const std::string LOG =
+    "2021/03/04 09:12:05: [DEBUG] (OnEvent@MainForm) SxFy=S1F3, ticket=77\r\n"                    // 1
+    "2021/03/04 09:12:05: [MSG] (SendPrimary@Common) [S1F3] Sent by Host\r\n"                     // 2
+    "2021/03/04 09:12:05: [MSG] () S1F3Query: 'S1F3' W /* Name=Query Header=[00 81 03] */\r\n"    // 3
+    "    <L [2]\r\n        <U4 [1] 1001 > /* VID */\r\n        <U4 [1] 1002 >\r\n     >\r\n.\r\n" // 4-8
+    "2021/03/04 09:12:05: [MSG] () SSD: 'S1F4' /* Name=Data Dir=1 */\n"                           // 9
+    "    <L [...]\n        <U1 [1] 2 >\n        <A [0] >\n     >\n.\n"                            // 10-14
+    "<Attrs><Attr NAME=\"Temp\">25\xB0"
+    "C</Attr></Attrs>\n"                                                       // 15
+    "2021-03-04 09:12:01,130 INFO  [9] - SECS. S6F11: 'S6F11' W /* Dir=2 */\n" // 16
+    "  <L [2]\n    <U4 [1] 40001 >\n    <A [6] 'LOT-07' >\n  >\n.\n"           // 17-21
+    "2021-03-04 09:12:01,131 INFO  [9] - Received S1F1 W\n"                    // 22
+    "  <L [0] >\n.\n";                                                         // 23-24
+
+TEST(SmlValidatorTest, ALogIsReadAtItsHeadersWithItsOwnPlaces) {
+    struct Statements : SmlStatementHandler {
+        std::vector<std::string> seen;
+        void HandleStatement(const SmlStatement& s) override {
+            seen.push_back(std::to_string(s.line) + ":" + std::to_string(s.column) + " S" + std::to_string(s.stream) +
+                           "F" + std::to_string(s.function) + " " + std::to_string(static_cast<int>(s.direction)) +
+                           " " + std::to_string(s.items.size()));
+        }
+        void HandleUnreadable(const ReadDiagnostic& d) override { seen.push_back("unreadable " + d.reason); }
+    } statements;
+    FormatTree unused;
+    SmlReader reader(unused);
+    reader.SetStatementHandler(&statements);
+    const SmlReadResult result = reader.ReadSmlBytes(LOG);
+    EXPECT_TRUE(result.readAsLog);
+    EXPECT_EQ(result.linesSkipped, 3U);
+    const int host = static_cast<int>(SmlDirection::HOST_TO_EQUIPMENT);
+    const int equipment = static_cast<int>(SmlDirection::EQUIPMENT_TO_HOST);
+    EXPECT_EQ(statements.seen, (std::vector<std::string>{"3:31 S1F3 " + std::to_string(host) + " 3",
+                                                         "9:31 S1F4 " + std::to_string(equipment) + " 3",
+                                                         "16:43 S6F11 " + std::to_string(host) + " 3",
+                                                         "22:46 S1F1 " + std::to_string(equipment) + " 1"}));
+    // A mismatch is placed in the log's own lines.
+    const Checked checked = Check("S1F3W <L[2] <U4> <U2>>.\nS1F4 <L[n] <U1> <A>>.\nS6F11W <L[2] <U4> <A[9]>>.\n"
+                                  "S1F1W <L[0]>.",
+                                  LOG);
+    EXPECT_EQ(checked.findings, std::vector<std::string>{"6:9 S1F3W item 1.2: U2 expected, got U4 @1"});
+    // Read as SML, a log gives one unreadable statement after another.
+    SmlImportOptions log;
+    log.log = true;
+    FormatTree a;
+    FormatTree b;
+    SmlReader forced(a);
+    forced.SetOptions(log);
+    EXPECT_EQ(forced.ReadSmlBytes(LOG.substr(LOG.find("S1F3Query"))).messagesRead, 4U);
+    EXPECT_EQ(SmlReader(b).ReadSmlBytes(LOG.substr(LOG.find("S1F3Query"))).messagesRead, 1U);
 }
 
 TEST(SmlValidatorTest, LibraryLinesSkipCommentsAndDroppedStatements) {
