@@ -134,6 +134,11 @@ TEST(ExamplesTest, TheHandWrittenSmlReadsWhole) {
     EXPECT_NE(run.out.find("\r\nS1F2\r\n<L[2]\r\n\t<A[8]>\r\n\t<A[5]>\r\n>."), std::string::npos);
     EXPECT_NE(run.out.find("\r\nS1F4\r\n<L[n]\r\n\t<VARIANT  SV>\r\n>."), std::string::npos);
     EXPECT_NE(run.out.find("\t\t\t\t<U2[2]>\r\n\t\t\t\t<F4[2]>\r\n\t\t\t\t<BOOLEAN>\r\n"), std::string::npos);
+    // The library made of the file accepts every message of it.
+    const std::string library = ::testing::TempDir() + "/manual-" + std::to_string(ProcessId()) + ".TQF";
+    ASSERT_EQ(RunToolProgram({"from-sml", SML_EXAMPLE, "-o", library}).status, 0);
+    EXPECT_EQ(RunToolProgram({"validate", library, SML_EXAMPLE}).out, "15 messages, 15 passed, 0 failed\n");
+    std::filesystem::remove(library);
 }
 
 TEST(ExamplesTest, TheStandardLibraryGoesThroughSmlAndBackUnchanged) {

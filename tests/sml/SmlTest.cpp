@@ -173,6 +173,7 @@ struct CountCase {
 
 TEST(SmlReaderTest, CountsAFormatFileCannotKeepBecomeOpenAndAreReported) {
     const std::string open = " (1 count made open)";
+    const std::string values = " (1 count set to its values)";
     const CountCase cases[] = {
         {"S1F1 <U1[0]>.", "<U1[n]>", "1:6: count 0 cannot be kept by a .TQF file: the count is open", open},
         {"S1F1 <I4[-2]>.", "<I4[n]>", "1:6: count -2 cannot be kept by a .TQF file: the count is open", open},
@@ -186,6 +187,12 @@ TEST(SmlReaderTest, CountsAFormatFileCannotKeepBecomeOpenAndAreReported) {
         {"S1F1 <U1[2]>. // [n] ACKC10", "<U1[2]  (n) ACKC10>",
          "1:6: description \"[n] ACKC10\" made safe as \"(n) ACKC10\"", " (1 description made safe)"},
         {"S1F1 <U1[0]>. // [n] OLD EXPORT", "<U1[n]  OLD EXPORT>", "", ""},
+        // Values that contradict the count win; a text's count is at most.
+        {"S1F1 <A[1] 'MDLN'>.", "<A[4]>", "1:6: count 1 but 4 characters given: the count is 4", values},
+        {"S1F1 <B[1] 1 2>.", "<B[2]>", "1:6: count 1 but 2 bytes given: the count is 2", values},
+        {"S1F1 <U4[2] 7>.", "<U4>", "1:6: count 2 but 1 value given: the count is 1", values},
+        {"S1F1 <A[8] 'MDLN'>.", "<A[8]>", "", ""},
+        {"S1F1 <U4[2]>.", "<U4[2]>", "", ""},
     };
     for (const CountCase& c : cases) {
         const Imported imported = Import(c.sml);

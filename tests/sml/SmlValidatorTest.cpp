@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -233,6 +234,63 @@ TEST(SmlValidatorTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
     EXPECT_EQ(b.warnings, a.warnings);
     EXPECT_EQ(std::pair(fromFile.Passed(), fromFile.Failed()), std::pair(fromText.Passed(), fromText.Failed()));
     EXPECT_GT(fromText.Failed(), 1000U);
+}
+
+// A statement of random shape in the notations drivers and manuals write,
+// counts declared or not, right or wrong, values given or not.
+std::string RandomStatement(std::mt19937& random) {
+    static const std::vector<std::string> CODES = {"A",  "J",  "B",  "Boolean", "U1", "u2", "U4", "U8", "I1",
+                                                   "I2", "I4", "I8", "F4",      "F8", "V",  "L",  "L",  "l"};
+    const auto pick = [&random](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    const auto bracket = [&] {
+        const std::size_t kind = pick(5);
+        return kind == 0   ? std::string(" [...]")
+               : kind == 1 ? "[n]"
+               : kind == 2 ? "[" + std::to_string(pick(4)) + "]"
+                           : "";
+    };
+    std::string text = "S" + std::to_string(1 + pick(3)) + "F" + std::to_string(pick(3)) + (pick(2) == 0 ? " W" : "");
+    const std::function<void(int)> item = [&](int depth) {
+        const std::string& code = CODES[pick(depth < 3 ? CODES.size() : CODES.size() - 3)];
+        text += "\n<" + code + bracket();
+        for (std::size_t i = code == "V" ? 3 : pick(4); i < 3; ++i) {
+            if (code == "L" || code == "l") {
+                item(depth + 1);
+            } else if (code == "A" || code == "J") {
+                text += " '" + std::string(pick(4), 'x') + "'";
+            } else {
+                text += code == "Boolean" ? " 0x01" : code == "B" ? " 0x0F" : " " + std::to_string(pick(99));
+            }
+        }
+        text += " >";
+    };
+    if (pick(6) != 0) {
+        item(0);
+    }
+    return text + "\n.\n";
+}
+
+// The library from-sml makes of a file accepts every message of it.
+TEST(SmlValidatorTest, AFileValidatesAgainstTheLibraryMadeOfIt) {
+    std::mt19937 random(41);
+    for (int round = 0; round < 40; ++round) {
+        std::string sml;
+        for (int i = 0; i < 30; ++i) {
+            sml += RandomStatement(random);
+        }
+        FormatTree imported;
+        ASSERT_TRUE(SmlReader(imported).ReadSmlBytes(sml).dropped.empty()) << sml;
+        FormatTree library;
+        ASSERT_TRUE(
+            FormatReader(library).ReadFormatBytes(FormatWriter::FormatFileText(imported.GetRootNode())).Complete());
+        std::vector<std::string> findings;
+        SmlValidator validator(library.GetRootNode(), [&](const ValidationFinding& f) {
+            findings.push_back(std::to_string(f.line) + " " + f.itemPath + ": " + f.reason);
+        });
+        ASSERT_TRUE(validator.CheckBytes(sml).Complete());
+        EXPECT_EQ(findings, std::vector<std::string>{}) << sml;
+        EXPECT_EQ(validator.Passed(), 30U);
+    }
 }
 
 // Made up in the shapes drivers write: prefixes, comments after headers,
