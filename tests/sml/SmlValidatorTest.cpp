@@ -125,6 +125,24 @@ TEST(SmlValidatorTest, EachRulePassesAndFails) {
     }
 }
 
+// Definitions alike are held once; the one a message passes and the one it
+// comes closest to are found among many.
+TEST(SmlValidatorTest, ManyDefinitionsOfOneMessage) {
+    std::string library;
+    for (int line = 1; line <= 30; ++line) {
+        library += line == 25      ? "S6F1 <L[2] <U4> <I2>>.\n"
+                   : line == 30    ? "S6F1 <L[2] <U4> <U2>>.\n"
+                   : line % 2 == 0 ? "S6F1 <L[2] <A> <U1>>.\n"
+                                   : "S6F1W <L[2] <A> <U1>>.\n";
+    }
+    library += "S6F1 <L[2] <A> <U1>>.\nS6F2 <L[2] <A> <U1>>.\n";
+    FormatTree document;
+    const Checked checked = Check(library, "S6F1 <L <U4 1> <U2 2>>.\nS6F1 <L <U4 1> <F4 1>>.", document);
+    EXPECT_EQ(checked.findings, std::vector<std::string>{"2:16 S6F1 item 1.2: I2 expected, got F4 @25"});
+    EXPECT_EQ(checked.passed, 1U);
+    EXPECT_EQ(SmlValidator(document.GetRootNode(), {}).Definitions(), 5U);
+}
+
 TEST(SmlValidatorTest, UnreadableMessagesFailAndTheRestIsChecked) {
     const Checked checked = Check("S1F1W.\nS1F2.", "S1F1 W.\nS1F2 <QQ 1>.\nS1F2.\n");
     EXPECT_EQ(checked.findings, std::vector<std::string>{"2:7 : S1F2: unknown item format QQ"});
