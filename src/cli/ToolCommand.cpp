@@ -33,8 +33,8 @@ namespace {
 
 constexpr std::string_view PROGRAM = "tqf-tool: ";
 constexpr std::string_view USAGE =
-    "usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml FILE [-o OUT] | "
-    "tqf-tool to-sml FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | tqf-tool --help";
+    "usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml [--log] [--open-examples] "
+    "FILE [-o OUT] | tqf-tool to-sml FILE [-o OUT] | tqf-tool validate [--log] LIBRARY MESSAGES | tqf-tool --help";
 constexpr std::string_view HELP_TEXT =
     "tqf-tool: reads a TQF message format file as the editor opens it.\n"
     "\n"
@@ -47,6 +47,10 @@ constexpr std::string_view HELP_TEXT =
     "  tqf-tool validate LIBRARY MESSAGES\n"
     "                            check each SML message of MESSAGES (- for standard input) against the\n"
     "                            definitions of LIBRARY; one line for each mismatch, then a summary\n"
+    "  --log                     (from-sml, validate) the SML is inside a log's lines: statements begin at\n"
+    "                            their headers, other lines are skipped (a text whose first line is not a\n"
+    "                            statement is read so anyway)\n"
+    "  --open-examples           (from-sml) a text or binary count that only an example value gives is open\n"
     "  -o OUT                    (normalize, from-sml, to-sml) write OUT instead of standard output, whole\n"
     "                            or not at all; OUT may be FILE itself\n"
     "  -                         as FILE: standard input; as OUT: standard output\n"

@@ -26,8 +26,9 @@ namespace tqf {
 namespace {
 
 const std::string USAGE =
-    "tqf-tool: usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml FILE [-o OUT] | "
-    "tqf-tool to-sml FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | tqf-tool --help\n";
+    "tqf-tool: usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml [--log] "
+    "[--open-examples] FILE [-o OUT] | tqf-tool to-sml FILE [-o OUT] | tqf-tool validate [--log] LIBRARY MESSAGES | "
+    "tqf-tool --help\n";
 
 class ToolCommandTest : public ::testing::Test {
 protected:
@@ -231,6 +232,24 @@ TEST_F(ToolCommandTest, TheProgramKeepsTheContract) {
     const ToolRun usage = RunToolProgram({});
     EXPECT_EQ(usage.status, 2);
     EXPECT_EQ(usage.err, "tqf-tool: no command given\n" + USAGE);
+}
+
+// A log whose first line is a statement is read as SML unless --log says
+// otherwise; a count only an example gives is open with --open-examples.
+TEST_F(ToolCommandTest, LogsAndExamples) {
+    const std::string log = File("eap.log", "S1F1 W.\n[DEBUG] SxFy=S1F2, ticket=2\n[MSG] 'S1F2' /* Dir=1 */\n"
+                                            "  <A 'PROBER-9' >\n.\n");
+    EXPECT_EQ(Run({"from-sml", "--log", "--open-examples", log}), 0);
+    EXPECT_NE(out.str().find("S1F2\r\n<A[n]>."), std::string::npos) << out.str();
+    EXPECT_EQ(err.str(), "2 messages, 0 dropped, 0 changed, 1 values left out (a TQF file keeps no values), 1 count of "
+                         "texts and binary items taken from an example value (--open-examples makes them open); "
+                         "read as a log, 1 line skipped\n");
+    const std::string library = File("lib.tqf", "S1F1W.\nS1F2 <A[4]>.\n");
+    EXPECT_EQ(Run({"validate", "--log", library, log}), 1);
+    EXPECT_EQ(out.str(), log + ":4:3: error: S1F2 item 1: at most 4 characters expected, got 8 (" + library +
+                             ":2)\n2 messages, 1 passed, 1 failed; read as a log, 1 line skipped\n");
+    EXPECT_EQ(Run({"validate", library, log}), 1);
+    EXPECT_NE(out.str().find(":2:1: error: header has no stream number"), std::string::npos) << out.str();
 }
 
 TEST_F(ToolCommandTest, SmlInAndOut) {
