@@ -61,14 +61,16 @@ void SmlParser::Note(SmlChange kind, std::size_t line, std::size_t column, std::
     ++result_.changeCounts[static_cast<std::size_t>(kind)];
 }
 
+// A description as a .TQF file gives it back: safe, and in capitals, as the
+// file's reader reads every line.
 std::string SmlParser::SafeDescription(std::string text, std::size_t line, std::size_t column) {
-    if (!NeedsMakingSafe(text)) {
-        return text;
+    if (NeedsMakingSafe(text)) {
+        const std::string before = text;
+        if (SmlReader::MakeDescriptionSafe(text)) {
+            Note(SmlChange::DESCRIPTION, line, column, "description \"" + before + "\" made safe as \"" + text + '"');
+        }
     }
-    const std::string before = text;
-    if (SmlReader::MakeDescriptionSafe(text)) {
-        Note(SmlChange::DESCRIPTION, line, column, "description \"" + before + "\" made safe as \"" + text + '"');
-    }
+    std::ranges::transform(text, text.begin(), Upper);
     return text;
 }
 

@@ -57,13 +57,13 @@ TEST(SmlReaderTest, TheStylesOfManualsAndLibraries) {
         {"W apart", "S1F1 W.", "S1F1W\n"},
         {"W attached, lower case", "s1f1w.", "S1F1W\n"},
         {"quoted header", "'S1F1' W.", "S1F1W\n"},
-        {"name and quoted header", "AreYouThere: 'S1F1' W.", "S1F1W 'AreYouThere'\n"},
-        {"name without space", "Online:S1F2\n<L>.", "S1F2 'Online'\n  <L[0]> #0 list\n"},
+        {"name and quoted header", "AreYouThere: 'S1F1' W.", "S1F1W 'AREYOUTHERE'\n"},
+        {"name without space", "Online:S1F2\n<L>.", "S1F2 'ONLINE'\n  <L[0]> #0 list\n"},
         {"comments everywhere",
          "// a library\n/* of one\n message */ S6F11 W // event report\n<L[2] // body\n  <U4 DATAID> /* x */\n"
          "  <A>  // lot id\n>.\n",
-         "S6F11W 'event report'\n  <L[2]> #2 list\n    <U4[n]  DATAID> #-1 'DATAID'\n    <A[n]  lot id> #-1 "
-         "'lot id'\n"},
+         "S6F11W 'EVENT REPORT'\n  <L[2]> #2 list\n    <U4[n]  DATAID> #-1 'DATAID'\n    <A[n]  LOT ID> #-1 "
+         "'LOT ID'\n"},
         {"list forms", "S1F3 <L[2] <L 1 <U4 5>> <L[n] <U1> <U1>>>.",
          "S1F3\n  <L[2]> #2 list\n    <L[1]> #1 list\n      <U4> #1\n    <L[n]> #-1 list\n      <U1[n]> #-1\n"
          "      <U1[n]> #-1\n"},
@@ -142,8 +142,8 @@ TEST(SmlReaderTest, WhatTheFormatCannotHoldIsChangedAndReported) {
                                      "S1F3 <U4 1> <U4 2>.\n"
                                      "S1F4 <U4[99999999999]>.\n"
                                      "S1F5.\n/* never closed\n\n");
-    EXPECT_EQ(imported.document, "S1F1W 'Ver,2'\nS1F2\n  <L[1]> #1 list\n    <A[2]  lot (1) (x) a/ /b / *c* /> #2 "
-                                 "'lot (1) (x) a/ /b / *c* /'\nS1F3\n  <U4> #1\nS1F4\n  <U4[2147483647]> #2147483647\n"
+    EXPECT_EQ(imported.document, "S1F1W 'VER,2'\nS1F2\n  <L[1]> #1 list\n    <A[2]  LOT (1) (X) A/ /B / *C* /> #2 "
+                                 "'LOT (1) (X) A/ /B / *C* /'\nS1F3\n  <U4> #1\nS1F4\n  <U4[2147483647]> #2147483647\n"
                                  "S1F5\n");
     std::vector<std::string> changed;
     for (const ReadDiagnostic& d : imported.result.changed) {
@@ -184,7 +184,7 @@ TEST(SmlReaderTest, CountsAFormatFileCannotKeepBecomeOpenAndAreReported) {
         // description: the format and the count stay.
         {"S1F1 <A \"X\">. // [VARIANT] V", "<A  (VARIANT) V>",
          "1:6: description \"[VARIANT] V\" made safe as \"(VARIANT) V\"", " (1 description made safe)"},
-        {"S1F1 <U1[2]>. // [n] ACKC10", "<U1[2]  (n) ACKC10>",
+        {"S1F1 <U1[2]>. // [n] ACKC10", "<U1[2]  (N) ACKC10>",
          "1:6: description \"[n] ACKC10\" made safe as \"(n) ACKC10\"", " (1 description made safe)"},
         {"S1F1 <U1[0]>. // [n] OLD EXPORT", "<U1[n]  OLD EXPORT>", "", ""},
         // Values that contradict the count win; a text's count is at most.
