@@ -55,6 +55,8 @@ ToolArguments ToolArguments::Parse(const std::vector<std::string>& args) {
             return arguments;
         } else if (arg == "--log" && (first == "from-sml" || first == "validate")) {
             arguments.log = true;
+        } else if (arg == "--merge" && first == "from-sml") {
+            arguments.merge = true;
         } else if (arg == "--open-examples" && first == "from-sml") {
             arguments.openExamples = true;
         } else if (arg == "-o" && TakesOutput(first)) {

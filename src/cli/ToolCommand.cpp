@@ -9,6 +9,7 @@
 #include "MemoryBudget.h"
 #include "OutputBudget.h"
 #include "SafeFileWriter.h"
+#include "SmlMerge.h"
 #include "SmlReader.h"
 #include "SmlValidator.h"
 #include "SmlWriter.h"
@@ -34,7 +35,8 @@ namespace {
 constexpr std::string_view PROGRAM = "tqf-tool: ";
 constexpr std::string_view USAGE =
     "usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml [--log] [--open-examples] "
-    "FILE [-o OUT] | tqf-tool to-sml FILE [-o OUT] | tqf-tool validate [--log] LIBRARY MESSAGES | tqf-tool --help";
+    "[--merge] FILE [-o OUT] | tqf-tool to-sml FILE [-o OUT] | tqf-tool validate [--log] LIBRARY MESSAGES | tqf-tool "
+    "--help";
 constexpr std::string_view HELP_TEXT =
     "tqf-tool: reads a TQF message format file as the editor opens it.\n"
     "\n"
@@ -51,6 +53,8 @@ constexpr std::string_view HELP_TEXT =
     "                            their headers, other lines are skipped (a text whose first line is not a\n"
     "                            statement is read so anyway)\n"
     "  --open-examples           (from-sml) a text or binary count that only an example value gives is open\n"
+    "  --merge                   (from-sml) one definition for each stream, function and reply flag, the least\n"
+    "                            general that accepts every message of FILE\n"
     "  -o OUT                    (normalize, from-sml, to-sml) write OUT instead of standard output, whole\n"
     "                            or not at all; OUT may be FILE itself\n"
     "  -                         as FILE: standard input; as OUT: standard output\n"
@@ -255,7 +259,7 @@ int ToolCommand::RunCommand(const std::vector<std::string>& args, std::istream& 
         return Validate(arguments.input, arguments.messages, options, limit, in, out, err);
     }
     if (command == "from-sml") {
-        return FromSml(arguments.input, options, to, in, out, err);
+        return FromSml(arguments.input, options, arguments.merge, to, in, out, err);
     }
     return ToSml(arguments.input, to, limit, in, out, err);
 }
@@ -298,7 +302,7 @@ int ToolCommand::Check(const std::string& path, std::size_t nodeLimit, std::istr
     return result.dropped.empty() ? EXIT_OK : EXIT_FINDINGS;
 }
 
-int ToolCommand::FromSml(const std::string& path, const SmlImportOptions& options, const Output& output,
+int ToolCommand::FromSml(const std::string& path, const SmlImportOptions& options, bool merge, const Output& output,
                          std::istream& in, std::ostream& out, std::ostream& err) {
     FormatTree document;
     SmlReader reader(document);
@@ -324,6 +328,14 @@ int ToolCommand::FromSml(const std::string& path, const SmlImportOptions& option
     AddFindings(findings, result.changed, CHANGED);
     AddFindings(findings, result.warnings, WARNING);
     PrintFindings(findings, path, err);
+    // One definition for each message, or folded: what is alike or folded is
+    // said without a place, as it concerns messages all over the file.
+    FormatTree merged;
+    const std::vector<std::string> notes =
+        merge ? SmlMerge::Merge(document.GetRootNode(), merged) : SmlMerge::Duplicates(document.GetRootNode());
+    for (const std::string& note : notes) {
+        err << path << ": " << (merge ? "warning: merged: " : "warning: ") << note << '\n';
+    }
     err << result.messagesRead << " messages, " << result.dropped.size() << " dropped, " << result.changed.size()
         << " changed" << SmlReader::ChangeCounts(result) << ", " << result.valuesDropped
         << " values left out (a TQF file keeps no values)";
@@ -332,7 +344,8 @@ int ToolCommand::FromSml(const std::string& path, const SmlImportOptions& option
             << " of texts and binary items taken from an example value (--open-examples makes them open)";
     }
     err << LogSummary(result) << '\n';
-    return WriteConversion(document, &ProduceFormatFile, !result.dropped.empty(), output.path, output.limit, out, err);
+    return WriteConversion(merge ? merged : document, &ProduceFormatFile, !result.dropped.empty(), output.path,
+                           output.limit, out, err);
 }
 
 int ToolCommand::Validate(const std::string& library, const std::string& messages, const SmlImportOptions& options,

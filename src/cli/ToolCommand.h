@@ -49,8 +49,8 @@ private:
     // when it is read from a file.
     static int Validate(const std::string& library, const std::string& messages, const SmlImportOptions& options,
                         std::size_t nodeLimit, std::istream& in, std::ostream& out, std::ostream& err);
-    static int FromSml(const std::string& path, const SmlImportOptions& options, const Output& output, std::istream& in,
-                       std::ostream& out, std::ostream& err);
+    static int FromSml(const std::string& path, const SmlImportOptions& options, bool merge, const Output& output,
+                       std::istream& in, std::ostream& out, std::ostream& err);
     static int ToSml(const std::string& path, const Output& output, std::size_t nodeLimit, std::istream& in,
                      std::ostream& out, std::ostream& err);
 };

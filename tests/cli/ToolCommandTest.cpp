@@ -27,8 +27,8 @@ namespace {
 
 const std::string USAGE =
     "tqf-tool: usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml [--log] "
-    "[--open-examples] FILE [-o OUT] | tqf-tool to-sml FILE [-o OUT] | tqf-tool validate [--log] LIBRARY MESSAGES | "
-    "tqf-tool --help\n";
+    "[--open-examples] [--merge] FILE [-o OUT] | tqf-tool to-sml FILE [-o OUT] | tqf-tool validate [--log] LIBRARY "
+    "MESSAGES | tqf-tool --help\n";
 
 class ToolCommandTest : public ::testing::Test {
 protected:
@@ -85,6 +85,9 @@ TEST_F(ToolCommandTest, CheckListsDroppedStatementsInFileOrder) {
 TEST_F(ToolCommandTest, ValidateReportsMismatchesWithTheirPlacesAndExitStatus) {
     const std::string library = File("lib.tqf", "S1F1W.\n\nS6F11W\n<L[2]\n\t<U4>\n\t<A[9]>\n>.\n");
     const std::string log = File("log.sml", "S1F1 W.\nS6F11 W <L <U4 1> <U4 2>>.\nS2F1 <QQ>.\n");
+    EXPECT_EQ(Run({"from-sml", "--merge", File("two.sml", "S1F2 <L <A 'A'>>.\nS1F2 <L>.\n")}), 0);
+    EXPECT_EQ(out.str().substr(out.str().find("S1F2")), "S1F2\r\n<L[n]\r\n\t<A>\r\n>.\r\n");
+    EXPECT_NE(err.str().find("two.sml: warning: merged: S1F2: 2 messages in one definition"), std::string::npos);
     EXPECT_EQ(Run({"validate", library, log}), 1);
     EXPECT_EQ(out.str(), log + ":2:19: error: S6F11W item 1.2: A expected, got U4 (" + library + ":6)\n" + log +
                              ":3:7: error: S2F1: unknown item format QQ\n3 messages, 1 passed, 2 failed\n");
@@ -248,6 +251,9 @@ TEST_F(ToolCommandTest, LogsAndExamples) {
     EXPECT_EQ(Run({"validate", "--log", library, log}), 1);
     EXPECT_EQ(out.str(), log + ":4:3: error: S1F2 item 1: at most 4 characters expected, got 8 (" + library +
                              ":2)\n2 messages, 1 passed, 1 failed; read as a log, 1 line skipped\n");
+    EXPECT_EQ(Run({"from-sml", "--merge", File("two.sml", "S1F2 <L <A 'A'>>.\nS1F2 <L>.\n")}), 0);
+    EXPECT_EQ(out.str().substr(out.str().find("S1F2")), "S1F2\r\n<L[n]\r\n\t<A>\r\n>.\r\n");
+    EXPECT_NE(err.str().find("two.sml: warning: merged: S1F2: 2 messages in one definition"), std::string::npos);
     EXPECT_EQ(Run({"validate", library, log}), 1);
     EXPECT_NE(out.str().find(":2:1: error: header has no stream number"), std::string::npos) << out.str();
 }

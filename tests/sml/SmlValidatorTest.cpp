@@ -2,6 +2,7 @@
 #include "FormatReader.h"
 #include "FormatWriter.h"
 #include "LibraryLines.h"
+#include "SmlMerge.h"
 #include "SmlReader.h"
 
 #include <gtest/gtest.h>
@@ -311,7 +312,39 @@ TEST(SmlValidatorTest, AFileValidatesAgainstTheLibraryMadeOfIt) {
         ASSERT_TRUE(validator.CheckBytes(sml).Complete());
         EXPECT_EQ(findings, std::vector<std::string>{}) << sml;
         EXPECT_EQ(validator.Passed(), 30U);
+        // And so does its merge, one definition for each stream, function and
+        // reply flag.
+        FormatTree merged;
+        (void)SmlMerge::Merge(library.GetRootNode(), merged);
+        SmlValidator mergedValidator(merged.GetRootNode(), [&](const ValidationFinding& f) {
+            findings.push_back(std::to_string(f.line) + " " + f.itemPath + ": " + f.reason);
+        });
+        ASSERT_TRUE(mergedValidator.CheckBytes(sml).Complete());
+        EXPECT_EQ(findings, std::vector<std::string>{}) << sml << FormatWriter::FormatFileText(merged.GetRootNode());
+        EXPECT_LE(mergedValidator.Definitions(), 36U); // streams, functions, W, an item or none
     }
+}
+
+TEST(SmlMergeTest, OneDefinitionAcceptsWhatEachDid) {
+    FormatTree library;
+    ASSERT_TRUE(FormatReader(library)
+                    .ReadFormatBytes("S1F2 <L[0]>.\nS1F2 (ONLINE) <L[2] <A[3]> <A[4]>>.\nS1F3W <L[2] <U4> <U4>>.\n"
+                                     "S1F3 <L[1] <U4>>.\nS1F3W <L[1] <U4>>.\nS6F11W <L[2] <U4> <A[5]>>.\n"
+                                     "S6F11W <L[2] <U4> <L[2] <U2> <F4>>>.\n")
+                    .Complete());
+    FormatTree merged;
+    EXPECT_EQ(SmlMerge::Merge(library.GetRootNode(), merged),
+              (std::vector<std::string>{"S1F2: 2 messages in one definition, counts that vary made open",
+                                        "S1F3W: 2 messages in one definition, counts that vary made open",
+                                        "S6F11W: 2 messages in one definition, items of different formats made VARIANT",
+                                        "S1F3: sent with W and without: a definition of each"}));
+    EXPECT_EQ(FormatWriter::FormatFileText(merged.GetRootNode()).substr(40),
+              "S1F2 (ONLINE)\r\n<L[n]\r\n\t<A[n]>\r\n>.\r\n\r\n\r\nS1F3W\r\n<L[n]\r\n\t<U4>\r\n>.\r\n\r\n\r\n"
+              "S1F3\r\n<L[1]\r\n\t<U4>\r\n>.\r\n\r\n\r\nS6F11W\r\n<L[2]\r\n\t<U4>\r\n\t<VARIANT>\r\n>.\r\n");
+    EXPECT_EQ(SmlMerge::Duplicates(library.GetRootNode()),
+              (std::vector<std::string>{"S1F2 defined 2 times (2 structures); --merge makes one definition of them",
+                                        "S1F3 defined 3 times (3 structures); --merge makes one definition of them",
+                                        "S6F11 defined 2 times (2 structures); --merge makes one definition of them"}));
 }
 
 // Made up in the shapes drivers write: prefixes, comments after headers,
