@@ -144,6 +144,23 @@ TEST(SmlValidatorTest, ManyDefinitionsOfOneMessage) {
     EXPECT_EQ(SmlValidator(document.GetRootNode(), {}).Definitions(), 5U);
 }
 
+TEST(SmlValidatorTest, FindingsAlikeAreGroupedWhereTheyCameFirst) {
+    FormatTree library;
+    ASSERT_TRUE(FormatReader(library).ReadFormatBytes("S1F1W <U4>.").Complete());
+    std::vector<ValidationFinding> findings;
+    SmlValidator validator(library.GetRootNode(), [&](const ValidationFinding& f) { findings.push_back(f); });
+    (void)validator.CheckBytes(
+        "S9F9.\nS1F1 <U4 1>.\nS1F1 W <U4 1 2>.\nS9F9.\nS1F1 W <U4 1 2>.\nS1F1 <U4 1>.\nS1F1 W <U4 1 2 3>.\n");
+    std::vector<std::string> groups;
+    for (const FindingGroup& group : GroupFindings(findings)) {
+        groups.push_back(std::to_string(group.first.line) + " " + group.first.reason + " x" +
+                         std::to_string(group.count));
+    }
+    EXPECT_EQ(groups, (std::vector<std::string>{"1 no definition of S9F9 in the library x2",
+                                                "2 reply expected (W), got none x2", "3 1 value expected, got 2 x2",
+                                                "7 1 value expected, got 3 x1"}));
+}
+
 TEST(SmlValidatorTest, UnreadableMessagesFailAndTheRestIsChecked) {
     const Checked checked = Check("S1F1W.\nS1F2.", "S1F1 W.\nS1F2 <QQ 1>.\nS1F2.\n");
     EXPECT_EQ(checked.findings, std::vector<std::string>{"2:7 : S1F2: unknown item format QQ"});
@@ -208,7 +225,8 @@ TEST(SmlValidatorTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
         text += parts[random() % parts.size()];
     }
     text += "S1F1 W <L /* never closed\n";
-    const std::string path = ::testing::TempDir() + "/pieces.sml";
+    // Its own name: test programs of other builds may run at the same time.
+    const std::string path = ::testing::TempDir() + "/pieces-" + std::to_string(std::random_device{}()) + ".sml";
     std::ofstream(path, std::ios::binary) << text;
     FormatTree library;
     FormatReader reader(library);
