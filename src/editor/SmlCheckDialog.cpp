@@ -31,6 +31,7 @@ constexpr const char* TITLE = "Check SML Messages";
 constexpr int MESSAGE_COLUMN = 0;
 constexpr int PLACE_COLUMN = 1;
 constexpr int REASON_COLUMN = 2;
+constexpr int TIMES_COLUMN = 3;
 constexpr int MESSAGE_COLUMN_DU = 70;
 constexpr int PLACE_COLUMN_DU = 50;
 
@@ -50,9 +51,10 @@ void PlaceBeside(QDialog& dialog, const QWidget& tree) {
 
 } // namespace
 
-SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path, std::vector<ValidationFinding> findings,
-                               std::size_t messages, std::size_t failed, QWidget* parent)
-    : QDialog(parent), view_(view), findings_(std::move(findings)) {
+SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path,
+                               const std::vector<ValidationFinding>& findings, std::size_t messages, std::size_t failed,
+                               QWidget* parent, const QString& readNote)
+    : QDialog(parent), view_(view), groups_(GroupFindings(findings)) {
     setObjectName(QStringLiteral("smlCheckDialog"));
     setWindowTitle(QString::fromLatin1(TITLE));
     setFont(DialogFont::MainFont());
@@ -65,17 +67,20 @@ SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path, std::v
                           .arg(QDir::toNativeSeparators(path))
                           .arg(messages)
                           .arg(messages - failed)
-                          .arg(failed));
+                          .arg(failed) +
+                      readNote);
     rows_ = new QTreeWidget(this);
     rows_->setObjectName(QStringLiteral("smlCheckRows"));
     rows_->setRootIsDecorated(false);
     rows_->setUniformRowHeights(true);
-    rows_->setHeaderLabels({QStringLiteral("Message"), QStringLiteral("Place"), QStringLiteral("Reason")});
+    rows_->setHeaderLabels(
+        {QStringLiteral("Message"), QStringLiteral("Place"), QStringLiteral("Reason"), QStringLiteral("Times")});
     rows_->header()->resizeSection(MESSAGE_COLUMN, TAHOMA_9_UNITS.X(MESSAGE_COLUMN_DU));
     rows_->header()->resizeSection(PLACE_COLUMN, TAHOMA_9_UNITS.X(PLACE_COLUMN_DU));
     QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(findings_.size()));
-    for (const ValidationFinding& finding : findings_) {
+    items.reserve(static_cast<qsizetype>(groups_.size()));
+    for (const FindingGroup& group : groups_) {
+        const ValidationFinding& finding = group.first;
         QString message = FromBytes(finding.message);
         if (!finding.itemPath.empty()) {
             message += QStringLiteral(" item ") + FromBytes(finding.itemPath);
@@ -84,6 +89,7 @@ SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path, std::v
         row->setText(MESSAGE_COLUMN, message);
         row->setText(PLACE_COLUMN, QStringLiteral("%1:%2").arg(finding.line).arg(finding.column));
         row->setText(REASON_COLUMN, FromBytes(finding.reason));
+        row->setText(TIMES_COLUMN, QString::number(group.count));
         items.push_back(row);
     }
     rows_->addTopLevelItems(items);
@@ -101,10 +107,10 @@ QString SmlCheckDialog::SummaryText() const { return summary_->text(); }
 
 void SmlCheckDialog::OnRowChosen() {
     const int index = rows_->indexOfTopLevelItem(rows_->currentItem());
-    if (index < 0 || static_cast<std::size_t>(index) >= findings_.size()) {
+    if (index < 0 || static_cast<std::size_t>(index) >= groups_.size()) {
         return;
     }
-    const ValidationFinding& finding = findings_[static_cast<std::size_t>(index)];
+    const ValidationFinding& finding = groups_[static_cast<std::size_t>(index)].first;
     const FormatNode* node = finding.item != nullptr ? finding.item : finding.definition;
     if (node != nullptr) {
         view_.ChooseNode(view_.Tree().Mutable(node));
@@ -112,8 +118,8 @@ void SmlCheckDialog::OnRowChosen() {
 }
 
 void SmlCheckDialog::Run(FormatTreeView& view, Prompts& prompts, QWidget* parent) {
-    const std::optional<QString> path =
-        prompts.ChooseOpenFile(QString::fromLatin1(SML_FILE_FILTER), QString::fromLatin1(SML_FILE_EXTENSION), true);
+    const std::optional<QString> path = prompts.ChooseOpenFile(QString::fromLatin1(SML_OR_LOG_FILE_FILTER),
+                                                               QString::fromLatin1(SML_FILE_EXTENSION), true);
     if (!path) {
         return;
     }
@@ -129,7 +135,9 @@ void SmlCheckDialog::Run(FormatTreeView& view, Prompts& prompts, QWidget* parent
                             QString(), PromptIcon::Warning);
         return;
     }
-    SmlCheckDialog dialog(view, *path, std::move(findings), validator.Messages(), validator.Failed(), parent);
+    const QString readNote =
+        result.readAsLog ? QStringLiteral("; read as a log, %1 line(s) skipped").arg(result.linesSkipped) : QString();
+    SmlCheckDialog dialog(view, *path, findings, validator.Messages(), validator.Failed(), parent, readNote);
     PlaceBeside(dialog, view);
     dialog.exec();
 }

@@ -19,7 +19,8 @@ class Prompts;
 inline constexpr const char* CHECK_SML_MENU_TEXT = "Check SML Messages...";
 
 // What checking a file of SML messages against the library found: a count,
-// and one row for each mismatch (message, place, reason). Choosing a row
+// and one row for each kind of mismatch (message, first place, reason, how
+// many times), as a log repeats its messages. Choosing a row
 // chooses, in the tree, the definition held against and, where the mismatch
 // lies in an item, that item. The document is not changed; the dialog is
 // modal, so that the document cannot change while rows point into it.
@@ -30,8 +31,10 @@ public:
     static constexpr int WIDTH_DU = 360;
     static constexpr int HEIGHT_DU = 200;
 
-    SmlCheckDialog(FormatTreeView& view, const QString& path, std::vector<ValidationFinding> findings,
-                   std::size_t messages, std::size_t failed, QWidget* parent = nullptr);
+    // readNote, when not empty, follows the counts: how the file was read.
+    SmlCheckDialog(FormatTreeView& view, const QString& path, const std::vector<ValidationFinding>& findings,
+                   std::size_t messages, std::size_t failed, QWidget* parent = nullptr,
+                   const QString& readNote = QString());
 
     // Asks for an SML file, checks its messages against the document of view
     // and shows what was found; a file that cannot be read is reported
@@ -45,7 +48,7 @@ private:
     void OnRowChosen();
 
     FormatTreeView& view_;
-    std::vector<ValidationFinding> findings_;
+    std::vector<FindingGroup> groups_;
     QLabel* summary_ = nullptr;
     QTreeWidget* rows_ = nullptr;
 };
