@@ -419,6 +419,44 @@ TEST(SmlValidatorTest, ALogIsReadAtItsHeadersWithItsOwnPlaces) {
     EXPECT_EQ(SmlReader(b).ReadSmlBytes(LOG.substr(LOG.find("S1F3Query"))).messagesRead, 1U);
 }
 
+// A log read in pieces finds what its whole text gives, wherever the pieces
+// end: between a header and its items, amid other traffic.
+TEST(SmlValidatorTest, ALogReadInPiecesGivesWhatItsWholeTextGives) {
+    const std::string block = LOG.substr(0, LOG.find("2021-03-04"));
+    const std::string header = block.substr(block.find("2021/03/04 09:12:05: [MSG] () S1F3Query"));
+    const std::size_t headerLine = header.find('\n') + 1;
+    // The first piece read is a mebibyte: its last line is a header.
+    constexpr std::size_t PIECE = std::size_t{1} << 20;
+    std::string text;
+    while (text.size() + block.size() < PIECE - 200) {
+        text += block;
+    }
+    text += std::string(PIECE - text.size() - headerLine - 1, '#') + "\n" + header;
+    for (int i = 0; text.size() < (std::size_t{3} << 20); ++i) {
+        text += block + std::string(static_cast<std::size_t>(i % 7), '#') + "\n";
+    }
+    const std::string path = ::testing::TempDir() + "/log-" + std::to_string(std::random_device{}()) + ".log";
+    std::ofstream(path, std::ios::binary) << text;
+    FormatTree library;
+    ASSERT_TRUE(FormatReader(library).ReadFormatBytes("S1F3W <L[2] <U4> <U2>>.\nS1F4 <L[n] <U1>>.").Complete());
+    std::vector<std::string> whole;
+    std::vector<std::string> pieces;
+    SmlValidator a(library.GetRootNode(), [&](const ValidationFinding& f) {
+        whole.push_back(std::to_string(f.line) + ":" + std::to_string(f.column) + f.reason);
+    });
+    SmlValidator b(library.GetRootNode(), [&](const ValidationFinding& f) {
+        pieces.push_back(std::to_string(f.line) + ":" + std::to_string(f.column) + f.reason);
+    });
+    const SmlReadResult readWhole = a.CheckBytes(text);
+    const SmlReadResult readInPieces = b.CheckFile(path);
+    std::remove(path.c_str());
+    EXPECT_EQ(pieces, whole);
+    EXPECT_EQ(readInPieces.linesSkipped, readWhole.linesSkipped);
+    EXPECT_GT(readWhole.linesSkipped, 10000U);
+    EXPECT_EQ(std::pair(b.Passed(), b.Failed()), std::pair(a.Passed(), a.Failed()));
+    EXPECT_GT(a.Failed(), 5000U);
+}
+
 TEST(SmlValidatorTest, LibraryLinesSkipCommentsAndDroppedStatements) {
     const std::string library = "/* S9F9 <L> */\nS1F1 <QQ>.\n\nS1F2 // reply\n<L[2] // list\n  /* <U4> */ <U4>\n"
                                 "  <A>\n>.\nS1F3 (X)\n.\n";
