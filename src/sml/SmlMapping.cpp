@@ -56,14 +56,16 @@ std::int32_t Clamp(std::size_t number) {
 
 } // namespace
 
-void SmlParser::Note(SmlChange kind, std::size_t line, std::size_t column, std::string reason) {
+// Inline, as the parser's steps are: each is used only in this file, for
+// every item.
+inline void SmlParser::Note(SmlChange kind, std::size_t line, std::size_t column, std::string reason) {
     result_.changed.push_back({line, column, std::move(reason)});
     ++result_.changeCounts[static_cast<std::size_t>(kind)];
 }
 
 // A description as a .TQF file gives it back: safe, and in capitals, as the
 // file's reader reads every line.
-std::string SmlParser::SafeDescription(std::string text, std::size_t line, std::size_t column) {
+inline std::string SmlParser::SafeDescription(std::string text, std::size_t line, std::size_t column) {
     if (NeedsMakingSafe(text)) {
         const std::string before = text;
         if (SmlReader::MakeDescriptionSafe(text)) {
@@ -119,7 +121,7 @@ void SmlParser::Build() {
     }
 }
 
-void SmlParser::BuildItem(const SmlItem& item, int& openDepth) {
+inline void SmlParser::BuildItem(const SmlItem& item, int& openDepth) {
     const Tags tags = ReadTags(item);
     const std::string_view itemDescription = item.name.empty() ? tags.rest : std::string_view(item.name);
     if (item.format == LIST) {
@@ -151,7 +153,7 @@ void SmlParser::BuildItem(const SmlItem& item, int& openDepth) {
 // The count that accepts what the item holds: values that contradict a
 // declared count win over it (for a text, the larger of the two), and what
 // a .TQF file cannot keep becomes open.
-std::int32_t SmlParser::ItemCount(const SmlItem& item, bool open) {
+inline std::int32_t SmlParser::ItemCount(const SmlItem& item, bool open) {
     if (open) {
         return OPEN_COUNT;
     }

@@ -17,11 +17,28 @@
 // The statement parser behind SmlReader; only SmlReader's files include it.
 namespace tqf::sml {
 
-char Upper(char c);
-bool IsWordByte(char c);
-bool IsDigit(char c);
+// Small enough to be inlined where every byte of a text goes through them.
+inline char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+inline bool IsWordByte(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 // Whether text, in capitals, is word.
-bool EqualsUpper(std::string_view text, std::string_view word);
+inline bool EqualsUpper(std::string_view text, std::string_view word) {
+    if (text.size() != word.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (Upper(text[i]) != word[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string Quoted(std::string_view text);
 // Whether a description holds anything that would not read back from a .TQF
 // file, or blanks at an end.
