@@ -13,7 +13,9 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -49,12 +51,37 @@ void PlaceBeside(QDialog& dialog, const QWidget& tree) {
     dialog.move(x, y);
 }
 
+// What checking the messages of a file found.
+struct Checked {
+    SmlReadResult read;
+    std::vector<ValidationFinding> findings;
+    std::size_t messages = 0;
+    std::size_t failed = 0;
+
+    QString ReadNote() const {
+        return read.readAsLog ? QStringLiteral("; read as a log, %1 line(s) skipped").arg(read.linesSkipped)
+                              : QString();
+    }
+};
+
+Checked CheckMessages(FormatTreeView& view, const QString& path) {
+    Checked checked;
+    SmlValidator validator(view.GetRootNode(),
+                           [&checked](const ValidationFinding& finding) { checked.findings.push_back(finding); });
+    const QByteArray encoded = QFile::encodeName(path);
+    checked.read = validator.CheckFile(
+        std::filesystem::path(std::string(encoded.constData(), static_cast<std::size_t>(encoded.size()))));
+    checked.messages = validator.Messages();
+    checked.failed = validator.Failed();
+    return checked;
+}
+
 } // namespace
 
 SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path,
                                const std::vector<ValidationFinding>& findings, std::size_t messages, std::size_t failed,
                                QWidget* parent, const QString& readNote)
-    : QDialog(parent), view_(view), groups_(GroupFindings(findings)) {
+    : QDialog(parent), view_(view), path_(path) {
     setObjectName(QStringLiteral("smlCheckDialog"));
     setWindowTitle(QString::fromLatin1(TITLE));
     setFont(DialogFont::MainFont());
@@ -63,12 +90,6 @@ SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path,
     summary_ = new QLabel(this);
     summary_->setObjectName(QStringLiteral("smlCheckSummary"));
     summary_->setWordWrap(true);
-    summary_->setText(QStringLiteral("%1\n%2 messages, %3 passed, %4 failed")
-                          .arg(QDir::toNativeSeparators(path))
-                          .arg(messages)
-                          .arg(messages - failed)
-                          .arg(failed) +
-                      readNote);
     rows_ = new QTreeWidget(this);
     rows_->setObjectName(QStringLiteral("smlCheckRows"));
     rows_->setRootIsDecorated(false);
@@ -77,6 +98,33 @@ SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path,
         {QStringLiteral("Message"), QStringLiteral("Place"), QStringLiteral("Reason"), QStringLiteral("Times")});
     rows_->header()->resizeSection(MESSAGE_COLUMN, TAHOMA_9_UNITS.X(MESSAGE_COLUMN_DU));
     rows_->header()->resizeSection(PLACE_COLUMN, TAHOMA_9_UNITS.X(PLACE_COLUMN_DU));
+    Show(findings, messages, failed, readNote);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    QPushButton* again = buttons->addButton(QString::fromLatin1(CHECK_AGAIN_TEXT), QDialogButtonBox::ActionRole);
+    again->setObjectName(QStringLiteral("smlCheckAgain"));
+    connect(again, &QPushButton::clicked, this, &SmlCheckDialog::CheckAgain);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(rows_, &QTreeWidget::currentItemChanged, this, &SmlCheckDialog::OnRowChosen);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(summary_);
+    layout->addWidget(rows_);
+    layout->addWidget(buttons);
+}
+
+void SmlCheckDialog::Show(const std::vector<ValidationFinding>& findings, std::size_t messages, std::size_t failed,
+                          const QString& readNote) {
+    summary_->setText(QStringLiteral("%1\n%2 messages, %3 passed, %4 failed")
+                          .arg(QDir::toNativeSeparators(path_))
+                          .arg(messages)
+                          .arg(messages - failed)
+                          .arg(failed) +
+                      readNote);
+    // The rows go before the groups they point into.
+    const QSignalBlocker quiet(rows_);
+    rows_->clear();
+    groups_ = GroupFindings(findings);
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(groups_.size()));
     for (const FindingGroup& group : groups_) {
@@ -93,14 +141,20 @@ SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path,
         items.push_back(row);
     }
     rows_->addTopLevelItems(items);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(rows_, &QTreeWidget::currentItemChanged, this, &SmlCheckDialog::OnRowChosen);
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(summary_);
-    layout->addWidget(rows_);
-    layout->addWidget(buttons);
+void SmlCheckDialog::CheckAgain() {
+    // The file may have grown, a log being written, or been mended.
+    const Checked checked = CheckMessages(view_, path_);
+    if (!checked.read.Complete()) {
+        summary_->setText(QStringLiteral("Cannot check the messages of\n%1\n\nReason: %2.")
+                              .arg(QDir::toNativeSeparators(path_), FromBytes(checked.read.errorText)));
+        const QSignalBlocker quiet(rows_);
+        rows_->clear();
+        groups_.clear();
+        return;
+    }
+    Show(checked.findings, checked.messages, checked.failed, checked.ReadNote());
 }
 
 QString SmlCheckDialog::SummaryText() const { return summary_->text(); }
@@ -123,21 +177,14 @@ void SmlCheckDialog::Run(FormatTreeView& view, Prompts& prompts, QWidget* parent
     if (!path) {
         return;
     }
-    std::vector<ValidationFinding> findings;
-    SmlValidator validator(view.GetRootNode(),
-                           [&findings](const ValidationFinding& finding) { findings.push_back(finding); });
-    const QByteArray encoded = QFile::encodeName(*path);
-    const SmlReadResult result = validator.CheckFile(
-        std::filesystem::path(std::string(encoded.constData(), static_cast<std::size_t>(encoded.size()))));
-    if (!result.Complete()) {
+    const Checked checked = CheckMessages(view, *path);
+    if (!checked.read.Complete()) {
         prompts.ShowMessage(QStringLiteral("Cannot check the messages of\n%1\n\nReason: %2.")
-                                .arg(QDir::toNativeSeparators(*path), FromBytes(result.errorText)),
+                                .arg(QDir::toNativeSeparators(*path), FromBytes(checked.read.errorText)),
                             QString(), PromptIcon::Warning);
         return;
     }
-    const QString readNote =
-        result.readAsLog ? QStringLiteral("; read as a log, %1 line(s) skipped").arg(result.linesSkipped) : QString();
-    SmlCheckDialog dialog(view, *path, findings, validator.Messages(), validator.Failed(), parent, readNote);
+    SmlCheckDialog dialog(view, *path, checked.findings, checked.messages, checked.failed, parent, checked.ReadNote());
     PlaceBeside(dialog, view);
     dialog.exec();
 }

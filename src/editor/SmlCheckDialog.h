@@ -17,6 +17,7 @@ class FormatTreeView;
 class Prompts;
 
 inline constexpr const char* CHECK_SML_MENU_TEXT = "Check SML Messages...";
+inline constexpr const char* CHECK_AGAIN_TEXT = "Check Again";
 
 // What checking a file of SML messages against the library found: a count,
 // and one row for each kind of mismatch (message, first place, reason, how
@@ -24,6 +25,7 @@ inline constexpr const char* CHECK_SML_MENU_TEXT = "Check SML Messages...";
 // chooses, in the tree, the definition held against and, where the mismatch
 // lies in an item, that item. The document is not changed; the dialog is
 // modal, so that the document cannot change while rows point into it.
+// "Check Again" reads the file once more, a log that grew or was mended.
 class SmlCheckDialog : public QDialog {
     Q_OBJECT
 
@@ -46,8 +48,14 @@ public:
 
 private:
     void OnRowChosen();
+    // The summary and the rows of what a check found.
+    void Show(const std::vector<ValidationFinding>& findings, std::size_t messages, std::size_t failed,
+              const QString& readNote);
+    // Checks the file once more, against the library as it is.
+    void CheckAgain();
 
     FormatTreeView& view_;
+    QString path_;
     std::vector<FindingGroup> groups_;
     QLabel* summary_ = nullptr;
     QTreeWidget* rows_ = nullptr;

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
 #include <QTreeWidget>
 #include <QWindow>
@@ -160,6 +161,16 @@ TEST_F(SmlWindowTest, CheckListsMismatchesAndChoosesWhatTheyConcern) {
             QTest::mouseClick(check->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
             chosen.push_back(Tree().SelectedNode());
         }
+        // Mended, the log is checked once more.
+        WriteBytes(sml, "S1F1 W.\nS1F1 W.\n");
+        auto* again = check->findChild<QPushButton*>(QStringLiteral("smlCheckAgain"));
+        ASSERT_NE(again, nullptr);
+        // Pressed with the keyboard, as a person who tabbed to it would.
+        again->setFocus();
+        QTest::keyClick(check->windowHandle(), Qt::Key_Space);
+        EXPECT_TRUE(check->SummaryText().endsWith(QStringLiteral("\n2 messages, 2 passed, 0 failed")))
+            << check->SummaryText().toStdString();
+        EXPECT_EQ(list.topLevelItemCount(), 0);
         check->reject();
     });
     ChooseFromWindowMenu(QString::fromLatin1(CHECK_SML_MENU_TEXT));
