@@ -22,12 +22,22 @@ struct SmlStatementItem {
     std::size_t column = 0; // 1-based, in bytes
 };
 
+// Who sent a message, where a log says it.
+enum class SmlDirection {
+    UNKNOWN,
+    HOST_TO_EQUIPMENT,
+    EQUIPMENT_TO_HOST,
+};
+
 // One SML message as it was sent: its header and its items in the order
 // they were written (each list followed by what it holds).
 struct SmlStatement {
     std::int32_t stream = 0;
     std::int32_t function = 0;
     bool replyRequired = false;
+    // As the log's line says ("Dir=2", "Sent by Host"); UNKNOWN in an SML
+    // file, and in a log that does not say.
+    SmlDirection direction = SmlDirection::UNKNOWN;
     std::size_t line = 0; // where the statement begins
     std::size_t column = 0;
     std::vector<SmlStatementItem> items;
