@@ -1,6 +1,7 @@
 // Validating a log of SML messages against a library, against importing the
 // same log as from-sml does, in the same run: a library of 5,000 definitions
-// and a log of 50,000 messages that match them, values and all.
+// and a log of 50,000 messages that match them, values and all; and a
+// driver's log against the library made of it.
 #include "BenchLibrary.h"
 #include "FormatReader.h"
 #include "FormatTree.h"
@@ -138,9 +139,102 @@ void BM_FromSmlLog(benchmark::State& state) {
     state.counters["messages"] = static_cast<double>(read);
 }
 
+// A third of the messages of each kind.
+bool Differs(int message) { return (message / 6) % 3 == 0; }
+
+// A driver's log of 50,000 messages, as a fab's host writes it: time stamps
+// before the headers, comments after them, other traffic between them, and
+// many messages alike (17 in 50 are S1F1 and S1F2 with an empty list). In the
+// second log every third message differs from the first's in an item.
+std::string DriverLog(bool changed) {
+    std::string text;
+    for (int m = 0; m < LOG_MESSAGES; ++m) {
+        const bool differs = changed && Differs(m);
+        const std::string stamp = "2021/03/04 09:12:" + std::to_string(10 + m % 50) + ": [MSG] () ";
+        text += "2021/03/04 09:12:05: [DEBUG] (OnEvent@MainForm) SxFy=S1F3, ticket=" + std::to_string(m) + "\r\n";
+        switch (m % 6) {
+        case 0:
+        case 1:
+            text += stamp + (m % 6 == 0 ? "AYT: 'S1F1' W /* Dir=2 */\r\n" : "OLD: 'S1F2' /* Dir=1 */\r\n");
+            text += differs ? "    <L [1] <A [0] > >\r\n.\r\n" : "    <L [0] >\r\n.\r\n";
+            break;
+        case 2:
+            text += stamp + "ER: 'S6F11' W /* Dir=1 */\r\n  <L [3]\r\n    <U4 [1] " + std::to_string(m) +
+                    " >\r\n    <U4 [1] " + std::to_string(m % 40) + " >\r\n    <L [1]\r\n      <L [2]\r\n" +
+                    "        <U4 [1] 5 >\r\n        <L [2]\r\n          <A 'LOT-" + std::to_string(m % 4000) +
+                    "' >\r\n          <" + (differs ? "I2" : "U2") +
+                    " [1] 25 >\r\n        >\r\n      >\r\n    >\r\n  >\r\n.\r\n";
+            break;
+        case 3:
+            text += stamp + "ERA: 'S6F12' /* Dir=2 */\r\n  <" + (differs ? "U1" : "B") + " [1] 0x00 >\r\n.\r\n";
+            break;
+        default:
+            text += stamp + "SSR: 'S1F3' W /* Dir=2 */\r\n    <L [...]\r\n";
+            for (int v = 0; v <= m % 8; ++v) {
+                text += std::string("        <") + (differs && v == m % 8 ? "U8" : "U4") + " [1] " +
+                        std::to_string(1000 + v) + " > /* VID */\r\n";
+            }
+            text += "     >\r\n.\r\n";
+            break;
+        }
+        if (m % 10 == 0) {
+            text += "2021/03/04 09:12:05: [MSG] (Notify@GuiLink) Sending Notify to GUI : [PORTSTATE]\r\n<Attrs>\r\n"
+                    "<Attr NAME=\"CMD\">PORTSTATE</Attr>\r\n</Attrs>\r\n";
+        }
+    }
+    return text;
+}
+
+std::string CleanDriverLog() { return DriverLog(false); }
+std::string ChangedDriverLog() { return DriverLog(true); }
+
+// The changed log against the library from-sml made of the clean one: one
+// definition per message, most of them alike, and a third of the messages
+// failing, each walked against every definition of its stream and function.
+void BM_ValidateDriverLog(benchmark::State& state) {
+    tqf::FormatTree library;
+    tqf::SmlReader reader(library);
+    (void)reader.ReadSmlFile(Written("driver-log-clean.log", &CleanDriverLog));
+    const std::filesystem::path log = Written("driver-log-changed.log", &ChangedDriverLog);
+    std::size_t failed = 0;
+    for (auto _ : state) {
+        tqf::SmlValidator validator(library.GetRootNode(), [](const tqf::ValidationFinding&) {});
+        (void)validator.CheckFile(log);
+        failed = validator.Failed();
+        benchmark::DoNotOptimize(failed);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(std::filesystem::file_size(log)) * state.iterations());
+    int differing = 0;
+    for (int m = 0; m < LOG_MESSAGES; ++m) {
+        differing += Differs(m) ? 1 : 0;
+    }
+    if (failed != static_cast<std::size_t>(differing)) {
+        state.SkipWithError("a third of the log should fail");
+    }
+    state.counters["messages"] = static_cast<double>(LOG_MESSAGES);
+}
+
+void BM_FromSmlDriverLog(benchmark::State& state) {
+    const std::filesystem::path log = Written("driver-log-changed.log", &ChangedDriverLog);
+    std::size_t read = 0;
+    for (auto _ : state) {
+        auto document = std::make_unique<tqf::FormatTree>();
+        tqf::SmlReader reader(*document);
+        read = reader.ReadSmlFile(log).messagesRead;
+        benchmark::DoNotOptimize(read);
+        state.PauseTiming();
+        document.reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(std::filesystem::file_size(log)) * state.iterations());
+    state.counters["messages"] = static_cast<double>(read);
+}
+
 BENCHMARK(BM_ValidateSml)->Args({LOG_MESSAGES, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ValidateSml)->Args({LOG_MESSAGES, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FromSmlLog)->Arg(LOG_MESSAGES)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ValidateDriverLog)->Arg(LOG_MESSAGES)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FromSmlDriverLog)->Arg(LOG_MESSAGES)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

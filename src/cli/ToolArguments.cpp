@@ -53,6 +53,12 @@ ToolArguments ToolArguments::Parse(const std::vector<std::string>& args) {
         } else if (IsHelp(arg)) {
             arguments.action = Action::HELP;
             return arguments;
+        } else if (arg == "--log" && (first == "from-sml" || first == "validate")) {
+            arguments.log = true;
+        } else if (arg == "--merge" && first == "from-sml") {
+            arguments.merge = true;
+        } else if (arg == "--open-examples" && first == "from-sml") {
+            arguments.openExamples = true;
         } else if (arg == "-o" && TakesOutput(first)) {
             if (i + 1 == args.size()) {
                 return Wrong("-o needs the name of the file to write");

@@ -20,9 +20,12 @@ struct ToolArguments {
 
     Action action = Action::WRONG;
     std::string command;
-    std::string input;    // "-": standard input
-    std::string output;   // empty or "-": standard output
-    std::string messages; // validate's second FILE, the SML messages; "-": standard input
+    std::string input;         // "-": standard input
+    std::string output;        // empty or "-": standard output
+    std::string messages;      // validate's second FILE, the SML messages; "-": standard input
+    bool log = false;          // --log: the SML is inside a log's lines (from-sml, validate)
+    bool openExamples = false; // --open-examples: counts only an example gives are open (from-sml)
+    bool merge = false;        // --merge: one definition for each stream and function (from-sml)
     std::string error;
 
     static ToolArguments Parse(const std::vector<std::string>& args);

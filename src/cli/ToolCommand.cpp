@@ -10,6 +10,7 @@
 #include "MemoryBudget.h"
 #include "OutputBudget.h"
 #include "SafeFileWriter.h"
+#include "SmlMerge.h"
 #include "SmlReader.h"
 #include "SmlValidator.h"
 #include "SmlWriter.h"
@@ -34,9 +35,9 @@ namespace {
 
 constexpr std::string_view PROGRAM = "tqf-tool: ";
 constexpr std::string_view USAGE =
-    "usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml FILE [-o OUT] | "
-    "tqf-tool to-sml FILE [-o OUT] | tqf-tool from-host FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | "
-    "tqf-tool --help";
+    "usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml [--log] [--open-examples] "
+    "[--merge] FILE [-o OUT] | tqf-tool to-sml FILE [-o OUT] | tqf-tool from-host FILE [-o OUT] | tqf-tool validate "
+    "[--log] LIBRARY MESSAGES | tqf-tool --help";
 constexpr std::string_view HELP_TEXT =
     "tqf-tool: reads a TQF message format file as the editor opens it.\n"
     "\n"
@@ -52,6 +53,12 @@ constexpr std::string_view HELP_TEXT =
     "  tqf-tool validate LIBRARY MESSAGES\n"
     "                            check each SML message of MESSAGES (- for standard input) against the\n"
     "                            definitions of LIBRARY; one line for each mismatch, then a summary\n"
+    "  --log                     (from-sml, validate) the SML is inside a log's lines: statements begin at\n"
+    "                            their headers, other lines are skipped (a text whose first line is not a\n"
+    "                            statement is read so anyway)\n"
+    "  --open-examples           (from-sml) a text or binary count that only an example value gives is open\n"
+    "  --merge                   (from-sml) one definition for each stream, function and reply flag, the least\n"
+    "                            general that accepts every message of FILE\n"
     "  -o OUT                    (normalize, from-sml, to-sml, from-host) write OUT instead of standard output, whole\n"
     "                            or not at all; OUT may be FILE itself\n"
     "  -                         as FILE: standard input; as OUT: standard output\n"
@@ -193,6 +200,18 @@ int WriteConversion(const FormatTree& document, Producer produce, bool dropped, 
     return dropped ? ToolCommand::EXIT_FINDINGS : ToolCommand::EXIT_OK;
 }
 
+std::string Counted(std::size_t number, std::string_view one, std::string_view many) {
+    return std::to_string(number) + ' ' + std::string(number == 1 ? one : many);
+}
+
+// What the summary says of a log: the lines that held no statement.
+std::string LogSummary(const SmlReadResult& result) {
+    if (!result.readAsLog) {
+        return {};
+    }
+    return "; read as a log, " + Counted(result.linesSkipped, "line", "lines") + " skipped";
+}
+
 } // namespace
 
 int ToolCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -236,6 +255,9 @@ int ToolCommand::RunCommand(const std::vector<std::string>& args, std::istream& 
     }
     const std::string& command = arguments.command;
     const Output to{arguments.output, outputLimit};
+    SmlImportOptions options;
+    options.log = arguments.log;
+    options.openExampleCounts = arguments.openExamples;
     if (command == "normalize") {
         return Normalize(arguments.input, limit, to, in, out, err);
     }
@@ -243,10 +265,10 @@ int ToolCommand::RunCommand(const std::vector<std::string>& args, std::istream& 
         return Check(arguments.input, limit, in, out, err);
     }
     if (command == "validate") {
-        return Validate(arguments.input, arguments.messages, limit, in, out, err);
+        return Validate(arguments.input, arguments.messages, options, limit, in, out, err);
     }
     if (command == "from-sml") {
-        return FromSml(arguments.input, to, in, out, err);
+        return FromSml(arguments.input, options, arguments.merge, to, in, out, err);
     }
     if (command == "from-host") {
         return FromHost(arguments.input, to, in, out, err);
@@ -312,10 +334,11 @@ int ToolCommand::FromHost(const std::string& path, const Output& output, std::is
     return WriteConversion(document, &ProduceFormatFile, !result.dropped.empty(), output.path, output.limit, out, err);
 }
 
-int ToolCommand::FromSml(const std::string& path, const Output& output, std::istream& in, std::ostream& out,
-                         std::ostream& err) {
+int ToolCommand::FromSml(const std::string& path, const SmlImportOptions& options, bool merge, const Output& output,
+                         std::istream& in, std::ostream& out, std::ostream& err) {
     FormatTree document;
     SmlReader reader(document);
+    reader.SetOptions(options);
     SmlReadResult result;
     if (path == STANDARD_STREAM) {
         std::string bytes;
@@ -337,22 +360,36 @@ int ToolCommand::FromSml(const std::string& path, const Output& output, std::ist
     AddFindings(findings, result.changed, CHANGED);
     AddFindings(findings, result.warnings, WARNING);
     PrintFindings(findings, path, err);
+    // One definition for each message, or folded: what is alike or folded is
+    // said without a place, as it concerns messages all over the file.
+    FormatTree merged;
+    const std::vector<std::string> notes =
+        merge ? SmlMerge::Merge(document.GetRootNode(), merged) : SmlMerge::Duplicates(document.GetRootNode());
+    for (const std::string& note : notes) {
+        err << path << ": " << (merge ? "warning: merged: " : "warning: ") << note << '\n';
+    }
     err << result.messagesRead << " messages, " << result.dropped.size() << " dropped, " << result.changed.size()
         << " changed" << SmlReader::ChangeCounts(result) << ", " << result.valuesDropped
-        << " values left out (a TQF file keeps no values)\n";
-    return WriteConversion(document, &ProduceFormatFile, !result.dropped.empty(), output.path, output.limit, out, err);
+        << " values left out (a TQF file keeps no values)";
+    if (result.exampleCounts > 0) {
+        err << ", " << Counted(result.exampleCounts, "count", "counts")
+            << " of texts and binary items taken from an example value (--open-examples makes them open)";
+    }
+    err << LogSummary(result) << '\n';
+    return WriteConversion(merge ? merged : document, &ProduceFormatFile, !result.dropped.empty(), output.path,
+                           output.limit, out, err);
 }
 
-int ToolCommand::Validate(const std::string& library, const std::string& messages, std::size_t nodeLimit,
-                          std::istream& in, std::ostream& out, std::ostream& err) {
+int ToolCommand::Validate(const std::string& library, const std::string& messages, const SmlImportOptions& options,
+                          std::size_t nodeLimit, std::istream& in, std::ostream& out, std::ostream& err) {
     FormatTree document;
     ReadResult read;
     if (!ReadInto(document, library, nodeLimit, in, read, err)) {
         return EXIT_UNUSABLE;
     }
     if (!read.dropped.empty()) {
-        err << PROGRAM << library << ": " << read.dropped.size()
-            << " statements dropped, their messages are not checked against; tqf-tool check lists them\n";
+        err << PROGRAM << library << ": " << Counted(read.dropped.size(), "statement", "statements")
+            << " dropped, their messages are not checked against; tqf-tool check lists them\n";
     }
     // The library's text once more, for the lines its definitions stand on.
     std::string libraryBytes;
@@ -382,6 +419,7 @@ int ToolCommand::Validate(const std::string& library, const std::string& message
             out << '\n';
         },
         &document.Rules());
+    validator.SetOptions(options);
     const SmlReadResult result =
         messages == STANDARD_STREAM ? validator.CheckStream(in) : validator.CheckFile(ToolInput::PathOf(messages));
     if (!result.Complete()) {
@@ -391,8 +429,8 @@ int ToolCommand::Validate(const std::string& library, const std::string& message
     std::vector<Finding> findings;
     AddFindings(findings, result.warnings, WARNING);
     PrintFindings(findings, shownPath, out);
-    out << validator.Messages() << " messages, " << validator.Passed() << " passed, " << validator.Failed()
-        << " failed\n";
+    out << validator.Messages() << " messages, " << validator.Passed() << " passed, " << validator.Failed() << " failed"
+        << LogSummary(result) << '\n';
     return validator.Failed() == 0 ? EXIT_OK : EXIT_FINDINGS;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SmlReader.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <istream>
@@ -45,12 +47,12 @@ private:
                      std::ostream& err);
     // messages "-": standard input (in); the library's lines are known only
     // when it is read from a file.
-    static int Validate(const std::string& library, const std::string& messages, std::size_t nodeLimit,
-                        std::istream& in, std::ostream& out, std::ostream& err);
+    static int Validate(const std::string& library, const std::string& messages, const SmlImportOptions& options,
+                        std::size_t nodeLimit, std::istream& in, std::ostream& out, std::ostream& err);
     static int FromHost(const std::string& path, const Output& output, std::istream& in, std::ostream& out,
                         std::ostream& err);
-    static int FromSml(const std::string& path, const Output& output, std::istream& in, std::ostream& out,
-                       std::ostream& err);
+    static int FromSml(const std::string& path, const SmlImportOptions& options, bool merge, const Output& output,
+                       std::istream& in, std::ostream& out, std::ostream& err);
     static int ToSml(const std::string& path, const Output& output, std::size_t nodeLimit, std::istream& in,
                      std::ostream& out, std::ostream& err);
 };

@@ -667,8 +667,8 @@ void FileCommands::OnImportSml() {
     if (!ConfirmOpen()) {
         return;
     }
-    const std::optional<QString> path = prompts_.ChooseOpenFileTitled(Latin1(IMPORT_SML_TITLE), Latin1(SML_FILE_FILTER),
-                                                                      Latin1(SML_FILE_EXTENSION), false);
+    const std::optional<QString> path = prompts_.ChooseOpenFileTitled(
+        Latin1(IMPORT_SML_TITLE), Latin1(SML_OR_LOG_FILE_FILTER), Latin1(SML_FILE_EXTENSION), false);
     if (!path) {
         return;
     }

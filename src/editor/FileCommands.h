@@ -43,6 +43,10 @@ inline constexpr const char* FORMAT_FILE_EXTENSION = "*.TQF";
 // The file dialogs' filter and default extension for SML files.
 inline constexpr const char* SML_FILE_FILTER = "SML File (*.sml)|*.sml|All Files (*.*)|*.*||";
 inline constexpr const char* SML_FILE_EXTENSION = "*.sml";
+// Reading SML offers logs too, which hold SML among their own lines.
+inline constexpr const char* SML_OR_LOG_FILE_FILTER =
+    "SML File or Log (*.sml;*.log;*.txt)|*.sml;*.log;*.txt|SML File (*.sml)|*.sml|Log (*.log;*.txt)|*.log;*.txt|"
+    "All Files (*.*)|*.*||";
 inline constexpr const char* IMPORT_SML_TITLE = "Import SML";
 // The caption of the progress dialog of a library being opened.
 inline constexpr const char* OPEN_TITLE = "Open";

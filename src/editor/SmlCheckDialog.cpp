@@ -13,7 +13,9 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -31,6 +33,7 @@ constexpr const char* TITLE = "Check SML Messages";
 constexpr int MESSAGE_COLUMN = 0;
 constexpr int PLACE_COLUMN = 1;
 constexpr int REASON_COLUMN = 2;
+constexpr int TIMES_COLUMN = 3;
 constexpr int MESSAGE_COLUMN_DU = 70;
 constexpr int PLACE_COLUMN_DU = 50;
 
@@ -48,11 +51,37 @@ void PlaceBeside(QDialog& dialog, const QWidget& tree) {
     dialog.move(x, y);
 }
 
+// What checking the messages of a file found.
+struct Checked {
+    SmlReadResult read;
+    std::vector<ValidationFinding> findings;
+    std::size_t messages = 0;
+    std::size_t failed = 0;
+
+    QString ReadNote() const {
+        return read.readAsLog ? QStringLiteral("; read as a log, %1 line(s) skipped").arg(read.linesSkipped)
+                              : QString();
+    }
+};
+
+Checked CheckMessages(FormatTreeView& view, const QString& path) {
+    Checked checked;
+    SmlValidator validator(view.GetRootNode(),
+                           [&checked](const ValidationFinding& finding) { checked.findings.push_back(finding); });
+    const QByteArray encoded = QFile::encodeName(path);
+    checked.read = validator.CheckFile(
+        std::filesystem::path(std::string(encoded.constData(), static_cast<std::size_t>(encoded.size()))));
+    checked.messages = validator.Messages();
+    checked.failed = validator.Failed();
+    return checked;
+}
+
 } // namespace
 
-SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path, std::vector<ValidationFinding> findings,
-                               std::size_t messages, std::size_t failed, QWidget* parent)
-    : QDialog(parent), view_(view), findings_(std::move(findings)) {
+SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path,
+                               const std::vector<ValidationFinding>& findings, std::size_t messages, std::size_t failed,
+                               QWidget* parent, const QString& readNote)
+    : QDialog(parent), view_(view), path_(path) {
     setObjectName(QStringLiteral("smlCheckDialog"));
     setWindowTitle(QString::fromLatin1(TITLE));
     setFont(DialogFont::MainFont());
@@ -61,33 +90,20 @@ SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path, std::v
     summary_ = new QLabel(this);
     summary_->setObjectName(QStringLiteral("smlCheckSummary"));
     summary_->setWordWrap(true);
-    summary_->setText(QStringLiteral("%1\n%2 messages, %3 passed, %4 failed")
-                          .arg(QDir::toNativeSeparators(path))
-                          .arg(messages)
-                          .arg(messages - failed)
-                          .arg(failed));
     rows_ = new QTreeWidget(this);
     rows_->setObjectName(QStringLiteral("smlCheckRows"));
     rows_->setRootIsDecorated(false);
     rows_->setUniformRowHeights(true);
-    rows_->setHeaderLabels({QStringLiteral("Message"), QStringLiteral("Place"), QStringLiteral("Reason")});
+    rows_->setHeaderLabels(
+        {QStringLiteral("Message"), QStringLiteral("Place"), QStringLiteral("Reason"), QStringLiteral("Times")});
     rows_->header()->resizeSection(MESSAGE_COLUMN, TAHOMA_9_UNITS.X(MESSAGE_COLUMN_DU));
     rows_->header()->resizeSection(PLACE_COLUMN, TAHOMA_9_UNITS.X(PLACE_COLUMN_DU));
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(findings_.size()));
-    for (const ValidationFinding& finding : findings_) {
-        QString message = FromBytes(finding.message);
-        if (!finding.itemPath.empty()) {
-            message += QStringLiteral(" item ") + FromBytes(finding.itemPath);
-        }
-        auto* row = new QTreeWidgetItem;
-        row->setText(MESSAGE_COLUMN, message);
-        row->setText(PLACE_COLUMN, QStringLiteral("%1:%2").arg(finding.line).arg(finding.column));
-        row->setText(REASON_COLUMN, FromBytes(finding.reason));
-        items.push_back(row);
-    }
-    rows_->addTopLevelItems(items);
+    Show(findings, messages, failed, readNote);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    QPushButton* again = buttons->addButton(QString::fromLatin1(CHECK_AGAIN_TEXT), QDialogButtonBox::ActionRole);
+    again->setObjectName(QStringLiteral("smlCheckAgain"));
+    connect(again, &QPushButton::clicked, this, &SmlCheckDialog::CheckAgain);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(rows_, &QTreeWidget::currentItemChanged, this, &SmlCheckDialog::OnRowChosen);
 
@@ -97,14 +113,58 @@ SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path, std::v
     layout->addWidget(buttons);
 }
 
+void SmlCheckDialog::Show(const std::vector<ValidationFinding>& findings, std::size_t messages, std::size_t failed,
+                          const QString& readNote) {
+    summary_->setText(QStringLiteral("%1\n%2 messages, %3 passed, %4 failed")
+                          .arg(QDir::toNativeSeparators(path_))
+                          .arg(messages)
+                          .arg(messages - failed)
+                          .arg(failed) +
+                      readNote);
+    // The rows go before the groups they point into.
+    const QSignalBlocker quiet(rows_);
+    rows_->clear();
+    groups_ = GroupFindings(findings);
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(groups_.size()));
+    for (const FindingGroup& group : groups_) {
+        const ValidationFinding& finding = group.first;
+        QString message = FromBytes(finding.message);
+        if (!finding.itemPath.empty()) {
+            message += QStringLiteral(" item ") + FromBytes(finding.itemPath);
+        }
+        auto* row = new QTreeWidgetItem;
+        row->setText(MESSAGE_COLUMN, message);
+        row->setText(PLACE_COLUMN, QStringLiteral("%1:%2").arg(finding.line).arg(finding.column));
+        row->setText(REASON_COLUMN, FromBytes(finding.reason));
+        row->setText(TIMES_COLUMN, QString::number(group.count));
+        items.push_back(row);
+    }
+    rows_->addTopLevelItems(items);
+}
+
+void SmlCheckDialog::CheckAgain() {
+    // The file may have grown, a log being written, or been mended.
+    const Checked checked = CheckMessages(view_, path_);
+    if (!checked.read.Complete()) {
+        summary_->setText(QStringLiteral("Cannot check the messages of\n%1\n\nReason: %2.")
+                              .arg(QDir::toNativeSeparators(path_), FromBytes(checked.read.errorText)));
+        const QSignalBlocker quiet(rows_);
+        rows_->clear();
+        groups_.clear();
+        return;
+    }
+    Show(checked.findings, checked.messages, checked.failed, checked.ReadNote());
+}
+
 QString SmlCheckDialog::SummaryText() const { return summary_->text(); }
 
 void SmlCheckDialog::OnRowChosen() {
     const int index = rows_->indexOfTopLevelItem(rows_->currentItem());
-    if (index < 0 || static_cast<std::size_t>(index) >= findings_.size()) {
+    if (index < 0 || static_cast<std::size_t>(index) >= groups_.size()) {
         return;
     }
-    const ValidationFinding& finding = findings_[static_cast<std::size_t>(index)];
+    const ValidationFinding& finding = groups_[static_cast<std::size_t>(index)].first;
     const FormatNode* node = finding.item != nullptr ? finding.item : finding.definition;
     if (node != nullptr) {
         view_.ChooseNode(view_.Tree().Mutable(node));
@@ -112,24 +172,19 @@ void SmlCheckDialog::OnRowChosen() {
 }
 
 void SmlCheckDialog::Run(FormatTreeView& view, Prompts& prompts, QWidget* parent) {
-    const std::optional<QString> path =
-        prompts.ChooseOpenFile(QString::fromLatin1(SML_FILE_FILTER), QString::fromLatin1(SML_FILE_EXTENSION), true);
+    const std::optional<QString> path = prompts.ChooseOpenFile(QString::fromLatin1(SML_OR_LOG_FILE_FILTER),
+                                                               QString::fromLatin1(SML_FILE_EXTENSION), true);
     if (!path) {
         return;
     }
-    std::vector<ValidationFinding> findings;
-    SmlValidator validator(view.GetRootNode(),
-                           [&findings](const ValidationFinding& finding) { findings.push_back(finding); });
-    const QByteArray encoded = QFile::encodeName(*path);
-    const SmlReadResult result = validator.CheckFile(
-        std::filesystem::path(std::string(encoded.constData(), static_cast<std::size_t>(encoded.size()))));
-    if (!result.Complete()) {
+    const Checked checked = CheckMessages(view, *path);
+    if (!checked.read.Complete()) {
         prompts.ShowMessage(QStringLiteral("Cannot check the messages of\n%1\n\nReason: %2.")
-                                .arg(QDir::toNativeSeparators(*path), FromBytes(result.errorText)),
+                                .arg(QDir::toNativeSeparators(*path), FromBytes(checked.read.errorText)),
                             QString(), PromptIcon::Warning);
         return;
     }
-    SmlCheckDialog dialog(view, *path, std::move(findings), validator.Messages(), validator.Failed(), parent);
+    SmlCheckDialog dialog(view, *path, checked.findings, checked.messages, checked.failed, parent, checked.ReadNote());
     PlaceBeside(dialog, view);
     dialog.exec();
 }

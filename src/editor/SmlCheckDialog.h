@@ -17,12 +17,15 @@ class FormatTreeView;
 class Prompts;
 
 inline constexpr const char* CHECK_SML_MENU_TEXT = "Check SML Messages...";
+inline constexpr const char* CHECK_AGAIN_TEXT = "Check Again";
 
 // What checking a file of SML messages against the library found: a count,
-// and one row for each mismatch (message, place, reason). Choosing a row
+// and one row for each kind of mismatch (message, first place, reason, how
+// many times), as a log repeats its messages. Choosing a row
 // chooses, in the tree, the definition held against and, where the mismatch
 // lies in an item, that item. The document is not changed; the dialog is
 // modal, so that the document cannot change while rows point into it.
+// "Check Again" reads the file once more, a log that grew or was mended.
 class SmlCheckDialog : public QDialog {
     Q_OBJECT
 
@@ -30,8 +33,10 @@ public:
     static constexpr int WIDTH_DU = 360;
     static constexpr int HEIGHT_DU = 200;
 
-    SmlCheckDialog(FormatTreeView& view, const QString& path, std::vector<ValidationFinding> findings,
-                   std::size_t messages, std::size_t failed, QWidget* parent = nullptr);
+    // readNote, when not empty, follows the counts: how the file was read.
+    SmlCheckDialog(FormatTreeView& view, const QString& path, const std::vector<ValidationFinding>& findings,
+                   std::size_t messages, std::size_t failed, QWidget* parent = nullptr,
+                   const QString& readNote = QString());
 
     // Asks for an SML file, checks its messages against the document of view
     // and shows what was found; a file that cannot be read is reported
@@ -43,9 +48,15 @@ public:
 
 private:
     void OnRowChosen();
+    // The summary and the rows of what a check found.
+    void Show(const std::vector<ValidationFinding>& findings, std::size_t messages, std::size_t failed,
+              const QString& readNote);
+    // Checks the file once more, against the library as it is.
+    void CheckAgain();
 
     FormatTreeView& view_;
-    std::vector<ValidationFinding> findings_;
+    QString path_;
+    std::vector<FindingGroup> groups_;
     QLabel* summary_ = nullptr;
     QTreeWidget* rows_ = nullptr;
 };

@@ -27,8 +27,21 @@ enum class SmlChange {
     LIST_COUNT,    // a list's count set to its number of items
     ITEM_LEFT_OUT, // a second top-level item left out
     COUNT,         // an item's count of 0 or less made open
+    VALUE_COUNT,   // an item's count set to the values it holds
 };
-inline constexpr std::size_t SML_CHANGE_KINDS = 5;
+inline constexpr std::size_t SML_CHANGE_KINDS = 6;
+
+// How an SML text is read.
+struct SmlImportOptions {
+    // A log: statements are found at their headers after any prefix, and
+    // the lines between them are skipped. Without it a text is read as a log
+    // when its first line that is not blank or a comment does not begin a
+    // statement; an SML file's first line does.
+    bool log = false;
+    // A text or binary item's count that only an example value gives is
+    // open, rather than the example's length.
+    bool openExampleCounts = false;
+};
 
 // What importing an SML file did.
 struct SmlReadResult {
@@ -47,6 +60,12 @@ struct SmlReadResult {
     std::vector<ReadDiagnostic> warnings;
     // Item values read and left out: a .TQF file keeps no values.
     std::size_t valuesDropped = 0;
+    // Text and binary counts that only an example value gave.
+    std::size_t exampleCounts = 0;
+    // Whether the text was read as a log, and its lines (not blank) that
+    // were not part of a statement.
+    bool readAsLog = false;
+    std::size_t linesSkipped = 0;
 
     bool Complete() const { return status == ReadStatus::READ; }
 };
@@ -57,10 +76,15 @@ struct SmlReadResult {
 // reported with its place and reason, and the rest is read.
 //
 // Headers: S1F1, S1F1W, S1F1 W, 'S1F1' W, NAME: 'S1F1' W, NAME:S1F1 W, in any
-// letter case. Items: <L[k] ...>, <L k ...>, <L ...>, <L[n] ...> and
-// <CODE[k] values>, values being quoted texts, numbers (decimal, 0x, 0b, real)
-// and TRUE/FALSE/T/F; a bare name after the code is the item's description,
-// and so is a // comment on the item's line.
+// letter case. Items: <L[k] ...>, <L k ...>, <L ...>, <L[n] ...>, <L [...] ...>
+// and <CODE[k] values>, codes in any letter case, values being quoted texts,
+// numbers (decimal, 0x, 0b, real) and TRUE/FALSE/T/F; anything but a number
+// in the brackets is an open count. A bare name after the code is the item's
+// description, and so is a // comment on the item's line.
+//
+// A log holds statements inside its own lines: each begins at a header after
+// any prefix on its line (a time stamp, a level), with a comment or the log's
+// text after it, and what lies between statements is skipped and counted.
 class SmlReader {
 public:
     explicit SmlReader(FormatTree& document, FormatReader::MessageCallback onMessage = {});
@@ -85,6 +109,8 @@ public:
     // messages of the document; the result counts them as messages read.
     void SetStatementHandler(SmlStatementHandler* handler) { handler_ = handler; }
 
+    void SetOptions(const SmlImportOptions& options) { options_ = options; }
+
     // Asked before each statement; true stops the import with CANCELLED.
     void SetCancelCheck(FormatReader::CancelCheck check) { cancelCheck_ = std::move(check); }
     // How many bytes of the text have been read so far; any thread may ask.
@@ -108,6 +134,7 @@ private:
     std::atomic<std::uintmax_t> bytesRead_{0};
     FormatReader::MessageCallback onMessage_;
     StatementBuilder builder_;
+    SmlImportOptions options_;
 };
 
 } // namespace tqf

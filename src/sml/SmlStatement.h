@@ -36,8 +36,9 @@ struct SmlStatement {
     bool replyRequired = false;
     std::size_t line = 0; // where the statement begins
     std::size_t column = 0;
-    // Who sent it, where the log says; only definitions sent that way are
-    // held against it.
+    // Who sent it, as the log's line says ("Dir=2", "Sent by Host"); ANY in
+    // an SML file and in a log that does not say. Only definitions sent that
+    // way are held against it.
     Direction direction = Direction::ANY;
     std::vector<SmlStatementItem> items;
     // The values of every item, valid only while the statement is handled.

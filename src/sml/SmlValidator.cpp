@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -41,17 +42,72 @@ std::size_t SubNodeCount(const FormatNode* list) {
     return count;
 }
 
+// The items of a definition, in the order a walk meets them, folded into a
+// hash: identical definitions hash alike.
+std::uint64_t StructureHash(const FormatNode* message, bool replyRequired) {
+    constexpr std::uint64_t PRIME = 0x100000001B3ULL;
+    std::uint64_t hash = 0xCBF29CE484222325ULL ^ (replyRequired ? 1U : 0U);
+    const auto mix = [&hash](std::uint64_t value) { hash = (hash ^ value) * PRIME; };
+    const std::function<void(const FormatNode*)> walk = [&](const FormatNode* node) {
+        for (const FormatNode* child = node->FirstChild(); child != nullptr; child = child->NextSibling()) {
+            mix(static_cast<std::uint32_t>(child->Format()));
+            mix(static_cast<std::uint32_t>(child->Count()));
+            walk(child);
+            mix(0xFFFFFFFFULL); // where the child's items end
+        }
+    };
+    walk(message);
+    return hash;
+}
+
+// Whether two nodes hold the same items: formats and counts, alike nested.
+bool SameItems(const FormatNode* a, const FormatNode* b) {
+    const FormatNode* x = a->FirstChild();
+    const FormatNode* y = b->FirstChild();
+    for (; x != nullptr && y != nullptr; x = x->NextSibling(), y = y->NextSibling()) {
+        if (x->Format() != y->Format() || x->Count() != y->Count() || !SameItems(x, y)) {
+            return false;
+        }
+    }
+    return x == y;
+}
+
 } // namespace
 
 SmlValidator::SmlValidator(const FormatNode* library, FindingCallback onFinding, const RuleBook* rules)
     : onFinding_(std::move(onFinding)), rules_(library, rules) {
+    // A library made of a log holds many definitions alike: each is held
+    // once, as the first of them, which is what a check would report. One
+    // with rules of its own, or of the dictionary, is held as it is.
+    struct Held {
+        const FormatNode* message;
+        std::uint64_t key;
+        bool replyRequired;
+    };
+    std::unordered_map<std::uint64_t, std::vector<Held>> seen;
     for (const FormatNode* message = library->FirstChild(); message != nullptr; message = message->NextSibling()) {
-        if (const std::optional<MessageLabelFields> fields = ReadMessageLabel(message->Label())) {
-            const NodeRules* own = rules != nullptr ? rules->Of(message) : nullptr;
-            definitions_[Key(fields->stream, fields->function)].push_back(
-                {message, fields->replyRequired, own != nullptr && own->replyOptional,
-                 own != nullptr ? own->direction : Direction::ANY, rules_.BlockOf(message)});
+        const std::optional<MessageLabelFields> fields = ReadMessageLabel(message->Label());
+        if (!fields) {
+            continue;
         }
+        const NodeRules* own = rules != nullptr ? rules->Of(message) : nullptr;
+        const Definition definition{message, fields->replyRequired, own != nullptr && own->replyOptional,
+                                    own != nullptr ? own->direction : Direction::ANY, rules_.BlockOf(message)};
+        const Held held{message, Key(fields->stream, fields->function), fields->replyRequired};
+        const bool ruled = own != nullptr || definition.rules.begin != definition.rules.end;
+        if (!ruled) {
+            std::vector<Held>& alike =
+                seen[StructureHash(message, held.replyRequired) ^ (held.key * 0x9E3779B97F4A7C15ULL)];
+            if (std::ranges::any_of(alike, [&held](const Held& other) {
+                    return other.key == held.key && other.replyRequired == held.replyRequired &&
+                           SameItems(other.message, held.message);
+                })) {
+                continue;
+            }
+            alike.push_back(held);
+        }
+        definitions_[held.key].push_back(definition);
+        ++distinct_;
     }
 }
 
@@ -60,6 +116,7 @@ SmlReadResult SmlValidator::CheckFile(const std::filesystem::path& path) {
     FormatTree unused;
     SmlReader reader(unused);
     reader.SetStatementHandler(this);
+    reader.SetOptions(options_);
     return reader.ReadSmlFile(path);
 }
 
@@ -67,6 +124,7 @@ SmlReadResult SmlValidator::CheckStream(std::istream& in) {
     FormatTree unused;
     SmlReader reader(unused);
     reader.SetStatementHandler(this);
+    reader.SetOptions(options_);
     return reader.ReadSmlStream(in);
 }
 
@@ -74,6 +132,7 @@ SmlReadResult SmlValidator::CheckBytes(std::string_view bytes) {
     FormatTree unused;
     SmlReader reader(unused);
     reader.SetStatementHandler(this);
+    reader.SetOptions(options_);
     return reader.ReadSmlBytes(bytes);
 }
 
@@ -113,25 +172,44 @@ void SmlValidator::HandleStatement(const SmlStatement& statement) {
         onFinding_(best_.findings.front());
         return;
     }
-    bool first = true;
-    for (const Definition& definition : found->second) {
+    // Each definition is walked to its first mismatch only, which settles
+    // whether the message passes; the few that matched furthest are then
+    // walked whole for the report, however many the library holds.
+    const std::vector<Definition>& candidates = found->second;
+    closest_.clear();
+    attempt_.quick = true;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
         // A message sent one way is not held to a definition of the other.
-        if (statement.direction != Direction::ANY && definition.direction != Direction::ANY &&
-            definition.direction != Direction::BOTH && definition.direction != statement.direction) {
+        const Direction sent = candidates[i].direction;
+        if (statement.direction != Direction::ANY && sent != Direction::ANY && sent != Direction::BOTH &&
+            sent != statement.direction) {
             continue;
         }
-        Walk(definition, statement, attempt_);
+        Walk(candidates[i], statement, attempt_);
         if (attempt_.findings.empty()) {
             ++passed_;
             return;
         }
+        const Reach reach{attempt_.matched, attempt_.replyMatches, i};
+        if (closest_.size() < CLOSEST_WALKED) {
+            closest_.push_back(reach);
+        } else if (const auto worst = std::ranges::min_element(closest_); *worst < reach) {
+            *worst = reach;
+        }
+    }
+    attempt_.quick = false;
+    std::ranges::sort(closest_, {}, &Reach::index);
+    bool first = true;
+    for (const Reach& reach : closest_) {
+        Walk(candidates[reach.index], statement, attempt_);
         // The definition matched furthest: more items before the first
         // mismatch, then the reply flag, then fewer mismatches.
-        const auto reach = [](const Attempt& a) {
+        const auto furthest = [](const Attempt& a) {
             return std::tuple(a.matched, a.replyMatches, -static_cast<std::ptrdiff_t>(a.findings.size()));
         };
-        if (first || reach(attempt_) > reach(best_)) {
+        if (first || furthest(attempt_) > furthest(best_)) {
             std::swap(best_, attempt_);
+            attempt_.quick = false;
         }
         first = false;
     }
@@ -198,7 +276,14 @@ void SmlValidator::Walk(const Definition& definition, const SmlStatement& statem
             const std::size_t before = attempt.findings.size();
             CheckItem(itemDefinition, index, statement, attempt);
             count(before);
+            if (attempt.quick && mismatched) {
+                break;
+            }
         }
+    }
+    if (attempt.quick && mismatched) {
+        attempt.matched = matched;
+        return;
     }
     // Items after the first were sent, but a message holds one item.
     std::size_t ordinal = 1;
@@ -282,6 +367,9 @@ void SmlValidator::Mismatch(Attempt& attempt, const SmlStatement& statement, con
                             const FormatNode* definitionItem, std::string reason) const {
     const FormatNode* definition = walked_;
     ValidationFinding& finding = attempt.findings.emplace_back();
+    if (attempt.quick) {
+        return; // that there is a mismatch is all a quick walk asks
+    }
     finding.line = item != nullptr ? item->line : statement.line;
     finding.column = item != nullptr ? item->column : statement.column;
     // Made only for a mismatch: most messages pass.

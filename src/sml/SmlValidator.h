@@ -14,6 +14,7 @@
 #include <istream>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -39,9 +40,15 @@ public:
     [[nodiscard]] SmlReadResult CheckBytes(std::string_view bytes);
     [[nodiscard]] SmlReadResult CheckStream(std::istream& in);
 
+    // How the messages are read: as a log, say.
+    void SetOptions(const SmlImportOptions& options) { options_ = options; }
+
     void HandleStatement(const SmlStatement& statement) override;
     void HandleUnreadable(const ReadDiagnostic& diagnostic) override;
 
+    // The definitions held: those alike in stream, function, reply flag
+    // and items count once.
+    std::size_t Definitions() const { return distinct_; }
     std::size_t Messages() const { return passed_ + failed_; }
     std::size_t Passed() const { return passed_; }
     std::size_t Failed() const { return failed_; }
@@ -61,7 +68,23 @@ private:
         std::vector<ValidationFinding> findings;
         std::size_t matched = 0; // items matched before the first mismatch
         bool replyMatches = true;
+        bool quick = false; // to the first mismatch of an item, without reasons
     };
+
+    // How far a quick walk of the definition at index matched; greater is
+    // further, and earlier in the library on a tie.
+    struct Reach {
+        std::size_t matched = 0;
+        bool replyMatches = false;
+        std::size_t index = 0;
+        auto operator<=>(const Reach& other) const {
+            return std::tuple(matched, replyMatches, other.index) <=>
+                   std::tuple(other.matched, other.replyMatches, index);
+        }
+        bool operator==(const Reach& other) const = default;
+    };
+    // The definitions walked whole for the report on a message that fails.
+    static constexpr std::size_t CLOSEST_WALKED = 8;
 
     // A list of the definition being walked beside a list of the message.
     struct Frame {
@@ -88,8 +111,11 @@ private:
 
     FindingCallback onFinding_;
     RuleCheck rules_;
-    // The definitions of each stream and function, in library order.
+    SmlImportOptions options_;
+    // The definitions of each stream and function, in library order, each
+    // structure without rules once.
     std::unordered_map<std::uint64_t, std::vector<Definition>> definitions_;
+    std::size_t distinct_ = 0;
     std::size_t passed_ = 0;
     std::size_t failed_ = 0;
     // Kept from message to message, so that their room is reused.
@@ -98,6 +124,7 @@ private:
     std::vector<std::size_t> path_;
     Attempt best_;
     Attempt attempt_;
+    std::vector<Reach> closest_;
     const FormatNode* walked_ = nullptr; // the definition being walked
     RuleCheck::Block walkedRules_;       // and its nodes' rules
 };

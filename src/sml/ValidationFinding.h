@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace tqf {
 
@@ -21,5 +22,16 @@ struct ValidationFinding {
     const FormatNode* item = nullptr;
     bool unreadable = false;
 };
+
+// Findings alike: the same message, item, reason and definition, as a log
+// gives them once for every time a message was sent.
+struct FindingGroup {
+    ValidationFinding first; // where it was found first
+    std::size_t count = 0;
+};
+
+// The findings grouped, each group where its first finding was; unreadable
+// statements are grouped by their reason.
+std::vector<FindingGroup> GroupFindings(const std::vector<ValidationFinding>& findings);
 
 } // namespace tqf

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
 #include <QTreeWidget>
 #include <QWindow>
@@ -17,6 +18,9 @@ namespace {
 
 const QString SML_FILTER = QStringLiteral("SML File (*.sml)|*.sml|All Files (*.*)|*.*||");
 const QString SML_EXTENSION = QStringLiteral("*.sml");
+const QString SML_OR_LOG_FILTER =
+    QStringLiteral("SML File or Log (*.sml;*.log;*.txt)|*.sml;*.log;*.txt|SML File (*.sml)|*.sml|"
+                   "Log (*.log;*.txt)|*.log;*.txt|All Files (*.*)|*.*||");
 
 class SmlWindowTest : public FileWindowTest {
 protected:
@@ -66,7 +70,7 @@ TEST_F(SmlWindowTest, ImportAsksFirstReadsTheFileAndLeavesThePathEmpty) {
     EXPECT_EQ(prompts.questions[0].text, QStringLiteral("Contents modified. Are you sure ?"));
     ASSERT_EQ(prompts.fileDialogs.size(), 1U);
     EXPECT_FALSE(prompts.fileDialogs[0].save);
-    EXPECT_EQ(prompts.fileDialogs[0].filter, SML_FILTER);
+    EXPECT_EQ(prompts.fileDialogs[0].filter, SML_OR_LOG_FILTER);
     EXPECT_EQ(prompts.fileDialogs[0].defaultExtension, SML_EXTENSION);
     EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S1F2"}));
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("2"));
@@ -74,7 +78,7 @@ TEST_F(SmlWindowTest, ImportAsksFirstReadsTheFileAndLeavesThePathEmpty) {
     EXPECT_EQ(prompts.boxes[0].icon, PromptIcon::Warning);
     EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("2 message(s) were imported from\n%1\n\n"
                                                     "1 statement(s) could not be read and were left out:\n\n"
-                                                    "line 3, column 7: unknown item format QQ\n\n"
+                                                    "line 3, column 7: S1F3: unknown item format QQ\n\n"
                                                     "1 item value(s) were left out: a format file keeps no values.")
                                          .arg(sml));
     // The library has no format file: Save asks for one, and the old one
@@ -133,15 +137,17 @@ TEST_F(SmlWindowTest, CheckListsMismatchesAndChoosesWhatTheyConcern) {
     Open(tqf);
     const FormatNode* areYouThere = Root()->FirstChild();
     const FormatNode* text = areYouThere->NextSibling()->FirstChild()->FirstChild()->NextSibling();
-    const QString sml = PathIn(QStringLiteral("log.sml"));
-    WriteBytes(sml, "S1F1 W.\nS6F11 W <L <U4 1> <U4 2>>.\nS1F1.\n");
+    const QString sml = PathIn(QStringLiteral("eap.log"));
+    WriteBytes(sml, "[MSG] S1F1 W.\nS6F11 W <L <U4 1> <U4 2>>.\n[MSG] 'S1F1'\n.\nother\n[MSG] 'S1F1'\n.\n");
     prompts.fileAnswers.push_back(sml);
     std::vector<QStringList> rows;
     std::vector<const FormatNode*> chosen;
     OnNextModal([&](QWidget* modal) {
         auto* check = qobject_cast<SmlCheckDialog*>(modal);
         ASSERT_NE(check, nullptr);
-        EXPECT_TRUE(check->SummaryText().endsWith(QStringLiteral("\n3 messages, 1 passed, 2 failed")));
+        EXPECT_TRUE(check->SummaryText().endsWith(
+            QStringLiteral("\n4 messages, 1 passed, 3 failed; read as a log, 1 line(s) skipped")))
+            << check->SummaryText().toStdString();
         // Beside the tree, so that what a row chooses is seen, unless the
         // screen has no room for it there.
         const QRect tree(Tree().mapToGlobal(QPoint(0, 0)), Tree().size());
@@ -150,18 +156,28 @@ TEST_F(SmlWindowTest, CheckListsMismatchesAndChoosesWhatTheyConcern) {
         QTreeWidget& list = check->Rows();
         for (int i = 0; i < list.topLevelItemCount(); ++i) {
             QTreeWidgetItem* row = list.topLevelItem(i);
-            rows.push_back({row->text(0), row->text(1), row->text(2)});
+            rows.push_back({row->text(0), row->text(1), row->text(2), row->text(3)});
             const QPoint at = list.viewport()->mapTo(check, list.visualItemRect(row).center());
             QTest::mouseClick(check->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
             chosen.push_back(Tree().SelectedNode());
         }
+        // Mended, the log is checked once more.
+        WriteBytes(sml, "S1F1 W.\nS1F1 W.\n");
+        auto* again = check->findChild<QPushButton*>(QStringLiteral("smlCheckAgain"));
+        ASSERT_NE(again, nullptr);
+        // Pressed with the keyboard, as a person who tabbed to it would.
+        again->setFocus();
+        QTest::keyClick(check->windowHandle(), Qt::Key_Space);
+        EXPECT_TRUE(check->SummaryText().endsWith(QStringLiteral("\n2 messages, 2 passed, 0 failed")))
+            << check->SummaryText().toStdString();
+        EXPECT_EQ(list.topLevelItemCount(), 0);
         check->reject();
     });
     ChooseFromWindowMenu(QString::fromLatin1(CHECK_SML_MENU_TEXT));
-    EXPECT_EQ(rows,
-              (std::vector<QStringList>{
-                  {QStringLiteral("S6F11W item 1.2"), QStringLiteral("2:19"), QStringLiteral("A expected, got U4")},
-                  {QStringLiteral("S1F1"), QStringLiteral("3:1"), QStringLiteral("reply expected (W), got none")}}));
+    EXPECT_EQ(rows, (std::vector<QStringList>{{QStringLiteral("S6F11W item 1.2"), QStringLiteral("2:19"),
+                                               QStringLiteral("A expected, got U4"), QStringLiteral("1")},
+                                              {QStringLiteral("S1F1"), QStringLiteral("3:7"),
+                                               QStringLiteral("reply expected (W), got none"), QStringLiteral("2")}}));
     EXPECT_EQ(chosen, (std::vector<const FormatNode*>{text, areYouThere}));
     EXPECT_FALSE(Commands().Doc().IsModified());
 }

@@ -26,9 +26,9 @@ namespace tqf {
 namespace {
 
 const std::string USAGE =
-    "tqf-tool: usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml FILE [-o OUT] | "
-    "tqf-tool to-sml FILE [-o OUT] | tqf-tool from-host FILE [-o OUT] | tqf-tool validate LIBRARY MESSAGES | "
-    "tqf-tool --help\n";
+    "tqf-tool: usage: tqf-tool check FILE | tqf-tool normalize FILE [-o OUT] | tqf-tool from-sml [--log] "
+    "[--open-examples] [--merge] FILE [-o OUT] | tqf-tool to-sml FILE [-o OUT] | tqf-tool from-host FILE [-o OUT] | "
+    "tqf-tool validate [--log] LIBRARY MESSAGES | tqf-tool --help\n";
 
 class ToolCommandTest : public ::testing::Test {
 protected:
@@ -85,9 +85,12 @@ TEST_F(ToolCommandTest, CheckListsDroppedStatementsInFileOrder) {
 TEST_F(ToolCommandTest, ValidateReportsMismatchesWithTheirPlacesAndExitStatus) {
     const std::string library = File("lib.tqf", "S1F1W.\n\nS6F11W\n<L[2]\n\t<U4>\n\t<A[9]>\n>.\n");
     const std::string log = File("log.sml", "S1F1 W.\nS6F11 W <L <U4 1> <U4 2>>.\nS2F1 <QQ>.\n");
+    EXPECT_EQ(Run({"from-sml", "--merge", File("two.sml", "S1F2 <L <A 'A'>>.\nS1F2 <L>.\n")}), 0);
+    EXPECT_EQ(out.str().substr(out.str().find("S1F2")), "S1F2\r\n<L[n]\r\n\t<A>\r\n>.\r\n");
+    EXPECT_NE(err.str().find("two.sml: warning: merged: S1F2: 2 messages in one definition"), std::string::npos);
     EXPECT_EQ(Run({"validate", library, log}), 1);
     EXPECT_EQ(out.str(), log + ":2:19: error: S6F11W item 1.2: A expected, got U4 (" + library + ":6)\n" + log +
-                             ":3:7: error: unknown item format QQ\n3 messages, 1 passed, 2 failed\n");
+                             ":3:7: error: S2F1: unknown item format QQ\n3 messages, 1 passed, 2 failed\n");
     EXPECT_EQ(Run({"validate", library, File("ok.sml", "S1F1 W.\n")}), 0);
     EXPECT_EQ(out.str(), "1 messages, 1 passed, 0 failed\n");
     const std::string missing = (dir / "missing").string();
@@ -234,6 +237,27 @@ TEST_F(ToolCommandTest, TheProgramKeepsTheContract) {
     EXPECT_EQ(usage.err, "tqf-tool: no command given\n" + USAGE);
 }
 
+// A log whose first line is a statement is read as SML unless --log says
+// otherwise; a count only an example gives is open with --open-examples.
+TEST_F(ToolCommandTest, LogsAndExamples) {
+    const std::string log = File("eap.log", "S1F1 W.\n[DEBUG] SxFy=S1F2, ticket=2\n[MSG] 'S1F2' /* Dir=1 */\n"
+                                            "  <A 'PROBER-9' >\n.\n");
+    EXPECT_EQ(Run({"from-sml", "--log", "--open-examples", log}), 0);
+    EXPECT_NE(out.str().find("S1F2\r\n<A[n]>."), std::string::npos) << out.str();
+    EXPECT_EQ(err.str(), "2 messages, 0 dropped, 0 changed, 1 values left out (a TQF file keeps no values), 1 count of "
+                         "texts and binary items taken from an example value (--open-examples makes them open); "
+                         "read as a log, 1 line skipped\n");
+    const std::string library = File("lib.tqf", "S1F1W.\nS1F2 <A[4]>.\n");
+    EXPECT_EQ(Run({"validate", "--log", library, log}), 1);
+    EXPECT_EQ(out.str(), log + ":4:3: error: S1F2 item 1: at most 4 characters expected, got 8 (" + library +
+                             ":2)\n2 messages, 1 passed, 1 failed; read as a log, 1 line skipped\n");
+    EXPECT_EQ(Run({"from-sml", "--merge", File("two.sml", "S1F2 <L <A 'A'>>.\nS1F2 <L>.\n")}), 0);
+    EXPECT_EQ(out.str().substr(out.str().find("S1F2")), "S1F2\r\n<L[n]\r\n\t<A>\r\n>.\r\n");
+    EXPECT_NE(err.str().find("two.sml: warning: merged: S1F2: 2 messages in one definition"), std::string::npos);
+    EXPECT_EQ(Run({"validate", library, log}), 1);
+    EXPECT_NE(out.str().find(":2:1: error: header has no stream number"), std::string::npos) << out.str();
+}
+
 TEST_F(ToolCommandTest, SmlInAndOut) {
     const std::string tqf = File("in.tqf", "S1F1W (ARE YOU THERE).\nS6F11W <L[2] <U4 CEID> <L[n] <A[n] LOT>>>.\n");
     EXPECT_EQ(Run({"to-sml", tqf}), 0);
@@ -252,7 +276,7 @@ TEST_F(ToolCommandTest, SmlInAndOut) {
     const std::string mixed = File("mixed.sml", "S1F1 <Q>.\nS1F2 <L[2] NAME <U4 1>>.\n");
     EXPECT_EQ(Run({"from-sml", mixed}), 1);
     EXPECT_EQ(err.str(),
-              mixed + ":1:7: error: dropped: unknown item format Q\n" + mixed +
+              mixed + ":1:7: error: dropped: S1F1: unknown item format Q\n" + mixed +
                   ":2:6: warning: changed: list name \"NAME\" left out: a .TQF file keeps no list names\n" + mixed +
                   ":2:6: warning: changed: list declares 2 items and holds 1: its count is 1\n"
                   "1 messages, 1 dropped, 2 changed (1 list name left out, 1 list count set to its items), 1 values "

@@ -100,6 +100,9 @@ TEST(RuleValidationTest, ReplyAndDirectionRulesOfAMessage) {
     statement.direction = Direction::HOST_TO_EQUIPMENT;
     validator.HandleStatement(statement);
     EXPECT_EQ(reasons, std::vector<std::string>{"no definition of S5F1 sent by the host in the library"});
+    // A definition alike another but for its rules is held beside it, not
+    // folded into it.
+    EXPECT_TRUE(Reasons("S5F1W\r\n<U4  ALID>.\r\n" + library, "S5F1 <U4 1>.").empty());
 }
 
 } // namespace

@@ -57,13 +57,13 @@ TEST(SmlReaderTest, TheStylesOfManualsAndLibraries) {
         {"W apart", "S1F1 W.", "S1F1W\n"},
         {"W attached, lower case", "s1f1w.", "S1F1W\n"},
         {"quoted header", "'S1F1' W.", "S1F1W\n"},
-        {"name and quoted header", "AreYouThere: 'S1F1' W.", "S1F1W 'AreYouThere'\n"},
-        {"name without space", "Online:S1F2\n<L>.", "S1F2 'Online'\n  <L[0]> #0 list\n"},
+        {"name and quoted header", "AreYouThere: 'S1F1' W.", "S1F1W 'AREYOUTHERE'\n"},
+        {"name without space", "Online:S1F2\n<L>.", "S1F2 'ONLINE'\n  <L[0]> #0 list\n"},
         {"comments everywhere",
          "// a library\n/* of one\n message */ S6F11 W // event report\n<L[2] // body\n  <U4 DATAID> /* x */\n"
          "  <A>  // lot id\n>.\n",
-         "S6F11W 'event report'\n  <L[2]> #2 list\n    <U4[n]  DATAID> #-1 'DATAID'\n    <A[n]  lot id> #-1 "
-         "'lot id'\n"},
+         "S6F11W 'EVENT REPORT'\n  <L[2]> #2 list\n    <U4[n]  DATAID> #-1 'DATAID'\n    <A[n]  LOT ID> #-1 "
+         "'LOT ID'\n"},
         {"list forms", "S1F3 <L[2] <L 1 <U4 5>> <L[n] <U1> <U1>>>.",
          "S1F3\n  <L[2]> #2 list\n    <L[1]> #1 list\n      <U4> #1\n    <L[n]> #-1 list\n      <U1[n]> #-1\n"
          "      <U1[n]> #-1\n"},
@@ -79,6 +79,10 @@ TEST(SmlReaderTest, TheStylesOfManualsAndLibraries) {
         {"item comment after the end", "S1F16 <B[1]>. // OFLACK", "S1F16\n  <B  OFLACK> #1 'OFLACK'\n"},
         {"CR LF and tabs", "S1F1\r\n\t<L[1]\r\n\t\t<A>\r\n\t>.\r\n", "S1F1\n  <L[1]> #1 list\n    <A[n]> #-1\n"},
         {"UTF-8 mark", "\xEF\xBB\xBFS1F1 W.", "S1F1W\n"},
+        {"counts drivers do not print", "S1F4 <L [...] <L[n] <U1 [N] 1 2>> <A [...] 'x'> <B [len] 0x01>>.",
+         "S1F4\n  <L[n]> #-1 list\n    <L[n]> #-1 list\n      <U1[n]> #-1\n    <A[n]> #-1\n    <B[n]> #-1\n"},
+        {"a library's layout", "S1F2\n<l [2]\n  <u1 [1] 1 >\n  <BOOLEAN [2] 0x01 0x00 >\n>\n.\n",
+         "S1F2\n  <L[2]> #2 list\n    <U1> #1\n    <BOOLEAN[2]> #2\n"},
     };
     for (const StyleCase& c : cases) {
         const Imported imported = Import(c.sml);
@@ -89,20 +93,22 @@ TEST(SmlReaderTest, TheStylesOfManualsAndLibraries) {
 
 TEST(SmlReaderTest, WhatCannotBeReadIsReportedWithItsPlaceAndTheRestIsRead) {
     const std::string sml = "S1F1.\n"
-                            "S1F2 <QQ 1>.\n"      // 2
-                            "S1F3 <U4 1 2.\n"     // 3
-                            "S1F4 <L[2] <A>.\n"   // 4
-                            "S1F5 <A \"open>.\n"  // 5
-                            "S1F6 <U4[x]>.\n"     // 6
-                            "S1F7 junk.\n"        // 7
-                            "X1F8.\n"             // 8
-                            "S1F9 <U4 <A>>.\n"    // 9
-                            "S1F10 <A[2 x>.\n"    // 10
-                            "S1F11 <U4>>.\n"      // 11
-                            "S0F12.\n"            // 12
-                            "S1F13.\n"            // 13
-                            "S-1F15.\n"           // 14
-                            "S1F14 <L[1]\n<A>\n"; // 15
+                            "S1F2 <QQ 1>.\n"         // 2
+                            "S1F3 <U4 1 2.\n"        // 3
+                            "S1F4 <L[2] <A>.\n"      // 4
+                            "S1F5 <A \"open>.\n"     // 5
+                            "S1F6 <U4AUTO [1]>.\n"   // 6
+                            "S1F7 junk.\n"           // 7
+                            "X1F8.\n"                // 8
+                            "S1F9 <U4 <A>>.\n"       // 9
+                            "S1F10 <A[2 x>.\n"       // 10
+                            "S1F11 <U4>>.\n"         // 11
+                            "S0F12.\n"               // 12
+                            "S1F13.\n"               // 13
+                            "S-1F15.\n"              // 14
+                            "if (SV > 3) S1F1.\n"    // 15
+                            "S1F16 <L <NOW[16]>>.\n" // 16
+                            "S1F14 <L[1]\n<A>\n";    // 17
     const Imported imported = Import(sml);
     EXPECT_EQ(imported.document, "S1F1\nS1F13\n");
     std::vector<std::string> dropped;
@@ -110,19 +116,21 @@ TEST(SmlReaderTest, WhatCannotBeReadIsReportedWithItsPlaceAndTheRestIsRead) {
         dropped.push_back(Format(d));
     }
     EXPECT_EQ(dropped, (std::vector<std::string>{
-                           "2:7: unknown item format QQ",
-                           "3:6: item not closed: > missing before .",
-                           "4:15: list not closed before .",
-                           "5:9: text not closed",
-                           "6:9: count \"x\" in [ ] is not a number",
-                           "7:6: expected < or . after the header, not \"j\"",
+                           "2:7: S1F2: unknown item format QQ",
+                           "3:6: S1F3: item not closed: > missing before .",
+                           "4:15: S1F4: list not closed before .",
+                           "5:9: S1F5: text not closed",
+                           "6:7: S1F6: simulator macro U4AUTO",
+                           "7:6: S1F7: expected < or . after the header, not \"j\"",
                            "8:1: header has no stream number",
-                           "9:6: item not closed: > missing before the next <",
-                           "10:9: [ without ]",
-                           "11:11: > without <",
+                           "9:6: S1F9: item not closed: > missing before the next <",
+                           "10:9: S1F10: [ without ]",
+                           "11:11: S1F11: > without <",
                            "12:1: stream 0 on a message without items: a .TQF file cannot keep it",
                            "14:2: header has no stream number",
-                           "15:7: list not closed at end of file",
+                           "15:1: rule statement if (...) is not a message",
+                           "16:11: S1F16: simulator macro NOW",
+                           "17:7: S1F14: list not closed at end of file",
                        }));
 }
 
@@ -134,8 +142,8 @@ TEST(SmlReaderTest, WhatTheFormatCannotHoldIsChangedAndReported) {
                                      "S1F3 <U4 1> <U4 2>.\n"
                                      "S1F4 <U4[99999999999]>.\n"
                                      "S1F5.\n/* never closed\n\n");
-    EXPECT_EQ(imported.document, "S1F1W 'Ver,2'\nS1F2\n  <L[1]> #1 list\n    <A[2]  lot (1) (x) a/ /b / *c* /> #2 "
-                                 "'lot (1) (x) a/ /b / *c* /'\nS1F3\n  <U4> #1\nS1F4\n  <U4[2147483647]> #2147483647\n"
+    EXPECT_EQ(imported.document, "S1F1W 'VER,2'\nS1F2\n  <L[1]> #1 list\n    <A[2]  LOT (1) (X) A/ /B / *C* /> #2 "
+                                 "'LOT (1) (X) A/ /B / *C* /'\nS1F3\n  <U4> #1\nS1F4\n  <U4[2147483647]> #2147483647\n"
                                  "S1F5\n");
     std::vector<std::string> changed;
     for (const ReadDiagnostic& d : imported.result.changed) {
@@ -165,6 +173,7 @@ struct CountCase {
 
 TEST(SmlReaderTest, CountsAFormatFileCannotKeepBecomeOpenAndAreReported) {
     const std::string open = " (1 count made open)";
+    const std::string values = " (1 count set to its values)";
     const CountCase cases[] = {
         {"S1F1 <U1[0]>.", "<U1[n]>", "1:6: count 0 cannot be kept by a .TQF file: the count is open", open},
         {"S1F1 <I4[-2]>.", "<I4[n]>", "1:6: count -2 cannot be kept by a .TQF file: the count is open", open},
@@ -175,9 +184,15 @@ TEST(SmlReaderTest, CountsAFormatFileCannotKeepBecomeOpenAndAreReported) {
         // description: the format and the count stay.
         {"S1F1 <A \"X\">. // [VARIANT] V", "<A  (VARIANT) V>",
          "1:6: description \"[VARIANT] V\" made safe as \"(VARIANT) V\"", " (1 description made safe)"},
-        {"S1F1 <U1[2]>. // [n] ACKC10", "<U1[2]  (n) ACKC10>",
+        {"S1F1 <U1[2]>. // [n] ACKC10", "<U1[2]  (N) ACKC10>",
          "1:6: description \"[n] ACKC10\" made safe as \"(n) ACKC10\"", " (1 description made safe)"},
         {"S1F1 <U1[0]>. // [n] OLD EXPORT", "<U1[n]  OLD EXPORT>", "", ""},
+        // Values that contradict the count win; a text's count is at most.
+        {"S1F1 <A[1] 'MDLN'>.", "<A[4]>", "1:6: count 1 but 4 characters given: the count is 4", values},
+        {"S1F1 <B[1] 1 2>.", "<B[2]>", "1:6: count 1 but 2 bytes given: the count is 2", values},
+        {"S1F1 <U4[2] 7>.", "<U4>", "1:6: count 2 but 1 value given: the count is 1", values},
+        {"S1F1 <A[8] 'MDLN'>.", "<A[8]>", "", ""},
+        {"S1F1 <U4[2]>.", "<U4[2]>", "", ""},
     };
     for (const CountCase& c : cases) {
         const Imported imported = Import(c.sml);

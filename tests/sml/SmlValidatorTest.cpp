@@ -2,6 +2,7 @@
 #include "FormatReader.h"
 #include "FormatWriter.h"
 #include "LibraryLines.h"
+#include "SmlMerge.h"
 #include "SmlReader.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -124,9 +126,44 @@ TEST(SmlValidatorTest, EachRulePassesAndFails) {
     }
 }
 
+// Definitions alike are held once; the one a message passes and the one it
+// comes closest to are found among many.
+TEST(SmlValidatorTest, ManyDefinitionsOfOneMessage) {
+    std::string library;
+    for (int line = 1; line <= 30; ++line) {
+        library += line == 25      ? "S6F1 <L[2] <U4> <I2>>.\n"
+                   : line == 30    ? "S6F1 <L[2] <U4> <U2>>.\n"
+                   : line % 2 == 0 ? "S6F1 <L[2] <A> <U1>>.\n"
+                                   : "S6F1W <L[2] <A> <U1>>.\n";
+    }
+    library += "S6F1 <L[2] <A> <U1>>.\nS6F2 <L[2] <A> <U1>>.\n";
+    FormatTree document;
+    const Checked checked = Check(library, "S6F1 <L <U4 1> <U2 2>>.\nS6F1 <L <U4 1> <F4 1>>.", document);
+    EXPECT_EQ(checked.findings, std::vector<std::string>{"2:16 S6F1 item 1.2: I2 expected, got F4 @25"});
+    EXPECT_EQ(checked.passed, 1U);
+    EXPECT_EQ(SmlValidator(document.GetRootNode(), {}).Definitions(), 5U);
+}
+
+TEST(SmlValidatorTest, FindingsAlikeAreGroupedWhereTheyCameFirst) {
+    FormatTree library;
+    ASSERT_TRUE(FormatReader(library).ReadFormatBytes("S1F1W <U4>.").Complete());
+    std::vector<ValidationFinding> findings;
+    SmlValidator validator(library.GetRootNode(), [&](const ValidationFinding& f) { findings.push_back(f); });
+    (void)validator.CheckBytes(
+        "S9F9.\nS1F1 <U4 1>.\nS1F1 W <U4 1 2>.\nS9F9.\nS1F1 W <U4 1 2>.\nS1F1 <U4 1>.\nS1F1 W <U4 1 2 3>.\n");
+    std::vector<std::string> groups;
+    for (const FindingGroup& group : GroupFindings(findings)) {
+        groups.push_back(std::to_string(group.first.line) + " " + group.first.reason + " x" +
+                         std::to_string(group.count));
+    }
+    EXPECT_EQ(groups, (std::vector<std::string>{"1 no definition of S9F9 in the library x2",
+                                                "2 reply expected (W), got none x2", "3 1 value expected, got 2 x2",
+                                                "7 1 value expected, got 3 x1"}));
+}
+
 TEST(SmlValidatorTest, UnreadableMessagesFailAndTheRestIsChecked) {
     const Checked checked = Check("S1F1W.\nS1F2.", "S1F1 W.\nS1F2 <QQ 1>.\nS1F2.\n");
-    EXPECT_EQ(checked.findings, std::vector<std::string>{"2:7 : unknown item format QQ"});
+    EXPECT_EQ(checked.findings, std::vector<std::string>{"2:7 : S1F2: unknown item format QQ"});
     EXPECT_EQ(checked.passed, 2U);
     EXPECT_EQ(checked.failed, 1U);
 }
@@ -188,7 +225,8 @@ TEST(SmlValidatorTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
         text += parts[random() % parts.size()];
     }
     text += "S1F1 W <L /* never closed\n";
-    const std::string path = ::testing::TempDir() + "/pieces.sml";
+    // Its own name: test programs of other builds may run at the same time.
+    const std::string path = ::testing::TempDir() + "/pieces-" + std::to_string(std::random_device{}()) + ".sml";
     std::ofstream(path, std::ios::binary) << text;
     FormatTree library;
     FormatReader reader(library);
@@ -233,6 +271,190 @@ TEST(SmlValidatorTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
     EXPECT_EQ(b.warnings, a.warnings);
     EXPECT_EQ(std::pair(fromFile.Passed(), fromFile.Failed()), std::pair(fromText.Passed(), fromText.Failed()));
     EXPECT_GT(fromText.Failed(), 1000U);
+}
+
+// A statement of random shape in the notations drivers and manuals write,
+// counts declared or not, right or wrong, values given or not.
+std::string RandomStatement(std::mt19937& random) {
+    static const std::vector<std::string> CODES = {"A",  "J",  "B",  "Boolean", "U1", "u2", "U4", "U8", "I1",
+                                                   "I2", "I4", "I8", "F4",      "F8", "V",  "L",  "L",  "l"};
+    const auto pick = [&random](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    const auto bracket = [&] {
+        const std::size_t kind = pick(5);
+        return kind == 0   ? std::string(" [...]")
+               : kind == 1 ? "[n]"
+               : kind == 2 ? "[" + std::to_string(pick(4)) + "]"
+                           : "";
+    };
+    std::string text = "S" + std::to_string(1 + pick(3)) + "F" + std::to_string(pick(3)) + (pick(2) == 0 ? " W" : "");
+    const std::function<void(int)> item = [&](int depth) {
+        const std::string& code = CODES[pick(depth < 3 ? CODES.size() : CODES.size() - 3)];
+        text += "\n<" + code + bracket() + (pick(3) == 0 ? " lotId" : "");
+        for (std::size_t i = code == "V" ? 3 : pick(4); i < 3; ++i) {
+            if (code == "L" || code == "l") {
+                item(depth + 1);
+            } else if (code == "A" || code == "J") {
+                text += " '" + std::string(pick(4), 'x') + "'";
+            } else {
+                text += code == "Boolean" ? " 0x01" : code == "B" ? " 0x0F" : " " + std::to_string(pick(99));
+            }
+        }
+        text += pick(3) == 0 ? " > // Temp.<C>\n" : " >";
+    };
+    if (pick(6) != 0) {
+        item(0);
+    }
+    return text + "\n.\n";
+}
+
+// The library from-sml makes of a file accepts every message of it, and a
+// format file gives it back as it was written.
+TEST(SmlValidatorTest, AFileValidatesAgainstTheLibraryMadeOfIt) {
+    std::mt19937 random(41);
+    for (int round = 0; round < 40; ++round) {
+        std::string sml;
+        for (int i = 0; i < 30; ++i) {
+            sml += RandomStatement(random);
+        }
+        FormatTree imported;
+        const SmlReadResult read = SmlReader(imported).ReadSmlBytes(sml);
+        ASSERT_TRUE(read.dropped.empty()) << read.dropped.front().line << ": " << read.dropped.front().reason << sml;
+        FormatTree library;
+        const std::string written = FormatWriter::FormatFileText(imported.GetRootNode());
+        ASSERT_TRUE(FormatReader(library).ReadFormatBytes(written).Complete());
+        EXPECT_EQ(FormatWriter::FormatFileText(library.GetRootNode()), written);
+        std::vector<std::string> findings;
+        SmlValidator validator(library.GetRootNode(), [&](const ValidationFinding& f) {
+            findings.push_back(std::to_string(f.line) + " " + f.itemPath + ": " + f.reason);
+        });
+        ASSERT_TRUE(validator.CheckBytes(sml).Complete());
+        EXPECT_EQ(findings, std::vector<std::string>{}) << sml;
+        EXPECT_EQ(validator.Passed(), 30U);
+        // And so does its merge, one definition for each stream, function and
+        // reply flag.
+        FormatTree merged;
+        (void)SmlMerge::Merge(library.GetRootNode(), merged);
+        SmlValidator mergedValidator(merged.GetRootNode(), [&](const ValidationFinding& f) {
+            findings.push_back(std::to_string(f.line) + " " + f.itemPath + ": " + f.reason);
+        });
+        ASSERT_TRUE(mergedValidator.CheckBytes(sml).Complete());
+        EXPECT_EQ(findings, std::vector<std::string>{}) << sml << FormatWriter::FormatFileText(merged.GetRootNode());
+        EXPECT_LE(mergedValidator.Definitions(), 36U); // streams, functions, W, an item or none
+    }
+}
+
+TEST(SmlMergeTest, OneDefinitionAcceptsWhatEachDid) {
+    FormatTree library;
+    ASSERT_TRUE(FormatReader(library)
+                    .ReadFormatBytes("S1F2 <L[0]>.\nS1F2 (ONLINE) <L[2] <A[3]> <A[4]>>.\nS1F3W <L[2] <U4> <U4>>.\n"
+                                     "S1F3 <L[1] <U4>>.\nS1F3W <L[1] <U4>>.\nS6F11W <L[2] <U4> <A[5]>>.\n"
+                                     "S6F11W <L[2] <U4> <L[2] <U2> <F4>>>.\n")
+                    .Complete());
+    FormatTree merged;
+    EXPECT_EQ(SmlMerge::Merge(library.GetRootNode(), merged),
+              (std::vector<std::string>{"S1F2: 2 messages in one definition, counts that vary made open",
+                                        "S1F3W: 2 messages in one definition, counts that vary made open",
+                                        "S6F11W: 2 messages in one definition, items of different formats made VARIANT",
+                                        "S1F3: sent with W and without: a definition of each"}));
+    EXPECT_EQ(FormatWriter::FormatFileText(merged.GetRootNode()).substr(40),
+              "S1F2 (ONLINE)\r\n<L[n]\r\n\t<A[n]>\r\n>.\r\n\r\n\r\nS1F3W\r\n<L[n]\r\n\t<U4>\r\n>.\r\n\r\n\r\n"
+              "S1F3\r\n<L[1]\r\n\t<U4>\r\n>.\r\n\r\n\r\nS6F11W\r\n<L[2]\r\n\t<U4>\r\n\t<VARIANT>\r\n>.\r\n");
+    EXPECT_EQ(SmlMerge::Duplicates(library.GetRootNode()),
+              (std::vector<std::string>{"S1F2 defined 2 times (2 structures); --merge makes one definition of them",
+                                        "S1F3 defined 3 times (3 structures); --merge makes one definition of them",
+                                        "S6F11 defined 2 times (2 structures); --merge makes one definition of them"}));
+}
+
+// Made up in the shapes drivers write: prefixes, comments after headers,
+// other traffic between statements, CR LF, a Latin-1 byte.
+const std::string LOG =
+    "2021/03/04 09:12:05: [DEBUG] (OnEvent@MainForm) SxFy=S1F3, ticket=77\r\n"                    // 1
+    "2021/03/04 09:12:05: [MSG] (SendPrimary@Common) [S1F3] Sent by Host\r\n"                     // 2
+    "2021/03/04 09:12:05: [MSG] () S1F3Query: 'S1F3' W /* Name=Query Header=[00 81 03] */\r\n"    // 3
+    "    <L [2]\r\n        <U4 [1] 1001 > /* VID */\r\n        <U4 [1] 1002 >\r\n     >\r\n.\r\n" // 4-8
+    "2021/03/04 09:12:05: [MSG] () SSD: 'S1F4' /* Name=Data Dir=1 */\n"                           // 9
+    "    <L [...]\n        <U1 [1] 2 >\n        <A [0] >\n     >\n.\n"                            // 10-14
+    "<Attrs><Attr NAME=\"Temp\">25\xB0"
+    "C</Attr></Attrs>\n"                                                       // 15
+    "2021-03-04 09:12:01,130 INFO  [9] - SECS. S6F11: 'S6F11' W /* Dir=2 */\n" // 16
+    "  <L [2]\n    <U4 [1] 40001 >\n    <A [6] 'LOT-07' >\n  >\n.\n"           // 17-21
+    "2021-03-04 09:12:01,131 INFO  [9] - Received S1F1 W\n"                    // 22
+    "  <L [0] >\n.\n";                                                         // 23-24
+
+TEST(SmlValidatorTest, ALogIsReadAtItsHeadersWithItsOwnPlaces) {
+    struct Statements : SmlStatementHandler {
+        std::vector<std::string> seen;
+        void HandleStatement(const SmlStatement& s) override {
+            seen.push_back(std::to_string(s.line) + ":" + std::to_string(s.column) + " S" + std::to_string(s.stream) +
+                           "F" + std::to_string(s.function) + " " + std::to_string(static_cast<int>(s.direction)) +
+                           " " + std::to_string(s.items.size()));
+        }
+        void HandleUnreadable(const ReadDiagnostic& d) override { seen.push_back("unreadable " + d.reason); }
+    } statements;
+    FormatTree unused;
+    SmlReader reader(unused);
+    reader.SetStatementHandler(&statements);
+    const SmlReadResult result = reader.ReadSmlBytes(LOG);
+    EXPECT_TRUE(result.readAsLog);
+    EXPECT_EQ(result.linesSkipped, 3U);
+    const int host = static_cast<int>(Direction::HOST_TO_EQUIPMENT);
+    const int equipment = static_cast<int>(Direction::EQUIPMENT_TO_HOST);
+    EXPECT_EQ(statements.seen, (std::vector<std::string>{"3:31 S1F3 " + std::to_string(host) + " 3",
+                                                         "9:31 S1F4 " + std::to_string(equipment) + " 3",
+                                                         "16:43 S6F11 " + std::to_string(host) + " 3",
+                                                         "22:46 S1F1 " + std::to_string(equipment) + " 1"}));
+    // A mismatch is placed in the log's own lines.
+    const Checked checked = Check("S1F3W <L[2] <U4> <U2>>.\nS1F4 <L[n] <U1> <A>>.\nS6F11W <L[2] <U4> <A[9]>>.\n"
+                                  "S1F1W <L[0]>.",
+                                  LOG);
+    EXPECT_EQ(checked.findings, std::vector<std::string>{"6:9 S1F3W item 1.2: U2 expected, got U4 @1"});
+    // Read as SML, a log gives one unreadable statement after another.
+    SmlImportOptions log;
+    log.log = true;
+    FormatTree a;
+    FormatTree b;
+    SmlReader forced(a);
+    forced.SetOptions(log);
+    EXPECT_EQ(forced.ReadSmlBytes(LOG.substr(LOG.find("S1F3Query"))).messagesRead, 4U);
+    EXPECT_EQ(SmlReader(b).ReadSmlBytes(LOG.substr(LOG.find("S1F3Query"))).messagesRead, 1U);
+}
+
+// A log read in pieces finds what its whole text gives, wherever the pieces
+// end: between a header and its items, amid other traffic.
+TEST(SmlValidatorTest, ALogReadInPiecesGivesWhatItsWholeTextGives) {
+    const std::string block = LOG.substr(0, LOG.find("2021-03-04"));
+    const std::string header = block.substr(block.find("2021/03/04 09:12:05: [MSG] () S1F3Query"));
+    const std::size_t headerLine = header.find('\n') + 1;
+    // The first piece read is a mebibyte: its last line is a header.
+    constexpr std::size_t PIECE = std::size_t{1} << 20;
+    std::string text;
+    while (text.size() + block.size() < PIECE - 200) {
+        text += block;
+    }
+    text += std::string(PIECE - text.size() - headerLine - 1, '#') + "\n" + header;
+    for (int i = 0; text.size() < (std::size_t{3} << 20); ++i) {
+        text += block + std::string(static_cast<std::size_t>(i % 7), '#') + "\n";
+    }
+    const std::string path = ::testing::TempDir() + "/log-" + std::to_string(std::random_device{}()) + ".log";
+    std::ofstream(path, std::ios::binary) << text;
+    FormatTree library;
+    ASSERT_TRUE(FormatReader(library).ReadFormatBytes("S1F3W <L[2] <U4> <U2>>.\nS1F4 <L[n] <U1>>.").Complete());
+    std::vector<std::string> whole;
+    std::vector<std::string> pieces;
+    SmlValidator a(library.GetRootNode(), [&](const ValidationFinding& f) {
+        whole.push_back(std::to_string(f.line) + ":" + std::to_string(f.column) + f.reason);
+    });
+    SmlValidator b(library.GetRootNode(), [&](const ValidationFinding& f) {
+        pieces.push_back(std::to_string(f.line) + ":" + std::to_string(f.column) + f.reason);
+    });
+    const SmlReadResult readWhole = a.CheckBytes(text);
+    const SmlReadResult readInPieces = b.CheckFile(path);
+    std::remove(path.c_str());
+    EXPECT_EQ(pieces, whole);
+    EXPECT_EQ(readInPieces.linesSkipped, readWhole.linesSkipped);
+    EXPECT_GT(readWhole.linesSkipped, 10000U);
+    EXPECT_EQ(std::pair(b.Passed(), b.Failed()), std::pair(a.Passed(), a.Failed()));
+    EXPECT_GT(a.Failed(), 5000U);
 }
 
 TEST(SmlValidatorTest, LibraryLinesSkipCommentsAndDroppedStatements) {
