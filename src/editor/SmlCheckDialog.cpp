@@ -66,8 +66,10 @@ struct Checked {
 
 Checked CheckMessages(FormatTreeView& view, const QString& path) {
     Checked checked;
-    SmlValidator validator(view.GetRootNode(),
-                           [&checked](const ValidationFinding& finding) { checked.findings.push_back(finding); });
+    // The library's rules hold for the messages as they do in tqf-tool.
+    SmlValidator validator(
+        view.GetRootNode(), [&checked](const ValidationFinding& finding) { checked.findings.push_back(finding); },
+        &view.Tree().Rules());
     const QByteArray encoded = QFile::encodeName(path);
     checked.read = validator.CheckFile(
         std::filesystem::path(std::string(encoded.constData(), static_cast<std::size_t>(encoded.size()))));
