@@ -49,6 +49,17 @@ TEST_F(DocumentTest, ListenerAlwaysKnowsTheModifiedStateAndCount) {
     }
 }
 
+// A read keeps the state it found: a library no file holds stays modified.
+TEST_F(DocumentTest, StartingTheHistoryKeepsTheModifiedState) {
+    Message("1", "1");
+    document.StartHistory();
+    EXPECT_TRUE(document.IsModified());
+    EXPECT_TRUE(reports.modified);
+    document.MarkSaved();
+    document.StartHistory();
+    EXPECT_FALSE(document.IsModified());
+}
+
 // A new message goes after every message with the same numbers.
 TEST_F(DocumentTest, NewMessageGoesAfterItsEquals) {
     for (const char* description : {"1", "3a", "3b", "3c", "1x"}) {
