@@ -190,7 +190,7 @@ void EditorCommands::CreateMessage() {
     const EditResult result = Tree().CreateMessage(ReadMessageFields());
     if (Refused(result)) {
         // Any attempt counts as a change, also one that the checks refuse.
-        Doc().MarkChangedOutsideHistory();
+        Doc().RecordUnalteredChange();
         return;
     }
     FormatNode* node = result.node;
@@ -217,7 +217,7 @@ void EditorCommands::UpdateMessage() {
     messageDescription = result.node->Description();
     // An update that changes nothing leaves no step to undo, but counts as
     // a change all the same, as every update does.
-    Doc().MarkChangedOutsideHistory();
+    Doc().RecordUnalteredChange();
     RepaintWindow();
     Show(MSG_UPDATED);
 }
@@ -390,7 +390,7 @@ void EditorCommands::OnTreeNotification(int message, FormatNode* node) {
         MoveDown();
         break;
     case WM_TREE_CHANGED:
-        Doc().MarkChangedOutsideHistory();
+        Doc().RecordUnalteredChange();
         break;
     default:
         break;
@@ -477,7 +477,7 @@ void EditorCommands::UpdateItem() {
         WriteFields();
     }
     // As an update of a message: a change even when nothing differs.
-    Doc().MarkChangedOutsideHistory();
+    Doc().RecordUnalteredChange();
     RepaintWindow();
     ResetItemPanel();
 }

@@ -635,7 +635,7 @@ bool FileCommands::ConfirmOverwriteReadOnly(const QString& target) {
 void FileCommands::MarkModifiedIfAny() {
     // A document that no file holds is a change when it holds anything.
     if (MessageCount() != 0) {
-        Doc().MarkChangedOutsideHistory();
+        Doc().RecordUnalteredChange();
     } else {
         Doc().MarkSaved();
     }

@@ -122,6 +122,9 @@ public:
     // Drops every step; an empty document then forgets its texts.
     void ClearHistory();
     void MarkSaved();
+    // A change that alters nothing, which the history keeps as one all the
+    // same: the document is no longer at the saved state.
+    void RecordUnalteredChange();
     bool AtSavedState() const { return history_.AtSavedState(); }
     const EditHistory& History() const { return history_; }
 

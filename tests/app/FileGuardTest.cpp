@@ -32,7 +32,7 @@ protected:
         for (int i = 0; i < c.messages; ++i) {
             CreateMessage(QString::number(i + 1), QStringLiteral("2"));
         }
-        c.modified ? Commands().Doc().MarkChangedOutsideHistory() : Commands().Doc().MarkSaved();
+        c.modified ? Commands().Doc().RecordUnalteredChange() : Commands().Doc().MarkSaved();
         prompts.messages.clear();
         prompts.boxes.clear();
         prompts.fileDialogs.clear();

@@ -36,7 +36,7 @@ TEST_F(DocumentTest, ListenerAlwaysKnowsTheModifiedStateAndCount) {
                                              [&] { (void)document.Undo(); },
                                              [&] { (void)document.Redo(); },
                                              [&] { document.MarkSaved(); },
-                                             [&] { document.MarkChangedOutsideHistory(); },
+                                             [&] { document.RecordUnalteredChange(); },
                                              [&] { (void)document.Tree().ClearMessages(); }};
     for (int i = 0; i < 400; ++i) {
         const int calls = reports.calls;
@@ -58,6 +58,30 @@ TEST_F(DocumentTest, StartingTheHistoryKeepsTheModifiedState) {
     document.MarkSaved();
     document.StartHistory();
     EXPECT_FALSE(document.IsModified());
+}
+
+// A change that alters nothing (a refused Create, an import) holds its place
+// in the history: only a save, or a step back past it, ends it.
+TEST_F(DocumentTest, AChangeThatAltersNothingIsAPlaceInTheHistory) {
+    Message("1", "1");
+    document.StartHistory();
+    document.MarkSaved();
+    document.RecordUnalteredChange();
+    EXPECT_TRUE(reports.modified);
+    EXPECT_FALSE(document.Undo());
+    EXPECT_FALSE(document.Redo());
+    EXPECT_TRUE(document.IsModified());
+    document.MarkSaved();
+    Message("2", "1");
+    (void)document.Undo();
+    EXPECT_FALSE(document.IsModified());
+    (void)document.Redo();
+    document.MarkSaved();
+    document.RecordUnalteredChange();
+    for (const auto& step : {&Document::Undo, &Document::Redo}) {
+        (void)(document.*step)();
+        EXPECT_TRUE(document.IsModified());
+    }
 }
 
 // A new message goes after every message with the same numbers.
