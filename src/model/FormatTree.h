@@ -171,8 +171,7 @@ public:
 
 private:
     friend class NodeRef;
-    // Builds and takes apart documents node by node for tests.
-    friend class TreeSurgery;
+    template <typename Tool> friend class Surgeon;
     void Register(NodeRef* ref) { refs_.push_back(ref); }
     void Unregister(NodeRef* ref);
     // The node right before x under the same parent, or none.

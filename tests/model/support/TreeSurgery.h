@@ -7,12 +7,14 @@
 
 namespace tqf {
 
+struct TreeSurgeryTool;
+
 // Builds and takes apart a document node by node, as tests and benchmarks set
 // up the documents they need: reaching past the editing rules, and without
 // recording, so each operation that adds or deletes a node drops the history.
 // The product reads documents through the builder and edits them through the
 // tree's recorded operations.
-class TreeSurgery {
+template <> class Surgeon<TreeSurgeryTool> {
 public:
     // Inserts a node right after x under the same parent; none when the parent
     // is a message that already holds its item.
@@ -56,5 +58,7 @@ private:
     static FormatNode* Insert(FormatTree& tree, FormatNode* parent, FormatNode*& link, std::string_view label,
                               bool repaint, const char* refusal);
 };
+
+using TreeSurgery = Surgeon<TreeSurgeryTool>;
 
 } // namespace tqf
