@@ -1,6 +1,5 @@
 #include "FileCommands.h"
 
-#include "ControlIds.h"
 #include "Document.h"
 #include "EditorCommands.h"
 #include "FormatReader.h"
@@ -191,10 +190,10 @@ std::function<bool(std::ostream&)> WithinBudget(bool (*write)(const FormatNode*,
 
 } // namespace
 
-FileCommands::FileCommands(EditorCommands& editor, Prompts& prompts, QObject* parent)
-    : QObject(parent), editor_(editor), prompts_(prompts), nodeLimit_(FormatReader::DefaultNodeLimit()),
-      textBudget_(LibraryMemoryBudget()) {
-    Connect();
+FileCommands::FileCommands(EditorCommands& editor, const EditorPanel& panel, Prompts& prompts, QObject* parent)
+    : QObject(parent), editor_(editor), view_(*panel.treeView), window_(panel.window), pathDisplay_(panel.pathDisplay),
+      prompts_(prompts), nodeLimit_(FormatReader::DefaultNodeLimit()), textBudget_(LibraryMemoryBudget()) {
+    Connect(panel);
 }
 
 FileCommands::BusyScope::BusyScope(FileCommands& commands) : commands_(commands) {
@@ -209,59 +208,35 @@ FileCommands::BusyScope::~BusyScope() {
     }
 }
 
-void FileCommands::Connect() {
-    const EditorPanel& panel = editor_.Panel();
+void FileCommands::Connect(const EditorPanel& panel) {
     const struct {
         SkinButton* button;
-        int id;
+        void (FileCommands::*command)();
     } buttons[] = {
-        {panel.newButton, IDC_NEW},        {panel.openButton, IDC_OPEN}, {panel.saveButton, IDC_SAVE},
-        {panel.saveAsButton, IDC_SAVE_AS}, {panel.exitButton, IDC_EXIT},
+        {panel.newButton, &FileCommands::OnNew},   {panel.openButton, &FileCommands::OnOpen},
+        {panel.saveButton, &FileCommands::OnSave}, {panel.saveAsButton, &FileCommands::OnSaveAs},
+        {panel.exitButton, &FileCommands::OnExit},
     };
     for (const auto& entry : buttons) {
         if (entry.button != nullptr) {
-            const int id = entry.id;
-            connect(entry.button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+            connect(entry.button, &QAbstractButton::clicked, this,
+                    [this, command = entry.command] { (this->*command)(); });
         }
     }
 }
 
-void FileCommands::OnCommand(int controlId) {
-    switch (controlId) {
-    case IDC_NEW:
-        OnNew();
-        break;
-    case IDC_OPEN:
-        OnOpen();
-        break;
-    case IDC_SAVE:
-        OnSave();
-        break;
-    case IDC_SAVE_AS:
-        OnSaveAs();
-        break;
-    case IDC_EXIT:
-        OnExit();
-        break;
-    default:
-        break;
-    }
-}
-
-FormatTreeView& FileCommands::View() const { return *editor_.Panel().treeView; }
-
-Document& FileCommands::Doc() const { return View().Doc(); }
+Document& FileCommands::Doc() const { return editor_.Doc(); }
 
 int FileCommands::MessageCount() const { return Doc().MessageCount(); }
 
-QString FileCommands::PathDisplay() const { return editor_.Panel().pathDisplay->text(); }
+QString FileCommands::PathDisplay() const { return pathDisplay_->text(); }
 
 QString FileCommands::FilePath() const { return QFile::decodeName(QByteArray::fromStdString(Doc().Path())); }
 
 void FileCommands::SetFile(const QString& path, const std::optional<FileIdentity>& identity) {
     const QByteArray bytes = QFile::encodeName(path);
     Doc().SetFile(bytes.toStdString(), identity ? std::optional<FileStamp>(*identity) : std::nullopt);
-    editor_.Panel().pathDisplay->setText(path);
+    pathDisplay_->setText(path);
 }
 
 bool FileCommands::Ask(const char* text) { return Ask(Latin1(text)); }
@@ -332,7 +307,7 @@ void FileCommands::OnExit() {
     if (!ConfirmClose()) {
         return;
     }
-    if (auto* dialog = qobject_cast<QDialog*>(editor_.Panel().window); dialog != nullptr) {
+    if (auto* dialog = qobject_cast<QDialog*>(window_); dialog != nullptr) {
         dialog->accept();
     }
 }
@@ -340,7 +315,7 @@ void FileCommands::OnExit() {
 bool FileCommands::ConfirmOpen() {
     const bool named = !FilePath().isEmpty();
     const bool modified = Doc().IsModified();
-    editor_.currentNode = nullptr;
+    editor_.DropCurrentNode();
     // Without a file, an empty document that was cleared unsaved still asks.
     const bool ask = named ? modified : modified || MessageCount() != 0;
     if (ask && !Ask(named ? MSG_CONTENTS_MODIFIED : MSG_NOT_SAVED)) {
@@ -349,7 +324,7 @@ bool FileCommands::ConfirmOpen() {
     // The document goes before the file is chosen, as one step: when no
     // file is read after all, Undo brings it back.
     ClearDocument();
-    editor_.currentNode = nullptr;
+    editor_.DropCurrentNode();
     return true;
 }
 
@@ -396,7 +371,7 @@ void FileCommands::OpenFile(const QString& path) {
             ReadResult failed;
             failed.status = ReadStatus::OPEN_FAILED;
             failed.errorText = probe.Error();
-            editor_.currentNode = nullptr;
+            editor_.DropCurrentNode();
             ReportRead(path, failed, Doc().Tree().Texts().Here());
             return;
         }
@@ -431,7 +406,7 @@ void FileCommands::OpenFile(const QString& path) {
         result = reader.ReadFormatFile(FileSystemPath(path));
         view.Repaint();
     }
-    editor_.currentNode = nullptr;
+    editor_.DropCurrentNode();
     ReportRead(path, result, textsFrom);
 }
 
@@ -529,7 +504,7 @@ void FileCommands::Save(bool askForName) {
         return;
     }
 
-    const FormatNode* root = View().GetRootNode();
+    const FormatNode* root = Doc().Tree().GetRootNode();
     const bool existed = QFileInfo::exists(target);
     // No file is written that could not be opened again: its size, known
     // from a walk over the nodes, stays within the output budget.
@@ -679,7 +654,7 @@ void FileCommands::OnImportSml() {
         result = reader.ReadSmlFile(FileSystemPath(*path));
         view.Repaint();
     }
-    editor_.currentNode = nullptr;
+    editor_.DropCurrentNode();
     if (!result.Complete()) {
         // Nothing of a file that cannot be read whole stays.
         DiscardRead(textsFrom);
@@ -717,7 +692,7 @@ void FileCommands::OnExportSml() {
     {
         const BusyScope busy(*this);
         outcome = LibraryFileWriter::WriteStreamed(
-            *path, WithinBudget(&SmlWriter::WriteSml, View().GetRootNode(), textBudget_, exceeded));
+            *path, WithinBudget(&SmlWriter::WriteSml, Doc().Tree().GetRootNode(), textBudget_, exceeded));
     }
     if (exceeded) {
         outcome.reason = FromBytes(OutputBudget::Reason(std::nullopt, textBudget_));

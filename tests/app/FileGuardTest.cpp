@@ -137,7 +137,7 @@ TEST_F(FrameCloseTest, WithUnsavedChangesNoKeepsTheWindowOpen) {
 TEST_F(FrameCloseTest, WithChangesToANamedFileYesClosesIt) {
     CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     SaveAs(PathIn(QStringLiteral("a.TQF")));
-    Commands().OnTreeNotification(WM_TREE_CHANGED, nullptr);
+    Commands().OnTreeChanged();
     prompts.answers = {true};
     EXPECT_TRUE(dialog->close());
     Settle();
