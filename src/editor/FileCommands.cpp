@@ -260,7 +260,7 @@ void FileCommands::ClearDocument() {
         const BusyScope busy(*this);
         // The messages leave together, as one step that Undo brings back,
         // and the tree is repainted once.
-        (void)view.Tree().ClearMessages();
+        (void)Doc().Tree().ClearMessages();
         view.Repaint();
     }
 
@@ -390,7 +390,7 @@ void FileCommands::OpenFile(const QString& path) {
         QElapsedTimer sinceRepaint;
         sinceRepaint.start();
         const EditorCommands::DeferredCount deferred(editor_);
-        FormatReader reader(view.Tree(), [this, &sinceRepaint](FormatNode&) {
+        FormatReader reader(Doc().Tree(), [this, &sinceRepaint](FormatNode&) {
             if (sinceRepaint.elapsed() >= repaintIntervalMs_) {
                 editor_.ShowMessageCountNow();
                 QCoreApplication::processEvents();
@@ -646,7 +646,7 @@ void FileCommands::OnImportSml() {
         InputDropper dropInput;
         const FrozenTree frozen(view);
         const EditorCommands::DeferredCount deferred(editor_);
-        SmlReader reader(view.Tree());
+        SmlReader reader(Doc().Tree());
         ReadProgress progress(view.window(), Latin1(IMPORT_SML_TITLE), *path, fileSize, progressDelayMs_);
         dropInput.Allow(progress.Dialog());
         reader.SetCancelCheck(

@@ -126,7 +126,6 @@ public:
     // same: the document is no longer at the saved state.
     void RecordUnalteredChange();
     bool AtSavedState() const { return history_.AtSavedState(); }
-    const EditHistory& History() const { return history_; }
 
     // The message a node belongs to: the node itself or its nearest ancestor
     // that is a message; none for the root.

@@ -419,14 +419,14 @@ protected:
 
 TEST_F(FormatTreeTextsTest, SettersStoreTextsWithoutARecordedStep) {
     FormatNode* m = Message("6", "11", "event");
-    const std::size_t steps = tree.History().Steps();
+    const std::size_t steps = TreeSurgery::History(tree).Steps();
     const std::size_t used = tree.Texts().BytesUsed();
     TreeSurgery::SetLabel(tree, m, "S6F11W");
     TreeSurgery::SetDescription(tree, m, "event report");
     EXPECT_EQ(m->Label(), "S6F11W");
     EXPECT_EQ(m->Description(), "event report");
     EXPECT_EQ(tree.Texts().BytesUsed(), used + 6 + 12);
-    EXPECT_EQ(tree.History().Steps(), steps);
+    EXPECT_EQ(TreeSurgery::History(tree).Steps(), steps);
     EXPECT_TRUE(owner.messages.empty());
 
     // Texts a builder stored itself are taken as they are, not copied.

@@ -41,6 +41,9 @@ public:
     static void MakeMessage(FormatTree& tree, FormatNode* node);
     static void SetItemFormat(FormatTree& tree, FormatNode* node, std::int32_t format, std::int32_t count);
 
+    // The steps the tree holds, for tests of their bounds.
+    static const EditHistory& History(const FormatTree& tree) { return tree.history_; }
+
     // The two ends of a DeferredListLabels.
     static void HoldListLabels(const FormatTree& tree);
     static void ReleaseListLabels(FormatTree& tree);
