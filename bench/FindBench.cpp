@@ -95,12 +95,12 @@ void BM_FindNextToLast(benchmark::State& state) {
     FindEditor& e = Editor(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
-        e.dialog->Commands().currentNode = e.first;
+        e.dialog->Commands().ShowNode(e.first);
         state.ResumeTiming();
         (void)e.dialog->Finder().FindNext();
         FindEditor::Settle();
     }
-    if (e.dialog->Commands().currentNode != e.last) {
+    if (e.dialog->Commands().CurrentNode() != e.last) {
         state.SkipWithError("Find Next did not reach the last message");
     }
 }
@@ -132,7 +132,7 @@ void BM_KeyMove(benchmark::State& state) {
         FindEditor::Settle();
         down = !down;
     }
-    if (e.dialog->Commands().currentNode == nullptr) {
+    if (e.dialog->Commands().CurrentNode() == nullptr) {
         state.SkipWithError("the key chose nothing");
     }
 }

@@ -10,6 +10,7 @@
 #include "BenchPrompts.h"
 #include "FormatReader.h"
 #include "FormatTreeView.h"
+#include "TreeSurgery.h"
 
 #include <QApplication>
 
@@ -129,6 +130,7 @@ int main(int argc, char** argv) {
     (void)view.RenderImage();
     constexpr long BYTES_PER_KB = 1024;
     std::printf("nodes=%ld peak_kb=%ld before_kb=%ld history_kb=%ld edits_kb=%ld\n", nodes, loaded, before,
-                static_cast<long>(view.Tree().History().Bytes()) / BYTES_PER_KB, PeakResidentKb() - loaded);
+                static_cast<long>(tqf::TreeSurgery::History(view.Tree()).Bytes()) / BYTES_PER_KB,
+                PeakResidentKb() - loaded);
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "ItemFormat.h"
 #include "Labels.h"
 #include "RoundTripCheck.h"
+#include "TreeSurgery.h"
 
 #include <array>
 #include <cstddef>
@@ -193,7 +194,7 @@ void CheckHistory(FormatTree& document, const std::string& first) {
     while (document.Redo()) {
     }
     const std::string last = Written(document);
-    const bool complete = document.History().Steps() < tqf::EditHistory::MAX_STEPS;
+    const bool complete = tqf::TreeSurgery::History(document).Steps() < tqf::EditHistory::MAX_STEPS;
     while (document.Undo()) {
     }
     if (complete && Written(document) != first) {

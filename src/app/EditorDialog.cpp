@@ -297,7 +297,7 @@ EditorDialog::EditorDialog(Prompts* prompts, QWidget* parent) : QDialog(parent) 
 
     CreateControls();
     commands_ = new EditorCommands(panel_, *prompts_, this);
-    fileCommands_ = new FileCommands(*commands_, *prompts_, this);
+    fileCommands_ = new FileCommands(*commands_, panel_, *prompts_, this);
     new FileDropTarget(*this, *fileCommands_);
     recentFiles_ = std::make_unique<RecentFiles>(RecentFiles::UserSettings());
     connect(fileCommands_, &FileCommands::FileKept, this, [this](const QString& path) { recentFiles_->Add(path); });
@@ -587,7 +587,7 @@ void EditorDialog::OnFocusChanged(QWidget* old, QWidget* now) {
 FindDialog& EditorDialog::Finder() {
     if (findDialog_ == nullptr) {
         findDialog_ = new FindDialog(
-            *treeView_, [this] { return commands_->currentNode; }, this);
+            *treeView_, [this] { return commands_->CurrentNode(); }, this);
     }
     return *findDialog_;
 }

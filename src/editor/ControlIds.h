@@ -2,8 +2,8 @@
 
 namespace tqf {
 
-// The ids of the main window's controls. A click on a button runs the command
-// of the same id.
+// The ids of the main window's controls: the numbers its template gives
+// them, which order the controls and name them to tests.
 enum ControlId : int {
     IDC_TREE = 1000,
     IDC_CREATE_MESSAGE = 1001,

@@ -1,6 +1,5 @@
 #include "EditorCommands.h"
 
-#include "ControlIds.h"
 #include "Decimal.h"
 #include "Document.h"
 #include "FormatTree.h"
@@ -11,7 +10,6 @@
 #include "Prompts.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
-#include "TreeMessages.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -19,6 +17,7 @@
 #include <QMetaObject>
 
 #include <cstdint>
+#include <utility>
 
 namespace tqf {
 
@@ -60,22 +59,22 @@ void EditorCommands::MessageCountChanged(std::int32_t count) {
 void EditorCommands::Connect() {
     const struct {
         SkinButton* button;
-        int id;
+        void (EditorCommands::*command)();
     } buttons[] = {
-        {panel_.createButton, IDC_CREATE_MESSAGE},
-        {panel_.updateMessageButton, IDC_UPDATE_MESSAGE},
-        {panel_.deleteMessageButton, IDC_DELETE_MESSAGE},
-        {panel_.addItemButton, IDC_ADD_ITEM},
-        {panel_.updateItemButton, IDC_UPDATE_ITEM},
-        {panel_.deleteItemButton, IDC_DELETE_ITEM},
-        {panel_.moveUpButton, IDC_MOVE_UP},
-        {panel_.moveDownButton, IDC_MOVE_DOWN},
-        {panel_.notFixedCheck, IDC_NOT_FIXED},
+        {panel_.createButton, &EditorCommands::CreateMessage},
+        {panel_.updateMessageButton, &EditorCommands::UpdateMessage},
+        {panel_.deleteMessageButton, &EditorCommands::DeleteMessage},
+        {panel_.addItemButton, &EditorCommands::AddItem},
+        {panel_.updateItemButton, &EditorCommands::UpdateItem},
+        {panel_.deleteItemButton, &EditorCommands::DeleteItem},
+        {panel_.moveUpButton, &EditorCommands::MoveUp},
+        {panel_.moveDownButton, &EditorCommands::MoveDown},
+        {panel_.notFixedCheck, &EditorCommands::OnNotFixedClicked},
     };
     for (const auto& entry : buttons) {
         if (entry.button != nullptr) {
-            const int id = entry.id;
-            connect(entry.button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+            connect(entry.button, &QAbstractButton::clicked, this,
+                    [this, command = entry.command] { (this->*command)(); });
         }
     }
     // Only the user's choice of a row counts, not the commands' own settings.
@@ -84,8 +83,17 @@ void EditorCommands::Connect() {
     // the field leave the flag as they set it.
     connect(panel_.functionEdit, &QLineEdit::textEdited, this, [this] { OnFunctionChanged(); });
     if (panel_.treeView != nullptr) {
-        connect(panel_.treeView, &FormatTreeView::TreeNotification, this,
-                [this](int message, FormatNode* node) { QueueTreeNotification(message, node); });
+        FormatTreeView* view = panel_.treeView;
+        connect(view, &FormatTreeView::NodeSelected, this,
+                [this](FormatNode* node) { QueueTreeNotification(&EditorCommands::OnNodeSelected, node); });
+        connect(view, &FormatTreeView::MessageDeleted, this,
+                [this] { QueueTreeNotification(&EditorCommands::OnMessageDeleted, nullptr); });
+        connect(view, &FormatTreeView::MoveUpRequested, this,
+                [this](FormatNode* node) { QueueTreeNotification(&EditorCommands::OnMoveUpRequested, node); });
+        connect(view, &FormatTreeView::MoveDownRequested, this,
+                [this](FormatNode* node) { QueueTreeNotification(&EditorCommands::OnMoveDownRequested, node); });
+        connect(view, &FormatTreeView::TreeChanged, this,
+                [this] { QueueTreeNotification(&EditorCommands::OnTreeChanged, nullptr); });
         connect(panel_.treeView, &FormatTreeView::NodesAboutToBeDeleted, this,
                 [this](const FormatNode* subtreeRoot) { OnNodesAboutToBeDeleted(subtreeRoot); });
         Doc().SetListener(this);
@@ -95,40 +103,6 @@ void EditorCommands::Connect() {
 FormatTree& EditorCommands::Tree() const { return panel_.treeView->Tree(); }
 
 void EditorCommands::Show(const char* text) { prompts_.ShowMessage(QString::fromLatin1(text)); }
-
-void EditorCommands::OnCommand(int controlId) {
-    switch (controlId) {
-    case IDC_CREATE_MESSAGE:
-        CreateMessage();
-        break;
-    case IDC_UPDATE_MESSAGE:
-        UpdateMessage();
-        break;
-    case IDC_DELETE_MESSAGE:
-        DeleteMessage();
-        break;
-    case IDC_ADD_ITEM:
-        AddItem();
-        break;
-    case IDC_UPDATE_ITEM:
-        UpdateItem();
-        break;
-    case IDC_DELETE_ITEM:
-        DeleteItem();
-        break;
-    case IDC_MOVE_UP:
-        MoveUp();
-        break;
-    case IDC_MOVE_DOWN:
-        MoveDown();
-        break;
-    case IDC_NOT_FIXED:
-        OnNotFixedClicked();
-        break;
-    default:
-        break;
-    }
-}
 
 void EditorCommands::ReadFields() {
     streamText = ToBytes(panel_.streamEdit->text());
@@ -190,7 +164,7 @@ void EditorCommands::CreateMessage() {
     const EditResult result = Tree().CreateMessage(ReadMessageFields());
     if (Refused(result)) {
         // Any attempt counts as a change, also one that the checks refuse.
-        Doc().MarkChangedOutsideHistory();
+        Doc().RecordUnalteredChange();
         return;
     }
     FormatNode* node = result.node;
@@ -217,7 +191,7 @@ void EditorCommands::UpdateMessage() {
     messageDescription = result.node->Description();
     // An update that changes nothing leaves no step to undo, but counts as
     // a change all the same, as every update does.
-    Doc().MarkChangedOutsideHistory();
+    Doc().RecordUnalteredChange();
     RepaintWindow();
     Show(MSG_UPDATED);
 }
@@ -314,7 +288,7 @@ void EditorCommands::ShowNode(FormatNode* node) {
     }
     panel_.formatCombo->setCurrentIndex(IsItemFormat(node->Format()) ? node->Format() : NO_FORMAT_ROW);
 
-    if (node->IsMessage() != 0) {
+    if (node->IsMessage()) {
         EnableItemPanel(false);
         panel_.formatCombo->setEnabled(true);
         itemCountText.clear();
@@ -340,10 +314,10 @@ void EditorCommands::ShowNode(FormatNode* node) {
 
 // ---- Notifications from the tree ----
 
-void EditorCommands::QueueTreeNotification(int message, FormatNode* node) {
+void EditorCommands::QueueTreeNotification(void (EditorCommands::*handler)(FormatNode*), FormatNode* node) {
     // Held here rather than in the event queue, so that a node deleted before
     // its notification is handled is never touched.
-    pending_.push_back({message, NodeRef(Tree(), node), node != nullptr});
+    pending_.push_back({handler, NodeRef(Tree(), node), node != nullptr});
     QMetaObject::invokeMethod(this, &EditorCommands::DeliverNextNotification, Qt::QueuedConnection);
 }
 
@@ -351,10 +325,10 @@ void EditorCommands::DeliverNextNotification() {
     if (pending_.empty()) {
         return;
     }
-    const PendingNotification next = pending_.front();
+    const PendingNotification next = std::move(pending_.front());
     pending_.pop_front();
     if (!next.Dropped()) {
-        OnTreeNotification(next.message, next.node);
+        (this->*next.handler)(next.node);
     }
 }
 
@@ -368,34 +342,30 @@ void EditorCommands::OnNodesAboutToBeDeleted(const FormatNode* subtreeRoot) {
     }
 }
 
-void EditorCommands::OnTreeNotification(int message, FormatNode* node) {
-    switch (message) {
-    case WM_TREE_NODE_SELECTED:
-        ShowNode(node);
-        UnhighlightLastCreated();
-        lastCreatedNode = nullptr;
-        break;
-    case WM_TREE_MESSAGE_DELETED:
-        ReadFields();
-        RefreshMessageCount();
-        ClearMessageFields();
-        WriteFields();
-        break;
-    case WM_TREE_MOVE_UP:
-        currentNode = node;
-        MoveUp();
-        break;
-    case WM_TREE_MOVE_DOWN:
-        currentNode = node;
-        MoveDown();
-        break;
-    case WM_TREE_CHANGED:
-        Doc().MarkChangedOutsideHistory();
-        break;
-    default:
-        break;
-    }
+void EditorCommands::OnNodeSelected(FormatNode* node) {
+    ShowNode(node);
+    UnhighlightLastCreated();
+    lastCreatedNode = nullptr;
 }
+
+void EditorCommands::OnMessageDeleted(FormatNode*) {
+    ReadFields();
+    RefreshMessageCount();
+    ClearMessageFields();
+    WriteFields();
+}
+
+void EditorCommands::OnMoveUpRequested(FormatNode* node) {
+    currentNode = node;
+    MoveUp();
+}
+
+void EditorCommands::OnMoveDownRequested(FormatNode* node) {
+    currentNode = node;
+    MoveDown();
+}
+
+void EditorCommands::OnTreeChanged(FormatNode*) { Doc().RecordUnalteredChange(); }
 
 // ---- Item commands ----
 
@@ -477,7 +447,7 @@ void EditorCommands::UpdateItem() {
         WriteFields();
     }
     // As an update of a message: a change even when nothing differs.
-    Doc().MarkChangedOutsideHistory();
+    Doc().RecordUnalteredChange();
     RepaintWindow();
     ResetItemPanel();
 }

@@ -42,9 +42,6 @@ public:
     EditorCommands(const EditorPanel& panel, Prompts& prompts, QObject* parent = nullptr);
     ~EditorCommands() override;
 
-    // Runs the command of a control id, as a click on that control does.
-    void OnCommand(int controlId);
-
     // Message commands.
     void CreateMessage();
     void UpdateMessage();
@@ -87,9 +84,14 @@ public:
     void Undo();
     void Redo();
 
-    // Handles one of the tree's notifications at once. The view's signal is
-    // queued first and arrives here after the view's own event has ended.
-    void OnTreeNotification(int message, FormatNode* node);
+    // Handle the tree's notifications at once. The view's signals are queued
+    // first and arrive here after the view's own event has ended. Those
+    // without a node take none.
+    void OnNodeSelected(FormatNode* node);
+    void OnMessageDeleted(FormatNode* = nullptr);
+    void OnMoveUpRequested(FormatNode* node);
+    void OnMoveDownRequested(FormatNode* node);
+    void OnTreeChanged(FormatNode* = nullptr);
 
     // The panels as an emptied document leaves them: every field empty but
     // the item description, nothing ticked, no format chosen. Callers read
@@ -99,8 +101,6 @@ public:
     // Copies the five edit fields into the text members, and back.
     void ReadFields();
     void WriteFields();
-
-    const EditorPanel& Panel() const { return panel_; }
 
 signals:
     // The document has come to differ from its file, or to equal it again.
@@ -112,21 +112,17 @@ public:
 
     // The node the panels show and the commands act on; none once its node
     // leaves the document.
-    NodeRef currentNode;
+    FormatNode* CurrentNode() const { return currentNode; }
     // The message created last, drawn in the highlight colour until the next
     // selection in the tree.
-    NodeRef lastCreatedNode;
-
-    // The panel texts, in the system's 8-bit encoding.
-    std::string streamText;
-    std::string functionText;
-    std::string messageDescription;
-    std::string itemCountText;
-    std::string itemDescription;
+    FormatNode* LastCreatedNode() const { return lastCreatedNode; }
+    // The commands act on no node until one is chosen (the document is about
+    // to be replaced).
+    void DropCurrentNode() { currentNode = nullptr; }
 
 private:
     struct PendingNotification {
-        int message = 0;
+        void (EditorCommands::*handler)(FormatNode*) = nullptr;
         NodeRef node;
         bool hadNode = false;
         // Its node left the document before it was handled.
@@ -136,7 +132,7 @@ private:
     void Connect();
     void ModifiedChanged(bool modified) override;
     void MessageCountChanged(std::int32_t count) override;
-    void QueueTreeNotification(int message, FormatNode* node);
+    void QueueTreeNotification(void (EditorCommands::*handler)(FormatNode*), FormatNode* node);
     void DeliverNextNotification();
     void OnNodesAboutToBeDeleted(const FormatNode* subtreeRoot);
 
@@ -158,6 +154,16 @@ private:
     // The message count and the enabled states that follow it, shown now.
     void ShowMessageCount();
     void ClearMessageFields();
+
+    NodeRef currentNode;
+    NodeRef lastCreatedNode;
+
+    // The panel texts, in the system's 8-bit encoding.
+    std::string streamText;
+    std::string functionText;
+    std::string messageDescription;
+    std::string itemCountText;
+    std::string itemDescription;
 
     EditorPanel panel_;
     // The view may go before the commands when the window is destroyed.

@@ -1,6 +1,5 @@
 #include "FileCommands.h"
 
-#include "ControlIds.h"
 #include "Document.h"
 #include "EditorCommands.h"
 #include "FormatReader.h"
@@ -202,10 +201,10 @@ std::function<bool(std::ostream&)> WithinBudget(bool (*write)(const FormatNode*,
 
 } // namespace
 
-FileCommands::FileCommands(EditorCommands& editor, Prompts& prompts, QObject* parent)
-    : QObject(parent), editor_(editor), prompts_(prompts), nodeLimit_(FormatReader::DefaultNodeLimit()),
-      textBudget_(LibraryMemoryBudget()) {
-    Connect();
+FileCommands::FileCommands(EditorCommands& editor, const EditorPanel& panel, Prompts& prompts, QObject* parent)
+    : QObject(parent), editor_(editor), view_(*panel.treeView), window_(panel.window), pathDisplay_(panel.pathDisplay),
+      prompts_(prompts), nodeLimit_(FormatReader::DefaultNodeLimit()), textBudget_(LibraryMemoryBudget()) {
+    Connect(panel);
 }
 
 FileCommands::BusyScope::BusyScope(FileCommands& commands) : commands_(commands) {
@@ -220,59 +219,35 @@ FileCommands::BusyScope::~BusyScope() {
     }
 }
 
-void FileCommands::Connect() {
-    const EditorPanel& panel = editor_.Panel();
+void FileCommands::Connect(const EditorPanel& panel) {
     const struct {
         SkinButton* button;
-        int id;
+        void (FileCommands::*command)();
     } buttons[] = {
-        {panel.newButton, IDC_NEW},        {panel.openButton, IDC_OPEN}, {panel.saveButton, IDC_SAVE},
-        {panel.saveAsButton, IDC_SAVE_AS}, {panel.exitButton, IDC_EXIT},
+        {panel.newButton, &FileCommands::OnNew},   {panel.openButton, &FileCommands::OnOpen},
+        {panel.saveButton, &FileCommands::OnSave}, {panel.saveAsButton, &FileCommands::OnSaveAs},
+        {panel.exitButton, &FileCommands::OnExit},
     };
     for (const auto& entry : buttons) {
         if (entry.button != nullptr) {
-            const int id = entry.id;
-            connect(entry.button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+            connect(entry.button, &QAbstractButton::clicked, this,
+                    [this, command = entry.command] { (this->*command)(); });
         }
     }
 }
 
-void FileCommands::OnCommand(int controlId) {
-    switch (controlId) {
-    case IDC_NEW:
-        OnNew();
-        break;
-    case IDC_OPEN:
-        OnOpen();
-        break;
-    case IDC_SAVE:
-        OnSave();
-        break;
-    case IDC_SAVE_AS:
-        OnSaveAs();
-        break;
-    case IDC_EXIT:
-        OnExit();
-        break;
-    default:
-        break;
-    }
-}
-
-FormatTreeView& FileCommands::View() const { return *editor_.Panel().treeView; }
-
-Document& FileCommands::Doc() const { return View().Doc(); }
+Document& FileCommands::Doc() const { return editor_.Doc(); }
 
 int FileCommands::MessageCount() const { return Doc().MessageCount(); }
 
-QString FileCommands::PathDisplay() const { return editor_.Panel().pathDisplay->text(); }
+QString FileCommands::PathDisplay() const { return pathDisplay_->text(); }
 
 QString FileCommands::FilePath() const { return QFile::decodeName(QByteArray::fromStdString(Doc().Path())); }
 
 void FileCommands::SetFile(const QString& path, const std::optional<FileIdentity>& identity) {
     const QByteArray bytes = QFile::encodeName(path);
     Doc().SetFile(bytes.toStdString(), identity ? std::optional<FileStamp>(*identity) : std::nullopt);
-    editor_.Panel().pathDisplay->setText(path);
+    pathDisplay_->setText(path);
 }
 
 bool FileCommands::Ask(const char* text) { return Ask(Latin1(text)); }
@@ -296,7 +271,7 @@ void FileCommands::ClearDocument() {
         const BusyScope busy(*this);
         // The messages leave together, as one step that Undo brings back,
         // and the tree is repainted once.
-        (void)view.Tree().ClearMessages();
+        (void)Doc().Tree().ClearMessages();
         view.Repaint();
     }
 
@@ -343,7 +318,7 @@ void FileCommands::OnExit() {
     if (!ConfirmClose()) {
         return;
     }
-    if (auto* dialog = qobject_cast<QDialog*>(editor_.Panel().window); dialog != nullptr) {
+    if (auto* dialog = qobject_cast<QDialog*>(window_); dialog != nullptr) {
         dialog->accept();
     }
 }
@@ -351,7 +326,7 @@ void FileCommands::OnExit() {
 bool FileCommands::ConfirmOpen() {
     const bool named = !FilePath().isEmpty();
     const bool modified = Doc().IsModified();
-    editor_.currentNode = nullptr;
+    editor_.DropCurrentNode();
     // Without a file, an empty document that was cleared unsaved still asks.
     const bool ask = named ? modified : modified || MessageCount() != 0;
     if (ask && !Ask(named ? MSG_CONTENTS_MODIFIED : MSG_NOT_SAVED)) {
@@ -360,7 +335,7 @@ bool FileCommands::ConfirmOpen() {
     // The document goes before the file is chosen, as one step: when no
     // file is read after all, Undo brings it back.
     ClearDocument();
-    editor_.currentNode = nullptr;
+    editor_.DropCurrentNode();
     return true;
 }
 
@@ -407,7 +382,7 @@ void FileCommands::OpenFile(const QString& path) {
             ReadResult failed;
             failed.status = ReadStatus::OPEN_FAILED;
             failed.errorText = probe.Error();
-            editor_.currentNode = nullptr;
+            editor_.DropCurrentNode();
             ReportRead(path, failed, Doc().Tree().Texts().Here());
             return;
         }
@@ -426,7 +401,7 @@ void FileCommands::OpenFile(const QString& path) {
         QElapsedTimer sinceRepaint;
         sinceRepaint.start();
         const EditorCommands::DeferredCount deferred(editor_);
-        FormatReader reader(view.Tree(), [this, &sinceRepaint](FormatNode&) {
+        FormatReader reader(Doc().Tree(), [this, &sinceRepaint](FormatNode&) {
             if (sinceRepaint.elapsed() >= repaintIntervalMs_) {
                 editor_.ShowMessageCountNow();
                 QCoreApplication::processEvents();
@@ -442,7 +417,7 @@ void FileCommands::OpenFile(const QString& path) {
         result = reader.ReadFormatFile(FileSystemPath(path));
         view.Repaint();
     }
-    editor_.currentNode = nullptr;
+    editor_.DropCurrentNode();
     ReportRead(path, result, textsFrom);
 }
 
@@ -540,7 +515,7 @@ void FileCommands::Save(bool askForName) {
         return;
     }
 
-    const FormatNode* root = View().GetRootNode();
+    const FormatNode* root = Doc().Tree().GetRootNode();
     const RuleBook* rules = &Doc().Tree().Rules();
     const bool existed = QFileInfo::exists(target);
     // No file is written that could not be opened again: its size, known
@@ -647,7 +622,7 @@ bool FileCommands::ConfirmOverwriteReadOnly(const QString& target) {
 void FileCommands::MarkModifiedIfAny() {
     // A document that no file holds is a change when it holds anything.
     if (MessageCount() != 0) {
-        Doc().MarkChangedOutsideHistory();
+        Doc().RecordUnalteredChange();
     } else {
         Doc().MarkSaved();
     }
@@ -683,7 +658,7 @@ void FileCommands::OnImportSml() {
         InputDropper dropInput;
         const FrozenTree frozen(view);
         const EditorCommands::DeferredCount deferred(editor_);
-        SmlReader reader(view.Tree());
+        SmlReader reader(Doc().Tree());
         ReadProgress progress(view.window(), Latin1(IMPORT_SML_TITLE), *path, fileSize, progressDelayMs_);
         dropInput.Allow(progress.Dialog());
         reader.SetCancelCheck(
@@ -691,7 +666,7 @@ void FileCommands::OnImportSml() {
         result = reader.ReadSmlFile(FileSystemPath(*path));
         view.Repaint();
     }
-    editor_.currentNode = nullptr;
+    editor_.DropCurrentNode();
     if (!result.Complete()) {
         // Nothing of a file that cannot be read whole stays.
         DiscardRead(textsFrom);
@@ -729,7 +704,7 @@ void FileCommands::OnExportSml() {
     {
         const BusyScope busy(*this);
         outcome = LibraryFileWriter::WriteStreamed(
-            *path, WithinBudget(&SmlWriter::WriteSml, View().GetRootNode(), textBudget_, exceeded));
+            *path, WithinBudget(&SmlWriter::WriteSml, Doc().Tree().GetRootNode(), textBudget_, exceeded));
     }
     if (exceeded) {
         outcome.reason = FromBytes(OutputBudget::Reason(std::nullopt, textBudget_));

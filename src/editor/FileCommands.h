@@ -11,10 +11,14 @@
 #include <cstdint>
 #include <optional>
 
+class QLabel;
+class QWidget;
+
 namespace tqf {
 
 class Document;
 class EditorCommands;
+struct EditorPanel;
 class FormatTreeView;
 class Prompts;
 struct ReadResult;
@@ -75,11 +79,8 @@ public:
     // largest library a file may hold is judged by.
     static constexpr std::uintmax_t MIN_FILE_BYTES_PER_NODE = 3;
 
-    // Connects the five file buttons of the editor's panel to the commands.
-    FileCommands(EditorCommands& editor, Prompts& prompts, QObject* parent = nullptr);
-
-    // Runs the command of a file button's control id.
-    void OnCommand(int controlId);
+    // Connects the five file buttons of the panel to the commands.
+    FileCommands(EditorCommands& editor, const EditorPanel& panel, Prompts& prompts, QObject* parent = nullptr);
 
     void OnNew();
     void OnOpen();
@@ -149,8 +150,8 @@ signals:
     void FileKept(const QString& path);
 
 private:
-    void Connect();
-    FormatTreeView& View() const;
+    void Connect(const EditorPanel& panel);
+    FormatTreeView& View() const { return view_; }
     Document& Doc() const;
     int MessageCount() const;
     // The document's file, empty while it has none.
@@ -207,6 +208,10 @@ private:
     };
 
     EditorCommands& editor_;
+    FormatTreeView& view_;
+    // The window, closed by Exit, and its display of the file's path.
+    QWidget* window_;
+    QLabel* pathDisplay_;
     Prompts& prompts_;
     std::size_t nodeLimit_;
     qint64 repaintIntervalMs_ = REPAINT_INTERVAL_MS;

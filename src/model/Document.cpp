@@ -17,13 +17,7 @@ void Document::SetListener(DocumentListener* listener) {
     reportedCount_ = MessageCount();
 }
 
-void Document::MarkChangedOutsideHistory() {
-    changedOutsideHistory_ = true;
-    Report();
-}
-
 void Document::MarkSaved() {
-    changedOutsideHistory_ = false;
     tree_.MarkSaved();
     Report();
 }
@@ -45,14 +39,12 @@ void Document::StartHistory() {
 }
 
 std::optional<FormatNode*> Document::Undo() {
-    changedOutsideHistory_ = false;
     std::optional<FormatNode*> shown = tree_.Undo();
     Report();
     return shown;
 }
 
 std::optional<FormatNode*> Document::Redo() {
-    changedOutsideHistory_ = false;
     std::optional<FormatNode*> shown = tree_.Redo();
     Report();
     return shown;

@@ -13,8 +13,8 @@ namespace tqf {
 
 // What the editor has open: the tree of messages, the file it belongs to and
 // whether the two differ. Whether it is modified is never set by a command:
-// it follows from the history (the document is not at the state last saved
-// or opened), or from the one mark of a change the history does not record.
+// it follows from the history alone (the document is not at the state last
+// saved or opened).
 // Every change of the tree passes through here on its way to the view, so
 // that the listener hears of each change of the modified state and of the
 // message count as it happens.
@@ -33,13 +33,14 @@ public:
     void SetListener(DocumentListener* listener);
 
     // The document differs from its file: it is not at the state last saved
-    // or opened, or it was marked changed since.
-    bool IsModified() const { return changedOutsideHistory_ || !tree_.AtSavedState(); }
+    // or opened.
+    bool IsModified() const { return !tree_.AtSavedState(); }
     std::int32_t MessageCount() const { return tree_.GetRootNode()->Count(); }
 
-    // A change that the history does not record, such as a message refused
-    // for its numbers, still counts as one until the next save or undo.
-    void MarkChangedOutsideHistory();
+    // A change that alters nothing, such as a message refused for its
+    // numbers, counts as one: the history holds it, so that only a save or a
+    // step back past it makes the document what its file holds again.
+    void RecordUnalteredChange() { tree_.RecordUnalteredChange(); }
 
     // The document as it is now is what its file holds (Save, Open).
     void MarkSaved();
@@ -76,7 +77,6 @@ private:
     FormatTreeListener* treeListener_;
     FormatTree tree_;
     DocumentListener* listener_ = nullptr;
-    bool changedOutsideHistory_ = false;
     std::string path_;
     std::optional<FileStamp> stamp_;
     // What the listener was last told.

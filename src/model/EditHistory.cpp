@@ -42,6 +42,11 @@ void EditHistory::DropOldest() {
     }
 }
 
+void EditHistory::RenameCurrentState() {
+    std::uint64_t& current = applied_ > 0 ? steps_[applied_ - 1].id : baseId_;
+    current = nextId_++;
+}
+
 EditStep& EditHistory::StepToUndo() {
     assert(CanUndo());
     return steps_[applied_ - 1];

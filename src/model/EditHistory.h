@@ -100,6 +100,11 @@ public:
     // No state of the document is saved (a new, unnamed document).
     void MarkUnsaved() { savedId_ = NO_STATE; }
     bool AtSavedState() const { return savedId_ == CurrentId(); }
+    // The document as it is now counts as changed without being altered (an
+    // update that changes nothing): the state it is in takes a new name, so
+    // that it is not the saved one, and Undo and Redo come back to it under
+    // that name.
+    void RenameCurrentState();
 
     std::size_t Steps() const { return steps_.size(); }
     std::size_t Bytes() const { return bytes_; }

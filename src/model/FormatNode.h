@@ -8,6 +8,12 @@
 
 namespace tqf {
 
+// The door through which tools outside the product (tests and benchmarks
+// that build documents node by node, past the editing rules) reach the
+// fields of the nodes and the tree: a specialisation of this, which the
+// product never makes.
+template <typename Tool> class Surgeon;
+
 // One node of the document: the root, a message or an item. A node owns its
 // sub-nodes through FirstChild and the NextSibling chain that starts there;
 // destroying a node releases nothing else: FormatTree deletes the sub-nodes,
@@ -42,8 +48,7 @@ public:
 private:
     friend class FormatTree;
     friend class StatementBuilder;
-    // Builds and takes apart documents node by node for tests.
-    friend class TreeSurgery;
+    template <typename Tool> friend class Surgeon;
 
     // A sub-node more (change 1) or fewer (-1): a fixed count counts them,
     // an open one stays open. False when the count stays as it was.

@@ -105,6 +105,11 @@ void FormatTree::NodesLeaving(const FormatNode& subtreeRoot) {
     }
 }
 
+void FormatTree::RecordUnalteredChange() {
+    history_.RenameCurrentState();
+    HistoryMoved();
+}
+
 void FormatTree::MarkSaved() {
     history_.MarkSaved();
     HistoryMoved();

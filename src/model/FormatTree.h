@@ -140,8 +140,10 @@ public:
     // Drops every step; an empty document then forgets its texts.
     void ClearHistory();
     void MarkSaved();
+    // A change that alters nothing, which the history keeps as one all the
+    // same: the document is no longer at the saved state.
+    void RecordUnalteredChange();
     bool AtSavedState() const { return history_.AtSavedState(); }
-    const EditHistory& History() const { return history_; }
 
     // The message a node belongs to: the node itself or its nearest ancestor
     // that is a message; none for the root.
@@ -186,8 +188,7 @@ public:
 
 private:
     friend class NodeRef;
-    // Builds and takes apart documents node by node for tests.
-    friend class TreeSurgery;
+    template <typename Tool> friend class Surgeon;
     void Register(NodeRef* ref) { refs_.push_back(ref); }
     void Unregister(NodeRef* ref);
     // The node right before x under the same parent, or none.

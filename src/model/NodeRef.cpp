@@ -4,24 +4,31 @@
 
 namespace tqf {
 
+// A reference that outlives its tree has none (the tree's destructor saw to
+// it), and tells nobody of its moves or its end.
+
 NodeRef::NodeRef(FormatTree& tree, FormatNode* node) : tree_(&tree), node_(node) { tree_->Register(this); }
 
-NodeRef::NodeRef(const NodeRef& other) : tree_(other.tree_), node_(other.node_) {
+NodeRef::NodeRef(NodeRef&& other) : tree_(other.tree_), node_(other.node_) {
     if (tree_ != nullptr) {
         tree_->Register(this);
     }
+    other.node_ = nullptr;
 }
 
-NodeRef& NodeRef::operator=(const NodeRef& other) {
+NodeRef& NodeRef::operator=(NodeRef&& other) {
     if (this != &other) {
-        if (tree_ != nullptr) {
-            tree_->Unregister(this);
+        if (tree_ != other.tree_) {
+            if (tree_ != nullptr) {
+                tree_->Unregister(this);
+            }
+            tree_ = other.tree_;
+            if (tree_ != nullptr) {
+                tree_->Register(this);
+            }
         }
-        tree_ = other.tree_;
         node_ = other.node_;
-        if (tree_ != nullptr) {
-            tree_->Register(this);
-        }
+        other.node_ = nullptr;
     }
     return *this;
 }

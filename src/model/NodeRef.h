@@ -8,11 +8,16 @@ class FormatTree;
 // A reference to a node of a tree, held outside it, that becomes none by
 // itself when its node leaves the tree (deleted, or taken out into the
 // history): nobody has to remember to forget it. It never owns its node.
+// The tree knows each reference by its address, so a reference is moved,
+// never copied by accident: a move tells the tree where it went.
 class NodeRef {
 public:
     explicit NodeRef(FormatTree& tree, FormatNode* node = nullptr);
-    NodeRef(const NodeRef& other);
-    NodeRef& operator=(const NodeRef& other);
+    NodeRef(const NodeRef&) = delete;
+    NodeRef& operator=(const NodeRef&) = delete;
+    // The moved-from reference refers to no node.
+    NodeRef(NodeRef&& other);
+    NodeRef& operator=(NodeRef&& other);
     ~NodeRef();
 
     NodeRef& operator=(FormatNode* node) {

@@ -169,7 +169,7 @@ bool NodeSearch::MatchesMessage(const FormatNode& message) const {
 
 bool NodeSearch::Matches(const FormatNode& node) const {
     if (isMessageLabel_) {
-        return node.IsMessage() != 0 && MatchesMessage(node);
+        return node.IsMessage() && MatchesMessage(node);
     }
     return ContainsText(node.Label()) || ContainsText(node.Description());
 }

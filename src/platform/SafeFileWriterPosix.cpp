@@ -375,18 +375,41 @@ SaveResult WriteInPlace(const fs::path& target, const Producer& produce) {
     return result;
 }
 
+// Why target cannot be replaced, or nothing; exists and status tell what is
+// there now.
+std::string TargetReason(const fs::path& target, struct stat& status, bool& exists) {
+    exists = ::stat(target.c_str(), &status) == 0;
+    if (exists) {
+        return NotRegularReason(status.st_mode);
+    }
+    return errno == ENOENT ? std::string() : PathReason(errno, target);
+}
+
+// The written temporary file takes target's name, and is then no longer
+// removed when a signal ends the save; the new name reaches the disk with
+// the folder. A failure, or none.
+std::optional<SaveResult> MoveIntoPlace(const fs::path& temporary, const fs::path& target, const fs::path& folder,
+                                        std::optional<TemporaryFileCleanup>& cleanup) {
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return Failed(InFolder("the new file cannot take the old one's place", folder, error));
+    }
+    cleanup.reset();
+    Descriptor folderFile(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFile.Valid()) {
+        (void)SyncToDisk(folderFile.Get());
+    }
+    return std::nullopt;
+}
+
 SaveResult Replace(const fs::path& path, const Producer& produce) {
     const fs::path target = ResolveTarget(path);
     const fs::path folder = FolderOf(target);
     struct stat status {};
     bool exists = false;
-    if (::stat(target.c_str(), &status) == 0) {
-        exists = true;
-        if (std::string reason = NotRegularReason(status.st_mode); !reason.empty()) {
-            return Failed(reason);
-        }
-    } else if (errno != ENOENT) {
-        return Failed(PathReason(errno, target));
+    if (std::string reason = TargetReason(target, status, exists); !reason.empty()) {
+        return Failed(reason);
     }
     RemoveStaleTemporaries(folder, target);
     // Another name of the same file would keep the old contents if a new
@@ -450,18 +473,8 @@ SaveResult Replace(const fs::path& path, const Producer& produce) {
         ::unlink(temporary.c_str());
         return Failed(SystemReason(error));
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return Failed(InFolder("the new file cannot take the old one's place", folder, error));
-    }
-    cleanup.reset();
-    // The new name reaches the disk with the folder.
-    Descriptor folderFile(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folderFile.Valid()) {
-        (void)SyncToDisk(folderFile.Get());
-    }
-    return result;
+    std::optional<SaveResult> failed = MoveIntoPlace(temporary, target, folder, cleanup);
+    return failed ? *failed : result;
 }
 
 } // namespace

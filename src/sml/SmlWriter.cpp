@@ -82,9 +82,9 @@ void AppendItem(const FormatNode* node, int depth, bool endsMessage, std::string
         tag = SmlWriter::VARIANT_TAG;
     } else if (node->Count() != OPEN_COUNT) {
         out += '[';
-        out += std::to_string(node->IsList() != 0 ? node->Count() : std::max(node->Count(), 0));
+        out += std::to_string(node->IsList() ? node->Count() : std::max(node->Count(), 0));
         out += ']';
-    } else if (node->IsList() != 0) {
+    } else if (node->IsList()) {
         // A list without a bracket counts its items; only the comment can say
         // that its count is open.
         tag = SmlWriter::OPEN_TAG;
@@ -99,7 +99,7 @@ void AppendItem(const FormatNode* node, int depth, bool endsMessage, std::string
     }
     // A list's description is not part of the library: its label drops it
     // once it has items, and the file does not read it back.
-    EndLine(out, endsMessage && !hasItems, tag, node->IsList() != 0 ? std::string_view{} : node->Description());
+    EndLine(out, endsMessage && !hasItems, tag, node->IsList() ? std::string_view{} : node->Description());
 }
 
 } // namespace

@@ -86,7 +86,7 @@ private:
 
 // True when no ancestor of node between it and its message has a next sibling.
 bool AncestorsAreLast(const FormatNode* node) {
-    for (const FormatNode* p = node->Parent(); p != nullptr && p->IsMessage() == 0; p = p->Parent()) {
+    for (const FormatNode* p = node->Parent(); p != nullptr && !p->IsMessage(); p = p->Parent()) {
         if (p->NextSibling() != nullptr) {
             return false;
         }
@@ -114,7 +114,7 @@ void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, const Rule
     }
     // Rules follow the line of their node, before any line that closes a list.
     const NodeRules* rules = book != nullptr ? book->Of(node) : nullptr;
-    if (node->IsMessage() != 0) {
+    if (node->IsMessage()) {
         out.LineEnd();
         out.LineEnd();
         out.Put(node->Label());
@@ -131,7 +131,7 @@ void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, const Rule
         return;
     }
     out.Tabs(depth - 1);
-    if (node->IsList() != 0 && node->FirstChild() != nullptr) {
+    if (node->IsList() && node->FirstChild() != nullptr) {
         // The list stays open on its own line; a ">" line closes it later.
         std::string_view rest = node->Label().View();
         for (std::size_t close = rest.find('>'); close != std::string_view::npos; close = rest.find('>')) {
@@ -149,7 +149,7 @@ void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, const Rule
         out.LineEnd();
         return;
     }
-    const bool closes = node->NextSibling() == nullptr && node->Parent() != nullptr && node->Parent()->IsList() != 0 &&
+    const bool closes = node->NextSibling() == nullptr && node->Parent() != nullptr && node->Parent()->IsList() &&
                         node->Parent()->Count() != 0;
     if (closes) {
         PutRuleLines(rules, {}, out);
@@ -157,12 +157,12 @@ void WriteNode(const FormatNode* node, int depth, bool ancestorsLast, const Rule
     // Close every list whose last descendant this item is, innermost first.
     const FormatNode* x = node;
     int xDepth = depth;
-    while (x->NextSibling() == nullptr && x->Parent() != nullptr && x->Parent()->IsList() != 0 &&
+    while (x->NextSibling() == nullptr && x->Parent() != nullptr && x->Parent()->IsList() &&
            x->Parent()->Count() != 0) {
         out.LineEnd();
         out.Tabs(xDepth - 2);
         out.Put('>');
-        xDepth = x->IsMessage() != 0 ? FormatWriter::NodeDepth(x->Parent()) : xDepth - 1;
+        xDepth = x->IsMessage() ? FormatWriter::NodeDepth(x->Parent()) : xDepth - 1;
         x = x->Parent();
     }
     if (node->NextSibling() == nullptr && ancestorsLast) {
@@ -216,11 +216,11 @@ void WriteTree(const FormatNode* start, bool withSiblings, const RuleBook* book,
     int parentDepth = start->Parent() != nullptr ? FormatWriter::NodeDepth(start->Parent()) : -1;
     bool ancestorsLast = AncestorsAreLast(start);
     while (!out.Stopped()) {
-        const int depth = node->IsMessage() != 0 ? 0 : parentDepth + 1;
+        const int depth = node->IsMessage() ? 0 : parentDepth + 1;
         WriteNode(node, depth, ancestorsLast, book, out);
         if (node->FirstChild() != nullptr) {
             stack.push_back({node, parentDepth, ancestorsLast});
-            const bool isItem = node->IsMessage() == 0 && node->Parent() != nullptr;
+            const bool isItem = !node->IsMessage() && node->Parent() != nullptr;
             ancestorsLast = isItem ? ancestorsLast && node->NextSibling() == nullptr : true;
             parentDepth = depth;
             node = node->FirstChild();
@@ -322,7 +322,7 @@ std::uint64_t FormatWriter::FileSizeBound(const FormatNode* root, const RuleBook
             bytes += node->Label().size() + node->Description().size() + MESSAGE_EXTRA;
         } else {
             bytes += depth + node->Label().size() + LINE_EXTRA;
-            if (node->IsList() != 0) {
+            if (node->IsList()) {
                 bytes += depth + LINE_EXTRA;
             }
         }
@@ -353,7 +353,7 @@ const FormatNode* FormatWriter::LastChild(const FormatNode* node) {
 
 int FormatWriter::NodeDepth(const FormatNode* node) {
     int depth = 0;
-    for (const FormatNode* n = node; n != nullptr && n->IsMessage() == 0 && n->Parent() != nullptr; n = n->Parent()) {
+    for (const FormatNode* n = node; n != nullptr && !n->IsMessage() && n->Parent() != nullptr; n = n->Parent()) {
         ++depth;
     }
     return depth;

@@ -75,7 +75,7 @@ public:
         }
         levels_.push_back(
             {expected, expected != nullptr ? expected->FirstChild() : nullptr, order, open ? OPEN_COUNT : 0});
-        if (expected != nullptr && expected->IsList() == 0 &&
+        if (expected != nullptr && !expected->IsList() &&
             Note(order, "the item " + expected->Label().str() + " comes back as ")) {
             // The list's label follows once its count is known.
             pendingLabel_ = levels_.size();
@@ -94,7 +94,7 @@ public:
         if (!Arrive(a) || a == nullptr) {
             return;
         }
-        if (a->Format() != format || a->IsList() != 0) {
+        if (a->Format() != format || a->IsList()) {
             Note(order, "the item " + a->Label().str() + " comes back as " + ReadBackLabel(format, count, description));
         } else if (a->Format() != VARIANT && CountAsWritten(a->Count()) != count) {
             Note(order, "the count of " + a->Label().str() + " does not come back");
@@ -157,7 +157,7 @@ private:
         }
         levels_.pop_back();
         const FormatNode* a = level.expected;
-        if (a == nullptr || a->IsList() == 0) {
+        if (a == nullptr || !a->IsList()) {
             return;
         }
         if (a->Count() != level.count) {
@@ -330,7 +330,7 @@ private:
                 return traits_type::eof();
             }
             lines_ += CountByte(piece_.data() + counted, piece_.size() - counted, '\n');
-            if (next_->IsMessage() != 0 && !next_->Label().empty()) {
+            if (next_->IsMessage() && !next_->Label().empty()) {
                 // The calling thread looks at the entries written so far
                 // meanwhile; the vector holds a place for every message.
                 const std::size_t at = written_.load(std::memory_order_relaxed);

@@ -1,21 +1,27 @@
 #include "DrawnRects.h"
 
-#include "FormatTree.h"
-
 namespace tqf {
 
+void DrawnRects::Take(const std::vector<Drawn>& drawn) {
+    drawn_.clear();
+    drawn_.reserve(drawn.size());
+    for (const auto& [node, rect] : drawn) {
+        // The painter drew nodes of this tree, held read-only; the reference
+        // only tells when one leaves it.
+        drawn_.push_back({NodeRef(tree_, const_cast<FormatNode*>(node)), rect});
+    }
+}
+
 NodeRect DrawnRects::Of(const FormatNode* node) const {
-    for (const auto& [drawn, rect] : drawn_) {
-        if (drawn == node) {
-            return rect;
+    if (node == nullptr) {
+        return NodeRect{};
+    }
+    for (const Row& row : drawn_) {
+        if (row.node.Get() == node) {
+            return row.rect;
         }
     }
     return NodeRect{};
-}
-
-void DrawnRects::Forget(const FormatNode& subtreeRoot) {
-    std::erase_if(drawn_,
-                  [&subtreeRoot](const Drawn& drawn) { return FormatTree::IsWithin(drawn.first, &subtreeRoot); });
 }
 
 } // namespace tqf

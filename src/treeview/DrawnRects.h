@@ -2,29 +2,39 @@
 
 #include "FormatNode.h"
 #include "NodeRect.h"
+#include "NodeRef.h"
 
 #include <utility>
 #include <vector>
 
 namespace tqf {
 
+class FormatTree;
+
 // The nodes that the last paint drew, with their rectangles in client
 // pixels: view state, which the view keeps so that painting leaves the
-// document as it is.
+// document as it is. A node that leaves the tree is forgotten by itself: a
+// node made later in its place was never drawn.
 class DrawnRects {
 public:
     using Drawn = std::pair<const FormatNode*, NodeRect>;
 
-    void Take(const std::vector<Drawn>& drawn) { drawn_ = drawn; }
+    explicit DrawnRects(FormatTree& tree) : tree_(tree) {}
+
+    // drawn: nodes of the tree, as the last paint drew them.
+    void Take(const std::vector<Drawn>& drawn);
     // Where the last paint drew node, or empty.
     NodeRect Of(const FormatNode* node) const;
-    // Forgets subtreeRoot and every node below it, which leave the tree: a
-    // node made later in their place was never drawn.
-    void Forget(const FormatNode& subtreeRoot);
 
 private:
+    struct Row {
+        NodeRef node;
+        NodeRect rect;
+    };
+
+    FormatTree& tree_;
     // A paint draws the rows of one screen, so a walk finds a node at once.
-    std::vector<Drawn> drawn_;
+    std::vector<Row> drawn_;
 };
 
 } // namespace tqf

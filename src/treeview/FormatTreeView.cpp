@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace tqf {
 
@@ -201,7 +202,6 @@ void FormatTreeView::ForgetNodes(const FormatNode& subtreeRoot) {
         SetNodeColor(highlightedNode_, textColor_, false);
     }
     layout_.NodesAboutToBeDeleted(subtreeRoot);
-    drawnRects_.Forget(subtreeRoot);
     emit NodesAboutToBeDeleted(&subtreeRoot);
 }
 
@@ -393,7 +393,7 @@ FormatNode* FormatTreeView::HitTestNode(QPoint point, FormatNode* from) const {
         }
         // A node under a node collapsed since the last paint is not searched.
         for (const FormatNode* n = row.node->Parent(); n != nullptr && n != root; n = n->Parent()) {
-            if (n->IsExpanded() == 0) {
+            if (!n->IsExpanded()) {
                 return nullptr;
             }
         }
@@ -407,7 +407,7 @@ FormatNode* FormatTreeView::HitTestNode(QPoint point, FormatNode* from) const {
         if (LaidOutRect(node).Contains(point.x(), point.y())) {
             return node;
         }
-        if (node->IsExpanded() != 0 && node->FirstChild() != nullptr) {
+        if (node->IsExpanded() && node->FirstChild() != nullptr) {
             node = node->FirstChild();
             continue;
         }
@@ -436,7 +436,7 @@ bool FormatTreeView::OnLeftButton(QPoint point, bool doubleClick) {
     if (hit == nullptr) {
         return false;
     }
-    PostNotification(WM_TREE_NODE_SELECTED, hit);
+    PostNotification(&FormatTreeView::NodeSelected, hit);
     if (doubleClick) {
         ToggleExpanded(hit, true);
     }
@@ -471,7 +471,7 @@ void FormatTreeView::SelectForContextMenu(QPoint clientPos) {
     selectedNode_ = HitTestNode(clientPos, root->FirstChild());
     if (selectedNode_ != nullptr) {
         SetNodeColor(selectedNode_, HIGHLIGHT_COLOR, true);
-        highlightedNode_ = selectedNode_;
+        highlightedNode_ = selectedNode_.Get();
         TreeAccessible::NotifyChosen(*this, selectedNode_);
     }
 }
@@ -557,7 +557,7 @@ void FormatTreeView::RevealNode(const FormatNode* node, bool centre) {
 void FormatTreeView::ExpandAbove(const FormatNode* node) {
     const FormatNode* root = GetRootNode();
     for (FormatNode* above = node->Parent(); above != nullptr && above != root; above = above->Parent()) {
-        if (above->IsExpanded() == 0) {
+        if (!above->IsExpanded()) {
             ToggleExpanded(above, false);
         }
     }
@@ -568,7 +568,7 @@ void FormatTreeView::Choose(FormatNode* node, bool centre) {
         SetNodeColor(highlightedNode_, textColor_, true);
     }
     ExpandAbove(node);
-    PostNotification(WM_TREE_NODE_SELECTED, node);
+    PostNotification(&FormatTreeView::NodeSelected, node);
     SetNodeColor(node, HIGHLIGHT_COLOR, true);
     highlightedNode_ = node;
     selectedNode_ = node;
@@ -590,7 +590,7 @@ FormatNode* FormatTreeView::VisibleChosenNode() const {
     FormatNode* shown = selectedNode_;
     for (FormatNode* above = shown != nullptr ? shown->Parent() : nullptr; above != nullptr && above != root;
          above = above->Parent()) {
-        if (above->IsExpanded() == 0) {
+        if (!above->IsExpanded()) {
             shown = above;
         }
     }
@@ -613,7 +613,7 @@ void FormatTreeView::CollapseOrClimb() {
     if (node == nullptr) {
         return;
     }
-    if (node->IsExpanded() != 0 && node->FirstChild() != nullptr) {
+    if (node->IsExpanded() && node->FirstChild() != nullptr) {
         ToggleExpanded(node, true);
         RevealNode(node, false);
     } else if (node->Parent() != nullptr && node->Parent() != GetRootNode()) {
@@ -626,7 +626,7 @@ void FormatTreeView::ExpandOrDescend() {
     if (node == nullptr || node->FirstChild() == nullptr) {
         return;
     }
-    if (node->IsExpanded() == 0) {
+    if (!node->IsExpanded()) {
         ToggleExpanded(node, true);
         RevealNode(node, false);
     } else {
@@ -735,8 +735,13 @@ void FormatTreeView::OpenKeyboardMenu() {
 
 // ---- Notifications ----
 
-void FormatTreeView::PostNotification(int message, FormatNode* node) {
-    pendingNotifications_.push_back({message, NodeRef(tree_, node), node != nullptr});
+void FormatTreeView::PostNotification(void (FormatTreeView::*signal)(FormatNode*), FormatNode* node) {
+    pendingNotifications_.push_back({signal, nullptr, NodeRef(tree_, node), node != nullptr});
+    QMetaObject::invokeMethod(this, &FormatTreeView::DeliverNotification, Qt::QueuedConnection);
+}
+
+void FormatTreeView::PostNotification(void (FormatTreeView::*signal)()) {
+    pendingNotifications_.push_back({nullptr, signal, NodeRef(tree_, nullptr), false});
     QMetaObject::invokeMethod(this, &FormatTreeView::DeliverNotification, Qt::QueuedConnection);
 }
 
@@ -744,10 +749,15 @@ void FormatTreeView::DeliverNotification() {
     if (pendingNotifications_.empty()) {
         return;
     }
-    const PendingNotification next = pendingNotifications_.front();
+    const PendingNotification next = std::move(pendingNotifications_.front());
     pendingNotifications_.pop_front();
-    if (!next.Dropped()) {
-        emit TreeNotification(next.message, next.node);
+    if (next.Dropped()) {
+        return;
+    }
+    if (next.signal != nullptr) {
+        emit(this->*next.signal)(next.node);
+    } else {
+        emit(this->*next.plainSignal)();
     }
 }
 
@@ -765,10 +775,10 @@ void FormatTreeView::RunCommand(int commandId) {
         DeleteSelectedNode();
         break;
     case ID_TREE_MOVE_UP:
-        PostNotification(WM_TREE_MOVE_UP, selectedNode_);
+        PostNotification(&FormatTreeView::MoveUpRequested, selectedNode_);
         break;
     case ID_TREE_MOVE_DOWN:
-        PostNotification(WM_TREE_MOVE_DOWN, selectedNode_);
+        PostNotification(&FormatTreeView::MoveDownRequested, selectedNode_);
         break;
     case ID_TREE_SET_LINE_COLOR:
         ChooseMemberColor(lineColor_);
@@ -811,7 +821,7 @@ void FormatTreeView::AddListItem() {
     }
     selectedNode_ = nullptr;
     Redraw();
-    PostNotification(WM_TREE_CHANGED, nullptr);
+    PostNotification(&FormatTreeView::TreeChanged);
 }
 
 void FormatTreeView::AddSubItem() {
@@ -830,7 +840,7 @@ void FormatTreeView::AddSubItem() {
         return;
     }
     Redraw();
-    PostNotification(WM_TREE_CHANGED, nullptr);
+    PostNotification(&FormatTreeView::TreeChanged);
 }
 
 void FormatTreeView::DeleteSelectedNode() {
@@ -838,13 +848,13 @@ void FormatTreeView::DeleteSelectedNode() {
     if (target == nullptr) {
         return;
     }
-    const bool wasMessage = target->IsMessage() != 0;
+    const bool wasMessage = target->IsMessage();
     (void)tree_.DeleteAny(target);
     Redraw();
     if (wasMessage) {
-        PostNotification(WM_TREE_MESSAGE_DELETED, nullptr);
+        PostNotification(&FormatTreeView::MessageDeleted);
     }
-    PostNotification(WM_TREE_CHANGED, nullptr);
+    PostNotification(&FormatTreeView::TreeChanged);
     selectedNode_ = nullptr;
     highlightedNode_ = nullptr;
 }

@@ -5,8 +5,8 @@
 #include "FormatTree.h"
 #include "NodeRect.h"
 #include "Prompts.h"
+#include "TreeCommands.h"
 #include "TreeLayout.h"
-#include "TreeMessages.h"
 
 #include <QAbstractScrollArea>
 #include <QFont>
@@ -171,11 +171,19 @@ public:
     QImage RenderImage();
 
 signals:
-    // One of the TreeMessage notifications, with its node where it has one.
-    // The view emits it from a queued invocation, after its own event has
-    // finished, so any connection type sees it late enough; a notification
-    // whose node is deleted before it is delivered is dropped.
-    void TreeNotification(int message, tqf::FormatNode* node);
+    // The notifications to the window. The view emits each from a queued
+    // invocation, after its own event has finished, so any connection type
+    // sees it late enough; one whose node is deleted before it is delivered
+    // is dropped.
+    // A click, or a key, chose node.
+    void NodeSelected(tqf::FormatNode* node);
+    // The menu's "Delete Node" removed a message.
+    void MessageDeleted();
+    // The menu asks to move node before or after its sibling.
+    void MoveUpRequested(tqf::FormatNode* node);
+    void MoveDownRequested(tqf::FormatNode* node);
+    // The menu changed the document.
+    void TreeChanged();
 
     // subtreeRoot and everything under it is about to be deleted: holders of
     // node references clear the ones that point into it. Delivered directly.
@@ -212,14 +220,16 @@ private:
     };
 
     struct PendingNotification {
-        int message = 0;
+        void (FormatTreeView::*signal)(FormatNode*) = nullptr;
+        void (FormatTreeView::*plainSignal)() = nullptr;
         NodeRef node;
         bool hadNode = false;
         // Its node left the document before it was delivered.
         bool Dropped() const { return hadNode && node == nullptr; }
     };
 
-    void PostNotification(int message, FormatNode* node);
+    void PostNotification(void (FormatTreeView::*signal)(FormatNode*), FormatNode* node);
+    void PostNotification(void (FormatTreeView::*signal)());
     void DeliverNotification();
     void ForgetNodes(const FormatNode& subtreeRoot);
     // Shows the refusal of an editing operation; true when it was refused.
@@ -300,7 +310,7 @@ private:
     // laid-out rows in client pixels for hit-testing.
     int paintScroll_ = 0;
     int paintWidth_ = 0;
-    DrawnRects drawnRects_;
+    DrawnRects drawnRects_{tree_};
     std::deque<PendingNotification> pendingNotifications_;
     std::uint64_t shapeGeneration_ = 0;
 };

@@ -1,7 +1,7 @@
 #include "TreeContextMenu.h"
 
 #include "FormatNode.h"
-#include "TreeMessages.h"
+#include "TreeCommands.h"
 
 #include <QFontMetrics>
 
@@ -42,7 +42,7 @@ std::unique_ptr<OwnerDrawMenu> TreeContextMenu::Build(const FormatNode* selected
 
     // Only lists and messages take sub-items; with no node selected the add
     // commands stay available and report that nothing is selected.
-    const bool canAdd = selected == nullptr || selected->IsList() != 0 || selected->IsMessage() != 0;
+    const bool canAdd = selected == nullptr || selected->IsList() || selected->IsMessage();
     const unsigned addFlags = canAdd ? MENU_ITEM_ENABLED : MENU_ITEM_GRAYED;
     const unsigned nodeFlags = selected != nullptr ? MENU_ITEM_ENABLED : MENU_ITEM_GRAYED;
 

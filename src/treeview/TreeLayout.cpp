@@ -208,7 +208,7 @@ void TreeLayout::WalkVisibleSubtree(const FormatNode* top, std::int32_t depth, c
     // expanded, else on to the next sibling, climbing as far as needed.
     if (top != root_) {
         visit(RowEntry{top, Measure(top, depth), depth});
-        if (top->IsExpanded() == 0) {
+        if (!top->IsExpanded()) {
             return;
         }
     }
@@ -216,7 +216,7 @@ void TreeLayout::WalkVisibleSubtree(const FormatNode* top, std::int32_t depth, c
     std::int32_t d = depth + 1;
     while (node != nullptr) {
         visit(RowEntry{node, Measure(node, d), d});
-        if (node->IsExpanded() != 0 && node->FirstChild() != nullptr) {
+        if (node->IsExpanded() && node->FirstChild() != nullptr) {
             node = node->FirstChild();
             ++d;
             continue;
@@ -299,7 +299,7 @@ void TreeLayout::ApplyReorder(const FormatNode* parent) {
     }
     const std::int32_t depth = rows_.At(*index).depth;
     EraseDescendants(*index);
-    if (parent->IsExpanded() == 0 || parent->FirstChild() == nullptr) {
+    if (!parent->IsExpanded() || parent->FirstChild() == nullptr) {
         return;
     }
     std::vector<RowEntry> rows;
@@ -315,7 +315,7 @@ void TreeLayout::ApplyExpansion(const FormatNode* node) {
     }
     const std::int32_t depth = rows_.At(*index).depth;
     const bool shown = *index + 1 < rows_.Size() && rows_.At(*index + 1).depth > depth;
-    const bool wanted = node->IsExpanded() != 0 && node->FirstChild() != nullptr;
+    const bool wanted = node->IsExpanded() && node->FirstChild() != nullptr;
     if (wanted && !shown) {
         std::vector<RowEntry> rows;
         AppendVisibleSubtree(node, depth, rows);
@@ -371,7 +371,7 @@ void TreeLayout::ApplyAdditions() {
         if (addedSet_.count(node) == 0 || parent == nullptr || rows_.Contains(node)) {
             continue;
         }
-        if (parent != root_ && (parent->IsExpanded() == 0 || !rows_.Contains(parent))) {
+        if (parent != root_ && (!parent->IsExpanded() || !rows_.Contains(parent))) {
             continue;
         }
         if (startSet.insert(node).second) {

@@ -97,7 +97,7 @@ void TreePainter::DrawLabels(std::size_t first, std::size_t last, std::int64_t f
         if (row.height == 0 || node->Label().empty()) {
             continue;
         }
-        const ColorRef color = node->UsesTreeColor() != 0 ? appearance_.textColor : node->Color();
+        const ColorRef color = node->UsesTreeColor() ? appearance_.textColor : node->Color();
         painter.setPen(QColor(RedOf(color), GreenOf(color), BlueOf(color)));
         const LabelText text(node->Label());
         const std::vector<std::int32_t>& starts = layout_.RowStarts(node);
@@ -201,7 +201,7 @@ void TreePainter::DrawConnectors(std::size_t first, std::size_t last, std::int64
         // of the last row, each where its place in the order puts it.
         const FormatNode* node = open.back().node;
         std::int32_t depth = open.back().depth;
-        if (node->IsExpanded() != 0 && node->FirstChild() != nullptr) {
+        if (node->IsExpanded() && node->FirstChild() != nullptr) {
             EmitBelow(node->FirstChild(), depth + 1);
         }
         for (; node != nullptr && node != root_; node = node->Parent(), --depth) {

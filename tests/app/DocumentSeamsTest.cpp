@@ -1,4 +1,5 @@
 #include "FileWindowTest.h"
+#include "TreeSurgery.h"
 
 #include <QFileInfo>
 
@@ -47,7 +48,7 @@ TEST_F(DocumentSeamsTest, ReadOnlyFileIsReplacedOnlyOnYesAndKeepsItsMode) {
     // An update that changes nothing is no step, but a change all the same.
     ClickNode(message);
     Click(IDC_UPDATE_MESSAGE);
-    EXPECT_EQ(Tree().Tree().History().Steps(), 1U);
+    EXPECT_EQ(TreeSurgery::History(Tree().Tree()).Steps(), 1U);
     EXPECT_TRUE(Tree().Doc().IsModified());
     CreateMessage(QStringLiteral("2"), QStringLiteral("2"));
 

@@ -104,8 +104,8 @@ TEST_F(EditorDialogTest, StartsEmptyWithOnlyTheMessageEntryEnabled) {
     EXPECT_EQ(Tree().TextColor(), Rgb(0, 64, 128));
     EXPECT_EQ(Root()->Count(), 0);
     EXPECT_FALSE(Commands().Doc().IsModified());
-    EXPECT_EQ(Commands().currentNode, nullptr);
-    EXPECT_EQ(Commands().lastCreatedNode, nullptr);
+    EXPECT_EQ(Commands().CurrentNode(), nullptr);
+    EXPECT_EQ(Commands().LastCreatedNode(), nullptr);
 }
 
 TEST_F(EditorDialogTest, TabOrderFollowsTheLayout) {

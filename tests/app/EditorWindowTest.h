@@ -116,7 +116,7 @@ protected:
         Type(IDC_FUNCTION, function);
         Type(IDC_MESSAGE_DESCRIPTION, description);
         Click(IDC_CREATE_MESSAGE);
-        return Commands().currentNode;
+        return Commands().CurrentNode();
     }
 
     // Adds an item under the current node through the item panel.

@@ -165,7 +165,7 @@ TEST_F(FileCommandsTest, EditingAfterASaveSetsTheFlagAndKeepsThePath) {
     EXPECT_EQ(PathDisplay(), path);
 
     SaveAs(path);
-    Commands().OnTreeNotification(WM_TREE_CHANGED, nullptr);
+    Commands().OnTreeChanged();
     EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
 }
@@ -226,8 +226,8 @@ TEST_F(FileCommandsTest, ClearingEmptiesThePanelsButKeepsTheItemDescription) {
     Files().ClearDocument();
     EXPECT_EQ(Root()->Count(), 0);
     EXPECT_EQ(Root()->FirstChild(), nullptr);
-    EXPECT_EQ(Commands().currentNode, nullptr);
-    EXPECT_EQ(Commands().lastCreatedNode, nullptr);
+    EXPECT_EQ(Commands().CurrentNode(), nullptr);
+    EXPECT_EQ(Commands().LastCreatedNode(), nullptr);
     EXPECT_EQ(Tree().SelectedNode(), nullptr);
     for (int id : {IDC_STREAM, IDC_FUNCTION, IDC_MESSAGE_DESCRIPTION, IDC_ITEM_COUNT}) {
         EXPECT_TRUE(Text(id).isEmpty()) << id;
@@ -274,7 +274,7 @@ TEST_F(FileCommandsTest, OpenReadsTheFileAndSaveWritesBackWithoutADialog) {
     EXPECT_TRUE(Enabled(IDC_UPDATE_MESSAGE));
     EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
-    EXPECT_EQ(Commands().currentNode, nullptr);
+    EXPECT_EQ(Commands().CurrentNode(), nullptr);
 
     // The read document paints and answers clicks.
     ClickNode(Root()->FirstChild()->NextSibling());

@@ -32,7 +32,7 @@ protected:
         for (int i = 0; i < c.messages; ++i) {
             CreateMessage(QString::number(i + 1), QStringLiteral("2"));
         }
-        c.modified ? Commands().Doc().MarkChangedOutsideHistory() : Commands().Doc().MarkSaved();
+        c.modified ? Commands().Doc().RecordUnalteredChange() : Commands().Doc().MarkSaved();
         prompts.messages.clear();
         prompts.boxes.clear();
         prompts.fileDialogs.clear();
@@ -137,7 +137,7 @@ TEST_F(FrameCloseTest, WithUnsavedChangesNoKeepsTheWindowOpen) {
 TEST_F(FrameCloseTest, WithChangesToANamedFileYesClosesIt) {
     CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     SaveAs(PathIn(QStringLiteral("a.TQF")));
-    Commands().OnTreeNotification(WM_TREE_CHANGED, nullptr);
+    Commands().OnTreeChanged();
     prompts.answers = {true};
     EXPECT_TRUE(dialog->close());
     Settle();

@@ -2,7 +2,7 @@
 
 #include "EditorWindowTest.h"
 #include "FileCommands.h"
-#include "TreeMessages.h"
+#include "TreeCommands.h"
 
 #include <QDir>
 #include <QFile>

@@ -102,7 +102,7 @@ protected:
     // Chosen as a click chooses: the window's current node, the view's
     // selection and highlight, and the node shown inside the client area.
     void ExpectChosen(const FormatNode* node) {
-        EXPECT_EQ(Commands().currentNode, node) << node->Label();
+        EXPECT_EQ(Commands().CurrentNode(), node) << node->Label();
         EXPECT_EQ(Tree().SelectedNode(), node);
         EXPECT_EQ(Tree().HighlightedNode(), node);
         EXPECT_EQ(node->Color(), HIGHLIGHT_COLOR);
@@ -168,7 +168,7 @@ TEST_F(FindWindowTest, TextInACollapsedListIsExpandedScrolledToAndShownInTheItem
     EXPECT_EQ(Formats()->currentIndex(), ASCII);
     // The window's own handling of a selection: the message created last
     // loses its highlight as on a click.
-    EXPECT_EQ(Commands().lastCreatedNode, nullptr);
+    EXPECT_EQ(Commands().LastCreatedNode(), nullptr);
 }
 
 TEST_F(FindWindowTest, F3AndShiftF3RepeatTheLastSearchFromTheMainWindow) {

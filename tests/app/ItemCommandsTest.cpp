@@ -79,8 +79,8 @@ TEST_F(ItemCommandsTest, ChoosingASeparatorUndoesTheChoice) {
         EXPECT_EQ(Text(IDC_ITEM_DESCRIPTION), QStringLiteral("kept"));
     }
     // Add and Update treat no row as no format.
-    Commands().OnCommand(IDC_ADD_ITEM);
-    Commands().OnCommand(IDC_UPDATE_ITEM);
+    Commands().AddItem();
+    Commands().UpdateItem();
     EXPECT_EQ(prompts.TakeMessages(),
               QStringList({QStringLiteral("No item selected."), QStringLiteral("No item selected.")}));
 }
@@ -113,7 +113,7 @@ TEST_F(ItemCommandsTest, AddBuildsTheLabelAndReturnsThePanelToIdle) {
     EXPECT_EQ(list->Label(), "<L[0]>");
     EXPECT_EQ(list->IsList(), 1);
     EXPECT_EQ(message->Count(), 1);
-    EXPECT_EQ(Commands().currentNode, message);
+    EXPECT_EQ(Commands().CurrentNode(), message);
     EXPECT_TRUE(Commands().Doc().IsModified());
     // Idle: the format list alone is enabled, with no row; the rest is empty.
     EXPECT_EQ(Formats()->currentIndex(), -1);
@@ -163,7 +163,7 @@ TEST_F(ItemCommandsTest, AddRefusesInItsOrder) {
     ClickNode(message->FirstChild());
     AddItem(BINARY);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("It is not a list item.")});
-    EXPECT_EQ(Commands().currentNode, nullptr);
+    EXPECT_EQ(Commands().CurrentNode(), nullptr);
     AddItem(BINARY);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("No node selected.")});
 }
@@ -188,7 +188,7 @@ TEST_F(ItemCommandsTest, AnOpenListTakesOneSubItemFromThePanel) {
 TEST_F(ItemCommandsTest, UpdateRefusesInItsOrder) {
     Click(IDC_UPDATE_ITEM); // the message is current, and the button is off
     EXPECT_TRUE(prompts.messages.isEmpty());
-    Commands().OnCommand(IDC_UPDATE_ITEM);
+    Commands().UpdateItem();
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("No item selected.")});
 
     FormatNode* list = AddListAndSelectIt();
@@ -197,7 +197,7 @@ TEST_F(ItemCommandsTest, UpdateRefusesInItsOrder) {
     ClickNode(list);
     Commands().Doc().MarkSaved();
     ChooseFormat(SEPARATOR);
-    Commands().OnCommand(IDC_UPDATE_ITEM);
+    Commands().UpdateItem();
     ChooseFormat(UINT1);
     Click(IDC_UPDATE_ITEM);
     ChooseFormat(LIST);
@@ -231,7 +231,7 @@ TEST_F(ItemCommandsTest, UpdateChangesTheItemInPlace) {
     EXPECT_EQ(item->Format(), ASCII);
     EXPECT_EQ(item->Count(), 20);
     EXPECT_EQ(item->Description(), "recipe");
-    EXPECT_EQ(Commands().currentNode, item);
+    EXPECT_EQ(Commands().CurrentNode(), item);
     EXPECT_EQ(Formats()->currentIndex(), -1);
     EXPECT_FALSE(Enabled(IDC_UPDATE_ITEM));
     EXPECT_TRUE(Commands().Doc().IsModified());
@@ -266,7 +266,7 @@ TEST_F(ItemCommandsTest, ChoosingListAgainKeepsAListsCountInItsLabel) {
 }
 
 TEST_F(ItemCommandsTest, DeleteRemovesTheItemWithoutAQuestion) {
-    Commands().OnCommand(IDC_DELETE_ITEM);
+    Commands().DeleteItem();
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("It's not a item.")});
 
     FormatNode* list = AddListAndSelectIt();
@@ -281,7 +281,7 @@ TEST_F(ItemCommandsTest, DeleteRemovesTheItemWithoutAQuestion) {
     Click(IDC_DELETE_ITEM);
     EXPECT_EQ(list->Label(), "<L[1]>");
     EXPECT_EQ(Labels(list), std::vector<std::string>{"<B>"});
-    EXPECT_EQ(Commands().currentNode, nullptr);
+    EXPECT_EQ(Commands().CurrentNode(), nullptr);
     EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_TRUE(prompts.questions.empty());
 
@@ -295,7 +295,7 @@ TEST_F(ItemCommandsTest, DeleteRemovesTheItemWithoutAQuestion) {
     EXPECT_EQ(Check(IDC_NOT_FIXED)->GetCheck(), 0);
     EXPECT_EQ(Text(IDC_ITEM_DESCRIPTION), QStringLiteral("kept"));
 
-    Commands().OnCommand(IDC_DELETE_ITEM);
+    Commands().DeleteItem();
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("No item selected.")});
 }
 

@@ -7,7 +7,7 @@
 
 #include "FormatTree.h"
 #include "ItemFormat.h"
-#include "TreeMessages.h"
+#include "TreeCommands.h"
 #include "TreeSurgery.h"
 
 #include <QImage>

@@ -142,7 +142,7 @@ TEST_F(LargeLibraryTest, AMillionMessagesOpenPaintScrollEditSaveAndClose) {
     ASSERT_NE(middle, nullptr);
     ASSERT_EQ(middle->IsMessage(), 1);
     ClickNode(middle);
-    EXPECT_EQ(Commands().currentNode, middle);
+    EXPECT_EQ(Commands().CurrentNode(), middle);
     Paste(IDC_MESSAGE_DESCRIPTION, QStringLiteral("CHANGED IN THE MIDDLE"));
     Click(IDC_UPDATE_MESSAGE);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QString::fromLatin1(MSG_UPDATED)});

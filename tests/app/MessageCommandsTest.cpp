@@ -2,7 +2,7 @@
 
 #include "Color.h"
 #include "ItemFormat.h"
-#include "TreeMessages.h"
+#include "TreeCommands.h"
 #include "TreeSurgery.h"
 
 namespace tqf {
@@ -54,7 +54,7 @@ TEST_F(MessageCommandsTest, CreateAcceptsTheLimitsAndLabelsTheMessage) {
     Paste(IDC_STREAM, QStringLiteral(" 1"));
     Type(IDC_FUNCTION, QStringLiteral("0"));
     Click(IDC_CREATE_MESSAGE);
-    FormatNode* zero = Commands().currentNode;
+    FormatNode* zero = Commands().CurrentNode();
     EXPECT_EQ(zero->Label(), "S1F0");
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("2"));
@@ -123,12 +123,12 @@ TEST_F(MessageCommandsTest, TheLastCreatedMessageIsHighlightedUntilTheNextSelect
     FormatNode* second = CreateMessage(QStringLiteral("1"), QStringLiteral("2"));
     EXPECT_EQ(first->Color(), Rgb(0, 64, 128));
     EXPECT_EQ(second->Color(), HIGHLIGHT_COLOR);
-    EXPECT_EQ(Commands().lastCreatedNode, second);
+    EXPECT_EQ(Commands().LastCreatedNode(), second);
 
     ClickNode(first);
-    EXPECT_EQ(Commands().lastCreatedNode, nullptr);
+    EXPECT_EQ(Commands().LastCreatedNode(), nullptr);
     EXPECT_EQ(second->Color(), Tree().TextColor());
-    EXPECT_EQ(Commands().currentNode, first);
+    EXPECT_EQ(Commands().CurrentNode(), first);
 }
 
 TEST_F(MessageCommandsTest, ClickingAMessageOrAnItemFillsThePanels) {
@@ -145,7 +145,7 @@ TEST_F(MessageCommandsTest, ClickingAMessageOrAnItemFillsThePanels) {
     Type(IDC_STREAM, QString());
     Type(IDC_FUNCTION, QStringLiteral("2"));
     ClickNode(ids);
-    EXPECT_EQ(Commands().currentNode, ids);
+    EXPECT_EQ(Commands().CurrentNode(), ids);
     EXPECT_EQ(Text(IDC_STREAM), QStringLiteral("6"));
     EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("11"));
     EXPECT_EQ(Text(IDC_MESSAGE_DESCRIPTION), QStringLiteral("event report"));
@@ -171,7 +171,7 @@ TEST_F(MessageCommandsTest, ClickingAMessageOrAnItemFillsThePanels) {
 
 TEST_F(MessageCommandsTest, UpdateChangesTheMessageOfTheSelectedNodeInPlace) {
     // Without messages Update does nothing at all.
-    Commands().OnCommand(IDC_UPDATE_MESSAGE);
+    Commands().UpdateMessage();
     EXPECT_TRUE(prompts.messages.isEmpty());
 
     FormatNode* first = CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
@@ -208,7 +208,7 @@ TEST_F(MessageCommandsTest, UpdateAndDeleteWithoutASelectionSayNoMessageSelected
     AddItem(BINARY);
     ClickNode(message->FirstChild());
     Click(IDC_DELETE_ITEM);
-    ASSERT_EQ(Commands().currentNode, nullptr);
+    ASSERT_EQ(Commands().CurrentNode(), nullptr);
     Commands().Doc().MarkSaved();
     Click(IDC_UPDATE_MESSAGE);
     Click(IDC_DELETE_MESSAGE);
@@ -239,7 +239,7 @@ TEST_F(MessageCommandsTest, DeleteAsksAndRemovesTheMessageWithItsItems) {
     prompts.answers = {true};
     Click(IDC_DELETE_MESSAGE);
     EXPECT_EQ(MessageLabels(), std::vector<std::string>{"S1F1W"});
-    EXPECT_EQ(Commands().currentNode, nullptr);
+    EXPECT_EQ(Commands().CurrentNode(), nullptr);
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("1"));
     EXPECT_TRUE(Text(IDC_STREAM).isEmpty());
     EXPECT_TRUE(Text(IDC_FUNCTION).isEmpty());
@@ -254,10 +254,10 @@ TEST_F(MessageCommandsTest, DeleteAsksAndRemovesTheMessageWithItsItems) {
 
 TEST_F(MessageCommandsTest, DeletingTheLastMessageDisablesThePanels) {
     FormatNode* only = CreateMessage(QStringLiteral("3"), QStringLiteral("1"));
-    ASSERT_EQ(Commands().lastCreatedNode, only);
+    ASSERT_EQ(Commands().LastCreatedNode(), only);
     prompts.answers = {true};
     Click(IDC_DELETE_MESSAGE);
-    EXPECT_EQ(Commands().lastCreatedNode, nullptr);
+    EXPECT_EQ(Commands().LastCreatedNode(), nullptr);
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("0"));
     for (int id : {IDC_UPDATE_MESSAGE, IDC_DELETE_MESSAGE, IDC_FORMAT, IDC_ITEM_COUNT, IDC_NOT_FIXED,
                    IDC_ITEM_DESCRIPTION, IDC_ADD_ITEM, IDC_UPDATE_ITEM, IDC_DELETE_ITEM}) {
@@ -270,29 +270,29 @@ TEST_F(MessageCommandsTest, TreeNotificationsReachTheWindowAfterTheViewsEvent) {
     FormatNode* second = CreateMessage(QStringLiteral("2"), QStringLiteral("2"));
     Commands().Doc().MarkSaved();
 
-    emit Tree().TreeNotification(WM_TREE_CHANGED, nullptr);
+    emit Tree().TreeChanged();
     EXPECT_FALSE(Commands().Doc().IsModified()) << "handled before the view's event ended";
     Settle();
     EXPECT_TRUE(Commands().Doc().IsModified());
 
-    emit Tree().TreeNotification(WM_TREE_MOVE_UP, second);
+    emit Tree().MoveUpRequested(second);
     Settle();
     EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S2F2", "S1F1W"}));
-    emit Tree().TreeNotification(WM_TREE_MOVE_UP, second);
+    emit Tree().MoveUpRequested(second);
     Settle();
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Cannot move up.")});
-    emit Tree().TreeNotification(WM_TREE_MOVE_DOWN, first);
+    emit Tree().MoveDownRequested(first);
     Settle();
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Cannot move down.")});
-    EXPECT_EQ(Commands().currentNode, first);
+    EXPECT_EQ(Commands().CurrentNode(), first);
 
     // "Delete Node" removed a message: the counter follows, the message
     // panel empties.
     ClickNode(first);
     TreeSurgery::DeleteNode(Tree().Tree(), first, true);
-    emit Tree().TreeNotification(WM_TREE_MESSAGE_DELETED, nullptr);
+    emit Tree().MessageDeleted();
     Settle();
-    EXPECT_EQ(Commands().currentNode, nullptr);
+    EXPECT_EQ(Commands().CurrentNode(), nullptr);
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("1"));
     EXPECT_TRUE(Text(IDC_STREAM).isEmpty());
     EXPECT_TRUE(Text(IDC_FUNCTION).isEmpty());
@@ -304,12 +304,12 @@ TEST_F(MessageCommandsTest, NotificationsAboutDeletedNodesAreDropped) {
     FormatNode* second = CreateMessage(QStringLiteral("1"), QStringLiteral("2"));
     AddItem(LIST);
     FormatNode* list = second->FirstChild();
-    emit Tree().TreeNotification(WM_TREE_NODE_SELECTED, list);
-    emit Tree().TreeNotification(WM_TREE_MOVE_UP, second);
-    emit Tree().TreeNotification(WM_TREE_NODE_SELECTED, first);
+    emit Tree().NodeSelected(list);
+    emit Tree().MoveUpRequested(second);
+    emit Tree().NodeSelected(first);
     prompts.answers = {true};
     Click(IDC_DELETE_MESSAGE); // deletes second, which the first two name
-    EXPECT_EQ(Commands().currentNode, first);
+    EXPECT_EQ(Commands().CurrentNode(), first);
     EXPECT_EQ(MessageLabels(), std::vector<std::string>{"S1F1W"});
     EXPECT_TRUE(prompts.messages.isEmpty());
 }

@@ -4,7 +4,7 @@
 #include "ItemFormat.h"
 #include "ModalHelper.h"
 #include "SubItemDialog.h"
-#include "TreeMessages.h"
+#include "TreeCommands.h"
 #include "TreeSurgery.h"
 
 #include <QClipboard>
@@ -132,7 +132,7 @@ protected:
         PasteFromClipboard(IDC_MESSAGE_DESCRIPTION, {});
         Click(IDC_CREATE_MESSAGE);
         EXPECT_TRUE(Messages().isEmpty());
-        return Commands().currentNode;
+        return Commands().CurrentNode();
     }
 
     static std::vector<QString> HostileTexts() {
@@ -187,9 +187,9 @@ TEST_F(PanelInputTest, NumbersAfterWhiteSpaceOrBeforeOtherTextAreRead) {
     PasteFromClipboard(IDC_FUNCTION, QStringLiteral("+7") + RandomBytesAsText(RANDOM_SEED, RANDOM_TEXT_BYTES));
     Click(IDC_CREATE_MESSAGE);
     EXPECT_TRUE(Messages().isEmpty());
-    ASSERT_NE(Commands().currentNode, nullptr);
+    ASSERT_NE(Commands().CurrentNode(), nullptr);
     // Pasting into the function field sets the reply flag by its parity too.
-    EXPECT_EQ(Commands().currentNode->Label(), "S5F7W");
+    EXPECT_EQ(Commands().CurrentNode()->Label(), "S5F7W");
 }
 
 TEST_F(PanelInputTest, DescriptionsTakeAnyPastedTextWhole) {

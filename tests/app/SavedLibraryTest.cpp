@@ -194,7 +194,7 @@ TEST_F(SavedLibraryTest, AThousandGeneratedMessagesComeBackTheSameLibrary) {
     MakeLibrary(Tree().Tree(), MESSAGES);
     Tree().Repaint();
     Commands().RefreshMessageCount();
-    Commands().Doc().MarkChangedOutsideHistory();
+    Commands().Doc().RecordUnalteredChange();
     ASSERT_EQ(Root()->Count(), MESSAGES);
     const std::vector<std::string> made = Library(Root());
 

@@ -75,14 +75,14 @@ TEST_F(UndoRedoTest, KeysTakeEachCommandBackAndMakeItAgain) {
     UndoKey();
     EXPECT_EQ(list->Label(), "<L[0]>");
     EXPECT_EQ(list->FirstChild(), nullptr);
-    EXPECT_EQ(Commands().currentNode, list) << "the list the item left is chosen";
+    EXPECT_EQ(Commands().CurrentNode(), list) << "the list the item left is chosen";
     EXPECT_EQ(Tree().SelectedNode(), list);
     EXPECT_EQ(Tree().HighlightedNode(), list);
 
     RedoKey();
     ASSERT_NE(list->FirstChild(), nullptr);
     EXPECT_EQ(list->FirstChild()->Label(), "<U4[2]>");
-    EXPECT_EQ(Commands().currentNode, list->FirstChild());
+    EXPECT_EQ(Commands().CurrentNode(), list->FirstChild());
     EXPECT_EQ(Text(IDC_ITEM_COUNT), QStringLiteral("2")) << "the panels show it as a click does";
 
     UndoKey();
@@ -113,7 +113,7 @@ TEST_F(UndoRedoTest, WindowMenuOffersUndoAndRedoWhenThereIsSomething) {
     EXPECT_TRUE(undoEnabled);
     EXPECT_FALSE(redoEnabled);
     EXPECT_EQ(Root()->FirstChild(), first);
-    EXPECT_EQ(Commands().currentNode, second);
+    EXPECT_EQ(Commands().CurrentNode(), second);
 
     PickFromWindowMenu(QStringLiteral("Redo"));
     EXPECT_TRUE(redoEnabled);
@@ -144,7 +144,7 @@ TEST_F(UndoRedoTest, DeletedMessageComesBackExpandedAndInView) {
 
     UndoKey();
     EXPECT_EQ(leaf->Label(), "<BOOLEAN>");
-    EXPECT_EQ(Commands().currentNode, leaf);
+    EXPECT_EQ(Commands().CurrentNode(), leaf);
     EXPECT_EQ(target->IsExpanded(), 1) << "its parents open";
     Tree().viewport()->repaint();
     const NodeRect rect = Tree().LaidOutRect(leaf);
@@ -159,7 +159,7 @@ TEST_F(UndoRedoTest, DeletedMessageComesBackExpandedAndInView) {
     UndoKey();
     EXPECT_EQ(Root()->Count(), 60);
     EXPECT_EQ(target->FirstChild(), list);
-    EXPECT_EQ(Commands().currentNode, target);
+    EXPECT_EQ(Commands().CurrentNode(), target);
     EXPECT_EQ(Text(IDC_FUNCTION), QStringLiteral("6"));
 }
 
@@ -210,7 +210,7 @@ TEST_F(UndoRedoTest, TreeMenuCommandsAreStepsToo) {
     EXPECT_EQ(message->FirstChild(), list);
     UndoKey();
     EXPECT_EQ(message->FirstChild(), nullptr);
-    EXPECT_EQ(Commands().currentNode, message);
+    EXPECT_EQ(Commands().CurrentNode(), message);
 }
 
 } // namespace

@@ -36,7 +36,7 @@ TEST_F(DocumentTest, ListenerAlwaysKnowsTheModifiedStateAndCount) {
                                              [&] { (void)document.Undo(); },
                                              [&] { (void)document.Redo(); },
                                              [&] { document.MarkSaved(); },
-                                             [&] { document.MarkChangedOutsideHistory(); },
+                                             [&] { document.RecordUnalteredChange(); },
                                              [&] { (void)document.Tree().ClearMessages(); }};
     for (int i = 0; i < 400; ++i) {
         const int calls = reports.calls;
@@ -46,6 +46,34 @@ TEST_F(DocumentTest, ListenerAlwaysKnowsTheModifiedStateAndCount) {
         ASSERT_EQ(reports.modified, document.IsModified()) << i;
         ASSERT_EQ(reports.count, document.MessageCount()) << i;
         ASSERT_LE(reports.calls - calls, (modified != document.IsModified()) + (count != document.MessageCount()));
+    }
+}
+
+// A read keeps the state it found, and a change that alters nothing (a
+// refused Create, an import) holds its place in the history: only a save, or
+// a step back past it, ends it.
+TEST_F(DocumentTest, AChangeThatAltersNothingIsAPlaceInTheHistory) {
+    Message("1", "1");
+    document.StartHistory();
+    EXPECT_TRUE(reports.modified);
+    document.MarkSaved();
+    document.StartHistory();
+    EXPECT_FALSE(document.IsModified());
+    document.RecordUnalteredChange();
+    EXPECT_TRUE(reports.modified);
+    EXPECT_FALSE(document.Undo());
+    EXPECT_FALSE(document.Redo());
+    EXPECT_TRUE(document.IsModified());
+    document.MarkSaved();
+    Message("2", "1");
+    (void)document.Undo();
+    EXPECT_FALSE(document.IsModified());
+    (void)document.Redo();
+    document.MarkSaved();
+    document.RecordUnalteredChange();
+    for (const auto& step : {&Document::Undo, &Document::Redo}) {
+        (void)(document.*step)();
+        EXPECT_TRUE(document.IsModified());
     }
 }
 

@@ -120,10 +120,10 @@ TEST_F(EditHistoryTest, ANewEditDropsWhatCouldBeRedone) {
     Item(m, LIST);
     ASSERT_TRUE(tree.Undo().has_value());
     ASSERT_TRUE(tree.Undo().has_value());
-    EXPECT_EQ(tree.History().Steps(), 2u);
+    EXPECT_EQ(TreeSurgery::History(tree).Steps(), 2u);
     Message("2", "2");
     EXPECT_FALSE(tree.CanRedo());
-    EXPECT_EQ(tree.History().Steps(), 1u);
+    EXPECT_EQ(TreeSurgery::History(tree).Steps(), 1u);
 }
 
 TEST_F(EditHistoryTest, SavedStateIsReachedOnlyByUndoAndRedo) {
@@ -197,7 +197,7 @@ TEST_F(EditHistoryTest, OldestStepsGoBeyondTheStepBound) {
     for (std::size_t i = 0; i < EditHistory::MAX_STEPS + 5; ++i) {
         ASSERT_TRUE(tree.UpdateItem(leaf, {UINT4, i % 2 == 0 ? "2" : "3", false, ""}).Done());
     }
-    EXPECT_EQ(tree.History().Steps(), EditHistory::MAX_STEPS);
+    EXPECT_EQ(TreeSurgery::History(tree).Steps(), EditHistory::MAX_STEPS);
     while (tree.Undo().has_value()) {
     }
     EXPECT_EQ(tree.GetRootNode()->Count(), 1) << "the message and its items were made by dropped steps";
@@ -227,13 +227,13 @@ TEST_F(EditHistoryTest, OldestStepsGoBeyondTheByteBoundButTheNewestStays) {
     for (FormatNode* m : messages) {
         ASSERT_TRUE(tree.DeleteMessage(m).Done());
     }
-    EXPECT_LE(tree.History().Bytes(), EditHistory::MAX_BYTES);
-    EXPECT_GE(tree.History().Bytes(), 2 * third * sizeof(FormatNode));
-    EXPECT_LT(tree.History().Steps(), 4u);
+    EXPECT_LE(TreeSurgery::History(tree).Bytes(), EditHistory::MAX_BYTES);
+    EXPECT_GE(TreeSurgery::History(tree).Bytes(), 2 * third * sizeof(FormatNode));
+    EXPECT_LT(TreeSurgery::History(tree).Steps(), 4u);
     // A delete larger than the bound is still kept, alone.
     ASSERT_TRUE(tree.DeleteMessage(large).Done());
-    EXPECT_EQ(tree.History().Steps(), 1u);
-    EXPECT_GT(tree.History().Bytes(), EditHistory::MAX_BYTES);
+    EXPECT_EQ(TreeSurgery::History(tree).Steps(), 1u);
+    EXPECT_GT(TreeSurgery::History(tree).Bytes(), EditHistory::MAX_BYTES);
     ASSERT_TRUE(tree.Undo().has_value());
     EXPECT_EQ(static_cast<std::size_t>(FormatTree::CountListChildren(largeList)),
               EditHistory::MAX_BYTES / sizeof(FormatNode) + 1);

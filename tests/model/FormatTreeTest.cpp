@@ -419,14 +419,14 @@ protected:
 
 TEST_F(FormatTreeTextsTest, SettersStoreTextsWithoutARecordedStep) {
     FormatNode* m = Message("6", "11", "event");
-    const std::size_t steps = tree.History().Steps();
+    const std::size_t steps = TreeSurgery::History(tree).Steps();
     const std::size_t used = tree.Texts().BytesUsed();
     TreeSurgery::SetLabel(tree, m, "S6F11W");
     TreeSurgery::SetDescription(tree, m, "event report");
     EXPECT_EQ(m->Label(), "S6F11W");
     EXPECT_EQ(m->Description(), "event report");
     EXPECT_EQ(tree.Texts().BytesUsed(), used + 6 + 12);
-    EXPECT_EQ(tree.History().Steps(), steps);
+    EXPECT_EQ(TreeSurgery::History(tree).Steps(), steps);
     EXPECT_TRUE(owner.messages.empty());
 
     // Texts a builder stored itself are taken as they are, not copied.
@@ -544,6 +544,30 @@ TEST_F(FormatTreeTextsTest, ARelabelledListLeavesNoOldLabels) {
     }
     EXPECT_EQ(list->Label(), "<L[1000]>");
     EXPECT_EQ(tree.Texts().BytesUsed(), used + 9);
+}
+
+// A reference clears itself when its node, or a node above it, leaves the
+// tree, wherever it was moved to meanwhile; the others keep their nodes.
+TEST(NodeRefTest, ClearsWhenItsNodeLeavesWhereverItWasMoved) {
+    FormatTree tree;
+    FormatNode* kept = tree.CreateMessage({"1", "1", false, ""}).node;
+    FormatNode* gone = tree.CreateMessage({"2", "1", false, ""}).node;
+    FormatNode* item = tree.AddItem(gone, {LIST, "0", false, ""}).node;
+    std::vector<NodeRef> refs;
+    for (FormatNode* node : {kept, gone, item}) {
+        NodeRef ref(tree, node);
+        refs.push_back(std::move(ref));
+        EXPECT_EQ(ref.Get(), nullptr);
+    }
+    NodeRef last(tree);
+    last = std::move(refs.back());
+    (void)tree.DeleteMessage(gone);
+    EXPECT_EQ(refs[0].Get(), kept);
+    EXPECT_EQ(refs[1].Get(), nullptr);
+    EXPECT_EQ(last.Get(), nullptr);
+    // A node that comes back by an undo is not referred to again.
+    (void)tree.Undo();
+    EXPECT_EQ(refs[1].Get(), nullptr);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "EditTestSupport.h"
 #include "FormatTree.h"
+#include "TreeSurgery.h"
 
 #include <gtest/gtest.h>
 
@@ -36,10 +37,10 @@ TEST_F(RulesTest, EachChangeIsOneStepThatUndoTakesBack) {
     EXPECT_FALSE(tree.AtSavedState());
     EXPECT_EQ(listener.changed.back(), ceid);
     ASSERT_TRUE(tree.SetDictionaryRules("CEID", Formats({UINT2})).Done());
-    EXPECT_EQ(tree.History().Steps(), 2u);
+    EXPECT_EQ(TreeSurgery::History(tree).Steps(), 2u);
     // The same rules again are no step.
     ASSERT_TRUE(tree.SetRules(ceid, Formats({UINT4, ASCII})).Done());
-    EXPECT_EQ(tree.History().Steps(), 2u);
+    EXPECT_EQ(TreeSurgery::History(tree).Steps(), 2u);
     ASSERT_TRUE(tree.Undo());
     EXPECT_EQ(tree.Rules().ForName("ceid"), nullptr);
     ASSERT_TRUE(tree.Undo());
@@ -89,7 +90,7 @@ TEST_F(RulesTest, RulesThatCannotBeKeptAreRefused) {
     EXPECT_STREQ(tree.SetDictionaryRules(std::string(MAX_RULE_NAME_BYTES + 1, 'N'), Formats({UINT1})).refusal,
                  MSG_RULE_NAME_INVALID);
     EXPECT_STREQ(tree.SetDictionaryRules("  ", Formats({UINT1})).refusal, MSG_RULE_NAME_INVALID);
-    EXPECT_EQ(tree.History().Steps(), 1u);
+    EXPECT_EQ(TreeSurgery::History(tree).Steps(), 1u);
 }
 
 TEST_F(RulesTest, RulesGoWithTheirNodeAndComeBackWithIt) {

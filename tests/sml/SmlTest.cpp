@@ -134,6 +134,16 @@ TEST(SmlReaderTest, WhatCannotBeReadIsReportedWithItsPlaceAndTheRestIsRead) {
                        }));
 }
 
+// A file with CR LF ends, or with CR alone, has its lines where LF puts them.
+TEST(SmlReaderTest, PlacesAreTheSameWhateverEndsTheLines) {
+    for (const char* lineEnd : {"\n", "\r\n", "\r"}) {
+        const std::string end = lineEnd;
+        const Imported imported = Import("S1F1." + end + "// note" + end + end + "S1F3 <QQ>." + end);
+        ASSERT_EQ(imported.result.dropped.size(), 1U) << end.size();
+        EXPECT_EQ(Format(imported.result.dropped.front()), "4:7: unknown item format QQ") << end.size();
+    }
+}
+
 TEST(SmlReaderTest, WhatTheFormatCannotHoldIsChangedAndReported) {
     const Imported imported = Import("S1F1 W.  // Ver.2\n"
                                      "S1F2 <L[3] DATA\n"

@@ -90,6 +90,7 @@ TEST(SmlValidatorTest, EachRulePassesAndFails) {
         {"list for scalar", "S6F1 <U4>.", "S6F1 <L>.", {"1:6 S6F1 item 1: U4 expected, got L @1"}},
         {"exact values", "S6F1 <U4[2]>.", "S6F1 <U4 1 2>.", {}},
         {"too few values", "S6F1 <U4[2]>.", "S6F1 <U4 1>.", {"1:6 S6F1 item 1: 2 values expected, got 1 @1"}},
+        {"count 0 as 1", "S6F1 <U4[0]>.", "S6F1 <U4 7>.", {}},
         {"count 1 unwritten",
          "S6F1 <BOOLEAN>.",
          "S6F1 <BOOLEAN TRUE FALSE>.",

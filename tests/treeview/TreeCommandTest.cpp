@@ -14,10 +14,7 @@ struct CommandFixture {
     TreeViewHarness h{240, 200};
     std::vector<std::pair<int, FormatNode*>> received;
 
-    CommandFixture() {
-        QObject::connect(h.view.get(), &FormatTreeView::TreeNotification,
-                         [this](int message, FormatNode* node) { received.emplace_back(message, node); });
-    }
+    CommandFixture() { RecordNotifications(*h.view, received); }
 
     // Selects a node as a right click on it does.
     void Select(FormatNode* node) {
@@ -59,7 +56,7 @@ TEST(TreeCommandTest, AddListItemUnderAMessageThenRefusesASecond) {
     EXPECT_EQ(message->FirstChild()->Count(), 0);
     EXPECT_EQ(message->Count(), 1);
     EXPECT_EQ(f.h.View().SelectedNode(), nullptr);
-    EXPECT_EQ(f.Delivered(), std::vector<int>{WM_TREE_CHANGED});
+    EXPECT_EQ(f.Delivered(), std::vector<int>{CHANGED});
 
     f.Select(message);
     f.h.View().RunCommand(ID_TREE_ADD_LIST_ITEM);
@@ -127,7 +124,7 @@ TEST(TreeCommandTest, AddSubItemBuildsTheItemFromTheDialog) {
     EXPECT_EQ(list->FirstChild()->Description(), "name");
     EXPECT_EQ(list->Label(), "<L[1]>");
     EXPECT_EQ(f.h.View().SelectedNode(), list);
-    EXPECT_EQ(f.Delivered(), std::vector<int>{WM_TREE_CHANGED});
+    EXPECT_EQ(f.Delivered(), std::vector<int>{CHANGED});
 
     f.h.prompts.subItemAnswers.push_back(Choice(INT2, 1, "n", ""));
     f.h.View().RunCommand(ID_TREE_ADD_SUB_ITEM);
@@ -158,7 +155,7 @@ TEST(TreeCommandTest, AddSubItemCancelAndItsRefusals) {
     f.h.View().RunCommand(ID_TREE_ADD_SUB_ITEM);
     ASSERT_NE(message->FirstChild(), nullptr);
     EXPECT_EQ(message->FirstChild()->Label(), "<B[3]>");
-    EXPECT_EQ(f.Delivered(), std::vector<int>{WM_TREE_CHANGED});
+    EXPECT_EQ(f.Delivered(), std::vector<int>{CHANGED});
 
     // A message that holds its item is refused before the dialog.
     f.h.View().RunCommand(ID_TREE_ADD_SUB_ITEM);
@@ -187,13 +184,13 @@ TEST(TreeCommandTest, DeleteNodeNotifiesMessageDeletionBeforeTheChange) {
     EXPECT_EQ(list->Label(), "<L[1]>");
     EXPECT_EQ(f.h.View().SelectedNode(), nullptr);
     EXPECT_EQ(f.h.View().HighlightedNode(), nullptr);
-    EXPECT_EQ(f.Delivered(), std::vector<int>{WM_TREE_CHANGED});
+    EXPECT_EQ(f.Delivered(), std::vector<int>{CHANGED});
 
     f.Select(message);
     f.h.View().RunCommand(ID_TREE_DELETE_NODE);
     EXPECT_EQ(f.h.Root()->FirstChild(), nullptr);
     EXPECT_EQ(f.h.Root()->Count(), 0);
-    EXPECT_EQ(f.Delivered(), (std::vector<int>{WM_TREE_MESSAGE_DELETED, WM_TREE_CHANGED}));
+    EXPECT_EQ(f.Delivered(), (std::vector<int>{MESSAGE_DELETED, CHANGED}));
 
     // With nothing selected the command does nothing.
     f.h.View().RunCommand(ID_TREE_DELETE_NODE);
@@ -209,8 +206,8 @@ TEST(TreeCommandTest, MoveCommandsAskTheWindowWithTheSelectedNode) {
     f.h.View().RunCommand(ID_TREE_MOVE_DOWN);
     QApplication::processEvents();
     ASSERT_EQ(f.received.size(), 2U);
-    EXPECT_EQ(f.received[0], std::make_pair(static_cast<int>(WM_TREE_MOVE_UP), message));
-    EXPECT_EQ(f.received[1], std::make_pair(static_cast<int>(WM_TREE_MOVE_DOWN), message));
+    EXPECT_EQ(f.received[0], std::make_pair(MOVE_UP, message));
+    EXPECT_EQ(f.received[1], std::make_pair(MOVE_DOWN, message));
     // The title entry is not a command.
     f.h.View().RunCommand(ID_TREE_MENU_TITLE);
     EXPECT_EQ(f.Delivered().size(), 2U);

@@ -2,7 +2,7 @@
 
 #include "FormatNode.h"
 #include "TextArena.h"
-#include "TreeMessages.h"
+#include "TreeCommands.h"
 #include "TreeSurgery.h"
 #include "TreeViewTestSupport.h"
 

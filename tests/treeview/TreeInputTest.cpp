@@ -14,10 +14,7 @@ namespace {
 struct NotificationLog {
     std::vector<std::pair<int, FormatNode*>> received;
 
-    explicit NotificationLog(FormatTreeView& view) {
-        QObject::connect(&view, &FormatTreeView::TreeNotification,
-                         [this](int message, FormatNode* node) { received.emplace_back(message, node); });
-    }
+    explicit NotificationLog(FormatTreeView& view) { RecordNotifications(view, received); }
 };
 
 struct InputFixture {
@@ -60,7 +57,7 @@ TEST(TreeInputTest, ClickSelectsHighlightsAndNotifiesAfterTheEvent) {
     EXPECT_EQ(f.list->Color(), HIGHLIGHT_COLOR);
     QApplication::processEvents();
     ASSERT_EQ(log.received.size(), 1U);
-    EXPECT_EQ(log.received[0], std::make_pair(static_cast<int>(WM_TREE_NODE_SELECTED), f.list));
+    EXPECT_EQ(log.received[0], std::make_pair(NODE_SELECTED, f.list));
 }
 
 TEST(TreeInputTest, ClickElsewhereRemovesTheHighlightButKeepsTheSelection) {
@@ -91,7 +88,7 @@ TEST(TreeInputTest, DoubleClickSelectsTogglesAndSelectsAgain) {
     EXPECT_EQ(f.list->IsExpanded(), 0);
     ASSERT_EQ(log.received.size(), 3U);
     for (const auto& [message, node] : log.received) {
-        EXPECT_EQ(message, WM_TREE_NODE_SELECTED);
+        EXPECT_EQ(message, NODE_SELECTED);
         EXPECT_EQ(node, f.list);
     }
     EXPECT_EQ(f.list->Color(), HIGHLIGHT_COLOR);

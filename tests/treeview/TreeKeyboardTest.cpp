@@ -44,8 +44,7 @@ struct KeyboardFixture {
         h.Tree().SetExpanded(hiddenList, false);
         FormatNode* lastList = h.AddItem(messages.back(), "<L[1]>", true);
         lastLeaf = h.AddItem(lastList, "<BOOLEAN>");
-        QObject::connect(&h.View(), &FormatTreeView::TreeNotification,
-                         [this](int message, FormatNode* node) { notifications.emplace_back(message, node); });
+        RecordNotifications(h.View(), notifications);
         h.View().Repaint();
         QWindow* window = h.View().windowHandle();
         h.View().activateWindow();
@@ -96,7 +95,7 @@ TEST(TreeKeyboardTest, ChooseNodeSelectsExpandsAndCentresLikeAClick) {
     EXPECT_TRUE(f.notifications.empty());
     QApplication::processEvents();
     ASSERT_EQ(f.notifications.size(), 1U);
-    EXPECT_EQ(f.notifications[0], std::make_pair(static_cast<int>(WM_TREE_NODE_SELECTED), f.hiddenLeaf));
+    EXPECT_EQ(f.notifications[0], std::make_pair(NODE_SELECTED, f.hiddenLeaf));
     // Centred: its row's middle lies in the middle of the client area.
     const NodeRect rect = f.Shown(f.hiddenLeaf);
     const int clientHeight = f.h.View().viewport()->height();
@@ -143,7 +142,7 @@ TEST(TreeKeyboardTest, ArrowsHomeEndAndPagesMoveThroughVisibleRowsChoosingEachNo
     EXPECT_EQ(f.Chosen(), f.messages[4]);
     // Each move told the window, in order.
     ASSERT_EQ(f.notifications.size(), 10U);
-    EXPECT_EQ(f.notifications.back(), std::make_pair(static_cast<int>(WM_TREE_NODE_SELECTED), f.messages[4]));
+    EXPECT_EQ(f.notifications.back(), std::make_pair(NODE_SELECTED, f.messages[4]));
 
     f.Press(Qt::Key_End);
     EXPECT_EQ(f.Chosen(), f.lastLeaf);

@@ -13,6 +13,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tqf::test {
 
@@ -35,6 +37,20 @@ inline std::string FirstDifference(const QImage& a, const QImage& b) {
 }
 
 // A view of a given client size with its own scripted prompts.
+// The view's notifications, as recorded by RecordNotifications.
+constexpr int NODE_SELECTED = 0, MESSAGE_DELETED = 1, MOVE_UP = 2, MOVE_DOWN = 3, CHANGED = 4;
+
+// Adds each notification of the view to log as it arrives, with its node.
+inline void RecordNotifications(FormatTreeView& view, std::vector<std::pair<int, FormatNode*>>& log) {
+    QObject::connect(&view, &FormatTreeView::NodeSelected,
+                     [&log](FormatNode* n) { log.emplace_back(NODE_SELECTED, n); });
+    QObject::connect(&view, &FormatTreeView::MessageDeleted, [&log] { log.emplace_back(MESSAGE_DELETED, nullptr); });
+    QObject::connect(&view, &FormatTreeView::MoveUpRequested, [&log](FormatNode* n) { log.emplace_back(MOVE_UP, n); });
+    QObject::connect(&view, &FormatTreeView::MoveDownRequested,
+                     [&log](FormatNode* n) { log.emplace_back(MOVE_DOWN, n); });
+    QObject::connect(&view, &FormatTreeView::TreeChanged, [&log] { log.emplace_back(CHANGED, nullptr); });
+}
+
 struct TreeViewHarness {
     FakePrompts prompts;
     std::unique_ptr<FormatTreeView> view;

@@ -7,12 +7,14 @@
 
 namespace tqf {
 
+struct TreeSurgeryTool;
+
 // Builds and takes apart a document node by node, as tests and benchmarks set
 // up the documents they need: reaching past the editing rules, and without
 // recording, so each operation that adds or deletes a node drops the history.
 // The product reads documents through the builder and edits them through the
 // tree's recorded operations.
-class TreeSurgery {
+template <> class Surgeon<TreeSurgeryTool> {
 public:
     // Inserts a node right after x under the same parent; none when the parent
     // is a message that already holds its item.
@@ -39,6 +41,9 @@ public:
     static void MakeMessage(FormatTree& tree, FormatNode* node);
     static void SetItemFormat(FormatTree& tree, FormatNode* node, std::int32_t format, std::int32_t count);
 
+    // The steps the tree holds, for tests of their bounds.
+    static const EditHistory& History(const FormatTree& tree) { return tree.history_; }
+
     // The two ends of a DeferredListLabels.
     static void HoldListLabels(const FormatTree& tree);
     static void ReleaseListLabels(FormatTree& tree);
@@ -56,5 +61,7 @@ private:
     static FormatNode* Insert(FormatTree& tree, FormatNode* parent, FormatNode*& link, std::string_view label,
                               bool repaint, const char* refusal);
 };
+
+using TreeSurgery = Surgeon<TreeSurgeryTool>;
 
 } // namespace tqf

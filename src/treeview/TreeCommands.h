@@ -2,16 +2,6 @@
 
 namespace tqf {
 
-// The notifications the tree view posts to the main window. They are
-// delivered queued: the window handles them after the view's own event.
-enum TreeMessage : int {
-    WM_TREE_NODE_SELECTED = 1126,   // first parameter: the node
-    WM_TREE_MESSAGE_DELETED = 1127, // "Delete Node" removed a message
-    WM_TREE_MOVE_UP = 1128,         // first parameter: the selected node
-    WM_TREE_MOVE_DOWN = 1129,       // first parameter: the selected node
-    WM_TREE_CHANGED = 1130,         // the tree's menu changed the document
-};
-
 // The commands the tree view carries out, from its menu or from elsewhere.
 enum TreeCommand : int {
     ID_TREE_ADD_LIST_ITEM = 1124,
