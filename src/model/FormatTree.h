@@ -123,6 +123,10 @@ public:
     void ClearHistory();
     void MarkSaved();
     bool AtSavedState() const { return history_.AtSavedState(); }
+    // Whether the document is, edits aside, the library its file holds: no
+    // clearing lies between it and the last MarkLibraryOfFile.
+    void MarkLibraryOfFile() { history_.MarkLibraryOfFile(); }
+    bool HoldsLibraryOfFile() const { return history_.HoldsLibraryOfFile(); }
     const EditHistory& History() const { return history_; }
 
     // The message a node belongs to: the node itself or its nearest ancestor

@@ -190,6 +190,43 @@ TEST_F(EditHistoryTest, ABuildAfterAClearingTakesThePlaceOfWhatItTookOut) {
     EXPECT_FALSE(tree.CanUndo());
 }
 
+// The document holds its file's library, edited or not, until a clearing
+// replaces it: through undo and redo, a new branch, and steps dropped or
+// forgotten. Each line: one action, then whether the library is the file's.
+TEST(LibraryOfFileTest, OnlyAClearingBetweenTheMarkAndNowMakesAnotherLibrary) {
+    EditHistory history(nullptr);
+    const auto push = [&](EditStep::Kind kind) {
+        EditStep step;
+        step.kind = kind;
+        history.Push(step);
+    };
+    const auto edit = [&] { push(EditStep::Kind::CHANGE); };
+    const auto clear = [&] { push(EditStep::Kind::CLEAR); };
+    const auto undo = [&] { history.Undone(); };
+    const auto redo = [&] { history.Redone(); };
+    const auto mark = [&] { history.MarkLibraryOfFile(); };
+    const auto forget = [&] { history.Clear(); };
+    const struct {
+        std::function<void()> action;
+        bool ofFile;
+    } lines[] = {
+        {edit, true},  {mark, true},  {edit, true},   {clear, false}, {edit, false},  {undo, false},
+        {undo, true},  {redo, false}, {undo, true},   {edit, true},   {clear, false}, {forget, false},
+        {edit, false}, {mark, true},  {clear, false}, {undo, true},   {forget, true}, {clear, false},
+    };
+    int n = 0;
+    for (const auto& line : lines) {
+        line.action();
+        EXPECT_EQ(history.HoldsLibraryOfFile(), line.ofFile) << "line " << n;
+        ++n;
+    }
+    // A clearing that the step bound drops stays made.
+    for (std::size_t i = 0; i < EditHistory::MAX_STEPS + 1; ++i) {
+        edit();
+    }
+    EXPECT_FALSE(history.HoldsLibraryOfFile());
+}
+
 TEST_F(EditHistoryTest, OldestStepsGoBeyondTheStepBound) {
     FormatNode* m = Message("1", "1");
     FormatNode* list = Item(m, LIST);
