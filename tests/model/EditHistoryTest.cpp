@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <random>
 
 namespace tqf {
@@ -190,9 +191,8 @@ TEST_F(EditHistoryTest, ABuildAfterAClearingTakesThePlaceOfWhatItTookOut) {
     EXPECT_FALSE(tree.CanUndo());
 }
 
-// The document holds its file's library, edited or not, until a clearing
-// replaces it: through undo and redo, a new branch, and steps dropped or
-// forgotten. Each line: one action, then whether the library is the file's.
+// The file's library stays so through edits, undo, redo and a new branch,
+// until a clearing lies between; dropped or forgotten steps keep that.
 TEST(LibraryOfFileTest, OnlyAClearingBetweenTheMarkAndNowMakesAnotherLibrary) {
     EditHistory history(nullptr);
     const auto push = [&](EditStep::Kind kind) {
@@ -200,29 +200,21 @@ TEST(LibraryOfFileTest, OnlyAClearingBetweenTheMarkAndNowMakesAnotherLibrary) {
         step.kind = kind;
         history.Push(step);
     };
-    const auto edit = [&] { push(EditStep::Kind::CHANGE); };
-    const auto clear = [&] { push(EditStep::Kind::CLEAR); };
-    const auto undo = [&] { history.Undone(); };
-    const auto redo = [&] { history.Redone(); };
-    const auto mark = [&] { history.MarkLibraryOfFile(); };
-    const auto forget = [&] { history.Clear(); };
-    const struct {
-        std::function<void()> action;
-        bool ofFile;
-    } lines[] = {
-        {edit, true},  {mark, true},  {edit, true},   {clear, false}, {edit, false},  {undo, false},
-        {undo, true},  {redo, false}, {undo, true},   {edit, true},   {clear, false}, {forget, false},
-        {edit, false}, {mark, true},  {clear, false}, {undo, true},   {forget, true}, {clear, false},
-    };
-    int n = 0;
-    for (const auto& line : lines) {
-        line.action();
-        EXPECT_EQ(history.HoldsLibraryOfFile(), line.ofFile) << "line " << n;
-        ++n;
+    // e: edit, c: clear, u: undo, r: redo, m: mark, f: forget the history.
+    const std::map<char, std::function<void()>> act{{'e', [&] { push(EditStep::Kind::CHANGE); }},
+                                                    {'c', [&] { push(EditStep::Kind::CLEAR); }},
+                                                    {'u', [&] { history.Undone(); }},
+                                                    {'r', [&] { history.Redone(); }},
+                                                    {'m', [&] { history.MarkLibraryOfFile(); }},
+                                                    {'f', [&] { history.Clear(); }}};
+    const std::string actions = "emeceuuruecfemcufc";
+    const std::string ofFile = "111000101100010110";
+    for (std::size_t i = 0; i < actions.size(); ++i) {
+        act.at(actions[i])();
+        EXPECT_EQ(history.HoldsLibraryOfFile(), ofFile[i] == '1') << i;
     }
-    // A clearing that the step bound drops stays made.
-    for (std::size_t i = 0; i < EditHistory::MAX_STEPS + 1; ++i) {
-        edit();
+    for (std::size_t i = 0; i <= EditHistory::MAX_STEPS; ++i) {
+        push(EditStep::Kind::CHANGE); // the clearing goes, but stays made
     }
     EXPECT_FALSE(history.HoldsLibraryOfFile());
 }
