@@ -29,6 +29,9 @@ class SmlCheckDialog : public QDialog {
 public:
     static constexpr int WIDTH_DU = 360;
     static constexpr int HEIGHT_DU = 200;
+    // The least it shrinks to where the screen has no room for it whole.
+    static constexpr int MIN_WIDTH_DU = 160;
+    static constexpr int MIN_HEIGHT_DU = 80;
 
     SmlCheckDialog(FormatTreeView& view, const QString& path, std::vector<ValidationFinding> findings,
                    std::size_t messages, std::size_t failed, QWidget* parent = nullptr);
