@@ -600,6 +600,10 @@ void EditorDialog::RepeatFind(bool forward) {
         finder.Open();
         return;
     }
+    // A notice of an earlier search says nothing of this one.
+    if (notice_ != nullptr) {
+        notice_->hide();
+    }
     const FindDialog::Outcome outcome = forward ? finder.FindNext() : finder.FindPrevious();
     // With the dialog open its status line says it; otherwise a box does,
     // or, for a search that went on from the other end, a notice that does

@@ -10,6 +10,7 @@ namespace {
 constexpr std::array<std::string_view, 6> COMMANDS{"check", "normalize", "from-sml", "to-sml", "validate", "from-host"};
 
 bool IsHelp(std::string_view arg) { return arg == "-h" || arg == "--help"; }
+bool IsVersion(std::string_view arg) { return arg == "-v" || arg == "--version"; }
 
 ToolArguments Wrong(std::string error) {
     ToolArguments arguments;
@@ -28,7 +29,7 @@ ToolArguments ToolArguments::Parse(const std::vector<std::string>& args) {
         return Wrong("no command given");
     }
     const std::string& first = args[0];
-    if (IsHelp(first) || first == "--version") {
+    if (IsHelp(first) || IsVersion(first)) {
         if (args.size() > 1) {
             return Wrong(first + " takes no arguments");
         }

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <new>
@@ -60,11 +61,12 @@ constexpr std::string_view HELP_TEXT =
     "  --merge                   (from-sml) one definition for each stream, function and reply flag, the least\n"
     "                            general that accepts every message of FILE\n"
     "  -o OUT                    (normalize, from-sml, to-sml, from-host) write OUT instead of standard output, whole\n"
-    "                            or not at all; OUT may be FILE itself\n"
+    "                            or not at all; OUT may be FILE itself; a device or a named pipe is\n"
+    "                            written as a stream\n"
     "  -                         as FILE: standard input; as OUT: standard output\n"
     "  --                        what follows is FILE or OUT, even when it starts with -\n"
     "  tqf-tool --help, -h       show this text (also after a command)\n"
-    "  tqf-tool --version        show the version\n"
+    "  tqf-tool --version, -v    show the version\n"
     "\n"
     "Exit status: 0 success, 1 dropped statements (check, normalize, from-sml, to-sml), no message to\n"
     "save, or a message that does not match (validate), 2 wrong arguments, a file that cannot be read,\n"
@@ -141,6 +143,15 @@ bool ProduceSml(const FormatTree& document, std::ostream& out) {
     return SmlWriter::WriteSml(document.GetRootNode(), out);
 }
 
+// A character device (/dev/null, a terminal) or a named pipe cannot be
+// replaced by another file: it is written to as a stream, as Unix tools do.
+// A block device is a disk, and is refused as any file that is not regular.
+bool IsStreamTarget(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    return !error && (std::filesystem::is_character_file(status) || std::filesystem::is_fifo(status));
+}
+
 // Writes the text produce makes of the document to output, or to standard
 // output when output is empty or "-", within the output budget; a file is
 // written whole or not at all. False when it was not, after saying why; Run
@@ -172,6 +183,15 @@ bool WriteOutput(const std::string& output, const FormatTree& document, Producer
             return false;
         }
         return static_cast<bool>(out);
+    }
+    if (IsStreamTarget(ToolInput::PathOf(output))) {
+        std::ofstream stream(ToolInput::PathOf(output), std::ios::binary | std::ios::out);
+        if (stream && write(stream)) {
+            return true;
+        }
+        err << PROGRAM << name << ": "
+            << (exceeded ? OutputBudget::Reason(std::nullopt, limit) : std::string("it cannot be written")) << '\n';
+        return false;
     }
     // A file that may not be written is not replaced behind its mode.
     if (IsReadOnlyFile(ToolInput::PathOf(output))) {

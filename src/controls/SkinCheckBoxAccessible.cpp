@@ -71,11 +71,23 @@ QAccessible::State SkinCheckBoxAccessible::state() const {
     return state;
 }
 
-QStringList SkinCheckBoxAccessible::actionNames() const { return {toggleAction(), pressAction()}; }
+// A box that does not take input offers nothing to do; one that does can
+// also be given the keyboard focus, as a reader's "grab focus" asks.
+QStringList SkinCheckBoxAccessible::actionNames() const {
+    if (!Box()->isEnabled()) {
+        return {};
+    }
+    return {toggleAction(), pressAction(), setFocusAction()};
+}
 
 void SkinCheckBoxAccessible::doAction(const QString& name) {
-    if ((name == toggleAction() || name == pressAction()) && Box()->isEnabled()) {
+    if (!Box()->isEnabled()) {
+        return;
+    }
+    if (name == toggleAction() || name == pressAction()) {
         Box()->Toggle();
+    } else if (name == setFocusAction()) {
+        Box()->setFocus(Qt::OtherFocusReason);
     }
 }
 

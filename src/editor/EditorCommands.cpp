@@ -178,6 +178,8 @@ void EditorCommands::CreateMessage() {
 
     RepaintWindow();
     RefreshMessageCount();
+    // The new message is seen where it was placed.
+    panel_.treeView->ShowNodeRow(node);
 }
 
 void EditorCommands::UpdateMessage() {
@@ -204,8 +206,15 @@ void EditorCommands::DeleteMessage() {
     // The question runs a modal loop, in which the message may be deleted from
     // elsewhere; the watched reference then becomes none.
     confirmTarget_ = target.node;
-    const bool confirmed =
-        prompts_.AskYesNoDefaultNo(QString::fromLatin1(CAPTION_DELETE_MESSAGE), QString::fromLatin1(MSG_ARE_YOU_SURE));
+    // The message is named below the question, so that it is known, also to
+    // a reader, which one goes.
+    const FormatNode* named = target.node;
+    const QString name =
+        named->Description().empty()
+            ? FromBytes(named->Label().str())
+            : QStringLiteral("%1 (%2)").arg(FromBytes(named->Label().str()), FromBytes(named->Description().str()));
+    const bool confirmed = prompts_.AskYesNoDefaultNoAbout(QString::fromLatin1(CAPTION_DELETE_MESSAGE),
+                                                           QString::fromLatin1(MSG_ARE_YOU_SURE), name);
     FormatNode* message = confirmTarget_;
     confirmTarget_ = nullptr;
     if (!confirmed) {

@@ -11,6 +11,7 @@
 #include "ItemFormat.h"
 #include "LibraryFileWriter.h"
 #include "MemoryBudget.h"
+#include "NodeMarks.h"
 #include "OutputBudget.h"
 #include "Prompts.h"
 #include "ReadProgress.h"
@@ -29,6 +30,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -248,6 +250,9 @@ void FileCommands::SetFile(const QString& path, const std::optional<FileIdentity
     const QByteArray bytes = QFile::encodeName(path);
     Doc().SetFile(bytes.toStdString(), identity ? std::optional<FileStamp>(*identity) : std::nullopt);
     pathDisplay_->setText(path);
+    if (!path.isEmpty()) {
+        prompts_.SetFileFolder(QFileInfo(path).absolutePath());
+    }
 }
 
 bool FileCommands::Ask(const char* text) { return Ask(Latin1(text)); }
@@ -367,6 +372,7 @@ void FileCommands::StartNamed(const QString& path) {
     // under the document when Save first writes it.
     SetFile(path, std::nullopt);
     Doc().MarkSaved();
+    Doc().Tree().MarkLibraryOfFile();
 }
 
 void FileCommands::OpenFile(const QString& path) {
@@ -387,7 +393,8 @@ void FileCommands::OpenFile(const QString& path) {
             return;
         }
     }
-    const TextArena::Mark textsFrom = KeepClearedDuringRead(fileSize);
+    const bool previousDropped = KeepClearedDuringRead(path, fileSize, FORMAT_MESSAGE_MARKS);
+    const TextArena::Mark textsFrom = Doc().Tree().Texts().Here();
     ReadResult result;
     {
         const BusyScope busy(*this);
@@ -411,6 +418,9 @@ void FileCommands::OpenFile(const QString& path) {
         // The progress dialog takes the input the window does not.
         ReadProgress progress(view.window(), Latin1(OPEN_TITLE), path, fileSize, progressDelayMs_);
         dropInput.Allow(progress.Dialog());
+        if (previousDropped) {
+            progress.ShowNote(Latin1(MSG_PREVIOUS_DROPPED));
+        }
         reader.SetCancelCheck(
             [&] { return progress.Poll(reader.BytesRead(), static_cast<std::size_t>(MessageCount())); });
         reader.SetNodeLimit(nodeLimit_);
@@ -421,17 +431,39 @@ void FileCommands::OpenFile(const QString& path) {
     ReportRead(path, result, textsFrom);
 }
 
-TextArena::Mark FileCommands::KeepClearedDuringRead(std::uintmax_t fileSize) {
+bool FileCommands::KeepClearedDuringRead(const QString& path, std::uintmax_t fileSize, std::string_view messageMarks) {
     FormatTree& tree = Doc().Tree();
-    // The document cleared before the read stays in the history, so that
-    // Undo brings it back when the read is cancelled or fails, as long as
-    // it and the most the file can hold fit the budget together; else it
-    // goes now, as nothing of it could be undone into the document read.
-    const std::uintmax_t mostNodes = fileSize / MIN_FILE_BYTES_PER_NODE;
-    if (!tree.EndsWithClearing() || tree.NodesHeld() + mostNodes > nodeLimit_) {
+    if (!tree.EndsWithClearing()) {
+        // Nothing was cleared for this read: no step could bring it back.
         tree.ClearHistory();
+        return false;
     }
-    return tree.Texts().Here();
+    // The document cleared before the read stays in the history, so that
+    // Undo brings it back when the read is cancelled or fails, as long as it
+    // and what the file can make fit the node limit together; else it goes
+    // now, as nothing of it could be undone into the document read.
+    const std::size_t held = tree.NodesHeld();
+    const std::size_t room = nodeLimit_ > held ? nodeLimit_ - held : 0;
+    if (MostNodesOf(path, fileSize, messageMarks, room) <= room) {
+        return false;
+    }
+    tree.ClearHistory();
+    return true;
+}
+
+std::size_t FileCommands::MostNodesOf(const QString& path, std::uintmax_t fileSize, std::string_view messageMarks,
+                                      std::size_t enough) const {
+    // The cheap bound, one node in the fewest bytes one can take, settles a
+    // file that is small beside the room; only a larger one is counted.
+    const std::uintmax_t bound = fileSize / MIN_FILE_BYTES_PER_NODE + 1;
+    if (bound <= enough) {
+        return static_cast<std::size_t>(bound);
+    }
+    InputFile file;
+    if (!file.Open(FileSystemPath(path))) {
+        return static_cast<std::size_t>(std::min<std::uintmax_t>(bound, SIZE_MAX));
+    }
+    return CountNodeMarks(file.Stream(), messageMarks, enough);
 }
 
 void FileCommands::DiscardRead(TextArena::Mark textsFrom) {
@@ -483,6 +515,7 @@ void FileCommands::ReportRead(const QString& path, const ReadResult& result, Tex
     KeepRead(textsFrom);
     SetFile(path, result.identity);
     Doc().MarkSaved();
+    Doc().Tree().MarkLibraryOfFile();
     emit FileKept(path);
     if (!result.dropped.empty() || !result.warnings.empty()) {
         ShowWarning(ReadReportText(path, result));
@@ -498,48 +531,24 @@ void FileCommands::Save(bool askForName) {
         ShowWarning(Latin1(MSG_NO_MESSAGE_TO_SAVE));
         return;
     }
-    QString target;
-    if (!askForName) {
-        target = FilePath();
-    }
-    if (target.isEmpty()) {
-        const std::optional<QString> chosen =
-            prompts_.ChooseSaveFile(Latin1(FORMAT_FILE_FILTER), Latin1(FORMAT_FILE_EXTENSION));
-        if (!chosen) {
-            return;
-        }
-        target = *chosen;
-    }
-
-    if (!ConfirmOverwriteChanged(target) || !ConfirmOverwriteReadOnly(target)) {
+    const std::optional<QString> chosen = SaveTarget(askForName);
+    if (!chosen) {
         return;
     }
-
-    const FormatNode* root = Doc().Tree().GetRootNode();
-    const RuleBook* rules = &Doc().Tree().Rules();
+    const QString& target = *chosen;
+    if ((!askForName && !ConfirmOverwriteAnother(target)) || !ConfirmOverwriteChanged(target) ||
+        !ConfirmOverwriteReadOnly(target)) {
+        return;
+    }
     const bool existed = QFileInfo::exists(target);
     // No file is written that could not be opened again: its size, known
     // from a walk over the nodes, stays within the output budget.
-    const std::uint64_t size = FormatWriter::FileSize(root, rules);
+    const std::uint64_t size = FormatWriter::FileSize(Doc().Tree().GetRootNode(), &Doc().Tree().Rules());
     if (size > textBudget_) {
         ShowWarning(SaveFailureText(target, FromBytes(OutputBudget::Reason(size, textBudget_)), existed));
         return;
     }
-    // The read-back check holds the whole file in memory. Where it cannot
-    // be made whole, the file is written piece by piece, unchecked, only if
-    // the user agrees; No, the default, keeps the old file.
-    // A large library shows its progress, checking and then writing, with
-    // Cancel; input to the window meanwhile is dropped, as during a read.
-    std::optional<RoundTripReport> report;
-    {
-        const BusyScope busy(*this);
-        InputDropper dropInput;
-        ReadProgress progress(View().window(), Latin1(SAVE_TITLE), target, size, progressDelayMs_);
-        dropInput.Allow(progress.Dialog());
-        progress.SetStage(Latin1(CHECKING_ACTION), size, false);
-        report = RoundTripCheck::CheckRoundTrip(
-            root, textBudget_, [&progress](std::uint64_t bytes) { return progress.Poll(bytes, 0); }, rules);
-    }
+    std::optional<RoundTripReport> report = CheckBeforeSave(target, size);
     if (report && report->cancelled) {
         // The user stopped the save and knows why: the file stays as it was.
         return;
@@ -549,45 +558,14 @@ void FileCommands::Save(bool askForName) {
         return;
     }
     const bool checked = report->failure.empty();
-    if (checked ? !ConfirmRoundTrip(*report)
-                : !prompts_.AskYesNoDefaultNo(Latin1(CAPTION_CONFIRMATION), UncheckedSaveQuestion(report->failure))) {
+    if (checked ? !ConfirmRoundTrip(*report) : !Ask(UncheckedSaveQuestion(report->failure))) {
         return;
     }
-    WriteOutcome outcome;
-    bool exceeded = false;
+    if (!checked) {
+        report.reset();
+    }
     bool cancelled = false;
-    try {
-        const BusyScope busy(*this);
-        InputDropper dropInput;
-        ReadProgress progress(View().window(), Latin1(SAVE_TITLE), target, size, progressDelayMs_);
-        dropInput.Allow(progress.Dialog());
-        progress.SetStage(Latin1(WRITING_ACTION), size, false);
-        if (checked) {
-            // The file the check read back is the one written, a piece at a
-            // time, so that Cancel stops it before the old file is replaced.
-            outcome = LibraryFileWriter::WriteStreamed(target, [&](std::ostream& out) {
-                std::uint64_t written = 0;
-                for (const std::string_view piece : report->text.Pieces()) {
-                    if (progress.Poll(written, 0)) {
-                        cancelled = true;
-                        return false;
-                    }
-                    out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-                    written += piece.size();
-                }
-                return static_cast<bool>(out);
-            });
-        } else {
-            report.reset();
-            outcome = LibraryFileWriter::WriteStreamed(
-                target, WithinBudget(&FormatWriter::WriteFormatFile, root, rules, textBudget_, exceeded));
-        }
-    } catch (const std::bad_alloc&) {
-        outcome = WriteOutcome{false, Latin1(REASON_NO_MEMORY), std::nullopt, false};
-    }
-    if (exceeded) {
-        outcome.reason = FromBytes(OutputBudget::Reason(std::nullopt, textBudget_));
-    }
+    const WriteOutcome outcome = WriteLibrary(target, size, report ? &*report : nullptr, cancelled);
     if (!outcome.written && cancelled && !outcome.damaged) {
         // Stopped before the old file was replaced: it stays as it was.
         return;
@@ -598,8 +576,84 @@ void FileCommands::Save(bool askForName) {
     }
     prompts_.ShowMessage(Latin1(MSG_SAVED));
     Doc().MarkSaved();
+    Doc().Tree().MarkLibraryOfFile();
     SetFile(target, outcome.identity);
     emit FileKept(target);
+}
+
+std::optional<QString> FileCommands::SaveTarget(bool askForName) {
+    if (!askForName && !FilePath().isEmpty()) {
+        return FilePath();
+    }
+    return prompts_.ChooseSaveFile(Latin1(FORMAT_FILE_FILTER), Latin1(FORMAT_FILE_EXTENSION));
+}
+
+std::optional<RoundTripReport> FileCommands::CheckBeforeSave(const QString& target, std::uint64_t size) {
+    // The read-back check holds the whole file in memory. Where it cannot
+    // be made whole, the file is written piece by piece, unchecked, only if
+    // the user agrees; No, the default, keeps the old file.
+    // A large library shows its progress, checking and then writing, with
+    // Cancel; input to the window meanwhile is dropped, as during a read.
+    const BusyScope busy(*this);
+    InputDropper dropInput;
+    ReadProgress progress(View().window(), Latin1(SAVE_TITLE), target, size, progressDelayMs_);
+    dropInput.Allow(progress.Dialog());
+    progress.SetStage(Latin1(CHECKING_ACTION), size, false);
+    return RoundTripCheck::CheckRoundTrip(
+        Doc().Tree().GetRootNode(), textBudget_, [&progress](std::uint64_t bytes) { return progress.Poll(bytes, 0); },
+        &Doc().Tree().Rules());
+}
+
+WriteOutcome FileCommands::WriteLibrary(const QString& target, std::uint64_t size, const RoundTripReport* checked,
+                                        bool& cancelled) {
+    WriteOutcome outcome;
+    bool exceeded = false;
+    try {
+        const BusyScope busy(*this);
+        InputDropper dropInput;
+        ReadProgress progress(View().window(), Latin1(SAVE_TITLE), target, size, progressDelayMs_);
+        dropInput.Allow(progress.Dialog());
+        progress.SetStage(Latin1(WRITING_ACTION), size, false);
+        if (checked != nullptr) {
+            // The file the check read back is the one written, a piece at a
+            // time, so that Cancel stops it before the old file is replaced.
+            outcome = LibraryFileWriter::WriteStreamed(target, [&](std::ostream& out) {
+                std::uint64_t written = 0;
+                for (const std::string_view piece : checked->text.Pieces()) {
+                    if (progress.Poll(written, 0)) {
+                        cancelled = true;
+                        return false;
+                    }
+                    out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+                    written += piece.size();
+                }
+                return static_cast<bool>(out);
+            });
+        } else {
+            outcome = LibraryFileWriter::WriteStreamed(
+                target, WithinBudget(&FormatWriter::WriteFormatFile, Doc().Tree().GetRootNode(), &Doc().Tree().Rules(),
+                                     textBudget_, exceeded));
+        }
+    } catch (const std::bad_alloc&) {
+        outcome = WriteOutcome{false, Latin1(REASON_NO_MEMORY), std::nullopt, false};
+    }
+    if (exceeded) {
+        outcome.reason = FromBytes(OutputBudget::Reason(std::nullopt, textBudget_));
+    }
+    return outcome;
+}
+
+bool FileCommands::ConfirmOverwriteAnother(const QString& target) {
+    // Save writes to the file shown without a dialog (Save As lets the user
+    // see the file chosen); where the document is
+    // no longer what was opened from it or saved to it (New, or an Open or
+    // Import that read nothing, cleared it), the file would lose a library
+    // the user may not mean to replace.
+    if (target != FilePath() || Doc().Tree().HoldsLibraryOfFile() || !QFileInfo::exists(target)) {
+        return true;
+    }
+    return Ask(
+        QStringLiteral("%1 holds another library. Replace it with this one ?").arg(QFileInfo(target).fileName()));
 }
 
 bool FileCommands::ConfirmOverwriteChanged(const QString& target) {
@@ -651,7 +705,8 @@ void FileCommands::OnImportSml() {
     const QFileInfo info(*path);
     const std::uintmax_t fileSize = info.isFile() ? static_cast<std::uintmax_t>(info.size()) : 0;
     // As for Open: Undo brings back the document before a failed import.
-    const TextArena::Mark textsFrom = KeepClearedDuringRead(fileSize);
+    const bool previousDropped = KeepClearedDuringRead(*path, fileSize, SML_MESSAGE_MARKS);
+    const TextArena::Mark textsFrom = Doc().Tree().Texts().Here();
     SmlReadResult result;
     {
         const BusyScope busy(*this);
@@ -661,6 +716,9 @@ void FileCommands::OnImportSml() {
         SmlReader reader(Doc().Tree());
         ReadProgress progress(view.window(), Latin1(IMPORT_SML_TITLE), *path, fileSize, progressDelayMs_);
         dropInput.Allow(progress.Dialog());
+        if (previousDropped) {
+            progress.ShowNote(Latin1(MSG_PREVIOUS_DROPPED));
+        }
         reader.SetCancelCheck(
             [&] { return progress.Poll(reader.BytesRead(), static_cast<std::size_t>(MessageCount())); });
         result = reader.ReadSmlFile(FileSystemPath(*path));
@@ -682,6 +740,7 @@ void FileCommands::OnImportSml() {
     // Undo starts from the library as imported, which no file holds yet.
     KeepRead(textsFrom);
     SetFile(QString(), std::nullopt);
+    prompts_.SetFileFolder(QFileInfo(*path).absolutePath());
     MarkModifiedIfAny();
     if (!result.dropped.empty() || !result.changed.empty() || !result.warnings.empty()) {
         ShowWarning(ImportReportText(*path, result));

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 class QLabel;
 class QWidget;
@@ -23,6 +24,7 @@ class FormatTreeView;
 class Prompts;
 struct ReadResult;
 struct RoundTripReport;
+struct WriteOutcome;
 
 // The questions asked before unsaved changes are lost, all captioned
 // CAPTION_CONFIRMATION. "Not saved" is asked while the document has no file
@@ -37,8 +39,11 @@ inline constexpr const char* MSG_CONTENTS_MODIFIED_CLOSE = "Contents modified. A
 inline constexpr const char* MSG_NO_MESSAGE_TO_SAVE = "No message to save.";
 inline constexpr const char* MSG_SAVED = "Saved successfully.";
 inline constexpr const char* MSG_CHANGED_ON_DISK =
-    "The file was changed by another program since it was opened. Overwrite it ?";
+    "The file was changed by another program since it was opened.\nOverwrite it ?";
 inline constexpr const char* MSG_READ_ONLY_FILE = "The file is read-only. Overwrite it ?";
+// Shown in the progress of a read too large to keep the library before it.
+inline constexpr const char* MSG_PREVIOUS_DROPPED =
+    "The library open before does not fit in memory beside this one: Undo cannot bring it back.";
 
 // The file dialogs' filter and the extension a typed name without one gets.
 inline constexpr const char* FORMAT_FILE_FILTER = "Format File (*.TQF)|*.TQF|All Files (*.*)|*.*||";
@@ -175,10 +180,14 @@ private:
     void OpenFile(const QString& path);
     // textsFrom: where the texts of the read begin in the document's arena.
     void ReportRead(const QString& path, const ReadResult& result, TextArena::Mark textsFrom);
-    // Before a read of fileSize bytes: keeps the clearing of the document
-    // in the history where it fits the budget, else drops the history.
-    // Where the texts read will begin.
-    TextArena::Mark KeepClearedDuringRead(std::uintmax_t fileSize);
+    // Before a read of the file at path, fileSize bytes: keeps the clearing
+    // of the document in the history where the two fit the node limit
+    // together, else drops the history. True when a cleared library was
+    // dropped so.
+    bool KeepClearedDuringRead(const QString& path, std::uintmax_t fileSize, std::string_view messageMarks);
+    // The most nodes the file can make, counted no further than past enough.
+    std::size_t MostNodesOf(const QString& path, std::uintmax_t fileSize, std::string_view messageMarks,
+                            std::size_t enough) const;
     // After a read given up: frees what it built, the clearing stays.
     void DiscardRead(TextArena::Mark textsFrom);
     // After a read kept: a new history, and the document before it freed.
@@ -186,6 +195,19 @@ private:
 
     // Save and Save As; askForName always shows the save dialog.
     void Save(bool askForName);
+    // The file Save writes: the document's own, or one chosen in the save
+    // dialog (always for askForName); none when the dialog is cancelled.
+    std::optional<QString> SaveTarget(bool askForName);
+    // Reads back, with progress, what Save would write; none when the
+    // check cannot be made in memory.
+    std::optional<RoundTripReport> CheckBeforeSave(const QString& target, std::uint64_t size);
+    // Writes the library to target: the text checked, or, without one, the
+    // document written unchecked. cancelled tells whether the user stopped it.
+    WriteOutcome WriteLibrary(const QString& target, std::uint64_t size, const RoundTripReport* checked,
+                              bool& cancelled);
+    // Asks before Save replaces its file with a library that did not come
+    // from it; true when the save may go on.
+    bool ConfirmOverwriteAnother(const QString& target);
     // Asks whether to save a document whose file would not read back the same.
     bool ConfirmRoundTrip(const RoundTripReport& report);
     // Asks before a save overwrites a file that another program changed

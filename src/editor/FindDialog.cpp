@@ -1,10 +1,13 @@
 #include "FindDialog.h"
 
+#include "AccessibleEvents.h"
 #include "DialogFont.h"
+#include "DialogPlacement.h"
 #include "DialogUnits.h"
 #include "EditFieldLimits.h"
 #include "FormatTreeView.h"
 #include "NodeSearch.h"
+#include "TreeAccessible.h"
 
 #include <QCheckBox>
 #include <QKeySequence>
@@ -72,6 +75,11 @@ FindDialog::FindDialog(FormatTreeView& view, std::function<FormatNode*()> curren
     previousButton_->setObjectName(QStringLiteral("findPrevious"));
     closeButton_ = new QPushButton(QStringLiteral("Close"), this);
     closeButton_->setObjectName(QStringLiteral("findClose"));
+    // Enter always finds the next match: no button becomes the default by
+    // taking the focus, as a click on it gives it.
+    previousButton_->setAutoDefault(false);
+    closeButton_->setAutoDefault(false);
+    nextButton_->setAutoDefault(false);
 
     Place(findLabel_, FIND_LABEL_RECT);
     Place(textEdit_, TEXT_RECT);
@@ -136,6 +144,7 @@ FindDialog::Outcome FindDialog::Find(bool forward) {
     const SearchResult result = forward ? search.FindNext(root, current) : search.FindPrevious(root, current);
     if (result.node == nullptr) {
         statusLabel_->setText(QString::fromLatin1(MSG_NOT_FOUND));
+        TellReader(nullptr, statusLabel_->text());
         return Outcome::NotFound;
     }
     view_.ChooseNode(result.node);
@@ -147,10 +156,30 @@ FindDialog::Outcome FindDialog::Find(bool forward) {
     }
     if (!result.wrapped) {
         statusLabel_->clear();
+        TellReader(result.node, QString());
         return Outcome::Found;
     }
     statusLabel_->setText(QString::fromLatin1(forward ? MSG_WRAPPED_TO_TOP : MSG_WRAPPED_TO_BOTTOM));
+    TellReader(result.node, statusLabel_->text());
     return Outcome::Wrapped;
+}
+
+void FindDialog::TellReader(const FormatNode* found, const QString& status) {
+    if (!AccessibleEvents::Listening()) {
+        return;
+    }
+    // The row as the tree reads it: its label, then its place.
+    QString said;
+    auto* tree = static_cast<TreeAccessible*>(QAccessible::queryAccessibleInterface(&view_));
+    if (QAccessibleInterface* row = tree != nullptr ? tree->RowOf(found) : nullptr; row != nullptr) {
+        said = row->text(QAccessible::Name) + QStringLiteral(", ") + row->text(QAccessible::Description);
+    }
+    if (!status.isEmpty()) {
+        said = said.isEmpty() ? status : said + QStringLiteral(". ") + status;
+    }
+    // A change of the focused field's description is read out at once.
+    textEdit_->setAccessibleDescription(QString());
+    textEdit_->setAccessibleDescription(said);
 }
 
 void FindDialog::OnTextChanged() {
@@ -176,38 +205,8 @@ void FindDialog::KeepTreeClear() {
 }
 
 QPoint FindDialog::Placement(const QRect& dialog, const QRect& window, const QRect& keepClear, const QRect& screen) {
-    const int width = dialog.width();
-    const int height = dialog.height();
-    auto fits = [&](const QPoint& at) {
-        const QRect place(at, dialog.size());
-        return screen.contains(place) && !place.intersects(keepClear);
-    };
-    const QPoint besideWindow[] = {
-        {window.right() + 1, window.top()},
-        {window.left() - width, window.top()},
-        {window.left(), window.bottom() + 1},
-        {window.left(), window.top() - height},
-    };
-    for (const QPoint& at : besideWindow) {
-        if (fits(at)) {
-            return at;
-        }
-    }
-    // The window fills the screen: over the rest of it, beside the tree.
-    auto clampX = [&](int x) { return std::max(screen.left(), std::min(x, screen.right() + 1 - width)); };
-    auto clampY = [&](int y) { return std::max(screen.top(), std::min(y, screen.bottom() + 1 - height)); };
-    const QPoint besideTree[] = {
-        {keepClear.right() + 1, clampY(keepClear.top())},
-        {keepClear.left() - width, clampY(keepClear.top())},
-        {clampX(keepClear.left()), keepClear.bottom() + 1},
-        {clampX(keepClear.left()), keepClear.top() - height},
-    };
-    for (const QPoint& at : besideTree) {
-        if (fits(at)) {
-            return at;
-        }
-    }
-    return {screen.right() + 1 - width, screen.bottom() + 1 - height};
+    // Its controls stand at fixed places: the dialog keeps its size.
+    return PlaceClearOf(dialog.size(), dialog.size(), window, keepClear, screen).topLeft();
 }
 
 } // namespace tqf

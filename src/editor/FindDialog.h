@@ -59,10 +59,8 @@ public:
     QString StatusText() const;
 
     // Where a dialog of the size of `dialog` goes so that it covers none of
-    // `keepClear` (the tree, in screen coordinates): beside `window`, to the
-    // right, left, below or above, the first place that lies on `screen`;
-    // else beside `keepClear` itself within the screen; else the screen's
-    // bottom-right corner.
+    // `keepClear` (the tree, in screen coordinates), at its own size, as
+    // PlaceClearOf places it.
     static QPoint Placement(const QRect& dialog, const QRect& window, const QRect& keepClear, const QRect& screen);
 
 private:
@@ -70,6 +68,9 @@ private:
     void OnTextChanged();
     // Moves the dialog off the tree when it covers any of it.
     void KeepTreeClear();
+    // Tells a reader what a search found (none: nothing): the keyboard stays
+    // in the search text, so the row chosen is not announced by its focus.
+    void TellReader(const FormatNode* found, const QString& status);
 
     FormatTreeView& view_;
     std::function<FormatNode*()> currentNode_;

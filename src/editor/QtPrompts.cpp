@@ -34,8 +34,12 @@ QMessageBox::Icon BoxIcon(PromptIcon icon) {
 
 // Qt's own file dialog on every platform: its pattern matching ignores letter
 // case, so "*.TQF" also finds "library.tqf" on Linux.
-void PrepareFileDialog(QFileDialog& dialog, const QString& filter, const QString& defaultExtension) {
+void PrepareFileDialog(QFileDialog& dialog, const QString& filter, const QString& defaultExtension,
+                       const QString& folder) {
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    if (!folder.isEmpty()) {
+        dialog.setDirectory(folder);
+    }
     dialog.setNameFilters(FileFilter::ToNameFilters(filter));
     dialog.setDefaultSuffix(FileFilter::DefaultSuffix(defaultExtension));
 }
@@ -72,7 +76,12 @@ bool QtPrompts::AskYesNo(const QString& caption, const QString& text) {
 }
 
 bool QtPrompts::AskYesNoDefaultNo(const QString& caption, const QString& text) {
+    return AskYesNoDefaultNoAbout(caption, text, QString());
+}
+
+bool QtPrompts::AskYesNoDefaultNoAbout(const QString& caption, const QString& text, const QString& detail) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No, owner_);
+    box.setInformativeText(detail);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
@@ -89,7 +98,7 @@ std::optional<QString> QtPrompts::ChooseSaveFile(const QString& filter, const QS
 std::optional<QString> QtPrompts::ChooseOpenFileTitled(const QString& title, const QString& filter,
                                                        const QString& defaultExtension, bool mustExist) {
     QFileDialog dialog(owner_);
-    PrepareFileDialog(dialog, filter, defaultExtension);
+    PrepareFileDialog(dialog, filter, defaultExtension, folder_);
     // A typed name is taken as it is when such a file exists: the suffix is
     // added only after the dialog, where it names an existing file.
     dialog.setDefaultSuffix(QString());
@@ -110,7 +119,7 @@ std::optional<QString> QtPrompts::ChooseSaveFileTitled(const QString& title, con
     // The save dialog asks before it replaces an existing file, also one whose
     // name got the default suffix.
     QFileDialog dialog(owner_);
-    PrepareFileDialog(dialog, filter, defaultExtension);
+    PrepareFileDialog(dialog, filter, defaultExtension, folder_);
     if (!title.isEmpty()) {
         dialog.setWindowTitle(title);
     }

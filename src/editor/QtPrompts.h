@@ -16,6 +16,7 @@ public:
                      PromptIcon icon = PromptIcon::None) override;
     bool AskYesNo(const QString& caption, const QString& text) override;
     bool AskYesNoDefaultNo(const QString& caption, const QString& text) override;
+    bool AskYesNoDefaultNoAbout(const QString& caption, const QString& text, const QString& detail) override;
     std::optional<QString> ChooseOpenFile(const QString& filter, const QString& defaultExtension,
                                           bool mustExist) override;
     std::optional<QString> ChooseSaveFile(const QString& filter, const QString& defaultExtension) override;
@@ -23,6 +24,7 @@ public:
                                                 const QString& defaultExtension, bool mustExist) override;
     std::optional<QString> ChooseSaveFileTitled(const QString& title, const QString& filter,
                                                 const QString& defaultExtension) override;
+    void SetFileFolder(const QString& folder) override { folder_ = folder; }
     std::optional<QColor> ChooseColor(const QColor& initial) override;
     std::optional<FontChoice> ChooseFont(const FontChoice& initial) override;
     std::optional<SubItemChoice> RunSubItemDialog(int listChildCount) override;
@@ -32,6 +34,7 @@ public:
 
 private:
     QWidget* owner_;
+    QString folder_;
 };
 
 } // namespace tqf

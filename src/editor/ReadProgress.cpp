@@ -41,6 +41,13 @@ void ReadProgress::SetStage(const QString& action, std::uintmax_t totalBytes, bo
     Update(0, 0);
 }
 
+void ReadProgress::ShowNote(const QString& note) {
+    note_ = note;
+    Update(0, 0);
+    dialog_->show();
+    QCoreApplication::processEvents();
+}
+
 bool ReadProgress::Poll(std::uintmax_t bytesRead, std::size_t messages) {
     if (cancelled_) {
         return true;
@@ -70,10 +77,14 @@ void ReadProgress::Update(std::uintmax_t bytesRead, std::size_t messages) {
     dialog_->blockSignals(true);
     dialog_->setValue(step);
     dialog_->blockSignals(false);
-    const QString label = QStringLiteral("%1 %2...").arg(action_, fileName_);
-    dialog_->setLabelText(
-        showMessages_ ? QStringLiteral("%1\n%2 messages").arg(label, QString::number(static_cast<qulonglong>(messages)))
-                      : label);
+    QString label = QStringLiteral("%1 %2...").arg(action_, fileName_);
+    if (showMessages_) {
+        label += QStringLiteral("\n%1 messages").arg(QString::number(static_cast<qulonglong>(messages)));
+    }
+    if (!note_.isEmpty()) {
+        label += QStringLiteral("\n\n") + note_;
+    }
+    dialog_->setLabelText(label);
 }
 
 } // namespace tqf

@@ -49,6 +49,10 @@ public:
     // shows the share of bytes only.
     void SetStage(const QString& action, std::uintmax_t totalBytes, bool messages);
 
+    // Shows the dialog at once, with note under the progress: something the
+    // user should know before the work starts.
+    void ShowNote(const QString& note);
+
     bool Cancelled() const { return cancelled_; }
     // The dialog, shown or not yet, for input to pass to it while the rest
     // of the program drops input.
@@ -60,6 +64,7 @@ private:
     std::unique_ptr<QProgressDialog> dialog_;
     QString fileName_;
     QString action_;
+    QString note_;
     bool showMessages_ = true;
     std::uintmax_t totalBytes_;
     int showAfterMs_;

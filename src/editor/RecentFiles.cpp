@@ -23,7 +23,7 @@ std::unique_ptr<QSettings> RecentFiles::UserSettings() {
     if (settingsSwitchedOff || !qEnvironmentVariableIsEmpty(SWITCH_OFF_VARIABLE)) {
         return nullptr;
     }
-    // A plain text file of the user's (~/.config/tqf-editor/tqf-editor.conf on
+    // A plain text file of the user's (~/.config/tqf-editor/tqf-editor.ini on
     // Linux), the same on every platform.
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QString::fromLatin1(SETTINGS_NAME),
                                        QString::fromLatin1(SETTINGS_NAME));

@@ -1,6 +1,7 @@
 #include "SmlCheckDialog.h"
 
 #include "DialogFont.h"
+#include "DialogPlacement.h"
 #include "DialogUnits.h"
 #include "FileCommands.h"
 #include "FormatTreeView.h"
@@ -41,14 +42,23 @@ QString FromBytes(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Beside the tree rather than over it, as far as the screen allows, so that
-// the node a row chooses is seen.
+// Beside the tree rather than over it, so that the node a row chooses is
+// seen; smaller where the screen has no room for it whole. Placed once shown,
+// when the window system has given it its frame.
 void PlaceBeside(QDialog& dialog, const QWidget& tree) {
-    const QRect screen = tree.screen()->availableGeometry();
-    const QPoint treeTopRight = tree.mapToGlobal(QPoint(tree.width(), 0));
-    const int x = std::max(screen.left(), std::min(treeTopRight.x(), screen.right() + 1 - dialog.width()));
-    const int y = std::max(screen.top(), std::min(treeTopRight.y(), screen.bottom() + 1 - dialog.height()));
-    dialog.move(x, y);
+    // Modal from its first showing, as exec() then keeps it.
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.show();
+    const QScreen* screen = tree.screen();
+    const QRect frame = dialog.frameGeometry();
+    const QRect keepClear(tree.mapToGlobal(QPoint(0, 0)), tree.size());
+    const QRect available = screen != nullptr ? screen->availableGeometry() : frame.united(keepClear);
+    const QSize decoration = frame.size() - dialog.size();
+    const QSize minimum = TAHOMA_9_UNITS.Size(SmlCheckDialog::MIN_WIDTH_DU, SmlCheckDialog::MIN_HEIGHT_DU) + decoration;
+    const QRect place = PlaceClearOf(frame.size(), minimum, tree.window()->frameGeometry(), keepClear, available);
+    dialog.resize(place.size() - decoration);
+    // move() takes the frame's place, as frameGeometry gives it.
+    dialog.move(place.topLeft());
 }
 
 // What checking the messages of a file found.

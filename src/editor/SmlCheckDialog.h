@@ -32,6 +32,9 @@ class SmlCheckDialog : public QDialog {
 public:
     static constexpr int WIDTH_DU = 360;
     static constexpr int HEIGHT_DU = 200;
+    // The least it shrinks to where the screen has no room for it whole.
+    static constexpr int MIN_WIDTH_DU = 160;
+    static constexpr int MIN_HEIGHT_DU = 80;
 
     // readNote, when not empty, follows the counts: how the file was read.
     SmlCheckDialog(FormatTreeView& view, const QString& path, const std::vector<ValidationFinding>& findings,

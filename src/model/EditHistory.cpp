@@ -23,6 +23,7 @@ void EditHistory::Push(EditStep step) {
         steps_.pop_back();
     }
     step.id = nextId_++;
+    step.library = step.kind == EditStep::Kind::CLEAR ? step.id : CurrentLibrary();
     bytes_ += step.bytes;
     steps_.push_back(std::move(step));
     applied_ = steps_.size();
@@ -35,6 +36,7 @@ void EditHistory::DropOldest() {
     EditStep& oldest = steps_.front();
     const bool applied = applied_ > 0;
     baseId_ = applied ? oldest.id : baseId_;
+    baseLibrary_ = applied ? oldest.library : baseLibrary_;
     Release(oldest, applied);
     steps_.pop_front();
     if (applied_ > 0) {
@@ -58,6 +60,8 @@ EditStep& EditHistory::StepToRedo() {
 }
 
 void EditHistory::Clear() {
+    // The document stays what it is: the library it holds too.
+    baseLibrary_ = CurrentLibrary();
     // Steps that could be redone first, newest first, then the made ones.
     while (steps_.size() > applied_) {
         Release(steps_.back(), false);

@@ -59,6 +59,9 @@ struct EditStep {
     std::size_t bytes = 0;
     // Names the state of the document that the step leads to.
     std::uint64_t id = 0;
+    // Names the library that state belongs to: a clearing starts a new one,
+    // every other step edits the library before it.
+    std::uint64_t library = 0;
 };
 
 // The steps that can be undone and redone, oldest first, bounded in number
@@ -106,6 +109,12 @@ public:
     // that name.
     void RenameCurrentState();
 
+    // The library as it is now, edited or not, is the one its file holds
+    // (opened or saved there); until the next mark, it stays so through
+    // every edit, undo and redo that does not pass a clearing.
+    void MarkLibraryOfFile() { fileLibrary_ = CurrentLibrary(); }
+    bool HoldsLibraryOfFile() const { return fileLibrary_ == CurrentLibrary(); }
+
     std::size_t Steps() const { return steps_.size(); }
     std::size_t Bytes() const { return bytes_; }
 
@@ -113,6 +122,7 @@ private:
     static constexpr std::uint64_t NO_STATE = 0;
 
     std::uint64_t CurrentId() const { return applied_ > 0 ? steps_[applied_ - 1].id : baseId_; }
+    std::uint64_t CurrentLibrary() const { return applied_ > 0 ? steps_[applied_ - 1].library : baseLibrary_; }
     // Frees what a step no longer in the history holds; applied tells on which
     // side of it the document is.
     void Release(EditStep& step, bool applied);
@@ -125,6 +135,8 @@ private:
     std::uint64_t nextId_ = 2;
     std::uint64_t baseId_ = 1;
     std::uint64_t savedId_ = 1;
+    std::uint64_t baseLibrary_ = 1;
+    std::uint64_t fileLibrary_ = 1;
 };
 
 } // namespace tqf

@@ -144,6 +144,10 @@ public:
     // same: the document is no longer at the saved state.
     void RecordUnalteredChange();
     bool AtSavedState() const { return history_.AtSavedState(); }
+    // Whether the document is, edits aside, the library its file holds: no
+    // clearing lies between it and the last MarkLibraryOfFile.
+    void MarkLibraryOfFile() { history_.MarkLibraryOfFile(); }
+    bool HoldsLibraryOfFile() const { return history_.HoldsLibraryOfFile(); }
 
     // The message a node belongs to: the node itself or its nearest ancestor
     // that is a message; none for the root.

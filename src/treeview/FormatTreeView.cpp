@@ -488,6 +488,11 @@ void FormatTreeView::contextMenuEvent(QContextMenuEvent* event) {
         return;
     }
     SelectForContextMenu(viewport()->mapFromGlobal(event->globalPos()));
+    if (selectedNode_ != nullptr) {
+        // The row painted as chosen is the one the panels show, as after a
+        // click: the menu's commands work on it.
+        PostNotification(&FormatTreeView::NodeSelected, selectedNode_);
+    }
     const std::optional<int> command = TreeContextMenu::Exec(selectedNode_, treeFont_, this, event->globalPos());
     if (command) {
         RunCommand(*command);
@@ -549,9 +554,15 @@ void FormatTreeView::RevealNode(const FormatNode* node, bool centre) {
     if (!row) {
         return;
     }
-    const std::int64_t position =
-        TreeNavigation::RevealPosition(*row, ClientSize().height(), ScrollPosition(), centre, MARGIN);
-    ScrollTo(static_cast<int>(std::clamp<std::int64_t>(position, 0, ScrollLimit())));
+    std::int64_t position = std::clamp<std::int64_t>(
+        TreeNavigation::RevealPosition(*row, ClientSize().height(), ScrollPosition(), centre, MARGIN), 0,
+        ScrollLimit());
+    if (centre) {
+        // A row centred stays in view when the rows above it move down to
+        // the next whole row at the top.
+        position = TreeNavigation::AlignToRow(layout_, position, *row, ClientSize().height(), MARGIN, ScrollLimit());
+    }
+    ScrollTo(static_cast<int>(position));
 }
 
 void FormatTreeView::ExpandAbove(const FormatNode* node) {
@@ -687,6 +698,16 @@ void FormatTreeView::focusInEvent(QFocusEvent* event) {
     }
     QAbstractScrollArea::focusInEvent(event);
     Redraw();
+    // A reader hears the chosen row on arriving, after Qt has announced the
+    // tree itself, which it does once this event has been handled.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (hasFocus() && selectedNode_ != nullptr) {
+                TreeAccessible::NotifyChosen(*this, selectedNode_);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void FormatTreeView::focusOutEvent(QFocusEvent* event) {

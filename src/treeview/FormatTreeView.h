@@ -103,6 +103,10 @@ public:
     // A node of another document, or none, changes nothing.
     void ChooseNode(FormatNode* node);
 
+    // Scrolls node's row into view, no further than needed, without choosing
+    // it: for a node the window made and marks itself.
+    void ShowNodeRow(const FormatNode* node) { RevealNode(node, false); }
+
     // The layout as the next paint would find it, with the scroll bar fitted
     // to it: for those who read rows between paints, such as screen readers.
     const TreeLayout& UpToDateLayout();

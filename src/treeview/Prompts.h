@@ -45,11 +45,20 @@ public:
     // something.
     virtual bool AskYesNoDefaultNo(const QString& caption, const QString& text) { return AskYesNo(caption, text); }
 
+    // The same question about one thing, named by detail below the text.
+    virtual bool AskYesNoDefaultNoAbout(const QString& caption, const QString& text, const QString& detail) {
+        static_cast<void>(detail);
+        return AskYesNoDefaultNo(caption, text);
+    }
+
     // File dialogs: the chosen full path, or nothing when cancelled. The filter
     // is written as "Format File (*.TQF)|*.TQF|All Files (*.*)|*.*||".
     virtual std::optional<QString> ChooseOpenFile(const QString& filter, const QString& defaultExtension,
                                                   bool mustExist) = 0;
     virtual std::optional<QString> ChooseSaveFile(const QString& filter, const QString& defaultExtension) = 0;
+
+    // The folder the file dialogs open in from now on: the library's.
+    virtual void SetFileFolder(const QString& folder) { static_cast<void>(folder); }
 
     // The same dialogs under a title that names the command, for commands
     // other than Open and Save.

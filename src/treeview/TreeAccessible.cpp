@@ -218,6 +218,10 @@ void TreeAccessible::NotifyExpansion(FormatTreeView& view, const FormatNode* nod
     changed.collapsed = true;
     QAccessibleStateChangeEvent event(row, changed);
     AccessibleEvents::Send(event);
+    // Qt's bridge drops this state change on its way to the bus (Qt 6.4):
+    // the row says it again as a change of its description.
+    static_cast<TreeRowAccessible*>(row)->AnnounceChange(node->IsExpanded() != 0 ? QStringLiteral("expanded")
+                                                                                 : QStringLiteral("collapsed"));
 }
 
 } // namespace tqf

@@ -42,6 +42,32 @@ std::int64_t RevealPosition(const RowPlacement& row, std::int64_t height, std::i
     return std::max(position, atBottom);
 }
 
+std::int64_t AlignToRow(const TreeLayout& layout, std::int64_t position, const RowPlacement& row, std::int64_t height,
+                        int margin, std::int64_t limit) {
+    const std::size_t cut = layout.FirstEndingAfter(position);
+    // At the end of the content the view stops where its scroll bar does.
+    if (cut >= layout.Size() || position >= limit) {
+        return position;
+    }
+    const RowPlacement top = layout.At(cut);
+    if (top.top == position) {
+        return position;
+    }
+    const auto whole = [&](std::int64_t at) {
+        const std::int64_t y = margin + row.top - at;
+        return y >= 0 && y + row.height <= height;
+    };
+    // The nearer of the two whole rows' positions that keeps row whole.
+    const std::int64_t above = top.top;
+    const std::int64_t below = top.top + top.height;
+    const bool aboveFits = whole(above);
+    const bool belowFits = below <= limit && whole(below);
+    if (aboveFits && (!belowFits || position - above <= below - position)) {
+        return above;
+    }
+    return belowFits ? below : position;
+}
+
 int CountMessages(const FormatNode* root, int limit) {
     int messages = 0;
     for (const FormatNode* m = root->FirstChild(); m != nullptr && messages < limit; m = m->NextSibling()) {

@@ -26,6 +26,14 @@ std::size_t RowForKey(const TreeLayout& layout, std::optional<std::size_t> at, i
 std::int64_t RevealPosition(const RowPlacement& row, std::int64_t height, std::int64_t position, bool centre,
                             int margin);
 
+// The scroll position nearest position (no greater than limit) at which the
+// row at the top of the client area starts where the first row starts
+// unscrolled, so that no row is shown cut at the top, while row stays whole
+// in a client area height pixels high; position itself where none does, and
+// at limit, the end of the content.
+std::int64_t AlignToRow(const TreeLayout& layout, std::int64_t position, const RowPlacement& row, std::int64_t height,
+                        int margin, std::int64_t limit);
+
 // How many messages root holds, counted no further than limit.
 int CountMessages(const FormatNode* root, int limit);
 

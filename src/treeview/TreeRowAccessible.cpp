@@ -1,5 +1,6 @@
 #include "TreeRowAccessible.h"
 
+#include "AccessibleEvents.h"
 #include "FormatNode.h"
 #include "FormatTreeView.h"
 #include "TreeAccessible.h"
@@ -61,7 +62,7 @@ QString TreeRowAccessible::text(QAccessible::Text t) const {
     case QAccessible::Name:
         return FromBytes(node_->Label());
     case QAccessible::Description:
-        return Description();
+        return announcing_.isEmpty() ? Description() : announcing_ + QStringLiteral(", ") + Description();
     default:
         return QString();
     }
@@ -156,6 +157,14 @@ void TreeRowAccessible::doAction(const QString& name) {
 QStringList TreeRowAccessible::keyBindingsForAction(const QString& name) const {
     (void)name;
     return QStringList();
+}
+
+void TreeRowAccessible::AnnounceChange(const QString& said) {
+    // The bridge reads the description while the event is sent.
+    announcing_ = said;
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    AccessibleEvents::Send(event);
+    announcing_.clear();
 }
 
 TreeAccessible* TreeRowAccessible::Tree() const {

@@ -50,12 +50,19 @@ public:
     // The node has left the document.
     void Forget() { node_ = nullptr; }
 
+    // Tells a reader, as a change of the row's description, what happened
+    // to it (said first, then the description), for a change the platform's
+    // bridge does not pass on by itself.
+    void AnnounceChange(const QString& said);
+
 private:
     TreeAccessible* Tree() const;
     QString Description() const;
 
     QPointer<FormatTreeView> view_;
     const FormatNode* node_;
+    // Said before the description while a change is announced.
+    QString announcing_;
 };
 
 } // namespace tqf

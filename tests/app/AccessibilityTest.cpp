@@ -19,7 +19,15 @@ namespace {
 
 std::vector<std::pair<QAccessible::Event, int>> events;
 
-void Record(QAccessibleEvent& event) { events.emplace_back(event.type(), event.child()); }
+// What a row said as a change of its description, when it said it.
+std::vector<QString> said;
+
+void Record(QAccessibleEvent& event) {
+    events.emplace_back(event.type(), event.child());
+    if (event.type() == QAccessible::DescriptionChanged) {
+        said.push_back(event.accessibleInterface()->text(QAccessible::Description));
+    }
+}
 
 class AccessibilityTest : public EditorWindowTest {
 protected:
@@ -33,6 +41,7 @@ protected:
         ASSERT_GT(Root()->Count(), 50);
         tree = QAccessible::queryAccessibleInterface(&Tree());
         events.clear();
+        said.clear();
     }
     void TearDown() override {
         AccessibleEvents::SetListener(nullptr);
@@ -154,8 +163,30 @@ TEST_F(AccessibilityTest, ToggleCollapsesAndExpandsARowAndItsRowsGoAndCome) {
     EXPECT_EQ(std::count_if(events.begin(), events.end(),
                             [](const auto& event) { return event.first == QAccessible::StateChanged; }),
               2);
+    // Said again as a change of the row's description, which Qt's bridge
+    // passes on where it drops the state change.
+    ASSERT_EQ(said.size(), 2U);
+    EXPECT_TRUE(said[0].startsWith(QStringLiteral("collapsed, level 1, 2 of "))) << said[0].toStdString();
+    EXPECT_TRUE(said[1].startsWith(QStringLiteral("expanded, level 1, 2 of "))) << said[1].toStdString();
+    EXPECT_FALSE(row->text(QAccessible::Description).startsWith(QStringLiteral("expanded")));
     row->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(Tree().SelectedNode(), Root()->FirstChild()->NextSibling());
+}
+
+// Entering the tree announces the chosen row; Find, where the keyboard
+// stays, tells its result through the search field's description.
+TEST_F(AccessibilityTest, TheChosenRowIsHeardOnEnteringTheTreeAndFindSaysWhatItFound) {
+    ClickNode(Root()->FirstChild()->NextSibling());
+    dialog->Control(IDC_STREAM)->setFocus();
+    events.clear();
+    Tree().setFocus(Qt::TabFocusReason);
+    Settle();
+    EXPECT_EQ(events.back(), std::pair(QAccessible::Focus, RowOf(Root()->FirstChild()->NextSibling())));
+    auto* field = dialog->Finder().findChild<QLineEdit*>();
+    field->setText(QStringLiteral("S1F3W"));
+    dialog->Finder().FindNext();
+    const QString found = QAccessible::queryAccessibleInterface(field)->text(QAccessible::Description);
+    EXPECT_TRUE(found.startsWith(QStringLiteral("S1F3W, level 1, 3 of "))) << found.toStdString();
 }
 
 TEST_F(AccessibilityTest, ARowWhoseNodeIsDeletedGoesWithIt) {

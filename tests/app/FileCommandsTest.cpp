@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 namespace tqf {
 namespace {
 
@@ -43,6 +45,7 @@ protected:
                     clicker.stop();
                     clicker.disconnect();
                     messagesAtCancel = Root()->Count();
+                    labelAtCancel = progress->labelText();
                     QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
                 }
             }
@@ -52,6 +55,7 @@ protected:
 
     QTimer clicker;
     int messagesAtCancel = -1;
+    QString labelAtCancel;
 };
 
 const QString FILTER = QStringLiteral("Format File (*.TQF)|*.TQF|All Files (*.*)|*.*||");
@@ -181,9 +185,43 @@ TEST_F(FileCommandsTest, NewKeepsThePathSoTheNextSaveWritesThere) {
 
     CreateMessage(QStringLiteral("5"), QStringLiteral("5"));
     prompts.fileDialogs.clear();
+    prompts.answers = {true};
     Click(IDC_SAVE);
     EXPECT_TRUE(prompts.fileDialogs.empty());
     EXPECT_EQ(ReadBytes(path), "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\nS5F5W.\r\n");
+}
+
+// Whatever emptied the document while its file stayed shown, Save asks before
+// that file loses its library, No first; once written, or when Undo brings
+// the file's library back, Save asks nothing.
+TEST_F(FileCommandsTest, SaveAsksBeforeAnotherLibraryReplacesTheFileShown) {
+    const QString path = PathIn(QStringLiteral("a.TQF"));
+    const std::function<void()> emptyings[] = {
+        [&] { Click(IDC_NEW); },
+        [&] { prompts.fileAnswers.push_back(std::nullopt), Click(IDC_OPEN); },
+        [&] { Open(PathIn(QStringLiteral("missing.TQF"))); },
+    };
+    for (const auto& empty : emptyings) {
+        prompts.messages.clear();
+        Click(IDC_NEW);
+        CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
+        SaveAs(path);
+        const std::string before = ReadBytes(path);
+        empty();
+        CreateMessage(QStringLiteral("7"), QStringLiteral("7"));
+        prompts.questions.clear();
+        prompts.answers = {false};
+        Click(IDC_SAVE);
+        ASSERT_EQ(prompts.questions.size(), 1U);
+        EXPECT_EQ(prompts.questions[0].text, QStringLiteral("a.TQF holds another library. Replace it with this one ?"));
+        EXPECT_TRUE(prompts.questions[0].defaultNo);
+        EXPECT_EQ(ReadBytes(path), before);
+        prompts.answers = {true};
+        Click(IDC_SAVE);
+        Click(IDC_SAVE);
+        EXPECT_EQ(prompts.questions.size(), 2U) << "once written, the file holds this library";
+        EXPECT_EQ(ReadBytes(path), "/* TALVO SECS MESSAGE FORMAT FILE */\r\n\r\nS7F7W.\r\n");
+    }
 }
 
 TEST_F(FileCommandsTest, NewOnAnEmptyUnnamedDocumentDoesNothing) {
@@ -274,6 +312,7 @@ TEST_F(FileCommandsTest, OpenReadsTheFileAndSaveWritesBackWithoutADialog) {
     EXPECT_TRUE(Enabled(IDC_UPDATE_MESSAGE));
     EXPECT_FALSE(Commands().Doc().IsModified());
     EXPECT_EQ(PathDisplay(), path);
+    EXPECT_EQ(prompts.fileFolder, folder.path()) << "the next file dialog opens beside the library";
     EXPECT_EQ(Commands().CurrentNode(), nullptr);
 
     // The read document paints and answers clicks.
@@ -628,10 +667,13 @@ TEST_F(FileCommandsTest, UndoAfterAReadGivenUpBringsBackTheLibraryBefore) {
     WriteBytes(PathIn(QStringLiteral("big.TQF")), LibraryReadInPieces());
     const QString first = PathIn(QStringLiteral("first.TQF"));
     WriteBytes(first, "S1F1W (ONE).\r\nS2F2\r\n<L[2]\r\n\t<A[n]  TEXT>\r\n\t<U4>\r\n>.\r\n");
+    // The file makes 4 nodes a message: 12000 fit 20000 beside the library
+    // before, but its size, 45 bytes a message, would not at 3 bytes a node.
     const struct {
         bool change;           // a change made to the library before the read
-        std::size_t nodeLimit; // 0: the reader's own; else a file beyond it
-    } cases[] = {{false, 0}, {true, 0}, {true, 100}};
+        std::size_t nodeLimit; // 0: the reader's own; else a limit to read against
+        bool fits;             // the file fits beside the library before
+    } cases[] = {{false, 0, true}, {true, 0, true}, {true, 20000, true}, {true, 100, false}};
     for (const auto& c : cases) {
         Files().SetNodeLimit(c.nodeLimit == 0 ? FormatReader::DefaultNodeLimit() : c.nodeLimit);
         Open(first);
@@ -642,17 +684,15 @@ TEST_F(FileCommandsTest, UndoAfterAReadGivenUpBringsBackTheLibraryBefore) {
         }
         const std::string before = FormatWriter::FormatFileText(Root());
         Files().SetProgressDelay(0);
-        messagesAtCancel = -1;
-        if (c.nodeLimit == 0) {
-            CancelWhenProgressShows();
-        }
+        CancelWhenProgressShows();
         Open(PathIn(QStringLiteral("big.TQF")));
-        EXPECT_EQ(messagesAtCancel >= 0, c.nodeLimit == 0) << "cancelled mid-read";
+        EXPECT_GE(messagesAtCancel, 0) << "cancelled mid-read";
+        EXPECT_EQ(labelAtCancel.endsWith(QStringLiteral("Undo cannot bring it back.")), !c.fits);
         EXPECT_EQ(Root()->Count(), 0);
-        EXPECT_EQ(prompts.boxes.size(), c.nodeLimit == 0 ? 0U : 1U) << "only a file too large says why";
+        EXPECT_TRUE(prompts.boxes.empty());
         QTest::keyClick(dialog->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
         Settle();
-        if (c.nodeLimit == 0) {
+        if (c.fits) {
             EXPECT_EQ(FormatWriter::FormatFileText(Root()), before);
         } else {
             EXPECT_EQ(Root()->Count(), 0) << "the library before went ahead of a read it would not fit beside";

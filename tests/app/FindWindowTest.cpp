@@ -145,6 +145,12 @@ TEST_F(FindWindowTest, CtrlFOpensFindAndFindNextChoosesEachDefinitionAsAClick) {
     ClickIn(FindButton("findPrevious"));
     ExpectChosen(again);
     EXPECT_EQ(Finder().StatusText(), QString::fromLatin1(MSG_WRAPPED_TO_BOTTOM));
+    // Enter goes on finding, whichever button was clicked last.
+    ClickIn(FindButton("findNext"));
+    ExpectChosen(s6f11);
+    Press(FindWindow(), Qt::Key_Return);
+    ExpectChosen(again);
+    ASSERT_TRUE(Finder().isVisible());
 
     // Nothing matches: said so, and nothing changes.
     ReplaceFindText(QStringLiteral("NO SUCH THING"));
@@ -194,13 +200,16 @@ TEST_F(FindWindowTest, F3AndShiftF3RepeatTheLastSearchFromTheMainWindow) {
     EXPECT_EQ(dialog->Notice(), QStringLiteral("Search wrapped"));
     Press(MainWindow(), Qt::Key_F3);
     ExpectChosen(s6f11);
+    Press(MainWindow(), Qt::Key_F3);
+    ExpectChosen(again);
+    EXPECT_TRUE(dialog->Notice().isEmpty()) << "this search did not wrap";
     EXPECT_TRUE(prompts.messages.isEmpty());
 
     // With the dialog closed, a box says that nothing matched.
     Finder().findChild<QLineEdit*>(QStringLiteral("findText"))->setText(QStringLiteral("NO SUCH THING"));
     Press(MainWindow(), Qt::Key_F3);
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QString::fromLatin1(MSG_NOT_FOUND)});
-    ExpectChosen(s6f11);
+    ExpectChosen(again);
 }
 
 TEST(FindPlacementTest, TheDialogStandsBesideTheWindowElseBesideTheTreeAndNeverOverTheTree) {

@@ -101,6 +101,17 @@ TEST_F(MessageCommandsTest, NewMessagesArePlacedByTheirNumbers) {
     EXPECT_EQ(Control<QLabel>(IDC_MESSAGE_COUNT)->text(), QStringLiteral("6"));
 }
 
+TEST_F(MessageCommandsTest, ANewMessageIsScrolledIntoView) {
+    for (int i = 1; i <= 60; ++i) {
+        ASSERT_TRUE(Tree().Tree().CreateMessage({"1", std::to_string(i), false, ""}).Done());
+    }
+    const std::optional<RowPlacement> row =
+        Tree().UpToDateLayout().Find(CreateMessage(QStringLiteral("127"), QStringLiteral("255")));
+    ASSERT_TRUE(row && row->top > Tree().viewport()->height()) << "placed below the first page";
+    const std::int64_t top = FormatTreeView::MARGIN + row->top - Tree().ScrollPosition();
+    EXPECT_TRUE(top >= 0 && top + row->height <= Tree().viewport()->height()) << top;
+}
+
 TEST_F(MessageCommandsTest, StreamAndFunctionAreComparedEachOnItsOwn) {
     CreateMessage(QStringLiteral("1"), QStringLiteral("1"));
     CreateMessage(QStringLiteral("2"), QStringLiteral("1"));
@@ -233,6 +244,7 @@ TEST_F(MessageCommandsTest, DeleteAsksAndRemovesTheMessageWithItsItems) {
     ASSERT_EQ(prompts.questions.size(), 1U);
     EXPECT_EQ(prompts.questions[0].caption, QStringLiteral("Delete Message"));
     EXPECT_EQ(prompts.questions[0].text, QStringLiteral("Are you sure ?"));
+    EXPECT_EQ(prompts.questions[0].detail, QStringLiteral("S1F2 (doomed)"));
     EXPECT_EQ(Root()->Count(), 2);
     EXPECT_FALSE(Commands().Doc().IsModified());
 

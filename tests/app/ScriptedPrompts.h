@@ -21,6 +21,7 @@ public:
         QString caption;
         QString text;
         bool defaultNo = false; // No is the answer that Enter gives
+        QString detail;         // what the question is about, named below it
     };
 
     // A box with only an OK button, as it was shown.
@@ -44,7 +45,7 @@ public:
     }
 
     bool AskYesNo(const QString& caption, const QString& text) override {
-        questions.push_back({caption, text});
+        questions.push_back({caption, text, false, QString()});
         if (answers.empty()) {
             ADD_FAILURE() << "unexpected question: " << text.toStdString();
             return false;
@@ -54,6 +55,11 @@ public:
         return answer;
     }
 
+    bool AskYesNoDefaultNoAbout(const QString& caption, const QString& text, const QString& detail) override {
+        const bool answer = AskYesNoDefaultNo(caption, text);
+        questions.back().detail = detail;
+        return answer;
+    }
     bool AskYesNoDefaultNo(const QString& caption, const QString& text) override {
         const bool answer = AskYesNo(caption, text);
         questions.back().defaultNo = true;
@@ -69,6 +75,7 @@ public:
         fileDialogs.push_back({true, filter, defaultExtension, false});
         return NextFile();
     }
+    void SetFileFolder(const QString& folder) override { fileFolder = folder; }
     std::optional<QColor> ChooseColor(const QColor&) override { return std::nullopt; }
     std::optional<FontChoice> ChooseFont(const FontChoice&) override { return std::nullopt; }
     std::optional<SubItemChoice> RunSubItemDialog(int) override { return std::nullopt; }
@@ -87,6 +94,8 @@ public:
     std::vector<FileDialog> fileDialogs;
     // The paths the next file dialogs choose; nothing means Cancel.
     std::deque<std::optional<QString>> fileAnswers;
+    // Where the file dialogs open.
+    QString fileFolder;
 
 private:
     // A file dialog the test did not script fails the test and is cancelled.

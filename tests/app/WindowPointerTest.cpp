@@ -400,6 +400,7 @@ TEST_F(WindowPointerTest, AWheelNotchOverTheScrollBarMovesOneRowAsOverTheRows) {
     const QPoint overBar = driver->CentreOf(bar);
     ASSERT_TRUE(driver->Reaches(bar));
     const int rows = Tree().RowHeight();
+    bar->setValue(0); // each message created was scrolled into view
     const int start = Tree().ScrollPosition();
     driver->Wheel(driver->CentreOf(Tree().viewport()), -120);
     EXPECT_EQ(Tree().ScrollPosition(), start + rows);

@@ -212,6 +212,7 @@ TEST_F(ToolCommandTest, VersionNamesTheProgramAndTheProjectVersion) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("tqf-tool ") + TQF_VERSION + "\n");
     EXPECT_EQ(version.err, "");
+    EXPECT_EQ(RunToolProgram({"-v"}).out, version.out);
     // The option stands alone, like --help.
     EXPECT_EQ(Run({"--version", "x"}), 2);
     EXPECT_EQ(out.str(), "");

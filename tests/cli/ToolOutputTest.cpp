@@ -93,5 +93,12 @@ TEST(ToolOutputTest, ANamedPipeIsReadAsAStream) {
     fs::remove(pipe);
 }
 
+// -o onto a device writes to it as a stream, as Unix tools do.
+TEST(ToolOutputTest, ADeviceAsOutIsWrittenAsAStream) {
+    for (const char* command : {"normalize", "to-sml"}) {
+        EXPECT_EQ(RunWithOutput({command, EXAMPLE, "-o", "/dev/null"}, "/dev/null"), 0) << command;
+    }
+}
+
 } // namespace
 } // namespace tqf

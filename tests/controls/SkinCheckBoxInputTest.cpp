@@ -1,6 +1,9 @@
 #include "SkinCheckBox.h"
+#include "SkinCheckBoxAccessible.h"
 #include "SkinTestSupport.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -254,6 +257,19 @@ TEST_F(SkinCheckBoxInputTest, MnemonicTogglesLikeAClick) {
     EXPECT_EQ(box->GetCheck(), 1);
     EXPECT_FALSE(box->IsPressed());
     EXPECT_TRUE(box->hasFocus());
+}
+
+// A reader's "grab focus" focuses an enabled box; a disabled one offers nothing.
+TEST_F(SkinCheckBoxInputTest, AReaderFocusesAnEnabledBoxAndCannotWorkADisabledOne) {
+    SkinCheckBoxAccessible::Install();
+    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(box)->actionInterface();
+    actions->doAction(QAccessibleActionInterface::setFocusAction());
+    EXPECT_TRUE(box->hasFocus());
+    EXPECT_EQ(box->GetCheck(), 0);
+    box->setEnabled(false);
+    EXPECT_TRUE(actions->actionNames().isEmpty());
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(box->GetCheck(), 0);
 }
 
 TEST_F(SkinCheckBoxInputTest, ReceiverMayDeleteTheBox) {

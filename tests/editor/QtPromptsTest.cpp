@@ -113,6 +113,17 @@ TEST_F(QtPromptsTest, SaveDialogAddsTheDefaultExtensionToABareName) {
     EXPECT_EQ(*chosen, folder.filePath(QStringLiteral("library.TQF")));
 }
 
+TEST_F(QtPromptsTest, FileDialogsOpenInTheFolderGiven) {
+    prompts.SetFileFolder(folder.path());
+    QString opened;
+    OnNextModal([&](QWidget* modal) {
+        opened = qobject_cast<QFileDialog*>(modal)->directory().absolutePath();
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    EXPECT_FALSE(prompts.ChooseSaveFile(FORMAT_FILTER, FORMAT_EXTENSION).has_value());
+    EXPECT_EQ(opened, folder.path());
+}
+
 TEST_F(QtPromptsTest, SaveDialogAsksBeforeReplacingAFile) {
     // "upper" becomes "upper.TQF", which exists: the dialog asks; No keeps it
     // open, and cancelling it then chooses nothing.
@@ -165,6 +176,18 @@ TEST_F(QtPromptsTest, EnterGivesTheDefaultAnswer) {
     EXPECT_FALSE(prompts.AskYesNoDefaultNo(QStringLiteral("CONFIRMATION"), QStringLiteral("Overwrite it ?")));
     OnNextModal(pressEnter);
     EXPECT_TRUE(prompts.AskYesNo(QStringLiteral("CONFIRMATION"), QStringLiteral("Are you sure ?")));
+}
+
+TEST_F(QtPromptsTest, AQuestionAboutOneThingNamesItBelowTheText) {
+    OnNextModal([](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text(), QStringLiteral("Are you sure ?"));
+        EXPECT_EQ(box->informativeText(), QStringLiteral("S1F2 (doomed)"));
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_FALSE(prompts.AskYesNoDefaultNoAbout(QStringLiteral("Delete Message"), QStringLiteral("Are you sure ?"),
+                                                QStringLiteral("S1F2 (doomed)")));
 }
 
 TEST_F(QtPromptsTest, MessageWithoutCaptionIsCaptionedWithTheApplicationTitle) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <random>
 
 namespace tqf {
@@ -188,6 +189,34 @@ TEST_F(EditHistoryTest, ABuildAfterAClearingTakesThePlaceOfWhatItTookOut) {
     // Without a clearing last, a build drops the history as before.
     build("S7F7");
     EXPECT_FALSE(tree.CanUndo());
+}
+
+// The file's library stays so through edits, undo, redo and a new branch,
+// until a clearing lies between; dropped or forgotten steps keep that.
+TEST(LibraryOfFileTest, OnlyAClearingBetweenTheMarkAndNowMakesAnotherLibrary) {
+    EditHistory history(nullptr);
+    const auto push = [&](EditStep::Kind kind) {
+        EditStep step;
+        step.kind = kind;
+        history.Push(step);
+    };
+    // e: edit, c: clear, u: undo, r: redo, m: mark, f: forget the history.
+    const std::map<char, std::function<void()>> act{{'e', [&] { push(EditStep::Kind::CHANGE); }},
+                                                    {'c', [&] { push(EditStep::Kind::CLEAR); }},
+                                                    {'u', [&] { history.Undone(); }},
+                                                    {'r', [&] { history.Redone(); }},
+                                                    {'m', [&] { history.MarkLibraryOfFile(); }},
+                                                    {'f', [&] { history.Clear(); }}};
+    const std::string actions = "emeceuuruecfemcufc";
+    const std::string ofFile = "111000101100010110";
+    for (std::size_t i = 0; i < actions.size(); ++i) {
+        act.at(actions[i])();
+        EXPECT_EQ(history.HoldsLibraryOfFile(), ofFile[i] == '1') << i;
+    }
+    for (std::size_t i = 0; i <= EditHistory::MAX_STEPS; ++i) {
+        push(EditStep::Kind::CHANGE); // the clearing goes, but stays made
+    }
+    EXPECT_FALSE(history.HoldsLibraryOfFile());
 }
 
 TEST_F(EditHistoryTest, OldestStepsGoBeyondTheStepBound) {

@@ -232,5 +232,25 @@ TEST(TreeContextMenuTest, RightClickOnAMessageOffersItsCommandsAndDeleteNodeRemo
     EXPECT_EQ(harness.View().SelectedNode(), nullptr);
 }
 
+// The row a right click paints as chosen is chosen for the window too.
+TEST(TreeContextMenuTest, RightClickChoosesTheRowAsAClickDoes) {
+    test::TreeViewHarness harness;
+    harness.AddMessage("S1F1W");
+    FormatNode* second = harness.AddMessage("S2F41W");
+    harness.Render();
+    std::vector<std::pair<int, FormatNode*>> heard;
+    RecordNotifications(harness.View(), heard);
+    QTimer::singleShot(0, &harness.View(), [] {
+        if (OwnerDrawMenu* menu = ShownMenu()) {
+            menu->close();
+        }
+    });
+    const QPoint client(harness.View().DrawnRect(second).left + 2, harness.View().DrawnRect(second).top + 2);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, client, harness.View().viewport()->mapToGlobal(client));
+    QApplication::sendEvent(harness.View().viewport(), &event);
+    QApplication::processEvents();
+    EXPECT_EQ(heard, (std::vector<std::pair<int, FormatNode*>>{{NODE_SELECTED, second}}));
+}
+
 } // namespace
 } // namespace tqf

@@ -56,6 +56,22 @@ TEST(TreeScrollTest, BarIsHiddenUntilContentAndEightPixelsReachTheClientHeight) 
     EXPECT_EQ(h.View().ScrollPosition(), 1);
 }
 
+// A row chosen from elsewhere (Find, Undo) is shown whole, centred as near
+// as a whole row at the top allows.
+TEST(TreeScrollTest, AChosenRowIsShownWithNoRowCutAtTheTop) {
+    TreeViewHarness h(200, 101);
+    AddMessages(h, 40);
+    FormatTreeView& view = h.View();
+    const int rh = view.RowHeight();
+    FormatNode* m = view.GetRootNode()->FirstChild();
+    for (int i = 0; i < 40; ++i, m = m->NextSibling()) {
+        view.ChooseNode(m);
+        const int top = FormatTreeView::MARGIN + i * rh - view.ScrollPosition();
+        EXPECT_TRUE(view.ScrollPosition() % rh == 0 || view.ScrollPosition() == view.ScrollLimit()) << i;
+        EXPECT_TRUE(top >= 0 && top + rh <= view.viewport()->height()) << i;
+    }
+}
+
 TEST(TreeScrollTest, LineAndPageStepsStopAtBothEnds) {
     TreeViewHarness h(200, 100);
     AddMessages(h, 30);
