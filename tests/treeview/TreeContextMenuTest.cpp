@@ -239,7 +239,7 @@ TEST(TreeContextMenuTest, RightClickChoosesTheRowAsAClickDoes) {
     FormatNode* second = harness.AddMessage("S2F41W");
     harness.Render();
     std::vector<std::pair<int, FormatNode*>> heard;
-    RecordNotifications(harness.View(), heard);
+    test::RecordNotifications(harness.View(), heard);
     QTimer::singleShot(0, &harness.View(), [] {
         if (OwnerDrawMenu* menu = ShownMenu()) {
             menu->close();
@@ -249,7 +249,7 @@ TEST(TreeContextMenuTest, RightClickChoosesTheRowAsAClickDoes) {
     QContextMenuEvent event(QContextMenuEvent::Mouse, client, harness.View().viewport()->mapToGlobal(client));
     QApplication::sendEvent(harness.View().viewport(), &event);
     QApplication::processEvents();
-    EXPECT_EQ(heard, (std::vector<std::pair<int, FormatNode*>>{{NODE_SELECTED, second}}));
+    EXPECT_EQ(heard, (std::vector<std::pair<int, FormatNode*>>{{test::NODE_SELECTED, second}}));
 }
 
 } // namespace
