@@ -140,7 +140,7 @@ TEST(SmlReaderTest, PlacesAreTheSameWhateverEndsTheLines) {
         const std::string end = lineEnd;
         const Imported imported = Import("S1F1." + end + "// note" + end + end + "S1F3 <QQ>." + end);
         ASSERT_EQ(imported.result.dropped.size(), 1U) << end.size();
-        EXPECT_EQ(Format(imported.result.dropped.front()), "4:7: unknown item format QQ") << end.size();
+        EXPECT_EQ(Format(imported.result.dropped.front()), "4:7: S1F3: unknown item format QQ") << end.size();
     }
 }
 
