@@ -1,5 +1,7 @@
 #include "EditorCommands.h"
 
+#include "RulesDialog.h"
+
 #include "ControlIds.h"
 #include "Decimal.h"
 #include "Document.h"
@@ -9,6 +11,7 @@
 #include "Labels.h"
 #include "PanelRules.h"
 #include "Prompts.h"
+#include "RulesDialog.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
 #include "TreeMessages.h"
@@ -391,6 +394,9 @@ void EditorCommands::OnTreeNotification(int message, FormatNode* node) {
         break;
     case WM_TREE_CHANGED:
         Doc().MarkChangedOutsideHistory();
+        break;
+    case WM_TREE_RULES:
+        RulesDialog::RunForNode(Tree(), node, prompts_, panel_.treeView->window());
         break;
     default:
         break;

@@ -10,6 +10,7 @@ enum TreeMessage : int {
     WM_TREE_MOVE_UP = 1128,         // first parameter: the selected node
     WM_TREE_MOVE_DOWN = 1129,       // first parameter: the selected node
     WM_TREE_CHANGED = 1130,         // the tree's menu changed the document
+    WM_TREE_RULES = 1131,           // first parameter: the node whose rules to edit
 };
 
 // The commands the tree view carries out, from its menu or from elsewhere.
@@ -26,6 +27,7 @@ enum TreeCommand : int {
     ID_TREE_SET_TEXT_COLOR_2 = 42776,
     ID_TREE_SET_BACKGROUND_PICTURE = 42777,
     ID_TREE_SET_BACKGROUND_COLOR = 42779,
+    ID_TREE_RULES = 42780,
     ID_TREE_MENU_TITLE = 32768,
 };
 

@@ -58,6 +58,8 @@ std::vector<ExpectedEntry> CommonEntries(unsigned addFlags, unsigned nodeFlags) 
         {nodeFlags, ID_TREE_MOVE_UP, QStringLiteral("Move Up")},
         {nodeFlags, ID_TREE_MOVE_DOWN, QStringLiteral("Move Down")},
         {MENU_ITEM_SEPARATOR, 0, QString()},
+        {nodeFlags, ID_TREE_RULES, QStringLiteral("Rules...")},
+        {MENU_ITEM_SEPARATOR, 0, QString()},
         {MENU_ITEM_ENABLED, ID_TREE_SET_LINE_COLOR, QStringLiteral("Set Line Color")},
         {MENU_ITEM_ENABLED, ID_TREE_SET_TEXT_COLOR, QStringLiteral("Set Text Color")},
         {MENU_ITEM_ENABLED, ID_TREE_SET_BACKGROUND_COLOR, QStringLiteral("Set Background Color")},
