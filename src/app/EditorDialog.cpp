@@ -19,6 +19,7 @@
 #include "ProductInfo.h"
 #include "QtPrompts.h"
 #include "RecentFiles.h"
+#include "RulesDialog.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
 #include "SmlCheckDialog.h"
@@ -539,6 +540,16 @@ QMenu* EditorDialog::CreateWindowMenu() {
     QAction* checkSml = menu->addAction(QString::fromLatin1(CHECK_SML_MENU_TEXT));
     checkSml->setObjectName(QStringLiteral("checkSml"));
     connect(checkSml, &QAction::triggered, this, [this] { SmlCheckDialog::Run(*treeView_, *prompts_, this); });
+    menu->addSeparator();
+    QAction* rules = menu->addAction(QString::fromLatin1(RULES_MENU_TEXT));
+    rules->setObjectName(QStringLiteral("rulesAction"));
+    rules->setEnabled(treeView_->SelectedNode() != nullptr);
+    connect(rules, &QAction::triggered, this,
+            [this] { RulesDialog::RunForNode(treeView_->Tree(), treeView_->SelectedNode(), *prompts_, this); });
+    QAction* dictionary = menu->addAction(QString::fromLatin1(DICTIONARY_MENU_TEXT));
+    dictionary->setObjectName(QStringLiteral("dictionaryAction"));
+    connect(dictionary, &QAction::triggered, this,
+            [this] { RulesDialog::RunForDictionary(treeView_->Tree(), *prompts_, this); });
     menu->addSeparator();
     QAction* about = menu->addAction(Utf8(ABOUT_MENU_TEXT));
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });

@@ -8,6 +8,7 @@
 #include "Labels.h"
 #include "PanelRules.h"
 #include "Prompts.h"
+#include "RulesDialog.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
 
@@ -94,6 +95,8 @@ void EditorCommands::Connect() {
                 [this](FormatNode* node) { QueueTreeNotification(&EditorCommands::OnMoveDownRequested, node); });
         connect(view, &FormatTreeView::TreeChanged, this,
                 [this] { QueueTreeNotification(&EditorCommands::OnTreeChanged, nullptr); });
+        connect(view, &FormatTreeView::RulesRequested, this,
+                [this](FormatNode* node) { QueueTreeNotification(&EditorCommands::OnRulesRequested, node); });
         connect(panel_.treeView, &FormatTreeView::NodesAboutToBeDeleted, this,
                 [this](const FormatNode* subtreeRoot) { OnNodesAboutToBeDeleted(subtreeRoot); });
         Doc().SetListener(this);
@@ -375,6 +378,10 @@ void EditorCommands::OnMoveDownRequested(FormatNode* node) {
 }
 
 void EditorCommands::OnTreeChanged(FormatNode*) { Doc().RecordUnalteredChange(); }
+
+void EditorCommands::OnRulesRequested(FormatNode* node) {
+    RulesDialog::RunForNode(Tree(), node, prompts_, panel_.treeView->window());
+}
 
 // ---- Item commands ----
 

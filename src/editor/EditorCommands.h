@@ -92,6 +92,8 @@ public:
     void OnMoveUpRequested(FormatNode* node);
     void OnMoveDownRequested(FormatNode* node);
     void OnTreeChanged(FormatNode* = nullptr);
+    // The tree's menu asks for the rules of node.
+    void OnRulesRequested(FormatNode* node);
 
     // The panels as an emptied document leaves them: every field empty but
     // the item description, nothing ticked, no format chosen. Callers read

@@ -101,6 +101,8 @@ public:
     EditResult SetRules(FormatNode* node, NodeRules rules);
     // Gives the dictionary entry of name these rules (empty ones: no entry).
     EditResult SetDictionaryRules(std::string_view name, NodeRules rules);
+    // Puts this dictionary in place of the whole one, as one step.
+    EditResult SetDictionary(RuleBook::Dictionary dictionary);
     // For readers: the rules of a node that a read has just built, and a
     // dictionary entry that it read. Not recorded: a dictionary that changes
     // outside a read in the place of a cleared document drops the history.

@@ -92,6 +92,31 @@ EditResult FormatTree::SetDictionaryRules(std::string_view name, NodeRules rules
     return EditResult{&root_};
 }
 
+EditResult FormatTree::SetDictionary(RuleBook::Dictionary dictionary) {
+    for (const auto& [key, entry] : dictionary) {
+        // The entry of the empty name holds only lines kept unread.
+        const char* refusal = key.empty() ? nullptr : NameRefusal(key);
+        if (refusal == nullptr) {
+            refusal = RulesRefusal(entry.rules);
+        }
+        if (refusal == nullptr && (entry.rules.replyOptional || entry.rules.direction != Direction::ANY)) {
+            refusal = MSG_RULES_NOT_FOR_ITEM;
+        }
+        if (refusal != nullptr || key != RuleBook::KeyOf(entry.name) || (key.empty() && entry.rules.Constrains())) {
+            return EditResult::Refused(refusal != nullptr ? refusal : MSG_RULE_NAME_INVALID);
+        }
+    }
+    std::erase_if(dictionary, [](const auto& held) { return held.second.rules.Empty(); });
+    if (dictionary == rules_.Entries()) {
+        return EditResult{&root_};
+    }
+    auto change = std::make_shared<RuleChange>();
+    change->wholeDictionary = true;
+    change->dictionary = std::move(dictionary);
+    RulesStep(nullptr, std::string(), std::move(change));
+    return EditResult{&root_};
+}
+
 void FormatTree::SetReadRules(FormatNode* node, NodeRules rules) {
     std::optional<NodeRules> given(std::move(rules));
     rules_.SwapNode(node, given);
@@ -113,6 +138,9 @@ void FormatTree::RulesStep(FormatNode* node, const std::string& key, std::shared
     step.node = node;
     step.bytes = sizeof(EditStep) + sizeof(RuleChange) + (change->rules ? RulesBytes(*change->rules) : 0) +
                  (change->entry ? RulesBytes(change->entry->rules) + change->entry->name.size() : 0) + key.size();
+    for (const auto& [entryKey, entry] : change->dictionary) {
+        step.bytes += entryKey.size() + entry.name.size() + RulesBytes(entry.rules);
+    }
     step.rules = std::move(change);
     ApplyRules(step);
     Record(std::move(step));
@@ -126,7 +154,11 @@ void FormatTree::ApplyRules(EditStep& step) {
         }
         return;
     }
-    rules_.SwapEntry(step.rules->key, step.rules->entry);
+    if (step.rules->wholeDictionary) {
+        rules_.SwapDictionary(step.rules->dictionary);
+    } else {
+        rules_.SwapEntry(step.rules->key, step.rules->entry);
+    }
     if (listener_ != nullptr) {
         listener_->RequestRepaint();
     }

@@ -76,7 +76,8 @@ struct RuleChange {
     std::string key;                      // the dictionary entry's; empty for a node's rules
     std::optional<NodeRules> rules;       // a node's rules (none: no rules)
     std::optional<RuleBook::Entry> entry; // a dictionary entry (none: no entry)
-    RuleBook::Dictionary dictionary;      // a clearing's
+    RuleBook::Dictionary dictionary;      // a clearing's, or one given whole
+    bool wholeDictionary = false;         // a step that gives the dictionary whole
 };
 
 } // namespace tqf

@@ -801,6 +801,12 @@ void FormatTreeView::RunCommand(int commandId) {
     case ID_TREE_MOVE_DOWN:
         PostNotification(&FormatTreeView::MoveDownRequested, selectedNode_);
         break;
+    case ID_TREE_RULES:
+        // The window runs the dialog; the view knows no dialogs of its own.
+        if (selectedNode_ != nullptr) {
+            PostNotification(&FormatTreeView::RulesRequested, selectedNode_);
+        }
+        break;
     case ID_TREE_SET_LINE_COLOR:
         ChooseMemberColor(lineColor_);
         break;

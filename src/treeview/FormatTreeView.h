@@ -188,6 +188,8 @@ signals:
     void MoveDownRequested(tqf::FormatNode* node);
     // The menu changed the document.
     void TreeChanged();
+    // The menu asks for the rules of node, which the window edits.
+    void RulesRequested(tqf::FormatNode* node);
 
     // subtreeRoot and everything under it is about to be deleted: holders of
     // node references clear the ones that point into it. Delivered directly.

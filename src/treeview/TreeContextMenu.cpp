@@ -57,6 +57,8 @@ std::unique_ptr<OwnerDrawMenu> TreeContextMenu::Build(const FormatNode* selected
         .AppendItem(nodeFlags, ID_TREE_MOVE_UP, QStringLiteral("Move Up"), metrics)
         .AppendItem(nodeFlags, ID_TREE_MOVE_DOWN, QStringLiteral("Move Down"), metrics)
         .AppendItem(MENU_ITEM_SEPARATOR, 0, QString(), metrics)
+        .AppendItem(nodeFlags, ID_TREE_RULES, QStringLiteral("Rules..."), metrics)
+        .AppendItem(MENU_ITEM_SEPARATOR, 0, QString(), metrics)
         .AppendItem(MENU_ITEM_ENABLED, ID_TREE_SET_LINE_COLOR, QStringLiteral("Set Line Color"), metrics)
         .AppendItem(MENU_ITEM_ENABLED, ID_TREE_SET_TEXT_COLOR, QStringLiteral("Set Text Color"), metrics)
         .AppendItem(MENU_ITEM_ENABLED, ID_TREE_SET_BACKGROUND_COLOR, QStringLiteral("Set Background Color"), metrics);

@@ -6,6 +6,7 @@
 #include "EditorDialog.h"
 #include "FormatNode.h"
 #include "FormatTreeView.h"
+#include "ModalHelper.h"
 #include "ScriptedPrompts.h"
 #include "SkinButton.h"
 #include "SkinCheckBox.h"
@@ -15,6 +16,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -108,6 +110,33 @@ protected:
         const QPoint point(Tree().DrawnRect(node).left + 1, Tree().DrawnRect(node).top + 1);
         QTest::mouseClick(Tree().viewport(), Qt::LeftButton, Qt::NoModifier, point);
         Settle();
+    }
+
+    // Right-clicks the window's free area and clicks the entry of the menu
+    // that opens, both as a person would, at window coordinates.
+    void ChooseFromWindowMenu(const QString& entry) {
+        bool clicked = false;
+        OnNextModal(
+            [&](QWidget* popup) {
+                auto* menu = qobject_cast<QMenu*>(popup);
+                ASSERT_NE(menu, nullptr);
+                for (QAction* action : menu->actions()) {
+                    if (action->text() == entry) {
+                        clicked = true;
+                        QTest::mouseClick(menu->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                                          menu->actionGeometry(action).center());
+                        return;
+                    }
+                }
+                menu->close();
+            },
+            true);
+        // Left of the file frame: the window's own background.
+        const QPoint free(4, 4);
+        ASSERT_EQ(dialog->childAt(free), nullptr);
+        QTest::mouseClick(dialog->windowHandle(), Qt::RightButton, Qt::NoModifier, free);
+        Settle();
+        EXPECT_TRUE(clicked) << entry.toStdString();
     }
 
     // Creates a message through the panel and returns the new node.

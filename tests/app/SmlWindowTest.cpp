@@ -22,35 +22,7 @@ const QString SML_OR_LOG_FILTER =
     QStringLiteral("SML File or Log (*.sml;*.log;*.txt)|*.sml;*.log;*.txt|SML File (*.sml)|*.sml|"
                    "Log (*.log;*.txt)|*.log;*.txt|All Files (*.*)|*.*||");
 
-class SmlWindowTest : public FileWindowTest {
-protected:
-    // Right-clicks the window's free area and clicks the entry of the menu
-    // that opens, both as a person would, at window coordinates.
-    void ChooseFromWindowMenu(const QString& entry) {
-        bool clicked = false;
-        OnNextModal(
-            [&](QWidget* popup) {
-                auto* menu = qobject_cast<QMenu*>(popup);
-                ASSERT_NE(menu, nullptr);
-                for (QAction* action : menu->actions()) {
-                    if (action->text() == entry) {
-                        clicked = true;
-                        QTest::mouseClick(menu->windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                                          menu->actionGeometry(action).center());
-                        return;
-                    }
-                }
-                menu->close();
-            },
-            true);
-        // Left of the file frame: the window's own background.
-        const QPoint free(4, 4);
-        ASSERT_EQ(dialog->childAt(free), nullptr);
-        QTest::mouseClick(dialog->windowHandle(), Qt::RightButton, Qt::NoModifier, free);
-        Settle();
-        EXPECT_TRUE(clicked) << entry.toStdString();
-    }
-};
+using SmlWindowTest = FileWindowTest;
 
 TEST_F(SmlWindowTest, ImportAsksFirstReadsTheFileAndLeavesThePathEmpty) {
     const QString tqf = PathIn(QStringLiteral("lib.TQF"));

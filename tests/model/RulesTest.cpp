@@ -51,6 +51,32 @@ TEST_F(RulesTest, EachChangeIsOneStepThatUndoTakesBack) {
     EXPECT_EQ(tree.Rules().Of(ceid)->formats, (std::vector<std::int32_t>{UINT4, ASCII}));
 }
 
+TEST_F(RulesTest, TheWholeDictionaryChangesAsOneStep) {
+    ASSERT_TRUE(tree.SetDictionaryRules("CEID", Formats({UINT2})).Done());
+    RuleBook::Dictionary given;
+    given["RPTID"] = {"RptId", Formats({UINT4})};
+    given["DATAID"] = {"DATAID", {}}; // empty: no entry
+    ASSERT_TRUE(tree.SetDictionary(given).Done());
+    EXPECT_EQ(TreeSurgery::History(tree).Steps(), 2u);
+    EXPECT_EQ(tree.Rules().ForName("CEID"), nullptr);
+    EXPECT_EQ(tree.Rules().Entries().size(), 1u);
+    EXPECT_NE(tree.Rules().ForName("rptid"), nullptr);
+    ASSERT_TRUE(tree.SetDictionary(tree.Rules().Entries()).Done());
+    EXPECT_EQ(TreeSurgery::History(tree).Steps(), 2u);
+    ASSERT_TRUE(tree.Undo());
+    EXPECT_NE(tree.Rules().ForName("CEID"), nullptr);
+    EXPECT_EQ(tree.Rules().ForName("RPTID"), nullptr);
+    NodeRules replying;
+    replying.replyOptional = true;
+    for (const auto& [key, entry] : {std::pair<std::string, RuleBook::Entry>{"X", {"Y", Formats({UINT1})}},
+                                     {"X", {"X", replying}},
+                                     {"", {"", Formats({UINT1})}},
+                                     {"X", {"X", Formats({UINT1, UINT1})}}}) {
+        EXPECT_FALSE(tree.SetDictionary({{key, entry}}).Done()) << key << " " << entry.name;
+    }
+    EXPECT_EQ(TreeSurgery::History(tree).Steps(), 2u);
+}
+
 TEST_F(RulesTest, TheDictionaryHoldsForItemsOfItsNameUnlessTheyHaveTheirOwn) {
     ASSERT_TRUE(tree.SetDictionaryRules(" Ceid ", Formats({UINT1, UINT2})).Done());
     ASSERT_TRUE(tree.SetDictionaryRules("DATAID", Formats({UINT8})).Done());

@@ -58,6 +58,8 @@ std::vector<ExpectedEntry> CommonEntries(unsigned addFlags, unsigned nodeFlags) 
         {nodeFlags, ID_TREE_MOVE_UP, QStringLiteral("Move Up")},
         {nodeFlags, ID_TREE_MOVE_DOWN, QStringLiteral("Move Down")},
         {MENU_ITEM_SEPARATOR, 0, QString()},
+        {nodeFlags, ID_TREE_RULES, QStringLiteral("Rules...")},
+        {MENU_ITEM_SEPARATOR, 0, QString()},
         {MENU_ITEM_ENABLED, ID_TREE_SET_LINE_COLOR, QStringLiteral("Set Line Color")},
         {MENU_ITEM_ENABLED, ID_TREE_SET_TEXT_COLOR, QStringLiteral("Set Text Color")},
         {MENU_ITEM_ENABLED, ID_TREE_SET_BACKGROUND_COLOR, QStringLiteral("Set Background Color")},
@@ -189,8 +191,8 @@ TEST(TreeContextMenuTest, ExecShowsTheMenuOverTheViewAndReturnsTheChosenCommand)
         EXPECT_EQ(menu->parentWidget(), &harness.View());
         EXPECT_EQ(menu->pos(), at);
         EXPECT_EQ(menu->MenuFont(), harness.View().TreeFont());
-        ASSERT_EQ(menu->EntryCount(), 10);
-        ClickEntry(*menu, 7);
+        ASSERT_EQ(menu->EntryCount(), 12);
+        ClickEntry(*menu, 9);
     });
     EXPECT_EQ(TreeContextMenu::Exec(harness.View().SelectedNode(), harness.View().TreeFont(), &harness.View(), at),
               std::optional<int>(ID_TREE_SET_LINE_COLOR));
@@ -224,7 +226,7 @@ TEST(TreeContextMenuTest, RightClickOnAMessageOffersItsCommandsAndDeleteNodeRemo
     QContextMenuEvent event(QContextMenuEvent::Mouse, client, harness.View().viewport()->mapToGlobal(client));
     QApplication::sendEvent(harness.View().viewport(), &event);
 
-    ASSERT_EQ(texts.size(), 12);
+    ASSERT_EQ(texts.size(), 14);
     EXPECT_EQ(texts.at(0), QStringLiteral("S2F41W"));
     EXPECT_EQ(texts.at(4), QStringLiteral("Delete Node"));
     EXPECT_EQ(harness.Root()->Count(), 1);
