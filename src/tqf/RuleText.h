@@ -28,7 +28,12 @@ public:
     static constexpr std::string_view MARK = "//@";
     static constexpr std::size_t MAX_LINE_BYTES = 240;
 
-    static bool IsRuleLine(std::string_view line) { return line.substr(0, MARK.size()) == MARK; }
+    // One that opens or closes a "/*" comment is not: part of it may belong
+    // to a statement.
+    static bool IsRuleLine(std::string_view line) {
+        return line.substr(0, MARK.size()) == MARK && line.find("/*") == std::string_view::npos &&
+               line.find("*/") == std::string_view::npos;
+    }
 
     // The lines of rules in their one written form, kept lines last; name is
     // the dictionary entry's, empty for the rules of a node.
