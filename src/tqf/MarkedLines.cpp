@@ -161,11 +161,12 @@ void MarkedLines::KeepRuleLines(std::size_t from) {
     const std::string_view bytes(data_.get(), size_);
     const auto keep = [this, &bytes](std::size_t start) {
         const std::size_t end = std::min(bytes.find_first_of("\r\n", start), size_);
-        const std::string_view line = bytes.substr(start, end - start);
         // A line that opens or closes a "/*" comment is read as any other
-        // line, in capitals: part of it may belong to a statement.
-        if (line.find("/*") == std::string_view::npos && line.find("*/") == std::string_view::npos) {
-            keptRuleBytes_.emplace_back(start, std::string(line));
+        // line, in capitals: part of it may belong to a statement. Only a
+        // line feed ends the line; a CR before it is text.
+        const std::string_view whole = bytes.substr(start, std::min(bytes.find('\n', start), size_) - start);
+        if (whole.find("/*") == std::string_view::npos && whole.find("*/") == std::string_view::npos) {
+            keptRuleBytes_.emplace_back(start, std::string(bytes.substr(start, end - start)));
         }
         ruleLineOpen_ = end == size_;
         return end;
