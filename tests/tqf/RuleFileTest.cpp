@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <sstream>
 #include <string>
 
@@ -118,6 +119,41 @@ TEST(RuleFileTest, LinesThatBelongToNoMessageAreReported) {
               "/* TALVO SECS MESSAGE FORMAT FILE */\r\n//@ ???");
 }
 
+// A line that begins //@ but opens or closes a "/*" comment may carry
+// statement text, which the reader reads in capitals as any other.
+TEST(RuleFileTest, LinesThatTouchABlockCommentAreReadAsAnyOther) {
+    using namespace std::string_literals;
+    const std::string cases[] = {
+        "S1F1W\r\n//@ direction E->H\r\0\0\0\0/* c */\r\n<u1>.\r\n"s,
+        "S1F1W /* c\r\n//@ d\r*/ <u1 ack>.\r\n"s,
+        "S1F1W\r\n<L[1]\r\n//@ dir/* TALVO c */\r\n<u1>>.\r\n"s,
+        "S1F1W\r\n//@ dir\r/* talvo\r\n*/ <u1 x>.\r\n"s,
+        "S1F1W /* c\r\n//@ x */ <a[1] lot>.\r\n",
+        "S1F1W\r\n<L[1] /* c\r\n//@ d */ <u1 ack> >.\r\n",
+        "S1F1W\r\n//@ direction E->H\r/* c */ <b[2] id>.\r\n",
+        "S1F1W\r\n//@ d /* c */\r\n<a lot>.\r\n",
+    };
+    for (const std::string& text : cases) {
+        std::string upper = text;
+        for (char& c : upper) {
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+        for (const std::uintmax_t threshold : {std::uintmax_t{1} << 30, std::uintmax_t{0}}) {
+            FormatTree asWritten;
+            FormatTree inCapitals;
+            FormatReader reader(asWritten);
+            FormatReader capitalReader(inCapitals);
+            reader.SetPipelineThreshold(threshold);
+            capitalReader.SetPipelineThreshold(threshold);
+            const ReadResult read = reader.ReadFormatBytes(text);
+            const ReadResult capitalRead = capitalReader.ReadFormatBytes(upper);
+            EXPECT_EQ(read.messagesRead, capitalRead.messagesRead) << text;
+            EXPECT_EQ(DumpDocument(asWritten.GetRootNode()), DumpDocument(inCapitals.GetRootNode())) << text;
+            EXPECT_TRUE(asWritten.Rules().Empty()) << text;
+        }
+    }
+}
+
 TEST(RuleFileTest, EveryLineWrittenIsShortAndOpensNoComment) {
     NodeRules rules;
     rules.formats = {UINT1, UINT2, UINT4, UINT8, INT1, INT2, INT4, INT8, ASCII, BINARY, BOOLEAN, JIS8, FLOAT4};
@@ -147,12 +183,18 @@ TEST(RuleFileTest, UnreadableLinesSayWhereAndWhy) {
         const char* line;
         std::size_t column;
     } cases[] = {
-        {"//@ formats U4 X9", 16},          {"//@ formats U4 u4", 16},
-        {"//@ count 5..2", 11},             {"//@ count -1", 11},
-        {"//@ values 1..", 12},             {"//@ values \"open", 12},
-        {"//@ values \"\\q\"", 13},         {"//@ direction up", 15},
-        {"//@ sometimes", 5},               {"//@ optional;", 14},
-        {"//@ dictionary X: reply optional", 5}, {"//@ dictionary X formats A", 5},
+        {"//@ formats U4 X9", 16},
+        {"//@ formats U4 u4", 16},
+        {"//@ count 5..2", 11},
+        {"//@ count -1", 11},
+        {"//@ values 1..", 12},
+        {"//@ values \"open", 12},
+        {"//@ values \"\\q\"", 13},
+        {"//@ direction up", 15},
+        {"//@ sometimes", 5},
+        {"//@ optional;", 14},
+        {"//@ dictionary X: reply optional", 5},
+        {"//@ dictionary X formats A", 5},
     };
     for (const auto& c : cases) {
         const RuleText::Parsed parsed = RuleText::Parse(c.line);
