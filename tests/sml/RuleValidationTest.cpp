@@ -100,6 +100,15 @@ TEST(RuleValidationTest, ReplyAndDirectionRulesOfAMessage) {
     statement.direction = Direction::HOST_TO_EQUIPMENT;
     validator.HandleStatement(statement);
     EXPECT_EQ(reasons, std::vector<std::string>{"no definition of S5F1 sent by the host in the library"});
+    // One sent both ways is held to a definition of either.
+    FormatTree both;
+    FormatReader bothReader(both);
+    (void)bothReader.ReadFormatBytes("S5F1W\r\n//@ reply optional; direction both\r\n<U4  ALID>.\r\n");
+    reasons.clear();
+    SmlValidator eitherWay(
+        both.GetRootNode(), [&](const ValidationFinding& f) { reasons.push_back(f.reason); }, &both.Rules());
+    eitherWay.HandleStatement(statement);
+    EXPECT_EQ(reasons, std::vector<std::string>{});
     // A definition alike another but for its rules is held beside it, not
     // folded into it.
     EXPECT_TRUE(Reasons("S5F1W\r\n<U4  ALID>.\r\n" + library, "S5F1 <U4 1>.").empty());
