@@ -479,13 +479,6 @@ SaveResult Replace(const fs::path& path, const Producer& produce) {
 
 } // namespace
 
-SaveResult SafeFileWriter::Write(const std::filesystem::path& path, std::string_view bytes) {
-    return Replace(path, [bytes](std::ostream& out) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return static_cast<bool>(out);
-    });
-}
-
 SaveResult SafeFileWriter::WriteStreamed(const std::filesystem::path& path,
                                          const std::function<bool(std::ostream&)>& produce) {
     return Replace(path, produce);
