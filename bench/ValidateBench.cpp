@@ -121,10 +121,9 @@ void BM_ValidateSml(benchmark::State& state) {
     state.counters["messages"] = static_cast<double>(passed);
 }
 
-// What from-sml does with the same log before it writes: every message
-// imported into a document.
-void BM_FromSmlLog(benchmark::State& state) {
-    const std::filesystem::path log = Written("validate-log.sml", &LogText);
+// What from-sml does with a log before it writes: every message imported
+// into a document.
+void ImportEachTime(benchmark::State& state, const std::filesystem::path& log) {
     std::size_t read = 0;
     for (auto _ : state) {
         auto document = std::make_unique<tqf::FormatTree>();
@@ -138,6 +137,8 @@ void BM_FromSmlLog(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(std::filesystem::file_size(log)) * state.iterations());
     state.counters["messages"] = static_cast<double>(read);
 }
+
+void BM_FromSmlLog(benchmark::State& state) { ImportEachTime(state, Written("validate-log.sml", &LogText)); }
 
 // A third of the messages of each kind.
 bool Differs(int message) { return (message / 6) % 3 == 0; }
@@ -215,19 +216,7 @@ void BM_ValidateDriverLog(benchmark::State& state) {
 }
 
 void BM_FromSmlDriverLog(benchmark::State& state) {
-    const std::filesystem::path log = Written("driver-log-changed.log", &ChangedDriverLog);
-    std::size_t read = 0;
-    for (auto _ : state) {
-        auto document = std::make_unique<tqf::FormatTree>();
-        tqf::SmlReader reader(*document);
-        read = reader.ReadSmlFile(log).messagesRead;
-        benchmark::DoNotOptimize(read);
-        state.PauseTiming();
-        document.reset();
-        state.ResumeTiming();
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(std::filesystem::file_size(log)) * state.iterations());
-    state.counters["messages"] = static_cast<double>(read);
+    ImportEachTime(state, Written("driver-log-changed.log", &ChangedDriverLog));
 }
 
 BENCHMARK(BM_ValidateSml)->Args({LOG_MESSAGES, 0})->Unit(benchmark::kMillisecond);
