@@ -28,7 +28,7 @@ std::size_t WrittenTextSize(std::string_view text) {
     return size;
 }
 
-std::string RulesSummary(const NodeRules& rules) {
+std::string RulesSummary(const NodeRules& rules, std::optional<std::int32_t> ownFormat) {
     constexpr std::string_view GAP = "  ";
     std::string text;
     const auto add = [&text, GAP](std::string_view part) {
@@ -36,9 +36,15 @@ std::string RulesSummary(const NodeRules& rules) {
         text += part;
     };
     std::string formats;
+    const bool ownFirst = ownFormat && std::ranges::find(rules.formats, *ownFormat) != rules.formats.end();
+    if (ownFirst) {
+        formats = FormatCode(*ownFormat);
+    }
     for (const std::int32_t format : rules.formats) {
-        formats += formats.empty() ? "" : " ";
-        formats += FormatCode(format);
+        if (!ownFirst || format != *ownFormat) {
+            formats += formats.empty() ? "" : " ";
+            formats += FormatCode(format);
+        }
     }
     if (!formats.empty()) {
         add(formats);

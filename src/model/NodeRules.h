@@ -87,8 +87,10 @@ inline constexpr std::size_t MAX_UNREAD_RULE_LINES = 64;
 inline constexpr std::size_t MAX_UNREAD_RULE_LINE_BYTES = 240;
 
 // The rules in a few words, as a row of the tree shows them after its
-// label: "U4 A  count ..32  values 0 1 3..63  optional".
-std::string RulesSummary(const NodeRules& rules);
+// label: "U4 A  count ..32  values 0 1 3..63  optional". The item's own
+// format, when allowed, comes first, as a dictionary entry lists its formats
+// for every item of its name.
+std::string RulesSummary(const NodeRules& rules, std::optional<std::int32_t> ownFormat = std::nullopt);
 
 // Why rules cannot be kept as they are, or none: a format twice or no item
 // format, a count range upside down, a value range upside down, a text too

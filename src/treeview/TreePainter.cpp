@@ -139,7 +139,7 @@ void TreePainter::DrawRules(QPainter& painter, const FormatNode* node, const QRe
     painter.setPen(QColor(RedOf(RULES_COLOR), GreenOf(RULES_COLOR), BlueOf(RULES_COLOR)));
     const QRect room(left, rowRect.top(), rowRect.right() + 1 - left, rowRect.height());
     painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     QString::fromLocal8Bit(RulesSummary(*rules)));
+                     QString::fromLocal8Bit(RulesSummary(*rules, node->Format())));
     painter.setPen(labelPen);
 }
 

@@ -149,6 +149,8 @@ TEST_F(RulesTest, RulesGoWithTheirNodeAndComeBackWithIt) {
 TEST(RulesSummaryTest, EachRuleInAFewWords) {
     NodeRules rules = Formats({UINT4, ASCII});
     EXPECT_EQ(RulesSummary(rules), "U4 A");
+    EXPECT_EQ(RulesSummary(Formats({ASCII, UINT2, UINT4}), UINT4), "U4 A U2");
+    EXPECT_EQ(RulesSummary(Formats({ASCII, UINT2}), UINT4), "A U2");
     rules.count = CountRange{0, 32};
     rules.values = {{0, 0}, {3, 63}};
     rules.texts = {"ON"};
