@@ -45,6 +45,15 @@ RulesDialog::RulesDialog(FormatTree& tree, FormatNode* node, Prompts& prompts, Q
                                         : QStringLiteral("Rules of the item, for example:\n"
                                                          "formats U4 A; count ..32; values 0 1 3..63; optional\n"
                                                          "Empty: no rules."));
+        // An item without rules of its own follows its name's dictionary
+        // entry: the user sees what holds before giving it rules that win.
+        const NodeRules* own = tree.Rules().Of(node);
+        if (const NodeRules* named = tree.Rules().EffectiveFor(node);
+            named != nullptr && (own == nullptr || !own->Constrains())) {
+            help->setText(help->text() + QStringLiteral("\nNow the dictionary's rules for %1 hold: %2")
+                                             .arg(FromBytes(std::string(node->Description())),
+                                                  FromBytes(RuleEditText::OfNode(named))));
+        }
         line_ = new QLineEdit(FromBytes(RuleEditText::OfNode(tree.Rules().Of(node))), this);
         line_->setObjectName(QStringLiteral("rulesEdit"));
         layout->addWidget(help);
