@@ -140,7 +140,7 @@ bool ProduceFormatFile(const FormatTree& document, std::ostream& out) {
 }
 
 bool ProduceSml(const FormatTree& document, std::ostream& out) {
-    return SmlWriter::WriteSml(document.GetRootNode(), out);
+    return SmlWriter::WriteSml(document.GetRootNode(), out, &document.Rules());
 }
 
 // A character device (/dev/null, a terminal) or a named pipe cannot be
@@ -383,8 +383,8 @@ int ToolCommand::FromSml(const std::string& path, const SmlImportOptions& option
     // One definition for each message, or folded: what is alike or folded is
     // said without a place, as it concerns messages all over the file.
     FormatTree merged;
-    const std::vector<std::string> notes =
-        merge ? SmlMerge::Merge(document.GetRootNode(), merged) : SmlMerge::Duplicates(document.GetRootNode());
+    const std::vector<std::string> notes = merge ? SmlMerge::Merge(document.GetRootNode(), merged, &document.Rules())
+                                                 : SmlMerge::Duplicates(document.GetRootNode());
     for (const std::string& note : notes) {
         err << path << ": " << (merge ? "warning: merged: " : "warning: ") << note << '\n';
     }
