@@ -52,6 +52,8 @@ struct Place {
     std::vector<std::int32_t> ruledFormats; // allowed by the rules held besides those seen
     NodeRules rules;                        // values, texts and optional, as they held for all
     bool ruled = false;                     // the item had rules of its own
+    bool formatsRuled = false;              // and among them formats
+    bool countRuled = false;                // or a count range
     bool folded = false;                    // a list whose lengths varied
     std::string description;
 };
@@ -88,7 +90,9 @@ Place PlaceOf(const FormatNode* node, const RuleBook* book) {
     place.description = node->Description().str();
     place.anyFormat = node->Format() == VARIANT && (rules == nullptr || rules->formats.empty());
     place.sizes = SizesOf(node, rules);
-    place.ruled = own != nullptr && own->Constrains();
+    place.ruled = own != nullptr && !own->Empty();
+    place.formatsRuled = place.ruled && !own->formats.empty();
+    place.countRuled = place.ruled && own->count.has_value();
     if (rules != nullptr) {
         for (const std::int32_t format : rules->formats) {
             if (format != node->Format()) {
@@ -98,6 +102,9 @@ Place PlaceOf(const FormatNode* node, const RuleBook* book) {
         place.rules.values = rules->values;
         place.rules.texts = rules->texts;
         place.rules.optional = rules->optional;
+    }
+    if (own != nullptr) {
+        place.rules.unreadLines = own->unreadLines;
     }
     Form form{node->Format(), node->Count(), {}, 1};
     for (const FormatNode* child = node->FirstChild(); child != nullptr; child = child->NextSibling()) {
@@ -166,6 +173,12 @@ void Unite(NodeRules& into, const NodeRules& other) {
     unite(into.values, other.values);
     unite(into.texts, other.texts);
     into.optional = into.optional && other.optional;
+    // Lines no one could read are kept, whoever held them.
+    for (const std::string& line : other.unreadLines) {
+        if (std::ranges::find(into.unreadLines, line) == into.unreadLines.end()) {
+            into.unreadLines.push_back(line);
+        }
+    }
 }
 
 // Makes into the least general place, of those tried, that accepts what
@@ -177,6 +190,8 @@ void Generalize(Place& into, Place&& other, Folded& folded) {
     into.sizes.Add(other.sizes);
     into.anyFormat = into.anyFormat || other.anyFormat;
     into.ruled = into.ruled || other.ruled;
+    into.formatsRuled = into.formatsRuled || other.formatsRuled;
+    into.countRuled = into.countRuled || other.countRuled;
     Unite(into.rules, other.rules);
     for (const std::int32_t format : other.ruledFormats) {
         if (std::ranges::find(into.ruledFormats, format) == into.ruledFormats.end()) {
@@ -207,10 +222,16 @@ const Form& OwnForm(const Place& place) {
 // than one, the sizes seen when they vary, and the rules every item held.
 NodeRules RulesOf(const Place& place) {
     NodeRules rules;
+    // Items alike that had no rules of their own need none: the
+    // dictionary's, if any, hold for them as they did.
+    if (!place.ruled && place.forms.size() < 2 && !place.sizes.vary) {
+        return rules;
+    }
+    rules.values = place.rules.values;
+    rules.texts = place.rules.texts;
+    rules.optional = place.rules.optional;
+    rules.unreadLines = place.rules.unreadLines;
     if (place.anyFormat) {
-        if (place.ruled) {
-            rules = place.rules;
-        }
         return rules;
     }
     // A VARIANT with rules is no format of its own: its rules say which.
@@ -227,16 +248,11 @@ NodeRules RulesOf(const Place& place) {
         allow(format);
     }
     const bool formats = rules.formats.size() > 1;
-    if (!formats && !place.ruled) {
+    if (!formats && !place.formatsRuled) {
         rules.formats.clear();
     }
-    if (place.sizes.bounded && (place.sizes.vary || formats || place.ruled)) {
+    if (place.sizes.bounded && (place.sizes.vary || formats || place.countRuled)) {
         rules.count = place.sizes.range;
-    }
-    if (place.ruled) {
-        rules.values = place.rules.values;
-        rules.texts = place.rules.texts;
-        rules.optional = place.rules.optional;
     }
     return rules;
 }
