@@ -199,7 +199,7 @@ inline std::int32_t SmlParser::ItemCount(const SmlItem& item, bool open) {
 // What one rule comment says, added to into; one that cannot be read is
 // kept as it is written, as in a .TQF file, when a file can keep it.
 inline void SmlParser::ReadRuleComment(const RuleComment& comment, NodeRules& into) {
-    const std::string line = std::string(RuleText::MARK) + UpperText(comment.text);
+    const std::string line = std::string(RuleText::MARK).append(comment.text);
     RuleText::Parsed parsed = RuleText::Parse(line);
     if (parsed.read && parsed.dictionary) {
         result_.warnings.push_back({comment.line, comment.column,

@@ -232,7 +232,7 @@ void SmlParser::NoteRuleComment(std::string_view rule, std::size_t column) {
         return;
     }
     if (owner_ == NO_OWNER) {
-        RuleText::Parsed parsed = RuleText::Parse(std::string(RuleText::MARK) + UpperText(rule));
+        RuleText::Parsed parsed = RuleText::Parse(std::string(RuleText::MARK).append(rule));
         if (!parsed.dictionary) {
             result_.warnings.push_back({line_, column,
                                         parsed.read ? "rule comment belongs to no message or item; left out"

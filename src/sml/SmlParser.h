@@ -26,14 +26,6 @@ inline bool IsWordByte(char c) {
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-inline std::string UpperText(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        c = Upper(c);
-    }
-    return upper;
-}
-
 // Whether text, in capitals, is word.
 inline bool EqualsUpper(std::string_view text, std::string_view word) {
     if (text.size() != word.size()) {

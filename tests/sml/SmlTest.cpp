@@ -378,7 +378,7 @@ const std::string RULED_LIBRARY = "//@ dictionary CEID: formats U4 U1 A\n"
                                   "//@ dictionary ACKC6: formats B; count 1; values 0 1..63\n"
                                   "S1F1W (ARE YOU THERE).\n//@ reply optional; direction H->E\n"
                                   "S1F2\n<L[2]\n//@ count ..2; optional\n\t<A[20] MDLN>\n"
-                                  "//@ values \"PRB-1\" \"X\\\"Y\"\n\t<A SOFTREV>\n>.\n"
+                                  "//@ values \"PRB-1\" \"x\\\"Y\"\n\t<A SOFTREV>\n>.\n"
                                   "S6F11W\n//@ direction E->H\n<L[4]\n\t<U4 DATAID>\n//@ formats U4 U1 I4; count 1\n"
                                   "\t<U4 CEID>\n\t<VARIANT SV>\n//@ formats U4 A\n\t<L[n]\n//@ ZAP 3\n"
                                   "\t\t<U1>\n//@ values 0 1 3..63\n\t>\n>.\n"
@@ -420,7 +420,7 @@ TEST(SmlReaderTest, RuleComments) {
     EXPECT_EQ(imported.tqf.substr(imported.tqf.find("S1F3")),
               "S1F3W (ASK)\r\n//@ reply optional\r\n<L[1]\r\n//@ count 1..3\r\n\t<U4[n]  SVID>\r\n"
               "//@ formats U4 A; values 1 2\r\n>.\r\n");
-    EXPECT_EQ(imported.tqf.find("//@ dictionary RPTID: formats U4\r\n"), 38U) << imported.tqf;
+    EXPECT_EQ(imported.tqf.find("//@ dictionary rptid: formats U4\r\n"), 38U) << imported.tqf;
 }
 
 } // namespace
