@@ -317,7 +317,8 @@ struct Group {
     std::optional<Place> item;
     std::size_t messages = 0;
     bool replyVaries = false;
-    bool replyOptional = false; // every message's definition said so
+    bool replyOptional = false;           // every message's definition said so
+    std::vector<std::string> unreadLines; // rule lines of theirs no one could read
     Folded folded;
 };
 
@@ -339,7 +340,7 @@ std::vector<std::string> SmlMerge::Merge(const FormatNode* library, FormatTree& 
             index.try_emplace(std::tuple(fields->stream, fields->function, direction, top != nullptr), groups.size());
         if (added) {
             groups.push_back(
-                {*fields, direction, message->Description().str(), std::nullopt, 0, false, replyOptional, {}});
+                {*fields, direction, message->Description().str(), std::nullopt, 0, false, replyOptional, {}, {}});
             if (top != nullptr) {
                 groups.back().item = PlaceOf(top, rules);
             }
@@ -354,7 +355,13 @@ std::vector<std::string> SmlMerge::Merge(const FormatNode* library, FormatTree& 
             group.replyVaries = group.replyVaries || fields->replyRequired != group.fields.replyRequired;
             group.replyOptional = group.replyOptional && replyOptional;
         }
-        ++groups[found->second].messages;
+        Group& group = groups[found->second];
+        ++group.messages;
+        for (const std::string& line : own != nullptr ? own->unreadLines : std::vector<std::string>()) {
+            if (std::ranges::find(group.unreadLines, line) == group.unreadLines.end()) {
+                group.unreadLines.push_back(line);
+            }
+        }
     }
     if (rules != nullptr) {
         // The dictionary holds for the items of its names as it did.
@@ -373,6 +380,7 @@ std::vector<std::string> SmlMerge::Merge(const FormatNode* library, FormatTree& 
         built.front().direction = group.direction;
         // A message sent both with W and without may be answered or not.
         built.front().replyOptional = group.replyVaries || group.replyOptional;
+        built.front().unreadLines = group.unreadLines;
         if (group.item) {
             Build(builder, *group.item, built);
         }

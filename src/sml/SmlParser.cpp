@@ -203,14 +203,14 @@ void SmlParser::LineComment() {
     pos_ = end;
     // Rules follow a "//@" mark, at the comment's start or after the
     // description; a description never holds "//", which would end it.
+    // Only the comment's own line is searched, however long the text.
     constexpr std::string_view MARK = RuleText::MARK;
-    std::size_t mark = start < end && text_[start] == '@' ? start - 2 : text_.find(MARK, start);
-    mark = mark < end ? mark : std::string_view::npos;
+    const std::string_view line = text_.substr(0, end);
+    std::size_t mark = start < end && text_[start] == '@' ? start - 2 : line.find(MARK, start);
     const std::size_t descriptionEnd = mark == std::string_view::npos ? end : std::max(mark, start);
     while (mark != std::string_view::npos) {
         const std::size_t from = mark + MARK.size();
-        std::size_t next = text_.find(MARK, from);
-        next = next < end ? next : std::string_view::npos;
+        const std::size_t next = line.find(MARK, from);
         NoteRuleComment(text_.substr(from, std::min(next, end) - from), Column(mark));
         mark = next;
     }

@@ -290,6 +290,23 @@ TEST_F(ToolCommandTest, SmlInAndOut) {
     EXPECT_NE(err.str().find("No message to save."), std::string::npos);
 }
 
+// A log's messages merged for each direction: the library passes the log,
+// and a message is held only to the definitions of its own direction.
+TEST_F(ToolCommandTest, AMergedLogKeepsItsDirectionsApart) {
+    const std::string log = File("dir.log", "[MSG] 'S2F41' W /* Dir=2 */\n<L [2] <A 'GO'> <L [0]>>\n.\n"
+                                            "[MSG] 'S2F41' W /* Dir=1 */\n<U1 [1] 4>\n.\n"
+                                            "[MSG] 'S2F41' /* Dir=2 */\n<L [2] <A 'STOP'> <L [1] <U4 1>>>\n.\n");
+    const std::string library = (dir / "dir.tqf").string();
+    EXPECT_EQ(Run({"from-sml", "--merge", log, "-o", library}), 0);
+    EXPECT_NE(err.str().find("S2F41 sent by the host: sent with W and without: its reply is optional"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(Run({"validate", library, log}), 0) << out.str();
+    const std::string swapped = File("swapped.log", "[MSG] 'S2F41' W /* Dir=1 */\n<L [2] <A 'GO'> <L [0]>>\n.\n");
+    EXPECT_EQ(Run({"validate", library, swapped}), 1);
+    EXPECT_NE(out.str().find("S2F41W item 1: U1 expected, got L ("), std::string::npos) << out.str();
+}
+
 TEST_F(ToolCommandTest, OutputFilesAreWrittenWholeOrNotAtAll) {
     const std::string sml = File("in.sml", "S1F1 W.\n");
     const std::string target = File("out.TQF", "OLD");
