@@ -54,7 +54,6 @@ struct Place {
     bool ruled = false;                     // the item had rules of its own
     bool formatsRuled = false;              // and among them formats
     bool countRuled = false;                // or a count range
-    bool folded = false;                    // a list whose lengths varied
     std::string description;
 };
 
