@@ -58,8 +58,9 @@ constexpr std::string_view HELP_TEXT =
     "                            their headers, other lines are skipped (a text whose first line is not a\n"
     "                            statement is read so anyway)\n"
     "  --open-examples           (from-sml) a text or binary count that only an example value gives is open\n"
-    "  --merge                   (from-sml) one definition for each stream, function and reply flag, the least\n"
-    "                            general that accepts every message of FILE\n"
+    "  --merge                   (from-sml) one definition for each stream, function and direction, the least\n"
+    "                            general that accepts every message of FILE, with the rules it infers: formats\n"
+    "                            seen, count ranges, optional reply\n"
     "  -o OUT                    (normalize, from-sml, to-sml, from-host) write OUT instead of standard output, whole\n"
     "                            or not at all; OUT may be FILE itself; a device or a named pipe is\n"
     "                            written as a stream\n"
@@ -140,7 +141,7 @@ bool ProduceFormatFile(const FormatTree& document, std::ostream& out) {
 }
 
 bool ProduceSml(const FormatTree& document, std::ostream& out) {
-    return SmlWriter::WriteSml(document.GetRootNode(), out);
+    return SmlWriter::WriteSml(document.GetRootNode(), out, &document.Rules());
 }
 
 // A character device (/dev/null, a terminal) or a named pipe cannot be
@@ -383,8 +384,8 @@ int ToolCommand::FromSml(const std::string& path, const SmlImportOptions& option
     // One definition for each message, or folded: what is alike or folded is
     // said without a place, as it concerns messages all over the file.
     FormatTree merged;
-    const std::vector<std::string> notes =
-        merge ? SmlMerge::Merge(document.GetRootNode(), merged) : SmlMerge::Duplicates(document.GetRootNode());
+    const std::vector<std::string> notes = merge ? SmlMerge::Merge(document.GetRootNode(), merged, &document.Rules())
+                                                 : SmlMerge::Duplicates(document.GetRootNode());
     for (const std::string& note : notes) {
         err << path << ": " << (merge ? "warning: merged: " : "warning: ") << note << '\n';
     }

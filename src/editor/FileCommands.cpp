@@ -180,16 +180,6 @@ private:
 
 // Writes what write makes of the document under root through the output
 // budget; exceeded tells afterwards whether it went past limit.
-std::function<bool(std::ostream&)> WithinBudget(bool (*write)(const FormatNode*, std::ostream&), const FormatNode* root,
-                                                std::uint64_t limit, bool& exceeded) {
-    return [write, root, limit, &exceeded](std::ostream& out) {
-        OutputBudget budget(out, limit);
-        const bool written = write(root, budget.Stream());
-        exceeded = budget.Exceeded();
-        return written;
-    };
-}
-
 std::function<bool(std::ostream&)> WithinBudget(bool (*write)(const FormatNode*, std::ostream&, const RuleBook*),
                                                 const FormatNode* root, const RuleBook* rules, std::uint64_t limit,
                                                 bool& exceeded) {
@@ -762,8 +752,8 @@ void FileCommands::OnExportSml() {
     bool exceeded = false;
     {
         const BusyScope busy(*this);
-        outcome = LibraryFileWriter::WriteStreamed(
-            *path, WithinBudget(&SmlWriter::WriteSml, Doc().Tree().GetRootNode(), textBudget_, exceeded));
+        outcome = LibraryFileWriter::WriteStreamed(*path, WithinBudget(&SmlWriter::WriteSml, Doc().Tree().GetRootNode(),
+                                                                       &Doc().Tree().Rules(), textBudget_, exceeded));
     }
     if (exceeded) {
         outcome.reason = FromBytes(OutputBudget::Reason(std::nullopt, textBudget_));

@@ -59,6 +59,9 @@ public:
     // Frees the items read; the document never saw them.
     void Discard();
 
+    // The document the messages go to.
+    FormatTree& Document() const { return document_; }
+
 private:
     FormatNode* NewItem(std::int32_t format);
     void LabelList(FormatNode* list);

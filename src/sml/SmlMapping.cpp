@@ -1,6 +1,7 @@
 // What becomes of a statement once it is read: a message of the document,
 // mapped to what a .TQF file can keep, or a statement for a handler.
 #include "ItemFormat.h"
+#include "RuleText.h"
 #include "SmlParser.h"
 #include "SmlWriter.h"
 
@@ -115,6 +116,9 @@ void SmlParser::Build() {
     header.replyRequired = reply_ ? 1 : 0;
     header.description = description;
     FormatNode& message = *builder_.Finish(header);
+    if (!ruleComments_.empty() || direction_ != Direction::ANY) {
+        AttachRules(message);
+    }
     ++result_.messagesRead;
     if (onMessage_) {
         onMessage_(message);
@@ -190,6 +194,87 @@ inline std::int32_t SmlParser::ItemCount(const SmlItem& item, bool open) {
                  " cannot be kept by a .TQF file: the count is open");
     }
     return count <= 0 ? OPEN_COUNT : count;
+}
+
+// What one rule comment says, added to into; one that cannot be read is
+// kept as it is written, as in a .TQF file, when a file can keep it.
+inline void SmlParser::ReadRuleComment(const RuleComment& comment, NodeRules& into) {
+    const std::string line = std::string(RuleText::MARK).append(comment.text);
+    RuleText::Parsed parsed = RuleText::Parse(line);
+    if (parsed.read && parsed.dictionary) {
+        result_.warnings.push_back({comment.line, comment.column,
+                                    "dictionary rule comment inside a message; left out (it belongs between them)"});
+        return;
+    }
+    if (!parsed.read) {
+        const bool keep = RuleText::IsRuleLine(line) && line.size() <= MAX_UNREAD_RULE_LINE_BYTES &&
+                          into.unreadLines.size() < MAX_UNREAD_RULE_LINES;
+        result_.warnings.push_back(
+            {comment.line, comment.column,
+             "rule comment not read (" + parsed.reason + ")" + (keep ? "; kept as it is written" : "; left out")});
+        parsed.rules = NodeRules();
+        if (keep) {
+            parsed.rules.unreadLines.push_back(line);
+        }
+    }
+    RuleText::Merge(into, std::move(parsed.rules));
+}
+
+// Gives the message just built, and its items, the rules their comments
+// say, and the message the direction its log line says.
+void SmlParser::AttachRules(FormatNode& message) {
+    // The nodes in the order their items were read: one for each item
+    // that was not left out.
+    std::vector<FormatNode*> nodes;
+    for (FormatNode* node = message.FirstChild(); node != nullptr;) {
+        nodes.push_back(node);
+        FormatNode* next = node->FirstChild();
+        for (FormatNode* up = node; next == nullptr && up != &message; up = up->Parent()) {
+            next = up->NextSibling();
+        }
+        node = next;
+    }
+    std::vector<std::size_t> nodeOfItem(items_.size(), nodes.size());
+    for (std::size_t i = 0, n = 0; i < items_.size() && n < nodes.size(); ++i) {
+        if (!items_[i].leftOut) {
+            nodeOfItem[i] = n++;
+        }
+    }
+    std::vector<std::pair<FormatNode*, NodeRules>> ruled;
+    const auto rulesOf = [&ruled](FormatNode* node, std::size_t line) -> NodeRules& {
+        for (auto& [held, rules] : ruled) {
+            if (held == node) {
+                return rules;
+            }
+        }
+        ruled.emplace_back(node, NodeRules());
+        ruled.back().second.line = line;
+        return ruled.back().second;
+    };
+    for (const RuleComment& comment : ruleComments_) {
+        FormatNode* node = &message;
+        if (comment.owner != HEADER_OWNER) {
+            const std::size_t at = nodeOfItem[comment.owner];
+            if (at >= nodes.size()) {
+                result_.warnings.push_back(
+                    {comment.line, comment.column, "rule comment of an item left out; left out"});
+                continue;
+            }
+            node = nodes[at];
+        }
+        ReadRuleComment(comment, rulesOf(node, comment.line));
+    }
+    if (direction_ != Direction::ANY) {
+        NodeRules& rules = rulesOf(&message, statementLine_);
+        rules.direction = rules.direction == Direction::ANY ? direction_ : rules.direction;
+    }
+    for (auto& [node, rules] : ruled) {
+        if (const char* refusal = RulesRefusal(rules); refusal != nullptr) {
+            result_.warnings.push_back({rules.line, 1, std::string("rules not kept: ") + refusal});
+            continue;
+        }
+        builder_.Document().SetReadRules(node, std::move(rules));
+    }
 }
 
 // The statement as it was sent, values counted, to the handler that takes

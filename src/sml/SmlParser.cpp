@@ -1,5 +1,7 @@
 #include "SmlParser.h"
 
+#include "RuleText.h"
+
 #include "DropExplainer.h"
 #include "ItemFormat.h"
 #include "Labels.h"
@@ -199,13 +201,55 @@ void SmlParser::LineComment() {
     const std::size_t start = pos_ + 2;
     const std::size_t end = std::min(text_.find('\n', start), text_.size());
     pos_ = end;
+    // Rules follow a "//@" mark, at the comment's start or after the
+    // description; a description never holds "//", which would end it.
+    // Only the comment's own line is searched, however long the text.
+    constexpr std::string_view MARK = RuleText::MARK;
+    const std::string_view line = text_.substr(0, end);
+    std::size_t mark = start < end && text_[start] == '@' ? start - 2 : line.find(MARK, start);
+    const std::size_t descriptionEnd = mark == std::string_view::npos ? end : std::max(mark, start);
+    while (mark != std::string_view::npos) {
+        const std::size_t from = mark + MARK.size();
+        const std::size_t next = line.find(MARK, from);
+        NoteRuleComment(text_.substr(from, std::min(next, end) - from), Column(mark));
+        mark = next;
+    }
+    const std::string_view comment = text_.substr(start, descriptionEnd - start);
     if (owner_ == NO_OWNER || ownerLine_ != line_) {
         return;
     }
     std::string& target = owner_ == HEADER_OWNER ? messageComment_ : items_[owner_].comment;
     if (target.empty()) {
-        target.assign(TrimSpace(text_.substr(start, end - start)));
+        target.assign(TrimSpace(comment));
     }
+}
+
+// A rule comment goes to the message or item whose line it stands on, or,
+// on a line of its own, to the last one before it; between statements only
+// the dictionary's are read. A check of messages reads no rules.
+void SmlParser::NoteRuleComment(std::string_view rule, std::size_t column) {
+    if (handler_ != nullptr) {
+        return;
+    }
+    if (owner_ == NO_OWNER) {
+        RuleText::Parsed parsed = RuleText::Parse(std::string(RuleText::MARK).append(rule));
+        if (!parsed.dictionary) {
+            result_.warnings.push_back({line_, column,
+                                        parsed.read ? "rule comment belongs to no message or item; left out"
+                                                    : "rule comment not read (" + parsed.reason + "); left out"});
+            return;
+        }
+        FormatTree& document = builder_.Document();
+        NodeRules rules = parsed.read ? std::move(parsed.rules) : NodeRules();
+        if (const NodeRules* held = document.Rules().ForName(parsed.name)) {
+            NodeRules more = std::move(rules);
+            rules = *held;
+            RuleText::Merge(rules, std::move(more));
+        }
+        document.SetReadDictionaryRules(parsed.name, std::move(rules));
+        return;
+    }
+    ruleComments_.push_back({owner_, line_, column, rule});
 }
 
 void SmlParser::BlockComment() {
@@ -283,6 +327,7 @@ std::optional<SmlError> SmlParser::ReadStatement() {
     valueTexts_.clear();
     messageName_.clear();
     messageComment_.clear();
+    ruleComments_.clear();
     headerRead_ = false;
     statementLine_ = line_;
     statementColumn_ = Column(pos_);

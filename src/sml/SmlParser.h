@@ -115,6 +115,15 @@ private:
 
     enum class Scan { FOUND, END, MORE };
 
+    // The statement's "//@" rule comments: whose (an index of items_, or
+    // HEADER_OWNER), where, and what follows the mark.
+    struct RuleComment {
+        std::size_t owner = 0;
+        std::size_t line = 0;
+        std::size_t column = 0;
+        std::string_view text;
+    };
+
     std::size_t Column(std::size_t pos) const { return pos - lineStart_ + 1; }
     bool AtEnd() const { return pos_ >= text_.size(); }
     char Peek(std::size_t ahead = 0) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0'; }
@@ -138,6 +147,7 @@ private:
     void Report(const SmlError& error);
     void SkipBlank();
     void LineComment();
+    void NoteRuleComment(std::string_view rule, std::size_t column);
     void BlockComment();
     bool AtLineEnd() const;
     void SkipToStatementEnd();
@@ -165,6 +175,8 @@ private:
     void BuildItem(const SmlItem& item, int& openDepth);
     std::int32_t ItemCount(const SmlItem& item, bool open);
     void Hand();
+    void AttachRules(FormatNode& message);
+    void ReadRuleComment(const RuleComment& comment, NodeRules& into);
     void Note(SmlChange kind, std::size_t line, std::size_t column, std::string reason);
     std::string SafeDescription(std::string text, std::size_t line, std::size_t column);
 
@@ -196,6 +208,7 @@ private:
     Direction direction_ = Direction::ANY;
     std::string messageName_;
     std::string messageComment_;
+    std::vector<RuleComment> ruleComments_;
     std::vector<SmlItem> items_;
     std::vector<std::string_view> valueTexts_; // of the statement's items, in order
     bool listClosed_ = false;                  // the list just read was "<L>", closed at once

@@ -3,6 +3,7 @@
 #include "Decimal.h"
 #include "ItemFormat.h"
 #include "Labels.h"
+#include "RuleText.h"
 
 #include <algorithm>
 #include <optional>
@@ -36,7 +37,9 @@ void AppendIndent(std::string& out, int depth) {
 
 // Ends a line: the statement's "." where it ends, then the comment with
 // the tags and the description, when there is any.
-void EndLine(std::string& out, bool endsMessage, std::string_view tag, std::string_view description) {
+// A node's rules follow, each line of them after its own "//@" mark.
+void EndLine(std::string& out, bool endsMessage, std::string_view tag, std::string_view description,
+             const NodeRules* rules = nullptr) {
     if (endsMessage) {
         out += '.';
     }
@@ -48,7 +51,17 @@ void EndLine(std::string& out, bool endsMessage, std::string_view tag, std::stri
         }
         out += description;
     }
+    if (rules != nullptr) {
+        for (const std::string& line : RuleText::Lines(*rules)) {
+            out += ' ';
+            out += line;
+        }
+    }
     out += '\n';
+}
+
+const NodeRules* RulesOf(const RuleBook* rules, const FormatNode* node) {
+    return rules != nullptr ? rules->Of(node) : nullptr;
 }
 
 void AppendHeader(const FormatNode* message, std::string& out) {
@@ -73,7 +86,7 @@ bool StartsWithTag(std::string_view text, std::string_view tag) {
 }
 
 // The item line of node at depth (0 for the message's top-level item).
-void AppendItem(const FormatNode* node, int depth, bool endsMessage, std::string& out) {
+void AppendItem(const FormatNode* node, int depth, bool endsMessage, std::string& out, const RuleBook* rules) {
     AppendIndent(out, depth);
     out += '<';
     out += SmlCode(node->Format());
@@ -99,16 +112,30 @@ void AppendItem(const FormatNode* node, int depth, bool endsMessage, std::string
     }
     // A list's description is not part of the library: its label drops it
     // once it has items, and the file does not read it back.
-    EndLine(out, endsMessage && !hasItems, tag, node->IsList() ? std::string_view{} : node->Description());
+    EndLine(out, endsMessage && !hasItems, tag, node->IsList() ? std::string_view{} : node->Description(),
+            RulesOf(rules, node));
 }
 
 } // namespace
 
-void SmlWriter::AppendMessage(const FormatNode* message, std::string& out) {
-    (void)AppendMessage(message, out, nullptr);
+void SmlWriter::AppendMessage(const FormatNode* message, std::string& out, const RuleBook* rules) {
+    (void)AppendMessage(message, out, nullptr, rules);
 }
 
-bool SmlWriter::AppendMessage(const FormatNode* message, std::string& out, std::ostream* file) {
+void SmlWriter::AppendDictionary(const RuleBook* rules, std::string& out) {
+    if (rules == nullptr) {
+        return;
+    }
+    for (const auto& [key, entry] : rules->Entries()) {
+        for (const std::string& line :
+             RuleText::Lines(entry.rules, key.empty() ? std::string_view() : std::string_view(entry.name))) {
+            out += line;
+            out += '\n';
+        }
+    }
+}
+
+bool SmlWriter::AppendMessage(const FormatNode* message, std::string& out, std::ostream* file, const RuleBook* rules) {
     // A deep message's text grows with the square of its depth: with a
     // stream, the text is handed on whenever it is large, and the writing
     // stops as soon as the stream takes no more.
@@ -129,10 +156,10 @@ bool SmlWriter::AppendMessage(const FormatNode* message, std::string& out, std::
     const std::string description = wrap ? '(' + std::string(text) + ')' : std::string(text);
     const FormatNode* item = message->FirstChild();
     if (item == nullptr) {
-        EndLine(out, true, {}, description);
+        EndLine(out, true, {}, description, RulesOf(rules, message));
         return handOn();
     }
-    EndLine(out, false, {}, description);
+    EndLine(out, false, {}, description, RulesOf(rules, message));
     // Depth first without recursion: down to the first sub-item, else along
     // to the next sibling, else up, closing each list left.
     const FormatNode* node = item;
@@ -140,7 +167,7 @@ bool SmlWriter::AppendMessage(const FormatNode* message, std::string& out, std::
     while (node != nullptr) {
         // The "." follows the top-level item's line, or its closing ">".
         const bool last = node == item && node->FirstChild() == nullptr;
-        AppendItem(node, depth, last, out);
+        AppendItem(node, depth, last, out, rules);
         if (!handOn()) {
             return false;
         }
@@ -164,20 +191,22 @@ bool SmlWriter::AppendMessage(const FormatNode* message, std::string& out, std::
     return true;
 }
 
-std::string SmlWriter::SmlText(const FormatNode* root) {
+std::string SmlWriter::SmlText(const FormatNode* root, const RuleBook* rules) {
     std::string out(FILE_COMMENT);
+    AppendDictionary(rules, out);
     for (const FormatNode* message = root->FirstChild(); message != nullptr; message = message->NextSibling()) {
         out += '\n';
-        AppendMessage(message, out);
+        AppendMessage(message, out, rules);
     }
     return out;
 }
 
-bool SmlWriter::WriteSml(const FormatNode* root, std::ostream& out) {
+bool SmlWriter::WriteSml(const FormatNode* root, std::ostream& out, const RuleBook* rules) {
     std::string text(FILE_COMMENT);
+    AppendDictionary(rules, text);
     for (const FormatNode* message = root->FirstChild(); message != nullptr; message = message->NextSibling()) {
         text += '\n';
-        if (!AppendMessage(message, text, &out)) {
+        if (!AppendMessage(message, text, &out, rules)) {
             return false;
         }
     }

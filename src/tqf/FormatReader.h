@@ -102,6 +102,9 @@ public:
     // Statements go to handler, on the calling thread, instead of becoming
     // messages of the document; the result reports them as if they had.
     void SetStatementHandler(StatementHandler* handler) { handler_ = handler; }
+    // With a handler, the rule lines the last read met, which then belong
+    // to no node: each with its statement and item, for the handler's owner.
+    const std::vector<RuleAttacher::Line>& HandledRuleLines() const { return ruleLines_; }
 
     // How many nodes (messages and items) the document may hold at most;
     // reading stops with TOO_LARGE before a message would go beyond it.

@@ -7,6 +7,7 @@
 #include "ItemFormat.h"
 #include "ItemParser.h"
 #include "Labels.h"
+#include "RuleText.h"
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <istream>
 #include <limits>
+#include <map>
 #include <new>
 #include <streambuf>
 #include <string>
@@ -362,6 +364,105 @@ private:
     std::size_t lines_ = 0;
 };
 
+// The rules the lines read back give, by the statement and item they
+// follow, as the reader would give them to their nodes; and the dictionary's.
+struct RulesRead {
+    std::map<std::pair<std::size_t, std::size_t>, NodeRules> byNode;
+    RuleBook::Dictionary dictionary;
+};
+
+RulesRead ReadRuleLines(const std::vector<RuleAttacher::Line>& lines) {
+    RulesRead read;
+    for (const RuleAttacher::Line& line : lines) {
+        RuleText::Parsed parsed = RuleText::Parse(line.text);
+        if (!parsed.read) {
+            parsed.rules = NodeRules();
+            parsed.rules.unreadLines.push_back(line.text);
+        }
+        NodeRules* into = nullptr;
+        if (parsed.dictionary || line.statement == RuleAttacher::NO_STATEMENT) {
+            RuleBook::Entry& entry = read.dictionary[parsed.dictionary ? RuleBook::KeyOf(parsed.name) : std::string()];
+            entry.name = entry.name.empty() ? parsed.name : entry.name;
+            into = &entry.rules;
+        } else {
+            into = &read.byNode[{line.statement, line.item}];
+        }
+        RuleText::Merge(*into, std::move(parsed.rules));
+    }
+    return read;
+}
+
+// What the rules of a node come back as, when not as they are; empty when
+// they do.
+std::string RulesDifference(const std::string& whose, const NodeRules* written, const NodeRules* read) {
+    static const NodeRules NONE;
+    const NodeRules& expected = written != nullptr ? *written : NONE;
+    const NodeRules& got = read != nullptr ? *read : NONE;
+    if (expected == got) {
+        return {};
+    }
+    if (got.Constrains()) {
+        return "the rules of " + whose + " come back as \"" + RuleText::Summary(got) + '"';
+    }
+    if (!got.unreadLines.empty() && got.unreadLines != expected.unreadLines) {
+        return "the rules of " + whose + " come back as a line that cannot be read: " + got.unreadLines.back();
+    }
+    return "the rules of " + whose + " do not come back";
+}
+
+// Compares the rules of the messages written, and the dictionary, with those
+// the rule lines read back give; the first difference of a message is its
+// problem, that of the dictionary the check's failure.
+void CompareRules(const std::vector<WrittenMessage>& messages, const std::vector<RuleAttacher::Line>& lines,
+                  const RuleBook* rules, RoundTripReport& report) {
+    RulesRead read = ReadRuleLines(lines);
+    const RuleBook::Dictionary none;
+    const RuleBook::Dictionary& dictionary = rules != nullptr ? rules->Entries() : none;
+    for (const auto& [key, entry] : dictionary) {
+        const auto found = read.dictionary.find(key);
+        const NodeRules* back = found != read.dictionary.end() ? &found->second.rules : nullptr;
+        if (std::string difference = RulesDifference("the dictionary's " + entry.name, &entry.rules, back);
+            !difference.empty()) {
+            report.failure = std::move(difference);
+            return;
+        }
+    }
+    if (read.dictionary.size() > dictionary.size()) {
+        report.failure = "the dictionary comes back with more entries than it has";
+        return;
+    }
+    const auto at = [&read](std::size_t statement, std::size_t item) -> NodeRules* {
+        const auto found = read.byNode.find({statement, item});
+        return found != read.byNode.end() ? &found->second : nullptr;
+    };
+    for (std::size_t statement = 0; statement < messages.size(); ++statement) {
+        const FormatNode* message = messages[statement].message;
+        // The message, then its items depth first, as the lines count them;
+        // lines after its "." belong to its last node.
+        std::vector<const FormatNode*> nodes;
+        for (const FormatNode* node = message; node != nullptr;) {
+            nodes.push_back(node);
+            const FormatNode* next = node->FirstChild();
+            for (const FormatNode* up = node; next == nullptr && up != message; up = up->Parent()) {
+                next = up->NextSibling();
+            }
+            node = next;
+        }
+        if (NodeRules* last = at(statement, RuleAttacher::LAST_NODE)) {
+            NodeRules& into = read.byNode[{statement, nodes.size() - 1}];
+            RuleText::Merge(into, std::move(*last));
+        }
+        for (std::size_t item = 0; item < nodes.size(); ++item) {
+            const NodeRules* written = rules != nullptr ? rules->Of(nodes[item]) : nullptr;
+            if (std::string difference = RulesDifference(nodes[item]->Label().str(), written, at(statement, item));
+                !difference.empty()) {
+                report.problems.push_back({message, message->Label().str(), std::move(difference)});
+                break;
+            }
+        }
+    }
+}
+
 } // namespace
 
 RoundTripReport RoundTripCheck::CheckRoundTrip(const FormatNode* root, const RuleBook* rules) {
@@ -450,6 +551,13 @@ std::optional<RoundTripReport> RoundTripCheck::CheckWhole(const FormatNode* root
         }
         if (!reason.empty()) {
             report.problems.push_back({message.message, message.message->Label().str(), std::move(reason)});
+        }
+    }
+    // Rules come back to the nodes they were written for.
+    if (report.problems.empty() && ((rules != nullptr && !rules->Empty()) || !reader.HandledRuleLines().empty())) {
+        CompareRules(messages, reader.HandledRuleLines(), rules, report);
+        if (!report.failure.empty()) {
+            return report;
         }
     }
     // Every message written comes back as one: a count that differs while

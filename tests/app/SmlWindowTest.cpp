@@ -90,6 +90,14 @@ TEST_F(SmlWindowTest, ExportWritesTheLibraryAsSmlAndKeepsTheDocumentAsItIs) {
     EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Exported successfully.")});
     EXPECT_EQ(ReadBytes(sml), SmlWriter::SmlText(Root()));
     EXPECT_NE(ReadBytes(sml).find("S1F1 W.  // Are You There\n"), std::string::npos);
+    // Its rules go with it, as Import reads them back.
+    NodeRules optionalReply;
+    optionalReply.replyOptional = true;
+    ASSERT_TRUE(Commands().Doc().Tree().SetRules(Root()->FirstChild(), optionalReply).Done());
+    prompts.fileAnswers.push_back(sml);
+    ChooseFromWindowMenu(QStringLiteral("Export SML..."));
+    EXPECT_EQ(prompts.TakeMessages(), QStringList{QStringLiteral("Exported successfully.")});
+    EXPECT_NE(ReadBytes(sml).find("S1F1 W.  // Are You There //@ reply optional\n"), std::string::npos);
     EXPECT_TRUE(Commands().Doc().IsModified());
     EXPECT_TRUE(PathDisplay().isEmpty());
 

@@ -174,6 +174,13 @@ TEST(ExamplesTest, TheGemLibraryPassesItsTrafficAndKeepsItsRules) {
     const ToolRun run = RunToolProgram({"validate", GEM_LIBRARY, GEM_TRAFFIC});
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find(" 0 failed"), std::string::npos) << run.out;
+    // Through SML and back, its rules and dictionary with it.
+    const std::filesystem::path sml = std::filesystem::temp_directory_path() / "tqf-gem-rules.sml";
+    EXPECT_EQ(RunToolProgram({"to-sml", GEM_LIBRARY, "-o", sml.string()}).status, 0);
+    const ToolRun back = RunToolProgram({"from-sml", sml.string()});
+    EXPECT_EQ(back.status, 0) << back.err;
+    EXPECT_EQ(back.out, normalized.out);
+    std::filesystem::remove(sml);
 }
 
 TEST(ExamplesTest, TheGemLibraryCatchesAWrongFormatOfADataItem) {

@@ -86,7 +86,7 @@ TEST_F(ToolCommandTest, ValidateReportsMismatchesWithTheirPlacesAndExitStatus) {
     const std::string library = File("lib.tqf", "S1F1W.\n\nS6F11W\n<L[2]\n\t<U4>\n\t<A[9]>\n>.\n");
     const std::string log = File("log.sml", "S1F1 W.\nS6F11 W <L <U4 1> <U4 2>>.\nS2F1 <QQ>.\n");
     EXPECT_EQ(Run({"from-sml", "--merge", File("two.sml", "S1F2 <L <A 'A'>>.\nS1F2 <L>.\n")}), 0);
-    EXPECT_EQ(out.str().substr(out.str().find("S1F2")), "S1F2\r\n<L[n]\r\n\t<A>\r\n>.\r\n");
+    EXPECT_EQ(out.str().substr(out.str().find("S1F2")), "S1F2\r\n<L[n]\r\n//@ count ..1\r\n\t<A>\r\n>.\r\n");
     EXPECT_NE(err.str().find("two.sml: warning: merged: S1F2: 2 messages in one definition"), std::string::npos);
     EXPECT_EQ(Run({"validate", library, log}), 1);
     EXPECT_EQ(out.str(), log + ":2:19: error: S6F11W item 1.2: A expected, got U4 (" + library + ":6)\n" + log +
@@ -244,7 +244,8 @@ TEST_F(ToolCommandTest, LogsAndExamples) {
     const std::string log = File("eap.log", "S1F1 W.\n[DEBUG] SxFy=S1F2, ticket=2\n[MSG] 'S1F2' /* Dir=1 */\n"
                                             "  <A 'PROBER-9' >\n.\n");
     EXPECT_EQ(Run({"from-sml", "--log", "--open-examples", log}), 0);
-    EXPECT_NE(out.str().find("S1F2\r\n<A[n]>."), std::string::npos) << out.str();
+    // The log's direction comes along as a rule.
+    EXPECT_NE(out.str().find("S1F2\r\n//@ direction E->H\r\n<A[n]>."), std::string::npos) << out.str();
     EXPECT_EQ(err.str(), "2 messages, 0 dropped, 0 changed, 1 values left out (a TQF file keeps no values), 1 count of "
                          "texts and binary items taken from an example value (--open-examples makes them open); "
                          "read as a log, 1 line skipped\n");
@@ -253,7 +254,7 @@ TEST_F(ToolCommandTest, LogsAndExamples) {
     EXPECT_EQ(out.str(), log + ":4:3: error: S1F2 item 1: at most 4 characters expected, got 8 (" + library +
                              ":2)\n2 messages, 1 passed, 1 failed; read as a log, 1 line skipped\n");
     EXPECT_EQ(Run({"from-sml", "--merge", File("two.sml", "S1F2 <L <A 'A'>>.\nS1F2 <L>.\n")}), 0);
-    EXPECT_EQ(out.str().substr(out.str().find("S1F2")), "S1F2\r\n<L[n]\r\n\t<A>\r\n>.\r\n");
+    EXPECT_EQ(out.str().substr(out.str().find("S1F2")), "S1F2\r\n<L[n]\r\n//@ count ..1\r\n\t<A>\r\n>.\r\n");
     EXPECT_NE(err.str().find("two.sml: warning: merged: S1F2: 2 messages in one definition"), std::string::npos);
     EXPECT_EQ(Run({"validate", library, log}), 1);
     EXPECT_NE(out.str().find(":2:1: error: header has no stream number"), std::string::npos) << out.str();
@@ -287,6 +288,23 @@ TEST_F(ToolCommandTest, SmlInAndOut) {
     EXPECT_EQ(Run({"from-sml", File("none.sml", "// nothing\n")}), 1);
     EXPECT_EQ(out.str(), "");
     EXPECT_NE(err.str().find("No message to save."), std::string::npos);
+}
+
+// A log's messages merged for each direction: the library passes the log,
+// and a message is held only to the definitions of its own direction.
+TEST_F(ToolCommandTest, AMergedLogKeepsItsDirectionsApart) {
+    const std::string log = File("dir.log", "[MSG] 'S2F41' W /* Dir=2 */\n<L [2] <A 'GO'> <L [0]>>\n.\n"
+                                            "[MSG] 'S2F41' W /* Dir=1 */\n<U1 [1] 4>\n.\n"
+                                            "[MSG] 'S2F41' /* Dir=2 */\n<L [2] <A 'STOP'> <L [1] <U4 1>>>\n.\n");
+    const std::string library = (dir / "dir.tqf").string();
+    EXPECT_EQ(Run({"from-sml", "--merge", log, "-o", library}), 0);
+    EXPECT_NE(err.str().find("S2F41 sent by the host: sent with W and without: its reply is optional"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(Run({"validate", library, log}), 0) << out.str();
+    const std::string swapped = File("swapped.log", "[MSG] 'S2F41' W /* Dir=1 */\n<L [2] <A 'GO'> <L [0]>>\n.\n");
+    EXPECT_EQ(Run({"validate", library, swapped}), 1);
+    EXPECT_NE(out.str().find("S2F41W item 1: U1 expected, got L ("), std::string::npos) << out.str();
 }
 
 TEST_F(ToolCommandTest, OutputFilesAreWrittenWholeOrNotAtAll) {

@@ -4,6 +4,7 @@
 #include "FormatWriter.h"
 #include "ItemFormat.h"
 #include "LibraryBuilder.h"
+#include "SmlMerge.h"
 #include "SmlReader.h"
 #include "SmlWriter.h"
 #include "StandardMessages.h"
@@ -28,7 +29,7 @@ Imported Import(const std::string& sml) {
     FormatTree document;
     SmlReader reader(document);
     Imported imported{reader.ReadSmlBytes(sml), DumpDocument(document.GetRootNode()), {}};
-    imported.tqf = FormatWriter::FormatFileText(document.GetRootNode());
+    imported.tqf = FormatWriter::FormatFileText(document.GetRootNode(), &document.Rules());
     return imported;
 }
 
@@ -362,6 +363,64 @@ TEST(SmlWriterTest, ItemsWithoutValuesAndTheirComments) {
                                                               ">.\n"
                                                               "\nS1F16\n"
                                                               "<J[3]>.\n");
+}
+
+} // namespace
+} // namespace tqf
+
+namespace tqf {
+namespace {
+
+// A library with every kind of rule, on a message without items, a scalar
+// message item, lists and a VARIANT, a line no one can read, and the
+// dictionary.
+const std::string RULED_LIBRARY = "//@ dictionary CEID: formats U4 U1 A\n"
+                                  "//@ dictionary ACKC6: formats B; count 1; values 0 1..63\n"
+                                  "S1F1W (ARE YOU THERE).\n//@ reply optional; direction H->E\n//@ ZIP\n"
+                                  "S1F2\n<L[2]\n//@ count ..2; optional\n\t<A[20] MDLN>\n"
+                                  "//@ values \"PRB-1\" \"x\\\"Y\"\n\t<A SOFTREV>\n>.\n"
+                                  "S6F11W\n//@ direction E->H\n<L[4]\n\t<U4 DATAID>\n//@ formats U4 U1 I4; count 1\n"
+                                  "\t<U4 CEID>\n\t<VARIANT SV>\n//@ formats U4 A\n\t<L[n]\n//@ ZAP 3\n"
+                                  "\t\t<U1>\n//@ values 0 1 3..63\n\t>\n>.\n"
+                                  "S6F12\n<B ACKC6>.\n//@ formats B\n";
+
+std::string WithRules(const FormatTree& document) {
+    return FormatWriter::FormatFileText(document.GetRootNode(), &document.Rules());
+}
+
+// to-sml writes rules as comments that from-sml reads back as they were,
+// and a merge of messages each alone keeps them too.
+TEST(SmlRoundTripTest, RulesComeBackThroughSml) {
+    FormatTree library;
+    ASSERT_TRUE(FormatReader(library).ReadFormatBytes(RULED_LIBRARY).Complete());
+    const std::string tqf = WithRules(library);
+    ASSERT_NE(tqf.find("//@ ZAP 3"), std::string::npos);
+    const std::string sml = SmlWriter::SmlText(library.GetRootNode(), &library.Rules());
+    EXPECT_NE(sml.find("<U4[1]>  // DATAID //@ formats U4 U1 I4; count 1\n"), std::string::npos) << sml;
+    FormatTree imported;
+    const SmlReadResult read = SmlReader(imported).ReadSmlBytes(sml);
+    ASSERT_EQ(read.warnings.size(), 2U);
+    EXPECT_EQ(Format(read.warnings.back()), "20:14: rule comment not read (unknown rule: ZAP); kept as it is written");
+    EXPECT_EQ(WithRules(imported), tqf) << sml;
+    FormatTree merged;
+    (void)SmlMerge::Merge(imported.GetRootNode(), merged, &imported.Rules());
+    EXPECT_EQ(WithRules(merged), tqf);
+}
+
+// Rule comments stand on their node's line, after its description, or on a
+// line of their own after it; between statements only the dictionary's.
+TEST(SmlReaderTest, RuleComments) {
+    const Imported imported = Import("//@ dictionary rptid: formats u4\n//@ count 2\nS1F3 W // ask //@ reply optional\n"
+                                     "<L  //@ count 1..3\n  <U4 SVID> // //@ formats U4 A\n  //@ values 1 2\n> .\n");
+    std::vector<std::string> warnings;
+    for (const ReadDiagnostic& warning : imported.result.warnings) {
+        warnings.push_back(Format(warning));
+    }
+    EXPECT_EQ(warnings, std::vector<std::string>{"2:1: rule comment belongs to no message or item; left out"});
+    EXPECT_EQ(imported.tqf.substr(imported.tqf.find("S1F3")),
+              "S1F3W (ASK)\r\n//@ reply optional\r\n<L[1]\r\n//@ count 1..3\r\n\t<U4[n]  SVID>\r\n"
+              "//@ formats U4 A; values 1 2\r\n>.\r\n");
+    EXPECT_EQ(imported.tqf.find("//@ dictionary rptid: formats U4\r\n"), 38U) << imported.tqf;
 }
 
 } // namespace

@@ -312,6 +312,7 @@ std::string RandomStatement(std::mt19937& random) {
 // format file gives it back as it was written.
 TEST(SmlValidatorTest, AFileValidatesAgainstTheLibraryMadeOfIt) {
     std::mt19937 random(41);
+    int ruled = 0;
     for (int round = 0; round < 40; ++round) {
         std::string sml;
         for (int i = 0; i < 30; ++i) {
@@ -331,17 +332,25 @@ TEST(SmlValidatorTest, AFileValidatesAgainstTheLibraryMadeOfIt) {
         ASSERT_TRUE(validator.CheckBytes(sml).Complete());
         EXPECT_EQ(findings, std::vector<std::string>{}) << sml;
         EXPECT_EQ(validator.Passed(), 30U);
-        // And so does its merge, one definition for each stream, function and
-        // reply flag.
+        // And so does its merge, one definition for each stream and
+        // function, with the rules it infers, as its file gives them back.
         FormatTree merged;
-        (void)SmlMerge::Merge(library.GetRootNode(), merged);
-        SmlValidator mergedValidator(merged.GetRootNode(), [&](const ValidationFinding& f) {
-            findings.push_back(std::to_string(f.line) + " " + f.itemPath + ": " + f.reason);
-        });
+        (void)SmlMerge::Merge(library.GetRootNode(), merged, &library.Rules());
+        FormatTree mergedRead;
+        const std::string mergedText = FormatWriter::FormatFileText(merged.GetRootNode(), &merged.Rules());
+        ASSERT_TRUE(FormatReader(mergedRead).ReadFormatBytes(mergedText).Complete());
+        SmlValidator mergedValidator(
+            mergedRead.GetRootNode(),
+            [&](const ValidationFinding& f) {
+                findings.push_back(std::to_string(f.line) + " " + f.itemPath + ": " + f.reason);
+            },
+            &mergedRead.Rules());
         ASSERT_TRUE(mergedValidator.CheckBytes(sml).Complete());
-        EXPECT_EQ(findings, std::vector<std::string>{}) << sml << FormatWriter::FormatFileText(merged.GetRootNode());
-        EXPECT_LE(mergedValidator.Definitions(), 36U); // streams, functions, W, an item or none
+        EXPECT_EQ(findings, std::vector<std::string>{}) << sml << mergedText;
+        EXPECT_LE(mergedValidator.Definitions(), 18U); // streams, functions, an item or none
+        ruled += mergedRead.Rules().HasNodeRules() ? 1 : 0;
     }
+    EXPECT_EQ(ruled, 40); // the merge's rules were held against the messages
 }
 
 TEST(SmlMergeTest, OneDefinitionAcceptsWhatEachDid) {
@@ -349,21 +358,31 @@ TEST(SmlMergeTest, OneDefinitionAcceptsWhatEachDid) {
     ASSERT_TRUE(FormatReader(library)
                     .ReadFormatBytes("S1F2 <L[0]>.\nS1F2 (ONLINE) <L[2] <A[3]> <A[4]>>.\nS1F3W <L[2] <U4> <U4>>.\n"
                                      "S1F3 <L[1] <U4>>.\nS1F3W <L[1] <U4>>.\nS6F11W <L[2] <U4> <A[5]>>.\n"
-                                     "S6F11W <L[2] <U4> <L[2] <U2> <F4>>>.\n")
+                                     "S6F11W <L[2] <U4> <L[2] <U2> <F4>>>.\nS6F11W <L[2] <U4> <L[2] <U2> <F4>>>.\n"
+                                     "S1F4\n//@ direction H->E\n<U4>.\nS1F4\n//@ direction E->H\n<U4[2]>.\n"
+                                     "S1F4\n//@ direction H->E\n<U4[3]>.\n")
                     .Complete());
     FormatTree merged;
-    EXPECT_EQ(SmlMerge::Merge(library.GetRootNode(), merged),
-              (std::vector<std::string>{"S1F2: 2 messages in one definition, counts that vary made open",
-                                        "S1F3W: 2 messages in one definition, counts that vary made open",
-                                        "S6F11W: 2 messages in one definition, items of different formats made VARIANT",
-                                        "S1F3: sent with W and without: a definition of each"}));
-    EXPECT_EQ(FormatWriter::FormatFileText(merged.GetRootNode()).substr(40),
-              "S1F2 (ONLINE)\r\n<L[n]\r\n\t<A[n]>\r\n>.\r\n\r\n\r\nS1F3W\r\n<L[n]\r\n\t<U4>\r\n>.\r\n\r\n\r\n"
-              "S1F3\r\n<L[1]\r\n\t<U4>\r\n>.\r\n\r\n\r\nS6F11W\r\n<L[2]\r\n\t<U4>\r\n\t<VARIANT>\r\n>.\r\n");
+    EXPECT_EQ(
+        SmlMerge::Merge(library.GetRootNode(), merged, &library.Rules()),
+        (std::vector<std::string>{"S1F2: 2 messages in one definition, counts that vary made open",
+                                  "S1F3W: 3 messages in one definition, counts that vary made open",
+                                  "S6F11W: 3 messages in one definition, formats that vary allowed by a rule",
+                                  "S1F4 sent by the host: 2 messages in one definition, counts that vary made open",
+                                  "S1F3: sent with W and without: its reply is optional"}));
+    // The format seen most often is the item's own; sizes that vary are a
+    // range, up to the longest for a text; a message keeps its direction.
+    EXPECT_EQ(FormatWriter::FormatFileText(merged.GetRootNode(), &merged.Rules()).substr(40),
+              "S1F2 (ONLINE)\r\n<L[n]\r\n//@ count ..2\r\n\t<A[n]>\r\n//@ count ..4\r\n>.\r\n\r\n\r\n"
+              "S1F3W\r\n//@ reply optional\r\n<L[n]\r\n//@ count 1..2\r\n\t<U4>\r\n>.\r\n\r\n\r\n"
+              "S6F11W\r\n<L[2]\r\n\t<U4>\r\n\t<L[2]\r\n//@ formats L A; count ..5\r\n\t\t<U2>\r\n\t\t<F4>\r\n"
+              "\t>\r\n>.\r\n\r\n\r\nS1F4\r\n//@ direction H->E\r\n<U4[n]>.\r\n//@ count 1..3\r\n\r\n\r\n"
+              "S1F4\r\n//@ direction E->H\r\n<U4[2]>.\r\n");
     EXPECT_EQ(SmlMerge::Duplicates(library.GetRootNode()),
               (std::vector<std::string>{"S1F2 defined 2 times (2 structures); --merge makes one definition of them",
                                         "S1F3 defined 3 times (3 structures); --merge makes one definition of them",
-                                        "S6F11 defined 2 times (2 structures); --merge makes one definition of them"}));
+                                        "S1F4 defined 3 times (3 structures); --merge makes one definition of them",
+                                        "S6F11 defined 3 times (2 structures); --merge makes one definition of them"}));
 }
 
 // Made up in the shapes drivers write: prefixes, comments after headers,

@@ -78,6 +78,31 @@ TEST(RuleFileTest, RulesComeBackByteForByteAndReadAsTheFileWithoutThem) {
     }
 }
 
+// The check before a save holds the rules read back against those written:
+// rules that would come back otherwise make their message a problem, a
+// dictionary entry that would, the check's failure.
+TEST(RuleFileTest, TheRoundTripCheckComparesRules) {
+    FormatTree document;
+    ASSERT_TRUE(FormatReader(document).ReadFormatBytes(WITH_RULES).Complete());
+    FormatNode* s6f11 = document.GetRootNode()->FirstChild()->NextSibling();
+    NodeRules upsideDown;
+    upsideDown.count = CountRange{5, 3};
+    document.SetReadRules(s6f11->FirstChild()->FirstChild(), upsideDown);
+    RoundTripReport report = RoundTripCheck::CheckRoundTrip(document.GetRootNode(), &document.Rules());
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.problems[0].label, "S6F11W");
+    EXPECT_EQ(report.problems[0].reason,
+              "the rules of <U4  DATAID> come back as a line that cannot be read: //@ count 5..3");
+    document.SetReadRules(s6f11->FirstChild()->FirstChild(), NodeRules());
+    EXPECT_TRUE(RoundTripCheck::CheckRoundTrip(document.GetRootNode(), &document.Rules()).Ok());
+    NodeRules emptyRange;
+    emptyRange.values = {{9, 1}};
+    document.SetReadDictionaryRules("ALID", emptyRange);
+    report = RoundTripCheck::CheckRoundTrip(document.GetRootNode(), &document.Rules());
+    EXPECT_EQ(report.failure, "the rules of the dictionary's ALID come back as a line that cannot be read: "
+                              "//@ dictionary ALID: values 9..1");
+}
+
 TEST(RuleFileTest, EachLineGoesToTheNodeItFollows) {
     FormatTree document;
     FormatReader reader(document);
