@@ -140,6 +140,7 @@ constexpr const char* GROUP_BOX_STYLE =
 
 constexpr const char* ABOUT_MENU_TEXT = "TQF 정보(&A)...";
 constexpr const char* IMPORT_SML_MENU_TEXT = "Import SML...";
+constexpr const char* ADD_SML_MENU_TEXT = "Add SML Messages...";
 constexpr const char* EXPORT_SML_MENU_TEXT = "Export SML...";
 constexpr const char* FIND_MENU_TEXT = "Find...";
 constexpr const char* UNDO_MENU_TEXT = "Undo";
@@ -534,6 +535,9 @@ QMenu* EditorDialog::CreateWindowMenu() {
     QAction* importSml = menu->addAction(QString::fromLatin1(IMPORT_SML_MENU_TEXT));
     importSml->setObjectName(QStringLiteral("importSml"));
     connect(importSml, &QAction::triggered, fileCommands_, &FileCommands::OnImportSml);
+    QAction* addSml = menu->addAction(QString::fromLatin1(ADD_SML_MENU_TEXT));
+    addSml->setObjectName(QStringLiteral("addSml"));
+    connect(addSml, &QAction::triggered, fileCommands_, &FileCommands::OnAddSml);
     QAction* exportSml = menu->addAction(QString::fromLatin1(EXPORT_SML_MENU_TEXT));
     exportSml->setObjectName(QStringLiteral("exportSml"));
     connect(exportSml, &QAction::triggered, fileCommands_, &FileCommands::OnExportSml);

@@ -55,8 +55,9 @@ public:
 
     // The menu the window offers on its free area: the file commands with
     // "Open Recent", Undo and Redo, each greyed when there is nothing to take
-    // back or make again, "Find...", Import SML..., Export SML..., Check SML
-    // Messages... and the About entry. Entries with a key show it.
+    // back or make again, "Find...", Import SML..., Add SML Messages...,
+    // Export SML..., Check SML Messages..., the rules commands and the About
+    // entry. Entries with a key show it.
     QMenu* CreateWindowMenu();
 
     // The libraries opened or saved last, which "Open Recent" offers.

@@ -107,9 +107,10 @@ QString ReadReportText(const QString& path, const ReadResult& result) {
     return text;
 }
 
-QString ImportReportText(const QString& path, const SmlReadResult& result) {
-    QString text =
-        QStringLiteral("%1 message(s) were imported from\n%2\n").arg(QString::number(result.messagesRead), path);
+// done: what became of the messages, "imported" or "added".
+QString ImportReportText(const QString& path, const SmlReadResult& result, const char* done = "imported") {
+    QString text = QStringLiteral("%1 message(s) were %2 from\n%3\n")
+                       .arg(QString::number(result.messagesRead), QLatin1StringView(done), path);
     if (!result.dropped.empty()) {
         text += QStringLiteral("\n%1 statement(s) could not be read and were left out:\n%2\n")
                     .arg(QString::number(result.dropped.size()), FindingLines(result.dropped));
@@ -734,6 +735,58 @@ void FileCommands::OnImportSml() {
     MarkModifiedIfAny();
     if (!result.dropped.empty() || !result.changed.empty() || !result.warnings.empty()) {
         ShowWarning(ImportReportText(*path, result));
+    }
+}
+
+void FileCommands::OnAddSml() {
+    const std::optional<QString> path = prompts_.ChooseOpenFileTitled(
+        Latin1(ADD_SML_TITLE), Latin1(SML_OR_LOG_FILE_FILTER), Latin1(SML_FILE_EXTENSION), false);
+    if (!path) {
+        return;
+    }
+    FormatTreeView& view = View();
+    const QFileInfo info(*path);
+    if (info.isDir()) {
+        ShowWarning(OpenFailureText(*path, Latin1(REASON_FOLDER)));
+        return;
+    }
+    const std::uintmax_t fileSize = info.isFile() ? static_cast<std::uintmax_t>(info.size()) : 0;
+    // The library, its history and what the file adds share the node limit.
+    const std::size_t held = Doc().Tree().NodesHeld();
+    const std::size_t room = nodeLimit_ > held ? nodeLimit_ - held : 0;
+    if (MostNodesOf(*path, fileSize, SML_MESSAGE_MARKS, room) > room) {
+        ShowWarning(OpenFailureText(*path, QStringLiteral("the library and the messages of the file together could "
+                                                          "hold more than %1 nodes")
+                                               .arg(nodeLimit_)));
+        return;
+    }
+    SmlReadResult result;
+    FormatNode* firstAdded = nullptr;
+    {
+        const BusyScope busy(*this);
+        InputDropper dropInput;
+        const FrozenTree frozen(view);
+        const EditorCommands::DeferredCount deferred(editor_);
+        SmlReader reader(Doc().Tree());
+        ReadProgress progress(view.window(), Latin1(ADD_SML_TITLE), *path, fileSize, progressDelayMs_);
+        dropInput.Allow(progress.Dialog());
+        reader.SetCancelCheck(
+            [&] { return progress.Poll(reader.BytesRead(), static_cast<std::size_t>(MessageCount())); });
+        // Nothing of a file that cannot be read whole is added.
+        result = reader.AddSmlFile(FileSystemPath(*path));
+        firstAdded = reader.FirstAdded();
+        view.Repaint();
+    }
+    if (!result.Complete()) {
+        if (result.status != ReadStatus::CANCELLED) {
+            ShowWarning(OpenFailureText(*path, FromBytes(result.errorText)));
+        }
+        return;
+    }
+    prompts_.SetFileFolder(info.absolutePath());
+    view.ChooseNode(firstAdded);
+    if (firstAdded == nullptr || !result.dropped.empty() || !result.changed.empty() || !result.warnings.empty()) {
+        ShowWarning(ImportReportText(*path, result, "added"));
     }
 }
 

@@ -57,6 +57,7 @@ inline constexpr const char* SML_OR_LOG_FILE_FILTER =
     "SML File or Log (*.sml;*.log;*.txt)|*.sml;*.log;*.txt|SML File (*.sml)|*.sml|Log (*.log;*.txt)|*.log;*.txt|"
     "All Files (*.*)|*.*||";
 inline constexpr const char* IMPORT_SML_TITLE = "Import SML";
+inline constexpr const char* ADD_SML_TITLE = "Add SML Messages";
 // The caption of the progress dialog of a library being opened.
 inline constexpr const char* OPEN_TITLE = "Open";
 // The caption of the progress dialog of a save, and its two stages.
@@ -109,6 +110,10 @@ public:
     // The library has no format file yet: the path display is emptied, so
     // that Save asks for a name.
     void OnImportSml();
+    // Reads an SML file or log as Import SML does, but adds its messages
+    // after those of the document, as one step that Undo takes back whole;
+    // the document keeps its file. The first message added is chosen.
+    void OnAddSml();
     // Writes the document as an SML file; the document, its path and its
     // modified flag stay as they are.
     void OnExportSml();

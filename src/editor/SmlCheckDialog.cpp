@@ -6,8 +6,10 @@
 #include "FileCommands.h"
 #include "FormatTreeView.h"
 #include "Prompts.h"
+#include "SmlReader.h"
 #include "SmlValidator.h"
 
+#include <QAction>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -116,6 +118,16 @@ SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path,
     QPushButton* again = buttons->addButton(QString::fromLatin1(CHECK_AGAIN_TEXT), QDialogButtonBox::ActionRole);
     again->setObjectName(QStringLiteral("smlCheckAgain"));
     connect(again, &QPushButton::clicked, this, &SmlCheckDialog::CheckAgain);
+    // Offered on the button and on the row's own menu.
+    addDefinition_ = buttons->addButton(QString::fromLatin1(ADD_DEFINITION_TEXT), QDialogButtonBox::ActionRole);
+    addDefinition_->setObjectName(QStringLiteral("smlAddDefinition"));
+    connect(addDefinition_, &QPushButton::clicked, this, &SmlCheckDialog::AddDefinition);
+    addDefinitionAction_ = new QAction(QString::fromLatin1(ADD_DEFINITION_TEXT), rows_);
+    addDefinitionAction_->setObjectName(QStringLiteral("smlAddDefinitionAction"));
+    connect(addDefinitionAction_, &QAction::triggered, this, &SmlCheckDialog::AddDefinition);
+    rows_->addAction(addDefinitionAction_);
+    rows_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    UpdateAddDefinition();
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(rows_, &QTreeWidget::currentItemChanged, this, &SmlCheckDialog::OnRowChosen);
 
@@ -153,6 +165,7 @@ void SmlCheckDialog::Show(const std::vector<ValidationFinding>& findings, std::s
         items.push_back(row);
     }
     rows_->addTopLevelItems(items);
+    UpdateAddDefinition();
 }
 
 void SmlCheckDialog::CheckAgain() {
@@ -164,19 +177,69 @@ void SmlCheckDialog::CheckAgain() {
         const QSignalBlocker quiet(rows_);
         rows_->clear();
         groups_.clear();
+        UpdateAddDefinition();
         return;
     }
+    readAsLog_ = checked.read.readAsLog;
     Show(checked.findings, checked.messages, checked.failed, checked.ReadNote());
+}
+
+const FindingGroup* SmlCheckDialog::ChosenGroup() const {
+    const int index = rows_->indexOfTopLevelItem(rows_->currentItem());
+    if (index < 0 || static_cast<std::size_t>(index) >= groups_.size()) {
+        return nullptr;
+    }
+    return &groups_[static_cast<std::size_t>(index)];
+}
+
+void SmlCheckDialog::UpdateAddDefinition() {
+    if (addDefinition_ == nullptr) {
+        return; // the rows are shown before the buttons are made
+    }
+    const FindingGroup* group = ChosenGroup();
+    const bool offered = group != nullptr && group->first.noDefinition;
+    addDefinition_->setEnabled(offered);
+    addDefinitionAction_->setEnabled(offered);
+}
+
+void SmlCheckDialog::AddDefinition() {
+    const FindingGroup* group = ChosenGroup();
+    if (group == nullptr || !group->first.noDefinition) {
+        return;
+    }
+    // The statement is read again as the check read it, so that it maps
+    // as importing the file maps it.
+    SmlReader reader(view_.Tree());
+    SmlImportOptions options;
+    options.log = readAsLog_;
+    reader.SetOptions(options);
+    const SmlReadResult result = reader.AddSmlBytes(group->first.statement);
+    FormatNode* added = reader.FirstAdded();
+    if (added == nullptr) {
+        const std::string reason = !result.Complete()        ? result.errorText
+                                   : !result.dropped.empty() ? result.dropped.front().reason
+                                                             : std::string("its text holds no message");
+        if (prompts_ != nullptr) {
+            prompts_->ShowMessage(QStringLiteral("Cannot add a definition of %1.\n\nReason: %2.")
+                                      .arg(FromBytes(group->first.message), FromBytes(reason)),
+                                  QString(), PromptIcon::Warning);
+        }
+        return;
+    }
+    // The rows point into the library as it was: they are made again.
+    CheckAgain();
+    view_.ChooseNode(added);
 }
 
 QString SmlCheckDialog::SummaryText() const { return summary_->text(); }
 
 void SmlCheckDialog::OnRowChosen() {
-    const int index = rows_->indexOfTopLevelItem(rows_->currentItem());
-    if (index < 0 || static_cast<std::size_t>(index) >= groups_.size()) {
+    UpdateAddDefinition();
+    const FindingGroup* group = ChosenGroup();
+    if (group == nullptr) {
         return;
     }
-    const ValidationFinding& finding = groups_[static_cast<std::size_t>(index)].first;
+    const ValidationFinding& finding = group->first;
     const FormatNode* node = finding.item != nullptr ? finding.item : finding.definition;
     if (node != nullptr) {
         view_.ChooseNode(view_.Tree().Mutable(node));
@@ -197,6 +260,7 @@ void SmlCheckDialog::Run(FormatTreeView& view, Prompts& prompts, QWidget* parent
         return;
     }
     SmlCheckDialog dialog(view, *path, checked.findings, checked.messages, checked.failed, parent, checked.ReadNote());
+    dialog.SetReading(&prompts, checked.read.readAsLog);
     PlaceBeside(dialog, view);
     dialog.exec();
 }

@@ -5,11 +5,12 @@
 namespace tqf {
 
 void EditHistory::Release(EditStep& step, bool applied) {
-    // A made removal, or an undone insertion, holds a node out of the tree; a
-    // clearing always holds the messages that are not in the document, on
-    // whichever side of it the document is.
-    const bool holdsNode = (step.kind == EditStep::Kind::REMOVE && applied) ||
-                           (step.kind == EditStep::Kind::INSERT && !applied) || step.kind == EditStep::Kind::CLEAR;
+    // A made removal, or an undone insertion or addition, holds nodes out of
+    // the tree; a clearing always holds the messages that are not in the
+    // document, on whichever side of it the document is.
+    const bool undoneAddition = (step.kind == EditStep::Kind::INSERT || step.kind == EditStep::Kind::ADD) && !applied;
+    const bool holdsNode =
+        (step.kind == EditStep::Kind::REMOVE && applied) || undoneAddition || step.kind == EditStep::Kind::CLEAR;
     if (holdsNode && step.node != nullptr && release_) {
         release_(step.node);
     }

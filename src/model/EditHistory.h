@@ -25,6 +25,7 @@ struct EditStep {
         CLEAR,  // the messages from node on and those of the document change places:
                 // none (the document was cleared) or those a read put in its place
         RULES,  // the rules of node, or of a dictionary entry, were replaced
+        ADD,    // the messages from node on, parentCount of them, were linked after `after` (none: first)
     };
 
     // The fields of a node that an edit in place changes. The texts are

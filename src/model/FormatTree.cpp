@@ -199,9 +199,82 @@ void FormatTree::LinkBuiltMessage(FormatNode* message, FormatNode* after) {
     Link(message, &root_, after);
     // Only now: dropping the history of an empty document empties the texts
     // too, and the message's texts are in them already. A clearing stays:
-    // what is built takes the place of what it took out.
-    if ((CanUndo() || CanRedo()) && !EndsWithClearing()) {
+    // what is built takes the place of what it took out, and messages added
+    // become one step.
+    if ((CanUndo() || CanRedo()) && !EndsWithClearing() && !adding_) {
         Unrecorded();
+    }
+}
+
+void FormatTree::BeginAdding() {
+    adding_ = true;
+    addingAfter_ = nullptr;
+    for (FormatNode* message = root_.firstChild_; message != nullptr; message = message->nextSibling_) {
+        addingAfter_ = message;
+    }
+}
+
+EditResult FormatTree::EndAdding() {
+    adding_ = false;
+    FormatNode* first = addingAfter_ != nullptr ? addingAfter_->nextSibling_ : root_.firstChild_;
+    if (first == nullptr) {
+        return EditResult::Refused("");
+    }
+    EditStep step;
+    step.kind = EditStep::Kind::ADD;
+    step.node = first;
+    step.parent = &root_;
+    step.after = addingAfter_;
+    step.bytes = sizeof(EditStep);
+    for (const FormatNode* message = first; message != nullptr; message = message->nextSibling_) {
+        ++step.parentCount;
+        step.bytes += SubtreeBytes(message);
+    }
+    Record(std::move(step));
+    return EditResult{first};
+}
+
+void FormatTree::DiscardAdding(TextArena::Mark textsFrom) {
+    adding_ = false;
+    if (FormatNode* first = addingAfter_ != nullptr ? addingAfter_->nextSibling_ : root_.firstChild_) {
+        std::int32_t count = 0;
+        for (const FormatNode* message = first; message != nullptr; message = message->nextSibling_) {
+            ++count;
+        }
+        DetachAdded(first, addingAfter_, count);
+        DeleteChain(first);
+    }
+    // Nothing but the messages given up stored a text since the mark.
+    texts_.RollBack(textsFrom);
+    texts_.ReleaseSpare();
+    ReclaimTextsIfEmpty();
+    messagePool_.ReleaseFreeBlocks();
+    itemPool_.ReleaseFreeBlocks();
+}
+
+void FormatTree::DetachAdded(FormatNode* first, FormatNode* after, std::int32_t count) {
+    for (const FormatNode* message = first; message != nullptr; message = message->nextSibling_) {
+        NodesLeaving(*message);
+    }
+    ownedCache_ = nullptr;
+    (after != nullptr ? after->nextSibling_ : root_.firstChild_) = nullptr;
+    root_.count_ -= count;
+    if (listener_ != nullptr) {
+        listener_->StructureChanged(root_);
+    }
+}
+
+void FormatTree::ReattachAdded(FormatNode* first, FormatNode* after, std::int32_t count) {
+    // Undo and Redo come back to the document as it was right after the
+    // addition: the added messages are its last ones.
+    assert((after != nullptr ? after->nextSibling_ : root_.firstChild_) == nullptr && "added after the last message");
+    (after != nullptr ? after->nextSibling_ : root_.firstChild_) = first;
+    root_.count_ += count;
+    if (listener_ != nullptr) {
+        for (const FormatNode* message = first; message != nullptr; message = message->nextSibling_) {
+            listener_->NodeAdded(*message);
+        }
+        listener_->StructureChanged(root_);
     }
 }
 
@@ -877,6 +950,13 @@ FormatNode* FormatTree::Apply(EditStep& step, bool forward) {
     case EditStep::Kind::RULES:
         ApplyRules(step);
         return step.node;
+    case EditStep::Kind::ADD:
+        if (forward) {
+            ReattachAdded(step.node, step.after, step.parentCount);
+            return step.node;
+        }
+        DetachAdded(step.node, step.after, step.parentCount);
+        return step.after;
     }
     return nullptr;
 }

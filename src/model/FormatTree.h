@@ -129,6 +129,20 @@ public:
     // How many nodes the document and its history hold.
     std::size_t NodesHeld() const { return messagePool_.SlotsInUse() + itemPool_.SlotsInUse(); }
 
+    // ---- Adding messages read into the document, as one step ----
+    //
+    // Between BeginAdding and EndAdding, messages that a reader builds into
+    // the document (LinkBuiltMessage) go after its last message and keep the
+    // history; EndAdding makes them one step, which Undo takes out whole.
+
+    void BeginAdding();
+    // The step of the messages added since BeginAdding; the result holds
+    // the first of them. Refused without a word when none was added.
+    EditResult EndAdding();
+    // Takes out and frees the messages added since BeginAdding, and the
+    // texts stored since textsFrom: an addition given up. The history stays.
+    void DiscardAdding(TextArena::Mark textsFrom);
+
     // ---- History ----
 
     bool CanUndo() const { return history_.CanUndo(); }
@@ -244,6 +258,10 @@ private:
     FormatNode* Apply(EditStep& step, bool forward);
     // What a node left out of the tree would be replaced with on screen.
     static FormatNode* StandIn(FormatNode* parent, FormatNode* after, FormatNode* root);
+    // The messages from first to the last one leave the tree, kept as they
+    // are, or come back after `after` (none: first).
+    void DetachAdded(FormatNode* first, FormatNode* after, std::int32_t count);
+    void ReattachAdded(FormatNode* first, FormatNode* after, std::int32_t count);
     // Frees a node kept out of the tree by the history, with its sub-tree.
     void ReleaseDetached(FormatNode* node);
     // A change the history did not record: the steps may not fit any more.
@@ -282,6 +300,9 @@ private:
     // While a step is undone or redone: the parent's label comes from the
     // step, so counting does not relabel (nor store a label).
     bool applyingStep_ = false;
+    // While messages are added: the last message before them.
+    bool adding_ = false;
+    FormatNode* addingAfter_ = nullptr;
     // The handles that refer to nodes of this tree.
     std::vector<NodeRef*> refs_;
     // After the pools: the nodes it holds are freed into them.

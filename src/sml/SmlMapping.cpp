@@ -288,6 +288,7 @@ void SmlParser::Hand() {
     statement_.column = statementColumn_;
     statement_.items.clear();
     statement_.values.assign(valueTexts_.begin(), valueTexts_.end());
+    statement_.text = text_.substr(statementStart_, pos_ - statementStart_);
     for (const SmlItem& item : items_) {
         SmlStatementItem& sent = statement_.items.emplace_back();
         sent.format = item.format;

@@ -331,6 +331,7 @@ std::optional<SmlError> SmlParser::ReadStatement() {
     headerRead_ = false;
     statementLine_ = line_;
     statementColumn_ = Column(pos_);
+    statementStart_ = pos_;
     // NAME: before the header, on the header's line.
     std::size_t look = pos_;
     while (look < text_.size() && std::string_view(":<.\n'\"/").find(text_[look]) == std::string_view::npos) {

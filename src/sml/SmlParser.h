@@ -201,6 +201,7 @@ private:
     // The statement being read.
     std::size_t statementLine_ = 0;
     std::size_t statementColumn_ = 0;
+    std::size_t statementStart_ = 0;
     bool headerRead_ = false;
     std::int32_t stream_ = 0;
     std::int32_t function_ = 0;

@@ -274,6 +274,27 @@ SmlReadResult SmlReader::ReadSmlFile(const std::filesystem::path& path) {
     return result;
 }
 
+SmlReadResult SmlReader::Adding(const std::function<SmlReadResult()>& read) {
+    firstAdded_ = nullptr;
+    const TextArena::Mark textsFrom = document_.Texts().Here();
+    document_.BeginAdding();
+    SmlReadResult result = read();
+    if (!result.Complete()) {
+        document_.DiscardAdding(textsFrom);
+        return result;
+    }
+    firstAdded_ = document_.EndAdding().node;
+    return result;
+}
+
+SmlReadResult SmlReader::AddSmlFile(const std::filesystem::path& path) {
+    return Adding([this, &path] { return ReadSmlFile(path); });
+}
+
+SmlReadResult SmlReader::AddSmlBytes(std::string_view bytes) {
+    return Adding([this, bytes] { return ReadSmlBytes(bytes); });
+}
+
 std::string SmlReader::ChangeCounts(const SmlReadResult& result) {
     // What one change of each kind is called, and many.
     static constexpr std::array<std::pair<std::string_view, std::string_view>, SML_CHANGE_KINDS> NAMES{{

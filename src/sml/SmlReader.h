@@ -96,6 +96,14 @@ public:
     // The same for a stream, standard input say, that may never end.
     [[nodiscard]] SmlReadResult ReadSmlStream(std::istream& in);
 
+    // Read as the three above, the messages going after the document's
+    // last one as one step of its history, which Undo takes out whole;
+    // nothing is added of a text that cannot be read whole. FirstAdded
+    // then tells the first message added (none: none was).
+    [[nodiscard]] SmlReadResult AddSmlFile(const std::filesystem::path& path);
+    [[nodiscard]] SmlReadResult AddSmlBytes(std::string_view bytes);
+    FormatNode* FirstAdded() const { return firstAdded_; }
+
     // A text made fit to be a description in a .TQF file, which would read
     // "." and the brackets as structure and "//" and "/*" as comments; false
     // when nothing had to change.
@@ -117,6 +125,8 @@ public:
     std::uintmax_t BytesRead() const { return bytesRead_.load(std::memory_order_relaxed); }
 
 private:
+    // Runs read as an addition to the document.
+    SmlReadResult Adding(const std::function<SmlReadResult()>& read);
     // read puts up to size bytes at data and says how many, 0 at the end;
     // nothing when the input failed.
     SmlReadResult ReadPieces(const std::function<std::optional<std::size_t>(char* data, std::size_t size)>& read);
@@ -135,6 +145,7 @@ private:
     FormatReader::MessageCallback onMessage_;
     StatementBuilder builder_;
     SmlImportOptions options_;
+    FormatNode* firstAdded_ = nullptr;
 };
 
 } // namespace tqf

@@ -43,6 +43,10 @@ struct SmlStatement {
     std::vector<SmlStatementItem> items;
     // The values of every item, valid only while the statement is handled.
     std::vector<std::string_view> values;
+    // The statement as written, from its header (or the name before it) to
+    // its "." and a comment after that: read again on its own, it makes the
+    // message the whole text makes of it. Valid only while it is handled.
+    std::string_view text;
 };
 
 // What becomes of each statement an SmlReader reads, in place of a message

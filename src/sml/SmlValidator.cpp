@@ -169,6 +169,7 @@ void SmlValidator::HandleStatement(const SmlStatement& statement) {
         Mismatch(best_, statement, nullptr, nullptr,
                  "no definition of " + MakeMessageLabel(statement.stream, statement.function, false) +
                      " in the library");
+        NoDefinition(best_.findings.front(), statement);
         onFinding_(best_.findings.front());
         return;
     }
@@ -221,6 +222,7 @@ void SmlValidator::HandleStatement(const SmlStatement& statement) {
                  "no definition of " + MakeMessageLabel(statement.stream, statement.function, false) + " sent by " +
                      (statement.direction == Direction::HOST_TO_EQUIPMENT ? "the host" : "the equipment") +
                      " in the library");
+        NoDefinition(best_.findings.front(), statement);
     }
     for (const ValidationFinding& finding : best_.findings) {
         onFinding_(finding);
@@ -380,6 +382,11 @@ void SmlValidator::Mismatch(Attempt& attempt, const SmlStatement& statement, con
     finding.reason = std::move(reason);
     finding.definition = definition;
     finding.item = definitionItem;
+}
+
+void SmlValidator::NoDefinition(ValidationFinding& finding, const SmlStatement& statement) {
+    finding.noDefinition = true;
+    finding.statement.assign(statement.text);
 }
 
 std::string SmlValidator::ItemPath() const {

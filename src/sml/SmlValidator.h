@@ -108,6 +108,9 @@ private:
     void Mismatch(Attempt& attempt, const SmlStatement& statement, const SmlStatementItem* item,
                   const FormatNode* definitionItem, std::string reason) const;
     std::string ItemPath() const;
+    // Marks finding as the library's lack of a definition, with the text
+    // that would make one.
+    static void NoDefinition(ValidationFinding& finding, const SmlStatement& statement);
 
     FindingCallback onFinding_;
     RuleCheck rules_;

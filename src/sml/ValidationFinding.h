@@ -21,6 +21,10 @@ struct ValidationFinding {
     const FormatNode* definition = nullptr;
     const FormatNode* item = nullptr;
     bool unreadable = false;
+    // The library has no definition for the message; statement is its
+    // text as written, which read as SML makes the definition it lacks.
+    bool noDefinition = false;
+    std::string statement;
 };
 
 // Findings alike: the same message, item, reason and definition, as a log

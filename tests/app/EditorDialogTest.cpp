@@ -224,9 +224,10 @@ TEST_F(EditorDialogTest, ContextMenuOnTheFreeAreaOffersTheAboutBox) {
             for (const QAction* action : menu->actions()) {
                 texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
             }
-            const QString expected = QStringLiteral("New|Open...|Open Recent|Save|Save As...|Exit|-|Undo|Redo|-|"
-                                                    "Find...|-|Import SML...|Export SML...|Check SML "
-                                                    "Messages...|-|Rules...|Data Item Dictionary...|-|TQF 정보(&A)...");
+            const QString expected =
+                QStringLiteral("New|Open...|Open Recent|Save|Save As...|Exit|-|Undo|Redo|-|"
+                               "Find...|-|Import SML...|Add SML Messages...|Export SML...|Check SML "
+                               "Messages...|-|Rules...|Data Item Dictionary...|-|TQF 정보(&A)...");
             EXPECT_EQ(texts, expected.split(QLatin1Char('|')));
             entry = menu->actions().back()->text();
             OnNextModal([&](QWidget* modal) { ExpectAboutBoxAndClose(modal, &shown); });

@@ -4,6 +4,9 @@
 #include "RulesDialog.h"
 #include "TreeSurgery.h"
 
+#include <QDialogButtonBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QWindow>
 
 namespace tqf {
@@ -49,6 +52,38 @@ TEST_F(RulesWindowTest, RulesTypedForTheChosenItemAreOneStep) {
     QTest::keyClick(dialog->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
     Settle();
     EXPECT_EQ(tree.Rules().Of(item), nullptr);
+}
+
+// A dictionary entry changed in the dialog is one step that Save writes at
+// the file's head and Ctrl+Z takes back.
+TEST_F(RulesWindowTest, ADictionaryEntryEditedIsOneStepAndSaved) {
+    const QString tqf = PathIn(QStringLiteral("lib.TQF"));
+    const std::string head = "/* TALVO SECS MESSAGE FORMAT FILE */\r\n//@ dictionary CEID: formats U4 A";
+    const std::string body = "\r\n\r\nS6F11W\r\n<U4  CEID>.\r\n";
+    WriteBytes(tqf, head + body);
+    Open(tqf);
+    OnNextModal([&](QWidget* modal) {
+        auto* edit = modal->findChild<QPlainTextEdit*>(QStringLiteral("dictionaryEdit"));
+        auto* buttons = modal->findChild<QDialogButtonBox*>(QStringLiteral("rulesButtons"));
+        ASSERT_TRUE(edit != nullptr && buttons != nullptr);
+        EXPECT_EQ(edit->toPlainText().trimmed(), QStringLiteral("dictionary CEID: formats U4 A"));
+        edit->setFocus();
+        QTest::keyClick(modal->windowHandle(), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(modal->windowHandle(), Qt::Key_Backspace); // the line's end
+        TypeInto(modal, " U1");
+        buttons->button(QDialogButtonBox::Ok)->setFocus();
+        QTest::keyClick(modal->windowHandle(), Qt::Key_Space);
+    });
+    ChooseFromWindowMenu(QString::fromLatin1(DICTIONARY_MENU_TEXT));
+    EXPECT_TRUE(prompts.boxes.empty());
+    EXPECT_EQ(TreeSurgery::History(Tree().Tree()).Steps(), 1U);
+    SaveAs(tqf);
+    EXPECT_EQ(ReadBytes(tqf), head + " U1" + body);
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    Settle();
+    EXPECT_TRUE(Commands().Doc().IsModified());
+    Click(IDC_SAVE);
+    EXPECT_EQ(ReadBytes(tqf), head + body);
 }
 
 } // namespace

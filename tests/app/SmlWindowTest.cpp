@@ -162,5 +162,68 @@ TEST_F(SmlWindowTest, CheckListsMismatchesAndChoosesWhatTheyConcern) {
     EXPECT_FALSE(Commands().Doc().IsModified());
 }
 
+// Add SML Messages puts the file's messages after the library's, keeps its
+// file, reports as Import does and is one step that Ctrl+Z takes back.
+TEST_F(SmlWindowTest, AddSmlAppendsTheMessagesAsOneStep) {
+    const QString tqf = PathIn(QStringLiteral("lib.TQF"));
+    WriteBytes(tqf, "S9F9W.\n");
+    Open(tqf);
+    const QString sml = PathIn(QStringLiteral("more.sml"));
+    WriteBytes(sml, "S2F1 <L[2] <A \"MODEL\"> <A SOFTREV>>.\nS2F2 <QQ>.\nS1F1 W.\n");
+    prompts.fileAnswers.push_back(sml);
+    ChooseFromWindowMenu(QStringLiteral("Add SML Messages..."));
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_EQ(prompts.fileDialogs.back().filter, SML_OR_LOG_FILTER);
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S9F9W", "S2F1", "S1F1W"}));
+    EXPECT_EQ(Tree().SelectedNode(), Root()->FirstChild()->NextSibling());
+    ASSERT_EQ(prompts.boxes.size(), 1U);
+    EXPECT_TRUE(prompts.boxes[0].text.startsWith(
+        QStringLiteral("2 message(s) were added from\n%1\n\n1 statement(s) could not be read").arg(sml)));
+    EXPECT_EQ(PathDisplay(), QDir::toNativeSeparators(tqf));
+    EXPECT_TRUE(Commands().Doc().IsModified());
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    Settle();
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S9F9W"}));
+    EXPECT_FALSE(Commands().Doc().IsModified());
+}
+
+// A row of a message the library lacks offers Add Definition: the message
+// as the import maps it is added, chosen and checked again; Ctrl+Z takes it back.
+TEST_F(SmlWindowTest, AddDefinitionAddsTheMessageOfANoDefinitionRow) {
+    const QString tqf = PathIn(QStringLiteral("lib.TQF"));
+    WriteBytes(tqf, "S1F1W.\n");
+    Open(tqf);
+    const QString log = PathIn(QStringLiteral("eap.log"));
+    WriteBytes(log, "[MSG] S1F1 W.\n10:00 [MSG] S2F41 W /* Dir=1 */\n<L <A 'GO'> <U4 7>>\n.\n[DEBUG] x\n");
+    prompts.fileAnswers.push_back(log);
+    const FormatNode* chosen = nullptr;
+    OnNextModal([&](QWidget* modal) {
+        auto* check = qobject_cast<SmlCheckDialog*>(modal);
+        auto* add = modal->findChild<QPushButton*>(QStringLiteral("smlAddDefinition"));
+        ASSERT_TRUE(check != nullptr && add != nullptr);
+        QTreeWidget& list = check->Rows();
+        ASSERT_EQ(list.topLevelItemCount(), 1);
+        QTreeWidgetItem* row = list.topLevelItem(0);
+        EXPECT_EQ(row->text(2), QStringLiteral("no definition of S2F41 in the library"));
+        QTest::mouseClick(check->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          list.viewport()->mapTo(check, list.visualItemRect(row).center()));
+        EXPECT_TRUE(add->isEnabled());
+        add->setFocus();
+        QTest::keyClick(check->windowHandle(), Qt::Key_Space);
+        EXPECT_TRUE(check->SummaryText().contains(QStringLiteral("\n2 messages, 2 passed, 0 failed")));
+        EXPECT_FALSE(add->isEnabled()) << "no row left";
+        chosen = Tree().SelectedNode();
+        check->reject();
+    });
+    ChooseFromWindowMenu(QString::fromLatin1(CHECK_SML_MENU_TEXT));
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W", "S2F41W"}));
+    EXPECT_EQ(chosen, Root()->FirstChild()->NextSibling());
+    EXPECT_EQ(Labels(chosen->FirstChild()), (std::vector<std::string>{"<A[2]>", "<U4>"}));
+    EXPECT_TRUE(Commands().Doc().IsModified());
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    Settle();
+    EXPECT_EQ(MessageLabels(), (std::vector<std::string>{"S1F1W"}));
+}
+
 } // namespace
 } // namespace tqf

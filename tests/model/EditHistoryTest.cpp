@@ -191,6 +191,43 @@ TEST_F(EditHistoryTest, ABuildAfterAClearingTakesThePlaceOfWhatItTookOut) {
     EXPECT_FALSE(tree.CanUndo());
 }
 
+// Messages built while adding are one step that undo takes out whole and
+// redo puts back; an addition given up leaves document and history as they were.
+TEST_F(EditHistoryTest, MessagesAddedByAReadAreOneStep) {
+    FormatNode* last = Message("1", "1");
+    tree.MarkSaved();
+    const std::string before = Dump(tree);
+    const auto add = [&](const char* label) {
+        FormatNode* built = tree.NewDetachedMessage();
+        TreeSurgery::SetLabel(tree, built, label);
+        tree.LinkBuiltMessage(built, last);
+        last = built;
+    };
+    tree.BeginAdding();
+    EXPECT_FALSE(tree.EndAdding().Done()) << "nothing added";
+    tree.BeginAdding();
+    add("S9F9");
+    add("S8F8");
+    EXPECT_EQ(tree.EndAdding().node->Label().str(), "S9F9");
+    const std::string after = Dump(tree);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(tree.Undo().has_value());
+        EXPECT_EQ(Dump(tree), before);
+        EXPECT_TRUE(tree.AtSavedState());
+        ASSERT_TRUE(tree.Redo().has_value());
+        EXPECT_EQ(Dump(tree), after);
+    }
+    ASSERT_TRUE(tree.Undo().has_value());
+    last = Message("2", "2"); // frees the added messages, out of the tree
+    const std::string created = Dump(tree);
+    const TextArena::Mark mark = tree.Texts().Here();
+    tree.BeginAdding();
+    add("S7F7");
+    tree.DiscardAdding(mark);
+    EXPECT_EQ(Dump(tree), created);
+    EXPECT_TRUE(tree.Undo().has_value()) << "the history stays";
+}
+
 // The file's library stays so through edits, undo, redo and a new branch,
 // until a clearing lies between; dropped or forgotten steps keep that.
 TEST(LibraryOfFileTest, OnlyAClearingBetweenTheMarkAndNowMakesAnotherLibrary) {

@@ -353,6 +353,37 @@ TEST(SmlValidatorTest, AFileValidatesAgainstTheLibraryMadeOfIt) {
     EXPECT_EQ(ruled, 40); // the merge's rules were held against the messages
 }
 
+// The text kept with a message the library lacks, added on its own, makes
+// what importing the whole file makes of it, in SML and in a log.
+TEST(SmlValidatorTest, TheTextOfAMessageWithoutDefinitionAddsWhatTheImportMakes) {
+    std::mt19937 random(42);
+    std::string sml;
+    for (int i = 0; i < 30; ++i) {
+        sml += RandomStatement(random);
+    }
+    const std::string log = "09:00 [MSG] () S1F3Query: 'S1F3' W /* Dir=2 */\n <L [2]\n <U4 [1] 6 > /* VID */\n"
+                            " <A [0] > // Lot\n >\n.\n09:01 [DEBUG] SxFy=S1F4, t=3\n"
+                            "09:02 [MSG] Sent by Host S2F41 W <L <A 'GO'> <L[n]>> . // remote\n";
+    for (const std::string& text : {sml, log}) {
+        FormatTree whole;
+        const SmlReadResult read = SmlReader(whole).ReadSmlBytes(text);
+        FormatTree none;
+        FormatTree added;
+        SmlValidator validator(none.GetRootNode(), [&](const ValidationFinding& f) {
+            SmlReader reader(added);
+            reader.SetOptions({.log = read.readAsLog});
+            EXPECT_TRUE(f.noDefinition);
+            EXPECT_EQ(reader.AddSmlBytes(f.statement).messagesRead, 1U) << f.statement;
+        });
+        ASSERT_TRUE(validator.CheckBytes(text).Complete());
+        EXPECT_EQ(validator.Failed(), read.messagesRead);
+        EXPECT_EQ(FormatWriter::FormatFileText(added.GetRootNode()), FormatWriter::FormatFileText(whole.GetRootNode()));
+    }
+    FormatTree document;
+    EXPECT_FALSE(SmlReader(document).AddSmlBytes("\xFF\xFE S1F1 W.").Complete());
+    EXPECT_EQ(document.GetRootNode()->Count(), 0) << "a text not read whole adds nothing";
+}
+
 TEST(SmlMergeTest, OneDefinitionAcceptsWhatEachDid) {
     FormatTree library;
     ASSERT_TRUE(FormatReader(library)
