@@ -1,0 +1,84 @@
+// The tree as a screen reader's table: rows by number, the chosen row as the
+// selection, and row interfaces that do not pile up as rows are read.
+#include "TreeAccessible.h"
+#include "TreeRowAccessible.h"
+#include "TreeViewTestSupport.h"
+
+#include <QAccessible>
+
+#include <set>
+
+namespace tqf::test {
+namespace {
+
+constexpr int MESSAGES = 300;
+
+struct ReadTree : TreeViewHarness {
+    std::vector<FormatNode*> messages;
+    TreeAccessible* tree = nullptr;
+    QAccessibleTableInterface* table = nullptr;
+
+    ReadTree() : TreeViewHarness(300, 200) {
+        for (int i = 0; i < MESSAGES; ++i) {
+            messages.push_back(AddMessage("S1F" + std::to_string(i)));
+        }
+        Render();
+        tree = static_cast<TreeAccessible*>(QAccessible::queryAccessibleInterface(&View()));
+        table = tree->tableInterface();
+    }
+    QAccessible::Id IdOfRow(int row) { return QAccessible::uniqueId(table->cellAt(row, 0)); }
+};
+
+TEST(TreeAccessibleTest, RowsAreCellsOfOneColumnAndTheChosenRowIsTheSelection) {
+    ReadTree t;
+    ASSERT_NE(t.table, nullptr);
+    EXPECT_EQ(t.table->rowCount(), MESSAGES);
+    EXPECT_EQ(t.table->columnCount(), 1);
+    EXPECT_EQ(t.table->cellAt(5, 1), nullptr);
+    EXPECT_EQ(t.table->cellAt(MESSAGES, 0), nullptr);
+    QAccessibleInterface* cell = t.table->cellAt(5, 0);
+    EXPECT_EQ(cell->text(QAccessible::Name), QStringLiteral("S1F5"));
+    EXPECT_EQ(cell->tableCellInterface()->rowIndex(), 5);
+    EXPECT_EQ(cell->tableCellInterface()->table(), t.tree);
+    EXPECT_EQ(t.tree->indexOfChild(cell), 5);
+
+    EXPECT_TRUE(t.table->selectedRows().isEmpty());
+    EXPECT_TRUE(t.table->selectRow(5));
+    EXPECT_EQ(t.View().SelectedNode(), t.messages[5]);
+    EXPECT_EQ(t.table->selectedRows(), QList<int>{5});
+    EXPECT_EQ(t.table->selectedCells(), QList<QAccessibleInterface*>{cell});
+    EXPECT_TRUE(cell->tableCellInterface()->isSelected());
+    EXPECT_TRUE(t.table->isRowSelected(5));
+    EXPECT_FALSE(t.table->isRowSelected(4));
+    EXPECT_FALSE(t.table->unselectRow(5));
+    EXPECT_FALSE(t.table->selectRow(MESSAGES));
+    EXPECT_EQ(t.View().SelectedNode(), t.messages[5]);
+}
+
+TEST(TreeAccessibleTest, ReadingEveryRowKeepsOnlyTheLastRowsAndTheChosenOneAndNeverReusesAnId) {
+    ReadTree t;
+    t.table->selectRow(0);
+    const QAccessible::Id chosen = t.IdOfRow(0);
+    std::set<QAccessible::Id> ids;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int row = 1; row < MESSAGES; ++row) {
+            EXPECT_TRUE(ids.insert(t.IdOfRow(row)).second) << "row " << row << " pass " << pass;
+        }
+    }
+    EXPECT_LE(t.tree->KeptRowCount(), TreeAccessible::KEPT_ROWS);
+    EXPECT_EQ(QAccessible::accessibleInterface(*ids.begin()), nullptr);
+    EXPECT_EQ(QAccessible::accessibleInterface(chosen), t.table->cellAt(0, 0));
+    EXPECT_EQ(t.IdOfRow(0), chosen);
+}
+
+TEST(TreeAccessibleTest, ARowDeletedWithItsNodeLeavesNoIdForTheNextRow) {
+    ReadTree t;
+    const QAccessible::Id last = t.IdOfRow(MESSAGES - 1);
+    TreeSurgery::DeleteNode(t.Tree(), t.messages.back(), true);
+    EXPECT_EQ(QAccessible::accessibleInterface(last), nullptr);
+    EXPECT_NE(t.IdOfRow(0), last);
+    EXPECT_EQ(t.table->rowCount(), MESSAGES - 1);
+}
+
+} // namespace
+} // namespace tqf::test
