@@ -143,7 +143,7 @@ QAccessibleInterface* TreeAccessible::focusChild() const {
     if (!view->hasFocus()) {
         return nullptr;
     }
-    return RowOf(view->SelectedNode());
+    return RowOf(view->KeyNode());
 }
 
 // ---- The table ----
@@ -321,6 +321,16 @@ void TreeAccessible::NotifyChosen(FormatTreeView& view, const FormatNode* node) 
         focus.setChild(index);
         AccessibleEvents::Send(focus);
     }
+}
+
+void TreeAccessible::NotifyFocused(FormatTreeView& view, const FormatNode* node) {
+    TreeAccessible* tree = ListenedTree(view, node);
+    if (tree == nullptr) {
+        return;
+    }
+    QAccessibleEvent focus(&view, QAccessible::Focus);
+    focus.setChild(tree->RowIndexOf(node));
+    AccessibleEvents::Send(focus);
 }
 
 void TreeAccessible::NotifyExpansion(FormatTreeView& view, const FormatNode* node) {

@@ -29,7 +29,7 @@ class TreeRowAccessible;
 class TreeAccessible : public QAccessibleWidget, public QAccessibleTableInterface {
 public:
     // How many row interfaces are kept: some screens of rows.
-    static constexpr std::size_t KEPT_ROWS = 128;
+    static constexpr std::size_t KEPT_ROWS = 256;
 
     explicit TreeAccessible(FormatTreeView* view);
     ~TreeAccessible() override;
@@ -44,6 +44,9 @@ public:
     // and its focus while the view has the keyboard focus. Nothing is done
     // while no tool listens.
     static void NotifyChosen(FormatTreeView& view, const FormatNode* node);
+    // Tells them that the keys act on node's row, which is not chosen: the
+    // row that took the place of the chosen node deleted.
+    static void NotifyFocused(FormatTreeView& view, const FormatNode* node);
     // Tells them that node was expanded or collapsed.
     static void NotifyExpansion(FormatTreeView& view, const FormatNode* node);
 

@@ -99,9 +99,8 @@ QAccessible::State TreeRowAccessible::state() const {
     }
     state.selectable = true;
     state.focusable = true;
-    const bool chosen = isSelected();
-    state.selected = chosen;
-    state.focused = chosen && view_->hasFocus();
+    state.selected = isSelected();
+    state.focused = view_->KeyNode() == node_.Get() && view_->hasFocus();
     if (node_->FirstChild() != nullptr) {
         state.expandable = true;
         state.expanded = node_->IsExpanded();

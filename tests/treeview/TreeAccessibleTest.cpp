@@ -1,10 +1,14 @@
 // The tree as a screen reader's table: rows by number, the chosen row as the
 // selection, and row interfaces that do not pile up as rows are read.
 #include "TreeAccessible.h"
+#include "AccessibleEvents.h"
+#include "TreeCommands.h"
+#include "TreeNavigation.h"
 #include "TreeRowAccessible.h"
 #include "TreeViewTestSupport.h"
 
 #include <QAccessible>
+#include <QTest>
 
 #include <set>
 
@@ -78,6 +82,47 @@ TEST(TreeAccessibleTest, ARowDeletedWithItsNodeLeavesNoIdForTheNextRow) {
     EXPECT_EQ(QAccessible::accessibleInterface(last), nullptr);
     EXPECT_NE(t.IdOfRow(0), last);
     EXPECT_EQ(t.table->rowCount(), MESSAGES - 1);
+}
+
+TEST(TreeAccessibleTest, TheRowThatTakesADeletedNodesPlaceIsItsNextSiblingElseThePreviousElseItsParent) {
+    TreeViewHarness h;
+    FormatNode* only = h.AddMessage("S1F1");
+    FormatNode* list = h.AddItem(only, "<L[3]>", true);
+    FormatNode* a = h.AddItem(list, "<A>");
+    FormatNode* b = h.AddItem(list, "<B>");
+    FormatNode* c = h.AddItem(list, "<C>");
+    EXPECT_EQ(TreeNavigation::PlaceTakerOf(*a), b);
+    EXPECT_EQ(TreeNavigation::PlaceTakerOf(*c), b);
+    EXPECT_EQ(TreeNavigation::PlaceTakerOf(*list), only);
+    EXPECT_EQ(TreeNavigation::PlaceTakerOf(*only), nullptr);
+}
+
+TEST(TreeAccessibleTest, AfterADeleteNothingIsChosenAndTheRowInItsPlaceIsHeardAsFocusedAndKeysGoOnFromIt) {
+    ReadTree t;
+    std::vector<std::pair<QAccessible::Event, int>> heard;
+    AccessibleEvents::SetListener(
+        [&heard](QAccessibleEvent& event) { heard.emplace_back(event.type(), event.child()); });
+    t.View().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&t.View()));
+    t.View().setFocus();
+    t.View().ChooseNode(t.messages[10]);
+    QCoreApplication::processEvents();
+    heard.clear();
+    t.View().RunCommand(ID_TREE_DELETE_NODE);
+    QCoreApplication::processEvents();
+    AccessibleEvents::SetListener(nullptr);
+
+    EXPECT_EQ(t.View().SelectedNode(), nullptr);
+    EXPECT_EQ(t.View().KeyNode(), t.messages[11]);
+    EXPECT_EQ(heard, (std::vector<std::pair<QAccessible::Event, int>>{{QAccessible::Focus, 10}}));
+    const QAccessible::State state = t.table->cellAt(10, 0)->state();
+    EXPECT_TRUE(state.focused);
+    EXPECT_FALSE(state.selected);
+    EXPECT_EQ(t.tree->focusChild(), t.table->cellAt(10, 0));
+    QTest::keyClick(t.View().windowHandle(), Qt::Key_Down);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(t.View().SelectedNode(), t.messages[12]);
+    EXPECT_EQ(t.View().KeyNode(), t.messages[12]);
 }
 
 } // namespace
