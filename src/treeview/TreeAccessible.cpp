@@ -100,12 +100,12 @@ QAccessibleInterface* TreeAccessible::RowOfVisible(const FormatNode* node) const
 }
 
 void TreeAccessible::DropOldestRows() const {
-    const FormatNode* chosen = View()->SelectedNode();
+    const FormatNode* chosen = View()->KeyNode();
     bool chosenKept = false;
     while (recent_.size() > KEPT_ROWS) {
         const KeptRow oldest = recent_.back();
         if (oldest.key == chosen && !chosenKept) {
-            // The chosen row stays: a reader comes back to it.
+            // The row the keys act on stays: a reader comes back to it.
             recent_.splice(recent_.begin(), recent_, std::prev(recent_.end()));
             chosenKept = true;
             continue;
