@@ -14,7 +14,7 @@ packages=(
   fonts-wine fonts-nanum           # Tahoma and a Hangul font for the dialogs
   desktop-file-utils appstream shared-mime-info  # the install tests' validators and MIME database
   dpkg-dev                         # dpkg-shlibdeps, for scripts/package.sh
-  dbus-daemon at-spi2-core libglib2.0-bin python3-dbus  # scripts/atspi-check.sh reads the window through the accessibility bus
+  dbus-daemon at-spi2-core libglib2.0-bin python3-dbus python3-gi  # scripts/atspi-check.sh reads the window through the accessibility bus
   lintian                          # the package test's check of the Debian package
   xdg-utils libfile-mimeinfo-perl  # the install test's xdg-mime queries, as outside a desktop
 )

@@ -10,4 +10,11 @@ class EditorDialog;
 // The painted captions stay as they are.
 void NameControls(EditorDialog& window);
 
+// Makes each group box's controls (fields, their labels, buttons) children
+// of a panel named after the group, which covers exactly the group, so that a screen
+// reader finds every field in its group and says the group on entering it.
+// The panel draws nothing and takes no click of its own; pixels, tab order
+// and clicks stay as they were.
+void GroupControlsInPanels(EditorDialog& window);
+
 } // namespace tqf

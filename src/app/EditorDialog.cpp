@@ -405,6 +405,7 @@ void EditorDialog::CreateControls() {
     panel_.exitButton = button(IDC_EXIT);
     panel_.pathDisplay = label(IDC_PATH);
     NameControls(*this);
+    GroupControlsInPanels(*this);
 }
 
 QWidget* EditorDialog::CreateControl(int index) {

@@ -201,8 +201,24 @@ void FormatTreeView::ForgetNodes(const FormatNode& subtreeRoot) {
         // A node taken out may come back by an undo, not highlighted.
         SetNodeColor(highlightedNode_, textColor_, false);
     }
+    if (FormatTree::IsWithin(KeyNode(), &subtreeRoot)) {
+        placeTaker_ = tree_.Mutable(TreeNavigation::PlaceTakerOf(subtreeRoot));
+        // Once, however many nodes go meanwhile (a document emptied goes
+        // message by message).
+        if (!placeTakerAnnounced_) {
+            placeTakerAnnounced_ = true;
+            QMetaObject::invokeMethod(this, &FormatTreeView::AnnouncePlaceTaker, Qt::QueuedConnection);
+        }
+    }
     layout_.NodesAboutToBeDeleted(subtreeRoot);
     emit NodesAboutToBeDeleted(&subtreeRoot);
+}
+
+void FormatTreeView::AnnouncePlaceTaker() {
+    placeTakerAnnounced_ = false;
+    if (selectedNode_ == nullptr && placeTaker_ != nullptr && hasFocus()) {
+        TreeAccessible::NotifyFocused(*this, placeTaker_);
+    }
 }
 
 // ---- Painting and scrolling ----
@@ -443,6 +459,7 @@ bool FormatTreeView::OnLeftButton(QPoint point, bool doubleClick) {
     SetNodeColor(hit, HIGHLIGHT_COLOR, true);
     highlightedNode_ = hit;
     selectedNode_ = hit;
+    placeTaker_ = nullptr;
     TreeAccessible::NotifyChosen(*this, hit);
     return true;
 }
@@ -469,6 +486,7 @@ void FormatTreeView::SelectForContextMenu(QPoint clientPos) {
         return;
     }
     selectedNode_ = HitTestNode(clientPos, root->FirstChild());
+    placeTaker_ = nullptr;
     if (selectedNode_ != nullptr) {
         SetNodeColor(selectedNode_, HIGHLIGHT_COLOR, true);
         highlightedNode_ = selectedNode_.Get();
@@ -583,6 +601,7 @@ void FormatTreeView::Choose(FormatNode* node, bool centre) {
     SetNodeColor(node, HIGHLIGHT_COLOR, true);
     highlightedNode_ = node;
     selectedNode_ = node;
+    placeTaker_ = nullptr;
     RevealNode(node, centre);
     TreeAccessible::NotifyChosen(*this, node);
 }
@@ -598,7 +617,7 @@ bool FormatTreeView::ShowsFocusMark() const { return keyboardCues_ && hasFocus()
 
 FormatNode* FormatTreeView::VisibleChosenNode() const {
     const FormatNode* root = tree_.GetRootNode();
-    FormatNode* shown = selectedNode_;
+    FormatNode* shown = KeyNode();
     for (FormatNode* above = shown != nullptr ? shown->Parent() : nullptr; above != nullptr && above != root;
          above = above->Parent()) {
         if (!above->IsExpanded()) {
@@ -705,6 +724,8 @@ void FormatTreeView::focusInEvent(QFocusEvent* event) {
         [this] {
             if (hasFocus() && selectedNode_ != nullptr) {
                 TreeAccessible::NotifyChosen(*this, selectedNode_);
+            } else {
+                AnnouncePlaceTaker();
             }
         },
         Qt::QueuedConnection);

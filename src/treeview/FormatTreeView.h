@@ -141,6 +141,10 @@ public:
     int ScrollLimit() const;
 
     FormatNode* SelectedNode() const { return selectedNode_; }
+    // Where the keys act: the chosen node, or while none is chosen the row
+    // that took the place of the chosen node deleted last; none when
+    // neither is in the document.
+    FormatNode* KeyNode() const { return selectedNode_ != nullptr ? selectedNode_.Get() : placeTaker_.Get(); }
     FormatNode* HighlightedNode() const { return highlightedNode_; }
     ColorRef TextColor() const { return textColor_; }
     ColorRef LineColor() const { return lineColor_; }
@@ -238,6 +242,8 @@ private:
     void PostNotification(void (FormatTreeView::*signal)());
     void DeliverNotification();
     void ForgetNodes(const FormatNode& subtreeRoot);
+    // Tells a reader, once the deletion is over, which row the keys act on.
+    void AnnouncePlaceTaker();
     // Shows the refusal of an editing operation; true when it was refused.
     bool Refused(const EditResult& result);
     void UpdateScrollBar();
@@ -282,6 +288,12 @@ private:
     TreeLayout layout_;
     NodeRef selectedNode_{tree_};
     NodeRef highlightedNode_{tree_};
+    // The row that took the place of the chosen node when it was deleted.
+    // A deletion chooses nothing and leaves the panels empty; the keys go
+    // on from this row, and a reader hears it as the focused row, until a
+    // node is chosen.
+    NodeRef placeTaker_{tree_};
+    bool placeTakerAnnounced_ = false;
     ColorRef textColor_ = DEFAULT_TEXT_COLOR;
     ColorRef lineColor_ = DEFAULT_LINE_COLOR;
     ColorRef backgroundColor_ = DEFAULT_BACKGROUND_COLOR;

@@ -76,4 +76,24 @@ int CountMessages(const FormatNode* root, int limit) {
     return messages;
 }
 
+const FormatNode* PlaceTakerOf(const FormatNode& node) {
+    if (node.NextSibling() != nullptr) {
+        return node.NextSibling();
+    }
+    const FormatNode* parent = node.Parent();
+    if (parent == nullptr) {
+        return nullptr;
+    }
+    const FormatNode* previous = nullptr;
+    for (const FormatNode* sibling = parent->FirstChild(); sibling != nullptr && sibling != &node;
+         sibling = sibling->NextSibling()) {
+        previous = sibling;
+    }
+    if (previous != nullptr) {
+        return previous;
+    }
+    // The root is no row.
+    return parent->Parent() != nullptr ? parent : nullptr;
+}
+
 } // namespace tqf::TreeNavigation

@@ -34,6 +34,11 @@ std::int64_t RevealPosition(const RowPlacement& row, std::int64_t height, std::i
 std::int64_t AlignToRow(const TreeLayout& layout, std::int64_t position, const RowPlacement& row, std::int64_t height,
                         int margin, std::int64_t limit);
 
+// The row that takes the place of a node about to be deleted, for the keys
+// to go on from: its next sibling, else its previous one, else its parent;
+// none for a message that is the only one.
+const FormatNode* PlaceTakerOf(const FormatNode& node);
+
 // How many messages root holds, counted no further than limit.
 int CountMessages(const FormatNode* root, int limit);
 

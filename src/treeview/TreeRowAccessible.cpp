@@ -34,6 +34,8 @@ int DepthOf(const FormatNode* node) {
 
 } // namespace
 
+TreeRowAccessible::TreeRowAccessible(FormatTreeView* view, FormatNode* node) : view_(view), node_(view->Tree(), node) {}
+
 QWindow* TreeRowAccessible::window() const { return view_ != nullptr ? view_->window()->windowHandle() : nullptr; }
 
 QAccessibleInterface* TreeRowAccessible::parent() const { return Tree(); }
@@ -97,13 +99,12 @@ QAccessible::State TreeRowAccessible::state() const {
     }
     state.selectable = true;
     state.focusable = true;
-    const bool chosen = view_->SelectedNode() == node_;
-    state.selected = chosen;
-    state.focused = chosen && view_->hasFocus();
+    state.selected = isSelected();
+    state.focused = view_->KeyNode() == node_.Get() && view_->hasFocus();
     if (node_->FirstChild() != nullptr) {
         state.expandable = true;
-        state.expanded = node_->IsExpanded() != 0;
-        state.collapsed = node_->IsExpanded() == 0;
+        state.expanded = node_->IsExpanded();
+        state.collapsed = !node_->IsExpanded();
     }
     const QRect shown = rect();
     const QRect client(view_->viewport()->mapToGlobal(QPoint(0, 0)), view_->viewport()->size());
@@ -115,6 +116,9 @@ QAccessible::State TreeRowAccessible::state() const {
 void* TreeRowAccessible::interface_cast(QAccessible::InterfaceType type) {
     if (type == QAccessible::ActionInterface) {
         return static_cast<QAccessibleActionInterface*>(this);
+    }
+    if (type == QAccessible::TableCellInterface) {
+        return static_cast<QAccessibleTableCellInterface*>(this);
     }
     return nullptr;
 }
@@ -132,7 +136,7 @@ QString TreeRowAccessible::localizedActionDescription(const QString& name) const
         return QStringLiteral("Choose");
     }
     if (name == toggleAction()) {
-        return isValid() && node_->IsExpanded() != 0 ? QStringLiteral("Collapse") : QStringLiteral("Expand");
+        return isValid() && node_->IsExpanded() ? QStringLiteral("Collapse") : QStringLiteral("Expand");
     }
     return QString();
 }
@@ -141,12 +145,7 @@ void TreeRowAccessible::doAction(const QString& name) {
     if (!isValid()) {
         return;
     }
-    // The row holds its node read-only; the view's tree hands it out for the
-    // view's operations while it is still in the tree.
-    FormatNode* node = view_->Tree().Mutable(node_);
-    if (node == nullptr) {
-        return;
-    }
+    FormatNode* node = node_.Get();
     if (name == pressAction()) {
         view_->ChooseNode(node);
     } else if (name == toggleAction() && node->FirstChild() != nullptr) {
@@ -167,6 +166,15 @@ void TreeRowAccessible::AnnounceChange(const QString& said) {
     announcing_.clear();
 }
 
+bool TreeRowAccessible::isSelected() const { return isValid() && view_->SelectedNode() == node_.Get(); }
+
+int TreeRowAccessible::rowIndex() const {
+    const TreeAccessible* tree = Tree();
+    return tree != nullptr && isValid() ? tree->RowIndexOf(node_) : -1;
+}
+
+QAccessibleInterface* TreeRowAccessible::table() const { return Tree(); }
+
 TreeAccessible* TreeRowAccessible::Tree() const {
     if (view_ == nullptr) {
         return nullptr;
@@ -182,7 +190,7 @@ QString TreeRowAccessible::Description() const {
     const TreeAccessible::SiblingPlace place = tree->PlaceOf(node_);
     const QString where = QString::fromLatin1(PLACE_FORMAT).arg(DepthOf(node_)).arg(place.position).arg(place.count);
     // An item's label holds its description; a message's does not.
-    if (node_->IsMessage() != 0 && !node_->Description().empty()) {
+    if (node_->IsMessage() && !node_->Description().empty()) {
         return QString::fromLatin1(PLACE_AND_DESCRIPTION_FORMAT).arg(where, FromBytes(node_->Description()));
     }
     return where;

@@ -4,19 +4,25 @@
 #include <QAccessibleActionInterface>
 #include <QPointer>
 
+#include "NodeRef.h"
+
 namespace tqf {
 
 class FormatNode;
 class FormatTreeView;
 class TreeAccessible;
 
-// One row of the tree: a node as a screen reader sees it. It holds the node
-// only while the node is in the document; the tree's interface (TreeAccessible)
-// makes it when a reader first asks for the row and forgets it when the node
-// goes.
-class TreeRowAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
+// One row of the tree, the one cell of its row in the tree's table: a node as
+// a screen reader sees it. It refers to the node only while the node is in
+// the document; the tree's interface (TreeAccessible) makes it when a reader
+// asks for the row and deletes it when the node goes or when the row has
+// not been asked for in a while.
+class TreeRowAccessible final : public QAccessibleInterface,
+                                public QAccessibleActionInterface,
+                                public QAccessibleTableCellInterface {
 public:
-    TreeRowAccessible(FormatTreeView* view, const FormatNode* node) : view_(view), node_(node) {}
+    // node is one of view's.
+    TreeRowAccessible(FormatTreeView* view, FormatNode* node);
 
     bool isValid() const override { return view_ != nullptr && node_ != nullptr; }
     QObject* object() const override { return nullptr; }
@@ -45,10 +51,19 @@ public:
     void doAction(const QString& name) override;
     QStringList keyBindingsForAction(const QString& name) const override;
 
-    const FormatNode* Node() const { return node_; }
+    // The cell: column 0 of its row, which it spans alone.
+    bool isSelected() const override;
+    QList<QAccessibleInterface*> columnHeaderCells() const override { return {}; }
+    QList<QAccessibleInterface*> rowHeaderCells() const override { return {}; }
+    int columnIndex() const override { return 0; }
+    int rowIndex() const override;
+    int columnExtent() const override { return 1; }
+    int rowExtent() const override { return 1; }
+    QAccessibleInterface* table() const override;
+
+    // None once the node has left the document.
+    const FormatNode* Node() const { return node_.Get(); }
     FormatTreeView* View() const { return view_.data(); }
-    // The node has left the document.
-    void Forget() { node_ = nullptr; }
 
     // Tells a reader, as a change of the row's description, what happened
     // to it (said first, then the description), for a change the platform's
@@ -60,7 +75,7 @@ private:
     QString Description() const;
 
     QPointer<FormatTreeView> view_;
-    const FormatNode* node_;
+    NodeRef node_;
     // Said before the description while a change is announced.
     QString announcing_;
 };

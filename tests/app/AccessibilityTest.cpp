@@ -245,5 +245,26 @@ TEST_F(AccessibilityTest, EveryFieldIsNamedAfterItsLabelAndNoTwoButtonsShareANam
     }
 }
 
+TEST_F(AccessibilityTest, EachFieldAndButtonOfAGroupLiesInAPanelNamedAfterIt) {
+    const std::vector<std::pair<int, QString>> fields{{IDC_STREAM, QStringLiteral("SECS Message")},
+                                                      {IDC_CREATE_MESSAGE, QStringLiteral("SECS Message")},
+                                                      {IDC_FORMAT, QStringLiteral("Sub Item")},
+                                                      {IDC_ITEM_DESCRIPTION, QStringLiteral("Sub Item")},
+                                                      {IDC_MOVE_DOWN, QStringLiteral("Node Move")}};
+    for (const auto& [id, group] : fields) {
+        QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(dialog->Control(id))->parent();
+        ASSERT_NE(panel, nullptr) << id;
+        EXPECT_EQ(panel->role(), QAccessible::Grouping) << id;
+        EXPECT_EQ(panel->text(QAccessible::Name), group) << id;
+        EXPECT_TRUE(panel->rect().contains(QAccessible::queryAccessibleInterface(dialog->Control(id))->rect())) << id;
+    }
+    // A click in a panel reaches its fields as before.
+    QWidget* stream = dialog->Control(IDC_STREAM);
+    QTest::mouseClick(dialog->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      stream->mapTo(dialog.get(), stream->rect().center()));
+    Settle();
+    EXPECT_TRUE(stream->hasFocus());
+}
+
 } // namespace
 } // namespace tqf
