@@ -17,10 +17,7 @@ FormatTree::~FormatTree() {
     // The owner is going away too: nobody is told about these deletions,
     // and the handles that outlive the tree refer to nothing.
     listener_ = nullptr;
-    for (NodeRef* ref : refs_) {
-        ref->tree_ = nullptr;
-        ref->node_ = nullptr;
-    }
+    refs_.LetGoOfAll();
     history_.Clear();
     // Every node left is the document's or built apart for it, and none
     // needs destruction: the storage goes whole, without a walk over them.
@@ -92,17 +89,11 @@ void FormatTree::ClearHistory() {
     HistoryMoved();
 }
 
-void FormatTree::Unregister(NodeRef* ref) { std::erase(refs_, ref); }
-
 void FormatTree::NodesLeaving(const FormatNode& subtreeRoot) {
     if (listener_ != nullptr) {
         listener_->NodesAboutToBeDeleted(subtreeRoot);
     }
-    for (NodeRef* ref : refs_) {
-        if (ref->node_ != nullptr && IsWithin(ref->node_, &subtreeRoot)) {
-            ref->node_ = nullptr;
-        }
-    }
+    refs_.ClearWithin(subtreeRoot);
 }
 
 void FormatTree::RecordUnalteredChange() {
