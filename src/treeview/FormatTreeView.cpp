@@ -86,7 +86,7 @@ void FormatTreeView::Listener::NodeMoved(const FormatNode& node) {
 // ---- Construction ----
 
 FormatTreeView::FormatTreeView(Prompts& prompts, QWidget* parent)
-    : QAbstractScrollArea(parent), prompts_(prompts), layout_(tree_.GetRootNode()) {
+    : QAbstractScrollArea(parent), prompts_(prompts), layout_(tree_) {
     // The view draws its own frame; the whole widget but the bar is client
     // area.
     setFrameShape(QFrame::NoFrame);
