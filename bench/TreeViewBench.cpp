@@ -128,7 +128,7 @@ void BM_GrowWithRepaints(benchmark::State& state) {
         state.PauseTiming();
         auto listener = std::make_unique<AddedToLayout>();
         auto tree = std::make_unique<tqf::FormatTree>(listener.get());
-        auto layout = std::make_unique<tqf::TreeLayout>(tree->GetRootNode());
+        auto layout = std::make_unique<tqf::TreeLayout>(*tree);
         listener->layout = layout.get();
         layout->SetFont(QFont("Tahoma", 9), 16);
         tqf::FormatNode* last = tqf::TreeSurgery::AddChild(*tree, nullptr, "S1F1 W", false);

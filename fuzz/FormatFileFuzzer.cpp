@@ -162,7 +162,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         tqf::FormatTree document;
         tqf::reference::ReferenceReader reference(document);
-        reference.SetPipelineThreshold(UINTMAX_MAX);
         const tqf::ReadResult expected = reference.ReadFormatBytes(bytes);
         const std::string expectedDump = tqf::DumpDocument(document.GetRootNode());
         const std::string dump = tqf::DumpDocument(first.Root());

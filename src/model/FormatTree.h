@@ -209,8 +209,8 @@ public:
 private:
     friend class NodeRef;
     template <typename Tool> friend class Surgeon;
-    void Register(NodeRef* ref) { refs_.push_back(ref); }
-    void Unregister(NodeRef* ref);
+    void Register(NodeRef* ref) { refs_.Add(ref); }
+    void Unregister(NodeRef* ref) { refs_.Remove(ref); }
     // The node right before x under the same parent, or none.
     static FormatNode* PreviousSibling(const FormatNode* x);
     // Deletes x, every node that follows it in its sibling chain, and all
@@ -304,7 +304,7 @@ private:
     bool adding_ = false;
     FormatNode* addingAfter_ = nullptr;
     // The handles that refer to nodes of this tree.
-    std::vector<NodeRef*> refs_;
+    NodeRefRegistry refs_;
     // After the pools: the nodes it holds are freed into them.
     EditHistory history_{[this](FormatNode* node) { ReleaseDetached(node); }};
 };

@@ -469,6 +469,37 @@ RoundTripReport RoundTripCheck::CheckRoundTrip(const FormatNode* root, const Rul
     return *CheckRoundTrip(root, std::numeric_limits<std::uint64_t>::max(), {}, rules);
 }
 
+namespace {
+
+// What differs of each message written: the statements dropped on its lines,
+// and how it came back.
+void AddProblems(std::vector<WrittenMessage>& messages, std::atomic<std::size_t>& written,
+                 const std::vector<DroppedStatement>& dropped, RoundTripReport& report) {
+    ReadBackComparer dropCounter(messages, written);
+    for (const DroppedStatement& statement : dropped) {
+        if (WrittenMessage* owner = dropCounter.OwnerOf(statement.line)) {
+            ++owner->dropped;
+        }
+    }
+    for (WrittenMessage& message : messages) {
+        std::string reason;
+        if (message.dropped > 0) {
+            reason = "part of it cannot be read back";
+        } else if (message.readBack == 0) {
+            reason = "it does not come back";
+        } else if (message.readBack > 1) {
+            reason = "it comes back as several messages";
+        } else {
+            reason = std::move(message.difference);
+        }
+        if (!reason.empty()) {
+            report.problems.push_back({message.message, message.message->Label().str(), std::move(reason)});
+        }
+    }
+}
+
+} // namespace
+
 std::optional<RoundTripReport> RoundTripCheck::CheckRoundTrip(const FormatNode* root, std::uint64_t textLimit,
                                                               const Progress& progress, const RuleBook* rules) {
     try {
@@ -531,28 +562,7 @@ std::optional<RoundTripReport> RoundTripCheck::CheckWhole(const FormatNode* root
         return report;
     }
     messages.resize(written.load());
-    ReadBackComparer dropCounter(messages, written);
-    for (const DroppedStatement& dropped : result.dropped) {
-        if (WrittenMessage* owner = dropCounter.OwnerOf(dropped.line)) {
-            ++owner->dropped;
-        }
-    }
-
-    for (WrittenMessage& message : messages) {
-        std::string reason;
-        if (message.dropped > 0) {
-            reason = "part of it cannot be read back";
-        } else if (message.readBack == 0) {
-            reason = "it does not come back";
-        } else if (message.readBack > 1) {
-            reason = "it comes back as several messages";
-        } else {
-            reason = std::move(message.difference);
-        }
-        if (!reason.empty()) {
-            report.problems.push_back({message.message, message.message->Label().str(), std::move(reason)});
-        }
-    }
+    AddProblems(messages, written, result.dropped, report);
     // Rules come back to the nodes they were written for.
     if (report.problems.empty() && ((rules != nullptr && !rules->Empty()) || !reader.HandledRuleLines().empty())) {
         CompareRules(messages, reader.HandledRuleLines(), rules, report);

@@ -24,7 +24,27 @@ constexpr std::int64_t MAX_NODE_HEIGHT = std::numeric_limits<std::int32_t>::max(
 
 } // namespace
 
-TreeLayout::TreeLayout(const FormatNode* root) : root_(root) {}
+void PendingNodes::Insert(const FormatNode* node) {
+    // The tree hands out its nodes to be changed; a reference needs one so.
+    auto* changeable = const_cast<FormatNode*>(node);
+    if (const auto [entry, added] = refs_.try_emplace(node, tree_, changeable); !added) {
+        entry->second = changeable;
+    }
+}
+
+std::vector<const FormatNode*> PendingNodes::Nodes() const {
+    std::vector<const FormatNode*> nodes;
+    nodes.reserve(refs_.size());
+    for (const auto& [address, ref] : refs_) {
+        if (ref.Get() != nullptr) {
+            nodes.push_back(ref.Get());
+        }
+    }
+    return nodes;
+}
+
+TreeLayout::TreeLayout(FormatTree& tree)
+    : root_(tree.GetRootNode()), changed_(tree), toggled_(tree), reordered_(tree), movedMessages_(tree) {}
 
 void TreeLayout::SetFont(const QFont& font, int rowHeight) {
     measurer_.SetFont(font);
@@ -37,10 +57,10 @@ void TreeLayout::InvalidateAll() {
     added_.clear();
     addedInside_ = 0;
     addedSet_.clear();
-    changed_.clear();
-    toggled_.clear();
-    reordered_.clear();
-    movedMessages_.clear();
+    changed_.Clear();
+    toggled_.Clear();
+    reordered_.Clear();
+    movedMessages_.Clear();
 }
 
 void TreeLayout::NodeAdded(const FormatNode& node) {
@@ -66,7 +86,7 @@ void TreeLayout::NodeAdded(const FormatNode& node) {
 
 void TreeLayout::NodeChanged(const FormatNode* node) {
     if (!rebuild_ && node != nullptr && node != root_) {
-        changed_.insert(node);
+        changed_.Insert(node);
     }
 }
 
@@ -78,7 +98,7 @@ void TreeLayout::ExpansionChanged(const FormatNode* node) {
         // The root is never drawn; its messages show whatever its flag says.
         return;
     }
-    toggled_.insert(node);
+    toggled_.Insert(node);
 }
 
 void TreeLayout::ChildrenReordered(const FormatNode* parent) {
@@ -90,7 +110,7 @@ void TreeLayout::ChildrenReordered(const FormatNode* parent) {
         InvalidateAll();
         return;
     }
-    reordered_.insert(parent);
+    reordered_.Insert(parent);
 }
 
 void TreeLayout::NodeMoved(const FormatNode* node) {
@@ -98,9 +118,9 @@ void TreeLayout::NodeMoved(const FormatNode* node) {
         return;
     }
     if (node->Parent() == root_) {
-        movedMessages_.insert(node);
+        movedMessages_.Insert(node);
     } else {
-        reordered_.insert(node->Parent());
+        reordered_.Insert(node->Parent());
     }
 }
 
@@ -120,10 +140,6 @@ void TreeLayout::DropPendingWithin(const FormatNode& subtreeRoot) {
         }
     };
     dropFrom(addedSet_);
-    dropFrom(changed_);
-    dropFrom(toggled_);
-    dropFrom(reordered_);
-    dropFrom(movedMessages_);
     // added_ keeps its order; entries no longer in addedSet_ are skipped and
     // never dereferenced.
 }
@@ -415,13 +431,14 @@ void TreeLayout::ApplyMessageMoves() {
     // All moved messages leave first; then each goes back right before the
     // laid-out node that follows it now. Whatever the order of the moves,
     // the messages that stayed keep their order, so each lands in its place.
-    for (const FormatNode* message : movedMessages_) {
+    const std::vector<const FormatNode*> moved = movedMessages_.Nodes();
+    for (const FormatNode* message : moved) {
         if (const std::optional<std::size_t> index = rows_.IndexOf(message)) {
             EraseDescendants(*index);
             rows_.Erase(*index, *index + 1);
         }
     }
-    for (const FormatNode* message : movedMessages_) {
+    for (const FormatNode* message : moved) {
         InsertSubtree(InsertionIndex(message), message, 1);
     }
 }
@@ -443,14 +460,14 @@ void TreeLayout::Update(int clientWidth) {
     }
     rows_.RemoveForgotten();
     ApplyMessageMoves();
-    for (const FormatNode* parent : reordered_) {
+    for (const FormatNode* parent : reordered_.Nodes()) {
         ApplyReorder(parent);
     }
-    for (const FormatNode* node : toggled_) {
+    for (const FormatNode* node : toggled_.Nodes()) {
         ApplyExpansion(node);
     }
     ApplyAdditions();
-    for (const FormatNode* node : changed_) {
+    for (const FormatNode* node : changed_.Nodes()) {
         ApplyChange(node);
     }
     if (remeasure_) {
@@ -459,10 +476,10 @@ void TreeLayout::Update(int clientWidth) {
     added_.clear();
     addedInside_ = 0;
     addedSet_.clear();
-    changed_.clear();
-    toggled_.clear();
-    reordered_.clear();
-    movedMessages_.clear();
+    changed_.Clear();
+    toggled_.Clear();
+    reordered_.Clear();
+    movedMessages_.Clear();
 }
 
 RowPlacement TreeLayout::At(std::size_t index) const {

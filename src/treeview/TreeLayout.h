@@ -1,6 +1,8 @@
 #pragma once
 
 #include "FormatNode.h"
+#include "FormatTree.h"
+#include "NodeRef.h"
 #include "RowSequence.h"
 #include "TextMeasurer.h"
 
@@ -23,6 +25,25 @@ struct RowPlacement {
     std::int32_t depth = 0; // a message has depth 1
 };
 
+// Nodes noted for the next update of a layout, each held by a reference that
+// the tree clears when its node leaves: a node deleted meanwhile is passed
+// over, and nobody has to remember to drop it.
+class PendingNodes {
+public:
+    explicit PendingNodes(FormatTree& tree) : tree_(tree) {}
+
+    void Insert(const FormatNode* node);
+    void Clear() { refs_.clear(); }
+    // The nodes noted that are still in the tree.
+    std::vector<const FormatNode*> Nodes() const;
+
+private:
+    FormatTree& tree_;
+    // By the node's address when noted: a node made later at the address of
+    // one deleted takes its entry.
+    std::unordered_map<const FormatNode*, NodeRef> refs_;
+};
+
 // The layout of the tree view: every visible node (the root's descendants
 // whose ancestors are all expanded) in document order, with the rows its label
 // is broken into and the pixels they take. It is kept between paints and
@@ -39,7 +60,7 @@ public:
     static constexpr int INDENT = 16;
     static constexpr int MARGIN = 4;
 
-    explicit TreeLayout(const FormatNode* root);
+    explicit TreeLayout(FormatTree& tree);
 
     void SetFont(const QFont& font, int rowHeight);
     int RowHeight() const { return rowHeight_; }
@@ -157,10 +178,12 @@ private:
     std::uint64_t placementSteps_ = 0;
     std::uint64_t rebuilds_ = 0;
     std::unordered_set<const FormatNode*> addedSet_;
-    std::unordered_set<const FormatNode*> changed_;
-    std::unordered_set<const FormatNode*> toggled_;
-    std::unordered_set<const FormatNode*> reordered_;
-    std::unordered_set<const FormatNode*> movedMessages_;
+    // Additions are kept by address: there may be as many as rows, and
+    // NodesAboutToBeDeleted drops those that leave.
+    PendingNodes changed_;
+    PendingNodes toggled_;
+    PendingNodes reordered_;
+    PendingNodes movedMessages_;
 };
 
 } // namespace tqf

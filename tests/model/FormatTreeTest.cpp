@@ -570,5 +570,45 @@ TEST(NodeRefTest, ClearsWhenItsNodeLeavesWhereverItWasMoved) {
     EXPECT_EQ(refs[1].Get(), nullptr);
 }
 
+// A deletion clears exactly the references into what leaves, whether the
+// sub-tree is small beside the references (looked up node by node) or large
+// (each referred-to node asked); a reference pointed elsewhere goes with its
+// new node only.
+TEST(NodeRefTest, DeletionClearsTheReferencesIntoWhatLeavesAndNoOthers) {
+    FormatTree tree;
+    std::vector<FormatNode*> messages;
+    std::vector<NodeRef> refs;
+    for (int i = 1; i <= 6; ++i) {
+        messages.push_back(tree.CreateMessage({std::to_string(i), "1", false, ""}).node);
+        FormatNode* list = tree.AddItem(messages.back(), {LIST, "0", false, ""}).node;
+        for (int j = 0; j < 3 * i; ++j) {
+            (void)tree.AddItem(list, {ASCII, "1", false, ""});
+        }
+        refs.emplace_back(tree, messages.back());
+        refs.emplace_back(tree, list->FirstChild()->NextSibling());
+    }
+    NodeRef second(tree, refs[4].Get()); // two references to one node
+    NodeRef moved(tree, messages[0]);
+    moved = messages[5];
+    const auto cleared = [&refs] {
+        std::string which;
+        for (const NodeRef& ref : refs) {
+            which += ref.Get() == nullptr ? 'x' : '-';
+        }
+        return which;
+    };
+    (void)tree.DeleteMessage(messages[2]); // items of the message of refs 4 and 5
+    EXPECT_EQ(cleared(), "----xx------");
+    EXPECT_EQ(second.Get(), nullptr);
+    (void)tree.DeleteMessage(messages[0]);
+    EXPECT_EQ(cleared(), "xx--xx------");
+    EXPECT_EQ(moved.Get(), messages[5]);
+    (void)tree.DeleteItem(refs[9].Get()); // one item among many references
+    EXPECT_EQ(cleared(), "xx--xx---x--");
+    (void)tree.ClearMessages();
+    EXPECT_EQ(cleared(), "xxxxxxxxxxxx");
+    EXPECT_EQ(moved.Get(), nullptr);
+}
+
 } // namespace
 } // namespace tqf

@@ -380,8 +380,8 @@ TEST(TreeLayoutGrowthTest, AdditionsTakeBoundedStepsAndLandWhereAFreshLayoutPuts
         for (const int batch : {1, 7, 900, 2000}) {
             LayoutListener listener;
             FormatTree tree(&listener);
-            TreeLayout layout(tree.GetRootNode());
-            TreeLayout fresh(tree.GetRootNode());
+            TreeLayout layout(tree);
+            TreeLayout fresh(tree);
             listener.layout = &layout;
             layout.SetFont(QFont("Tahoma", 9), 16);
             fresh.SetFont(QFont("Tahoma", 9), 16);

@@ -4,42 +4,20 @@
 #include "ByteOrderMark.h"
 #include "Decimal.h"
 #include "DropExplainer.h"
-#include "InputFile.h"
-#include "ItemParser.h"
 #include "LineReader.h"
-#include "MemoryBudget.h"
-#include "ReferencePipe.h"
 #include "StatementNotes.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
-#include <exception>
-#include <fstream>
 #include <limits>
-#include <new>
-#include <streambuf>
-#include <system_error>
-#include <thread>
+#include <map>
+#include <sstream>
 #include <utility>
 #include <vector>
 
 namespace tqf::reference {
 
 namespace {
-
-// A read-only stream buffer over bytes that are already in memory.
-class MemoryBuffer : public std::streambuf {
-public:
-    explicit MemoryBuffer(std::string_view bytes) {
-        // The get area is only read from; streambuf merely wants non-const pointers.
-        char* begin = const_cast<char*>(bytes.data());
-        setg(begin, begin, begin + bytes.size());
-    }
-};
-
-bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 std::string_view TrimTrailingSpace(std::string_view text) {
     while (!text.empty() && IsSpace(text.back())) {
@@ -49,8 +27,6 @@ std::string_view TrimTrailingSpace(std::string_view text) {
 }
 
 constexpr std::size_t NOT_FOUND = std::string_view::npos;
-
-constexpr auto LARGEST_INT32 = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
 
 // What a byte of a line means to the statement rules; most bytes mean
 // nothing, and a table lookup tells so at once. The brackets "[" and "]"
@@ -121,138 +97,186 @@ struct LineMarks {
     }
 };
 
-// The item body scan as it was, one item at a time through ItemParser::ParseItemHeader.
-bool ParseBodyAsBefore(std::string_view body, ParseTree& tree) {
-    std::size_t pos = 0;
-    const std::size_t size = body.size();
-    while (pos < size && !tree.Overflowed()) {
-        const char c = body[pos];
-        if (c == '<') {
+// The reader's table of item codes, letter case aside: a format, or VARIANT
+// for the words that stand for one; -1 for any other text. "L" is the code of
+// a list, which is no item of its own.
+std::int32_t FormatOfCode(std::string_view code) {
+    static const std::map<std::string, std::int32_t, std::less<>> CODES{
+        {"L", LIST},          {"B", BINARY},        {"BOOL", BOOLEAN},
+        {"BOOLEAN", BOOLEAN}, {"A", ASCII},         {"J", JIS8},
+        {"J8", JIS8},         {"I1", INT1},         {"I2", INT2},
+        {"I4", INT4},         {"I8", INT8},         {"U1", UINT1},
+        {"U2", UINT2},        {"U4", UINT4},        {"U8", UINT8},
+        {"F4", FLOAT4},       {"F8", FLOAT8},       {"V", VARIANT},
+        {"VAR", VARIANT},     {"VARIANT", VARIANT}, {"UNDEFINED", VARIANT},
+    };
+    std::string capitals(code);
+    for (char& c : capitals) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    const auto found = CODES.find(capitals);
+    return found == CODES.end() ? -1 : found->second;
+}
+
+// A number as a "%d" conversion reads it from the front of text: white space,
+// a sign, then digits; kept as the nearest end of the 32-bit range when it
+// lies beyond.
+struct Number {
+    bool read = false; // there were digits
+    std::int32_t value = 0;
+    bool beyond = false; // the digits, sign aside, make more than INT32_MAX
+};
+
+Number ReadNumber(std::string_view text) {
+    while (!text.empty() && std::string_view(" \t\n\v\f\r").find(text.front()) != std::string_view::npos) {
+        text.remove_prefix(1);
+    }
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    constexpr std::uint64_t CAP = std::uint64_t{1} << 40; // far past either end of the range
+    std::uint64_t digits = 0;
+    Number number;
+    for (; !text.empty() && text.front() >= '0' && text.front() <= '9'; text.remove_prefix(1)) {
+        number.read = true;
+        digits = std::min(CAP, digits * 10 + static_cast<std::uint64_t>(text.front() - '0'));
+    }
+    constexpr auto MOST = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+    number.beyond = digits > MOST;
+    if (negative) {
+        number.value = digits > MOST ? std::numeric_limits<std::int32_t>::min() : -static_cast<std::int32_t>(digits);
+    } else {
+        number.value = static_cast<std::int32_t>(std::min(digits, MOST));
+    }
+    return number;
+}
+
+std::string WithoutAngles(std::string_view item) {
+    std::string text;
+    for (const char c : item) {
+        if (c != '<' && c != '>') {
+            text += c;
+        }
+    }
+    return text;
+}
+
+// One non-list item, "<" to ">": its format, count and description, read in
+// the steps of the item header rule. count comes in as it was at the "<".
+// False when the item cannot be read.
+bool ReadItem(std::string_view item, std::int32_t& format, std::int32_t& count, std::string& description,
+              bool& clamped) {
+    const std::string text = WithoutAngles(item);
+    const std::size_t square = text.find('[');
+    const std::size_t squareEnd = text.find(']');
+    const bool hasSquare = square != std::string::npos;
+    if (hasSquare != (squareEnd != std::string::npos)) {
+        return false;
+    }
+    if (!hasSquare) {
+        count = 1;
+        const std::size_t space = text.find(' ');
+        format = FormatOfCode(std::string_view(text).substr(0, space));
+        description = space == std::string::npos ? "" : std::string(TrimSpace(std::string_view(text).substr(space)));
+        return format >= 0;
+    }
+    const std::string_view code = TrimTrailingSpace(std::string_view(text).substr(0, square));
+    format = FormatOfCode(code);
+    if (format < 0) {
+        return false;
+    }
+    std::string_view rest = std::string_view(text).substr(code.size());
+    const std::string_view counted = rest.substr(0, rest.find(']') + 1);
+    rest.remove_prefix(counted.size());
+    if (counted == "[N]" || counted == "[n]") {
+        count = OPEN_COUNT;
+    } else if (counted.front() == '[') {
+        if (const Number number = ReadNumber(counted.substr(1)); number.read) {
+            count = number.value;
+            clamped = number.value == std::numeric_limits<std::int32_t>::max() ||
+                      number.value == std::numeric_limits<std::int32_t>::min();
+        }
+    }
+    description = std::string(TrimSpace(rest));
+    return true;
+}
+
+// The item body, taken from the front one step at a time: "<L" opens a list,
+// "<" an item, ">" closes a list, "[" skips to its "]", anything else is
+// passed over.
+bool ScanBody(std::string_view rest, ParseTree& tree) {
+    while (!rest.empty() && !tree.Overflowed()) {
+        if (rest.starts_with("<L>")) {
+            tree.OpenList(false);
+            tree.CloseList();
+            rest.remove_prefix(3);
+        } else if (rest.starts_with("<L[")) {
+            const std::size_t end = rest.find(']', 3);
+            if (end == std::string_view::npos) {
+                return false;
+            }
+            const std::string_view inside = TrimSpace(rest.substr(3, end - 3));
+            tree.OpenList(inside == "N" || inside == "n" || ReadNumber(inside).value == OPEN_COUNT);
+            rest.remove_prefix(end + 1);
+        } else if (rest.starts_with("<L")) {
+            tree.OpenList(false);
+            rest.remove_prefix(2);
+        } else if (rest.front() == '<') {
+            const std::size_t end = rest.find('>');
+            if (end == std::string_view::npos) {
+                return false;
+            }
+            std::int32_t format = -1;
             std::int32_t count = 0;
-            if (pos + 1 < size && body[pos + 1] == 'L') {
-                const char third = pos + 2 < size ? body[pos + 2] : '\0';
-                if (third == '>') {
-                    tree.OpenList(false);
-                    tree.CloseList();
-                    pos += 3;
-                    continue;
-                }
-                if (third == '[') {
-                    std::size_t close = body.find(']', pos + 3);
-                    if (close == std::string_view::npos) {
-                        return false;
-                    }
-                    std::string_view inner = TrimSpace(body.substr(pos + 3, close - (pos + 3)));
-                    if (inner == "N" || inner == "n") {
-                        count = OPEN_COUNT;
-                    } else {
-                        count = SaturatedInt32(ScanDecimal(inner));
-                    }
-                    pos = close + 1;
-                } else {
-                    pos += 2;
-                }
-                tree.OpenList(count == OPEN_COUNT);
+            std::string description;
+            bool clamped = false;
+            if (!ReadItem(rest.substr(0, end + 1), format, count, description, clamped)) {
+                return false;
+            }
+            rest.remove_prefix(end + 1);
+            if (format == VARIANT) {
+                tree.AddVariant(description);
                 continue;
             }
-            const std::size_t close = body.find('>', pos);
-            if (close == std::string_view::npos) {
-                return false;
+            tree.numberClamped = tree.numberClamped || clamped;
+            if (format != LIST) {
+                tree.AddItem(format, count, description);
             }
-            ItemHeader header;
-            header.count = count;
-            if (!ItemParser::ParseItemHeader(body.substr(pos, close + 1 - pos), header)) {
-                return false;
-            }
-            pos = close + 1;
-            tree.numberClamped = tree.numberClamped || (header.countClamped && header.format != VARIANT);
-            tree.AddItem(header.format, header.count, header.description);
-        } else if (c == '>') {
+        } else if (rest.front() == '>') {
             tree.CloseList();
-            ++pos;
-        } else if (c == '[') {
-            std::size_t close = body.find(']', pos);
-            if (close == std::string_view::npos) {
+            rest.remove_prefix(1);
+        } else if (rest.front() == '[') {
+            const std::size_t end = rest.find(']');
+            if (end == std::string_view::npos) {
                 return false;
             }
-            pos = close + 1;
+            rest.remove_prefix(end + 1);
         } else {
-            ++pos;
+            rest.remove_prefix(1);
         }
     }
     return !tree.Overflowed();
 }
 } // namespace
 
-// Where accepted statements go: the tree each statement is read into, and
-// what happens to it once it is a message.
+// Where accepted statements go: each is built into the document as soon
+// as it is read.
 class StatementSink {
 public:
-    StatementSink() = default;
-    StatementSink(const StatementSink&) = delete;
-    StatementSink& operator=(const StatementSink&) = delete;
-    virtual ~StatementSink() = default;
-
+    StatementSink(ParseTree& tree, MessageBuilder& builder) : tree_(tree), builder_(builder) {}
     // The tree the next statement is read into.
-    virtual ParseTree& Tree() = 0;
+    ParseTree& Tree() { return tree_; }
     // The statement in Tree() is a message.
-    virtual void Accept() = 0;
-    // Every statement has been read.
-    virtual void Finish() {}
-};
-
-namespace {
-
-// Builds each message as soon as it is read, on the reading thread.
-class BuildingSink final : public StatementSink {
-public:
-    BuildingSink(ParseTree& tree, MessageBuilder& builder) : tree_(tree), builder_(builder) {}
-    ParseTree& Tree() override { return tree_; }
-    void Accept() override { builder_.BuildMessage(tree_); }
+    void Accept() { builder_.BuildMessage(tree_); }
 
 private:
     ParseTree& tree_;
     MessageBuilder& builder_;
 };
-
-// Thrown on the reading thread when the building thread has stopped.
-struct BuildingStopped {};
-
-// Passes the messages read to the building thread in batches.
-class PipeSink final : public StatementSink {
-public:
-    explicit PipeSink(StatementPipe& pipe) : pipe_(pipe), batch_(Take()) {}
-    ParseTree& Tree() override { return batch_->Next(); }
-    void Accept() override {
-        batch_->Keep();
-        if (batch_->Full()) {
-            pipe_.PutFull(batch_);
-            batch_ = Take();
-        }
-    }
-    void Finish() override {
-        if (batch_->used > 0) {
-            pipe_.PutFull(batch_);
-        } else {
-            pipe_.PutEmpty(batch_);
-        }
-        batch_ = nullptr;
-    }
-
-private:
-    StatementBatch* Take() {
-        StatementBatch* batch = pipe_.TakeEmpty();
-        if (batch == nullptr) {
-            throw BuildingStopped{};
-        }
-        return batch;
-    }
-
-    StatementPipe& pipe_;
-    StatementBatch* batch_;
-};
-
-} // namespace
 
 // The state of one run over a file: the statement being collected and
 // whether a "/*" comment is open across lines.
@@ -299,32 +323,46 @@ public:
     }
 
 private:
-    // Removes the comment parts of line; false when nothing is left of it.
+    // The comment rules, the first that fits: "/*" and "*/" both on the line
+    // leave out what lies from the one to the other; "/*" alone opens a
+    // comment that hides the rest of the line and the lines after it; "*/"
+    // closes such a comment; any other line within one is hidden whole, and
+    // "//" cuts off the rest of a line outside one. False when nothing is
+    // left of the line.
     bool RemoveComments(std::string_view& line) {
-        const std::size_t open = line.find("/*");
-        const std::size_t close = line.find("*/");
-        if (open != std::string_view::npos && close != std::string_view::npos) {
-            joined_.assign(line.substr(0, open));
-            joined_.append(line.substr(close + 2));
-            joinedGap_ = {open, close + 2 - open};
+        enum class Rule { LEAVE_OUT, OPEN, CLOSE, OTHER };
+        const std::size_t opening = line.find("/*");
+        const std::size_t closing = line.find("*/");
+        Rule rule = Rule::OTHER;
+        if (opening != std::string_view::npos) {
+            rule = closing != std::string_view::npos ? Rule::LEAVE_OUT : Rule::OPEN;
+        } else if (closing != std::string_view::npos && inBlockComment_) {
+            rule = Rule::CLOSE;
+        }
+        switch (rule) {
+        case Rule::LEAVE_OUT:
+            joined_ = std::string(line.substr(0, opening)) + std::string(line.substr(closing + 2));
+            joinedGap_ = {opening, closing + 2 - opening};
             line = joined_;
-        } else if (open != std::string_view::npos) {
+            break;
+        case Rule::OPEN:
             inBlockComment_ = true;
             commentLine_ = lineNumber_;
-            commentColumn_ = open + 1;
+            commentColumn_ = opening + 1;
             hiddenLines_ = 0;
-            line = line.substr(0, open);
-        } else if (close != std::string_view::npos && inBlockComment_) {
-            line = line.substr(close + 2);
+            line.remove_suffix(line.size() - opening);
+            break;
+        case Rule::CLOSE:
             inBlockComment_ = false;
-        } else {
+            line.remove_prefix(closing + 2);
+            break;
+        case Rule::OTHER:
             if (inBlockComment_) {
                 ++hiddenLines_;
                 return false;
             }
-            if (const std::size_t slashes = line.find("//"); slashes != std::string_view::npos) {
-                line = line.substr(0, slashes);
-            }
+            line = line.substr(0, line.find("//"));
+            break;
         }
         return !line.empty();
     }
@@ -357,9 +395,6 @@ private:
                 notes_.push_back({lineNumber_, ColumnOf(line.data() + ignored->offset), std::move(ignored->reason)});
             }
         }
-        if (reader_.tooLarge_) {
-            return;
-        }
         const std::size_t trimmed = TrimStatement();
         const bool hasText = !statement_.empty();
         // The tree keeps the statement with the spaces next to brackets
@@ -380,7 +415,7 @@ private:
             result_.messageLines.push_back(lineNumber);
             ++result_.messagesRead;
             sink_.Accept();
-        } else if (hasText && !reader_.tooLarge_) {
+        } else if (hasText) {
             result_.dropped.push_back({lineNumber, false});
             StatementFinding finding =
                 DropExplainer::ExplainDrop(normalised ? std::string_view(original_) : tree.Statement());
@@ -442,10 +477,6 @@ private:
             spacings_ |= BracketSpacing::SpacingOf(statement_.back(), part.front());
         }
         spacings_ |= marks.spacings;
-        if (part.size() > reader_.textLimit_ - std::min(statement_.size(), reader_.textLimit_)) {
-            reader_.StopAsTooLong();
-            return;
-        }
         pieces_.push_back({statement_.size(), lineNumber_, ColumnOf(part.data())});
         // A part of the line joined around a comment continues after it.
         if (part.data() >= joined_.data() && part.data() < joined_.data() + joined_.size()) {
@@ -454,10 +485,6 @@ private:
                 pieces_.push_back(
                     {statement_.size() + joinedGap_.first - at, lineNumber_, joinedGap_.first + joinedGap_.second + 1});
             }
-        }
-        // Grown by doubling, but never past the limit.
-        if (const std::size_t needed = statement_.size() + part.size(); statement_.capacity() < needed) {
-            statement_.reserve(std::min(std::max(statement_.capacity() * 2, needed), reader_.textLimit_));
         }
         statement_.append(part);
     }
@@ -504,202 +531,46 @@ private:
 };
 
 ReferenceReader::ReferenceReader(FormatTree& document, MessageBuilder::MessageCallback onMessage)
-    : builder_(document, std::move(onMessage)), document_(document), textLimit_(LibraryMemoryBudget()) {}
-
-std::size_t ReferenceReader::DefaultNodeLimit() {
-    // At most this much memory per node: the node, its texts in a typical
-    // library, and what the tree view keeps of it.
-    constexpr std::size_t BYTES_PER_NODE = 256;
-    return LibraryMemoryBudget() / BYTES_PER_NODE;
-}
-
-void ReferenceReader::StopAsTooLong() {
-    tooLarge_ = true;
-    tooLargeReason_ = "a statement of the library is longer than " + std::to_string(textLimit_) +
-                      " bytes, more than a quarter of the memory this program may use can hold";
-}
-
-void ReferenceReader::CountDocumentNodes() {
-    if (nodesCounted_) {
-        return;
-    }
-    // The document may hold messages already; they count too.
-    std::vector<const FormatNode*> pending{document_.GetRootNode()};
-    while (!pending.empty()) {
-        const FormatNode* node = pending.back();
-        pending.pop_back();
-        for (const FormatNode* c = node->FirstChild(); c != nullptr; c = c->NextSibling()) {
-            ++nodeCount_;
-            pending.push_back(c);
-        }
-    }
-    nodesCounted_ = true;
-}
-
-bool ReferenceReader::FitsUnderLimit(std::size_t itemNodes) {
-    const std::size_t needed = itemNodes + 1; // the message node too
-    if (nodeCount_ > nodeLimit_ || needed > nodeLimit_ - nodeCount_) {
-        return false;
-    }
-    nodeCount_ += needed;
-    return true;
-}
-
-ReadResult ReferenceReader::ReadFormatFile(const std::filesystem::path& path) {
-    ReadResult result;
-    InputFile file;
-    if (!file.Open(path)) {
-        result.status = ReadStatus::OPEN_FAILED;
-        result.errorText = file.Error();
-        return result;
-    }
-    result = Read(file.Stream(), file.Size());
-    result.identity = file.Identity();
-    if (result.status == ReadStatus::READ_FAILED && !file.Error().empty()) {
-        result.errorText = file.Error();
-    }
-    return result;
-}
+    : builder_(document, std::move(onMessage)) {}
 
 ReadResult ReferenceReader::ReadFormatBytes(std::string_view bytes) {
-    MemoryBuffer buffer(bytes);
-    std::istream in(&buffer);
-    return Read(in, bytes.size());
-}
-
-ReadResult ReferenceReader::ReadFormatFile(std::istream& in) { return Read(in, 0); }
-
-ReadResult ReferenceReader::Read(std::istream& in, std::uintmax_t size) {
     ReadResult result;
-    tooLarge_ = false;
-    tooLargeReason_.clear();
-    try {
-        CountDocumentNodes();
-        if (size >= pipelineThreshold_ && ReadBesideBuilding(in, result)) {
-            return result;
-        }
-        BuildingSink sink(tree_, builder_);
-        ReadStatements(in, result, sink);
-    } catch (const std::bad_alloc&) {
-        // Memory ran out before the limits saw it coming (other programs
-        // took it meanwhile): the reading stops like a library too large.
-        result.status = ReadStatus::TOO_LARGE;
-        result.errorText = "there is not enough memory to read it";
-    }
-    return result;
-}
-
-bool ReferenceReader::ReadBesideBuilding(std::istream& in, ReadResult& result) {
-    StatementPipe pipe;
-    std::thread reading;
-    try {
-        reading = std::thread([this, &in, &result, &pipe] {
-            std::exception_ptr error;
-            try {
-                PipeSink sink(pipe);
-                ReadStatements(in, result, sink);
-            } catch (const BuildingStopped&) {
-                // The builder gave up and reports why.
-            } catch (...) {
-                error = std::current_exception();
-            }
-            pipe.Close(error);
-        });
-    } catch (const std::system_error&) {
-        return false; // no thread to be had: read on this one
-    }
-    // However the building ends, the reading thread ends before the pipe goes.
-    struct JoinReading {
-        StatementPipe& pipe;
-        std::thread& reading;
-        ~JoinReading() {
-            pipe.Cancel();
-            reading.join();
-        }
-    } join{pipe, reading};
-    while (StatementBatch* batch = pipe.TakeFull()) {
-        for (std::size_t i = 0; i < batch->used; ++i) {
-            builder_.BuildMessage(*batch->trees[i]);
-        }
-        pipe.PutEmpty(batch);
-    }
-    if (std::exception_ptr error = pipe.Error()) {
-        std::rethrow_exception(error);
-    }
-    return true;
-}
-
-void ReferenceReader::ReadStatements(std::istream& in, ReadResult& result, StatementSink& sink) {
+    std::istringstream in{std::string(bytes)};
+    StatementSink sink(tree_, builder_);
     StatementCollector collector(*this, result, sink);
     LineReader lines(in, LineReader::LetterCase::UPPER);
     std::span<char> line;
     std::size_t lineNumber = 0;
-    lines.SetLineLimit(textLimit_);
-    while (!tooLarge_ && lines.Next(line)) {
+    while (lines.Next(line)) {
         ++lineNumber;
         collector.HandleLine(std::string_view(line.data(), line.size()), lineNumber);
-    }
-    sink.Finish();
-    if (lines.TooLong()) {
-        StopAsTooLong();
-    }
-    if (tooLarge_) {
-        result.status = ReadStatus::TOO_LARGE;
-        result.errorText =
-            tooLargeReason_.empty()
-                ? "the library holds more than " + std::to_string(nodeLimit_) +
-                      " messages and items, more than a quarter of the memory this program may use can hold"
-                : tooLargeReason_;
-        return;
     }
     collector.Finish(lineNumber);
     if (!lines.RefusedEncoding().empty()) {
         result = ReadResult{};
         result.status = ReadStatus::OPEN_FAILED;
         result.errorText = ByteOrderMark::RefusalReason(lines.RefusedEncoding());
-        return;
-    }
-    if (lines.Failed()) {
+    } else if (lines.Failed()) {
         result.status = ReadStatus::READ_FAILED;
         result.errorText = "the file could not be read to its end";
     }
-}
-
-bool ReferenceReader::ParseStatement(std::string_view text) {
-    statementCopy_.assign(text);
-    CountDocumentNodes();
-    if (!ParseCollected(statementCopy_, BracketSpacing::SpacingsIn(statementCopy_), tree_)) {
-        return false;
-    }
-    builder_.BuildMessage(tree_);
-    return true;
+    return result;
 }
 
 bool ReferenceReader::ParseCollected(std::string& text, std::uint32_t spacings, ParseTree& tree) {
     BracketSpacing::NormaliseBracketsInPlace(text, spacings);
-    // A tree serves statement after statement; it starts each one empty, and
-    // holds no more items than the document can still take. It keeps the
-    // statement, which its items' texts point into.
+    // A tree serves statement after statement; it starts each one empty. It
+    // keeps the statement, which its items' texts point into.
     tree.Clear();
-    tree.SetNodeLimit(nodeCount_ < nodeLimit_ ? nodeLimit_ - nodeCount_ - 1 : 0);
     const std::string_view statement = tree.AdoptStatement(text);
     if (!ParseMessageHeader(statement, tree)) {
         return false;
     }
     const std::size_t firstOpen = statement.find('<');
     if (firstOpen == std::string::npos) {
-        if (tree.stream == 0) {
-            return false;
-        }
-    } else if (!ParseBodyAsBefore(statement.substr(firstOpen), tree)) {
-        tooLarge_ = tree.Overflowed();
-        return false;
+        return tree.stream != 0;
     }
-    if (!FitsUnderLimit(tree.NodeCount())) {
-        tooLarge_ = true;
-        return false;
-    }
-    return true;
+    return ScanBody(statement.substr(firstOpen), tree);
 }
 
 bool ReferenceReader::ParseMessageHeader(std::string_view text, ParseTree& tree) {
@@ -707,46 +578,39 @@ bool ReferenceReader::ParseMessageHeader(std::string_view text, ParseTree& tree)
     if (text.empty()) {
         return false;
     }
-    const std::string_view header = TrimTrailingSpace(text.substr(0, text.find('<')));
-    if (!Contains(header, "S") || !Contains(header, "F")) {
+    std::string_view header = TrimTrailingSpace(text.substr(0, text.find('<')));
+    if (header.find('S') == std::string_view::npos || header.find('F') == std::string_view::npos) {
         return false;
     }
-    for (std::size_t i = 0; i < header.size(); ++i) {
-        const char c = header[i];
-        if (c >= '0' && c <= '9') {
-            continue; // a digit of a number already read
+    // Characters are taken from the front one at a time until none is left.
+    while (!header.empty()) {
+        const char first = header.front();
+        header.remove_prefix(1);
+        if (first == ' ') {
+            // The rest is the description, in parentheses or not.
+            std::string_view description = TrimSpace(header);
+            if (description.starts_with('(')) {
+                description.remove_prefix(1);
+            }
+            if (description.ends_with(')')) {
+                description.remove_suffix(1);
+            }
+            tree.description.assign(description);
+            return true;
         }
-        switch (c) {
-        case 'S':
-        case 'F': {
-            DecimalScan number = ScanDecimal(header, i + 1);
-            if (!number.hasDigits) {
+        if (first == 'S' || first == 'F') {
+            const Number number = ReadNumber(header);
+            if (!number.read) {
                 return false;
             }
-            (c == 'S' ? tree.stream : tree.function) = SaturatedInt32(number);
-            tree.numberClamped = tree.numberClamped || number.overflow || number.magnitude > LARGEST_INT32;
-            break;
-        }
-        case 'W':
-            if (tree.replyRequired == 1) {
+            (first == 'S' ? tree.stream : tree.function) = number.value;
+            tree.numberClamped = tree.numberClamped || number.beyond;
+        } else if (first == 'W') {
+            if (tree.replyRequired != 0) {
                 return false;
             }
             tree.replyRequired = 1;
-            break;
-        case '\'':
-            break;
-        case ' ': {
-            std::string_view description = TrimSpace(header.substr(i + 1));
-            if (!description.empty() && description.front() == '(') {
-                description.remove_prefix(1);
-            }
-            if (!description.empty() && description.back() == ')') {
-                description.remove_suffix(1);
-            }
-            tree.description = std::string(description);
-            return true;
-        }
-        default:
+        } else if (first != '\'' && !(first >= '0' && first <= '9')) {
             return false;
         }
     }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -16,29 +17,20 @@ namespace tqf::reference {
 
 namespace {
 
-bool EqualIgnoringLetterCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'a' && x <= 'z') {
-            x = static_cast<char>(x - 'a' + 'A');
-        }
-        if (y >= 'a' && y <= 'z') {
-            y = static_cast<char>(y - 'a' + 'A');
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
+std::string Capitals(std::string_view text) {
+    std::string capitals(text);
+    std::transform(capitals.begin(), capitals.end(), capitals.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c; });
+    return capitals;
 }
 
-// A non-list count of 0 is written like 1 and comes back as 1; that is no
-// change of the library. Any other count must come back as it is.
-std::int32_t CountAsWritten(std::int32_t count) { return count == 0 ? 1 : count; }
+// The reader makes every letter a capital, so texts come back alike in
+// capitals.
+bool EqualIgnoringLetterCase(std::string_view a, std::string_view b) { return Capitals(a) == Capitals(b); }
+
+// The count a non-list item comes back with: the writer leaves out a count
+// of 0 as it does a count of 1, which the reader then reads.
+std::int32_t CountAsWritten(std::int32_t count) { return count != 0 ? count : 1; }
 
 // Compares two item trees node by node; empty when they agree, else what differs.
 std::string CompareItems(const FormatNode* original, const FormatNode* copy) {
