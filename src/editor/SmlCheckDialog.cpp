@@ -112,6 +112,10 @@ SmlCheckDialog::SmlCheckDialog(FormatTreeView& view, const QString& path,
         {QStringLiteral("Message"), QStringLiteral("Place"), QStringLiteral("Reason"), QStringLiteral("Times")});
     rows_->header()->resizeSection(MESSAGE_COLUMN, TAHOMA_9_UNITS.X(MESSAGE_COLUMN_DU));
     rows_->header()->resizeSection(PLACE_COLUMN, TAHOMA_9_UNITS.X(PLACE_COLUMN_DU));
+    // The reason is the longest text: it takes the room the count leaves.
+    rows_->header()->setStretchLastSection(false);
+    rows_->header()->setSectionResizeMode(REASON_COLUMN, QHeaderView::Stretch);
+    rows_->header()->setSectionResizeMode(TIMES_COLUMN, QHeaderView::ResizeToContents);
     Show(findings, messages, failed, readNote);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -161,6 +165,7 @@ void SmlCheckDialog::Show(const std::vector<ValidationFinding>& findings, std::s
         row->setText(MESSAGE_COLUMN, message);
         row->setText(PLACE_COLUMN, QStringLiteral("%1:%2").arg(finding.line).arg(finding.column));
         row->setText(REASON_COLUMN, FromBytes(finding.reason));
+        row->setToolTip(REASON_COLUMN, row->text(REASON_COLUMN));
         row->setText(TIMES_COLUMN, QString::number(group.count));
         items.push_back(row);
     }
