@@ -3,7 +3,9 @@
 #include "ItemFormat.h"
 #include "RuleText.h"
 
+#include <array>
 #include <charconv>
+#include <cstdint>
 #include <unordered_map>
 #include <vector>
 
@@ -43,53 +45,98 @@ std::string ValueWords(const NodeRules& rules) {
     return words;
 }
 
-// A number as SML writes one: decimal, 0x hexadecimal, a float, or a
-// boolean's word; none for anything else.
-std::optional<double> NumberOf(std::string_view word) {
-    // Most values are short decimals: read without a library call. A
-    // mantissa of at most 15 digits and a power of ten up to 22 are exact in
-    // a double, so one multiplication or division rounds as from_chars does.
-    static constexpr double POWERS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    std::size_t at = !word.empty() && (word.front() == '-' || word.front() == '+') ? 1 : 0;
+// A decimal as written, exactly: mantissa times ten to the exponent.
+struct Decimal {
     std::int64_t mantissa = 0;
+    int exponent = 0;
+};
+
+constexpr int MOST_DIGITS = 18; // at most 18 digits fit in 63 bits
+
+constexpr std::array<std::int64_t, MOST_DIGITS + 1> POWERS_OF_TEN = [] {
+    std::array<std::int64_t, MOST_DIGITS + 1> powers{1};
+    for (std::size_t k = 1; k < powers.size(); ++k) {
+        powers[k] = powers[k - 1] * 10;
+    }
+    return powers;
+}();
+
+// The largest number that times ten to the index still fits.
+constexpr std::array<std::int64_t, MOST_DIGITS + 1> FITTING = [] {
+    std::array<std::int64_t, MOST_DIGITS + 1> limits{};
+    for (std::size_t k = 0; k < limits.size(); ++k) {
+        limits[k] = INT64_MAX / POWERS_OF_TEN[k];
+    }
+    return limits;
+}();
+
+bool IsDigit(char c) { return static_cast<unsigned>(c - '0') < 10U; }
+
+// A value written in decimal ("12", "-2.25e3", ".5") of at most 18 digits and
+// a power of ten up to 18 either way; none for anything else, which is read
+// as a double.
+std::optional<Decimal> DecimalOf(std::string_view word) {
+    const char* p = word.data();
+    const char* const end = p + word.size();
+    const bool negative = p != end && *p == '-';
+    p += p != end && (*p == '-' || *p == '+') ? 1 : 0;
+    std::uint64_t mantissa = 0; // wraps harmlessly past 18 digits, which are refused
     int digits = 0;
     int exponent = 0;
-    bool point = false;
-    bool anyDigit = false;
-    for (; at < word.size() && digits <= 15; ++at) {
-        const char c = word[at];
-        if (c >= '0' && c <= '9') {
-            anyDigit = true;
-            mantissa = mantissa * 10 + (c - '0');
-            digits += mantissa != 0 ? 1 : 0;
-            exponent -= point ? 1 : 0;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
+    for (; p != end && IsDigit(*p); ++p, ++digits) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
     }
-    if (anyDigit && at < word.size() && (word[at] == 'e' || word[at] == 'E') && digits <= 15) {
-        int sign = 1;
-        std::size_t e = at + 1;
-        if (e < word.size() && (word[e] == '-' || word[e] == '+')) {
-            sign = word[e] == '-' ? -1 : 1;
-            ++e;
+    if (p != end && *p == '.') {
+        const char* const fraction = ++p;
+        for (; p != end && IsDigit(*p); ++p) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
         }
+        digits += static_cast<int>(p - fraction);
+        exponent = -static_cast<int>(p - fraction);
+    }
+    if (digits != 0 && p != end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        const bool down = p != end && *p == '-';
+        p += p != end && (*p == '-' || *p == '+') ? 1 : 0;
+        const char* const powerFrom = p;
         int power = 0;
-        const std::size_t powerFrom = e;
-        while (e < word.size() && word[e] >= '0' && word[e] <= '9' && power < 1000) {
-            power = power * 10 + (word[e++] - '0');
+        for (; p != end && IsDigit(*p) && power <= MOST_DIGITS * 2; ++p) {
+            power = power * 10 + (*p - '0');
         }
-        at = e > powerFrom ? e : word.size() + 1;
-        exponent += sign * power;
+        digits = p != powerFrom ? digits : 0; // "1e" is not a number
+        exponent += down ? -power : power;
     }
-    if (anyDigit && at == word.size() && digits <= 15 && exponent >= -22 && exponent <= 22) {
-        const auto value = static_cast<double>(mantissa);
-        const double scaled = exponent >= 0 ? value * POWERS[exponent] : value / POWERS[-exponent];
-        return word.front() == '-' ? -scaled : scaled;
+    if (digits == 0 || digits > MOST_DIGITS || p != end || exponent < -MOST_DIGITS || exponent > MOST_DIGITS) {
+        return std::nullopt;
     }
+    const auto magnitude = static_cast<std::int64_t>(mantissa);
+    return Decimal{negative ? -magnitude : magnitude, exponent};
+}
+
+int Sign(std::int64_t n) { return (n > 0 ? 1 : 0) - (n < 0 ? 1 : 0); }
+
+// The sign of value - bound, exact in integers: a product that would not fit
+// lies beyond every bound.
+int Compare(const Decimal& value, std::int64_t bound) {
+    if (value.exponent >= 0) {
+        const auto k = static_cast<std::size_t>(value.exponent);
+        if (value.mantissa > FITTING[k] || value.mantissa < -FITTING[k]) {
+            return Sign(value.mantissa);
+        }
+        const std::int64_t scaled = value.mantissa * POWERS_OF_TEN[k];
+        return Sign(scaled > bound ? 1 : scaled < bound ? -1 : 0);
+    }
+    const auto k = static_cast<std::size_t>(-value.exponent);
+    if (bound > FITTING[k] || bound < -FITTING[k]) {
+        return -Sign(bound);
+    }
+    const std::int64_t scaled = bound * POWERS_OF_TEN[k];
+    return value.mantissa > scaled ? 1 : value.mantissa < scaled ? -1 : 0;
+}
+
+// A number as SML writes one that is not a short decimal: 0x hexadecimal, a
+// boolean's word, or a long or large float; none for anything else.
+std::optional<double> NumberOf(std::string_view word) {
     if (word == "T" || word == "TRUE" || word == "t" || word == "true") {
         return 1.0;
     }
@@ -116,13 +163,22 @@ std::optional<double> NumberOf(std::string_view word) {
     return std::nullopt;
 }
 
-bool Allowed(const NodeRules& rules, double value) {
-    for (const ValueRange& range : rules.values) {
-        if (value >= static_cast<double>(range.low) && value <= static_cast<double>(range.high)) {
-            return true;
+// Whether a value as written is a number within the ranges of rules. A
+// decimal is compared exactly, so that "1000.0000001" is beyond 1000.
+bool Allowed(const NodeRules& rules, std::string_view word) {
+    if (const std::optional<Decimal> decimal = DecimalOf(word)) {
+        if (decimal->exponent == 0) {
+            return std::ranges::any_of(
+                rules.values, [n = decimal->mantissa](const ValueRange& r) { return n >= r.low && n <= r.high; });
         }
+        return std::ranges::any_of(rules.values, [&decimal](const ValueRange& r) {
+            return Compare(*decimal, r.low) >= 0 && Compare(*decimal, r.high) <= 0;
+        });
     }
-    return false;
+    const std::optional<double> number = NumberOf(word);
+    return number && std::ranges::any_of(rules.values, [value = *number](const ValueRange& r) {
+               return value >= static_cast<double>(r.low) && value <= static_cast<double>(r.high);
+           });
 }
 
 } // namespace
@@ -140,7 +196,7 @@ RuleCheck::RuleCheck(const FormatNode* library, const RuleBook* rules) {
             const FormatNode* node = pending.back();
             pending.pop_back();
             if (const NodeRules* held = rules->EffectiveFor(node); held != nullptr && held->Constrains()) {
-                const auto [at, added] = summaryOf.emplace(held, summaries_.size());
+                const auto [at, added] = summaryOf.try_emplace(held, summaries_.size());
                 if (added) {
                     summaries_.push_back(SummaryOf(held));
                 }
@@ -183,16 +239,24 @@ RuleCheck::Summary RuleCheck::SummaryOf(const NodeRules* rules) {
 }
 
 bool RuleCheck::ValuesPass(const NodeRules& rules, const SmlStatementItem& item, const SmlStatement& statement) {
+    // A text is read whole by Broken.
+    if (IsText(item.format)) {
+        return rules.texts.empty();
+    }
+    return !FirstDisallowed(rules, item, statement).has_value();
+}
+
+std::optional<std::size_t> RuleCheck::FirstDisallowed(const NodeRules& rules, const SmlStatementItem& item,
+                                                      const SmlStatement& statement) {
     if (item.format == LIST || IsText(item.format) || rules.values.empty()) {
-        return !IsText(item.format) || rules.texts.empty();
+        return std::nullopt;
     }
     for (std::size_t i = item.firstValue; i < item.firstValue + item.values; ++i) {
-        const std::optional<double> number = NumberOf(statement.values[i]);
-        if (!number || !Allowed(rules, *number)) {
-            return false;
+        if (!Allowed(rules, statement.values[i])) {
+            return i;
         }
     }
-    return true;
+    return std::nullopt;
 }
 
 std::string RuleCheck::NameOf(const FormatNode* definition) {
@@ -229,14 +293,8 @@ std::optional<std::string> RuleCheck::Broken(const NodeRules& rules, const Forma
         }
         return std::nullopt;
     }
-    if (rules.values.empty()) {
-        return std::nullopt;
-    }
-    for (auto value = first; value != first + static_cast<std::ptrdiff_t>(item.values); ++value) {
-        const std::optional<double> number = NumberOf(*value);
-        if (!number || !Allowed(rules, *number)) {
-            return NameOf(definition) + " is one of " + ValueWords(rules) + ", got " + std::string(*value);
-        }
+    if (const std::optional<std::size_t> at = FirstDisallowed(rules, item, statement)) {
+        return NameOf(definition) + " is one of " + ValueWords(rules) + ", got " + std::string(statement.values[*at]);
     }
     return std::nullopt;
 }

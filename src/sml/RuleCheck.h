@@ -38,6 +38,10 @@ public:
             return (formats == 0 || (formats >> item.format & 1U) != 0) &&
                    (!counted || (size >= countMin && (countMax == CountRange::NO_MAX || size <= countMax)));
         }
+        // Whether the item passes every rule, its values too.
+        bool Holds(const SmlStatementItem& item, const SmlStatement& statement) const {
+            return Passes(item) && (!valued || ValuesPass(*rules, item, statement));
+        }
     };
 
     // The rules of one message definition's nodes: a range of entries.
@@ -86,6 +90,10 @@ private:
         std::size_t summary = 0; // in summaries_
     };
     static Summary SummaryOf(const NodeRules* rules);
+    // The index among the statement's values of the first of item's that the
+    // value rules do not allow; none for texts, lists and allowed values.
+    static std::optional<std::size_t> FirstDisallowed(const NodeRules& rules, const SmlStatementItem& item,
+                                                      const SmlStatement& statement);
 
     std::vector<Entry> entries_; // each block's sorted by node
     // One for each rules held: a dictionary entry's serves many nodes.

@@ -350,19 +350,13 @@ void SmlValidator::CheckItem(const FormatNode* definition, std::size_t index, co
     }
 }
 
-bool SmlValidator::CheckRules(const RuleCheck::Summary& rules, const FormatNode* definition, std::size_t index,
-                              const SmlStatement& statement, Attempt& attempt) {
-    const SmlStatementItem& item = statement.items[index];
-    if (rules.optional && item.size == 0) {
-        return true;
+bool SmlValidator::ReportBroken(const RuleCheck::Summary& rules, const FormatNode* definition,
+                                const SmlStatementItem& item, const SmlStatement& statement, Attempt& attempt) {
+    std::optional<std::string> broken = RuleCheck::Broken(*rules.rules, definition, item, statement);
+    if (broken) {
+        Mismatch(attempt, statement, &item, definition, std::move(*broken));
     }
-    if (!rules.Passes(item) || (rules.valued && !RuleCheck::ValuesPass(*rules.rules, item, statement))) {
-        if (std::optional<std::string> broken = RuleCheck::Broken(*rules.rules, definition, item, statement)) {
-            Mismatch(attempt, statement, &item, definition, std::move(*broken));
-            return true;
-        }
-    }
-    return rules.formats != 0 && item.format != definition->Format();
+    return broken.has_value();
 }
 
 void SmlValidator::Mismatch(Attempt& attempt, const SmlStatement& statement, const SmlStatementItem* item,

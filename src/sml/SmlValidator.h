@@ -102,7 +102,19 @@ private:
     // they settle it (a rule broken, an empty item that may be empty, or a
     // format other than the definition's that the rules allow).
     bool CheckRules(const RuleCheck::Summary& rules, const FormatNode* definition, std::size_t index,
-                    const SmlStatement& statement, Attempt& attempt);
+                    const SmlStatement& statement, Attempt& attempt) {
+        const SmlStatementItem& item = statement.items[index];
+        if (rules.optional && item.size == 0) {
+            return true;
+        }
+        if (!rules.Holds(item, statement) && ReportBroken(rules, definition, item, statement, attempt)) {
+            return true;
+        }
+        return rules.formats != 0 && item.format != definition->Format();
+    }
+    // The first rule the item breaks as a finding; false when it breaks none.
+    bool ReportBroken(const RuleCheck::Summary& rules, const FormatNode* definition, const SmlStatementItem& item,
+                      const SmlStatement& statement, Attempt& attempt);
     // A finding against the definition being walked; item is the message's
     // item (none: the message itself), definitionItem its definition.
     void Mismatch(Attempt& attempt, const SmlStatement& statement, const SmlStatementItem* item,

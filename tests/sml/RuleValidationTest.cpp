@@ -67,6 +67,47 @@ TEST(RuleValidationTest, EachRuleKindPassesAndFails) {
     }
 }
 
+// A value is held against the ranges as written, exactly: a double would
+// take 5.0000000000000001 for 5.
+TEST(RuleValidationTest, ValuesAreComparedExactlyAsWritten) {
+    struct Value {
+        const char* rule;
+        const char* sent;
+        bool allowed;
+    };
+    const Value values[] = {
+        {"-5..5", "5", true},
+        {"-5..5", "5.0", true},
+        {"-5..5", "5.", true},
+        {"-5..5", ".5", true},
+        {"-5..5", "+3", true},
+        {"-5..5", "0.5e1", true},
+        {"-5..5", "-50e-1", true},
+        {"-5..5", "5e0", true},
+        {"-5..5", "0x5", true},
+        {"-5..5", "0000000000000000005", true},
+        {"-5..5", "5.0000000000000001", false},
+        {"-5..5", "-5.5", false},
+        {"-5..5", "0.51e1", false},
+        {"-5..5", "-51e-1", false},
+        {"-5..5", "1e1", false},
+        {"-5..5", "-10e18", false},
+        {"-5..5", "10e18", false},
+        {"-5..5", "1e", false},
+        {"-5..5", "0x6", false},
+        {"1..9000000000000000000", "1.5", true},
+        {"1..9000000000000000000", "9e18", true},
+        {"1..9000000000000000000", "0.5", false},
+        {"-9000000000000000000..-1", "-1.5", true},
+        {"-9000000000000000000..-1", "-0.5", false},
+    };
+    for (const Value& v : values) {
+        const std::string library = "S1F3W\r\n<F8  X>.\r\n//@ values " + std::string(v.rule) + "\r\n";
+        const std::vector<std::string> reasons = Reasons(library, "S1F3W <F8 " + std::string(v.sent) + ">.");
+        EXPECT_EQ(reasons.empty(), v.allowed) << v.rule << " / " << v.sent;
+    }
+}
+
 TEST(RuleValidationTest, AVariantTakesOnlyTheFormatsItsRulesAllow) {
     const std::string library = "S1F3W\r\n<VARIANT  V>.\r\n//@ formats U4 A\r\n";
     EXPECT_TRUE(Reasons(library, "S1F3W <A \"x\">.").empty());
