@@ -113,25 +113,27 @@ std::optional<Decimal> DecimalOf(std::string_view word) {
     return Decimal{negative ? -magnitude : magnitude, exponent};
 }
 
-int Sign(std::int64_t n) { return (n > 0 ? 1 : 0) - (n < 0 ? 1 : 0); }
-
-// The sign of value - bound, exact in integers: a product that would not fit
-// lies beyond every bound.
-int Compare(const Decimal& value, std::int64_t bound) {
-    if (value.exponent >= 0) {
+// Whether value lies within range, exact in integers: a product that would
+// not fit lies beyond every bound.
+bool Within(const Decimal& value, const ValueRange& range) {
+    if (value.exponent == 0) {
+        return value.mantissa >= range.low && value.mantissa <= range.high;
+    }
+    if (value.exponent > 0) {
         const auto k = static_cast<std::size_t>(value.exponent);
         if (value.mantissa > FITTING[k] || value.mantissa < -FITTING[k]) {
-            return Sign(value.mantissa);
+            return false;
         }
         const std::int64_t scaled = value.mantissa * POWERS_OF_TEN[k];
-        return Sign(scaled > bound ? 1 : scaled < bound ? -1 : 0);
+        return scaled >= range.low && scaled <= range.high;
     }
+    // mantissa / 10^k against a bound: mantissa against bound * 10^k.
     const auto k = static_cast<std::size_t>(-value.exponent);
-    if (bound > FITTING[k] || bound < -FITTING[k]) {
-        return -Sign(bound);
-    }
-    const std::int64_t scaled = bound * POWERS_OF_TEN[k];
-    return value.mantissa > scaled ? 1 : value.mantissa < scaled ? -1 : 0;
+    const bool aboveLow =
+        range.low < -FITTING[k] || (range.low <= FITTING[k] && value.mantissa >= range.low * POWERS_OF_TEN[k]);
+    const bool belowHigh =
+        range.high > FITTING[k] || (range.high >= -FITTING[k] && value.mantissa <= range.high * POWERS_OF_TEN[k]);
+    return aboveLow && belowHigh;
 }
 
 // A number as SML writes one that is not a short decimal: 0x hexadecimal, a
@@ -167,13 +169,7 @@ std::optional<double> NumberOf(std::string_view word) {
 // decimal is compared exactly, so that "1000.0000001" is beyond 1000.
 bool Allowed(const NodeRules& rules, std::string_view word) {
     if (const std::optional<Decimal> decimal = DecimalOf(word)) {
-        if (decimal->exponent == 0) {
-            return std::ranges::any_of(
-                rules.values, [n = decimal->mantissa](const ValueRange& r) { return n >= r.low && n <= r.high; });
-        }
-        return std::ranges::any_of(rules.values, [&decimal](const ValueRange& r) {
-            return Compare(*decimal, r.low) >= 0 && Compare(*decimal, r.high) <= 0;
-        });
+        return std::ranges::any_of(rules.values, [&decimal](const ValueRange& r) { return Within(*decimal, r); });
     }
     const std::optional<double> number = NumberOf(word);
     return number && std::ranges::any_of(rules.values, [value = *number](const ValueRange& r) {
