@@ -91,6 +91,12 @@ bump() { count[$1]=$((${count[$1]:-0} + 1)); }
 fail() {
   echo "monkey: FAILED: $*" >&2
   echo "monkey: seed $seed, files in $work" >&2
+  # A sanitizer writes its report, stack and all, before the editor ends:
+  # give it the time, so that the report is whole.
+  for _ in $(seq 60); do
+    { [ -n "$editor_pid" ] && kill -0 "$editor_pid" 2>/dev/null && ! reports_clean; } || break
+    sleep 0.5
+  done
   for report in "$work"/reports/*; do
     [ -e "$report" ] && cat "$report" >&2
   done

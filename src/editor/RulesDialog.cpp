@@ -3,6 +3,7 @@
 #include "DialogFont.h"
 #include "DialogUnits.h"
 #include "FormatTree.h"
+#include "PlainTextField.h"
 #include "Prompts.h"
 #include "RuleEditText.h"
 
@@ -62,7 +63,7 @@ RulesDialog::RulesDialog(FormatTree& tree, FormatNode* node, Prompts& prompts, Q
     } else {
         setWindowTitle(QStringLiteral("Data Item Dictionary"));
         help->setText(QStringLiteral("One entry a line, for example:\ndictionary CEID: formats U4 U1 U2 U8 A"));
-        lines_ = new QPlainTextEdit(FromBytes(RuleEditText::OfDictionary(tree.Rules().Entries())), this);
+        lines_ = new PlainTextField(FromBytes(RuleEditText::OfDictionary(tree.Rules().Entries())), this);
         lines_->setObjectName(QStringLiteral("dictionaryEdit"));
         lines_->setLineWrapMode(QPlainTextEdit::NoWrap);
         layout->addWidget(help);
